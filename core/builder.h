@@ -1,0 +1,23 @@
+// Text normalisation and shingle building.
+#pragma once
+
+#include <istream>
+#include <set>
+#include <string>
+
+#include "core/shingle.h"
+
+// Words dropped by every build; filled by LoadStopwords before building starts.
+extern std::set<std::string> Stopwords;
+
+// Adds the white-space separated words of a file to Stopwords, byte for byte.
+void LoadStopwords(std::string file_name);
+
+// Appends every shingle of n words of the text, in text order, to target.list
+// and counts each in target.total. Reads the stream to its end.
+void _BuildShingles(std::istream& in, CShingleSet& target, int n);
+// The same for a file; a file that cannot be read is reported with perror.
+void _BuildShingles(std::string file_name, CShingleSet& target, int n);
+// Adds one learning file: its distinct shingles (counts per file, doc_count 1)
+// are appended in digest order and the file's shingle count added to total.
+void BuildShingles(std::string file_name, CShingleSet& target, int n);

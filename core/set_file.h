@@ -1,0 +1,81 @@
+// Shingle set files: 16-byte digests back to back, no header. Also the
+// one-line text dump of a shingle.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/shingle.h"
+
+// The 16 digest bytes of one record, unformatted.
+std::ostream& operator<<(std::ostream& out, const CShingle& shingle);
+// Reads 16 bytes into hash only; the stream state tells whether all arrived.
+std::istream& operator>>(std::istream& in, CShingle& shingle);
+// Sorts the set's list by digest and writes every record.
+void operator<<(std::ostream& out, CShingleSet& shingles);
+// Replaces the set's list by the complete records of the stream.
+void operator>>(std::istream& in, CShingleSet& shingles);
+
+void saveShinglesToFile(std::string file_name, CShingleSet& shingles);
+void loadShinglesFromFile(std::string file_name, CShingleSet& shingles);
+
+// "[" 32 hex digits "] \"" text "\" " count " " doc_count, no line end.
+std::ostream& OutputShingle(std::ostream& out, const CShingle& shingle);
+// Two characters read as two hexadecimal digits (lower case).
+int ReadHex(std::istream& in);
+
+// Reads the complete 16-byte records of a stream in large blocks.
+class DigestReader {
+ public:
+  explicit DigestReader(std::istream& in);
+  // The next complete record, or nullptr at the end (a trailing partial
+  // record is never returned).
+  const unsigned char* Next();
+  // Bytes of a trailing partial record seen at the end of the stream.
+  size_t trailing_bytes() const { return trailing_; }
+
+ private:
+  bool Refill();
+
+  std::istream& in_;
+  std::vector<unsigned char> block_;
+  size_t filled_ = 0;
+  size_t offset_ = 0;
+  size_t trailing_ = 0;
+  bool at_end_ = false;
+};
+
+// Writes a file so that a failure or a crash leaves either the old file or the
+// complete new one: data goes to a temporary file in the same directory that
+// is renamed over the target only after everything was written and synced.
+// Special files that exist (devices, pipes) are written in place.
+class SafeFileWriter {
+ public:
+  SafeFileWriter() = default;
+  SafeFileWriter(const SafeFileWriter&) = delete;
+  SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+  ~SafeFileWriter();
+
+  bool Open(const std::string& path);
+  bool Write(const void* data, size_t size);
+  // Flushes, syncs and renames; false when any step failed (the target is then
+  // left as it was).
+  bool Commit();
+
+ private:
+  bool Flush();
+  void Abandon();
+
+  std::string target_;
+  std::string temp_;
+  std::vector<char> buffer_;
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// Writes the records of a digest-ordered list to a set file safely; reports
+// "Error opening file: " or "Error writing file: " and returns false on failure.
+bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records);

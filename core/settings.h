@@ -1,0 +1,20 @@
+// Process-wide settings of the scoring formulas and the tool. They are set
+// while options are parsed (or by a host before its first call) and only read
+// afterwards. C linkage lets a C host set them by name.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+extern double lm_threshold_1;  // protected score that suffices by itself
+extern double lm_threshold_2;  // upper bound for the unprotected score
+extern int32_t lm_length;      // window length of the formulas
+extern double lm_lambda;
+extern double lm_lambda0;
+extern double lm_factor;       // margin of the protected score
+extern bool lm_log;            // add logarithms instead of multiplying
+extern bool lm_sub;            // make the trained pair sets exclusive
+extern bool UpperCase;         // accepted for compatibility; changes nothing
+extern bool Detailed;          // list matching shingles
+extern bool DetailedAll;       // accepted for compatibility; acts as Detailed
+}

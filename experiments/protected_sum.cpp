@@ -1,0 +1,4 @@
+#include "experiments/protected_sum.h"
+
+// Placeholder until the report lands.
+void CalculateProtectedSum() {}

@@ -1,0 +1,4 @@
+// Distribution of the protected-match counts of shingle-mode result lines.
+#pragma once
+
+void CalculateProtectedSum();

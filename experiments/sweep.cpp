@@ -1,0 +1,6 @@
+#include "experiments/sweep.h"
+
+// Placeholder until the sweeps land.
+void CalculateAll(int, std::string, double) {}
+void CalculateAll(std::string, int, std::string, double&, double&, double&, int, std::string,
+                  double) {}

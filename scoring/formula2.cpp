@@ -1,0 +1,7 @@
+#include "scoring/formulas.h"
+
+// Placeholder until the language-model formulas land.
+bool Formula2(CShingleSet&, CShingleSet&, CShingleSet&, CShingleSet&, CShingleSet&, CShingleSet&) {
+  return false;
+}
+double Formula2(CShingleSet&, CShingleSet&, std::set<CShingle>&, std::set<CShingle>&) { return 0.0; }

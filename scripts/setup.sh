@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the examples need,
+# when any of them is missing.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

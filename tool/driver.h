@@ -1,0 +1,17 @@
+// The trained sets of one run of the tool and the pieces of the driver that
+// the language-model run shares with shingle mode.
+#pragma once
+
+#include "core/shingle.h"
+
+struct TrainedSets {
+  CShingleSet protected_set;
+  CShingleSet unprotected_set;
+  CShingleSet protected_pairs;
+  CShingleSet unprotected_pairs;
+  CShingleSet common_set;
+};
+
+// "\n\nProtected:\n", the protected, unprotected and common matches of the
+// document with their totals.
+void WriteDetailedBlock(CShingleSet& document, TrainedSets& sets);

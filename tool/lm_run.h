@@ -1,0 +1,9 @@
+// The language-model scoring run: data loop, evaluation pass, evaluation line.
+#pragma once
+
+#include "tool/driver.h"
+#include "tool/options.h"
+
+// Called by the driver after the trained sets are prepared and when DataFiles
+// is not empty.
+void RunLanguageModel(TrainedSets& sets, const RunSettings& settings);

@@ -1,0 +1,22 @@
+// Command-line options of the tool and the settings of one run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Settings that belong to one run of the tool's main.
+struct RunSettings {
+  std::string ProtectedFiles;
+  std::string UnprotectedFiles;
+  std::string DataFiles;
+  std::string StopwordFile;
+  int32_t LmFormula = 0;  // 0 shingle mode; 1, 2, >2 Formula1, Formula2, Formula3
+  int32_t MaxThreshold = 10;
+  int32_t SizeThreshold = 100;
+  bool FromFile = false;
+  bool SaveProtected = false;
+  bool Subtract = false;
+};
+
+// Writes the usage text to standard output.
+void Help();
