@@ -20,3 +20,12 @@ struct RunSettings {
 
 // Writes the usage text to standard output.
 void Help();
+
+enum class OptionOutcome {
+  kRunDriver,  // options exhausted: the driver runs with the settings
+  kFinished,   // an immediate option (-h, -x, -z) ran; the run ends
+};
+
+// Reads the options into the process-wide settings and the run settings and
+// performs the immediate options.
+OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings);
