@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+ProcessResult RunSets(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{std::string(TESSEL_BUILD_DIR) + "/tessel-sets"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProcess(argv);
+}
+
+TEST(TesselSetsProgram, CommandsAndExitStatus) {
+  TempDir dir;
+  WriteFile(dir / "a", std::string(16, '\x01') + std::string(16, '\x02'));
+  WriteFile(dir / "b", std::string(16, '\x02') + std::string(16, '\x01'));  // unsorted
+
+  ProcessResult verify = RunSets({"verify", dir / "a", dir / "b"});
+  EXPECT_EQ(verify.status, 1);  // one bad file fails the whole run
+  EXPECT_EQ(verify.out, dir / "a" + ": ok, 2 records\n");
+  EXPECT_NE(verify.err.find("out of order"), std::string::npos);
+
+  ProcessResult dump = RunSets({"dump", dir / "a"});
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(dump.out, "[01010101010101010101010101010101] \"\" 1 1\n"
+                      "[02020202020202020202020202020202] \"\" 1 1\n");
+
+  EXPECT_EQ(RunSets({"merge", dir / "m", dir / "a", dir / "a"}).status, 0);
+  EXPECT_EQ(ReadFile(dir / "m").size(), 64u);
+  EXPECT_EQ(RunSets({"info", dir / "m"}).out.find("records: 4\ndistinct digests: 2\n"),
+            (dir / "m").size() + 7);
+
+  ProcessResult usage = RunSets({"merge", dir / "m"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err.rfind("usage: tessel-sets", 0), 0u);
+  EXPECT_EQ(RunSets({"frobnicate", "x"}).status, 2);
+  EXPECT_EQ(RunSets({"--help"}).status, 0);
+}
+
+}  // namespace

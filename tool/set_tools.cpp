@@ -1,0 +1,234 @@
+#include "tool/set_tools.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <queue>
+#include <set>
+
+#include "core/set_file.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: tessel-sets info FILE...\n"
+    "       tessel-sets verify FILE...\n"
+    "       tessel-sets dump FILE...\n"
+    "       tessel-sets merge OUT IN...\n";
+
+// Opens a set file for reading; a directory counts as unreadable, as it does
+// when a model is loaded.
+bool OpenSetFile(const std::string& path, std::ifstream& in, std::ostream& err) {
+  struct stat info;
+  bool is_directory = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (!is_directory) in.open(path, std::ios::binary);
+  if (is_directory || !in) {
+    err << "Error opening file: " << path << "\n";
+    return false;
+  }
+  return true;
+}
+
+using Digest = std::array<unsigned char, kDigestSize>;
+
+uint64_t CountDistinct(std::istream& in) {
+  std::set<Digest> seen;
+  DigestReader reader(in);
+  while (const unsigned char* record = reader.Next()) {
+    Digest digest;
+    std::memcpy(digest.data(), record, kDigestSize);
+    seen.insert(digest);
+  }
+  return seen.size();
+}
+
+// Prints what is wrong with a file; true when nothing is.
+bool ReportDamage(const std::string& path, const SetFileInfo& info, std::ostream& err) {
+  bool sound = true;
+  if (info.trailing_bytes != 0) {
+    err << path << ": size " << info.records * kDigestSize + info.trailing_bytes
+        << " is not a multiple of 16 (" << info.trailing_bytes << " trailing bytes)\n";
+    sound = false;
+  }
+  if (!info.ascending) {
+    err << path << ": records out of order (record " << info.first_unordered
+        << " is below record " << info.first_unordered - 1 << ")\n";
+    sound = false;
+  }
+  return sound;
+}
+
+// One input of a merge: its reader, its current record and the check that
+// it is sorted.
+struct MergeInput {
+  std::string path;
+  std::ifstream stream;
+  std::unique_ptr<DigestReader> reader;
+  const unsigned char* current = nullptr;
+  Digest previous{};
+  uint64_t records = 0;
+  bool out_of_order = false;
+
+  bool Advance() {
+    if (current != nullptr) std::memcpy(previous.data(), current, kDigestSize);
+    current = reader->Next();
+    if (current == nullptr) return false;
+    if (records > 0 && HashLess(current, previous.data())) out_of_order = true;
+    ++records;
+    return true;
+  }
+};
+
+}  // namespace
+
+bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& err) {
+  info = SetFileInfo();
+  std::ifstream in;
+  if (!OpenSetFile(path, in, err)) return false;
+  DigestReader reader(in);
+  Digest previous{};
+  while (const unsigned char* record = reader.Next()) {
+    if (info.records == 0 || !HashEqual(record, previous.data())) {
+      if (info.records > 0 && HashLess(record, previous.data()) && info.ascending) {
+        info.ascending = false;
+        info.first_unordered = info.records;
+      }
+      ++info.distinct;
+    }
+    std::memcpy(previous.data(), record, kDigestSize);
+    ++info.records;
+  }
+  info.trailing_bytes = reader.trailing_bytes();
+  if (!info.ascending) {
+    // Counting changes of value only works on a sorted file; count again.
+    std::ifstream again;
+    if (!OpenSetFile(path, again, err)) return false;
+    info.distinct = CountDistinct(again);
+  }
+  return true;
+}
+
+int SetsInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+  SetFileInfo info;
+  if (!InspectSetFile(path, info, err)) return 1;
+  out << "file: " << path << "\n"
+      << "records: " << info.records << "\n"
+      << "distinct digests: " << info.distinct << "\n"
+      << "ascending: " << (info.ascending ? "yes" : "no") << "\n"
+      << "trailing partial record bytes: " << info.trailing_bytes << "\n";
+  return 0;
+}
+
+int SetsVerify(const std::string& path, std::ostream& out, std::ostream& err) {
+  SetFileInfo info;
+  if (!InspectSetFile(path, info, err)) return 1;
+  if (!ReportDamage(path, info, err)) return 1;
+  out << path << ": ok, " << info.records << " records\n";
+  return 0;
+}
+
+int SetsDump(const std::string& path, std::ostream& out, std::ostream& err) {
+  std::ifstream in;
+  if (!OpenSetFile(path, in, err)) return 1;
+  DigestReader reader(in);
+  CShingle shingle;
+  while (const unsigned char* record = reader.Next()) {
+    std::memcpy(shingle.hash, record, kDigestSize);
+    OutputShingle(out, shingle) << '\n';
+  }
+  if (reader.trailing_bytes() != 0)
+    err << path << ": " << reader.trailing_bytes() << " trailing bytes ignored\n";
+  return 0;
+}
+
+int SetsMerge(const std::string& out_path, const std::vector<std::string>& inputs,
+              std::ostream& err) {
+  std::vector<std::unique_ptr<MergeInput>> sources;
+  for (const std::string& path : inputs) {
+    auto source = std::make_unique<MergeInput>();
+    source->path = path;
+    if (!OpenSetFile(path, source->stream, err)) return 1;
+    source->reader = std::make_unique<DigestReader>(source->stream);
+    sources.push_back(std::move(source));
+  }
+
+  // Inputs are opened before the output is created, so merging into one of
+  // the inputs reads its old content and replaces it only at the end.
+  SafeFileWriter writer;
+  if (!writer.Open(out_path)) {
+    err << "Error opening file: " << out_path << "\n";
+    return 1;
+  }
+
+  // Smallest current record first; equal digests are equal bytes, so their
+  // order among the inputs does not matter.
+  auto later = [](const MergeInput* a, const MergeInput* b) {
+    return HashLess(b->current, a->current);
+  };
+  std::priority_queue<MergeInput*, std::vector<MergeInput*>, decltype(later)> heap(later);
+  for (auto& source : sources)
+    if (source->Advance()) heap.push(source.get());
+
+  bool written = true;
+  bool sound = true;
+  while (!heap.empty() && sound) {
+    MergeInput* source = heap.top();
+    heap.pop();
+    written = writer.Write(source->current, kDigestSize) && written;
+    if (source->Advance()) heap.push(source);
+    if (source->out_of_order) {
+      err << source->path << ": records out of order (record " << source->records - 1
+          << " is below record " << source->records - 2 << ")\n";
+      sound = false;
+    }
+  }
+  for (auto& source : sources) {
+    size_t trailing = source->reader->trailing_bytes();
+    if (!sound || trailing == 0) continue;
+    err << source->path << ": size " << source->records * kDigestSize + trailing
+        << " is not a multiple of 16 (" << trailing << " trailing bytes)\n";
+    sound = false;
+  }
+  if (!sound) {
+    err << "Not merged: " << out_path << " is unchanged\n";
+    return 1;
+  }
+  if (!written || !writer.Commit()) {
+    err << "Error writing file: " << out_path << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int SetsMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
+    out << kUsage;
+    return 0;
+  }
+  if (args.size() < 2 || (args[0] == "merge" && args.size() < 3)) {
+    err << kUsage;
+    return 2;
+  }
+  const std::string command = args[0];
+  if (command == "merge")
+    return SetsMerge(args[1], std::vector<std::string>(args.begin() + 2, args.end()), err);
+
+  int (*operation)(const std::string&, std::ostream&, std::ostream&) = nullptr;
+  if (command == "info") operation = SetsInfo;
+  if (command == "verify") operation = SetsVerify;
+  if (command == "dump") operation = SetsDump;
+  if (operation == nullptr) {
+    err << "tessel-sets: unknown command: " << command << "\n" << kUsage;
+    return 2;
+  }
+  int status = 0;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (command == "info" && i > 1) out << "\n";
+    if (operation(args[i], out, err) != 0) status = 1;
+  }
+  return status;
+}
