@@ -11,3 +11,9 @@ if(NOT TESSEL_SANITIZE)
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
   set_tests_properties(install.prefix PROPERTIES LABELS install SKIP_RETURN_CODE 77)
 endif()
+
+# The man page's option list must follow the usage text.
+add_test(NAME install.manpage
+  COMMAND ${CMAKE_COMMAND} -DTESSEL=$<TARGET_FILE:tessel_program> -DMAN=${CMAKE_BINARY_DIR}/tessel.1
+    -DNOTES=${CMAKE_SOURCE_DIR}/man/option-notes.txt -P ${CMAKE_CURRENT_SOURCE_DIR}/install/check_manpage.cmake)
+set_tests_properties(install.manpage PROPERTIES LABELS install)
