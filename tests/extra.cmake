@@ -17,3 +17,8 @@ add_test(NAME install.manpage
   COMMAND ${CMAKE_COMMAND} -DTESSEL=$<TARGET_FILE:tessel_program> -DMAN=${CMAKE_BINARY_DIR}/tessel.1
     -DNOTES=${CMAKE_SOURCE_DIR}/man/option-notes.txt -P ${CMAKE_CURRENT_SOURCE_DIR}/install/check_manpage.cmake)
 set_tests_properties(install.manpage PROPERTIES LABELS install)
+
+# The progress test drives the tool through a pseudo-terminal (forkpty).
+if(TARGET tool_tests)
+  target_link_libraries(tool_tests PRIVATE util)
+endif()

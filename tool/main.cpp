@@ -12,6 +12,7 @@
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
 #include "tool/options.h"
+#include "tool/progress.h"
 #include "tool/subtract.h"
 
 namespace {
@@ -29,13 +30,16 @@ bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula 
 void BuildTrainedSet(const std::string& pattern, bool language_model, CShingleSet& words,
                      CShingleSet& pairs) {
   if (pattern.empty()) return;
-  for (const std::string& name : getFileList(pattern)) {
+  const std::list<std::string> names = getFileList(pattern);
+  TrainingProgress progress(names.size());
+  for (const std::string& name : names) {
     if (language_model) {
       BuildShingles(name, words, 1);
       BuildShingles(name, pairs, 2);
     } else {
       BuildShingles(name, words, CShingle::shingle_length);
     }
+    progress.FileDone(name);
   }
 }
 
