@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the examples need,
 # when any of them is missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind)
+packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind
+  gnuplot-nox parallel time man-db)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
