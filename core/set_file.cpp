@@ -66,7 +66,7 @@ std::istream& operator>>(std::istream& in, CShingle& shingle) {
 }
 
 void operator<<(std::ostream& out, CShingleSet& shingles) {
-  SortByDigest(shingles.list);
+  shingles.list.sort();
   std::vector<char> block;
   block.reserve(kBlockBytes);
   for (const CShingle& shingle : shingles.list) {
@@ -195,7 +195,7 @@ bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& recor
 }
 
 void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
-  SortByDigest(shingles.list);
+  shingles.list.sort();
   WriteSetFile(file_name, shingles.list);
 }
 

@@ -39,10 +39,5 @@ class CShingleSet {
   void ConvertToSet();
 };
 
-// Sorts a list in ascending digest order, stably: the order of list.sort(),
-// but large lists are ordered through a contiguous array of keys, so that the
-// sort does not chase scattered nodes at every merge level.
-void SortByDigest(std::list<CShingle>& list);
-
 // Sorts list by digest (stably) and merges equal digests, summing counts.
 void Unique(CShingleSet& shingles);
