@@ -230,6 +230,25 @@ TEST_F(LmMode, TrainsAndJudgesInOneRun) {
             "values: \t0.122384\t0\nstring:\n" + Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА") + "\ntrue\n");
   EXPECT_EQ(report.files["docs/d4.txt"], "false\n");
   EXPECT_EQ(LastLine(result.err), "1\t1\t10\t0\t0\t0\t0\t1\t4\t2\t0\t1\t0.8\t0.8\n");
+
+  // A name without a dot loses all of itself: the header is "hdr".
+  std::filesystem::copy(dir / "docs/d1.txt", dir / "memo");
+  Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "memo", "-o", "1"});
+  EXPECT_EQ(ReadFile(dir / "hdr"), "\n" + kKey + "1\n");
+}
+
+// A negative formula number names no formula: the run is refused before
+// anything is built, judged or written.
+TEST_F(LmMode, NegativeFormulaIsRefused) {
+  ProcessResult result = Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/*.txt",
+                              "-o", "-1", "-v"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "Error: lm-formula must not be negative: -1\n");
+  EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "From: a\n");
+  EXPECT_FALSE(FileExists(dir / "docs/d4.hdr"));
+  EXPECT_FALSE(FileExists(dir / "p.bin"));
+  EXPECT_FALSE(FileExists(dir / "title"));
 }
 
 // With -e every document word shared with a trained set is found, whatever
