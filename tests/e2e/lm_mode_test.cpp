@@ -146,29 +146,28 @@ struct Case {
 };
 
 // d2, d5 and d6 are unprotected text and judged false everywhere, d3 has no
-// pair and no line. The evaluation pass reads the set file p.bin as text: its
-// words are letter runs of digest bytes that neither side knows, so it scores
-// 0 on both sides, which passes only the logarithmic test (0 >= 0 + 0).
+// pair and no line. With -f there are no protected texts to judge again, so
+// p_p_count and p_u_count are 0, and so are Recall and F.
 TEST_F(LmMode, JudgesWithEachFormulaFromSetFiles) {
   Train();
   const std::string phrase = Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА");
   const std::vector<Case> cases = {
       // S_P = 100 * (1/1.01) * (1/1.01) over the two pairs, S_U = 0.
       {"1", false, "values: \t98.0296\t0\nstring:\n" + phrase + "\ntrue\n", "false\n",
-       "1\t1\t10\t0\t0\t0\t0\t1\t4\t0\t1\t0\t0.8\t0\n"},
+       "1\t1\t10\t0\t0\t0\t0\t1\t4\t0\t0\t0\t0.8\t0\n"},
       // S_P = ln 101 + 2 ln(1 + 1/1.01) = 5.99149; d4 has S_P 0.688 < S_U 4.615.
       {"1", true, "values: \t5.99149\t0\nstring:\n" + phrase + "\ntrue\n", "false\n",
-       "1\t1\t10\t0\t0\t1\t0\t1\t4\t1\t0\t1\t0.8\t0.8\n"},
+       "1\t1\t10\t0\t0\t1\t0\t1\t4\t0\t0\t0\t0.8\t0\n"},
       // Totals 0 make every frequency infinite and every score not a number.
-      {"2", false, "false\n", "false\n", "1\t1\t10\t0\t0\t0\t0\t0\t5\t0\t1\t0\t1\t0\n"},
-      {"2", true, "false\n", "false\n", "1\t1\t10\t0\t0\t1\t0\t0\t5\t0\t1\t0\t1\t0\n"},
+      {"2", false, "false\n", "false\n", "1\t1\t10\t0\t0\t0\t0\t0\t5\t0\t0\t0\t1\t0\n"},
+      {"2", true, "false\n", "false\n", "1\t1\t10\t0\t0\t1\t0\t0\t5\t0\t0\t0\t1\t0\n"},
       // Unigrams: S_P = 100^3; d4 starts with a word unknown to the protected side.
       {"3", false, "values: \t1e+06\t0\nString:\n " + phrase + "\ntrue\n", "false\n",
-       "1\t1\t10\t0\t0\t0\t0\t1\t4\t0\t1\t0\t0.8\t0\n"},
+       "1\t1\t10\t0\t0\t0\t0\t1\t4\t0\t0\t0\t0.8\t0\n"},
       // S_P = 3 ln 101; d4: S_P = 2 ln 101 >= S_U = ln 101.
       {"7", true, "values: \t13.8454\t0\nString:\n " + phrase + "\ntrue\n",
        "values: \t9.23024\t4.61512\nString:\n " + Cp1251("КОШКА СЕКРЕТНЫЙ ПРОЕКТ") + "\ntrue\n",
-       "1\t1\t10\t0\t0\t1\t0\t2\t3\t1\t0\t1\t0.6\t0.6\n"},
+       "1\t1\t10\t0\t0\t1\t0\t2\t3\t0\t0\t0\t0.6\t0\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("-o " + c.formula + (c.log ? " --lm-log" : ""));
@@ -183,6 +182,7 @@ TEST_F(LmMode, JudgesWithEachFormulaFromSetFiles) {
                                                    {"docs/d6.txt", "false\n"}};
     EXPECT_EQ(report.files, expected);
     EXPECT_EQ(LastLine(result.err), c.evaluation);
+    EXPECT_EQ(report.rest.find("values:"), std::string::npos);  // nothing else was judged
     EXPECT_EQ(ReadFile(dir / "title"), kTitle);
     bool d1_protected = c.d1.find("true") != std::string::npos;
     EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "\n" + kKey + (d1_protected ? "1" : "0") + "\n");
@@ -223,6 +223,7 @@ TEST_F(LmMode, RecordsEachVerdictOnceInTheHeaderFile) {
 // for d1 S_P = (1/8.01) * (1/1.01) * (1/1.01); both protected files are
 // judged protected again (recall 1).
 TEST_F(LmMode, TrainsAndJudgesInOneRun) {
+  WriteFile(dir / "prot/empty.txt", "");  // adds nothing; left out of recall
   ProcessResult result =
       Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/*.txt", "-o", "1"});
   Report report = Split(result.out);
@@ -230,6 +231,7 @@ TEST_F(LmMode, TrainsAndJudgesInOneRun) {
             "values: \t0.122384\t0\nstring:\n" + Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА") + "\ntrue\n");
   EXPECT_EQ(report.files["docs/d4.txt"], "false\n");
   EXPECT_EQ(LastLine(result.err), "1\t1\t10\t0\t0\t0\t0\t1\t4\t2\t0\t1\t0.8\t0.8\n");
+  EXPECT_NE(result.err.find("Empty file: prot/empty.txt\n"), std::string::npos);
 
   // A name without a dot loses all of itself: the header is "hdr".
   std::filesystem::copy(dir / "docs/d1.txt", dir / "memo");
