@@ -44,7 +44,7 @@ language_model_session() {
     -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -o 1 -v)
   echo "== Language-model mode: judging with the saved model (-f -o 1)"
   (cd "$model" && "$tessel" -t "$corpus/stop.txt" -f -p p.bin -u u.bin \
-    -d "docs/*.txt" -o 1 --lm-log 2>&1 | iconv -f CP1251 -t UTF-8)
+    -d "docs/*.txt" -o 1 2>&1 | iconv -f CP1251 -t UTF-8)
   echo "== Header files"
   (cd "$model" && for h in docs/*.hdr; do echo "$h:"; cat "$h"; done)
 }
