@@ -1,9 +1,13 @@
 #include "tool/header_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -77,6 +81,25 @@ TEST(HeaderFile, HeaderThatCannotBeReadOrWrittenIsReportedAndKept) {
   // A directory in the header's place is not read as an empty header.
   mkdir((dir / "dir.hdr").c_str(), 0700);
   EXPECT_EQ(Update(dir / "dir.hdr", 1.0).err, "Error opening file: " + (dir / "dir.hdr") + "\n");
+
+  // A file size limit makes the append fail, as a full disk would; the
+  // failure is reported, not passed over.
+  const std::string full(4095, 'x');
+  WriteFile(dir / "full.hdr", full + "\n");
+  pid_t pid = fork();
+  if (pid == 0) {
+    int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(err, 2);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};  // also bounds the message file, which stays short
+    setrlimit(RLIMIT_FSIZE, &limit);
+    UpdateHdrFile(dir / "full.hdr", 1.0);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(ReadFile(dir / "err"), "Error writing file: " + (dir / "full.hdr") + "\n");
+  EXPECT_EQ(ReadFile(dir / "full.hdr"), full + "\n");
 
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not hold for root";
   WriteFile(dir / "ro.hdr", "Title\n");
