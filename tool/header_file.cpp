@@ -111,8 +111,14 @@ void UpdateHdrFile(std::string path, double value) {
     ReportError("Error opening file: ", path);
     return;
   }
-  // One write call, so that the addition reaches the end of the file whole.
+  // A write cut short (a full disk) would leave a piece of the key line in
+  // the file; only what this call appended is taken back.
+  struct stat before;
+  bool known_size = fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
   bool written = WriteAll(fd, text.data(), text.size());
+  if (!written && known_size && ftruncate(fd, before.st_size) != 0) {
+    // Nothing more can be done; the message below still reports the failure.
+  }
   if (close(fd) != 0) written = false;
   if (!written) ReportError("Error writing file: ", path);
 }

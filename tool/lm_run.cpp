@@ -110,6 +110,10 @@ void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
     ScoreDataFile(name, settings.LmFormula, sets, counters);
-  EvaluateProtectedFiles(settings.ProtectedFiles, settings.LmFormula, sets, counters);
+  // With -f the protected pattern names a shingle set file, not texts: read
+  // as a document its digest bytes would give a meaningless recall, so there
+  // is nothing to evaluate and the counts stay 0.
+  if (!settings.FromFile)
+    EvaluateProtectedFiles(settings.ProtectedFiles, settings.LmFormula, sets, counters);
   WriteEvaluation(counters);
 }
