@@ -44,10 +44,11 @@ printf 'one two three four one two three four.\n' >"$model/plain.txt"
 (cd "$model" && "$prefix/bin/tessel" -p prot.txt -u plain.txt -o 1 -v >/dev/null 2>&1)
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-host_source=$source/examples/host.c
-[ -f "$host_source" ] || host_source=$source/tests/install/consumer/consumer.c
-cc -std=c11 -Wall -Werror -o "$work/host" "$host_source" $(pkg-config --cflags --libs tessel) \
-  -Wl,-rpath,"$libdir" || fail "host does not build through pkg-config"
+cc -Wall -Werror -DTESSEL_HOST_LINKED -o "$work/host" "$source/examples/host.c" \
+  $(pkg-config --cflags --libs tessel) -Wl,-rpath,"$libdir" || fail "host.c does not build through pkg-config"
+(cd "$model" && "$work/host" . prot.txt plain.txt) >"$work/host.out" || fail "host.c failed"
+grep -qx "prot.txt	1" "$work/host.out" || fail "host.c: protected text not flagged"
+grep -qx "plain.txt	0" "$work/host.out" || fail "host.c: plain text flagged"
 cc -std=c11 -Wall -Werror -o "$work/consumer" "$source/tests/install/consumer/consumer.c" \
   $(pkg-config --cflags --libs tessel) -Wl,-rpath,"$libdir" || fail "consumer does not build"
 # The tool judges these texts protected and not protected; the hosts, reading

@@ -73,9 +73,7 @@ TEST(FaultInjection, HeaderUpdateThatFailsKeepsTheHeader) {
   EXPECT_NE(err, "");  // a device is not a header file, and a full one takes nothing
 }
 
-// Fails today: the append that the disk cuts short stays in the header as a
-// piece of the key line. Enable once the update takes back a partial append.
-TEST(FaultInjection, DISABLED_PartialHeaderAppendIsTakenBack) {
+TEST(FaultInjection, PartialHeaderAppendIsTakenBack) {
   TempDir dir;
   // A disk that fills up part way through the key line: the header must not
   // keep a piece of it. A file size limit in a child stands in for the disk.
