@@ -1,6 +1,6 @@
-// Saving models and updating header files when the disk says no: every
-// existing file stays as it was and the failure is reported; a save killed
-// part way leaves the old model or the new one, never a piece of one.
+// Saving models when the disk says no: every existing file stays as it was
+// and the failure is reported; a save killed part way leaves the old model or
+// the new one, never a piece of one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,7 +12,6 @@
 #include "core/set_file.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
-#include "tool/header_file.h"
 
 namespace {
 
@@ -61,15 +60,6 @@ TEST(FaultInjection, ToolSaveThatFailsKeepsTheOldModel) {
       EXPECT_EQ(ReadFile(dir / name), std::string(32, 'o'));
     }
   }
-}
-
-TEST(FaultInjection, HeaderUpdateThatFailsKeepsTheHeader) {
-  TempDir dir;
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(symlink("/dev/full", (dir / "full.hdr").c_str()), 0);
-  UpdateHdrFile(dir / "full.hdr", 1.0);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err, "");  // a device is not a header file, and a full one takes nothing
 }
 
 TEST(FaultInjection, KilledSaveLeavesOldOrNewModel) {

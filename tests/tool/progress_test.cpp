@@ -1,5 +1,3 @@
-#include "tool/progress.h"
-
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -58,18 +56,6 @@ TEST(TrainingProgress, NothingExtraWhenNotATerminal) {
   ProcessResult run = RunTessel({"-p", "a*.txt", "-u", "a2.txt"}, dir.path());
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "");
-
-  int pipe_fds[2];
-  ASSERT_EQ(pipe(pipe_fds), 0);
-  {
-    TrainingProgress progress(2, pipe_fds[1]);
-    progress.FileDone(dir / "a1.txt");
-    EXPECT_EQ(progress.Text(), "training: 1/2 files, 0.0 MB read");  // sizes only on a terminal
-  }
-  close(pipe_fds[1]);
-  char byte;
-  EXPECT_EQ(read(pipe_fds[0], &byte, 1), 0);  // nothing was written
-  close(pipe_fds[0]);
 }
 
 }  // namespace
