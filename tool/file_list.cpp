@@ -1,6 +1,33 @@
 #include "tool/file_list.h"
 
-// Placeholder until file lists land.
-std::list<std::string> getFileList(std::string) { return {}; }
-std::string ChangeFileExt(std::string, std::string ext) { return ext; }
-std::string dirName(std::string) { return {}; }
+#include <glob.h>
+
+#include <iostream>
+
+std::list<std::string> getFileList(std::string pattern) {
+  std::list<std::string> names;
+  glob_t found{};
+  int code = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
+  if (code == 0) {
+    for (size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
+  } else if (code == GLOB_NOMATCH) {
+    std::cerr << "No match found for: \"" << pattern << "\"\n";
+  } else {
+    std::cerr << "Glob error: " << code << " in: \"" << pattern << "\"\n";
+  }
+  globfree(&found);
+  return names;
+}
+
+std::string ChangeFileExt(std::string name, std::string ext) {
+  size_t dot = name.rfind('.');
+  name.resize(dot == std::string::npos ? 0 : dot + 1);
+  return name + ext;
+}
+
+std::string dirName(std::string path) {
+  size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return std::string();
+  path.resize(separator);
+  return path + '\\';
+}

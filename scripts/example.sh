@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds tessel and runs it on the bundled example corpus: training on the
+# protected and unprotected texts, saving the model, and judging the example
+# documents with the saved model.
+#
+# Usage: scripts/example.sh [OUTPUT_DIR]   (default: a temporary directory)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+corpus="$root/examples/corpus"
+tessel="$root/build/tessel"
+
+build() {
+  scripts/setup.sh
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j "$(nproc)" --target tessel_program
+}
+
+# Shingle mode: five-word shingles, verdict "P>=M" (protected) or "P<M",
+# scaled by n/100 for documents of fewer than 100 distinct shingles.
+shingle_session() {
+  local model="$1/shingle-model"
+  mkdir -p "$model"
+  echo "== Shingle mode: training (-v saves p.bin, p.bin.2, u.bin, u.bin.2 in $model)"
+  (cd "$model" && "$tessel" -t "$corpus/stop.txt" \
+    -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -v)
+  ls -l "$model"
+  echo "== Shingle mode: judging with the saved model (-f)"
+  echo "   name, protected, unprotected and common matches, verdict"
+  (cd "$model" && "$tessel" -t "$corpus/stop.txt" -f -p p.bin -u u.bin \
+    -d "$corpus/docs/*.txt") | sed "s|$corpus/||" | sort
+}
+
+# Language-model mode (-o 1, 2 or 3): session to be added here.
+language_model_session() { :; }
+
+# A host program judging text buffers through the embedding interface with
+# the model saved above: session to be added here.
+host_session() { :; }
+
+main() {
+  out="${1:-}"
+  if [ -z "$out" ]; then
+    out=$(mktemp -d)
+    trap 'rm -rf "$out"' EXIT
+  fi
+  mkdir -p "$out"
+  out=$(cd "$out" && pwd)
+  build
+  shingle_session "$out"
+  language_model_session "$out"
+  host_session "$out"
+}
+
+main "$@"

@@ -1,0 +1,181 @@
+#include "tool/options.h"
+
+#include <getopt.h>
+
+#include <climits>
+#include <cstdlib>
+#include <iostream>
+
+#include "core/settings.h"
+#include "core/shingle.h"
+#include "experiments/protected_sum.h"
+#include "experiments/sweep.h"
+
+namespace {
+
+const char kShortOptions[] = "l:s:p:u:d:eabt:cfm:hxz:o:v";
+
+// Codes of the options that have no short form.
+enum LongOnlyCode : int {
+  kLmThreshold1 = 0xFF80,
+  kLmThreshold2,
+  kLmLength,
+  kLmLambda,
+  kLmLambda0,
+  kLmLog,
+  kLmFactor,
+  kLmSub,
+  kSizeThreshold,
+};
+
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"lm-threshold-1", required_argument, nullptr, kLmThreshold1},
+    {"lm-threshold-2", required_argument, nullptr, kLmThreshold2},
+    {"lm-length", required_argument, nullptr, kLmLength},
+    {"lm-lambda", required_argument, nullptr, kLmLambda},
+    {"lm-lambda0", required_argument, nullptr, kLmLambda0},
+    {"lm-log", no_argument, nullptr, kLmLog},
+    {"lm-factor", required_argument, nullptr, kLmFactor},
+    {"lm-sub", no_argument, nullptr, kLmSub},
+    {"shingle-length", required_argument, nullptr, 'l'},
+    {"shingle-shift", required_argument, nullptr, 's'},
+    {"protected", required_argument, nullptr, 'p'},
+    {"unprotected", required_argument, nullptr, 'u'},
+    {"data", required_argument, nullptr, 'd'},
+    {"detailed", no_argument, nullptr, 'e'},
+    {"detailed-all", no_argument, nullptr, 'a'},
+    {"subtract", no_argument, nullptr, 'b'},
+    {"stopwords", required_argument, nullptr, 't'},
+    {"upper-case", no_argument, nullptr, 'c'},
+    {"from-file", no_argument, nullptr, 'f'},
+    {"max-threshold", required_argument, nullptr, 'm'},
+    {"size-threshold", required_argument, nullptr, kSizeThreshold},
+    {"lm-formula", required_argument, nullptr, 'o'},
+    {"save-protected", no_argument, nullptr, 'v'},
+    {nullptr, 0, nullptr, 0},
+};
+
+const char* const kUsage[] = {
+    "usage: tessel [OPTION] -pFILES [-uFILES] [-dFILES]\n\n",
+    "  -h, --help                display this help and exit\n",
+    "      --lm-threshold-1      \n",
+    "      --lm-threshold-2      \n",
+    "      --lm-length           length of substring\n",
+    "      --lm-lambda           parameter lambda\n",
+    "      --lm-lambda0          parameter lambda0\n",
+    "      --lm-log              use logarithm\n",
+    "      --lm-factor           factor for compare (summand for logarithm)\n",
+    "      --lm-sub              exclusive protected and unprotected pairs of words\n",
+    "  -l, --shingle-length      shingle length\n",
+    "  -s, --shingle-shift       shingle shift\n",
+    "  -p, --protected           protected learning files(s)\n",
+    "  -u, --unprotected         unprotected learning file(s)\n",
+    "  -d, --data                data file(s)\n",
+    "  -e, --detailed            detalied output: print protected shingles\n",
+    "  -a, --detailed-all        detailed output: print all shingles\n",
+    "  -b, --subtract            use for shingle list subtract\n",
+    "  -t, --stopwords           stopword file\n",
+    "  -c, --upper-case          convert texts to uppercase\n",
+    "  -f, --from-file           load shingles from file\n",
+    "  -m, --max-threshold       max threshold for shingle comparing\n",
+    "      --size-threshold      size for using max threshold for shingle comparing\n",
+    "  -o, --lm-formula          use formula, possible values: 1, 2\n",
+};
+
+// strtol in base 10, kept inside the 32-bit range of the settings so that a
+// huge number saturates instead of wrapping around to an unrelated value.
+int32_t ToInt32(const char* text) {
+  long value = std::strtol(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+double ToDouble(const char* text) { return std::strtod(text, nullptr); }
+
+// The shingle-mode thresholds are counts; a negative one would make every
+// comparison trivially true, so it is reported and taken as 0.
+int32_t NonNegativeThreshold(const char* name, const char* text) {
+  int32_t value = ToInt32(text);
+  if (value >= 0) return value;
+  std::cerr << "Error: " << name << " must not be negative: " << value << "; using 0\n";
+  return 0;
+}
+
+void RunSweeps(const char* text) {
+  double tolerance = ToDouble(text);
+  std::cerr << text << "\n" << tolerance << "\n";
+  CalculateAll(1174, "C2", tolerance);
+  CalculateAll(242, "B2", tolerance);
+}
+
+}  // namespace
+
+void Help() {
+  for (const char* line : kUsage) std::cout << line;
+  std::cout.flush();
+}
+
+OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
+  optind = 0;  // a full reset of getopt's state, so that every call starts afresh
+  int code;
+  while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+    switch (code) {
+      case 'h':
+        Help();
+        return OptionOutcome::kFinished;
+      case 'x':
+        CalculateProtectedSum();
+        return OptionOutcome::kFinished;
+      case 'z':
+        RunSweeps(optarg);
+        return OptionOutcome::kFinished;
+      case kLmThreshold1: lm_threshold_1 = ToDouble(optarg); break;
+      case kLmThreshold2: lm_threshold_2 = ToDouble(optarg); break;
+      case kLmLength: {
+        int32_t value = ToInt32(optarg);
+        if (value == 0)
+          std::cerr << "Error: lm-length must not be 0; keeping " << lm_length << "\n";
+        else
+          lm_length = value;
+        break;
+      }
+      case kLmLambda: lm_lambda = ToDouble(optarg); break;
+      case kLmLambda0: lm_lambda0 = ToDouble(optarg); break;
+      case kLmLog: lm_log = true; break;
+      case kLmFactor: lm_factor = ToDouble(optarg); break;
+      case kLmSub: lm_sub = true; break;
+      case 'l': {
+        int32_t value = ToInt32(optarg);
+        if (value != 0) CShingle::shingle_length = value;
+        break;
+      }
+      case 's': {
+        int32_t value = ToInt32(optarg);
+        if (value != 0) CShingle::shingle_shift = value;
+        break;
+      }
+      case 'p': settings.ProtectedFiles = optarg; break;
+      case 'u': settings.UnprotectedFiles = optarg; break;
+      case 'd': settings.DataFiles = optarg; break;
+      case 'e': Detailed = true; break;
+      case 'a':
+        Detailed = true;
+        DetailedAll = true;
+        break;
+      case 'b': settings.Subtract = true; break;
+      case 't': settings.StopwordFile = optarg; break;
+      case 'c': UpperCase = true; break;
+      case 'f': settings.FromFile = true; break;
+      case 'm': settings.MaxThreshold = NonNegativeThreshold("max-threshold", optarg); break;
+      case kSizeThreshold:
+        settings.SizeThreshold = NonNegativeThreshold("size-threshold", optarg);
+        break;
+      case 'o': settings.LmFormula = ToInt32(optarg); break;
+      case 'v': settings.SaveProtected = true; break;
+      default: break;  // getopt_long has already written its diagnostic
+    }
+  }
+  return OptionOutcome::kRunDriver;
+}
