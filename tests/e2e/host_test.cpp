@@ -75,6 +75,18 @@ TEST_F(HostTest, LoadedAndLinkedHostsGiveTheSameVerdicts) {
   }
 }
 
+TEST_F(HostTest, ModelTrainedByTheTool) {
+  // The tool keeps each file's distinct shingles, so a word of both secret
+  // files is saved twice; the model's look-ups see it once, as above.
+  std::filesystem::create_directories(dir_ / "trained");
+  ProcessResult train = RunTessel(
+      {"-p", dir_ / "secret*.txt", "-u", dir_ / "plain.txt", "-v", "-o", "1"}, dir_ / "trained");
+  ASSERT_EQ(train.status, 0) << train.err;
+  std::vector<std::string> args = Args(TESSEL_HOST);
+  args[1] = dir_ / "trained";
+  EXPECT_EQ(Verdicts(RunProcess(args)), expected_);
+}
+
 TEST_F(HostTest, FailuresAreReportedAndTheOtherFilesJudged) {
   std::vector<std::string> args = Args(TESSEL_HOST);
   args.insert(args.begin() + 1, {"-l", dir_ / "missing.so"});
