@@ -77,6 +77,9 @@ void BM_BuildStream(benchmark::State& state) {
     CShingleSet set;
     _BuildShingles(in, set, n);
     benchmark::DoNotOptimize(set.total);
+    state.PauseTiming();  // releasing the set is not part of building it
+    set = CShingleSet();
+    state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * GeneratedText().size()));
 }
@@ -89,6 +92,9 @@ void BM_BuildLearningFile(benchmark::State& state) {
     CShingleSet set;
     BuildShingles(path, set, n);
     benchmark::DoNotOptimize(set.total);
+    state.PauseTiming();
+    set = CShingleSet();
+    state.ResumeTiming();
   }
   unlink(path.c_str());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * GeneratedText().size()));
@@ -110,8 +116,34 @@ void BM_LoadMillionRecords(benchmark::State& state) {
   unlink(path.c_str());
 }
 
+long ResidentBytes() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Memory held by a set of built shingles, per million records, for list only
+// and after ConvertToSet.
+void BM_MemoryPerMillionShingles(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    long before = ResidentBytes();
+    CShingleSet set;
+    std::istringstream in(GeneratedText());
+    _BuildShingles(in, set, n);
+    long with_list = ResidentBytes();
+    set.ConvertToSet();
+    long with_set = ResidentBytes();
+    double millions = static_cast<double>(set.list.size()) / 1e6;
+    state.counters["list_MB_per_M"] = static_cast<double>(with_list - before) / 1e6 / millions;
+    state.counters["list_and_set_MB_per_M"] =
+        static_cast<double>(with_set - before) / 1e6 / millions;
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BM_MemoryPerMillionShingles)->Arg(1)->Arg(5)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Md5Baseline)->Arg(1)->Arg(2)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildStream)->Arg(1)->Arg(2)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildLearningFile)->Arg(1)->Arg(2)->Arg(5)->Unit(benchmark::kMillisecond);

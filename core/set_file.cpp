@@ -66,7 +66,7 @@ std::istream& operator>>(std::istream& in, CShingle& shingle) {
 }
 
 void operator<<(std::ostream& out, CShingleSet& shingles) {
-  shingles.list.sort();
+  SortByDigest(shingles.list);
   std::vector<char> block;
   block.reserve(kBlockBytes);
   for (const CShingle& shingle : shingles.list) {
@@ -195,7 +195,7 @@ bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& recor
 }
 
 void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
-  shingles.list.sort();
+  SortByDigest(shingles.list);
   WriteSetFile(file_name, shingles.list);
 }
 

@@ -1,7 +1,9 @@
 #include "core/shingle.h"
 
 #include <cstring>
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 int32_t CShingle::shingle_length = 5;
 int32_t CShingle::shingle_shift = 1;
@@ -27,10 +29,84 @@ void CShingleSet::ConvertToSet() {
   for (const CShingle& shingle : list) set.emplace_hint(set.end(), shingle);
 }
 
+namespace {
+
+uint64_t BigEndian64(const unsigned char* bytes) {
+  uint64_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  return __builtin_bswap64(value);
+}
+
+// A digest as two integers whose order is the byte-wise order, and the
+// record's position in the list before sorting.
+struct DigestKey {
+  uint64_t high;
+  uint64_t low;
+  size_t position;
+};
+
+bool KeyLess(const DigestKey& a, const DigestKey& b) {
+  return a.high < b.high || (a.high == b.high && a.low < b.low);
+}
+
+// Stable insertion sort of one bucket; buckets are short for digests, which
+// are spread evenly.
+void SortBucket(DigestKey* first, DigestKey* last) {
+  if (last - first > 64) {
+    std::stable_sort(first, last, KeyLess);
+    return;
+  }
+  for (DigestKey* i = first + 1; i < last; ++i) {
+    DigestKey key = *i;
+    DigestKey* j = i;
+    for (; j > first && KeyLess(key, *(j - 1)); --j) *j = *(j - 1);
+    *j = key;
+  }
+}
+
+// Stable counting sort on the leading digest bits, then each bucket; the
+// bucket count grows with the input so that buckets stay short.
+std::vector<DigestKey> SortedKeys(const std::vector<DigestKey>& keys) {
+  int bits = 4;
+  while (bits < 16 && (size_t{1} << bits) < keys.size()) ++bits;
+  const int shift = 64 - bits;
+  const size_t buckets = size_t{1} << bits;
+  std::vector<size_t> starts(buckets + 1, 0);
+  for (const DigestKey& key : keys) ++starts[(key.high >> shift) + 1];
+  for (size_t b = 1; b <= buckets; ++b) starts[b] += starts[b - 1];
+  std::vector<DigestKey> sorted(keys.size());
+  std::vector<size_t> next(starts.begin(), starts.end() - 1);
+  for (const DigestKey& key : keys) sorted[next[key.high >> shift]++] = key;
+  DigestKey* base = sorted.data();
+  for (size_t b = 0; b < buckets; ++b) SortBucket(base + starts[b], base + starts[b + 1]);
+  return sorted;
+}
+
+}  // namespace
+
+void SortByDigest(std::list<CShingle>& list) {
+  const size_t size = list.size();
+  if (size < 2) return;
+  // The records are moved out, ordered through their keys and moved back into
+  // the nodes in the nodes' own order. Walking the nodes in list order is
+  // cheap (they were allocated in that order); relinking them in digest order
+  // would leave later walks visiting memory at random.
+  std::vector<CShingle> records;
+  std::vector<DigestKey> keys;
+  records.reserve(size);
+  keys.reserve(size);
+  for (CShingle& shingle : list) {
+    keys.push_back({BigEndian64(shingle.hash), BigEndian64(shingle.hash + 8), records.size()});
+    records.push_back(std::move(shingle));
+  }
+  auto node = list.begin();
+  for (const DigestKey& key : SortedKeys(keys)) *node++ = std::move(records[key.position]);
+}
+
 void Unique(CShingleSet& shingles) {
   std::list<CShingle>& list = shingles.list;
   if (list.empty()) return;
-  list.sort();  // std::list::sort is stable: the earliest record of a digest comes first
+  SortByDigest(list);  // stable: the earliest record of a digest comes first
   auto current = list.begin();
   for (auto next = std::next(current); next != list.end();) {
     if (HashEqual(current->hash, next->hash)) {

@@ -41,3 +41,9 @@ class CShingleSet {
 
 // Sorts list by digest (stably) and merges equal digests, summing counts.
 void Unique(CShingleSet& shingles);
+
+// Puts a list into ascending digest order, keeping records of equal digest in
+// their order. The result is that of list.sort(), reached by sorting keys in
+// a contiguous array and relinking the nodes, which is several times faster
+// on long lists.
+void SortByDigest(std::list<CShingle>& list);

@@ -57,6 +57,26 @@ TEST(Unique, MergesEqualDigestsIntoTheEarliestRecord) {
   EXPECT_TRUE(set.set.empty());
 }
 
+TEST(SortByDigest, GivesTheOrderOfTheStableListSort) {
+  // Few distinct leading bytes make long runs of equal keys and full buckets.
+  std::list<CShingle> records;
+  unsigned seed = 1;
+  for (int i = 0; i < 5000; ++i) {
+    seed = seed * 1103515245 + 12345;
+    CShingle shingle = Record(static_cast<unsigned char>(seed >> 24) & 0x83, std::to_string(i));
+    shingle.hash[1] = static_cast<unsigned char>(seed >> 16) & 0x01;
+    shingle.hash[15] = static_cast<unsigned char>(seed >> 8) & 0x03;
+    records.push_back(shingle);
+  }
+  std::list<CShingle> expected = records;
+  expected.sort();
+  SortByDigest(records);
+  std::vector<std::string> got_texts, expected_texts;
+  for (const CShingle& shingle : records) got_texts.push_back(shingle.text);
+  for (const CShingle& shingle : expected) expected_texts.push_back(shingle.text);
+  EXPECT_EQ(got_texts, expected_texts);
+}
+
 TEST(ConvertToSet, KeepsTheFirstRecordOfADigestAndLeavesTheList) {
   CShingleSet set;
   set.list = {Record(1, "a", 2), Record(1, "b", 5), Record(0, "c")};
