@@ -48,13 +48,12 @@ bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
 }
 
 // The detailed block's merge walks need digest-ordered lists on both sides.
-// The document's copy is merged as well, so every shared word is counted and
-// listed once, with its number of occurrences in the document.
-void WriteDetails(const Document& doc, TrainedSets& sets) {
-  CShingleSet ordered;
-  ordered.list = doc.words.list;
-  Unique(ordered);
-  WriteDetailedBlock(ordered, sets);
+// The document's words (no longer needed once judged) are merged as well, so
+// every shared word is counted and listed once, with its number of
+// occurrences in the document.
+void WriteDetails(Document& doc, TrainedSets& sets) {
+  Unique(doc.words);
+  WriteDetailedBlock(doc.words, sets);
 }
 
 void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
