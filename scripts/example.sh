@@ -31,8 +31,23 @@ shingle_session() {
     -d "$corpus/docs/*.txt") | sed "s|$corpus/||" | sort
 }
 
-# Language-model mode (-o 1, 2 or 3): session to be added here.
-language_model_session() { :; }
+# Language-model mode: single words and word pairs, verdict of Formula1
+# (-o 1), recorded in each document's header file; the evaluation line
+# (recall, precision, F) goes to standard error. The documents are copied
+# first, since their header files are written beside them.
+language_model_session() {
+  local model="$1/lm-model"
+  mkdir -p "$model"
+  cp -r "$corpus/docs" "$model/docs"
+  echo "== Language-model mode: training (-o 1 -v)"
+  (cd "$model" && "$tessel" -t "$corpus/stop.txt" \
+    -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -o 1 -v)
+  echo "== Language-model mode: judging with the saved model (-f -o 1)"
+  (cd "$model" && "$tessel" -t "$corpus/stop.txt" -f -p p.bin -u u.bin \
+    -d "docs/*.txt" -o 1 2>&1 | iconv -f CP1251 -t UTF-8)
+  echo "== Header files"
+  (cd "$model" && for h in docs/*.hdr; do echo "$h:"; cat "$h"; done)
+}
 
 # A host program judging text buffers through the embedding interface with
 # the model saved above: session to be added here.
