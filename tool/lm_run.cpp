@@ -102,9 +102,9 @@ void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
   if (Detailed) {
     // The formulas read only the looked-up sets and the list sizes, so the
     // lists may be reordered for the detailed block's merge walks.
-    sets.protected_set.list.sort();
-    sets.unprotected_set.list.sort();
-    sets.common_set.list.sort();
+    SortByDigest(sets.protected_set.list);
+    SortByDigest(sets.unprotected_set.list);
+    SortByDigest(sets.common_set.list);
   }
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
