@@ -28,20 +28,24 @@ else
 fi
 cd "$work"
 
+if [ -d prot ] && [ -d plain ] && [ -d docs ]; then
+  echo "== reusing the corpus in $work"
+else
 echo "== generating corpus in $work"
 python3 - "$learn_files" "$learn_kb" "$docs" <<'EOF'
-import os, random, sys
+import itertools, os, random, sys
 files, kb, docs = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3])
 rng = random.Random(1)
 letters = bytes(range(0xE0, 0x100))  # lower-case Cyrillic in Windows-1251
 def vocabulary(n):
     return [bytes(rng.choice(letters) for _ in range(rng.randint(3, 10))) for _ in range(n)]
 shared, prot_only, plain_only = vocabulary(3000), vocabulary(2000), vocabulary(2000)
-weights = [1.0 / (i + 1) for i in range(5000)]  # Zipf-like word frequencies
+# Zipf-like word frequencies.
+weights = list(itertools.accumulate(1.0 / (i + 1) for i in range(5000)))
 def text(words, size):
     out, length = [], 0
     while length < size:
-        line = b" ".join(rng.choices(words, weights, k=12)) + b".\n"
+        line = b" ".join(rng.choices(words, cum_weights=weights, k=12)) + b".\n"
         out.append(line)
         length += len(line)
     return b"".join(out)
@@ -57,6 +61,7 @@ for i in range(docs):
     with open(f"docs/{i:04d}.txt", "wb") as f:
         f.write(text(words, 2048))
 EOF
+fi
 
 # Runs a command under /usr/bin/time -v; sets elapsed (s) and peak (MB).
 measure() {

@@ -87,6 +87,10 @@ std::vector<DigestKey> SortedKeys(const std::vector<DigestKey>& keys) {
 void SortByDigest(std::list<CShingle>& list) {
   const size_t size = list.size();
   if (size < 2) return;
+  // A list that is already in order (saved, loaded or Unique'd before) costs
+  // one walk instead of a sort.
+  auto first_out_of_order = std::is_sorted_until(list.begin(), list.end());
+  if (first_out_of_order == list.end()) return;
   // The records are moved out, ordered through their keys and moved back into
   // the nodes in the nodes' own order. Walking the nodes in list order is
   // cheap (they were allocated in that order); relinking them in digest order

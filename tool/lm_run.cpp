@@ -48,13 +48,12 @@ bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
 }
 
 // The detailed block's merge walks need digest-ordered lists on both sides.
-// The document's copy is merged as well, so every shared word is counted and
-// listed once, with its number of occurrences in the document.
-void WriteDetails(const Document& doc, TrainedSets& sets) {
-  CShingleSet ordered;
-  ordered.list = doc.words.list;
-  Unique(ordered);
-  WriteDetailedBlock(ordered, sets);
+// The document's words (no longer needed once judged) are merged as well, so
+// every shared word is counted and listed once, with its number of
+// occurrences in the document.
+void WriteDetails(Document& doc, TrainedSets& sets) {
+  Unique(doc.words);
+  WriteDetailedBlock(doc.words, sets);
 }
 
 void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
@@ -103,9 +102,9 @@ void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
   if (Detailed) {
     // The formulas read only the looked-up sets and the list sizes, so the
     // lists may be reordered for the detailed block's merge walks.
-    sets.protected_set.list.sort();
-    sets.unprotected_set.list.sort();
-    sets.common_set.list.sort();
+    SortByDigest(sets.protected_set.list);
+    SortByDigest(sets.unprotected_set.list);
+    SortByDigest(sets.common_set.list);
   }
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))

@@ -81,8 +81,8 @@ void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets) {
     // Common needs them in digest order, as saved or loaded lists already
     // are. The stable sort keeps the first record of each digest first, so
     // the indexed sets below come out the same either way.
-    sets.protected_pairs.list.sort();
-    sets.unprotected_pairs.list.sort();
+    SortByDigest(sets.protected_pairs.list);
+    SortByDigest(sets.unprotected_pairs.list);
     Common(sets.protected_pairs, sets.unprotected_pairs, sets.common_set);
   }
   sets.protected_set.ConvertToSet();

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -13,49 +16,129 @@
 
 namespace {
 
-constexpr size_t kOutputRecord = kDigestSize + 1;
-constexpr size_t kOutputBlock = kOutputRecord * 8192;
+using Digest = std::array<unsigned char, kDigestSize>;
+
+// Records of the first file looked up together: large enough that, sorted,
+// consecutive look-ups land near each other in the subtrahend.
+constexpr size_t kLookupBlock = 1 << 20;
 // How far the cursor may walk forward before a full look-up is cheaper.
 constexpr int kMaxCursorSteps = 16;
 
+// Byte-wise digest order, compared as two big-endian 64-bit halves.
+uint64_t Half(const unsigned char* bytes) {
+  uint64_t half;
+  std::memcpy(&half, bytes, sizeof half);
+  return __builtin_bswap64(half);
+}
+
+bool Less(const unsigned char* a, const unsigned char* b) {
+  uint64_t a0 = Half(a), b0 = Half(b);
+  return a0 != b0 ? a0 < b0 : Half(a + 8) < Half(b + 8);
+}
+
+bool DigestLess(const Digest& a, const Digest& b) { return Less(a.data(), b.data()); }
+
+// The records are put into digest order before they are inserted, so every
+// insertion goes to the end of the tree and the nodes are allocated in key
+// order (set files saved by the tool are in that order already).
 void ReadSubtrahend(std::istream& in, std::set<CShingle>& subtrahend) {
+  std::vector<Digest> digests;
   DigestReader reader(in);
-  CShingle record;
-  // Saved set files are in digest order, so the end is usually the right hint.
   while (const unsigned char* digest = reader.Next()) {
-    std::memcpy(record.hash, digest, kDigestSize);
+    digests.emplace_back();
+    std::memcpy(digests.back().data(), digest, kDigestSize);
+  }
+  if (!std::is_sorted(digests.begin(), digests.end(), DigestLess))
+    std::sort(digests.begin(), digests.end(), DigestLess);
+  CShingle record;
+  for (const Digest& digest : digests) {
+    std::memcpy(record.hash, digest.data(), kDigestSize);
     subtrahend.insert(subtrahend.end(), record);
   }
 }
 
-// Finds a digest in the set. Successive look-ups of an ascending first file
-// advance a cursor a few steps instead of descending the tree each time, which
-// keeps the walk in cache; any other order falls back to the tree search.
+// Finds digests in the set. Ascending look-ups advance a cursor a few steps
+// instead of descending the tree each time; any other order falls back to
+// the tree search.
 class Finder {
  public:
   explicit Finder(const std::set<CShingle>& set) : set_(set), cursor_(set.begin()) {}
 
-  bool Contains(const CShingle& key) {
-    if (has_previous_ && !(key < previous_)) {
+  bool Contains(const unsigned char* digest) {
+    std::memcpy(key_.hash, digest, kDigestSize);
+    if (has_previous_ && !Less(key_.hash, previous_.hash)) {
       int steps = 0;
-      while (cursor_ != set_.end() && *cursor_ < key && steps < kMaxCursorSteps) {
+      while (cursor_ != set_.end() && Less(cursor_->hash, key_.hash) && steps < kMaxCursorSteps) {
         ++cursor_;
         ++steps;
       }
-      if (cursor_ != set_.end() && *cursor_ < key) cursor_ = set_.lower_bound(key);
+      if (cursor_ != set_.end() && Less(cursor_->hash, key_.hash)) cursor_ = set_.lower_bound(key_);
     } else {
-      cursor_ = set_.lower_bound(key);
+      cursor_ = set_.lower_bound(key_);
     }
-    std::memcpy(previous_.hash, key.hash, kDigestSize);
+    std::memcpy(previous_.hash, digest, kDigestSize);
     has_previous_ = true;
-    return cursor_ != set_.end() && !(key < *cursor_);
+    return cursor_ != set_.end() && !Less(key_.hash, cursor_->hash);
   }
 
  private:
   const std::set<CShingle>& set_;
   std::set<CShingle>::const_iterator cursor_;
+  CShingle key_;
   CShingle previous_;
   bool has_previous_ = false;
+};
+
+// Streams the first file in blocks: each block is looked up in digest order
+// and written in file order.
+class Subtraction {
+ public:
+  explicit Subtraction(const std::set<CShingle>& subtrahend) : finder_(subtrahend) {
+    block_.reserve(kLookupBlock);
+    out_.reserve(kLookupBlock / 16 * (kDigestSize + 1));
+  }
+
+  void Run(std::istream& first) {
+    DigestReader reader(first);
+    while (const unsigned char* digest = reader.Next()) {
+      block_.emplace_back();
+      std::memcpy(block_.back().data(), digest, kDigestSize);
+      if (block_.size() == kLookupBlock) Flush();
+    }
+    Flush();
+    std::cout.flush();
+  }
+
+ private:
+  void Flush() {
+    const size_t n = block_.size();
+    keep_.assign(n, 1);
+    order_.resize(n);
+    for (size_t i = 0; i < n; ++i) order_[i] = static_cast<uint32_t>(i);
+    auto by_digest = [this](uint32_t a, uint32_t b) { return DigestLess(block_[a], block_[b]); };
+    if (!std::is_sorted(order_.begin(), order_.end(), by_digest))
+      std::stable_sort(order_.begin(), order_.end(), by_digest);
+    for (uint32_t i : order_) keep_[i] = !finder_.Contains(block_[i].data());
+    for (size_t i = 0; i < n; ++i) {
+      if (!keep_[i]) continue;
+      out_.insert(out_.end(), block_[i].begin(), block_[i].end());
+      out_.push_back('\n');
+      if (out_.size() >= out_.capacity() - (kDigestSize + 1)) WriteOut();
+    }
+    WriteOut();
+    block_.clear();
+  }
+
+  void WriteOut() {
+    std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size()));
+    out_.clear();
+  }
+
+  Finder finder_;
+  std::vector<Digest> block_;
+  std::vector<uint32_t> order_;
+  std::vector<char> keep_;
+  std::vector<char> out_;
 };
 
 // A directory opens like a file but reads as empty, which would make an empty
@@ -75,25 +158,7 @@ void ShingleSubtract(std::string first_file, std::string second_file) {
     std::cerr << "Error opening file(s)\n";
     return;
   }
-
   std::set<CShingle> subtrahend;
   ReadSubtrahend(second, subtrahend);
-
-  Finder finder(subtrahend);
-  DigestReader reader(first);
-  CShingle record;
-  std::vector<char> block;
-  block.reserve(kOutputBlock);
-  while (const unsigned char* digest = reader.Next()) {
-    std::memcpy(record.hash, digest, kDigestSize);
-    if (finder.Contains(record)) continue;
-    block.insert(block.end(), digest, digest + kDigestSize);
-    block.push_back('\n');
-    if (block.size() >= kOutputBlock) {
-      std::cout.write(block.data(), static_cast<std::streamsize>(block.size()));
-      block.clear();
-    }
-  }
-  std::cout.write(block.data(), static_cast<std::streamsize>(block.size()));
-  std::cout.flush();
+  Subtraction(subtrahend).Run(first);
 }

@@ -75,22 +75,24 @@ TEST_F(HostTest, LoadedAndLinkedHostsGiveTheSameVerdicts) {
   }
 }
 
-TEST_F(HostTest, WindowSettingAndLibraryChoice) {
-  // With a window of one pair every window of the other documents still
-  // starts with a word the protected side does not know.
+TEST_F(HostTest, ModelTrainedByTheTool) {
+  // The tool keeps each file's distinct shingles, so a word of both secret
+  // files is saved twice; the model's look-ups see it once, as above.
+  std::filesystem::create_directories(dir_ / "trained");
+  ProcessResult train = RunTessel(
+      {"-p", dir_ / "secret*.txt", "-u", dir_ / "plain.txt", "-v", "-o", "1"}, dir_ / "trained");
+  ASSERT_EQ(train.status, 0) << train.err;
   std::vector<std::string> args = Args(TESSEL_HOST);
-  args.insert(args.begin() + 1, {"-w", "1"});
+  args[1] = dir_ / "trained";
   EXPECT_EQ(Verdicts(RunProcess(args)), expected_);
+}
 
-  args = Args(TESSEL_HOST);
+TEST_F(HostTest, FailuresAreReportedAndTheOtherFilesJudged) {
+  std::vector<std::string> args = Args(TESSEL_HOST);
   args.insert(args.begin() + 1, {"-l", dir_ / "missing.so"});
   ProcessResult run = RunProcess(args);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("missing.so"), std::string::npos) << run.err;
-
-  args = Args(TESSEL_HOST);
-  args.insert(args.begin(), {"/usr/bin/env", "TESSEL_LIBRARY=" + dir_ / "none.so"});
-  EXPECT_EQ(RunProcess(args).status, 1);
 
   args = Args(TESSEL_HOST_LINKED);
   args.push_back(dir_ / "no_such_document.txt");

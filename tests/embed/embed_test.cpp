@@ -13,6 +13,7 @@
 
 #include "core/builder.h"
 #include "core/set_file.h"
+#include "scoring/lm_test_util.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -41,21 +42,6 @@ void WriteModel(const std::string& dir, bool with_pairs = true) {
   SaveBuilt("one two three\n", 2, dir + "/u.bin.2");
 }
 
-class Silenced {
- public:
-  Silenced() : out_(std::cout.rdbuf(sink_.rdbuf())), err_(std::cerr.rdbuf(errors_.rdbuf())) {}
-  ~Silenced() {
-    std::cout.rdbuf(out_);
-    std::cerr.rdbuf(err_);
-  }
-  std::string err() const { return errors_.str(); }
-
- private:
-  std::ostringstream sink_, errors_;
-  std::streambuf* out_;
-  std::streambuf* err_;
-};
-
 TEST(Embed, JudgesBuffersAgainstASavedModel) {
   TempDir dir;
   WriteModel(dir.path());
@@ -64,7 +50,7 @@ TEST(Embed, JudgesBuffersAgainstASavedModel) {
   EXPECT_EQ(Slot(model, 0).set.size(), 3u);
   EXPECT_EQ(Slot(model, 1).set.size(), 2u);
   EXPECT_EQ(Slot(model, 3).total, 0);
-  Silenced quiet;
+  Captured quiet;
   const char* protected_text = "alpha beta gamma.\n";
   EXPECT_EQ(_processShingles(model, protected_text, 18), 1);
   EXPECT_EQ(_processShingles(model, protected_text, 18), 1);  // the model is unchanged
@@ -82,7 +68,7 @@ TEST(Embed, JudgesBuffersAgainstASavedModel) {
 TEST(Embed, MissingFilesLeaveEmptySlots) {
   TempDir dir;
   WriteModel(dir.path(), false);
-  Silenced quiet;
+  Captured quiet;
   tessel_model* model = _openShingles((dir.path() + "/").c_str());
   ASSERT_NE(model, nullptr);
   // The trailing slash is kept: the paths have two slashes in a row.
@@ -98,14 +84,10 @@ TEST(Embed, MissingFilesLeaveEmptySlots) {
   ASSERT_NE(model, nullptr);
   for (int slot = 0; slot < 4; ++slot) EXPECT_TRUE(Slot(model, slot).set.empty());
   _closeShingles(model);
-}
 
-TEST(Embed, PartialRecordsAndDuplicates) {
-  TempDir dir;
-  // 40 bytes: two records, a duplicate digest, and 8 bytes that are dropped.
-  WriteFile(dir / "p.bin", std::string(16, 'a') + std::string(16, 'a') + std::string(8, 'b'));
-  Silenced quiet;
-  tessel_model* model = _openShingles(dir.path().c_str());
+  // 40 bytes: two records of one digest, and 8 bytes that are dropped.
+  WriteFile(dir / "p.bin", std::string(32, 'a') + std::string(8, 'b'));
+  model = _openShingles(dir.path().c_str());
   EXPECT_EQ(Slot(model, 0).list.size(), 2u);
   EXPECT_EQ(Slot(model, 0).set.size(), 1u);
   _closeShingles(model);
