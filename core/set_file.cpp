@@ -89,18 +89,18 @@ void operator>>(std::istream& in, CShingleSet& shingles) {
   }
 }
 
-DigestReader::DigestReader(std::istream& in) : in_(in), block_(kBlockBytes) {}
+DigestReader::DigestReader(std::istream& in) : in_(in), block_(new unsigned char[kBlockBytes]) {}
 
 bool DigestReader::Refill() {
   // Keep an incomplete record from the previous block in front.
   size_t kept = filled_ - offset_;
-  std::memmove(block_.data(), block_.data() + offset_, kept);
+  std::memmove(block_.get(), block_.get() + offset_, kept);
   filled_ = kept;
   offset_ = 0;
   std::streambuf* source = in_.good() ? in_.rdbuf() : nullptr;
-  while (source != nullptr && filled_ < block_.size()) {
-    std::streamsize got = source->sgetn(reinterpret_cast<char*>(block_.data() + filled_),
-                                        static_cast<std::streamsize>(block_.size() - filled_));
+  while (source != nullptr && filled_ < kBlockBytes) {
+    std::streamsize got = source->sgetn(reinterpret_cast<char*>(block_.get() + filled_),
+                                        static_cast<std::streamsize>(kBlockBytes - filled_));
     if (got <= 0) {
       at_end_ = true;
       break;
@@ -120,7 +120,7 @@ const unsigned char* DigestReader::Next() {
       return nullptr;
     }
   }
-  const unsigned char* record = block_.data() + offset_;
+  const unsigned char* record = block_.get() + offset_;
   offset_ += kDigestSize;
   return record;
 }
@@ -150,6 +150,10 @@ bool SafeFileWriter::Open(const std::string& path) {
 bool SafeFileWriter::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = static_cast<const char*>(data);
+  if (buffer_.empty() && size >= kBlockBytes) {  // whole blocks need no copy
+    if (!WriteAll(fd_, bytes, size)) failed_ = true;
+    return !failed_;
+  }
   buffer_.insert(buffer_.end(), bytes, bytes + size);
   if (buffer_.size() >= kBlockBytes) return Flush();
   return true;
@@ -186,7 +190,16 @@ bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& recor
     std::cerr << "Error opening file: " << file_name << "\n";
     return false;
   }
-  for (const CShingle& shingle : records) writer.Write(shingle.hash, kDigestSize);
+  std::vector<unsigned char> block;
+  block.reserve(kBlockBytes);
+  for (const CShingle& shingle : records) {
+    block.insert(block.end(), shingle.hash, shingle.hash + kDigestSize);
+    if (block.size() == kBlockBytes) {
+      writer.Write(block.data(), block.size());
+      block.clear();
+    }
+  }
+  writer.Write(block.data(), block.size());
   if (!writer.Commit()) {
     std::cerr << "Error writing file: " << file_name << "\n";
     return false;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -41,7 +42,7 @@ class DigestReader {
   bool Refill();
 
   std::istream& in_;
-  std::vector<unsigned char> block_;
+  std::unique_ptr<unsigned char[]> block_;  // left uninitialised: it is filled before use
   size_t filled_ = 0;
   size_t offset_ = 0;
   size_t trailing_ = 0;

@@ -156,6 +156,18 @@ void RunShingleMode(TrainedSets& sets, const RunSettings& settings) {
     ScoreShingleFile(name, indexes, settings);
 }
 
+// The trained sets of the latest run. They are deliberately not released when
+// main returns: the process ends right after, and handing millions of records
+// back to the allocator one by one costs seconds on a large model. A further
+// run in the same process releases the previous run's sets first.
+TrainedSets* latest_run_sets = nullptr;
+
+TrainedSets& FreshTrainedSets() {
+  delete latest_run_sets;
+  latest_run_sets = new TrainedSets;
+  return *latest_run_sets;
+}
+
 void RunDriver(const RunSettings& settings) {
   if (settings.Subtract) {
     ShingleSubtract(settings.ProtectedFiles, settings.UnprotectedFiles);
@@ -166,7 +178,7 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
-  TrainedSets sets;
+  TrainedSets& sets = FreshTrainedSets();
   ObtainTrainedSets(settings, sets);
   if (settings.SaveProtected) SaveTrainedSets(sets);
   PrepareTrainedSets(settings, sets);
