@@ -13,7 +13,7 @@ tessel="$root/build/tessel"
 build() {
   scripts/setup.sh
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build -j "$(nproc)" --target tessel_program
+  cmake --build build -j "$(nproc)" --target tessel_program tessel-host
 }
 
 # Shingle mode: five-word shingles, verdict "P>=M" (protected) or "P<M",
@@ -49,9 +49,19 @@ language_model_session() {
   (cd "$model" && for h in docs/*.hdr; do echo "$h:"; cat "$h"; done)
 }
 
-# A host program judging text buffers through the embedding interface with
-# the model saved above: session to be added here.
-host_session() { :; }
+# A C host program (examples/host.c) loads libtessel.so with dlopen, opens a
+# model directory and judges each document as a text buffer: 1 protected,
+# 0 not. The C interface loads no stop words, so this model is trained
+# without them.
+host_session() {
+  local model="$1/host-model"
+  mkdir -p "$model"
+  echo "== Host program: training a model without stop words (-o 1 -v)"
+  (cd "$model" && "$tessel" -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -o 1 -v)
+  echo "== Host program: examples/host.c judging the documents as text buffers"
+  (cd "$corpus" && "$root/build/examples/tessel-host" -l "$root/build/libtessel.so" "$model" \
+    docs/*.txt 2>/dev/null | grep -a '^docs/')
+}
 
 main() {
   out="${1:-}"
