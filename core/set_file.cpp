@@ -11,21 +11,12 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/file_io.h"
+
 namespace {
 
 constexpr size_t kRecordsPerBlock = 4096;
 constexpr size_t kBlockBytes = kRecordsPerBlock * kDigestSize;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
 
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');

@@ -20,6 +20,32 @@ void WriteShared(std::list<CShingle>& shared) {
   std::cout.flush();
 }
 
+// The merge walk of Intersection over any digest-ordered trained sequence:
+// digest_of reads a trained entry's digest, skip_smaller moves the trained
+// cursor on from an entry whose digest is below the document's key.
+template <typename Cursor, typename DigestOf, typename SkipSmaller>
+int CountShared(CShingleSet& a, Cursor ib, Cursor end, DigestOf digest_of,
+                SkipSmaller skip_smaller) {
+  int shared_count = 0;
+  std::list<CShingle> shared;
+  auto ia = a.list.begin();
+  while (ia != a.list.end() && ib != end) {
+    const unsigned char* trained = digest_of(ib);
+    if (HashLess(ia->hash, trained)) {
+      ++ia;
+    } else if (HashLess(trained, ia->hash)) {
+      ib = skip_smaller(ib, ia->hash);
+    } else {
+      ++shared_count;
+      if (Detailed) shared.push_back(*ia);
+      ++ia;
+      ++ib;
+    }
+  }
+  if (Detailed) WriteShared(shared);
+  return shared_count;
+}
+
 }  // namespace
 
 void Common(CShingleSet& a, CShingleSet& b, CShingleSet& out) {
@@ -41,24 +67,9 @@ void Common(CShingleSet& a, CShingleSet& b, CShingleSet& out) {
 }
 
 int Intersection(CShingleSet& a, CShingleSet& b) {
-  int shared_count = 0;
-  std::list<CShingle> shared;
-  auto ia = a.list.begin();
-  auto ib = b.list.begin();
-  while (ia != a.list.end() && ib != b.list.end()) {
-    if (HashLess(ia->hash, ib->hash)) {
-      ++ia;
-    } else if (HashLess(ib->hash, ia->hash)) {
-      ++ib;
-    } else {
-      ++shared_count;
-      if (Detailed) shared.push_back(*ia);
-      ++ia;
-      ++ib;
-    }
-  }
-  if (Detailed) WriteShared(shared);
-  return shared_count;
+  return CountShared(
+      a, b.list.begin(), b.list.end(), [](auto node) { return node->hash; },
+      [](auto node, const unsigned char*) { return std::next(node); });
 }
 
 DigestIndex IndexDigests(const CShingleSet& trained) {
@@ -79,24 +90,12 @@ int Intersection(CShingleSet& a, const DigestIndex& b) {
   auto less_than_key = [](const Digest& entry, const unsigned char* key) {
     return HashLess(entry.data(), key);
   };
-  int shared_count = 0;
-  std::list<CShingle> shared;
-  auto ia = a.list.begin();
-  auto ib = b.digests.begin();
-  while (ia != a.list.end() && ib != b.digests.end()) {
-    if (HashLess(ia->hash, ib->data())) {
-      ++ia;
-    } else if (HashLess(ib->data(), ia->hash)) {
-      // On an ordered index the walk would step over every entry below a's
-      // digest and stop at the first one not below it: the lower bound.
-      ib = b.sorted ? std::lower_bound(ib, b.digests.end(), ia->hash, less_than_key) : ib + 1;
-    } else {
-      ++shared_count;
-      if (Detailed) shared.push_back(*ia);
-      ++ia;
-      ++ib;
-    }
-  }
-  if (Detailed) WriteShared(shared);
-  return shared_count;
+  const auto end = b.digests.end();
+  // On an ordered index the walk would step over every entry below a's digest
+  // and stop at the first one not below it: the lower bound.
+  return CountShared(
+      a, b.digests.begin(), end, [](auto entry) { return entry->data(); },
+      [&](auto entry, const unsigned char* key) {
+        return b.sorted ? std::lower_bound(entry, end, key, less_than_key) : entry + 1;
+      });
 }

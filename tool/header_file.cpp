@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/file_io.h"
 #include "tool/file_list.h"
 
 namespace {
@@ -28,17 +29,6 @@ enum class ScanResult {
 
 void ReportError(const char* what, const std::string& path) {
   std::cerr << what << path << "\n";
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
 }
 
 // Looks for the key marker anywhere in the file. The marker holds no line

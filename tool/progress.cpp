@@ -6,23 +6,16 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "core/file_io.h"
+
 namespace {
 
 // Redrawing more often than this only costs time on a slow terminal.
 constexpr std::chrono::milliseconds kRedrawInterval(100);
 constexpr char kClearLine[] = "\r\033[K";
 
-void WriteAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  size_t size = text.size();
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // progress is a courtesy; never fail the run over it
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-}
+// Progress is a courtesy: a failed write never fails the run.
+void WriteText(int fd, const std::string& text) { WriteAll(fd, text.data(), text.size()); }
 
 }  // namespace
 
@@ -30,7 +23,7 @@ TrainingProgress::TrainingProgress(size_t total_files, int fd)
     : total_(total_files), fd_(fd), active_(isatty(fd) == 1) {}
 
 TrainingProgress::~TrainingProgress() {
-  if (drawn_) WriteAll(fd_, kClearLine);
+  if (drawn_) WriteText(fd_, kClearLine);
 }
 
 void TrainingProgress::FileDone(const std::string& name) {
@@ -54,6 +47,6 @@ std::string TrainingProgress::Text() const {
 }
 
 void TrainingProgress::Draw(const std::string& line) {
-  WriteAll(fd_, "\r" + line + "\033[K");
+  WriteText(fd_, "\r" + line + "\033[K");
   drawn_ = true;
 }
