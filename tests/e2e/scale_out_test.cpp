@@ -1,18 +1,14 @@
 // Training in shards and scoring in shards give what one process gives.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <sstream>
+#include <utility>
 
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-const char* const kModelFiles[] = {"p.bin", "p.bin.2", "u.bin", "u.bin.2"};
-
-// Learning texts that share words and pairs, so that shards hold the same
-// digests more than once.
+// Learning texts that share words and pairs, so shards hold the same digests.
 void WriteTexts(const std::string& dir, std::initializer_list<int> which) {
   const char* const texts[] = {
       "alpha beta gamma delta alpha beta.\n", "beta gamma delta epsilon zeta.\n",
@@ -22,31 +18,22 @@ void WriteTexts(const std::string& dir, std::initializer_list<int> which) {
   for (int i : which) WriteFile(dir + "/" + names[i], texts[i]);
 }
 
-ProcessResult Sets(const std::vector<std::string>& args) {
-  std::vector<std::string> argv{std::string(TESSEL_BUILD_DIR) + "/tessel-sets"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return RunProcess(argv);
-}
-
-// The saved lists hold each learning file's distinct shingles and are not
-// yet made exclusive, so per-shard files merge into the file that training on
-// all the text at once saves: a sorted multiset union.
+// Saved lists hold each learning file's distinct shingles, not yet made
+// exclusive, so per-shard files merge (a sorted multiset union) into what
+// training on all the text at once saves.
 TEST(ScaleOut, MergedShardModelsEqualOneTraining) {
-  for (const std::vector<std::string>& mode :
-       {std::vector<std::string>{"-o", "1"}, std::vector<std::string>{"-l", "2"}}) {
+  for (const auto& [option, value] : {std::pair("-o", "1"), std::pair("-l", "2")}) {
     TempDir all, first, second, merged;
     WriteTexts(all.path(), {0, 1, 2, 3, 4});
     WriteTexts(first.path(), {0, 1, 3});
     WriteTexts(second.path(), {2, 4});
-    for (const TempDir* dir : {&all, &first, &second}) {
-      std::vector<std::string> args{"-p", "a*.txt", "-u", "b*.txt", "-v"};
-      args.insert(args.end(), mode.begin(), mode.end());
-      ASSERT_EQ(RunTessel(args, dir->path()).status, 0);
-    }
-    for (const char* name : kModelFiles) {
-      ProcessResult merge = Sets({"merge", merged / name, first / name, second / name});
+    for (const TempDir* dir : {&all, &first, &second})
+      ASSERT_EQ(RunTessel({"-p", "a*.txt", "-u", "b*.txt", "-v", option, value}, dir->path()).status, 0);
+    for (const char* name : {"p.bin", "p.bin.2", "u.bin", "u.bin.2"}) {
+      ProcessResult merge = RunProcess({std::string(TESSEL_BUILD_DIR) + "/tessel-sets", "merge",
+                                        merged / name, first / name, second / name});
       ASSERT_EQ(merge.status, 0) << merge.err;
-      EXPECT_EQ(ReadFile(merged / name), ReadFile(all / name)) << mode[0] << " " << name;
+      EXPECT_EQ(ReadFile(merged / name), ReadFile(all / name)) << option << " " << name;
     }
     EXPECT_GT(ReadFile(all / "p.bin").size(), 0u);
   }
@@ -62,9 +49,8 @@ TEST(ScaleOut, ShardedScoringKeepsListOrderAndResults) {
   std::string list_text, expected;
   for (const std::string& name : list) {
     list_text += name + "\n";
-    std::string pattern = name == "odd[1].txt" ? "odd[[]1].txt" : name;
-    expected += RunTessel({"-f", "-p", "p.bin", "-u", "u.bin", "-l", "2", "-d", pattern},
-                          dir.path()).out;
+    expected += RunTessel({"-f", "-p", "p.bin", "-u", "u.bin", "-l", "2", "-d",
+                           name == "odd[1].txt" ? "odd[[]1].txt" : name}, dir.path()).out;
   }
   ASSERT_NE(expected.find("odd[1].txt\t"), std::string::npos);
   WriteFile(dir / "list", list_text);

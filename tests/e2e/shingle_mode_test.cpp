@@ -33,8 +33,10 @@ class ShingleMode : public testing::Test {
     WriteFile(dir / "docs/doc3.txt", "all day long, all day.\n");
   }
 
-  ProcessResult Run(std::vector<std::string> args) {
+  // Bigrams and stop words; `train` adds the learning files.
+  ProcessResult Run(std::vector<std::string> args, bool train = true) {
     args.insert(args.begin(), {"-t", "stop.txt", "-l", "2", "-m", "2"});
+    if (train) args.insert(args.end(), {"-p", "learn/prot*", "-u", "learn/unprot.txt"});
     return RunTessel(args, dir.path());
   }
 
@@ -58,44 +60,33 @@ TEST_F(ShingleMode, SavedSetsJudgeLikeFreshlyBuiltOnes) {
       "docs/doc1.txt\t4\t0\t1\t4>=2*0.08\n"
       "docs/doc2.txt\t2\t0\t0\t2>=2*0.02\n"
       "docs/doc3.txt\t0\t1\t0\t0<2*0.03\n";
-  ProcessResult built = Run({"-p", "learn/prot*", "-u", "learn/unprot.txt", "-d", "docs/*"});
-  EXPECT_EQ(Sorted(built.out), expected);
-  EXPECT_EQ(built.err, "");
-  ProcessResult saved = Run({"-p", "learn/prot*", "-u", "learn/unprot.txt", "-v"});
+  ProcessResult built = Run({"-d", "docs/*"});
+  EXPECT_EQ(Sorted(built.out) + built.err, expected);
+  ProcessResult saved = Run({"-v"});
   EXPECT_EQ(saved.out + saved.err, "");
   EXPECT_EQ(ReadFile(dir / "p.bin").size(), 7u * 16);  // saved as built, before Common
   EXPECT_EQ(ReadFile(dir / "u.bin").size(), 4u * 16);
   EXPECT_TRUE(FileExists(dir / "p.bin.2") && ReadFile(dir / "p.bin.2").empty());
   EXPECT_TRUE(FileExists(dir / "u.bin.2") && ReadFile(dir / "u.bin.2").empty());
-  ProcessResult loaded = Run({"-f", "-p", "p.bin", "-u", "u.bin", "-d", "docs/*"});
-  EXPECT_EQ(Sorted(loaded.out), expected);
-  EXPECT_EQ(loaded.err, "");
-}
+  ProcessResult loaded = Run({"-f", "-p", "p.bin", "-u", "u.bin", "-d", "docs/*"}, false);
+  EXPECT_EQ(Sorted(loaded.out) + loaded.err, expected);
 
-TEST_F(ShingleMode, PlainVerdictFromSizeThresholdOn) {
   // n >= 3 compares P with M directly; doc2 (n 2) scales by 2/3.
-  ProcessResult run = Run({"--size-threshold", "3", "-p", "learn/prot*", "-u", "learn/unprot.txt",
-                           "-d", "docs/*"});
-  EXPECT_EQ(Sorted(run.out),
+  EXPECT_EQ(Sorted(Run({"--size-threshold", "3", "-d", "docs/*"}).out),
             "docs/doc1.txt\t4\t0\t1\t4>=2\n"
             "docs/doc2.txt\t2\t0\t0\t2>=2*0.666667\n"
             "docs/doc3.txt\t0\t1\t0\t0<2\n");
 }
 
 TEST_F(ShingleMode, DetailedBlockListsMatchesWithoutVerdict) {
-  const std::vector<std::string> training{"-p", "learn/prot*", "-u", "learn/unprot.txt"};
-  std::vector<std::string> args = training;
-  args.insert(args.end(), {"-e", "-d", "docs/doc3.txt"});
-  ProcessResult run = Run(args);
-  EXPECT_EQ(run.out,
+  EXPECT_EQ(Run({"-e", "-d", "docs/doc3.txt"}).out,
             "docs/doc3.txt\n\nProtected:\nTotal protected :0\nUnprotected:\n"
             "\t[d234a5e6f442238a08f5490936b48d41] \"all day\" 2 1\n"  // MD5 of "all day"
             "Total unprotected:1\nCommon:\nTotal common:0\n");
-  args = training;
-  args.insert(args.end(), {"-a", "-d", "docs/doc2.txt"});
-  EXPECT_NE(Run(args).out.find("\t[c119c065bddd62041232e9103af8bd4c] \"\xCA\xCE\xD2 \xCF\xC5\xD1\" 1 1\n"
-                               "\t["),
-            std::string::npos);  // КОТ ПЕС before ПЕС ДРУЗЬЯ (equal counts, by text)
+  // КОТ ПЕС before ПЕС ДРУЗЬЯ (equal counts, by text).
+  EXPECT_NE(Run({"-a", "-d", "docs/doc2.txt"})
+                .out.find("\t[c119c065bddd62041232e9103af8bd4c] \"\xCA\xCE\xD2 \xCF\xC5\xD1\" 1 1\n\t["),
+            std::string::npos);
 }
 
 TEST_F(ShingleMode, UnreadableAndEmptyDataFilesStillGetALine) {
@@ -103,14 +94,10 @@ TEST_F(ShingleMode, UnreadableAndEmptyDataFilesStillGetALine) {
   ProcessResult dir_run = RunTessel({"-d", "docs"}, dir.path());
   EXPECT_EQ(dir_run.out, "docs\t0\t0\t0\t0>=10*0\n");  // 0*100 >= 0*10
   EXPECT_EQ(dir_run.err, "Is a directory\n");
-  EXPECT_EQ(RunTessel({"-d", "empty.txt", "-p", "none*"}, dir.path()).err,
-            "No match found for: \"none*\"\n");
+  EXPECT_EQ(RunTessel({"-d", "empty.txt", "-p", "none*"}, dir.path()).err, "No match found for: \"none*\"\n");
   ProcessResult quiet = RunTessel({}, dir.path());
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out + quiet.err, "");
-  ProcessResult negative = Run({"-o", "-1", "-p", "learn/prot*", "-v", "-d", "docs/*"});
-  EXPECT_EQ(negative.err, "Error: lm-formula must not be negative: -1\n");
-  EXPECT_FALSE(FileExists(dir / "p.bin"));
 }
 
 TEST_F(ShingleMode, ImmediateOptionsEndTheRunWithoutStopWords) {
