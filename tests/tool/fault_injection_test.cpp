@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <random>
 
 #include "core/set_file.h"
@@ -17,48 +18,37 @@ namespace {
 
 const char* const kModelFiles[] = {"p.bin", "p.bin.2", "u.bin", "u.bin.2"};
 
-// A directory with learning texts and an old model whose files hold 'o' bytes.
-void PrepareModelDir(const TempDir& dir) {
+// Trains over an old model (files of 'o' bytes) after `spoil` has set a trap.
+ProcessResult TrainOver(const TempDir& dir, const std::function<void()>& spoil) {
   WriteFile(dir / "prot.txt", "alpha beta gamma delta.\n");
   WriteFile(dir / "plain.txt", "one two three four.\n");
   for (const char* name : kModelFiles) WriteFile(dir / name, std::string(32, 'o'));
-}
-
-ProcessResult Train(const TempDir& dir) {
+  spoil();
   return RunTessel({"-p", "prot.txt", "-u", "plain.txt", "-o", "1", "-v"}, dir.path());
 }
 
 TEST(FaultInjection, ToolSaveThatFailsKeepsTheOldModel) {
-  {
-    // p.bin replaced by a directory: that save fails, the others go ahead.
-    TempDir dir;
-    PrepareModelDir(dir);
-    unlink((dir / "p.bin").c_str());
-    mkdir((dir / "p.bin").c_str(), 0700);
-    ProcessResult run = Train(dir);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.err.find("Error opening file: p.bin\n"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFile(dir / "u.bin").size(), 64u);  // four words saved
-  }
-  {
-    // p.bin a link to a full device: the write fails and is reported.
-    TempDir dir;
-    PrepareModelDir(dir);
-    unlink((dir / "p.bin").c_str());
-    ASSERT_EQ(symlink("/dev/full", (dir / "p.bin").c_str()), 0);
-    ProcessResult run = Train(dir);
-    EXPECT_NE(run.err.find("Error writing file: p.bin\n"), std::string::npos) << run.err;
-  }
-  if (geteuid() != 0) {
-    TempDir dir;
-    PrepareModelDir(dir);
-    chmod(dir.path().c_str(), 0500);
-    ProcessResult run = Train(dir);
-    chmod(dir.path().c_str(), 0700);
-    for (const char* name : kModelFiles) {
-      EXPECT_NE(run.err.find(std::string("Error opening file: ") + name + "\n"), std::string::npos);
-      EXPECT_EQ(ReadFile(dir / name), std::string(32, 'o'));
-    }
+  TempDir as_dir, as_full, read_only;
+  // p.bin replaced by a directory: that save fails, the others go ahead.
+  ProcessResult run = TrainOver(as_dir, [&] {
+    unlink((as_dir / "p.bin").c_str());
+    mkdir((as_dir / "p.bin").c_str(), 0700);
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("Error opening file: p.bin\n"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(as_dir / "u.bin").size(), 64u);  // four words saved
+  // p.bin a link to a full device: the write fails and is reported.
+  run = TrainOver(as_full, [&] {
+    unlink((as_full / "p.bin").c_str());
+    ASSERT_EQ(symlink("/dev/full", (as_full / "p.bin").c_str()), 0);
+  });
+  EXPECT_NE(run.err.find("Error writing file: p.bin\n"), std::string::npos) << run.err;
+  if (geteuid() == 0) return;  // permissions do not hold for root
+  run = TrainOver(read_only, [&] { chmod(read_only.path().c_str(), 0500); });
+  chmod(read_only.path().c_str(), 0700);
+  for (const char* name : kModelFiles) {
+    EXPECT_NE(run.err.find(std::string("Error opening file: ") + name + "\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(read_only / name), std::string(32, 'o'));
   }
 }
 
@@ -67,9 +57,8 @@ TEST(FaultInjection, KilledSaveLeavesOldOrNewModel) {
   const std::string target = dir / "p.bin";
   const size_t old_records = 1000, new_records = 200000;
   CShingleSet old_model;
-  for (size_t i = 0; i < old_records; ++i) old_model.list.emplace_back();
+  old_model.list.resize(old_records);
   saveShinglesToFile(target, old_model);
-
   std::mt19937 random(20261206);
   for (int round = 0; round < 12; ++round) {
     pid_t pid = fork();

@@ -26,7 +26,7 @@ std::string Update(const std::string& path, double value) {
   return out + testing::internal::GetCapturedStderr();
 }
 
-TEST(HeaderFile, AppendsTheKeyLineOnce) {
+TEST(HeaderFile, AppendsTheKeyLineOnceAndHonoursAnyMarker) {
   TempDir dir;
   WriteFile(dir / "a.hdr", "Title: a\n");
   WriteFile(dir / "b.hdr", "");
@@ -35,19 +35,14 @@ TEST(HeaderFile, AppendsTheKeyLineOnce) {
   // Default double format: six significant digits, a two-digit exponent.
   EXPECT_EQ(ReadFile(dir / "a.hdr"), "Title: a\n" + kKey + "0.333333\n");
   EXPECT_EQ(ReadFile(dir / "b.hdr"), kKey + "1e-07\n");
-
   EXPECT_EQ(Update(dir / "a.hdr", 1.0), "Warning; file \"" + (dir / "a.hdr") + "\" was already upgraded.\n");
   EXPECT_EQ(ReadFile(dir / "a.hdr"), "Title: a\n" + kKey + "0.333333\n");
-}
 
-TEST(HeaderFile, MarkerCountsAnywhereInAnyLine) {
-  TempDir dir;
-  // Inside longer text, on a very long line, across the 64 KiB read blocks.
+  // The marker inside longer text, on a very long line, across 64 KiB read blocks.
   std::string long_line = std::string(65536 - 7, 'x') + "# OLD_QUIV_SHINGLES_VALUE_2 = 5";
   WriteFile(dir / "long.hdr", long_line);
   EXPECT_NE(Update(dir / "long.hdr", 1.0), "");
   EXPECT_EQ(ReadFile(dir / "long.hdr"), long_line);
-
   WriteFile(dir / "near.hdr", "quiv_shingles_value = 1\n");  // case matters
   Update(dir / "near.hdr", 1.0);
   EXPECT_EQ(ReadFile(dir / "near.hdr"), "quiv_shingles_value = 1\n" + kKey + "1\n");
@@ -59,8 +54,7 @@ TEST(HeaderFile, FailedAppendIsReportedAndTakenBack) {
   WriteFile(dir / "full.hdr", full + "\n");
   pid_t pid = fork();
   if (pid == 0) {
-    // A file size limit makes the write fail as a full disk would; it also
-    // bounds the message file, which stays short.
+    // A file size limit fails the write as a full disk would (and bounds the message file).
     int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(err, 2);
     signal(SIGXFSZ, SIG_IGN);
@@ -69,16 +63,15 @@ TEST(HeaderFile, FailedAppendIsReportedAndTakenBack) {
     UpdateHdrFile(dir / "full.hdr", 1.0);
     _exit(0);
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(pid, nullptr, 0);
   EXPECT_EQ(ReadFile(dir / "err"), "Error writing file: " + (dir / "full.hdr") + "\n");
   EXPECT_EQ(ReadFile(dir / "full.hdr"), full + "\n");
 }
 
+// Appending blindly to a header that cannot be read could add a second key line.
 TEST(HeaderFile, UnreadableHeaderIsNotAppendedTo) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not hold for root";
   TempDir dir;
-  // Appending blindly could give the file a second key line.
   WriteFile(dir / "wo.hdr", kKey + "1\n");
   chmod((dir / "wo.hdr").c_str(), 0200);
   EXPECT_EQ(Update(dir / "wo.hdr", 0.0), "Error opening file: " + (dir / "wo.hdr") + "\n");

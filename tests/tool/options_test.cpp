@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "core/settings.h"
 #include "core/shingle.h"
@@ -36,7 +35,7 @@ Parsed Parse(std::vector<std::string> args) {
   return parsed;
 }
 
-TEST(ParseOptions, ConvertsLikeStrtolAndKeepsTheLastOccurrence) {
+TEST(ParseOptions, ConvertsKeepsTheLastOccurrenceAndRefusesBadValues) {
   EXPECT_EQ(Parse({"-l", "0"}).shingle_length, 5);
   EXPECT_EQ(Parse({"-l", "abc"}).shingle_length, 5);
   EXPECT_EQ(Parse({"-l", "-3"}).shingle_length, -3);
@@ -50,10 +49,9 @@ TEST(ParseOptions, ConvertsLikeStrtolAndKeepsTheLastOccurrence) {
   EXPECT_TRUE(parsed.settings.FromFile && parsed.settings.SaveProtected);
   EXPECT_NE(parsed.err.find("bogus"), std::string::npos);  // getopt's own diagnostics
   EXPECT_NE(parsed.err.find("lm-log"), std::string::npos);
-}
 
-TEST(ParseOptions, RejectsZeroWindowAndNegativeThresholds) {
-  Parsed parsed = Parse({"--lm-length", "0", "-m", "-4", "--size-threshold", "-1"});
+  // A zero window and negative thresholds are refused.
+  parsed = Parse({"--lm-length", "0", "-m", "-4", "--size-threshold", "-1"});
   EXPECT_EQ(parsed.err,
             "Error: lm-length must not be 0; keeping 10\n"
             "Error: max-threshold must not be negative: -4; using 0\n"

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -29,31 +27,27 @@ TEST(Subtract, KeepsFirstFileOrderAndRepeats) {
   WriteFile(dir / "second", b + "12345678");  // 24 bytes: one record
   EXPECT_EQ(Subtract(dir / "first", dir / "second"), c + "\n" + a + "\n" + a + "\n");
   EXPECT_EQ(Subtract(dir / "first", dir / "first"), "");
-
   mkdir((dir / "dir").c_str(), 0700);  // opens, but is not a set file
   EXPECT_EQ(Subtract(dir / "first", dir / "dir"), "Error opening file(s)\n");
 }
 
-// A plain set difference, for ascending, shuffled and sawtooth first files,
-// so that every path of the look-up is taken.
+// A plain set difference for ascending, shuffled and sawtooth first files, so
+// that every path of the look-up is taken.
 TEST(Subtract, MatchesPlainSetDifference) {
   TempDir dir;
   std::mt19937 random(7);
   std::vector<std::string> digests(3000, std::string(16, '\0'));
   for (std::string& digest : digests)
     for (char& byte : digest) byte = static_cast<char>(random());
-  // Digest order is unsigned byte order, which char_traits<char> compares by.
-  std::sort(digests.begin(), digests.end());
+  std::sort(digests.begin(), digests.end());  // char_traits<char> compares bytes unsigned
   std::string second;
   std::set<std::string> removed;
-  for (size_t i = 0; i < digests.size(); ++i) {
+  for (size_t i = 0; i < digests.size(); ++i)
     if (i % 3 == 0 || (i / 500) % 2 == 1) {  // dense runs and long gaps
       second += digests[i];
       removed.insert(digests[i]);
     }
-  }
   WriteFile(dir / "second", second);
-
   std::vector<std::string> shuffled = digests, sawtooth;
   std::shuffle(shuffled.begin(), shuffled.end(), random);
   for (size_t i = 0; i < digests.size(); i += 2) sawtooth.push_back(digests[i * 7 % digests.size()]);
