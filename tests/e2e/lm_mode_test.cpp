@@ -77,9 +77,9 @@ class LmMode : public testing::Test {
  protected:
   void SetUp() override {
     for (const char* part : {"prot", "plain", "docs"}) fs::copy(kCorpus + "/" + part, dir / part);
-    WriteFile(dir / "docs/d1.hdr", "From: a\n");
-    WriteFile(dir / "docs/d2.hdr", "From: b");  // no final line feed
+    WriteFile(dir / "docs/d2.hdr", "From: b");  // no final line feed; d1.hdr is missing
     WriteFile(dir / "docs/d3.hdr", "keep\n");
+    WriteFile(dir / "docs/d4.hdr", "From: d\n");
     mkdir((dir / "docs/d5.hdr").c_str(), 0700);  // a directory cannot be a header
     ASSERT_EQ(symlink("missing-dir/d6.hdr", (dir / "docs/d6.hdr").c_str()), 0);
   }
@@ -110,7 +110,9 @@ struct Case {
 
 // d2, d5, d6 are unprotected text (false everywhere), d3 has no pair and no
 // line. With -f no protected text is judged again: p_p, p_u, Recall, F are 0.
-TEST_F(LmMode, SavesSetsAndJudgesWithEachFormulaFromThem) {
+// Each verdict is recorded once: later runs warn (d4 would become 1 with -o 7),
+// and headers that cannot be written (d5, d6) are reported as the run goes on.
+TEST_F(LmMode, SavesSetsJudgesWithEachFormulaAndRecordsVerdictsOnce) {
   Train();
   // One record per word (or pair) per file: p1 and p2 both hold секретный.
   EXPECT_EQ(ReadFile(dir / "p.bin").size(), 8u * 16);
@@ -155,29 +157,16 @@ TEST_F(LmMode, SavesSetsAndJudgesWithEachFormulaFromThem) {
               "p_count\tu_count\tp_p_count\tp_u_count\tRecall\tPrecision\tF\n");
     bool d1_protected = c.d1.find("true") != std::string::npos;
     EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "\n" + kKey + (d1_protected ? "1" : "0") + "\n");
+    const bool again = &c != &cases[0];
+    for (const char* name : {"d2", "d4"})
+      EXPECT_EQ(report.rest.find("Warning; file \"docs/" + std::string(name) + ".hdr\" was already upgraded.\n")
+                    != std::string::npos, again) << name;
+    for (const char* name : {"d5", "d6"})
+      EXPECT_NE(result.err.find("Error opening file: docs/" + std::string(name) + ".hdr\n"), std::string::npos);
   }
-}
-
-// Headers that cannot be written (d5, d6) are reported and the run goes on.
-TEST_F(LmMode, RecordsEachVerdictOnceInTheHeaderFile) {
-  Train();
-  ProcessResult first = Judge("1", false);
-  EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "From: a\n" + kKey + "1\n");
   EXPECT_EQ(ReadFile(dir / "docs/d2.hdr"), "From: b\n" + kKey + "0\n");
   EXPECT_EQ(ReadFile(dir / "docs/d3.hdr"), "keep\n");  // no pair: skipped
-  EXPECT_EQ(ReadFile(dir / "docs/d4.hdr"), "\n" + kKey + "0\n");
-  EXPECT_NE(first.err.find("Error opening file: docs/d5.hdr\n"), std::string::npos);
-  EXPECT_NE(first.err.find("Error opening file: docs/d6.hdr\n"), std::string::npos);
-  Report report = Split(first.out);
-  EXPECT_EQ(report.files.size(), 5u);
-  EXPECT_EQ(report.rest.find("Warning"), std::string::npos);
-
-  std::string rest = Split(Judge("3", true).out).rest;  // d4 would now be 1
-  for (const char* name : {"d1", "d2", "d4"})
-    EXPECT_NE(rest.find("Warning; file \"docs/" + std::string(name) + ".hdr\" was already upgraded.\n"),
-              std::string::npos) << name;
-  EXPECT_EQ(ReadFile(dir / "docs/d4.hdr"), "\n" + kKey + "0\n");
-  EXPECT_EQ(ReadFile(dir / "docs/d2.hdr"), "From: b\n" + kKey + "0\n");
+  EXPECT_EQ(ReadFile(dir / "docs/d4.hdr"), "From: d\n" + kKey + "0\n");
 }
 
 // Trained in the same run counts and totals are real: T_P = 8 words, so for d1
@@ -204,8 +193,8 @@ TEST_F(LmMode, NegativeFormulaIsRefused) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "Error: lm-formula must not be negative: -1\n");
-  EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "From: a\n");
-  EXPECT_FALSE(FileExists(dir / "docs/d4.hdr"));
+  EXPECT_EQ(ReadFile(dir / "docs/d4.hdr"), "From: d\n");
+  EXPECT_FALSE(FileExists(dir / "docs/d1.hdr"));
   EXPECT_FALSE(FileExists(dir / "p.bin"));
   EXPECT_FALSE(FileExists(dir / "title"));
 }
@@ -213,7 +202,6 @@ TEST_F(LmMode, NegativeFormulaIsRefused) {
 // With -e every document word shared with a trained set is found, whatever the
 // order of the words in the text and of the files in the trained lists.
 TEST_F(LmMode, DetailedOutputCountsEverySharedWord) {
-  Train();
   const std::string block =  // the three words of d1, by text, counts 1
       "\n\nProtected:\n"
       "\t[bfa483bff9447c0e26d8247992c08f36] \"" + Cp1251("ПРОЕКТ") + "\" 1 1\n"
@@ -221,16 +209,11 @@ TEST_F(LmMode, DetailedOutputCountsEverySharedWord) {
       "\t[51de9769752c2af6bbf462620908f87d] \"" + Cp1251("СЕКРЕТНЫЙ") + "\" 1 1\n"
       "Total protected :3\nUnprotected:\nTotal unprotected:0\nCommon:\nTotal common:0\n";
   const std::string tally = "count: 1 string: " + Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА") + "\n";
-  Report report = Split(Run({"-f", "-p", "p.bin", "-u", "u.bin", "-d", "docs/d1.txt", "-o", "1", "-e"}).out);
-  EXPECT_EQ(report.files["docs/d1.txt"], "values: \t98.0296\t0\n" + tally + "true\n");
-  EXPECT_EQ(report.rest.substr(0, block.size()), block);
-
   // Trained in the run, the word list is ordered file by file. With p2 read
   // first, a walk over the list as built would pass РАКЕТА and ПРОЕКТ (p1's
   // words sort below and among p2's) and find СЕКРЕТНЫЙ alone.
   FillInListOrder(dir / "prot", {ReadFile(kCorpus + "/prot/p2.txt"), ReadFile(kCorpus + "/prot/p1.txt")});
-  fs::remove(dir / "docs/d1.hdr");
-  report = Split(Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/d1.txt", "-o", "1", "-e"}).out);
+  Report report = Split(Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/d1.txt", "-o", "1", "-e"}).out);
   EXPECT_EQ(report.files["docs/d1.txt"], "values: \t0.122384\t0\n" + tally + "true\n");
   EXPECT_EQ(report.rest.substr(0, block.size()), block);
 }
@@ -277,7 +260,7 @@ TEST_F(LmMode, SubtractsSavedSetFiles) {
     expected.push_back('\n');
   }
   EXPECT_EQ(result.out, expected);
-  EXPECT_EQ(ReadFile(dir / "docs/d1.hdr"), "From: a\n");
+  EXPECT_FALSE(FileExists(dir / "docs/d1.hdr"));
   EXPECT_EQ(Run({"-b", "-p", "all.bin", "-u", "nothing.bin"}).err, "Error opening file(s)\n");
 }
 
