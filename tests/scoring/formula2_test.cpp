@@ -18,10 +18,10 @@ class Formula2Test : public LmSettingsTest {
 };
 
 TEST_F(Formula2Test, OnlyFullWindowsAreScored) {
-  lm_length = 2;  // full at j = 1: 1/8 against 1/64, phrase w1
+  lm_length = 2;  // full at j = 1: 1/8 against 1/64, phrase w1; one pair never fills it
   EXPECT_EQ(Judge("x y z\n"), "T|values: \t0.125\t0.015625\nString:\n y\n|");
-  EXPECT_EQ(Judge("x y\n"), "F||");  // one pair never fills it
-  lm_length = 3;                     // full at j = 2: (1/2)^4 against (1/4)^4, phrase w1 w2
+  EXPECT_EQ(Judge("x y\n"), "F||");
+  lm_length = 3;  // full at j = 2: (1/2)^4 against (1/4)^4, phrase w1 w2
   EXPECT_EQ(Judge("a b c d e\n"), "T|values: \t0.0625\t0.00390625\nString:\n b c\n|");
   lm_length = 1;
   EXPECT_EQ(Judge("a b c\n"), "T|values: \t0.25\t0.0625\nString:\n\n|");
