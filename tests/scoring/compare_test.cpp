@@ -53,7 +53,7 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   Detailed = true;
   CShingleSet doc = SetOf({Record(1, "B", 2), Record(2, "AC", 2), Record(3, "Z", 5), Record(9)});
   CShingleSet ordered = SetOf({Record(0), Record(1), Record(2), Record(3), Record(7)});
-  CShingleSet unordered = SetOf({Record(3), Record(1), Record(2)});
+  CShingleSet unordered = SetOf({Record(3), Record(7), Record(9), Record(0), Record(1)});
   for (CShingleSet* trained : {&ordered, &unordered}) {
     DigestIndex index = IndexDigests(*trained);
     EXPECT_EQ(Shared(doc, index), Shared(doc, *trained));
@@ -62,7 +62,8 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   const std::string zeros(30, '0'), z = "\t[03" + zeros + "] \"Z\" 5 1\n";
   EXPECT_EQ(Shared(doc, ordered),
             "3|" + z + "\t[02" + zeros + "] \"AC\" 2 1\n\t[01" + zeros + "] \"B\" 2 1\n");
-  EXPECT_EQ(Shared(doc, unordered), "1|" + z);  // the walk meets 03 only
+  // The walk meets 03 and 09; a search in the unordered rest would miss 09.
+  EXPECT_EQ(Shared(doc, unordered), "2|" + z + "\t[09" + zeros + "] \"\" 1 1\n");
   Detailed = false;
   EXPECT_EQ(Shared(doc, doc), "4|");
 }

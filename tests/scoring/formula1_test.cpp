@@ -38,7 +38,7 @@ TEST_F(Formula1Test, TwoWordDocumentMarginsAndThresholds) {
   EXPECT_EQ(Judge("A B\n", "A B\n"), "T|values: \t5.3033\t0\nstring:\nA B\n|");
 }
 
-TEST_F(Formula1Test, DetailedWindowsSlideOnePairAtATime) {
+TEST_F(Formula1Test, WindowLengths) {
   // Every window hits and prints its values; a full window of two pairs
   // scores 100 / 1.01^2 and its phrase is w(j); the tally follows by phrase.
   Detailed = true;
@@ -48,9 +48,7 @@ TEST_F(Formula1Test, DetailedWindowsSlideOnePairAtATime) {
   EXPECT_EQ(Judge("a b a b a\n", "a b a b a\n"),
             "T|values: \t98.0296\t0\nvalues: \t98.0296\t0\nvalues: \t98.0296\t0\n"
             "count: 1 string: a\ncount: 2 string: b\n|");
-}
-
-TEST_F(Formula1Test, WindowLengths) {
+  Detailed = false;
   lm_length = 1;  // first window x b misses, then 100 / 1.01 with an empty phrase
   EXPECT_EQ(Judge("x b c\n", "b c\n"), "T|values: \t99.0099\t0\nstring:\n\n|");
   lm_length = 3;  // first full window at j = 2: 100 / 1.01^3, phrase w1 w2

@@ -14,13 +14,12 @@ class Formula3Test : public LmSettingsTest {
   }
 };
 
-TEST_F(Formula3Test, ShortDocumentIsScoredOnceOnItsPartialWindow) {
+TEST_F(Formula3Test, WindowLengths) {
+  // A document shorter than the window is scored once, on its partial window.
   EXPECT_EQ(Judge("a b c\n", "b\n"), "F||");  // 0 * 100 * 0 = 0: S_P > 0 fails
   lm_log = true;  // ln 1 + ln 101 + ln 1; the phrase is the whole document
   EXPECT_EQ(Judge("a b c\n", "b\n"), "T|values: \t4.61512\t0\nString:\n a b c\n|");
-}
-
-TEST_F(Formula3Test, WindowLengths) {
+  lm_log = false;
   lm_length = 2;  // x a scores 0, then a b 100 * 100 with phrase w2 (w3 missing)
   EXPECT_EQ(Judge("x a b\n", "a b\n"), "T|values: \t10000\t0\nString:\n b\n|");
   // A full window that is not at the end: phrase w(j) w(j+1).
