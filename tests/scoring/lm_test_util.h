@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -15,34 +14,22 @@
 class LmSettingsTest : public testing::Test {
  protected:
   void TearDown() override {
-    lm_threshold_1 = 1.0;
-    lm_threshold_2 = 1.0;
+    lm_threshold_1 = lm_threshold_2 = 1.0;
     lm_length = 10;
-    lm_lambda = 0.0;
-    lm_lambda0 = 0.0;
-    lm_factor = 0.0;
-    lm_log = false;
-    Detailed = false;
+    lm_lambda = lm_lambda0 = lm_factor = 0.0;
+    lm_log = Detailed = false;
   }
 };
 
-// Collects what standard output and standard error receive during its life.
-class Captured {
- public:
-  Captured() : old_out_(std::cout.rdbuf(out_.rdbuf())), old_err_(std::cerr.rdbuf(err_.rdbuf())) {}
-  ~Captured() {
-    std::cout.rdbuf(old_out_);
-    std::cerr.rdbuf(old_err_);
-  }
-  std::string out() const { return out_.str(); }
-  std::string err() const { return err_.str(); }
-
- private:
-  std::ostringstream out_;
-  std::ostringstream err_;
-  std::streambuf* old_out_;
-  std::streambuf* old_err_;
-};
+// "T" or "F" for the verdict of run(), then "|" standard output "|" standard error.
+template <typename Run>
+std::string Said(Run run) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const bool verdict = run();
+  const std::string out = testing::internal::GetCapturedStdout();
+  return (verdict ? "T|" : "F|") + out + "|" + testing::internal::GetCapturedStderr();
+}
 
 // The shingles of n words of a text, as a document set (built, not indexed).
 inline CShingleSet Built(const std::string& text, int n) {
