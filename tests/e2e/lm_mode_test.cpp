@@ -180,11 +180,6 @@ TEST_F(LmMode, TrainsAndJudgesInOneRun) {
   EXPECT_EQ(report.files["docs/d4.txt"], "false\n");
   EXPECT_EQ(LastLine(result.err), "1\t1\t10\t0\t0\t0\t0\t1\t4\t2\t0\t1\t0.8\t0.8\n");
   EXPECT_NE(result.err.find("Empty file: prot/empty.txt\n"), std::string::npos);
-
-  // A name without a dot loses all of itself: the header is "hdr".
-  fs::copy(dir / "docs/d1.txt", dir / "memo");
-  Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "memo", "-o", "1"});
-  EXPECT_EQ(ReadFile(dir / "hdr"), "\n" + kKey + "1\n");
 }
 
 // A negative formula number is refused before anything is built, judged or written.

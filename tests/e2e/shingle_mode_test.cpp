@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <numeric>
+#include <set>
 #include <sstream>
 
 #include "support/run_process.h"
@@ -45,13 +46,10 @@ class ShingleMode : public testing::Test {
 
 // Result lines in name order (the directory search does not sort them).
 std::string Sorted(const std::string& out) {
-  std::vector<std::string> lines;
   std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
-  std::sort(lines.begin(), lines.end());
-  std::string joined;
-  for (const std::string& line : lines) joined += line;
-  return joined;
+  std::multiset<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.insert(line + "\n");
+  return std::accumulate(lines.begin(), lines.end(), std::string());
 }
 
 TEST_F(ShingleMode, SavedSetsJudgeLikeFreshlyBuiltOnes) {
