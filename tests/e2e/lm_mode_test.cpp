@@ -171,7 +171,12 @@ TEST_F(LmMode, SavesSetsJudgesWithEachFormulaAndRecordsVerdictsOnce) {
 
 // Trained in the same run counts and totals are real: T_P = 8 words, so for d1
 // S_P = (1/8.01) * (1/1.01)^2; both protected files are judged again (recall 1).
+// With -e every document word shared with a trained set is found, whatever the
+// order of the words in the text and of the files in the trained lists: with
+// p2 read first, a walk over the word list as built (file by file) would pass
+// РАКЕТА and ПРОЕКТ (p1's words sort below and among p2's) and find СЕКРЕТНЫЙ alone.
 TEST_F(LmMode, TrainsAndJudgesInOneRun) {
+  FillInListOrder(dir / "prot", {ReadFile(kCorpus + "/prot/p2.txt"), ReadFile(kCorpus + "/prot/p1.txt")});
   WriteFile(dir / "prot/empty.txt", "");  // adds nothing; left out of recall
   ProcessResult result = Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/*.txt", "-o", "1"});
   Report report = Split(result.out);
@@ -180,6 +185,18 @@ TEST_F(LmMode, TrainsAndJudgesInOneRun) {
   EXPECT_EQ(report.files["docs/d4.txt"], "false\n");
   EXPECT_EQ(LastLine(result.err), "1\t1\t10\t0\t0\t0\t0\t1\t4\t2\t0\t1\t0.8\t0.8\n");
   EXPECT_NE(result.err.find("Empty file: prot/empty.txt\n"), std::string::npos);
+
+  fs::remove(dir / "docs/d1.hdr");
+  report = Split(Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/d1.txt", "-o", "1", "-e"}).out);
+  EXPECT_EQ(report.files["docs/d1.txt"],
+            "values: \t0.122384\t0\ncount: 1 string: " + Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА") + "\ntrue\n");
+  const std::string block =  // the three words of d1, by text, counts 1
+      "\n\nProtected:\n"
+      "\t[bfa483bff9447c0e26d8247992c08f36] \"" + Cp1251("ПРОЕКТ") + "\" 1 1\n"
+      "\t[23052ee45dab6844ce491780720caf62] \"" + Cp1251("РАКЕТА") + "\" 1 1\n"
+      "\t[51de9769752c2af6bbf462620908f87d] \"" + Cp1251("СЕКРЕТНЫЙ") + "\" 1 1\n"
+      "Total protected :3\nUnprotected:\nTotal unprotected:0\nCommon:\nTotal common:0\n";
+  EXPECT_EQ(report.rest.substr(0, block.size()), block);
 }
 
 // A negative formula number is refused before anything is built, judged or written.
@@ -192,25 +209,6 @@ TEST_F(LmMode, NegativeFormulaIsRefused) {
   EXPECT_FALSE(FileExists(dir / "docs/d1.hdr"));
   EXPECT_FALSE(FileExists(dir / "p.bin"));
   EXPECT_FALSE(FileExists(dir / "title"));
-}
-
-// With -e every document word shared with a trained set is found, whatever the
-// order of the words in the text and of the files in the trained lists.
-TEST_F(LmMode, DetailedOutputCountsEverySharedWord) {
-  const std::string block =  // the three words of d1, by text, counts 1
-      "\n\nProtected:\n"
-      "\t[bfa483bff9447c0e26d8247992c08f36] \"" + Cp1251("ПРОЕКТ") + "\" 1 1\n"
-      "\t[23052ee45dab6844ce491780720caf62] \"" + Cp1251("РАКЕТА") + "\" 1 1\n"
-      "\t[51de9769752c2af6bbf462620908f87d] \"" + Cp1251("СЕКРЕТНЫЙ") + "\" 1 1\n"
-      "Total protected :3\nUnprotected:\nTotal unprotected:0\nCommon:\nTotal common:0\n";
-  const std::string tally = "count: 1 string: " + Cp1251("СЕКРЕТНЫЙ ПРОЕКТ РАКЕТА") + "\n";
-  // Trained in the run, the word list is ordered file by file. With p2 read
-  // first, a walk over the list as built would pass РАКЕТА and ПРОЕКТ (p1's
-  // words sort below and among p2's) and find СЕКРЕТНЫЙ alone.
-  FillInListOrder(dir / "prot", {ReadFile(kCorpus + "/prot/p2.txt"), ReadFile(kCorpus + "/prot/p1.txt")});
-  Report report = Split(Run({"-p", "prot/*.txt", "-u", "plain/*.txt", "-d", "docs/d1.txt", "-o", "1", "-e"}).out);
-  EXPECT_EQ(report.files["docs/d1.txt"], "values: \t0.122384\t0\n" + tally + "true\n");
-  EXPECT_EQ(report.rest.substr(0, block.size()), block);
 }
 
 // The pair "тайный вывод" is protected (shared.txt) and unprotected, so --lm-sub
