@@ -34,18 +34,6 @@ struct Side {
   }
 };
 
-// The oldest entry gives its word and pair estimates, every later one its pair
-// estimate, combined left to right.
-double Score(const std::deque<Estimate>& window) {
-  double score = window.front().word;
-  if (lm_log) {
-    for (const Estimate& e : window) score = score + e.pair;
-  } else {
-    for (const Estimate& e : window) score = score * e.pair;
-  }
-  return score;
-}
-
 // The words that end the window at position j: for a full window the
 // lm_length - 1 words ending with w(j); empty when lm_length is 1 or less.
 std::string HitPhrase(const std::vector<const CShingle*>& words, int64_t j) {
@@ -89,8 +77,8 @@ bool Formula1(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
     windows.Append(protected_side.At(*words[j], *pair), unprotected_side.At(*words[j], *pair));
     if (windows.size() < limit && j + 1 < m) continue;
     windows.Trim(limit);
-    const double sp = Score(windows.protected_side());
-    const double su = Score(windows.unprotected_side());
+    const double sp = lm::PairWindowScore(windows.protected_side());
+    const double su = lm::PairWindowScore(windows.unprotected_side());
     if (!lm::IsHit(sp, su, lm_factor)) continue;
     lm::WriteValues(sp, su);
     std::string phrase = HitPhrase(words, static_cast<int64_t>(j));

@@ -37,16 +37,6 @@ struct Side {
   }
 };
 
-double Score(const std::deque<Terms>& window) {
-  double score = window.front().word;
-  if (lm_log) {
-    for (const Terms& t : window) score = score + t.pair;
-  } else {
-    for (const Terms& t : window) score = score * t.pair;
-  }
-  return score;
-}
-
 }  // namespace
 
 bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,
@@ -80,8 +70,8 @@ bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
       continue;
     }
     windows.Trim(limit);
-    const double sp = Score(windows.protected_side());
-    const double su = Score(windows.unprotected_side());
+    const double sp = lm::PairWindowScore(windows.protected_side());
+    const double su = lm::PairWindowScore(windows.unprotected_side());
     if (!lm::IsHit(sp, su, 0.0)) continue;
     lm::WriteValues(sp, su);
     std::cout << "String:\n";

@@ -70,6 +70,20 @@ class Windows {
   std::deque<Entry> unprotected_;
 };
 
+// Score of a window of (word, pair) entries: the oldest entry gives its word
+// term and its pair term, every later one its pair term, combined left to
+// right (products, or sums of logarithms with lm_log).
+template <typename Entry>
+double PairWindowScore(const std::deque<Entry>& window) {
+  double score = window.front().word;
+  if (lm_log) {
+    for (const Entry& entry : window) score = score + entry.pair;
+  } else {
+    for (const Entry& entry : window) score = score * entry.pair;
+  }
+  return score;
+}
+
 // Reports an empty document; false when the document has words.
 inline bool ReportEmpty(const CShingleSet& doc) {
   if (!doc.list.empty()) return false;
