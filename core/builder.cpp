@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/charset.h"
+#include "core/messages.h"
 
 std::set<std::string> Stopwords;
 
@@ -159,7 +160,7 @@ void BuildShingles(std::string file_name, CShingleSet& target, int n) {
 void LoadStopwords(std::string file_name) {
   std::ifstream in(file_name);
   if (!in) {
-    std::cerr << "Error opening file: " << file_name << "\n";
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
   std::string word;

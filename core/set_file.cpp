@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "core/file_io.h"
+#include "core/messages.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ void SafeFileWriter::Abandon() {
 bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records) {
   SafeFileWriter writer;
   if (!writer.Open(file_name)) {
-    std::cerr << "Error opening file: " << file_name << "\n";
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return false;
   }
   std::vector<unsigned char> block;
@@ -192,7 +193,7 @@ bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& recor
   }
   writer.Write(block.data(), block.size());
   if (!writer.Commit()) {
-    std::cerr << "Error writing file: " << file_name << "\n";
+    std::cerr << messages::kErrorWritingFile << file_name << "\n";
     return false;
   }
   return true;
@@ -209,7 +210,7 @@ void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {
   std::ifstream in;
   if (!is_directory) in.open(file_name, std::ios::binary);
   if (is_directory || !in) {
-    std::cerr << "Error opening file: " << file_name << "\n";
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
   in >> shingles;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/builder.h"
+#include "core/messages.h"
 #include "core/set_file.h"
 #include "scoring/formulas.h"
 
@@ -24,7 +25,6 @@ enum Slot { kProtectedWords = 0, kProtectedPairs = 1, kUnprotectedWords = 2, kUn
 constexpr const char* kSlotFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
 constexpr char kTestText[] = "data/test.txt";
 constexpr char kTestModel[] = "data";
-constexpr char kOutOfMemory[] = "Error: out of memory\n";
 
 // Reads a caller's buffer in place, without copying it into a string.
 class BufferSource : public std::streambuf {
@@ -50,7 +50,7 @@ bool IsDirectory(const char* path) {
 extern "C" tessel_model* _openShingles(const char* directory) {
   tessel_model* model = new (std::nothrow) tessel_model{};
   if (model == nullptr) {
-    std::cerr << kOutOfMemory;
+    std::cerr << messages::kOutOfMemory;
     return nullptr;
   }
   try {
@@ -61,7 +61,7 @@ extern "C" tessel_model* _openShingles(const char* directory) {
     }
     for (CShingleSet* slot : model->slots) slot->ConvertToSet();
   } catch (const std::bad_alloc&) {
-    std::cerr << kOutOfMemory;
+    std::cerr << messages::kOutOfMemory;
     Release(model);
     return nullptr;
   }
@@ -90,7 +90,7 @@ extern "C" int _processShingles(tessel_model* model, const char* text, int /*len
                ? 1
                : 0;
   } catch (const std::bad_alloc&) {
-    std::cerr << kOutOfMemory;
+    std::cerr << messages::kOutOfMemory;
     return 0;
   }
 }
@@ -103,7 +103,7 @@ void test() {
   std::ifstream in;
   if (!IsDirectory(kTestText)) in.open(kTestText);
   if (!in.is_open()) {
-    std::cerr << "Error opening file: " << kTestText << "\n";
+    std::cerr << messages::kErrorOpeningFile << kTestText << "\n";
     return;
   }
   // Every line, the last one included, is followed by a line end in the text.

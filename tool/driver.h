@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/shingle.h"
+#include "tool/options.h"
 
 struct TrainedSets {
   CShingleSet protected_set;
@@ -15,3 +16,7 @@ struct TrainedSets {
 // "\n\nProtected:\n", the protected, unprotected and common matches of the
 // document with their totals.
 void WriteDetailedBlock(CShingleSet& document, TrainedSets& sets);
+
+// The run after option parsing: the subtraction, or a scoring run in shingle
+// or language-model mode.
+void RunDriver(const RunSettings& settings);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/messages.h"
 #include "tool/file_list.h"
 
 namespace {
@@ -87,7 +88,7 @@ void UpdateHdrFile(std::string path, double value) {
   if (scan == ScanResult::kUnreadable) {
     // Appending without knowing whether the key is already there could give
     // the file a second key line.
-    ReportError("Error opening file: ", path);
+    ReportError(messages::kErrorOpeningFile, path);
     return;
   }
 
@@ -98,7 +99,7 @@ void UpdateHdrFile(std::string path, double value) {
 
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
-    ReportError("Error opening file: ", path);
+    ReportError(messages::kErrorOpeningFile, path);
     return;
   }
   // A write cut short (a full disk) would leave a piece of the key line in
@@ -110,5 +111,5 @@ void UpdateHdrFile(std::string path, double value) {
     // Nothing more can be done; the message below still reports the failure.
   }
   if (close(fd) != 0) written = false;
-  if (!written) ReportError("Error writing file: ", path);
+  if (!written) ReportError(messages::kErrorWritingFile, path);
 }

@@ -9,6 +9,7 @@
 #include <queue>
 #include <set>
 
+#include "core/messages.h"
 #include "core/set_file.h"
 
 namespace {
@@ -26,7 +27,7 @@ bool OpenSetFile(const std::string& path, std::ifstream& in, std::ostream& err) 
   bool is_directory = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   if (!is_directory) in.open(path, std::ios::binary);
   if (is_directory || !in) {
-    err << "Error opening file: " << path << "\n";
+    err << messages::kErrorOpeningFile << path << "\n";
     return false;
   }
   return true;
@@ -159,7 +160,7 @@ int SetsMerge(const std::string& out_path, const std::vector<std::string>& input
   // the inputs reads its old content and replaces it only at the end.
   SafeFileWriter writer;
   if (!writer.Open(out_path)) {
-    err << "Error opening file: " << out_path << "\n";
+    err << messages::kErrorOpeningFile << out_path << "\n";
     return 1;
   }
 
@@ -197,7 +198,7 @@ int SetsMerge(const std::string& out_path, const std::vector<std::string>& input
     return 1;
   }
   if (!written || !writer.Commit()) {
-    err << "Error writing file: " << out_path << "\n";
+    err << messages::kErrorWritingFile << out_path << "\n";
     return 1;
   }
   return 0;

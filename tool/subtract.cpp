@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "core/messages.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
 
@@ -155,7 +156,7 @@ void ShingleSubtract(std::string first_file, std::string second_file) {
   std::ifstream second(second_file, std::ios::binary);
   if (!first.is_open() || !second.is_open() || IsDirectory(first_file) ||
       IsDirectory(second_file)) {
-    std::cerr << "Error opening file(s)\n";
+    std::cerr << messages::kErrorOpeningFiles;
     return;
   }
   std::set<CShingle> subtrahend;
