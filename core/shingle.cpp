@@ -10,24 +10,10 @@ int32_t CShingle::shingle_shift = 1;
 
 bool operator<(const CShingle& a, const CShingle& b) { return HashLess(a.hash, b.hash); }
 
-namespace {
-
-uint64_t BigEndian64(const unsigned char* bytes) {
-  uint64_t value;
-  std::memcpy(&value, bytes, sizeof value);
-  return __builtin_bswap64(value);
-}
-
-}  // namespace
-
 // Two 64-bit comparisons of the digest halves, read as big-endian numbers,
 // give the byte-wise order without a call to memcmp: digest comparisons are
 // the inner loop of every sort, merge and look-up.
-bool HashLess(const unsigned char* a, const unsigned char* b) {
-  const uint64_t a_high = BigEndian64(a), b_high = BigEndian64(b);
-  if (a_high != b_high) return a_high < b_high;
-  return BigEndian64(a + 8) < BigEndian64(b + 8);
-}
+bool HashLess(const unsigned char* a, const unsigned char* b) { return DigestLess(a, b); }
 
 bool HashEqual(const unsigned char* a, const unsigned char* b) {
   return std::memcmp(a, b, kDigestSize) == 0;
@@ -110,7 +96,7 @@ void SortByDigest(std::list<CShingle>& list) {
   records.reserve(size);
   keys.reserve(size);
   for (CShingle& shingle : list) {
-    keys.push_back({BigEndian64(shingle.hash), BigEndian64(shingle.hash + 8), records.size()});
+    keys.push_back({DigestHalf(shingle.hash), DigestHalf(shingle.hash + 8), records.size()});
     records.push_back(std::move(shingle));
   }
   auto node = list.begin();

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-constexpr int kDigestSize = 16;
+#include "core/digest.h"
 
 // One shingle: its normalised text and the MD5 digest of that text, which is
 // its identity everywhere (texts are carried only for display).

@@ -86,8 +86,8 @@ DigestIndex IndexDigests(const CShingleSet& trained) {
 }
 
 int Intersection(CShingleSet& a, const DigestIndex& b) {
-  using Digest = std::array<unsigned char, kDigestSize>;
-  auto less_than_key = [](const Digest& entry, const unsigned char* key) {
+  using DigestBytes = std::array<unsigned char, kDigestSize>;
+  auto less_than_key = [](const DigestBytes& entry, const unsigned char* key) {
     return HashLess(entry.data(), key);
   };
   const auto end = b.digests.end();

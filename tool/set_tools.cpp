@@ -33,14 +33,12 @@ bool OpenSetFile(const std::string& path, std::ifstream& in, std::ostream& err) 
   return true;
 }
 
-using Digest = std::array<unsigned char, kDigestSize>;
-
 uint64_t CountDistinct(std::istream& in) {
   std::set<Digest> seen;
   DigestReader reader(in);
   while (const unsigned char* record = reader.Next()) {
     Digest digest;
-    std::memcpy(digest.data(), record, kDigestSize);
+    std::memcpy(digest.bytes, record, kDigestSize);
     seen.insert(digest);
   }
   return seen.size();
@@ -74,10 +72,10 @@ struct MergeInput {
   bool out_of_order = false;
 
   bool Advance() {
-    if (current != nullptr) std::memcpy(previous.data(), current, kDigestSize);
+    if (current != nullptr) std::memcpy(previous.bytes, current, kDigestSize);
     current = reader->Next();
     if (current == nullptr) return false;
-    if (records > 0 && HashLess(current, previous.data())) out_of_order = true;
+    if (records > 0 && HashLess(current, previous.bytes)) out_of_order = true;
     ++records;
     return true;
   }
@@ -92,14 +90,14 @@ bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& er
   DigestReader reader(in);
   Digest previous{};
   while (const unsigned char* record = reader.Next()) {
-    if (info.records == 0 || !HashEqual(record, previous.data())) {
-      if (info.records > 0 && HashLess(record, previous.data()) && info.ascending) {
+    if (info.records == 0 || !HashEqual(record, previous.bytes)) {
+      if (info.records > 0 && HashLess(record, previous.bytes) && info.ascending) {
         info.ascending = false;
         info.first_unordered = info.records;
       }
       ++info.distinct;
     }
-    std::memcpy(previous.data(), record, kDigestSize);
+    std::memcpy(previous.bytes, record, kDigestSize);
     ++info.records;
   }
   info.trailing_bytes = reader.trailing_bytes();

@@ -17,7 +17,7 @@
 
 namespace {
 
-using Digest = std::array<unsigned char, kDigestSize>;
+using DigestBytes = std::array<unsigned char, kDigestSize>;
 
 // Records of the first file looked up together: large enough that, sorted,
 // consecutive look-ups land near each other in the subtrahend.
@@ -25,34 +25,23 @@ constexpr size_t kLookupBlock = 1 << 20;
 // How far the cursor may walk forward before a full look-up is cheaper.
 constexpr int kMaxCursorSteps = 16;
 
-// Byte-wise digest order, compared as two big-endian 64-bit halves.
-uint64_t Half(const unsigned char* bytes) {
-  uint64_t half;
-  std::memcpy(&half, bytes, sizeof half);
-  return __builtin_bswap64(half);
-}
-
-bool Less(const unsigned char* a, const unsigned char* b) {
-  uint64_t a0 = Half(a), b0 = Half(b);
-  return a0 != b0 ? a0 < b0 : Half(a + 8) < Half(b + 8);
-}
-
-bool DigestLess(const Digest& a, const Digest& b) { return Less(a.data(), b.data()); }
+bool Less(const unsigned char* a, const unsigned char* b) { return DigestLess(a, b); }
+bool DigestArrayLess(const DigestBytes& a, const DigestBytes& b) { return Less(a.data(), b.data()); }
 
 // The records are put into digest order before they are inserted, so every
 // insertion goes to the end of the tree and the nodes are allocated in key
 // order (set files saved by the tool are in that order already).
 void ReadSubtrahend(std::istream& in, std::set<CShingle>& subtrahend) {
-  std::vector<Digest> digests;
+  std::vector<DigestBytes> digests;
   DigestReader reader(in);
   while (const unsigned char* digest = reader.Next()) {
     digests.emplace_back();
     std::memcpy(digests.back().data(), digest, kDigestSize);
   }
-  if (!std::is_sorted(digests.begin(), digests.end(), DigestLess))
-    std::sort(digests.begin(), digests.end(), DigestLess);
+  if (!std::is_sorted(digests.begin(), digests.end(), DigestArrayLess))
+    std::sort(digests.begin(), digests.end(), DigestArrayLess);
   CShingle record;
-  for (const Digest& digest : digests) {
+  for (const DigestBytes& digest : digests) {
     std::memcpy(record.hash, digest.data(), kDigestSize);
     subtrahend.insert(subtrahend.end(), record);
   }
@@ -116,7 +105,7 @@ class Subtraction {
     keep_.assign(n, 1);
     order_.resize(n);
     for (size_t i = 0; i < n; ++i) order_[i] = static_cast<uint32_t>(i);
-    auto by_digest = [this](uint32_t a, uint32_t b) { return DigestLess(block_[a], block_[b]); };
+    auto by_digest = [this](uint32_t a, uint32_t b) { return DigestArrayLess(block_[a], block_[b]); };
     if (!std::is_sorted(order_.begin(), order_.end(), by_digest))
       std::stable_sort(order_.begin(), order_.end(), by_digest);
     for (uint32_t i : order_) keep_[i] = !finder_.Contains(block_[i].data());
@@ -136,7 +125,7 @@ class Subtraction {
   }
 
   Finder finder_;
-  std::vector<Digest> block_;
+  std::vector<DigestBytes> block_;
   std::vector<uint32_t> order_;
   std::vector<char> keep_;
   std::vector<char> out_;

@@ -1,0 +1,118 @@
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include "core/text_words.h"
+
+#include <fcntl.h>
+#include <openssl/md5.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+#include "core/builder.h"
+#include "core/charset.h"
+#include "core/shingle.h"
+
+namespace {
+
+constexpr size_t kReadChunk = 1 << 16;
+
+// For each byte: 0 when it separates words, otherwise the upper-cased letter.
+std::array<unsigned char, 256> MakeLetterTable() {
+  std::array<unsigned char, 256> table{};
+  for (int code = 0; code < 256; ++code)
+    table[code] = isalpha_cp1251(code) ? static_cast<unsigned char>(toupper_cp1251(code)) : 0;
+  return table;
+}
+
+const std::array<unsigned char, 256> kLetters = MakeLetterTable();
+
+}  // namespace
+
+void TextWords::Feed(const char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char letter = kLetters[static_cast<unsigned char>(data[i])];
+    if (letter != 0) {
+      if (!in_word_) StartWord();
+      joined_.push_back(static_cast<char>(letter));
+    } else if (in_word_) {
+      EndWord();
+    }
+  }
+}
+
+void TextWords::Finish() {
+  if (in_word_) DropCurrentWord();
+}
+
+bool TextWords::ReadFile(const std::string& name) {
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    std::perror("");
+    return false;
+  }
+  std::vector<char> chunk(kReadChunk);
+  for (;;) {
+    ssize_t got = read(fd, chunk.data(), chunk.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) std::perror("");  // e.g. a directory: what was read so far counts
+    if (got <= 0) break;
+    Feed(chunk.data(), static_cast<size_t>(got));
+  }
+  close(fd);
+  Finish();
+  return true;
+}
+
+size_t TextWords::ShingleCount(int n) const {
+  const size_t words = size();
+  if (n < 1 || words < static_cast<size_t>(n)) return 0;
+  const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  return (words - static_cast<size_t>(n)) / step + 1;
+}
+
+void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
+  const size_t count = ShingleCount(n);
+  const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  out.reserve(out.size() + count);
+  for (size_t i = 0, k = 0; k < count; i += step, ++k)
+    out.push_back(Md5Of(Span(i, static_cast<size_t>(n))));
+}
+
+void TextWords::StartWord() {
+  if (!starts_.empty()) joined_.push_back(' ');
+  word_begin_ = joined_.size();
+  in_word_ = true;
+}
+
+void TextWords::EndWord() {
+  in_word_ = false;
+  if (!Stopwords.empty()) {
+    scratch_.assign(joined_, word_begin_, joined_.size() - word_begin_);
+    if (Stopwords.count(scratch_) != 0) {
+      DropCurrentWord();
+      return;
+    }
+  }
+  starts_.push_back(word_begin_);
+  ends_.push_back(joined_.size());
+}
+
+void TextWords::DropCurrentWord() {
+  in_word_ = false;
+  joined_.resize(starts_.empty() ? 0 : word_begin_ - 1);
+}
+
+Digest Md5Of(std::string_view text) {
+  Digest digest;
+  MD5(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest.bytes);
+  return digest;
+}
+
+bool ShiftIsUsable() {
+  if (CShingle::shingle_shift >= 1) return true;
+  std::cerr << "Error: shingle shift must be at least 1, not " << CShingle::shingle_shift
+            << "; no shingles built\n";
+  return false;
+}

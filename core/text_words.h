@@ -1,0 +1,52 @@
+// The accepted words of one text, normalised (letters upper-cased, stop words
+// dropped) and joined by single spaces in one buffer. Every shingle's text is
+// a contiguous piece of that buffer, so shingles are hashed straight from it
+// without building a string per shingle.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/digest.h"
+
+class TextWords {
+ public:
+  // Adds bytes of the text; may be called repeatedly with consecutive pieces.
+  void Feed(const char* data, size_t size);
+  // Ends the text. A word still open has no separator after it and is dropped.
+  void Finish();
+  // Reads a whole file and finishes; false (after the perror line) when it
+  // cannot be opened.
+  bool ReadFile(const std::string& name);
+
+  size_t size() const { return starts_.size(); }
+  // Words first .. first + count - 1 joined by single spaces.
+  std::string_view Span(size_t first, size_t count) const {
+    return std::string_view(joined_).substr(starts_[first], ends_[first + count - 1] - starts_[first]);
+  }
+  std::string_view Word(size_t index) const { return Span(index, 1); }
+  // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
+  // a whole shingle fits. None when n < 1 or the text has fewer than n words.
+  size_t ShingleCount(int n) const;
+  // The MD5 digest of every shingle of n words, in text order.
+  void HashShingles(int n, std::vector<Digest>& out) const;
+
+ private:
+  void StartWord();
+  void EndWord();
+  void DropCurrentWord();
+
+  std::string joined_;
+  std::vector<size_t> starts_;
+  std::vector<size_t> ends_;
+  std::string scratch_;
+  size_t word_begin_ = 0;
+  bool in_word_ = false;
+};
+
+// The MD5 digest of a byte string (one call of the digest library).
+Digest Md5Of(std::string_view text);
+// Refuses a shingle shift below 1 with a message; true when builds may run.
+bool ShiftIsUsable();
