@@ -1,0 +1,2 @@
+# A run without options writes nothing and succeeds.
+tessel

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs one command-line case: CASE.sh runs with bash in a fresh empty
+# directory, and its standard output, standard error and exit status are
+# compared whole with CASE.sh.stdout, CASE.sh.stderr and CASE.sh.exit (a
+# missing file means empty output, or status 0). A case that prints "skip: "
+# and exits 77 is reported as skipped.
+# Usage: run_case.sh CASE.sh PATH_DIRS DATA_DIR
+set -u
+case_file=$(realpath "$1")
+export PATH="$2:$PATH" DATA=$(realpath "$3") CASES=$(dirname "$case_file")
+export LC_ALL=C TZ=UTC
+work=$(mktemp -d "${TMPDIR:-/tmp}/tessel-cli.XXXXXX")
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+bash "$case_file" >"$work.stdout" 2>"$work.stderr" </dev/null
+status=$?
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work.stdout" "$work.stderr"' EXIT
+[ "$status" -eq 77 ] && { cat "$work.stdout"; exit 77; }
+
+# TESSEL_CLI_UPDATE=1 records the actual results as the expected ones (for a
+# new case; review the recorded files before committing them).
+if [ "${TESSEL_CLI_UPDATE:-0}" = 1 ]; then
+  for stream in stdout stderr; do
+    if [ -s "$work.$stream" ]; then cp "$work.$stream" "$case_file.$stream"; else rm -f "$case_file.$stream"; fi
+  done
+  if [ "$status" -ne 0 ]; then echo "$status" >"$case_file.exit"; else rm -f "$case_file.exit"; fi
+fi
+
+failed=0
+compare() {  # expected-file actual-file what
+  local expected=$1 actual=$2
+  if [ -f "$expected" ]; then
+    cmp -s "$expected" "$actual" && return
+  elif [ ! -s "$actual" ]; then
+    return
+  fi
+  echo "--- $3 differs (expected ${expected##*/}, < expected, > actual):"
+  diff <([ -f "$expected" ] && cat "$expected") "$actual" | head -40
+  failed=1
+}
+compare "$case_file.stdout" "$work.stdout" "standard output"
+compare "$case_file.stderr" "$work.stderr" "standard error"
+expected_status=0
+[ -f "$case_file.exit" ] && expected_status=$(cat "$case_file.exit")
+if [ "$status" -ne "$expected_status" ]; then
+  echo "--- exit status $status, expected $expected_status"
+  failed=1
+fi
+exit $failed
