@@ -51,13 +51,13 @@ bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
 // The document's words (no longer needed once judged) are merged as well, so
 // every shared word is counted and listed once, with its number of
 // occurrences in the document.
-void WriteDetails(Document& doc, TrainedSets& sets) {
+void WriteDetails(Document& doc, const JudgingModel& model) {
   Unique(doc.words);
-  WriteDetailedBlock(doc.words, sets);
+  WriteDetailedBlock(doc.words, model);
 }
 
 void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
-                   Counters& counters) {
+                   const JudgingModel& model, Counters& counters) {
   Document doc(name);
   if (doc.pairs.list.empty()) return;
   std::cout << name << "\t";
@@ -65,7 +65,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
   std::cout << std::boolalpha << verdict << "\n";
   ++(verdict ? counters.p_count : counters.u_count);
   UpdateHdrFile(ChangeFileExt(name, "hdr"), verdict ? 1.0 : 0.0);
-  if (Detailed) WriteDetails(doc, sets);
+  if (Detailed) WriteDetails(doc, model);
 }
 
 void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, TrainedSets& sets,
@@ -96,19 +96,12 @@ void WriteEvaluation(const Counters& c) {
 
 }  // namespace
 
-void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
+void RunLanguageModel(TrainedSets& sets, const JudgingModel& model, const RunSettings& settings) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  if (Detailed) {
-    // The formulas read only the looked-up sets and the list sizes, so the
-    // lists may be reordered for the detailed block's merge walks.
-    SortByDigest(sets.protected_set.list);
-    SortByDigest(sets.unprotected_set.list);
-    SortByDigest(sets.common_set.list);
-  }
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreDataFile(name, settings.LmFormula, sets, counters);
+    ScoreDataFile(name, settings.LmFormula, sets, model, counters);
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.
