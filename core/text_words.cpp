@@ -34,12 +34,13 @@ void TextWords::Feed(const char* data, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     unsigned char letter = kLetters[static_cast<unsigned char>(data[i])];
     if (letter != 0) {
-      if (!in_word_) StartWord();
+      if (!in_word_) StartWord(fed_ + i);
       joined_.push_back(static_cast<char>(letter));
     } else if (in_word_) {
       EndWord();
     }
   }
+  fed_ += size;
 }
 
 void TextWords::Finish() {
@@ -84,9 +85,10 @@ void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
     out.push_back(Md5Of(Span(i, static_cast<size_t>(n))));
 }
 
-void TextWords::StartWord() {
+void TextWords::StartWord(size_t source_offset) {
   if (!starts_.empty()) joined_.push_back(' ');
   word_begin_ = joined_.size();
+  source_begin_ = source_offset;
   in_word_ = true;
 }
 
@@ -101,6 +103,7 @@ void TextWords::EndWord() {
   }
   starts_.push_back(word_begin_);
   ends_.push_back(joined_.size());
+  source_starts_.push_back(source_begin_);
 }
 
 void TextWords::DropCurrentWord() {

@@ -30,6 +30,9 @@ class TextWords {
     return std::string_view(joined_).substr(starts_[first], ends_[first + count - 1] - starts_[first]);
   }
   std::string_view Word(size_t index) const { return Span(index, 1); }
+  // Where word index begins in the bytes fed so far. Normalising keeps one
+  // byte per byte, so the word spans Word(index).size() bytes there.
+  size_t SourceOffset(size_t index) const { return source_starts_[index]; }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
   size_t ShingleCount(int n) const;
@@ -37,13 +40,16 @@ class TextWords {
   void HashShingles(int n, std::vector<Digest>& out) const;
 
  private:
-  void StartWord();
+  void StartWord(size_t source_offset);
   void EndWord();
   void DropCurrentWord();
 
   std::string joined_;
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
+  std::vector<size_t> source_starts_;
+  size_t fed_ = 0;
+  size_t source_begin_ = 0;
   std::string scratch_;
   size_t word_begin_ = 0;
   bool in_word_ = false;

@@ -1,17 +1,15 @@
-// Pieces shared by the language-model formulas: count look-up by digest, the
-// sliding windows of estimates, the window-length rules and the fixed output.
+// Pieces shared by the language-model formulas: the fixed messages, count
+// look-up in the std::set of a CShingleSet, and the CShingleSet forms of the
+// formula core's model and document.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
 #include "core/shingle.h"
+#include "scoring/formula_core.h"
 
 namespace lm {
 
@@ -25,90 +23,24 @@ inline int32_t CountIn(const std::set<CShingle>& model, const CShingle& shingle)
   auto found = model.find(shingle);
   return found == model.end() ? 0 : found->count;
 }
-inline int32_t CountIn(const CShingleSet& model, const CShingle& shingle) {
-  return CountIn(model.set, shingle);
-}
 
-// The window length as the window-size tests see it: the setting taken as an
-// unsigned quantity, so a negative value is longer than any window.
-inline size_t WindowLimit() { return static_cast<size_t>(static_cast<int64_t>(lm_length)); }
+// A trained CShingleSet: counts from its set, N = its list's size, T = total.
+CountLookup LookupOf(const CShingleSet& trained);
 
-// A window length of 0 would empty every window before it is scored; such a
-// setting scores nothing and the formulas answer false without output.
-inline bool WindowUnusable() { return lm_length == 0; }
-
-// The document's entries in list order, for positional access to words.
-inline std::vector<const CShingle*> Positions(const CShingleSet& shingles) {
-  std::vector<const CShingle*> positions;
-  positions.reserve(shingles.list.size());
-  for (const CShingle& shingle : shingles.list) positions.push_back(&shingle);
-  return positions;
-}
-
-// The two windows of a formula, protected and unprotected, always of one
-// length: entries are appended and dropped on both sides together.
-template <typename Entry>
-class Windows {
+// The document's lists copied flat: digests in list order and the texts of
+// the words for the hit phrase. The lists must outlive the view.
+class ListDocument {
  public:
-  void Append(const Entry& protected_entry, const Entry& unprotected_entry) {
-    protected_.push_back(protected_entry);
-    unprotected_.push_back(unprotected_entry);
-  }
-  size_t size() const { return protected_.size(); }
-  // Drops the oldest entries while the windows are longer than the limit.
-  void Trim(size_t limit) {
-    while (protected_.size() > limit) {
-      protected_.pop_front();
-      unprotected_.pop_front();
-    }
-  }
-  const std::deque<Entry>& protected_side() const { return protected_; }
-  const std::deque<Entry>& unprotected_side() const { return unprotected_; }
+  ListDocument(const CShingleSet& words, const CShingleSet* pairs);
+  Document View() const;
 
  private:
-  std::deque<Entry> protected_;
-  std::deque<Entry> unprotected_;
+  std::vector<Digest> words_;
+  std::vector<Digest> pairs_;
+  std::vector<const std::string*> texts_;
 };
 
-// Score of a window of (word, pair) entries: the oldest entry gives its word
-// term and its pair term, every later one its pair term, combined left to
-// right (products, or sums of logarithms with lm_log).
-template <typename Entry>
-double PairWindowScore(const std::deque<Entry>& window) {
-  double score = window.front().word;
-  if (lm_log) {
-    for (const Entry& entry : window) score = score + entry.pair;
-  } else {
-    for (const Entry& entry : window) score = score * entry.pair;
-  }
-  return score;
-}
-
-// Reports an empty document; false when the document has words.
-inline bool ReportEmpty(const CShingleSet& doc) {
-  if (!doc.list.empty()) return false;
-  std::cerr << kEmptyDocMessage;
-  return true;
-}
-
-// Reports a pair list that does not fit the word list; false when it fits.
-inline bool ReportSizeMismatch(size_t words, size_t pairs) {
-  if (words == pairs + 1) return false;
-  std::cerr << kSizeErrorPrefix << words << kSizeErrorMiddle << pairs << "\n";
-  return true;
-}
-
-// The test of Formula1 and Formula3 (Formula2 uses it with a margin of 0).
-// Comparisons with a not-a-number operand are false, as IEEE comparisons are.
-inline bool IsHit(double protected_score, double unprotected_score, double margin) {
-  if (lm_log) return protected_score >= unprotected_score + margin;
-  return unprotected_score < lm_threshold_2 &&
-         (protected_score >= lm_threshold_1 ||
-          (protected_score >= unprotected_score + margin && protected_score > 0));
-}
-
-inline void WriteValues(double protected_score, double unprotected_score) {
-  std::cout << "values: \t" << protected_score << '\t' << unprotected_score << '\n';
-}
+// Output to std::cout and std::cerr, as the exported formulas write.
+Output StandardStreams();
 
 }  // namespace lm

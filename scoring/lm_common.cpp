@@ -1,0 +1,57 @@
+#include "scoring/lm_common.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace lm {
+
+namespace {
+
+int32_t CountInSet(const void* set, const unsigned char* digest) {
+  CShingle key;
+  std::memcpy(key.hash, digest, kDigestSize);
+  return CountIn(static_cast<const CShingleSet*>(set)->set, key);
+}
+
+void AppendDigests(const CShingleSet& shingles, std::vector<Digest>& digests) {
+  digests.reserve(shingles.list.size());
+  for (const CShingle& shingle : shingles.list) {
+    Digest& digest = digests.emplace_back();
+    std::memcpy(digest.bytes, shingle.hash, kDigestSize);
+  }
+}
+
+}  // namespace
+
+CountLookup LookupOf(const CShingleSet& trained) {
+  CountLookup lookup;
+  lookup.set = &trained;
+  lookup.count = CountInSet;
+  lookup.records = static_cast<double>(trained.list.size());
+  lookup.total = static_cast<double>(trained.total);
+  return lookup;
+}
+
+ListDocument::ListDocument(const CShingleSet& words, const CShingleSet* pairs) {
+  AppendDigests(words, words_);
+  if (pairs != nullptr) AppendDigests(*pairs, pairs_);
+  texts_.reserve(words.list.size());
+  for (const CShingle& word : words.list) texts_.push_back(&word.text);
+}
+
+Document ListDocument::View() const {
+  Document doc;
+  doc.words = words_.data();
+  doc.word_count = words_.size();
+  doc.pairs = pairs_.data();
+  doc.pair_count = pairs_.size();
+  doc.text = &texts_;
+  doc.word_text = [](const void* texts, size_t k) -> std::string_view {
+    return *(*static_cast<const std::vector<const std::string*>*>(texts))[k];
+  };
+  return doc;
+}
+
+Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
+
+}  // namespace lm
