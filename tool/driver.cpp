@@ -81,7 +81,7 @@ bool ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingMo
     return true;
   }
   if (!LoadJudgingModel(settings, LanguageModelMode(settings), model)) return false;
-  if (settings.SaveProtected || LanguageModelMode(settings)) ReadSetsForSaving(settings, sets);
+  if (settings.SaveProtected) ReadSetsForSaving(settings, sets);
   return true;
 }
 
@@ -98,16 +98,6 @@ void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingM
     PrepareTrained(sets, language_model, model);
   else if (language_model && lm_sub)
     SubtractLoadedPairs(model);
-  if (!language_model) return;
-  if (lm_sub) {
-    SortByDigest(sets.protected_pairs.list);
-    SortByDigest(sets.unprotected_pairs.list);
-    Common(sets.protected_pairs, sets.unprotected_pairs, sets.common_set);
-  }
-  sets.protected_set.ConvertToSet();
-  sets.protected_pairs.ConvertToSet();
-  sets.unprotected_set.ConvertToSet();
-  sets.unprotected_pairs.ConvertToSet();
 }
 
 // Which of a document's shingles each line of the detailed block counts.
@@ -227,7 +217,7 @@ void RunDriver(const RunSettings& settings) {
   PrepareTrainedSets(settings, run.trained, run.model);
   if (settings.DataFiles.empty()) return;
   if (LanguageModelMode(settings))
-    RunLanguageModel(run.trained, run.model, settings);
+    RunLanguageModel(run.model, settings);
   else
     RunShingleMode(run.model, settings);
 }
