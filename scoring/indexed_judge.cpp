@@ -18,7 +18,49 @@ void WordsAndPairs::HashAll() {
   text_.HashShingles(2, pairs_);
 }
 
+lm::Document WordsAndPairs::View() const {
+  lm::Document doc;
+  doc.words = words_.data();
+  doc.word_count = words_.size();
+  doc.pairs = pairs_.data();
+  doc.pair_count = pairs_.size();
+  doc.text = this;
+  doc.word_text = [](const void* self, size_t k) {
+    return static_cast<const WordsAndPairs*>(self)->WordText(k);
+  };
+  return doc;
+}
+
 namespace {
+
+// The counts of a document's digests in one index, looked up in batches
+// before the formula runs. The formula looks up the digests of the
+// document's own arrays, which are then read by position; any other digest
+// goes to the index.
+class PrefetchedCounts {
+ public:
+  PrefetchedCounts(const CountIndex& index, const std::vector<Digest>& digests)
+      : index_(index),
+        base_(reinterpret_cast<uintptr_t>(digests.data())),
+        bytes_(digests.size() * sizeof(Digest)),
+        counts_(digests.size()) {
+    index.CountMany(digests.data(), digests.size(), counts_.data());
+  }
+
+  int32_t Count(const unsigned char* digest) const {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(digest) - base_;
+    if (at < bytes_ && at % sizeof(Digest) == 0) return counts_[at / sizeof(Digest)];
+    return index_.Count(digest);
+  }
+  uint64_t records() const { return index_.records(); }
+  int32_t total() const { return index_.total(); }
+
+ private:
+  const CountIndex& index_;
+  uintptr_t base_;
+  size_t bytes_;
+  std::vector<int32_t> counts_;
+};
 
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
@@ -35,8 +77,12 @@ bool PairsRuleWindowsOut(size_t pairs) {
 // that holds it, so most pairs of an ordinary document are never hashed.
 class PrunedFormula1 {
  public:
-  PrunedFormula1(const TextWords& text, const lm::Model& model)
-      : text_(text), model_(model), known_(text.size() - 1, kUnhashed) {}
+  PrunedFormula1(const TextWords& text, const IndexedModel& model)
+      : text_(text),
+        model_(model),
+        counts_{lm::LookupOf(*model.protected_words), lm::LookupOf(*model.unprotected_words),
+                lm::LookupOf(*model.protected_pairs), lm::LookupOf(*model.unprotected_pairs)},
+        known_(text.size() - 1, kUnhashed) {}
 
   bool Run() {
     const size_t length = static_cast<size_t>(lm_length), pairs = known_.size();
@@ -60,7 +106,7 @@ class PrunedFormula1 {
     for (size_t k = last + 1; k-- > first;) {
       if (known_[k] == kUnhashed) {
         const Digest pair = Md5Of(text_.Span(k, 2));
-        known_[k] = model_.protected_pairs.Count(pair.bytes) != 0;
+        known_[k] = model_.protected_pairs->Contains(pair.bytes);
       }
       if (known_[k] == 0) return k;
     }
@@ -82,38 +128,28 @@ class PrunedFormula1 {
                        const Window* self = static_cast<const Window*>(w);
                        return self->text->Word(self->first + k);
                      }};
-    return lm::Formula1(doc, model_, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+    return lm::Formula1(doc, counts_, lm::CurrentSettings(), lm::StandardStreams()).verdict;
   }
 
   const TextWords& text_;
-  const lm::Model& model_;
+  const IndexedModel& model_;
+  const lm::Model counts_;
   std::vector<signed char> known_;
 };
 
 }  // namespace
 
-bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model) {
-  if (doc.usable_ && doc.text_.size() >= 2 && PairsRuleWindowsOut(doc.text_.size() - 1))
-    return PrunedFormula1(doc.text_, model).Run();
+bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
+  const TextWords& text = doc.text();
+  if (formula == 1 && doc.usable() && text.size() >= 2 && PairsRuleWindowsOut(text.size() - 1))
+    return PrunedFormula1(text, model).Run();
   doc.HashAll();
-  return lm::Formula1(doc.View(), model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
-}
-
-lm::Document WordsAndPairs::View() const {
-  lm::Document doc;
-  doc.words = words_.data();
-  doc.word_count = words_.size();
-  doc.pairs = pairs_.data();
-  doc.pair_count = pairs_.size();
-  doc.text = this;
-  doc.word_text = [](const void* self, size_t k) {
-    return static_cast<const WordsAndPairs*>(self)->WordText(k);
-  };
-  return doc;
-}
-
-lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,
-                  const CountIndex& protected_pairs, const CountIndex& unprotected_pairs) {
-  return lm::Model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
-                   lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+  const PrefetchedCounts counts[4] = {{*model.protected_words, doc.words()},
+                                      {*model.unprotected_words, doc.words()},
+                                      {*model.protected_pairs, doc.pairs()},
+                                      {*model.unprotected_pairs, doc.pairs()}};
+  const lm::Model prefetched{lm::LookupOf(counts[0]), lm::LookupOf(counts[1]),
+                             lm::LookupOf(counts[2]), lm::LookupOf(counts[3])};
+  const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
+  return run(doc.View(), prefetched, lm::CurrentSettings(), lm::StandardStreams()).verdict;
 }

@@ -89,11 +89,7 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
   return Said([&] {
     WordsAndPairs doc;
     doc.ReadBuffer(text.data(), text.size());
-    const lm::Model model = ModelOf(indexes[0], indexes[1], indexes[2], indexes[3]);
-    if (formula == 1) return JudgeFormula1(doc, model);
-    doc.HashAll();
-    const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-    return run(doc.View(), model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+    return JudgeDocument(formula, doc, {&indexes[0], &indexes[1], &indexes[2], &indexes[3]});
   });
 }
 
