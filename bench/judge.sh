@@ -11,9 +11,9 @@
 # models are trained with the after build. Each build's programs run with
 # its own library, so a build directory may be copied elsewhere to be kept.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 before=$(realpath "$1") after=$(realpath "$2") work="${3:-/tmp/tessel-judge-bench}"
 bench="$after/bench/judge_bench"
+shard="$(realpath "$(dirname "$0")/../examples/shard.sh")"
 
 generate() {
   rm -rf "$work" && mkdir -p "$work"/{protected,unprotected,ordinary,docs,lm,shingle}
@@ -51,6 +51,7 @@ PY
 }
 
 [ -f "$work/lm/u.bin.2" ] || generate
+cd "$work"  # language-model runs write their title file here
 LD_LIBRARY_PATH="$after" "$after/tessel-sets" info "$work"/lm/*.bin* "$work"/shingle/[pu].bin
 cat "$work"/lm/* "$work"/shingle/* >/dev/null  # from the page cache
 
@@ -91,7 +92,7 @@ echo "== examples/shard.sh, 200 documents of 100 KB in shingle mode (fastest of 
 ls "$work"/protected/*.txt "$work"/ordinary/*.txt >"$work/shard.list"
 for build in "$before" "$after"; do
   for jobs in 1 2; do
-    echo "$build, $jobs shard(s): $(seconds env LD_LIBRARY_PATH="$build" examples/shard.sh -j $jobs \
+    echo "$build, $jobs shard(s): $(seconds env LD_LIBRARY_PATH="$build" "$shard" -j $jobs \
       -t "$build/tessel" "$work/shard.list" -- -f -p "$work/shingle/p.bin" -u "$work/shingle/u.bin") s"
   done
 done

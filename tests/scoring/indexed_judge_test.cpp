@@ -113,7 +113,8 @@ TEST_F(IndexedJudge, SameVerdictsAndOutputAsTheExportedFormulas) {
   // A long text with protected passages far apart, and an empty one.
   texts.push_back(std::accumulate(texts.begin(), texts.end(), std::string()));
   texts.push_back("");
-  const Setting settings[] = {{0, 0, 0, 1, 1}, {0.5, 0.3, 0.1, 1e-6, 5}, {1, 1, -1, 0.5, 1e9}};
+  const Setting settings[] = {{0, 0, 0, 1, 1}, {0.5, 0.3, 0.1, 1e-6, 5}, {1, 1, -1, 0.5, 1e9},
+                              {0, 0, 0.5, 0, 0.5}};
   int flagged = 0, compared = 0;
   for (int shift : {1, 2}) {
     CShingle::shingle_shift = shift;
