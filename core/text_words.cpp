@@ -51,13 +51,17 @@ bool TextWords::ReadFile(const std::string& name) {
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     std::perror("");
+    read_error_ = true;
     return false;
   }
   std::vector<char> chunk(kReadChunk);
   for (;;) {
     ssize_t got = read(fd, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) std::perror("");  // e.g. a directory: what was read so far counts
+    if (got < 0) {
+      std::perror("");  // e.g. a directory: what was read so far counts
+      read_error_ = true;
+    }
     if (got <= 0) break;
     Feed(chunk.data(), static_cast<size_t>(got));
   }

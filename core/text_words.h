@@ -20,6 +20,9 @@ class TextWords {
   // Reads a whole file and finishes; false (after the perror line) when it
   // cannot be opened.
   bool ReadFile(const std::string& name);
+  // Whether ReadFile printed a perror line (the file could not be opened or
+  // a read failed).
+  bool read_error() const { return read_error_; }
 
   size_t size() const { return starts_.size(); }
   // Words first .. first + count - 1 joined by single spaces.
@@ -50,6 +53,7 @@ class TextWords {
   std::string scratch_;
   size_t word_begin_ = 0;
   bool in_word_ = false;
+  bool read_error_ = false;
 };
 
 // The MD5 digest of a byte string (one call of the digest library).

@@ -5,19 +5,13 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
-#include <streambuf>
 #include <string>
 
-#include "core/builder.h"
 #include "core/messages.h"
-#include "core/set_file.h"
-#include "scoring/formulas.h"
-
-// The handle is the array of the model's four sets in slot order.
-struct tessel_model {
-  CShingleSet* slots[4];
-};
+#include "scoring/indexed_judge.h"
+#include "scoring/lm_common.h"
 
 namespace {
 
@@ -26,78 +20,62 @@ constexpr const char* kSlotFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2
 constexpr char kTestText[] = "data/test.txt";
 constexpr char kTestModel[] = "data";
 
-// Reads a caller's buffer in place, without copying it into a string.
-class BufferSource : public std::streambuf {
- public:
-  BufferSource(const char* data, size_t size) {
-    char* begin = const_cast<char*>(data);
-    setg(begin, begin, begin + size);
-  }
-};
-
-void Release(tessel_model* model) {
-  for (CShingleSet* slot : model->slots) delete slot;
-  delete model;
-}
-
 bool IsDirectory(const char* path) {
   struct stat info;
   return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+tessel_model* OpenModel(const char* directory) {
+  auto model = std::make_unique<tessel_model>();
+  // A file that cannot be loaded is reported and leaves its slot empty.
+  if (directory != nullptr) {
+    for (int i = 0; i < 4; ++i)
+      CountIndex::Load(std::string(directory) + kSlotFiles[i], model->slots[i]);
+  }
+  const CountIndex* slots = model->slots;
+  model->counts = ModelOf(slots[kProtectedWords], slots[kUnprotectedWords],
+                          slots[kProtectedPairs], slots[kUnprotectedPairs]);
+  return model.release();
+}
+
+// A positive length is the text's size, NUL bytes included (they separate
+// words like any other non-letter); otherwise the text ends at its first NUL.
+int JudgeText(const tessel_model& model, const char* text, int length) {
+  const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
+  WordsAndPairs doc;
+  doc.ReadBuffer(text, size);
+  return lm::Formula1(doc.View(), model.counts, lm::CurrentSettings(), lm::StandardStreams())
+                 .verdict
+             ? 1
+             : 0;
+}
+
 }  // namespace
 
+// No exception may reach a C caller: out of memory is reported, anything
+// else ends the call with its failure result.
 extern "C" tessel_model* _openShingles(const char* directory) {
-  tessel_model* model = new (std::nothrow) tessel_model{};
-  if (model == nullptr) {
-    std::cerr << messages::kOutOfMemory;
-    return nullptr;
-  }
   try {
-    for (CShingleSet*& slot : model->slots) slot = new CShingleSet;
-    if (directory != nullptr) {
-      for (int i = 0; i < 4; ++i)
-        loadShinglesFromFile(std::string(directory) + kSlotFiles[i], *model->slots[i]);
-    }
-    for (CShingleSet* slot : model->slots) slot->ConvertToSet();
+    return OpenModel(directory);
   } catch (const std::bad_alloc&) {
     std::cerr << messages::kOutOfMemory;
-    Release(model);
-    return nullptr;
+  } catch (...) {
   }
-  return model;
+  return nullptr;
 }
 
-extern "C" int _processShingles(tessel_model* model, const char* text, int /*length*/) {
+extern "C" int _processShingles(tessel_model* model, const char* text, int length) {
   if (model == nullptr || text == nullptr) return 0;
   try {
-    const size_t size = std::strlen(text);
-    CShingleSet words;
-    CShingleSet pairs;
-    {
-      BufferSource source(text, size);
-      std::istream in(&source);
-      _BuildShingles(in, words, 1);
-    }
-    {
-      BufferSource source(text, size);
-      std::istream in(&source);
-      _BuildShingles(in, pairs, 2);
-    }
-    CShingleSet** slots = model->slots;
-    return Formula1(words, pairs, *slots[kProtectedWords], *slots[kUnprotectedWords],
-                    *slots[kProtectedPairs], *slots[kUnprotectedPairs])
-               ? 1
-               : 0;
+    return JudgeText(*model, text, length);
   } catch (const std::bad_alloc&) {
     std::cerr << messages::kOutOfMemory;
-    return 0;
+  } catch (...) {
   }
+  return 0;
 }
 
-extern "C" void _closeShingles(tessel_model* model) {
-  if (model != nullptr) Release(model);
-}
+extern "C" void _closeShingles(tessel_model* model) { delete model; }
 
 void test() {
   std::ifstream in;

@@ -9,15 +9,18 @@
  *     _closeShingles(model);
  *
  * _openShingles(directory)
- *     Reads the four files named by appending "/p.bin", "/p.bin.2", "/u.bin"
- *     and "/u.bin.2" to the directory. A file that cannot be read is reported
- *     on standard error ("Error opening file: " and the path) and its part of
- *     the model stays empty; the handle is still valid. A NULL directory gives
- *     a handle of four empty sets without any message. The result is NULL only
- *     when memory runs out.
+ *     Maps the four files named by appending "/p.bin", "/p.bin.2", "/u.bin"
+ *     and "/u.bin.2" to the directory, read-only: processes that open one
+ *     model share its memory. A file that is not a readable regular file is
+ *     reported on standard error ("Error opening file: " and the path) and its
+ *     part of the model stays empty; the handle is still valid. A NULL
+ *     directory gives a handle of four empty sets without any message. The
+ *     result is NULL only when memory runs out.
  * _processShingles(model, text, length)
- *     1 when the NUL-terminated Windows-1251 or ASCII text reads like the
- *     protected material, else 0. The length is not used: the text ends at its
+ *     1 when the Windows-1251 or ASCII text reads like the protected
+ *     material, else 0. A positive length is the size of the text in bytes:
+ *     no byte beyond it is read, and a NUL inside it separates words like any
+ *     other non-letter. A length of 0 or less means the text ends at its
  *     first NUL. A NULL model or text gives 0. The scoring may write its
  *     diagnostic lines to standard output and standard error.
  * _closeShingles(model)

@@ -99,3 +99,19 @@ int Intersection(CShingleSet& a, const DigestIndex& b) {
         return b.sorted ? std::lower_bound(entry, end, key, less_than_key) : entry + 1;
       });
 }
+
+int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared) {
+  int shared_count = 0;
+  std::list<CShingle> listed;
+  for (const CShingle& shingle : a.list) {
+    if (!shared(shingle.hash)) continue;
+    ++shared_count;
+    if (Detailed) listed.push_back(shingle);
+  }
+  if (Detailed) WriteShared(listed);
+  return shared_count;
+}
+
+int Intersection(CShingleSet& a, const CountIndex& b) {
+  return SharedWhere(a, [&b](const unsigned char* digest) { return b.Contains(digest); });
+}

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <vector>
 
+#include "core/digest_index.h"
 #include "core/shingle.h"
 
 // Moves the shingles that a and b share (a's record) from both lists to the
@@ -25,3 +27,10 @@ DigestIndex IndexDigests(const CShingleSet& trained);
 // index was made from, found by binary search where the walk would step
 // through a run of smaller digests one by one.
 int Intersection(CShingleSet& a, const DigestIndex& b);
+
+// The records of a, a digest-ordered list holding each digest once, whose
+// digest `shared` accepts: their number and, with Detailed set, the listing
+// of Intersection. For such a list and an ordered trained list b, accepting
+// the digests b holds gives exactly Intersection(a, b).
+int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared);
+int Intersection(CShingleSet& a, const CountIndex& b);

@@ -4,16 +4,20 @@
 #include "tool/driver.h"
 
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "core/builder.h"
+#include "core/document.h"
 #include "core/set_file.h"
 #include "core/settings.h"
 #include "core/shingle.h"
 #include "scoring/compare.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
+#include "tool/prepare.h"
 #include "tool/progress.h"
 #include "tool/subtract.h"
 
@@ -45,23 +49,40 @@ void BuildTrainedSet(const std::string& pattern, bool language_model, CShingleSe
   }
 }
 
-void ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets) {
+// Builds the trained sets from the learning files.
+void BuildTrainedSets(const RunSettings& settings, TrainedSets& sets) {
   const bool language_model = LanguageModelMode(settings);
-  if (settings.FromFile) {
-    loadShinglesFromFile(settings.ProtectedFiles, sets.protected_set);
-    if (language_model)
-      loadShinglesFromFile(settings.ProtectedFiles + kPairSuffix, sets.protected_pairs);
-    if (!settings.UnprotectedFiles.empty()) {
-      loadShinglesFromFile(settings.UnprotectedFiles, sets.unprotected_set);
-      if (language_model)
-        loadShinglesFromFile(settings.UnprotectedFiles + kPairSuffix, sets.unprotected_pairs);
-    }
-    return;
-  }
   BuildTrainedSet(settings.ProtectedFiles, language_model, sets.protected_set,
                   sets.protected_pairs);
   BuildTrainedSet(settings.UnprotectedFiles, language_model, sets.unprotected_set,
                   sets.unprotected_pairs);
+}
+
+// The loaded sets as lists, only for saving them again with -v.
+void ReadSetsForSaving(const RunSettings& settings, TrainedSets& sets) {
+  const bool language_model = LanguageModelMode(settings);
+  loadShinglesFromFile(settings.ProtectedFiles, sets.protected_set);
+  if (language_model)
+    loadShinglesFromFile(settings.ProtectedFiles + kPairSuffix, sets.protected_pairs);
+  if (!settings.UnprotectedFiles.empty()) {
+    loadShinglesFromFile(settings.UnprotectedFiles, sets.unprotected_set);
+    if (language_model)
+      loadShinglesFromFile(settings.UnprotectedFiles + kPairSuffix, sets.unprotected_pairs);
+  }
+}
+
+// With -f the set files are mapped straight into the judging model; a file
+// that cannot be loaded ends the run after its message, since judging against
+// an empty model would print verdicts that mean nothing. Without -f the sets
+// are trained. False when nothing is to be judged.
+bool ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
+  if (!settings.FromFile) {
+    BuildTrainedSets(settings, sets);
+    return true;
+  }
+  if (!LoadJudgingModel(settings, LanguageModelMode(settings), model)) return false;
+  if (settings.SaveProtected) ReadSetsForSaving(settings, sets);
+  return true;
 }
 
 void SaveTrainedSets(TrainedSets& sets) {
@@ -71,48 +92,43 @@ void SaveTrainedSets(TrainedSets& sets) {
   saveShinglesToFile(kUnprotectedPairFile, sets.unprotected_pairs);
 }
 
-void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets) {
-  if (!LanguageModelMode(settings)) {
-    Unique(sets.protected_set);
-    Unique(sets.unprotected_set);
-    Common(sets.protected_set, sets.unprotected_set, sets.common_set);
-    return;
-  }
-  if (lm_sub) {
-    // Freshly built pair lists are only ordered file by file; the walk of
-    // Common needs them in digest order, as saved or loaded lists already
-    // are. The stable sort keeps the first record of each digest first, so
-    // the indexed sets below come out the same either way.
-    SortByDigest(sets.protected_pairs.list);
-    SortByDigest(sets.unprotected_pairs.list);
-    Common(sets.protected_pairs, sets.unprotected_pairs, sets.common_set);
-  }
-  sets.protected_set.ConvertToSet();
-  sets.protected_pairs.ConvertToSet();
-  sets.unprotected_set.ConvertToSet();
-  sets.unprotected_pairs.ConvertToSet();
+void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
+  const bool language_model = LanguageModelMode(settings);
+  if (!settings.FromFile)
+    PrepareTrained(sets, language_model, model);
+  else if (language_model && lm_sub)
+    SubtractLoadedPairs(model);
 }
 
-// The three trained sets of shingle mode, indexed once for the data loop.
-struct ShingleIndexes {
-  DigestIndex protected_set;
-  DigestIndex unprotected_set;
-  DigestIndex common_set;
+// Which of a document's shingles each line of the detailed block counts.
+struct DetailedMatches {
+  std::function<bool(const unsigned char*)> protected_side;
+  std::function<bool(const unsigned char*)> unprotected_side;
+  std::function<bool(const unsigned char*)> common;
 };
 
-template <typename Trained>
-void WriteDetailed(CShingleSet& document, Trained& protected_set, Trained& unprotected_set,
-                   Trained& common_set) {
+void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
   std::cout << "\n"
             << "\nProtected:\n";
-  int protected_count = Intersection(document, protected_set);
+  int protected_count = SharedWhere(document, matches.protected_side);
   std::cout << "Total protected :" << protected_count << "\n";
   std::cout << "Unprotected:\n";
-  int unprotected_count = Intersection(document, unprotected_set);
+  int unprotected_count = SharedWhere(document, matches.unprotected_side);
   std::cout << "Total unprotected:" << unprotected_count << "\n";
   std::cout << "Common:\n";
-  int common_count = Intersection(document, common_set);
+  int common_count = SharedWhere(document, matches.common);
   std::cout << "Total common:" << common_count << "\n";
+}
+
+// Shingle mode: after Unique and Common the protected set holds the shingles
+// of the protected side only, the unprotected set those of the other side
+// only and the common set those of both.
+DetailedMatches ShingleModeMatches(const JudgingModel& model) {
+  const CountIndex& p = model.protected_set;
+  const CountIndex& u = model.unprotected_set;
+  return {[&](const unsigned char* d) { return p.Contains(d) && !u.Contains(d); },
+          [&](const unsigned char* d) { return u.Contains(d) && !p.Contains(d); },
+          [&](const unsigned char* d) { return p.Contains(d) && u.Contains(d); }};
 }
 
 // "P>=M" or "P<M" for documents of at least SizeThreshold distinct shingles,
@@ -133,40 +149,53 @@ void WriteVerdict(int protected_count, int64_t distinct, const RunSettings& sett
             << ratio << "\n";
 }
 
-void ScoreShingleFile(const std::string& name, ShingleIndexes& indexes,
+// The detailed block lists the shared shingles with their texts, so the
+// document is built as records; otherwise only its distinct digests are
+// needed, hashed straight from its words.
+void ScoreShingleFile(const std::string& name, const JudgingModel& model,
                       const RunSettings& settings) {
-  CShingleSet document;
-  BuildShingles(name, document, CShingle::shingle_length);
-  Unique(document);
-  std::cout << name;
   if (Detailed) {
-    WriteDetailed(document, indexes.protected_set, indexes.unprotected_set, indexes.common_set);
+    CShingleSet document;
+    BuildShingles(name, document, CShingle::shingle_length);
+    Unique(document);
+    std::cout << name;
+    WriteDetailed(document, ShingleModeMatches(model));
     return;
   }
-  int common_count = Intersection(document, indexes.common_set);
-  int unprotected_count = Intersection(document, indexes.unprotected_set);
-  int protected_count = Intersection(document, indexes.protected_set);
-  std::cout << "\t" << protected_count << "\t" << unprotected_count << "\t" << common_count
-            << "\t";
-  WriteVerdict(protected_count, static_cast<int64_t>(document.list.size()), settings);
+  TextWords words;
+  std::vector<Digest> digests;
+  if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, CShingle::shingle_length);
+  int protected_count = 0, unprotected_count = 0, common_count = 0;
+  for (const Digest& digest : digests) {
+    const bool in_protected = model.protected_set.Contains(digest.bytes);
+    const bool in_unprotected = model.unprotected_set.Contains(digest.bytes);
+    protected_count += in_protected && !in_unprotected;
+    unprotected_count += in_unprotected && !in_protected;
+    common_count += in_protected && in_unprotected;
+  }
+  std::cout << name << "\t" << protected_count << "\t" << unprotected_count << "\t"
+            << common_count << "\t";
+  WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), settings);
 }
 
-void RunShingleMode(TrainedSets& sets, const RunSettings& settings) {
-  ShingleIndexes indexes{IndexDigests(sets.protected_set), IndexDigests(sets.unprotected_set),
-                         IndexDigests(sets.common_set)};
+void RunShingleMode(const JudgingModel& model, const RunSettings& settings) {
   for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreShingleFile(name, indexes, settings);
+    ScoreShingleFile(name, model, settings);
 }
 
-// The trained sets of the latest run. They are deliberately not released when
-// main returns: the process ends right after, and handing millions of records
-// back to the allocator one by one costs seconds on a large model. A further
-// run in the same process releases the previous run's sets first.
-TrainedSets* latest_run_sets = nullptr;
+// The sets of the latest run. They are deliberately not released when main
+// returns: the process ends right after, and handing millions of records back
+// to the allocator one by one costs seconds on a large model. A further run in
+// the same process releases the previous run's sets first.
+struct RunSets {
+  TrainedSets trained;
+  JudgingModel model;
+};
+RunSets* latest_run_sets = nullptr;
 
-TrainedSets& FreshTrainedSets() {
+RunSets& FreshRunSets() {
   delete latest_run_sets;
-  latest_run_sets = new TrainedSets;
+  latest_run_sets = new RunSets;
   return *latest_run_sets;
 }
 
@@ -182,17 +211,22 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
-  TrainedSets& sets = FreshTrainedSets();
-  ObtainTrainedSets(settings, sets);
-  if (settings.SaveProtected) SaveTrainedSets(sets);
-  PrepareTrainedSets(settings, sets);
+  RunSets& run = FreshRunSets();
+  if (!ObtainTrainedSets(settings, run.trained, run.model)) return;
+  if (settings.SaveProtected) SaveTrainedSets(run.trained);
+  PrepareTrainedSets(settings, run.trained, run.model);
   if (settings.DataFiles.empty()) return;
   if (LanguageModelMode(settings))
-    RunLanguageModel(sets, settings);
+    RunLanguageModel(run.model, settings);
   else
-    RunShingleMode(sets, settings);
+    RunShingleMode(run.model, settings);
 }
 
-void WriteDetailedBlock(CShingleSet& document, TrainedSets& sets) {
-  WriteDetailed(document, sets.protected_set, sets.unprotected_set, sets.common_set);
+void WriteDetailedBlock(CShingleSet& document, const JudgingModel& model) {
+  const CountIndex& p = model.protected_set;
+  const CountIndex& u = model.unprotected_set;
+  const CountIndex& c = model.common_set;
+  WriteDetailed(document, {[&](const unsigned char* d) { return p.Contains(d); },
+                           [&](const unsigned char* d) { return u.Contains(d); },
+                           [&](const unsigned char* d) { return c.Contains(d); }});
 }

@@ -2,9 +2,11 @@
 // the language-model run shares with shingle mode.
 #pragma once
 
+#include "core/digest_index.h"
 #include "core/shingle.h"
 #include "tool/options.h"
 
+// The sets as training builds them (and as saving writes them).
 struct TrainedSets {
   CShingleSet protected_set;
   CShingleSet unprotected_set;
@@ -13,9 +15,22 @@ struct TrainedSets {
   CShingleSet common_set;
 };
 
+// The prepared sets as judging reads them. In shingle mode the protected and
+// unprotected indexes hold all of each side's shingles: a document's
+// protected, unprotected and common matches follow from the two look-ups.
+// In language-model mode common_set holds the pairs that lm_sub moved out of
+// the two pair sets.
+struct JudgingModel {
+  CountIndex protected_set;
+  CountIndex unprotected_set;
+  CountIndex protected_pairs;
+  CountIndex unprotected_pairs;
+  CountIndex common_set;
+};
+
 // "\n\nProtected:\n", the protected, unprotected and common matches of the
-// document with their totals.
-void WriteDetailedBlock(CShingleSet& document, TrainedSets& sets);
+// language-model document's words with their totals.
+void WriteDetailedBlock(CShingleSet& document, const JudgingModel& model);
 
 // The run after option parsing: the subtraction, or a scoring run in shingle
 // or language-model mode.

@@ -1,13 +1,16 @@
 #include "tool/lm_run.h"
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
-#include "core/builder.h"
 #include "core/settings.h"
-#include "scoring/formulas.h"
+#include "core/shingle.h"
+#include "scoring/formula_core.h"
+#include "scoring/indexed_judge.h"
+#include "scoring/lm_common.h"
 #include "tool/file_list.h"
 #include "tool/header_file.h"
 
@@ -27,56 +30,52 @@ struct Counters {
   int32_t p_u_count = 0;
 };
 
-struct Document {
+bool Verdict(int32_t formula, const WordsAndPairs& doc, const lm::Model& model) {
+  const lm::Document view = doc.View();
+  const lm::Settings settings = lm::CurrentSettings();
+  const lm::Output output = lm::StandardStreams();
+  if (formula == 1) return lm::Formula1(view, model, settings, output).verdict;
+  if (formula == 2) return lm::Formula2(view, model, settings, output).verdict;
+  return lm::Formula3(view, model, settings, output).verdict;
+}
+
+// The detailed block lists the document's shared words with their texts and
+// their number of occurrences: the words as records, merged by Unique, so
+// every shared word is counted and listed once.
+void WriteDetails(const WordsAndPairs& doc, const JudgingModel& model) {
   CShingleSet words;
-  CShingleSet pairs;
-
-  explicit Document(const std::string& name) {
-    _BuildShingles(name, words, 1);
-    _BuildShingles(name, pairs, 2);
+  for (size_t k = 0; k < doc.words().size(); ++k) {
+    CShingle& word = words.list.emplace_back();
+    word.text = doc.WordText(k);
+    std::memcpy(word.hash, doc.words()[k].bytes, kDigestSize);
   }
-};
-
-bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
-  if (formula == 1)
-    return Formula1(doc.words, doc.pairs, sets.protected_set, sets.unprotected_set,
-                    sets.protected_pairs, sets.unprotected_pairs);
-  if (formula == 2)
-    return Formula2(doc.words, doc.pairs, sets.protected_set, sets.unprotected_set,
-                    sets.protected_pairs, sets.unprotected_pairs);
-  return Formula3(doc.words, sets.protected_set, sets.unprotected_set);
+  Unique(words);
+  WriteDetailedBlock(words, model);
 }
 
-// The detailed block's merge walks need digest-ordered lists on both sides.
-// The document's words (no longer needed once judged) are merged as well, so
-// every shared word is counted and listed once, with its number of
-// occurrences in the document.
-void WriteDetails(Document& doc, TrainedSets& sets) {
-  Unique(doc.words);
-  WriteDetailedBlock(doc.words, sets);
-}
-
-void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
-                   Counters& counters) {
-  Document doc(name);
-  if (doc.pairs.list.empty()) return;
+void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel& model,
+                   const lm::Model& counts, Counters& counters) {
+  WordsAndPairs doc;
+  doc.ReadFile(name);
+  if (doc.pairs().empty()) return;
   std::cout << name << "\t";
-  bool verdict = Verdict(formula, doc, sets);
+  bool verdict = Verdict(formula, doc, counts);
   std::cout << std::boolalpha << verdict << "\n";
   ++(verdict ? counters.p_count : counters.u_count);
   UpdateHdrFile(ChangeFileExt(name, "hdr"), verdict ? 1.0 : 0.0);
-  if (Detailed) WriteDetails(doc, sets);
+  if (Detailed) WriteDetails(doc, model);
 }
 
-void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, TrainedSets& sets,
+void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const lm::Model& counts,
                             Counters& counters) {
   for (const std::string& name : getFileList(pattern)) {
-    Document doc(name);
-    if (doc.words.list.empty()) {
+    WordsAndPairs doc;
+    doc.ReadFile(name);
+    if (doc.words().empty()) {
       std::cerr << "Empty file: " << name << "\n";
       continue;
     }
-    ++(Verdict(formula, doc, sets) ? counters.p_p_count : counters.p_u_count);
+    ++(Verdict(formula, doc, counts) ? counters.p_p_count : counters.p_u_count);
   }
 }
 
@@ -96,23 +95,18 @@ void WriteEvaluation(const Counters& c) {
 
 }  // namespace
 
-void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
+void RunLanguageModel(const JudgingModel& model, const RunSettings& settings) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  if (Detailed) {
-    // The formulas read only the looked-up sets and the list sizes, so the
-    // lists may be reordered for the detailed block's merge walks.
-    SortByDigest(sets.protected_set.list);
-    SortByDigest(sets.unprotected_set.list);
-    SortByDigest(sets.common_set.list);
-  }
+  const lm::Model counts = ModelOf(model.protected_set, model.unprotected_set,
+                                   model.protected_pairs, model.unprotected_pairs);
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreDataFile(name, settings.LmFormula, sets, counters);
+    ScoreDataFile(name, settings.LmFormula, model, counts, counters);
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.
   if (!settings.FromFile)
-    EvaluateProtectedFiles(settings.ProtectedFiles, settings.LmFormula, sets, counters);
+    EvaluateProtectedFiles(settings.ProtectedFiles, settings.LmFormula, counts, counters);
   WriteEvaluation(counters);
 }

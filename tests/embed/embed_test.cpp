@@ -14,11 +14,8 @@
 
 namespace {
 
-// The handle is the array of the four sets in slot order p.bin, p.bin.2,
-// u.bin, u.bin.2.
-CShingleSet& Slot(tessel_model* model, int slot) {
-  return *reinterpret_cast<CShingleSet**>(model)[slot];
-}
+// The handle holds the four sets in slot order p.bin, p.bin.2, u.bin, u.bin.2.
+const CountIndex& Slot(tessel_model* model, int slot) { return model->slots[slot]; }
 
 // The protected side knows "alpha beta gamma", the unprotected one "one two
 // three": a protected-like text scores 100 / 1.01^k against 0 and is flagged.
@@ -37,12 +34,16 @@ TEST(Embed, JudgesBuffersAgainstASavedModel) {
   ASSERT_NE(model, nullptr);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  // Repeated calls see an unchanged model; the length argument is not used.
-  for (int length : {18, 18, 0, 1 << 30})
+  // Repeated calls see an unchanged model; without a length the text ends at
+  // its first NUL.
+  for (int length : {18, 18, 0, -1})
     EXPECT_EQ(_processShingles(model, "alpha beta gamma.\n", length), 1) << length;
   EXPECT_EQ(_processShingles(model, "one two three\n", 14), 0);
-  // The text ends at its first NUL; read on, it would not be flagged.
-  EXPECT_EQ(_processShingles(model, "alpha beta gamma\n\0one two\n", 26), 1);
+  // A length is the text's size: a NUL inside separates words, and read on,
+  // the text is no longer flagged; bytes beyond it are never read.
+  EXPECT_EQ(_processShingles(model, "alpha beta gamma\n\0one two\n", 0), 1);
+  EXPECT_EQ(_processShingles(model, "alpha beta gamma\n\0one two\n", 26), 0);
+  EXPECT_EQ(_processShingles(model, "alpha beta gamma\0one two\n", 17), 1);
   EXPECT_EQ(_processShingles(model, "", 0), 0);
   EXPECT_EQ(_processShingles(model, nullptr, 5), 0);
   EXPECT_EQ(_processShingles(nullptr, "alpha beta\n", 11), 0);
@@ -73,15 +74,15 @@ TEST(Embed, MissingShortAndUnnamedModelFiles) {
     model = _openShingles(name);
     EXPECT_EQ(testing::internal::GetCapturedStderr().empty(), name == nullptr);
     ASSERT_NE(model, nullptr);
-    for (int slot = 0; slot < 4; ++slot) EXPECT_TRUE(Slot(model, slot).list.empty());
+    for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(Slot(model, slot).records(), 0u);
     _closeShingles(model);
   }
 
   // 40 bytes: two records of one digest, and 8 bytes that are dropped.
   WriteFile(dir / "p.bin", std::string(32, 'a') + std::string(8, 'b'));
   model = _openShingles(dir.path().c_str());
-  EXPECT_EQ(Slot(model, 0).list.size(), 2u);
-  EXPECT_EQ(Slot(model, 0).set.size(), 1u);
+  EXPECT_EQ(Slot(model, 0).records(), 2u);
+  EXPECT_EQ(Slot(model, 0).Count(reinterpret_cast<const unsigned char*>("aaaaaaaaaaaaaaaa")), 1);
   _closeShingles(model);
 }
 

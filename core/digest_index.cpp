@@ -1,0 +1,186 @@
+#include "core/digest_index.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+#include "core/messages.h"
+
+namespace {
+
+// About four digests per bucket: a look-up reads one directory entry and then
+// one or two cache lines of neighbouring digests.
+constexpr size_t kDigestsPerBucket = 4;
+constexpr int kMaxDirectoryBits = 32;
+
+int DirectoryBits(size_t digests) {
+  int bits = 1;
+  while (bits < kMaxDirectoryBits && (size_t{1} << (bits + 1)) * kDigestsPerBucket <= digests)
+    ++bits;
+  return bits;
+}
+
+bool IsAscending(const Digest* digests, size_t size) {
+  for (size_t i = 1; i < size; ++i)
+    if (DigestLess(digests[i].bytes, digests[i - 1].bytes)) return false;
+  return true;
+}
+
+// The first record of each digest of an ascending sequence, with its count.
+template <typename CountAt>
+void KeepFirstOfEach(const Digest* digests, size_t size, CountAt count_at,
+                     std::vector<Digest>& unique, std::vector<int32_t>& counts) {
+  unique.reserve(size);
+  counts.reserve(size);
+  for (size_t i = 0; i < size; ++i) {
+    if (i > 0 && digests[i] == digests[i - 1]) continue;
+    unique.push_back(digests[i]);
+    counts.push_back(count_at(i));
+  }
+}
+
+bool AllOnes(const std::vector<int32_t>& counts) {
+  return std::all_of(counts.begin(), counts.end(), [](int32_t count) { return count == 1; });
+}
+
+void ReportUnopened(const std::string& file_name) {
+  std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+}
+
+}  // namespace
+
+CountIndex::CountIndex(CountIndex&& other) noexcept { *this = std::move(other); }
+
+CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
+  if (this == &other) return *this;
+  Unmap();
+  owned_ = std::move(other.owned_);
+  mapping_ = std::exchange(other.mapping_, nullptr);
+  mapping_bytes_ = std::exchange(other.mapping_bytes_, 0);
+  digests_ = std::exchange(other.digests_, nullptr);
+  size_ = std::exchange(other.size_, 0);
+  counts_ = std::move(other.counts_);
+  directory_ = std::move(other.directory_);
+  shift_ = std::exchange(other.shift_, 63);
+  records_ = std::exchange(other.records_, 0);
+  total_ = std::exchange(other.total_, 0);
+  // A moved vector keeps its buffer, so digests_ still points into owned_.
+  return *this;
+}
+
+CountIndex::~CountIndex() { Unmap(); }
+
+void CountIndex::Unmap() {
+  if (mapping_ != nullptr) munmap(mapping_, mapping_bytes_);
+  mapping_ = nullptr;
+  mapping_bytes_ = 0;
+}
+
+void CountIndex::Adopt(std::vector<Digest>&& digests) {
+  owned_ = std::move(digests);
+  digests_ = owned_.data();
+  size_ = owned_.size();
+}
+
+void CountIndex::BuildDirectory() {
+  directory_.clear();
+  if (size_ == 0) return;
+  const int bits = DirectoryBits(size_);
+  shift_ = 64 - bits;
+  const size_t buckets = size_t{1} << bits;
+  directory_.resize(buckets + 1);
+  size_t at = 0;
+  for (size_t bucket = 0; bucket < buckets; ++bucket) {
+    while (at < size_ && (DigestHalf(digests_[at].bytes) >> shift_) < bucket) ++at;
+    directory_[bucket] = at;
+  }
+  directory_[buckets] = size_;
+}
+
+CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
+  // Records keyed by digest and list position: a stable order that puts the
+  // first record of each digest first.
+  std::vector<std::pair<Digest, int32_t>> records;
+  records.reserve(shingles.list.size());
+  for (const CShingle& shingle : shingles.list) {
+    Digest digest;
+    std::memcpy(digest.bytes, shingle.hash, kDigestSize);
+    records.emplace_back(digest, shingle.count);
+  }
+  std::stable_sort(records.begin(), records.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<Digest> sorted(records.size());
+  for (size_t i = 0; i < records.size(); ++i) sorted[i] = records[i].first;
+  CountIndex index;
+  std::vector<Digest> unique;
+  KeepFirstOfEach(
+      sorted.data(), sorted.size(), [&](size_t i) { return records[i].second; }, unique,
+      index.counts_);
+  if (AllOnes(index.counts_)) index.counts_.clear();
+  index.Adopt(std::move(unique));
+  index.BuildDirectory();
+  index.records_ = shingles.list.size();
+  index.total_ = shingles.total;
+  return index;
+}
+
+CountIndex CountIndex::FromFlat(const FlatSet& shingles) {
+  CountIndex index;
+  std::vector<Digest> unique;
+  const bool counted = !shingles.counts.empty();
+  KeepFirstOfEach(
+      shingles.digests.data(), shingles.digests.size(),
+      [&](size_t i) { return counted ? shingles.counts[i] : 1; }, unique, index.counts_);
+  if (AllOnes(index.counts_)) index.counts_.clear();
+  index.Adopt(std::move(unique));
+  index.BuildDirectory();
+  index.records_ = shingles.digests.size();
+  index.total_ = shingles.total;
+  return index;
+}
+
+bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
+  out = CountIndex();
+  // Non-blocking, so that opening a FIFO returns at once; only regular files
+  // are read, so a device can never feed an endless model.
+  const int fd = open(file_name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd >= 0) close(fd);
+    ReportUnopened(file_name);
+    return false;
+  }
+  const size_t records = static_cast<size_t>(info.st_size) / kDigestSize;
+  if (records == 0) {
+    close(fd);
+    return true;
+  }
+  const size_t bytes = records * kDigestSize;
+  void* mapping = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  close(fd);
+  if (mapping == MAP_FAILED) {
+    ReportUnopened(file_name);
+    return false;
+  }
+  out.mapping_ = mapping;
+  out.mapping_bytes_ = bytes;
+  out.digests_ = static_cast<const Digest*>(mapping);
+  out.size_ = records;
+  out.records_ = records;
+  if (!IsAscending(out.digests_, records)) {
+    // Reading does not depend on the order of records: sort a private copy.
+    std::vector<Digest> sorted(out.digests_, out.digests_ + records);
+    std::sort(sorted.begin(), sorted.end());
+    out.Unmap();
+    out.Adopt(std::move(sorted));
+  }
+  out.BuildDirectory();
+  return true;
+}

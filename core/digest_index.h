@@ -1,0 +1,89 @@
+// An immutable index of a trained set for judging: its digests in ascending
+// order with the count a look-up returns, found through a directory on the
+// leading digest bits instead of a tree of nodes. It is built from a trained
+// CShingleSet or FlatSet, or maps a saved set file read-only, so that every
+// process judging with one model shares it through the page cache.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/digest.h"
+#include "core/flat_set.h"
+#include "core/shingle.h"
+
+class CountIndex {
+ public:
+  CountIndex() = default;
+  CountIndex(CountIndex&& other) noexcept;
+  CountIndex& operator=(CountIndex&& other) noexcept;
+  CountIndex(const CountIndex&) = delete;
+  CountIndex& operator=(const CountIndex&) = delete;
+  ~CountIndex();
+
+  // The counts ConvertToSet gives: the first record of each digest in list
+  // order. N is the list's size, T its total.
+  static CountIndex FromSet(const CShingleSet& shingles);
+  // The same for a flat set: the first record of each digest wins; N is the
+  // number of records, duplicates included, and T the set's total.
+  static CountIndex FromFlat(const FlatSet& shingles);
+  // Maps a set file: every count is 1, N the number of complete records and T
+  // 0, as a loaded and converted set has them. A file that is not a readable
+  // regular file is reported with the "Error opening file: " line and gives
+  // false, leaving out empty.
+  static bool Load(const std::string& file_name, CountIndex& out);
+
+  // The count of the digest's record, 0 when there is none.
+  int32_t Count(const unsigned char* digest) const {
+    const size_t at = Find(digest);
+    if (at == kAbsent) return 0;
+    return counts_.empty() ? 1 : counts_[at];
+  }
+  bool Contains(const unsigned char* digest) const { return Find(digest) != kAbsent; }
+
+  uint64_t records() const { return records_; }
+  int32_t total() const { return total_; }
+  // The indexed digests in ascending order. A mapped file keeps its
+  // duplicates; an index built from a set holds each digest once.
+  const Digest* begin() const { return digests_; }
+  const Digest* end() const { return digests_ + size_; }
+  size_t size() const { return size_; }
+
+ private:
+  static constexpr size_t kAbsent = SIZE_MAX;
+
+  size_t Find(const unsigned char* digest) const {
+    const uint64_t high = DigestHalf(digest);
+    const size_t bucket = static_cast<size_t>(high >> shift_);
+    if (bucket >= directory_.size()) return kAbsent;  // empty index
+    const size_t last = directory_[bucket + 1];
+    for (size_t at = directory_[bucket]; at < last; ++at) {
+      const uint64_t entry = DigestHalf(digests_[at].bytes);
+      if (entry < high) continue;
+      if (entry > high) return kAbsent;
+      const uint64_t low = DigestHalf(digest + 8), entry_low = DigestHalf(digests_[at].bytes + 8);
+      if (entry_low == low) return at;
+      if (entry_low > low) return kAbsent;
+    }
+    return kAbsent;
+  }
+
+  void Adopt(std::vector<Digest>&& digests);
+  void BuildDirectory();
+  void Unmap();
+
+  std::vector<Digest> owned_;
+  void* mapping_ = nullptr;
+  size_t mapping_bytes_ = 0;
+  const Digest* digests_ = nullptr;
+  size_t size_ = 0;
+  std::vector<int32_t> counts_;  // parallel to the digests; empty when every count is 1
+  // directory_[b] is the first digest whose leading bits are b or more; one
+  // bucket more than there are bucket values closes the last range.
+  std::vector<size_t> directory_;
+  int shift_ = 63;
+  uint64_t records_ = 0;
+  int32_t total_ = 0;
+};

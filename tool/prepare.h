@@ -1,0 +1,25 @@
+// Preparation of the trained sets for judging: from the flat sets of
+// training, or from set files mapped as they are, to the indexes the data
+// loops look digests up in.
+#pragma once
+
+#include "core/flat_set.h"
+#include "tool/driver.h"
+#include "tool/options.h"
+
+// A trained list as a flat set: stable digest order, duplicates and each
+// record's count kept, the same total.
+FlatSet ToFlat(const CShingleSet& trained);
+
+// Common on flat sets: walks both in digest order and moves each pair of
+// equal records out of a and b, appending a's record to out, so that a later
+// duplicate of a digest stays where Common would leave it.
+void MoveShared(FlatSet& a, FlatSet& b, FlatSet& out);
+
+// Indexes the sets of a training run.
+void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model);
+// Maps the set files that -f names, as the trained sets would be loaded;
+// false (after every failed file's message) when one cannot be loaded.
+bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
+// lm_sub on a loaded model: the shared pairs move to the common set.
+void SubtractLoadedPairs(JudgingModel& model);
