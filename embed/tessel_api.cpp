@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,85 +11,39 @@
 #include <string>
 #include <vector>
 
+#include "core/digest_index.h"
 #include "core/text_words.h"
 #include "embed/tessel.h"
 #include "scoring/formula_core.h"
+#include "scoring/indexed_judge.h"
 
 namespace {
 
 constexpr const char* kModelFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
 enum Slot { kProtectedWords = 0, kProtectedPairs = 1, kUnprotectedWords = 2, kUnprotectedPairs = 3 };
 
-// One set file as the formula reads it: every record counts 1 and the total
-// is 0, as for sets loaded by _openShingles.
-class SetFile {
- public:
-  // False with a message when the file cannot be used.
-  bool Load(const std::string& path, std::string& error);
-  int32_t Count(const unsigned char* digest) const {
-    Digest key;
-    std::memcpy(key.bytes, digest, kDigestSize);
-    return std::binary_search(digests_.begin(), digests_.end(), key) ? 1 : 0;
-  }
-  size_t records() const { return records_; }
-  int32_t total() const { return 0; }
-
- private:
-  bool ReadAll(int fd, size_t size, const std::string& path, std::string& error);
-
-  std::vector<Digest> digests_;  // distinct, ascending
-  size_t records_ = 0;
-};
-
 std::string SystemError(const std::string& what, const std::string& path, int error) {
   char buffer[256];
   return what + path + ": " + strerror_r(error, buffer, sizeof buffer);
 }
 
-bool SetFile::Load(const std::string& path, std::string& error) {
+// Says why a model file cannot be used, or nothing when it can: it must open
+// for reading, be a regular file and hold whole 16-byte records.
+std::string ModelFileProblem(const std::string& path) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    error = SystemError("cannot open model file ", path, errno);
-    return false;
-  }
+  if (fd < 0) return SystemError("cannot open model file ", path, errno);
   struct stat info;
-  bool loaded = false;
-  if (fstat(fd, &info) != 0) {
-    error = SystemError("cannot read model file ", path, errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    error = "model file " + path + " is not a regular file";
-  } else if (info.st_size % kDigestSize != 0) {
-    error = "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
-            " bytes, is not a multiple of 16";
-  } else {
-    loaded = ReadAll(fd, static_cast<size_t>(info.st_size), path, error);
-  }
+  std::string problem;
+  if (fstat(fd, &info) != 0)
+    problem = SystemError("cannot read model file ", path, errno);
+  else if (!S_ISREG(info.st_mode))
+    problem = "model file " + path + " is not a regular file";
+  else if (info.st_size % kDigestSize != 0)
+    problem = "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
+              " bytes, is not a multiple of 16";
   close(fd);
-  return loaded;
-}
-
-bool SetFile::ReadAll(int fd, size_t size, const std::string& path, std::string& error) {
-  digests_.resize(size / kDigestSize);
-  char* target = reinterpret_cast<char*>(digests_.data());
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t got = read(fd, target + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error = SystemError("cannot read model file ", path, errno);
-      return false;
-    }
-    if (got == 0) {
-      error = "model file " + path + " is damaged: it ended while being read";
-      return false;
-    }
-    done += static_cast<size_t>(got);
-  }
-  records_ = digests_.size();
-  std::sort(digests_.begin(), digests_.end());
-  digests_.erase(std::unique(digests_.begin(), digests_.end()), digests_.end());
-  return true;
+  return problem;
 }
 
 void SetError(char** errptr, const std::string& message) {
@@ -134,8 +87,9 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
 
 }  // namespace
 
+// The four files mapped read-only: judge calls only look counts up.
 struct tessel_t {
-  SetFile files[4];
+  CountIndex files[4];
   lm::Model model;
 };
 
@@ -147,17 +101,18 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   try {
     tessel_t* opened = new tessel_t;
     for (int slot = 0; slot < 4; ++slot) {
-      std::string error;
-      if (!opened->files[slot].Load(directory + std::string(kModelFiles[slot]), error)) {
+      const std::string path = directory + std::string(kModelFiles[slot]);
+      std::string error = ModelFileProblem(path);
+      if (error.empty()) CountIndex::Load(path, opened->files[slot], &error);
+      if (!error.empty()) {
         SetError(errptr, error);
         delete opened;
         return nullptr;
       }
     }
-    opened->model = {lm::LookupOf(opened->files[kProtectedWords]),
-                     lm::LookupOf(opened->files[kUnprotectedWords]),
-                     lm::LookupOf(opened->files[kProtectedPairs]),
-                     lm::LookupOf(opened->files[kUnprotectedPairs])};
+    const CountIndex* files = opened->files;
+    opened->model = ModelOf(files[kProtectedWords], files[kUnprotectedWords],
+                            files[kProtectedPairs], files[kUnprotectedPairs]);
     return opened;
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
