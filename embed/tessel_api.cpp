@@ -49,7 +49,7 @@ std::string ModelFileProblem(const std::string& path) {
 void SetError(char** errptr, const std::string& message) {
   if (errptr == nullptr) return;
   std::free(*errptr);
-  *errptr = strdup(("tessel: " + message).c_str());
+  *errptr = strdup(message.c_str());
 }
 
 lm::Settings SettingsOf(const tessel_settings_t& given) {

@@ -80,7 +80,7 @@ def _load(path: Optional[str]) -> ctypes.CDLL:
 
 def _message(library: ctypes.CDLL, error: ctypes.c_void_p) -> str:
     if not error.value:
-        return "tessel: failed"
+        return "the call failed"
     text = ctypes.string_at(error.value).decode("utf-8", "replace")
     library.tessel_free(error)
     return text
@@ -101,7 +101,7 @@ class Model:
         tool's defaults: threshold_1=1.0, threshold_2=1.0, length=10,
         lambda_=0.0, factor=0.0, log=False."""
         if not self._handle:
-            raise TesselError("tessel: the model is closed")
+            raise TesselError("the model is closed")
         if not isinstance(text, (bytes, bytearray, memoryview)):
             raise TypeError("text must be bytes")
         text = bytes(text)

@@ -173,26 +173,26 @@ TEST_F(TesselApi, BrokenModelsAreRefusedWithAMessage) {
   EXPECT_NE(model, nullptr);
   unlink((dir / "u.bin.2").c_str());
   EXPECT_EQ(open_error(dir.path()),
-            "tessel: cannot open model file " + dir.path() + "/u.bin.2: No such file or directory");
+            "cannot open model file " + dir.path() + "/u.bin.2: No such file or directory");
   mkdir((dir / "u.bin.2").c_str(), 0700);
   EXPECT_EQ(open_error(dir.path()),
-            "tessel: model file " + dir.path() + "/u.bin.2 is not a regular file");
+            "model file " + dir.path() + "/u.bin.2 is not a regular file");
   WriteFile(dir / "p.bin.2", std::string(40, 'x'));
-  EXPECT_EQ(open_error(dir.path()), "tessel: model file " + dir.path() +
+  EXPECT_EQ(open_error(dir.path()), "model file " + dir.path() +
                                         "/p.bin.2 is damaged: its size, 40 bytes, is not a "
                                         "multiple of 16");
   if (geteuid() != 0) {  // root reads anyway
     chmod((dir / "p.bin").c_str(), 0);
     EXPECT_EQ(open_error(dir.path()),
-              "tessel: cannot open model file " + dir.path() + "/p.bin: Permission denied");
+              "cannot open model file " + dir.path() + "/p.bin: Permission denied");
   }
-  EXPECT_EQ(open_error(dir / "nowhere"), "tessel: cannot open model file " + dir.path() +
+  EXPECT_EQ(open_error(dir / "nowhere"), "cannot open model file " + dir.path() +
                                              "/nowhere/p.bin: No such file or directory");
   char* error = nullptr;
   EXPECT_EQ(tessel_judge(nullptr, "a b\n", 4, nullptr, nullptr, &error), -1);
-  EXPECT_STREQ(error, "tessel: no model given");
+  EXPECT_STREQ(error, "no model given");
   EXPECT_EQ(tessel_judge(model, nullptr, 4, nullptr, nullptr, &error), -1);
-  EXPECT_STREQ(error, "tessel: no text given");
+  EXPECT_STREQ(error, "no text given");
   tessel_free(error);
   tessel_close(model);
   tessel_close(nullptr);
