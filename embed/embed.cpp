@@ -44,10 +44,7 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   WordsAndPairs doc;
   doc.ReadBuffer(text, size);
-  return lm::Formula1(doc.View(), model.counts, lm::CurrentSettings(), lm::StandardStreams())
-                 .verdict
-             ? 1
-             : 0;
+  return JudgeFormula1(doc, model.counts) ? 1 : 0;
 }
 
 }  // namespace

@@ -19,7 +19,12 @@ class WordsAndPairs {
   void ReadFile(const std::string& name);
   // Reads a caller's buffer of size bytes.
   void ReadBuffer(const char* text, size_t size);
+  // Hashes every word and pair; words() and pairs() are empty before.
+  void HashAll();
 
+  // The numbers of words and pairs, hashed or not.
+  size_t word_count() const { return usable_ ? text_.ShingleCount(1) : 0; }
+  size_t pair_count() const { return usable_ ? text_.ShingleCount(2) : 0; }
   const std::vector<Digest>& words() const { return words_; }
   const std::vector<Digest>& pairs() const { return pairs_; }
   // The text of word k of words(): with a shift s above 1 the words are
@@ -28,13 +33,22 @@ class WordsAndPairs {
   lm::Document View() const;
 
  private:
-  void Hash(bool usable);
+  friend bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
 
   TextWords text_;
+  bool usable_ = false;
   std::vector<Digest> words_;
   std::vector<Digest> pairs_;
   size_t step_ = 1;
 };
+
+// Formula1's verdict and output for the document under the current settings,
+// written to the standard streams: exactly what lm::Formula1 gives. Where
+// the settings let no window pass that holds a pair the protected pair set
+// lacks (no logarithms, no smoothing, a positive lm_threshold_1, shift 1,
+// no detailed tally), pairs are hashed only while a window could still pass
+// and only such windows are scored.
+bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
 
 // The formula core's model over the four indexes, in the roles' usual order.
 lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,

@@ -30,11 +30,12 @@ struct Counters {
   int32_t p_u_count = 0;
 };
 
-bool Verdict(int32_t formula, const WordsAndPairs& doc, const lm::Model& model) {
+bool Verdict(int32_t formula, WordsAndPairs& doc, const lm::Model& model) {
+  if (formula == 1) return JudgeFormula1(doc, model);
+  doc.HashAll();
   const lm::Document view = doc.View();
   const lm::Settings settings = lm::CurrentSettings();
   const lm::Output output = lm::StandardStreams();
-  if (formula == 1) return lm::Formula1(view, model, settings, output).verdict;
   if (formula == 2) return lm::Formula2(view, model, settings, output).verdict;
   return lm::Formula3(view, model, settings, output).verdict;
 }
@@ -42,7 +43,8 @@ bool Verdict(int32_t formula, const WordsAndPairs& doc, const lm::Model& model) 
 // The detailed block lists the document's shared words with their texts and
 // their number of occurrences: the words as records, merged by Unique, so
 // every shared word is counted and listed once.
-void WriteDetails(const WordsAndPairs& doc, const JudgingModel& model) {
+void WriteDetails(WordsAndPairs& doc, const JudgingModel& model) {
+  doc.HashAll();
   CShingleSet words;
   for (size_t k = 0; k < doc.words().size(); ++k) {
     CShingle& word = words.list.emplace_back();
@@ -57,7 +59,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel&
                    const lm::Model& counts, Counters& counters) {
   WordsAndPairs doc;
   doc.ReadFile(name);
-  if (doc.pairs().empty()) return;
+  if (doc.pair_count() == 0) return;
   std::cout << name << "\t";
   bool verdict = Verdict(formula, doc, counts);
   std::cout << std::boolalpha << verdict << "\n";
@@ -71,7 +73,7 @@ void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const l
   for (const std::string& name : getFileList(pattern)) {
     WordsAndPairs doc;
     doc.ReadFile(name);
-    if (doc.words().empty()) {
+    if (doc.word_count() == 0) {
       std::cerr << "Empty file: " << name << "\n";
       continue;
     }
