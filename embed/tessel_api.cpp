@@ -9,7 +9,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "core/digest_index.h"
 #include "core/text_words.h"
@@ -61,16 +60,6 @@ lm::Settings SettingsOf(const tessel_settings_t& given) {
   settings.factor = given.factor;
   settings.log = given.log != 0;
   return settings;
-}
-
-// The digests of every word and of every pair of neighbouring words.
-void HashWords(const TextWords& words, std::vector<Digest>& singles, std::vector<Digest>& pairs) {
-  const size_t n = words.size();
-  singles.reserve(n);
-  for (size_t k = 0; k < n; ++k) singles.push_back(Md5Of(words.Word(k)));
-  if (n < 2) return;
-  pairs.reserve(n - 1);
-  for (size_t k = 0; k + 1 < n; ++k) pairs.push_back(Md5Of(words.Span(k, 2)));
 }
 
 void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& words) {
@@ -147,10 +136,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     TextWords words;
     if (length != 0) words.Feed(text, length);
     words.Finish();
-    std::vector<Digest> singles, pairs;
-    HashWords(words, singles, pairs);
-    const lm::Result found = lm::Formula1(lm::DocumentOf(words, singles, pairs), model->model,
-                                          SettingsOf(*settings), lm::Output{});
+    const lm::Result found = JudgeFormula1(words, model->model, SettingsOf(*settings), {});
     if (result != nullptr) Fill(*result, found, words);
     return found.verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {

@@ -23,10 +23,10 @@ namespace {
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
 // of a window holding it is 0 and fails both branches of the test.
-bool PairsRuleWindowsOut(size_t pairs) {
-  const size_t length = static_cast<size_t>(lm_length);
-  return lm_length >= 1 && pairs >= length && !lm_log && lm_lambda == 0 && lm_threshold_1 > 0 &&
-         !Detailed && CShingle::shingle_shift == 1;
+bool PairsRuleWindowsOut(size_t pairs, const lm::Settings& settings) {
+  const size_t length = static_cast<size_t>(settings.length);
+  return settings.length >= 1 && pairs >= length && !settings.log && settings.lambda == 0 &&
+         settings.threshold_1 > 0 && !settings.detailed;
 }
 
 // The full windows of Formula1 end at positions length - 1 .. pairs - 1. A
@@ -35,21 +35,27 @@ bool PairsRuleWindowsOut(size_t pairs) {
 // that holds it, so most pairs of an ordinary document are never hashed.
 class PrunedFormula1 {
  public:
-  PrunedFormula1(const TextWords& text, const lm::Model& model)
-      : text_(text), model_(model), known_(text.size() - 1, kUnhashed) {}
+  PrunedFormula1(const TextWords& text, const lm::Model& model, const lm::Settings& settings,
+                 const lm::Output& output)
+      : text_(text),
+        model_(model),
+        settings_(settings),
+        output_(output),
+        known_(text.size() - 1, kUnhashed) {}
 
-  bool Run() {
-    const size_t length = static_cast<size_t>(lm_length), pairs = known_.size();
+  lm::Result Run() {
+    const size_t length = static_cast<size_t>(settings_.length), pairs = known_.size();
     for (size_t end = length - 1; end < pairs;) {
       const size_t unknown = RightmostUnknown(end + 1 - length, end);
       if (unknown != kNone) {
         end = unknown + length;
         continue;
       }
-      if (ScoreWindow(end + 1 - length, length)) return true;
+      const lm::Result result = ScoreWindow(end + 1 - length, length);
+      if (result.verdict) return result;
       ++end;
     }
-    return false;
+    return lm::Result();
   }
 
  private:
@@ -68,8 +74,9 @@ class PrunedFormula1 {
   }
 
   // The window as a document of its own: its only scored window is this
-  // one, with the same estimates, scores, output and phrase.
-  bool ScoreWindow(size_t first, size_t length) {
+  // one, with the same estimates, scores, output and phrase (moved back to
+  // the text's word positions).
+  lm::Result ScoreWindow(size_t first, size_t length) {
     std::vector<Digest> words, pairs;
     for (size_t k = first; k <= first + length; ++k) words.push_back(Md5Of(text_.Word(k)));
     for (size_t k = first; k < first + length; ++k) pairs.push_back(Md5Of(text_.Span(k, 2)));
@@ -82,19 +89,33 @@ class PrunedFormula1 {
                        const Window* self = static_cast<const Window*>(w);
                        return self->text->Word(self->first + k);
                      }};
-    return lm::Formula1(doc, model_, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+    lm::Result result = lm::Formula1(doc, model_, settings_, output_);
+    if (result.phrase_words != 0) result.phrase_first += first;
+    return result;
   }
 
   const TextWords& text_;
   const lm::Model& model_;
+  const lm::Settings& settings_;
+  const lm::Output& output_;
   std::vector<signed char> known_;
 };
 
 }  // namespace
 
+lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+                         const lm::Settings& settings, const lm::Output& output) {
+  const size_t words = text.size();
+  if (words >= 2 && PairsRuleWindowsOut(words - 1, settings))
+    return PrunedFormula1(text, model, settings, output).Run();
+  std::vector<Digest> singles, pairs;
+  text.HashNeighbours(singles, pairs);
+  return lm::Formula1(lm::DocumentOf(text, singles, pairs), model, settings, output);
+}
+
 bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model) {
-  if (doc.usable_ && doc.text_.size() >= 2 && PairsRuleWindowsOut(doc.text_.size() - 1))
-    return PrunedFormula1(doc.text_, model).Run();
+  if (doc.usable_ && CShingle::shingle_shift == 1)
+    return JudgeFormula1(doc.text_, model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
   doc.HashAll();
   return lm::Formula1(doc.View(), model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
 }

@@ -34,6 +34,11 @@ class WordsAndPairs {
 
  private:
   friend bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
+// The same over the neighbouring words of a text (shift 1) with given
+// settings and output: lm::Formula1's result over all its digests, the hit
+// phrase in the text's word positions. Reads no process-wide setting.
+lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+                         const lm::Settings& settings, const lm::Output& output);
 
   TextWords text_;
   bool usable_ = false;
@@ -49,6 +54,11 @@ class WordsAndPairs {
 // no detailed tally), pairs are hashed only while a window could still pass
 // and only such windows are scored.
 bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
+// The same over the neighbouring words of a text (shift 1) with given
+// settings and output: lm::Formula1's result over all its digests, the hit
+// phrase in the text's word positions. Reads no process-wide setting.
+lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+                         const lm::Settings& settings, const lm::Output& output);
 
 // The formula core's model over the four indexes, in the roles' usual order.
 lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,

@@ -71,7 +71,7 @@ TEST_F(TesselApi, AgreesWithProcessShinglesOverTheCorpora) {
   };
   const Case cases[] = {{1, 0, 0, 10, false},  {1, 0, 0, 10, true},   {1, 0.5, 1e-9, 4, false},
                         {1e-6, 0.3, 0, 2, false}, {1, 1, 0.5, 3, true}, {1, 2, 0, 1, false},
-                        {1, 0, 0, -1, true}};
+                        {1, 0, 0, -1, true}, {1e-6, 0, 0, 3, false}};
   int hits = 0, judged = 0;
   for (int which = 0; which < 2; ++which) {
     TempDir dir;
