@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
+#include <sstream>
 #include <vector>
 
 #include "core/text_words.h"
@@ -15,30 +16,16 @@
 
 namespace {
 
-struct Judged {
-  int verdict = 0;
-  double protected_score = 0, unprotected_score = 0;
-  std::string phrase;
-};
-
-// _processShingles under the process-wide settings; its values line printed
-// with 17 digits gives the scores to the last bit.
-Judged Reference(tessel_model* model, const std::string& text) {
-  Judged judged;
+// The verdict and the values and phrase lines of _processShingles under the
+// process-wide settings, doubles with 17 digits: the scores to the last bit.
+std::string Reference(tessel_model* model, const std::string& text) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   std::cout << std::setprecision(17);
-  judged.verdict = _processShingles(model, text.c_str(), 0);
+  const int verdict = _processShingles(model, text.c_str(), 0);
   std::cout << std::setprecision(6);
   testing::internal::GetCapturedStderr();
-  const std::string out = testing::internal::GetCapturedStdout();
-  if (out.rfind("values: \t", 0) != 0) return judged;
-  char* end;
-  judged.protected_score = std::strtod(out.c_str() + 9, &end);
-  judged.unprotected_score = std::strtod(end, &end);
-  const size_t phrase = out.find("string:\n") + 8;
-  judged.phrase = out.substr(phrase, out.find('\n', phrase) - phrase);
-  return judged;
+  return std::to_string(verdict) + testing::internal::GetCapturedStdout();
 }
 
 // The words of a piece of text, normalised and joined as the formula does.
@@ -50,15 +37,17 @@ std::string Words(const std::string& piece) {
   return words.size() == 0 ? "" : std::string(words.Span(0, words.size()));
 }
 
-Judged Judge(const tessel_t* model, const std::string& text, const tessel_settings_t& settings) {
-  tessel_result_t result;
-  Judged judged;
-  judged.verdict = tessel_judge(model, text.data(), text.size(), &settings, &result, nullptr);
-  EXPECT_EQ(judged.verdict, result.verdict);
-  judged.protected_score = result.protected_score;
-  judged.unprotected_score = result.unprotected_score;
-  judged.phrase = Words(text.substr(result.phrase_offset, result.phrase_length));
-  return judged;
+// The same from tessel_judge's result, its phrase taken from the buffer.
+std::string Judge(const tessel_t* model, const std::string& text,
+                  const tessel_settings_t& settings) {
+  tessel_result_t r;
+  std::ostringstream said;
+  said << std::setprecision(17) << tessel_judge(model, text.data(), text.size(), &settings, &r,
+                                                nullptr);
+  if (r.verdict)
+    said << "values: \t" << r.protected_score << '\t' << r.unprotected_score << "\nstring:\n"
+         << Words(text.substr(r.phrase_offset, r.phrase_length)) << '\n';
+  return said.str();
 }
 
 class TesselApi : public LmSettingsTest {};
@@ -89,14 +78,9 @@ TEST_F(TesselApi, AgreesWithProcessShinglesOverTheCorpora) {
         const std::string text = ReadFile(name);
         // The whole text, and texts cut inside, between and after words.
         for (size_t size : {text.size(), text.size() / 3, text.size() / 2 + 1, size_t{40}}) {
-          const std::string piece = text.substr(0, size);
-          const Judged expected = Reference(reference, piece), got = Judge(model, piece, settings);
-          SCOPED_TRACE(name + " cut at " + std::to_string(size));
-          EXPECT_EQ(got.verdict, expected.verdict);
-          EXPECT_EQ(got.protected_score, expected.protected_score);
-          EXPECT_EQ(got.unprotected_score, expected.unprotected_score);
-          EXPECT_EQ(got.phrase, expected.phrase);
-          hits += got.verdict, ++judged;
+          const std::string piece = text.substr(0, size), got = Judge(model, piece, settings);
+          EXPECT_EQ(got, Reference(reference, piece)) << name << " cut at " << size;
+          hits += got[0] == '1', ++judged;
         }
       }
     }
@@ -124,36 +108,26 @@ TEST_F(TesselApi, HitPhraseLiesInTheBuffer) {
   tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
   ASSERT_NE(model, nullptr);
   Stopwords.insert("the");
-  // Exactly the bytes given: a NUL separates words and nothing follows.
-  const char bytes[] = {'a', 'l', 'p', 'h', 'a', ',', ' ', 't', 'h', 'e', ' ', 'b', 'e', 't',
-                        'a', '\0', 'g', 'a', 'm', 'm', 'a', ' ', 'd', 'e', 'l', 't', 'a', '!'};
-  const std::vector<char> text(bytes, bytes + sizeof bytes);
-  tessel_settings_t settings;
-  tessel_settings_default(&settings);
-  tessel_result_t result;
-  // One partial window over the three pairs: 100 / 1.01^3, phrase w0 .. w3.
-  EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, &result, nullptr), 1);
-  const double r = 1 / 1.01;
-  EXPECT_EQ(result.protected_score, 100 * r * r * r);
-  EXPECT_EQ(result.unprotected_score, 0.0);
-  EXPECT_EQ(std::string(bytes + result.phrase_offset, result.phrase_length),
-            std::string("alpha, the beta\0gamma delta", 27));
-  settings.length = 3;  // a full window ending at w2: phrase w1 w2
-  EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, &result, nullptr), 1);
-  EXPECT_EQ(std::string(bytes + result.phrase_offset, result.phrase_length),
-            std::string("beta\0gamma", 10));
-  // Cut inside "delta", the last word is not followed by a separator and is
-  // left out: two pairs, phrase w0 w1.
-  EXPECT_EQ(tessel_judge(model, text.data(), 25, &settings, &result, nullptr), 1);
-  EXPECT_EQ(std::string(bytes + result.phrase_offset, result.phrase_length), "alpha, the beta");
+  // Exactly the bytes given (no NUL after them); the NUL inside separates.
+  const std::string given("alpha, the beta\0gamma delta!", 28);
+  const std::vector<char> text(given.begin(), given.end());
+  auto phrase = [&](int32_t length, size_t size) {
+    tessel_settings_t settings;
+    tessel_settings_default(&settings);
+    settings.length = length;
+    tessel_result_t result;
+    EXPECT_EQ(tessel_judge(model, text.data(), size, &settings, &result, nullptr), 1);
+    EXPECT_EQ(result.unprotected_score, 0.0);
+    return given.substr(result.phrase_offset, result.phrase_length);
+  };
+  // One partial window over the three pairs: phrase w0 .. w3; a full window
+  // of length 3 ending at w2: phrase w1 w2. Cut inside "delta", the last word
+  // has no separator after it and is left out: two pairs, phrase w0 w1.
+  EXPECT_EQ(phrase(10, text.size()), std::string("alpha, the beta\0gamma delta", 27));
+  EXPECT_EQ(phrase(3, text.size()), std::string("beta\0gamma", 10));
+  EXPECT_EQ(phrase(3, 25), "alpha, the beta");
   Stopwords.clear();
-  settings.length = 1;  // an empty phrase
-  EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, &result, nullptr), 1);
-  EXPECT_EQ(result.phrase_offset + result.phrase_length, 0u);
-  // No hit: zeros; NULL settings are the defaults and result may be NULL.
-  result.protected_score = 5;
-  EXPECT_EQ(tessel_judge(model, "one two three\n", 14, nullptr, &result, nullptr), 0);
-  EXPECT_EQ(result.protected_score + result.unprotected_score + result.phrase_length, 0.0);
+  // NULL settings are the defaults; result may be NULL.
   EXPECT_EQ(tessel_judge(model, "alpha beta.", 11, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(tessel_judge(model, nullptr, 0, nullptr, nullptr, nullptr), 0);
   tessel_close(model);
