@@ -7,7 +7,8 @@
 # The corpus (34 MB of learning text with a vocabulary of 200,000 words, so
 # that the language model holds millions of distinct digests, 30 ordinary
 # documents of 100 KB and 1,000 of 10 KB) is generated when missing, and the
-# models are trained with the after build.
+# models are trained with the after build. Each build's programs run with
+# its own library, so a build directory may be copied elsewhere to be kept.
 set -euo pipefail
 before=$(realpath "$1") after=$(realpath "$2") work="${3:-/tmp/tessel-judge-bench}"
 bench="$after/bench/judge_bench"
@@ -43,18 +44,20 @@ for kind, count, size in (("protected", 170, 100 << 10), ("unprotected", 170, 10
         with open(os.path.join(work, kind, "%04d.txt" % i), "wb") as f:
             f.write(prose(ranking, size))
 PY
-  (cd "$work/lm" && "$after/tessel" -p "$work/protected/*.txt" -u "$work/unprotected/*.txt" -o 1 -v >/dev/null 2>&1)
-  (cd "$work/shingle" && "$after/tessel" -p "$work/protected/*.txt" -u "$work/unprotected/*.txt" -v >/dev/null)
+  (cd "$work/lm" && LD_LIBRARY_PATH="$after" "$after/tessel" -p "$work/protected/*.txt" -u "$work/unprotected/*.txt" -o 1 -v >/dev/null 2>&1)
+  (cd "$work/shingle" && LD_LIBRARY_PATH="$after" "$after/tessel" -p "$work/protected/*.txt" -u "$work/unprotected/*.txt" -v >/dev/null)
 }
 
 [ -f "$work/lm/u.bin.2" ] || generate
-"$after/tessel-sets" info "$work"/lm/*.bin* "$work"/shingle/[pu].bin
+LD_LIBRARY_PATH="$after" "$after/tessel-sets" info "$work"/lm/*.bin* "$work"/shingle/[pu].bin
 cat "$work"/lm/* "$work"/shingle/* >/dev/null  # from the page cache
 
 echo "== C interface: 30 ordinary documents of 100 KB, 3 passes"
-for build in "$before" "$after"; do
-  echo "-- $build"
-  "$bench" api "$build/libtessel.so" "$work/lm" 3 "$work"/ordinary/*.txt
+for general in "" --general; do
+  for build in "$before" "$after"; do
+    echo "-- $build $general"
+    "$bench" api "$build/libtessel.so" "$work/lm" 3 $general "$work"/ordinary/*.txt
+  done
 done
 
 seconds() {  # command...: wall seconds
@@ -72,8 +75,8 @@ for mode in shingle lm; do
   n=5
   [ "$mode" = lm ] && n=0
   for build in "$before" "$after"; do
-    prepare=$(seconds "$build/tessel" "${args[@]}" -d "$work/none*")
-    total=$(seconds "$build/tessel" "${args[@]}" -d "$work/docs/*.txt")
+    prepare=$(seconds env LD_LIBRARY_PATH="$build" "$build/tessel" "${args[@]}" -d "$work/none*")
+    total=$(seconds env LD_LIBRARY_PATH="$build" "$build/tessel" "${args[@]}" -d "$work/docs/*.txt")
     hash=$("$bench" hash $n "$work"/docs/*.txt)
     echo "$mode $build: preparation $prepare s, data loop $(echo "$total - $prepare" | bc) s," \
       "hashing $hash s"

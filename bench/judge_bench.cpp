@@ -3,10 +3,13 @@
 // machine. The library is loaded with dlopen, so that two builds (before and
 // after a change) can be measured one after the other with one binary.
 //
-//   judge_bench api LIBRARY MODEL_DIR PASSES DOC...
+//   judge_bench api LIBRARY MODEL_DIR PASSES [--general] DOC...
 //       _openShingles time and resident memory per record, then PASSES
 //       passes of _processShingles over the documents and of the baseline:
-//       tokenising and MD5-hashing every word and every pair once.
+//       tokenising and MD5-hashing every word and every pair once. With
+//       --general, Detailed is set, which makes Formula1 score every window
+//       (the same work as the default settings on documents it does not flag)
+//       and rules out the judge that skips windows.
 //   judge_bench hash N DOC...
 //       the baseline of the tool's data loop: reading each document and
 //       hashing its shingles of N words (N = 0: its words and pairs).
@@ -105,8 +108,13 @@ int RunApi(int argc, char** argv) {
   auto close = reinterpret_cast<Close>(dlsym(library, "_closeShingles"));
   const std::string model_dir = argv[3];
   const int passes = std::atoi(argv[4]);
+  int first_doc = 5;
+  if (argc > 5 && std::string(argv[5]) == "--general") {
+    *static_cast<bool*>(dlsym(library, "Detailed")) = true;
+    ++first_doc;
+  }
   std::vector<std::string> docs;
-  for (int i = 5; i < argc; ++i) docs.push_back(ReadAll(argv[i]));
+  for (int i = first_doc; i < argc; ++i) docs.push_back(ReadAll(argv[i]));
   double records = 0;
   for (const char* name : {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"})
     records += static_cast<double>(ReadAll(model_dir + name).size() / 16);
@@ -160,7 +168,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "api" && argc >= 5) return RunApi(argc, argv);
   if (mode == "hash" && argc >= 3) return RunHash(argc, argv);
-  std::cerr << "usage: judge_bench api LIBRARY MODEL_DIR PASSES DOC...\n"
+  std::cerr << "usage: judge_bench api LIBRARY MODEL_DIR PASSES [--general] DOC...\n"
                "       judge_bench hash N DOC...\n";
   return 2;
 }

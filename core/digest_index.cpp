@@ -59,6 +59,13 @@ void ReportUnopened(const std::string& file_name, std::string* error) {
 
 }  // namespace
 
+void AdviseHugePages(void* data, size_t bytes) {
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 CountIndex::CountIndex(CountIndex&& other) noexcept { *this = std::move(other); }
 
 CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
@@ -98,6 +105,7 @@ void CountIndex::BuildDirectory() {
   const int bits = DirectoryBits(size_);
   shift_ = 64 - bits;
   const size_t buckets = size_t{1} << bits;
+  ReserveLarge(directory_, buckets + 1);
   directory_.resize(buckets + 1);
   size_t at = 0;
   for (size_t bucket = 0; bucket < buckets; ++bucket) {
@@ -149,6 +157,19 @@ CountIndex CountIndex::FromFlat(const FlatSet& shingles) {
   return index;
 }
 
+CountIndex CountIndex::FromFlat(FlatSet&& shingles) {
+  const std::vector<Digest>& digests = shingles.digests;
+  if (std::adjacent_find(digests.begin(), digests.end()) != digests.end())
+    return FromFlat(static_cast<const FlatSet&>(shingles));
+  CountIndex index;
+  index.records_ = digests.size();
+  index.total_ = shingles.total;
+  if (!AllOnes(shingles.counts)) index.counts_ = std::move(shingles.counts);
+  index.Adopt(std::move(shingles.digests));
+  index.BuildDirectory();
+  return index;
+}
+
 bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
   return Load(file_name, out, nullptr);
 }
@@ -190,4 +211,27 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
   }
   out.BuildDirectory();
   return true;
+}
+
+void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) const {
+  constexpr size_t kBatch = 16;
+  if (directory_.empty()) {
+    std::fill(counts, counts + size, 0);
+    return;
+  }
+  size_t buckets[kBatch];
+  for (size_t done = 0; done < size; done += kBatch) {
+    const size_t batch = std::min(kBatch, size - done);
+    const Digest* keys = digests + done;
+    for (size_t i = 0; i < batch; ++i) {
+      buckets[i] = Bucket(keys[i].bytes);
+      __builtin_prefetch(&directory_[buckets[i]]);
+    }
+    for (size_t i = 0; i < batch; ++i) __builtin_prefetch(&digests_[directory_[buckets[i]]]);
+    for (size_t i = 0; i < batch; ++i) {
+      const size_t at =
+          FindIn(keys[i].bytes, directory_[buckets[i]], directory_[buckets[i] + 1]);
+      counts[done + i] = at == kAbsent ? 0 : counts_.empty() ? 1 : counts_[at];
+    }
+  }
 }

@@ -1,6 +1,6 @@
 #include "core/document.h"
 
-#include <algorithm>
+#include <cstdint>
 
 bool ReadDocument(const std::string& name, int builds, TextWords& words) {
   bool usable = true;
@@ -24,7 +24,19 @@ bool ReadDocument(const char* text, size_t size, int builds, TextWords& words) {
 std::vector<Digest> DistinctShingles(const TextWords& words, int n) {
   std::vector<Digest> digests;
   words.HashShingles(n, digests);
-  std::sort(digests.begin(), digests.end());
-  digests.erase(std::unique(digests.begin(), digests.end()), digests.end());
+  // A table of positions, slot taken from digest bits, at most half full: a
+  // document's shingles fit the cache, where sorting them would not pay.
+  size_t slots = 16;
+  while (slots < 2 * digests.size()) slots *= 2;
+  std::vector<uint32_t> table(slots, 0);  // position + 1; 0 is a free slot
+  size_t kept = 0;
+  for (size_t i = 0; i < digests.size(); ++i) {
+    size_t slot = DigestHalf(digests[i].bytes + 8) & (slots - 1);
+    while (table[slot] != 0 && digests[table[slot] - 1] != digests[i]) slot = (slot + 1) & (slots - 1);
+    if (table[slot] != 0) continue;
+    digests[kept] = digests[i];
+    table[slot] = static_cast<uint32_t>(++kept);
+  }
+  digests.resize(kept);
   return digests;
 }

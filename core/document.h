@@ -18,5 +18,6 @@ bool ReadDocument(const std::string& name, int builds, TextWords& words);
 // The same for a caller's buffer of `size` bytes, as the stream form reads it.
 bool ReadDocument(const char* text, size_t size, int builds, TextWords& words);
 
-// The digests of the shingles of n words, in ascending order, each once.
+// The digests of the shingles of n words, each once, in the order in which
+// they first occur.
 std::vector<Digest> DistinctShingles(const TextWords& words, int n);

@@ -98,6 +98,7 @@ void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingM
     PrepareTrained(sets, language_model, model);
   else if (language_model && lm_sub)
     SubtractLoadedPairs(model);
+  if (!language_model) JoinSides(model);
 }
 
 // Which of a document's shingles each line of the detailed block counts.
@@ -124,11 +125,12 @@ void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
 // of the protected side only, the unprotected set those of the other side
 // only and the common set those of both.
 DetailedMatches ShingleModeMatches(const JudgingModel& model) {
-  const CountIndex& p = model.protected_set;
-  const CountIndex& u = model.unprotected_set;
-  return {[&](const unsigned char* d) { return p.Contains(d) && !u.Contains(d); },
-          [&](const unsigned char* d) { return u.Contains(d) && !p.Contains(d); },
-          [&](const unsigned char* d) { return p.Contains(d) && u.Contains(d); }};
+  const CountIndex& sides = model.shingle_sides;
+  auto held_by = [&sides](int32_t wanted) {
+    return [&sides, wanted](const unsigned char* digest) { return sides.Count(digest) == wanted; };
+  };
+  return {held_by(JudgingModel::kProtectedSide), held_by(JudgingModel::kUnprotectedSide),
+          held_by(JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide)};
 }
 
 // "P>=M" or "P<M" for documents of at least SizeThreshold distinct shingles,
@@ -165,14 +167,13 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model,
   TextWords words;
   std::vector<Digest> digests;
   if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, CShingle::shingle_length);
-  int protected_count = 0, unprotected_count = 0, common_count = 0;
-  for (const Digest& digest : digests) {
-    const bool in_protected = model.protected_set.Contains(digest.bytes);
-    const bool in_unprotected = model.unprotected_set.Contains(digest.bytes);
-    protected_count += in_protected && !in_unprotected;
-    unprotected_count += in_unprotected && !in_protected;
-    common_count += in_protected && in_unprotected;
-  }
+  std::vector<int32_t> sides(digests.size());
+  model.shingle_sides.CountMany(digests.data(), digests.size(), sides.data());
+  int matches[4] = {0, 0, 0, 0};  // by the sides that hold a shingle
+  for (int32_t held_by : sides) ++matches[held_by];
+  const int protected_count = matches[JudgingModel::kProtectedSide];
+  const int unprotected_count = matches[JudgingModel::kUnprotectedSide];
+  const int common_count = matches[JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide];
   std::cout << name << "\t" << protected_count << "\t" << unprotected_count << "\t"
             << common_count << "\t";
   WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), settings);

@@ -15,17 +15,21 @@ struct TrainedSets {
   CShingleSet common_set;
 };
 
-// The prepared sets as judging reads them. In shingle mode the protected and
-// unprotected indexes hold all of each side's shingles: a document's
-// protected, unprotected and common matches follow from the two look-ups.
-// In language-model mode common_set holds the pairs that lm_sub moved out of
-// the two pair sets.
+// The prepared sets as judging reads them. In language-model mode
+// common_set holds the pairs that lm_sub moved out of the two pair sets. In
+// shingle mode one index holds the shingles of both sides, each with the
+// sides that hold it as its count: a document's protected, unprotected and
+// common matches follow from one look-up per shingle.
 struct JudgingModel {
+  static constexpr int32_t kProtectedSide = 1;
+  static constexpr int32_t kUnprotectedSide = 2;
+
   CountIndex protected_set;
   CountIndex unprotected_set;
   CountIndex protected_pairs;
   CountIndex unprotected_pairs;
   CountIndex common_set;
+  CountIndex shingle_sides;
 };
 
 // "\n\nProtected:\n", the protected, unprotected and common matches of the

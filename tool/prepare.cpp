@@ -111,3 +111,32 @@ bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingM
 void SubtractLoadedPairs(JudgingModel& model) {
   SubtractPairs(DigestsOf(model.protected_pairs), DigestsOf(model.unprotected_pairs), model);
 }
+
+void JoinSides(JudgingModel& model) {
+  const Digest *a = model.protected_set.begin(), *a_end = model.protected_set.end();
+  const Digest *b = model.unprotected_set.begin(), *b_end = model.unprotected_set.end();
+  FlatSet joined;
+  ReserveLarge(joined.digests, model.protected_set.size() + model.unprotected_set.size());
+  ReserveLarge(joined.counts, joined.digests.capacity());
+  auto join = [&](const Digest& digest, int32_t sides) {
+    if (!joined.digests.empty() && joined.digests.back() == digest) return;  // a duplicate
+    joined.digests.push_back(digest);
+    joined.counts.push_back(sides);
+  };
+  while (a != a_end && b != b_end) {
+    if (*a < *b) {
+      join(*a++, JudgingModel::kProtectedSide);
+    } else if (*b < *a) {
+      join(*b++, JudgingModel::kUnprotectedSide);
+    } else {
+      join(*a, JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide);
+      ++a;
+      ++b;
+    }
+  }
+  for (; a != a_end; ++a) join(*a, JudgingModel::kProtectedSide);
+  for (; b != b_end; ++b) join(*b, JudgingModel::kUnprotectedSide);
+  model.shingle_sides = CountIndex::FromFlat(std::move(joined));
+  model.protected_set = CountIndex();
+  model.unprotected_set = CountIndex();
+}

@@ -23,3 +23,6 @@ void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model)
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
 // lm_sub on a loaded model: the shared pairs move to the common set.
 void SubtractLoadedPairs(JudgingModel& model);
+// Shingle mode: joins the protected and unprotected sets into shingle_sides
+// and releases them.
+void JoinSides(JudgingModel& model);
