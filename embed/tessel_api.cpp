@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -45,10 +46,11 @@ std::string ModelFileProblem(const std::string& path) {
   return problem;
 }
 
-void SetError(char** errptr, const std::string& message) {
+// Allocates nothing that could throw: it may run while memory is short.
+void SetError(char** errptr, const char* message) noexcept {
   if (errptr == nullptr) return;
   std::free(*errptr);
-  *errptr = strdup(message.c_str());
+  *errptr = strdup(message);
 }
 
 lm::Settings SettingsOf(const tessel_settings_t& given) {
@@ -88,25 +90,26 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     return nullptr;
   }
   try {
-    tessel_t* opened = new tessel_t;
+    auto opened = std::make_unique<tessel_t>();
     for (int slot = 0; slot < 4; ++slot) {
       const std::string path = directory + std::string(kModelFiles[slot]);
       std::string error = ModelFileProblem(path);
       if (error.empty()) CountIndex::Load(path, opened->files[slot], &error);
       if (!error.empty()) {
-        SetError(errptr, error);
-        delete opened;
+        SetError(errptr, error.c_str());
         return nullptr;
       }
     }
     const CountIndex* files = opened->files;
     opened->model = ModelOf(files[kProtectedWords], files[kUnprotectedWords],
                             files[kProtectedPairs], files[kUnprotectedPairs]);
-    return opened;
+    return opened.release();
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
-    return nullptr;
+  } catch (...) {  // no exception may reach a C caller
+    SetError(errptr, "the model could not be opened");
   }
+  return nullptr;
 }
 
 extern "C" void tessel_settings_default(tessel_settings_t* settings) {
@@ -141,8 +144,10 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     return found.verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
-    return -1;
+  } catch (...) {
+    SetError(errptr, "the text could not be judged");
   }
+  return -1;
 }
 
 extern "C" void tessel_close(tessel_t* model) { delete model; }
