@@ -2,6 +2,7 @@
 // and saves one, and the texts to judge against it.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,12 +20,11 @@ inline std::vector<std::string> Texts(const std::string& folder) {
   return names;
 }
 
-inline const std::vector<std::string> kProtected[2] = {
-    Texts(TESSEL_SOURCE_DIR "/tests/data/lm/prot"),
-    Texts(TESSEL_SOURCE_DIR "/examples/corpus/protected")};
-inline const std::vector<std::string> kUnprotected[2] = {
-    Texts(TESSEL_SOURCE_DIR "/tests/data/lm/plain"),
-    Texts(TESSEL_SOURCE_DIR "/examples/corpus/unprotected")};
+#define TESSEL_EXAMPLES TESSEL_TEST_DATA "/../../examples/corpus"
+inline const std::vector<std::string> kProtected[2] = {Texts(TESSEL_TEST_DATA "/lm/prot"),
+                                                       Texts(TESSEL_EXAMPLES "/protected")};
+inline const std::vector<std::string> kUnprotected[2] = {Texts(TESSEL_TEST_DATA "/lm/plain"),
+                                                         Texts(TESSEL_EXAMPLES "/unprotected")};
 
 // Trains both sides of corpus `which` per file and saves the four set files.
 inline void WriteModel(const std::string& dir, int which) {
@@ -40,11 +40,10 @@ inline void WriteModel(const std::string& dir, int which) {
 // Every text of both corpora, learning files included.
 inline std::vector<std::string> Documents() {
   std::vector<std::string> all;
-  for (const char* folder : {"/tests/data/lm/docs", "/tests/data/lm/prot", "/tests/data/lm/plain",
-                             "/examples/corpus/docs", "/examples/corpus/protected",
-                             "/examples/corpus/unprotected"})
-    for (const std::string& name : Texts(TESSEL_SOURCE_DIR + std::string(folder)))
-      all.push_back(name);
+  for (const char* folder :
+       {TESSEL_TEST_DATA "/lm/docs", TESSEL_TEST_DATA "/lm/prot", TESSEL_TEST_DATA "/lm/plain",
+        TESSEL_EXAMPLES "/docs", TESSEL_EXAMPLES "/protected", TESSEL_EXAMPLES "/unprotected"})
+    for (const std::string& name : Texts(folder)) all.push_back(name);
   return all;
 }
 

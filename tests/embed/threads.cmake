@@ -5,7 +5,7 @@ add_executable(judge_threads_test ${CMAKE_CURRENT_LIST_DIR}/judge_threads_test.c
   ${CMAKE_CURRENT_LIST_DIR}/../support/temp_dir.cpp ${CMAKE_CURRENT_LIST_DIR}/../support/test_main.cpp)
 target_include_directories(judge_threads_test PRIVATE ${CMAKE_SOURCE_DIR}
   ${CMAKE_CURRENT_LIST_DIR}/..)
-target_compile_definitions(judge_threads_test PRIVATE TESSEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_compile_definitions(judge_threads_test PRIVATE TESSEL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 target_link_libraries(judge_threads_test PRIVATE tessel GTest::gtest)
 target_compile_options(judge_threads_test PRIVATE ${TESSEL_WARNINGS})
 enable_testing()
