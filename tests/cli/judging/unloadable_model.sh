@@ -4,5 +4,5 @@
 cp "$DATA/lm/docs/d1.txt" doc.txt
 mkfifo fifo.bin fifo.bin.2
 tessel -p p.bin -f -d doc.txt -o 1 -v; ls
-tessel -p "$DATA" -u fifo.bin -f -d doc.txt
+mkdir dir; tessel -p dir -u fifo.bin -f -d doc.txt
 tessel -p /dev/zero -f -d doc.txt -o 1
