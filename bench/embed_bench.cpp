@@ -101,6 +101,7 @@ long ResidentBytes() {
 
 struct Model {
   tessel_model* handle = nullptr;
+  tessel_t* shared = nullptr;  // the same files through the thread-safe interface
   double records = 0;
   double bytes_per_million = 0;
   std::vector<std::string> words = Vocabulary(1);
@@ -125,6 +126,7 @@ Model& TheModel() {
     long before = ResidentBytes();
     m.handle = _openShingles(dir.c_str());
     m.bytes_per_million = static_cast<double>(ResidentBytes() - before) / m.records * 1e6;
+    m.shared = tessel_open(dir.c_str(), nullptr);
     std::filesystem::remove_all(dir);
     return m;
   }();
@@ -165,6 +167,38 @@ void BM_ProcessShingles(benchmark::State& state) {
 BENCHMARK(BM_ProcessShingles)
     ->ArgsProduct({{1 << 10, 10 << 10, 100 << 10}, {0, 1, 2}})
     ->Unit(benchmark::kMicrosecond);
+
+// The same documents through tessel_judge, one thread or several sharing the
+// model; with several, items/s is the sum over the threads (real time).
+void BM_TesselJudge(benchmark::State& state) {
+  Model& model = TheModel();
+  const size_t bytes = static_cast<size_t>(state.range(0));
+  const int kind = static_cast<int>(state.range(1));
+  TextSource source(kind == 0 ? 11 : 13 + static_cast<unsigned>(state.thread_index()),
+                    kind == 2 ? model.unseen : model.words);
+  std::string text = source.Text(bytes);
+  tessel_settings_t settings;
+  tessel_settings_default(&settings);
+  int flagged = 0;
+  for (auto _ : state) {
+    flagged = tessel_judge(model.shared, text.data(), text.size(), &settings, nullptr, nullptr);
+    benchmark::DoNotOptimize(flagged);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  state.counters["flagged"] = flagged;
+}
+
+BENCHMARK(BM_TesselJudge)
+    ->ArgsProduct({{1 << 10, 10 << 10, 100 << 10}, {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TesselJudge)
+    ->Args({1 << 20, 1})
+    ->Args({1 << 20, 2})
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

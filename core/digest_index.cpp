@@ -50,8 +50,11 @@ bool AllOnes(const std::vector<int32_t>& counts) {
   return std::all_of(counts.begin(), counts.end(), [](int32_t count) { return count == 1; });
 }
 
-void ReportUnopened(const std::string& file_name) {
-  std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+void ReportUnopened(const std::string& file_name, std::string* error) {
+  if (error != nullptr)
+    *error = "cannot load model file " + file_name;
+  else
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
 }
 
 }  // namespace
@@ -168,6 +171,10 @@ CountIndex CountIndex::FromFlat(FlatSet&& shingles) {
 }
 
 bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
+  return Load(file_name, out, nullptr);
+}
+
+bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
   // Non-blocking, so that opening a FIFO returns at once; only regular files
   // are read, so a device can never feed an endless model.
@@ -175,7 +182,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
   struct stat info;
   if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     if (fd >= 0) close(fd);
-    ReportUnopened(file_name);
+    ReportUnopened(file_name, error);
     return false;
   }
   const size_t records = static_cast<size_t>(info.st_size) / kDigestSize;
@@ -187,7 +194,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
   void* mapping = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   close(fd);
   if (mapping == MAP_FAILED) {
-    ReportUnopened(file_name);
+    ReportUnopened(file_name, error);
     return false;
   }
   out.mapping_ = mapping;

@@ -42,6 +42,9 @@ class CountIndex {
   // regular file is reported with the "Error opening file: " line and gives
   // false, leaving out empty.
   static bool Load(const std::string& file_name, CountIndex& out);
+  // The same, silent: with error not null, a failure is described there
+  // instead of being reported.
+  static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
 
   // The count of the digest's record, 0 when there is none.
   int32_t Count(const unsigned char* digest) const {

@@ -85,6 +85,15 @@ void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
     out.push_back(Md5Of(Span(i, static_cast<size_t>(n))));
 }
 
+void TextWords::HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const {
+  const size_t n = size();
+  words.reserve(words.size() + n);
+  for (size_t k = 0; k < n; ++k) words.push_back(Md5Of(Word(k)));
+  if (n < 2) return;
+  pairs.reserve(pairs.size() + n - 1);
+  for (size_t k = 0; k + 1 < n; ++k) pairs.push_back(Md5Of(Span(k, 2)));
+}
+
 void TextWords::StartWord(size_t source_offset) {
   if (!starts_.empty()) joined_.push_back(' ');
   word_begin_ = joined_.size();

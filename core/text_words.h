@@ -38,6 +38,9 @@ class TextWords {
   size_t ShingleCount(int n) const;
   // The MD5 digest of every shingle of n words, in text order.
   void HashShingles(int n, std::vector<Digest>& out) const;
+  // The digest of every word and of every pair of neighbouring words, in text
+  // order, whatever the shingle shift.
+  void HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const;
 
  private:
   void StartWord(size_t source_offset);

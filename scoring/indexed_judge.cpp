@@ -18,19 +18,6 @@ void WordsAndPairs::HashAll() {
   text_.HashShingles(2, pairs_);
 }
 
-lm::Document WordsAndPairs::View() const {
-  lm::Document doc;
-  doc.words = words_.data();
-  doc.word_count = words_.size();
-  doc.pairs = pairs_.data();
-  doc.pair_count = pairs_.size();
-  doc.text = this;
-  doc.word_text = [](const void* self, size_t k) {
-    return static_cast<const WordsAndPairs*>(self)->WordText(k);
-  };
-  return doc;
-}
-
 namespace {
 
 // The counts of a document's digests in one index, looked up in batches
@@ -65,10 +52,10 @@ class PrefetchedCounts {
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
 // of a window holding it is 0 and fails both branches of the test.
-bool PairsRuleWindowsOut(size_t pairs) {
-  const size_t length = static_cast<size_t>(lm_length);
-  return lm_length >= 1 && pairs >= length && !lm_log && lm_lambda == 0 && lm_threshold_1 > 0 &&
-         !Detailed && CShingle::shingle_shift == 1;
+bool PairsRuleWindowsOut(size_t pairs, const lm::Settings& settings) {
+  const size_t length = static_cast<size_t>(settings.length);
+  return settings.length >= 1 && pairs >= length && !settings.log && settings.lambda == 0 &&
+         settings.threshold_1 > 0 && !settings.detailed;
 }
 
 // The full windows of Formula1 end at positions length - 1 .. pairs - 1. A
@@ -77,25 +64,27 @@ bool PairsRuleWindowsOut(size_t pairs) {
 // that holds it, so most pairs of an ordinary document are never hashed.
 class PrunedFormula1 {
  public:
-  PrunedFormula1(const TextWords& text, const IndexedModel& model)
+  PrunedFormula1(const TextWords& text, const lm::Model& model, const lm::Settings& settings,
+                 const lm::Output& output)
       : text_(text),
         model_(model),
-        counts_{lm::LookupOf(*model.protected_words), lm::LookupOf(*model.unprotected_words),
-                lm::LookupOf(*model.protected_pairs), lm::LookupOf(*model.unprotected_pairs)},
+        settings_(settings),
+        output_(output),
         known_(text.size() - 1, kUnhashed) {}
 
-  bool Run() {
-    const size_t length = static_cast<size_t>(lm_length), pairs = known_.size();
+  lm::Result Run() {
+    const size_t length = static_cast<size_t>(settings_.length), pairs = known_.size();
     for (size_t end = length - 1; end < pairs;) {
       const size_t unknown = RightmostUnknown(end + 1 - length, end);
       if (unknown != kNone) {
         end = unknown + length;
         continue;
       }
-      if (ScoreWindow(end + 1 - length, length)) return true;
+      const lm::Result result = ScoreWindow(end + 1 - length, length);
+      if (result.verdict) return result;
       ++end;
     }
-    return false;
+    return lm::Result();
   }
 
  private:
@@ -106,7 +95,7 @@ class PrunedFormula1 {
     for (size_t k = last + 1; k-- > first;) {
       if (known_[k] == kUnhashed) {
         const Digest pair = Md5Of(text_.Span(k, 2));
-        known_[k] = model_.protected_pairs->Contains(pair.bytes);
+        known_[k] = model_.protected_pairs.Count(pair.bytes) != 0;
       }
       if (known_[k] == 0) return k;
     }
@@ -114,8 +103,9 @@ class PrunedFormula1 {
   }
 
   // The window as a document of its own: its only scored window is this
-  // one, with the same estimates, scores, output and phrase.
-  bool ScoreWindow(size_t first, size_t length) {
+  // one, with the same estimates, scores, output and phrase (moved back to
+  // the text's word positions).
+  lm::Result ScoreWindow(size_t first, size_t length) {
     std::vector<Digest> words, pairs;
     for (size_t k = first; k <= first + length; ++k) words.push_back(Md5Of(text_.Word(k)));
     for (size_t k = first; k < first + length; ++k) pairs.push_back(Md5Of(text_.Span(k, 2)));
@@ -128,21 +118,59 @@ class PrunedFormula1 {
                        const Window* self = static_cast<const Window*>(w);
                        return self->text->Word(self->first + k);
                      }};
-    return lm::Formula1(doc, counts_, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+    lm::Result result = lm::Formula1(doc, model_, settings_, output_);
+    if (result.phrase_words != 0) result.phrase_first += first;
+    return result;
   }
 
   const TextWords& text_;
-  const IndexedModel& model_;
-  const lm::Model counts_;
+  const lm::Model& model_;
+  const lm::Settings& settings_;
+  const lm::Output& output_;
   std::vector<signed char> known_;
 };
 
 }  // namespace
 
+lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+                         const lm::Settings& settings, const lm::Output& output) {
+  const size_t words = text.size();
+  if (words >= 2 && PairsRuleWindowsOut(words - 1, settings))
+    return PrunedFormula1(text, model, settings, output).Run();
+  std::vector<Digest> singles, pairs;
+  text.HashNeighbours(singles, pairs);
+  return lm::Formula1(lm::DocumentOf(text, singles, pairs), model, settings, output);
+}
+
+lm::Document WordsAndPairs::View() const {
+  lm::Document doc;
+  doc.words = words_.data();
+  doc.word_count = words_.size();
+  doc.pairs = pairs_.data();
+  doc.pair_count = pairs_.size();
+  doc.text = this;
+  doc.word_text = [](const void* self, size_t k) {
+    return static_cast<const WordsAndPairs*>(self)->WordText(k);
+  };
+  return doc;
+}
+
+lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,
+                  const CountIndex& protected_pairs, const CountIndex& unprotected_pairs) {
+  return lm::Model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
+                   lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+}
+
 bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
+  const lm::Settings settings = lm::CurrentSettings();
+  const lm::Output output = lm::StandardStreams();
   const TextWords& text = doc.text();
-  if (formula == 1 && doc.usable() && text.size() >= 2 && PairsRuleWindowsOut(text.size() - 1))
-    return PrunedFormula1(text, model).Run();
+  if (formula == 1 && doc.usable() && CShingle::shingle_shift == 1 && text.size() >= 2 &&
+      PairsRuleWindowsOut(text.size() - 1, settings)) {
+    const lm::Model plain = ModelOf(*model.protected_words, *model.unprotected_words,
+                                    *model.protected_pairs, *model.unprotected_pairs);
+    return PrunedFormula1(text, plain, settings, output).Run().verdict;
+  }
   doc.HashAll();
   const PrefetchedCounts counts[4] = {{*model.protected_words, doc.words()},
                                       {*model.unprotected_words, doc.words()},
@@ -151,5 +179,5 @@ bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
   const lm::Model prefetched{lm::LookupOf(counts[0]), lm::LookupOf(counts[1]),
                              lm::LookupOf(counts[2]), lm::LookupOf(counts[3])};
   const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-  return run(doc.View(), prefetched, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+  return run(doc.View(), prefetched, settings, output).verdict;
 }

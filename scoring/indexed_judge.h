@@ -61,3 +61,14 @@ struct IndexedModel {
 // lm_threshold_1, shift 1, no detailed tally), hashes pairs only while a
 // window could still pass and scores only such windows.
 bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model);
+
+// Formula1 over the neighbouring words of a text (shift 1) with given
+// settings and output: lm::Formula1's result over all its digests, the hit
+// phrase in the text's word positions, with the same pruning as
+// JudgeDocument. Reads no process-wide setting.
+lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+                         const lm::Settings& settings, const lm::Output& output);
+
+// The formula core's model over the four indexes, in the roles' usual order.
+lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,
+                  const CountIndex& protected_pairs, const CountIndex& unprotected_pairs);

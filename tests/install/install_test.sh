@@ -66,4 +66,11 @@ cmake --build "$work/consumer-build" >/dev/null || fail "find_package host does 
   fail "find_package host: protected text not flagged"
 [ "$(judge "$work/consumer-build/consumer" "$model" "$plain_text")" = 0 ] ||
   fail "find_package host: plain text flagged"
+# The installed Python binding judges with the installed library.
+if command -v python3 >/dev/null; then
+  verdicts=$(cd "$model" && PYTHONPATH="$prefix/share/tessel/python" \
+    TESSEL_LIBRARY="$libdir/libtessel.so.0" python3 -c \
+    'import tessel; m = tessel.Model("."); print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
+  [ "$verdicts" = "True False" ] || fail "installed Python binding: '$verdicts'"
+fi
 echo "install test: ok"

@@ -1,0 +1,14 @@
+# The ThreadSanitizer configuration (-DTESSEL_TSAN=ON): the library and the
+# test of many threads judging against one model, nothing else.
+find_package(GTest REQUIRED)
+add_executable(judge_threads_test ${CMAKE_CURRENT_LIST_DIR}/judge_threads_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../support/temp_dir.cpp ${CMAKE_CURRENT_LIST_DIR}/../support/test_main.cpp)
+target_include_directories(judge_threads_test PRIVATE ${CMAKE_SOURCE_DIR}
+  ${CMAKE_CURRENT_LIST_DIR}/..)
+target_compile_definitions(judge_threads_test PRIVATE TESSEL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+target_link_libraries(judge_threads_test PRIVATE tessel GTest::gtest)
+target_compile_options(judge_threads_test PRIVATE ${TESSEL_WARNINGS})
+enable_testing()
+add_test(NAME tsan.judge_threads COMMAND judge_threads_test)
+set_tests_properties(tsan.judge_threads PROPERTIES LABELS tsan
+  ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
