@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "core/saturating.h"
 #include "core/text_words.h"
 
 std::set<std::string> Stopwords;
@@ -21,7 +22,7 @@ void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
     shingle.text.assign(text.data(), text.size());
     const Digest digest = Md5Of(text);
     std::memcpy(shingle.hash, digest.bytes, kDigestSize);
-    ++target.total;
+    target.total = SaturatingAdd(target.total, 1);
   }
 }
 
@@ -54,7 +55,7 @@ void BuildShingles(std::string file_name, CShingleSet& target, int n) {
   Unique(file_set);
   for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
   target.list.splice(target.list.end(), file_set.list);
-  target.total += file_set.total;
+  target.total = SaturatingAdd(target.total, file_set.total);
 }
 
 void LoadStopwords(std::string file_name) {

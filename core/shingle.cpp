@@ -5,6 +5,8 @@
 #include <iterator>
 #include <vector>
 
+#include "core/saturating.h"
+
 int32_t CShingle::shingle_length = 5;
 int32_t CShingle::shingle_shift = 1;
 
@@ -110,8 +112,8 @@ void Unique(CShingleSet& shingles) {
   auto current = list.begin();
   for (auto next = std::next(current); next != list.end();) {
     if (HashEqual(current->hash, next->hash)) {
-      current->count += next->count;
-      current->doc_count += next->doc_count;
+      current->count = SaturatingAdd(current->count, next->count);
+      current->doc_count = SaturatingAdd(current->doc_count, next->doc_count);
       next = list.erase(next);
     } else {
       current = next++;

@@ -3,14 +3,19 @@
 // data loop lives in lm_run.cpp.
 #include "tool/driver.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "core/builder.h"
 #include "core/set_file.h"
 #include "core/settings.h"
+#include "core/messages.h"
 #include "core/shingle.h"
+#include "core/trainer.h"
 #include "scoring/compare.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
@@ -24,54 +29,102 @@ const char kProtectedSetFile[] = "p.bin";
 const char kProtectedPairFile[] = "p.bin.2";
 const char kUnprotectedSetFile[] = "u.bin";
 const char kUnprotectedPairFile[] = "u.bin.2";
+const char kNothingSaved[] = "Error: no readable learning file for \"";
 
 bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
 
 // Builds every learning file of a pattern into the trained set (and, for the
-// language model, single words and word pairs).
-void BuildTrainedSet(const std::string& pattern, bool language_model, CShingleSet& words,
-                     CShingleSet& pairs) {
-  if (pattern.empty()) return;
+// language model, single words and word pairs). Returns the number of files
+// that could be read.
+size_t BuildTrainedSet(const std::string& pattern, bool language_model, FlatSet& words,
+                       FlatSet& pairs) {
   const std::list<std::string> names = getFileList(pattern);
   TrainingProgress progress(names.size());
+  Trainer trainer(language_model ? std::vector<int>{1, 2}
+                                 : std::vector<int>{CShingle::shingle_length},
+                  language_model);
+  size_t read = 0;
   for (const std::string& name : names) {
-    if (language_model) {
-      BuildShingles(name, words, 1);
-      BuildShingles(name, pairs, 2);
-    } else {
-      BuildShingles(name, words, CShingle::shingle_length);
-    }
+    if (trainer.AddFile(name)) ++read;
     progress.FileDone(name);
+  }
+  std::vector<FlatSet> sets = trainer.Finish();
+  words = std::move(sets[0]);
+  if (language_model) pairs = std::move(sets[1]);
+  return read;
+}
+
+// Until loading reads flat sets: a set file through the shingle list.
+void LoadFlatSet(const std::string& file_name, FlatSet& set) {
+  CShingleSet loaded;
+  loadShinglesFromFile(file_name, loaded);
+  set.digests.reserve(loaded.list.size());
+  for (const CShingle& shingle : loaded.list) {
+    Digest digest;
+    std::memcpy(digest.bytes, shingle.hash, kDigestSize);
+    set.digests.push_back(digest);
   }
 }
 
-void ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets) {
+// Fills the trained sets. Returns the first training pattern that yielded no
+// readable learning file, or an empty string.
+std::string ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets) {
   const bool language_model = LanguageModelMode(settings);
   if (settings.FromFile) {
-    loadShinglesFromFile(settings.ProtectedFiles, sets.protected_set);
-    if (language_model)
-      loadShinglesFromFile(settings.ProtectedFiles + kPairSuffix, sets.protected_pairs);
+    LoadFlatSet(settings.ProtectedFiles, sets.protected_set);
+    if (language_model) LoadFlatSet(settings.ProtectedFiles + kPairSuffix, sets.protected_pairs);
     if (!settings.UnprotectedFiles.empty()) {
-      loadShinglesFromFile(settings.UnprotectedFiles, sets.unprotected_set);
+      LoadFlatSet(settings.UnprotectedFiles, sets.unprotected_set);
       if (language_model)
-        loadShinglesFromFile(settings.UnprotectedFiles + kPairSuffix, sets.unprotected_pairs);
+        LoadFlatSet(settings.UnprotectedFiles + kPairSuffix, sets.unprotected_pairs);
     }
+    return std::string();
+  }
+  std::string unread;
+  for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
+    if (pattern->empty()) continue;
+    const bool is_protected = pattern == &settings.ProtectedFiles;
+    size_t read = BuildTrainedSet(*pattern, language_model,
+                                  is_protected ? sets.protected_set : sets.unprotected_set,
+                                  is_protected ? sets.protected_pairs : sets.unprotected_pairs);
+    if (read == 0 && unread.empty()) unread = *pattern;
+  }
+  return unread;
+}
+
+// Writes one set file; the messages are those of saving a shingle list.
+void SaveFlatSet(const std::string& file_name, FlatSet& set) {
+  SortByDigest(set);
+  SafeFileWriter writer;
+  if (!writer.Open(file_name)) {
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
-  BuildTrainedSet(settings.ProtectedFiles, language_model, sets.protected_set,
-                  sets.protected_pairs);
-  BuildTrainedSet(settings.UnprotectedFiles, language_model, sets.unprotected_set,
-                  sets.unprotected_pairs);
+  writer.Write(set.digests.data(), set.digests.size() * sizeof(Digest));
+  if (!writer.Commit()) std::cerr << messages::kErrorWritingFile << file_name << "\n";
 }
 
 void SaveTrainedSets(TrainedSets& sets) {
-  saveShinglesToFile(kProtectedSetFile, sets.protected_set);
-  saveShinglesToFile(kProtectedPairFile, sets.protected_pairs);
-  saveShinglesToFile(kUnprotectedSetFile, sets.unprotected_set);
-  saveShinglesToFile(kUnprotectedPairFile, sets.unprotected_pairs);
+  SaveFlatSet(kProtectedSetFile, sets.protected_set);
+  SaveFlatSet(kProtectedPairFile, sets.protected_pairs);
+  SaveFlatSet(kUnprotectedSetFile, sets.unprotected_set);
+  SaveFlatSet(kUnprotectedPairFile, sets.unprotected_pairs);
 }
 
-void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets) {
+// Until the language-model judging reads flat sets: a flat set as a list,
+// records in the same order with their counts (1 where none are kept).
+CShingleSet ListOf(const FlatSet& set) {
+  CShingleSet listed;
+  listed.total = set.total;
+  for (size_t i = 0; i < set.digests.size(); ++i) {
+    CShingle& shingle = listed.list.emplace_back();
+    std::memcpy(shingle.hash, set.digests[i].bytes, kDigestSize);
+    if (!set.counts.empty()) shingle.count = set.counts[i];
+  }
+  return listed;
+}
+
+void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, ListedSets& listed) {
   if (!LanguageModelMode(settings)) {
     Unique(sets.protected_set);
     Unique(sets.unprotected_set);
@@ -79,18 +132,21 @@ void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets) {
     return;
   }
   if (lm_sub) {
-    // Freshly built pair lists are only ordered file by file; the walk of
-    // Common needs them in digest order, as saved or loaded lists already
-    // are. The stable sort keeps the first record of each digest first, so
-    // the indexed sets below come out the same either way.
-    SortByDigest(sets.protected_pairs.list);
-    SortByDigest(sets.unprotected_pairs.list);
+    // Loaded pair sets may come in any order; the walk of Common needs digest
+    // order, which trained and saved sets already have.
+    SortByDigest(sets.protected_pairs);
+    SortByDigest(sets.unprotected_pairs);
     Common(sets.protected_pairs, sets.unprotected_pairs, sets.common_set);
   }
-  sets.protected_set.ConvertToSet();
-  sets.protected_pairs.ConvertToSet();
-  sets.unprotected_set.ConvertToSet();
-  sets.unprotected_pairs.ConvertToSet();
+  listed.protected_set = ListOf(sets.protected_set);
+  listed.protected_pairs = ListOf(sets.protected_pairs);
+  listed.unprotected_set = ListOf(sets.unprotected_set);
+  listed.unprotected_pairs = ListOf(sets.unprotected_pairs);
+  listed.common_set = ListOf(sets.common_set);
+  listed.protected_set.ConvertToSet();
+  listed.protected_pairs.ConvertToSet();
+  listed.unprotected_set.ConvertToSet();
+  listed.unprotected_pairs.ConvertToSet();
 }
 
 // The three trained sets of shingle mode, indexed once for the data loop.
@@ -151,6 +207,16 @@ void ScoreShingleFile(const std::string& name, ShingleIndexes& indexes,
   WriteVerdict(protected_count, static_cast<int64_t>(document.list.size()), settings);
 }
 
+// Until judging reads flat sets: the digest index of a flat set.
+DigestIndex IndexDigests(const FlatSet& trained) {
+  DigestIndex index;
+  index.digests.resize(trained.digests.size());
+  if (!trained.digests.empty())
+    std::memcpy(index.digests.data(), trained.digests.data(), trained.digests.size() * kDigestSize);
+  index.sorted = std::is_sorted(trained.digests.begin(), trained.digests.end());
+  return index;
+}
+
 void RunShingleMode(TrainedSets& sets, const RunSettings& settings) {
   ShingleIndexes indexes{IndexDigests(sets.protected_set), IndexDigests(sets.unprotected_set),
                          IndexDigests(sets.common_set)};
@@ -158,15 +224,21 @@ void RunShingleMode(TrainedSets& sets, const RunSettings& settings) {
     ScoreShingleFile(name, indexes, settings);
 }
 
-// The trained sets of the latest run. They are deliberately not released when
-// main returns: the process ends right after, and handing millions of records
+// The sets of one run, trained and as lists for the judging.
+struct RunSets {
+  TrainedSets trained;
+  ListedSets listed;
+};
+
+// The sets of the latest run. They are deliberately not released when main
+// returns: the process ends right after, and handing millions of list records
 // back to the allocator one by one costs seconds on a large model. A further
 // run in the same process releases the previous run's sets first.
-TrainedSets* latest_run_sets = nullptr;
+RunSets* latest_run_sets = nullptr;
 
-TrainedSets& FreshTrainedSets() {
+RunSets& FreshRunSets() {
   delete latest_run_sets;
-  latest_run_sets = new TrainedSets;
+  latest_run_sets = new RunSets;
   return *latest_run_sets;
 }
 
@@ -182,17 +254,25 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
-  TrainedSets& sets = FreshTrainedSets();
-  ObtainTrainedSets(settings, sets);
-  if (settings.SaveProtected) SaveTrainedSets(sets);
-  PrepareTrainedSets(settings, sets);
+  RunSets& sets = FreshRunSets();
+  const std::string unread = ObtainTrainedSets(settings, sets.trained);
+  if (settings.SaveProtected) {
+    // Empty sets from a mistyped pattern must not replace a good model.
+    if (unread.empty())
+      SaveTrainedSets(sets.trained);
+    else
+      std::cerr << kNothingSaved << unread << "\"; model files not saved\n";
+  }
+  // Preparing sets changes nothing that is printed; a run without data files
+  // (training and saving only) skips it.
   if (settings.DataFiles.empty()) return;
+  PrepareTrainedSets(settings, sets.trained, sets.listed);
   if (LanguageModelMode(settings))
-    RunLanguageModel(sets, settings);
+    RunLanguageModel(sets.listed, settings);
   else
-    RunShingleMode(sets, settings);
+    RunShingleMode(sets.trained, settings);
 }
 
-void WriteDetailedBlock(CShingleSet& document, TrainedSets& sets) {
+void WriteDetailedBlock(CShingleSet& document, ListedSets& sets) {
   WriteDetailed(document, sets.protected_set, sets.unprotected_set, sets.common_set);
 }

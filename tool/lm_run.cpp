@@ -37,7 +37,7 @@ struct Document {
   }
 };
 
-bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
+bool Verdict(int32_t formula, Document& doc, ListedSets& sets) {
   if (formula == 1)
     return Formula1(doc.words, doc.pairs, sets.protected_set, sets.unprotected_set,
                     sets.protected_pairs, sets.unprotected_pairs);
@@ -51,12 +51,12 @@ bool Verdict(int32_t formula, Document& doc, TrainedSets& sets) {
 // The document's words (no longer needed once judged) are merged as well, so
 // every shared word is counted and listed once, with its number of
 // occurrences in the document.
-void WriteDetails(Document& doc, TrainedSets& sets) {
+void WriteDetails(Document& doc, ListedSets& sets) {
   Unique(doc.words);
   WriteDetailedBlock(doc.words, sets);
 }
 
-void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
+void ScoreDataFile(const std::string& name, int32_t formula, ListedSets& sets,
                    Counters& counters) {
   Document doc(name);
   if (doc.pairs.list.empty()) return;
@@ -68,7 +68,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, TrainedSets& sets,
   if (Detailed) WriteDetails(doc, sets);
 }
 
-void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, TrainedSets& sets,
+void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, ListedSets& sets,
                             Counters& counters) {
   for (const std::string& name : getFileList(pattern)) {
     Document doc(name);
@@ -96,7 +96,7 @@ void WriteEvaluation(const Counters& c) {
 
 }  // namespace
 
-void RunLanguageModel(TrainedSets& sets, const RunSettings& settings) {
+void RunLanguageModel(ListedSets& sets, const RunSettings& settings) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
   if (Detailed) {

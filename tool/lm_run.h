@@ -6,4 +6,4 @@
 
 // Called by the driver after the trained sets are prepared and when DataFiles
 // is not empty.
-void RunLanguageModel(TrainedSets& sets, const RunSettings& settings);
+void RunLanguageModel(ListedSets& sets, const RunSettings& settings);
