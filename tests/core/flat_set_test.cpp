@@ -6,8 +6,9 @@
 #include <climits>
 #include <cstring>
 #include <random>
+#include <sstream>
 
-#include "core/shingle.h"
+#include "core/builder.h"
 #include "scoring/compare.h"
 
 namespace {
@@ -93,6 +94,11 @@ TEST(FlatSet, CountsSaturateInsteadOfWrapping) {
   Unique(list);
   EXPECT_EQ(INT_MAX, list.list.front().count);
   EXPECT_EQ(INT_MAX, list.list.front().doc_count);
+
+  std::istringstream in("a b c d ");
+  list.total = INT_MAX - 1;
+  _BuildShingles(in, list, 1);
+  EXPECT_EQ(INT_MAX, list.total);
 }
 
 }  // namespace
