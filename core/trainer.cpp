@@ -77,17 +77,41 @@ class DistinctDigests {
     int32_t count;  // 0 marks a free slot
   };
 
-  // Empties the table for a file of up to `shingles` shingles.
+  DistinctDigests() = default;
+  DistinctDigests(const DistinctDigests&) = delete;
+  DistinctDigests& operator=(const DistinctDigests&) = delete;
+  ~DistinctDigests() {
+    if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
+  }
+
+  // Readies the table for a file of up to `shingles` shingles. The table
+  // lives in its own mapping on large pages where the system allows: for
+  // files of megabytes every look-up would otherwise also miss the address
+  // translation cache. Fresh pages are zero and Drain clears what it took,
+  // so every slot is free here.
   void Reset(size_t shingles) {
     int bits = 4;
     while ((size_t{1} << bits) < 2 * shingles) ++bits;
-    if (entries_.size() != size_t{1} << bits) entries_.assign(size_t{1} << bits, Entry{});
+    const size_t bytes = (sizeof(Entry) << bits);
+    if (bytes > mapped_bytes_) {
+      if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
+      mapped_bytes_ = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+      void* mapped = mmap(nullptr, mapped_bytes_, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (mapped == MAP_FAILED) {
+        entries_ = nullptr;
+        mapped_bytes_ = 0;
+        throw std::bad_alloc();
+      }
+      madvise(mapped, mapped_bytes_, MADV_HUGEPAGE);
+      entries_ = static_cast<Entry*>(mapped);
+    }
     shift_ = 64 - bits;
-    mask_ = entries_.size() - 1;
+    mask_ = (size_t{1} << bits) - 1;
   }
 
   // Lets the slot of a digest load while the next digest is computed.
-  void Prefetch(const Digest& digest) const { __builtin_prefetch(&entries_[SlotOf(digest)], 1); }
+  void Prefetch(const Digest& digest) const { __builtin_prefetch(entries_ + SlotOf(digest), 1); }
 
   void Add(const Digest& digest) {
     for (size_t slot = SlotOf(digest);; slot = (slot + 1) & mask_) {
@@ -106,17 +130,20 @@ class DistinctDigests {
   // Calls take(entry) for each distinct digest and leaves the table empty.
   template <typename Take>
   void Drain(Take take) {
-    for (Entry& entry : entries_) {
-      if (entry.count == 0) continue;
-      take(entry);
-      entry.count = 0;
+    for (Entry* entry = entries_; entry <= entries_ + mask_; ++entry) {
+      if (entry->count == 0) continue;
+      take(*entry);
+      entry->count = 0;
     }
   }
 
  private:
   size_t SlotOf(const Digest& digest) const { return DigestHalf(digest.bytes) >> shift_; }
 
-  std::vector<Entry> entries_;
+  static constexpr size_t kLargePage = size_t{2} << 20;
+
+  Entry* entries_ = nullptr;
+  size_t mapped_bytes_ = 0;
   int shift_ = 60;
   size_t mask_ = 0;
 };
@@ -154,17 +181,18 @@ class ShingleAccumulator {
     distinct_.Reset(count);
     const size_t step = static_cast<size_t>(CShingle::shingle_shift);
     const size_t length = static_cast<size_t>(words_);
-    // Each digest is entered one step late, so that its slot loads while the
-    // next one is computed.
-    Digest previous = Md5Of(text.Span(0, length));
-    distinct_.Prefetch(previous);
-    for (size_t i = step, k = 1; k < count; i += step, ++k) {
+    // Each digest is entered a few shingles late, so that its slot has loaded
+    // while the next ones were hashed.
+    constexpr size_t kAhead = 4;
+    Digest pending[kAhead];
+    for (size_t i = 0, k = 0; k < count; i += step, ++k) {
       const Digest digest = Md5Of(text.Span(i, length));
       distinct_.Prefetch(digest);
-      distinct_.Add(previous);
-      previous = digest;
+      if (k >= kAhead) distinct_.Add(pending[k % kAhead]);
+      pending[k % kAhead] = digest;
     }
-    distinct_.Add(previous);
+    for (size_t k = count > kAhead ? count - kAhead : 0; k < count; ++k)
+      distinct_.Add(pending[k % kAhead]);
     distinct_.Drain([this](const DistinctDigests::Entry& entry) {
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
