@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
       if (!words.ReadFile(name)) continue;
       for (int n : lengths) {
         const size_t count = words.ShingleCount(n);
-        for (size_t k = 0; k < count; ++k) mix ^= Md5Of(words.Span(k, static_cast<size_t>(n))).bytes[0];
+        for (size_t k = 0; k < count; ++k)
+          mix ^= Md5Of(words.Span(k, static_cast<size_t>(n))).bytes[0];
         shingles += count;
       }
     }

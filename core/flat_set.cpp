@@ -45,7 +45,9 @@ std::vector<SortKey> SortedKeys(std::vector<SortKey>& keys) {
   int shift = 0;
   while (shift < 64 && ((highest - lowest) >> shift) >= (uint64_t{1} << bits)) ++shift;
   const size_t buckets = size_t{1} << bits;
-  auto bucket_of = [&](const SortKey& key) { return static_cast<size_t>((key.high - lowest) >> shift); };
+  auto bucket_of = [&](const SortKey& key) {
+    return static_cast<size_t>((key.high - lowest) >> shift);
+  };
   std::vector<size_t> starts(buckets + 1, 0);
   for (const SortKey& key : keys) ++starts[bucket_of(key) + 1];
   for (size_t b = 1; b <= buckets; ++b) starts[b] += starts[b - 1];

@@ -234,7 +234,8 @@ class ShingleAccumulator {
 };
 
 Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) : chunk_(kReadChunk) {
-  for (int words : lengths) sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
+  for (int words : lengths)
+    sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
 }
 
 Trainer::~Trainer() = default;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/builder.h"
+#include "core/messages.h"
 #include "core/set_file.h"
 #include "core/settings.h"
-#include "core/messages.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
 #include "scoring/compare.h"

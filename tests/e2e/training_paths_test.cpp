@@ -46,7 +46,8 @@ class TrainingPaths : public testing::Test {
     Build(kProtected, p, pp, lm);
     Build(kUnprotected, u, up, lm);
     CShingleSet* sets[] = {&p, &pp, &u, &up};
-    for (int i = 0; i < 4; ++i) saveShinglesToFile(dir / ("lists/" + std::string(kSetFiles[i])), *sets[i]);
+    for (int i = 0; i < 4; ++i)
+      saveShinglesToFile(dir / ("lists/" + std::string(kSetFiles[i])), *sets[i]);
     std::vector<std::string> args = {"-t", kCorpus + "/stop.txt", "-p", kProtected, "-u",
                                      kUnprotected, "-d", "docs/*.txt", "-v"};
     args.insert(args.end(), mode.begin(), mode.end());
