@@ -4,8 +4,10 @@
 #include "tool/driver.h"
 
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "core/builder.h"
 #include "core/set_file.h"
@@ -64,11 +66,22 @@ void ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets) {
                   sets.unprotected_pairs);
 }
 
+std::vector<Digest> SortedDigests(std::list<CShingle>& list) {
+  SortByDigest(list);  // saving leaves the lists in digest order, as later steps expect
+  std::vector<Digest> digests(list.size());
+  size_t i = 0;
+  for (const CShingle& shingle : list) std::memcpy(digests[i++].bytes, shingle.hash, kDigestSize);
+  return digests;
+}
+
 void SaveTrainedSets(TrainedSets& sets) {
-  saveShinglesToFile(kProtectedSetFile, sets.protected_set);
-  saveShinglesToFile(kProtectedPairFile, sets.protected_pairs);
-  saveShinglesToFile(kUnprotectedSetFile, sets.unprotected_set);
-  saveShinglesToFile(kUnprotectedPairFile, sets.unprotected_pairs);
+  const std::vector<Digest> files[] = {
+      SortedDigests(sets.protected_set.list), SortedDigests(sets.protected_pairs.list),
+      SortedDigests(sets.unprotected_set.list), SortedDigests(sets.unprotected_pairs.list)};
+  SaveSetFilesTogether({{kProtectedSetFile, files[0].data(), files[0].size()},
+                        {kProtectedPairFile, files[1].data(), files[1].size()},
+                        {kUnprotectedSetFile, files[2].data(), files[2].size()},
+                        {kUnprotectedPairFile, files[3].data(), files[3].size()}});
 }
 
 void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets) {
