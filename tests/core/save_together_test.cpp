@@ -63,11 +63,14 @@ TEST(SaveTogether, KilledSavesLeaveNoTemporaryFiles) {
     waitpid(pid, nullptr, 0);
     std::set<std::string> left = Entries(dir);
     for (const std::string& name : model) left.erase(name);
-    if (!left.empty()) ++rounds_with_leftovers;  // killed between naming and renaming
+    // Only a kill between naming and renaming leaves one (rare, but a busy
+    // machine can stretch that moment); named from the start, nearly every
+    // round would.
+    if (!left.empty()) ++rounds_with_leftovers;
     ASSERT_TRUE(SaveModel(dir, {}));
     EXPECT_EQ(Entries(dir), model) << "round " << round;
   }
-  EXPECT_LE(rounds_with_leftovers, 2);
+  EXPECT_LE(rounds_with_leftovers, 5);
 }
 
 }  // namespace
