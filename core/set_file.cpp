@@ -210,7 +210,10 @@ bool SafeFileWriter::OpenInPlace() {
 // Mode 0666 lets the kernel apply the umask; a replaced file's mode is kept.
 bool SafeFileWriter::OpenTemporary(int keep_mode) {
   RemoveAbandonedTemporaries(target_);
-  fd_ = open(directory().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  // An unnamed file can be named later through /proc (or, for root, by its
+  // descriptor alone); without either it could never be placed.
+  if (access("/proc/self/fd", X_OK) == 0 || geteuid() == 0)
+    fd_ = open(directory().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd_ < 0) fd_ = CreateNamed(target_, temp_);
   if (fd_ < 0) return false;
   if (keep_mode >= 0) fchmod(fd_, static_cast<mode_t>(keep_mode));
