@@ -41,12 +41,9 @@ std::string RandomSuffix() {
 
 // ".NAME.tmp" followed by the owner's process id, a dot and six characters:
 // the process id tells a later save whether the owner is gone.
-std::string TempPrefix(const std::string& target) {
-  return DirectoryOf(target) + "/." + BaseOf(target) + kTempMarker;
-}
-
 std::string TempName(const std::string& target) {
-  return TempPrefix(target) + std::to_string(getpid()) + "." + RandomSuffix();
+  return DirectoryOf(target) + "/." + BaseOf(target) + kTempMarker + std::to_string(getpid()) +
+         "." + RandomSuffix();
 }
 
 // The owner's process id of a temporary file of the target, or 0 when the
@@ -73,7 +70,8 @@ bool IsAbandoned(const std::string& path, pid_t owner) {
 }
 
 // Removes the temporary files of the target left by saves that were killed
-// where the file system offers no unnamed temporary files.
+// after naming them, or anywhere where the file system offers no unnamed
+// temporary files.
 void RemoveAbandonedTemporaries(const std::string& target) {
   const std::string directory = DirectoryOf(target), base = BaseOf(target);
   DIR* listing = opendir(directory.c_str());
