@@ -1,10 +1,11 @@
 #include "core/builder.h"
 
 #include <cstring>
-#include <fstream>
+#include <istream>
 #include <iostream>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/messages.h"
 #include "core/saturating.h"
 #include "core/text_words.h"
@@ -59,11 +60,13 @@ void BuildShingles(std::string file_name, CShingleSet& target, int n) {
 }
 
 void LoadStopwords(std::string file_name) {
-  std::ifstream in(file_name);
-  if (!in) {
+  int fd = OpenInputFile(file_name, false);
+  if (fd < 0) {
     std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
+  DescriptorInput buffer(fd);
+  std::istream in(&buffer);
   std::string word;
   while (in >> word) Stopwords.insert(word);
 }

@@ -50,6 +50,7 @@ bool KeyLess(const DigestKey& a, const DigestKey& b) {
 // Stable insertion sort of one bucket; buckets are short for digests, which
 // are spread evenly.
 void SortBucket(DigestKey* first, DigestKey* last) {
+  if (last - first < 2) return;  // first + 1 would lie past the end of an empty last bucket
   if (last - first > 64) {
     std::stable_sort(first, last, KeyLess);
     return;

@@ -1,6 +1,5 @@
 #include "core/trainer.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/file_io.h"
 #include "core/saturating.h"
 #include "core/shingle.h"
 #include "core/text_words.h"
@@ -152,7 +152,9 @@ class DistinctDigests {
 // error number of the failed open or read (the words read so far are kept).
 int ReadText(const std::string& name, TextWords& words, std::vector<char>& chunk) {
   int error = 0;
-  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // As for every learning file: a directory fails at its read with the
+  // system's "Is a directory", a device is refused at once.
+  const int fd = OpenInputFile(name, true);
   if (fd < 0) return errno;
   for (;;) {
     const ssize_t got = read(fd, chunk.data(), chunk.size());

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/builder.h"
-#include "core/messages.h"
 #include "core/set_file.h"
 #include "core/settings.h"
 #include "core/shingle.h"
@@ -92,23 +91,19 @@ std::string ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets) {
   return unread;
 }
 
-// Writes one set file; the messages are those of saving a shingle list.
-void SaveFlatSet(const std::string& file_name, FlatSet& set) {
-  SortByDigest(set);
-  SafeFileWriter writer;
-  if (!writer.Open(file_name)) {
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
-    return;
-  }
-  writer.Write(set.digests.data(), set.digests.size() * sizeof(Digest));
-  if (!writer.Commit()) std::cerr << messages::kErrorWritingFile << file_name << "\n";
-}
-
+// The four model files, all or none. Loaded sets may come in any order;
+// trained ones already are in digest order.
 void SaveTrainedSets(TrainedSets& sets) {
-  SaveFlatSet(kProtectedSetFile, sets.protected_set);
-  SaveFlatSet(kProtectedPairFile, sets.protected_pairs);
-  SaveFlatSet(kUnprotectedSetFile, sets.unprotected_set);
-  SaveFlatSet(kUnprotectedPairFile, sets.unprotected_pairs);
+  FlatSet* saved[] = {&sets.protected_set, &sets.protected_pairs, &sets.unprotected_set,
+                      &sets.unprotected_pairs};
+  const char* names[] = {kProtectedSetFile, kProtectedPairFile, kUnprotectedSetFile,
+                         kUnprotectedPairFile};
+  std::vector<SetFileContent> files;
+  for (int i = 0; i < 4; ++i) {
+    SortByDigest(*saved[i]);
+    files.push_back({names[i], saved[i]->digests.data(), saved[i]->digests.size()});
+  }
+  SaveSetFilesTogether(files);
 }
 
 // Until the language-model judging reads flat sets: a flat set as a list,
