@@ -1,16 +1,18 @@
 #include "core/flat_set.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/saturating.h"
 
 namespace {
 
-// A record's digest as two integers in byte-wise order, and its position.
+// A record as sorted: its digest as two integers in byte-wise order, and its
+// count, carried along so that no gather by position is needed afterwards.
 struct SortKey {
   uint64_t high;
   uint64_t low;
-  size_t position;
+  int32_t count;
 };
 
 bool KeyLess(const SortKey& a, const SortKey& b) {
@@ -60,22 +62,21 @@ std::vector<SortKey> SortedKeys(std::vector<SortKey>& keys) {
   return sorted;
 }
 
-template <typename T>
-void Permute(T* values, const std::vector<SortKey>& order) {
-  std::vector<T> moved(values, values + order.size());
-  for (size_t i = 0; i < order.size(); ++i) values[i] = moved[order[i].position];
-}
-
 }  // namespace
 
 void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
   if (std::is_sorted(digests, digests + n)) return;
   std::vector<SortKey> keys(n);
   for (size_t i = 0; i < n; ++i)
-    keys[i] = {DigestHalf(digests[i].bytes), DigestHalf(digests[i].bytes + 8), i};
-  const std::vector<SortKey> order = SortedKeys(keys);
-  Permute(digests, order);
-  if (counts != nullptr) Permute(counts, order);
+    keys[i] = {DigestHalf(digests[i].bytes), DigestHalf(digests[i].bytes + 8),
+               counts != nullptr ? counts[i] : 0};
+  const std::vector<SortKey> sorted = SortedKeys(keys);
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t high = __builtin_bswap64(sorted[i].high), low = __builtin_bswap64(sorted[i].low);
+    std::memcpy(digests[i].bytes, &high, sizeof high);
+    std::memcpy(digests[i].bytes + 8, &low, sizeof low);
+    if (counts != nullptr) counts[i] = sorted[i].count;
+  }
 }
 
 void SortByDigest(FlatSet& set) {
