@@ -1,11 +1,13 @@
 #include "core/builder.h"
 
 #include <cstring>
-#include <fstream>
+#include <istream>
 #include <iostream>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/messages.h"
+#include "core/saturating.h"
 #include "core/text_words.h"
 
 std::set<std::string> Stopwords;
@@ -21,7 +23,7 @@ void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
     shingle.text.assign(text.data(), text.size());
     const Digest digest = Md5Of(text);
     std::memcpy(shingle.hash, digest.bytes, kDigestSize);
-    ++target.total;
+    target.total = SaturatingAdd(target.total, 1);
   }
 }
 
@@ -54,15 +56,17 @@ void BuildShingles(std::string file_name, CShingleSet& target, int n) {
   Unique(file_set);
   for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
   target.list.splice(target.list.end(), file_set.list);
-  target.total += file_set.total;
+  target.total = SaturatingAdd(target.total, file_set.total);
 }
 
 void LoadStopwords(std::string file_name) {
-  std::ifstream in(file_name);
-  if (!in) {
+  int fd = OpenInputFile(file_name, false);
+  if (fd < 0) {
     std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
+  DescriptorInput buffer(fd);
+  std::istream in(&buffer);
   std::string word;
   while (in >> word) Stopwords.insert(word);
 }

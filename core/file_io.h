@@ -1,8 +1,60 @@
-// Small helpers for writing to file descriptors.
+// Small helpers for reading and writing through file descriptors, and for
+// the file-system steps of saving safely.
 #pragma once
 
 #include <cstddef>
+#include <streambuf>
+#include <string>
+#include <vector>
 
 // Writes all of data, retrying short writes and interrupted calls; false on
 // an error (the descriptor may then hold a part of the data).
 bool WriteAll(int fd, const void* data, size_t size);
+
+// Opens a file for reading without ever blocking in open(): a FIFO with no
+// writer then reads as empty, while a pipe with a writer is read as usual
+// (the descriptor is switched back to blocking reads). Character and block
+// devices are refused with EOPNOTSUPP, since /dev/zero or /dev/urandom would
+// never end; a directory is refused with EISDIR unless allowed. -1 with errno
+// set on failure.
+int OpenInputFile(const std::string& name, bool allow_directory);
+
+// A stream buffer reading a descriptor in large blocks; closes it at the end.
+class DescriptorInput : public std::streambuf {
+ public:
+  explicit DescriptorInput(int fd);
+  ~DescriptorInput() override;
+  DescriptorInput(const DescriptorInput&) = delete;
+  DescriptorInput& operator=(const DescriptorInput&) = delete;
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  int fd_;
+  std::vector<char> block_;
+};
+
+std::string DirectoryOf(const std::string& path);
+std::string BaseOf(const std::string& path);
+
+// The name a chain of symbolic links leads to, also when its last link is
+// dangling (saving then creates the file it names). A name that is no link is
+// returned unchanged; a loop gives the empty string.
+std::string FollowLinks(std::string path);
+
+// Exclusive advisory locks (flock) on directories, held until destroyed.
+// Each directory is locked once, however it is named, and in one global
+// order, so two processes locking the same directories cannot deadlock.
+class DirectoryLocks {
+ public:
+  explicit DirectoryLocks(const std::vector<std::string>& directories);
+  ~DirectoryLocks();
+  DirectoryLocks(const DirectoryLocks&) = delete;
+  DirectoryLocks& operator=(const DirectoryLocks&) = delete;
+  // Makes the renames done under the locks durable.
+  void SyncAll() const;
+
+ private:
+  std::vector<int> fds_;
+};

@@ -4,6 +4,7 @@
 // need and nothing else: trained shingle texts are never printed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,3 +20,23 @@ struct FlatSet {
   // Shingles built into the set, repeats included; saturates at INT32_MAX.
   int32_t total = 0;
 };
+
+// The operations below are those of the shingle lists (SortByDigest, Unique,
+// Common) with the same results on the digests and counts.
+
+// Puts the records into ascending digest order; records of equal digest keep
+// their order. A radix sort on the leading digest bits (digests are uniform),
+// then short runs; a set already in order costs one walk.
+void SortByDigest(FlatSet& set);
+// The same for n records in place; counts may be null.
+void SortByDigest(Digest* digests, int32_t* counts, size_t n);
+
+// Sorts and merges records of equal digest into the earliest one, summing
+// their counts (saturating).
+void Unique(FlatSet& set);
+
+// Moves the records that a and b share from both sets to the end of out:
+// a's record with a's count (out gains counts when a has them); b's record is
+// dropped. The single merge walk of Common on lists: both sets are expected
+// in digest order, and of two equal digests in a row only the first pairs.
+void Common(FlatSet& a, FlatSet& b, FlatSet& out);

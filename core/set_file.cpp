@@ -1,14 +1,17 @@
 #include "core/set_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 
 #include "core/file_io.h"
@@ -19,32 +22,92 @@ namespace {
 constexpr size_t kRecordsPerBlock = 4096;
 constexpr size_t kBlockBytes = kRecordsPerBlock * kDigestSize;
 
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+constexpr char kTempMarker[] = ".tmp";
+constexpr int kNameAttempts = 100;
+
+// Six letters or digits that differ from call to call and process to process;
+// a name taken already is simply tried again.
+std::string RandomSuffix() {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static uint64_t counter = 0;
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t bits = (static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
+                  (static_cast<uint64_t>(getpid()) << 40) ^ (++counter * 0x9e3779b97f4a7c15ULL);
+  std::string suffix;
+  for (int i = 0; i < 6; ++i, bits /= 62) suffix += kChars[bits % 62];
+  return suffix;
 }
 
-std::string BaseOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// ".NAME.tmp" followed by the owner's process id, a dot and six characters:
+// the process id tells a later save whether the owner is gone.
+std::string TempName(const std::string& target) {
+  return DirectoryOf(target) + "/." + BaseOf(target) + kTempMarker + std::to_string(getpid()) +
+         "." + RandomSuffix();
 }
 
-mode_t DefaultFileMode() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+// The owner's process id of a temporary file of the target, or 0 when the
+// name is not one.
+pid_t TempOwner(const std::string& entry, const std::string& base) {
+  const std::string prefix = "." + base + kTempMarker;
+  if (entry.compare(0, prefix.size(), prefix) != 0) return 0;
+  const char* digits = entry.c_str() + prefix.size();
+  char* end = nullptr;
+  long pid = std::strtol(digits, &end, 10);
+  if (end == digits || *end != '.' || std::strlen(end + 1) != 6 || pid <= 0) return 0;
+  return static_cast<pid_t>(pid);
 }
 
-// A symbolic link is followed, so that saving replaces the file it names and
-// not the link itself.
-std::string ResolveTarget(const std::string& path) {
-  struct stat link_info;
-  if (lstat(path.c_str(), &link_info) != 0 || !S_ISLNK(link_info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
+// A temporary file whose owner is gone: no such process here, and no one
+// holds the lock its owner takes (which covers owners on other machines).
+bool IsAbandoned(const std::string& path, pid_t owner) {
+  if (kill(owner, 0) == 0 || errno != ESRCH) return false;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);
+  return free;
+}
+
+// Removes the temporary files of the target left by saves that were killed
+// after naming them, or anywhere where the file system offers no unnamed
+// temporary files.
+void RemoveAbandonedTemporaries(const std::string& target) {
+  const std::string directory = DirectoryOf(target), base = BaseOf(target);
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return;
+  while (const struct dirent* entry = readdir(listing)) {
+    pid_t owner = TempOwner(entry->d_name, base);
+    const std::string path = directory + "/" + entry->d_name;
+    if (owner != 0 && IsAbandoned(path, owner)) unlink(path.c_str());
+  }
+  closedir(listing);
+}
+
+// Gives an unnamed temporary file a name beside the target.
+bool LinkUnnamed(int fd, const std::string& target, std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    name = TempName(target);
+    int linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno == ENOENT)  // no /proc: needs the right to link by descriptor
+      linked = linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+    if (linked == 0) return true;
+    if (errno != EEXIST) break;
+  }
+  name.clear();
+  return false;
+}
+
+int CreateNamed(const std::string& target, std::string& name) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    name = TempName(target);
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  name.clear();
+  return -1;
 }
 
 }  // namespace
@@ -120,22 +183,41 @@ const unsigned char* DigestReader::Next() {
 SafeFileWriter::~SafeFileWriter() { Abandon(); }
 
 bool SafeFileWriter::Open(const std::string& path) {
-  target_ = ResolveTarget(path);
+  target_ = FollowLinks(path);
+  if (target_.empty()) return false;  // a loop of links
   struct stat info;
   bool exists = stat(target_.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) return false;
-  if (exists && !S_ISREG(info.st_mode)) {
-    // Devices and pipes cannot be replaced by a rename; write to them directly.
-    fd_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    return fd_ >= 0;
-  }
-  temp_ = DirectoryOf(target_) + "/." + BaseOf(target_) + ".tmpXXXXXX";
-  fd_ = mkostemp(temp_.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    temp_.clear();
-    return false;
-  }
-  fchmod(fd_, exists ? (info.st_mode & 07777) : DefaultFileMode());
+  if (exists && !S_ISREG(info.st_mode)) return OpenInPlace();
+  return OpenTemporary(exists ? static_cast<int>(info.st_mode & 07777) : -1);
+}
+
+std::string SafeFileWriter::directory() const { return DirectoryOf(target_); }
+
+// Devices and pipes cannot be replaced by a rename; they are written
+// directly. A pipe with no reader is refused instead of waited for.
+bool SafeFileWriter::OpenInPlace() {
+  in_place_ = true;
+  fd_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) return false;
+  int flags = fcntl(fd_, F_GETFL);
+  if (flags >= 0) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
+// Mode 0666 lets the kernel apply the umask; a replaced file's mode is kept.
+bool SafeFileWriter::OpenTemporary(int keep_mode) {
+  RemoveAbandonedTemporaries(target_);
+  // An unnamed file can be named later through /proc (or, for root, by its
+  // descriptor alone); without either it could never be placed.
+  if (access("/proc/self/fd", X_OK) == 0 || geteuid() == 0)
+    fd_ = open(directory().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) fd_ = CreateNamed(target_, temp_);
+  if (fd_ < 0) return false;
+  if (keep_mode >= 0) fchmod(fd_, static_cast<mode_t>(keep_mode));
+  // Held until the file is placed or abandoned: it tells other saves that
+  // the temporary file is still in use.
+  flock(fd_, LOCK_EX | LOCK_NB);
   return true;
 }
 
@@ -157,14 +239,29 @@ bool SafeFileWriter::Flush() {
   return !failed_;
 }
 
-bool SafeFileWriter::Commit() {
-  if (fd_ < 0) return false;
-  bool ok = Flush();
-  if (ok && !temp_.empty() && fsync(fd_) != 0) ok = false;
-  if (close(fd_) != 0) ok = false;
-  fd_ = -1;
-  if (ok && !temp_.empty() && rename(temp_.c_str(), target_.c_str()) != 0) ok = false;
+bool SafeFileWriter::Finish() {
+  if (fd_ < 0 || !Flush()) return false;
+  if (!in_place_ && fsync(fd_) != 0) return false;
+  return finished_ = true;
+}
+
+bool SafeFileWriter::Name() {
+  if (!finished_) return false;
+  return in_place_ || !temp_.empty() || LinkUnnamed(fd_, target_, temp_);
+}
+
+bool SafeFileWriter::Place() {
+  if (!finished_ || (!in_place_ && temp_.empty())) return false;
+  bool ok = in_place_ || rename(temp_.c_str(), target_.c_str()) == 0;
   if (ok) temp_.clear();
+  if (close(fd_) != 0 && in_place_) ok = false;  // a device may report a late error here
+  fd_ = -1;
+  finished_ = false;
+  return ok;
+}
+
+bool SafeFileWriter::Commit() {
+  bool ok = Finish() && Name() && Place();
   Abandon();
   return ok;
 }
@@ -174,6 +271,7 @@ void SafeFileWriter::Abandon() {
   fd_ = -1;
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
+  finished_ = false;
 }
 
 bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records) {
@@ -199,20 +297,62 @@ bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& recor
   return true;
 }
 
+namespace {
+
+// Runs one step of saving on every writer and reports each failure; true
+// when all succeeded.
+bool EveryWriter(bool (SafeFileWriter::*step)(), std::vector<SafeFileWriter>& writers,
+                 const std::vector<SetFileContent>& files) {
+  bool all = true;
+  for (size_t i = 0; i < writers.size(); ++i) {
+    if ((writers[i].*step)()) continue;
+    std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
+    all = false;
+  }
+  return all;
+}
+
+}  // namespace
+
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
+  std::vector<SafeFileWriter> writers(files.size());
+  bool all_written = true;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!writers[i].Open(files[i].name)) {
+      std::cerr << messages::kErrorOpeningFile << files[i].name << "\n";
+      all_written = false;
+      continue;
+    }
+    bool written = writers[i].Write(files[i].digests, files[i].count * sizeof(Digest));
+    if (!writers[i].Finish() || !written) {
+      std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
+      all_written = false;
+    }
+  }
+  if (!all_written) return false;  // the writers remove their temporary files
+
+  std::vector<std::string> directories;
+  for (const SafeFileWriter& writer : writers) directories.push_back(writer.directory());
+  DirectoryLocks locks(directories);
+  if (!EveryWriter(&SafeFileWriter::Name, writers, files)) return false;
+  bool all_placed = EveryWriter(&SafeFileWriter::Place, writers, files);
+  locks.SyncAll();
+  return all_placed;
+}
+
 void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
   SortByDigest(shingles.list);
   WriteSetFile(file_name, shingles.list);
 }
 
 void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {
-  struct stat info;
-  bool is_directory = stat(file_name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  std::ifstream in;
-  if (!is_directory) in.open(file_name, std::ios::binary);
-  if (is_directory || !in) {
+  int fd = OpenInputFile(file_name, false);
+  if (fd < 0) {
     std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return;
   }
+  DescriptorInput buffer(fd);
+  std::istream in(&buffer);
   in >> shingles;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/digest.h"
 #include "core/shingle.h"
 
 // The 16 digest bytes of one record, unformatted.
@@ -50,9 +51,11 @@ class DigestReader {
 };
 
 // Writes a file so that a failure or a crash leaves either the old file or the
-// complete new one: data goes to a temporary file in the same directory that
-// is renamed over the target only after everything was written and synced.
-// Special files that exist (devices, pipes) are written in place.
+// complete new one. Data goes to an unnamed temporary file in the target's
+// directory (a named one where the file system has none), so a killed save
+// leaves nothing behind; once written and synced it gets a temporary name and
+// is renamed over the target. A symbolic link is followed, also a dangling
+// one. Special files that exist (devices, pipes) are written in place.
 class SafeFileWriter {
  public:
   SafeFileWriter() = default;
@@ -62,21 +65,48 @@ class SafeFileWriter {
 
   bool Open(const std::string& path);
   bool Write(const void* data, size_t size);
-  // Flushes, syncs and renames; false when any step failed (the target is then
+  // Finish, Name and Place; false when any step failed (the target is then
   // left as it was).
   bool Commit();
+  // Flushes and syncs everything written; false when any write failed.
+  bool Finish();
+  // Gives the finished temporary file a name beside the target (until then
+  // a killed process leaves nothing behind).
+  bool Name();
+  // Renames the named file over the target.
+  bool Place();
+  // The directory of the file that is replaced.
+  std::string directory() const;
 
  private:
+  bool OpenInPlace();
+  bool OpenTemporary(int keep_mode);
   bool Flush();
   void Abandon();
 
   std::string target_;
-  std::string temp_;
+  std::string temp_;  // the temporary file's name; empty while it has none
   std::vector<char> buffer_;
   int fd_ = -1;
+  bool in_place_ = false;
+  bool finished_ = false;
   bool failed_ = false;
 };
 
 // Writes the records of a digest-ordered list to a set file safely; reports
 // "Error opening file: " or "Error writing file: " and returns false on failure.
 bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records);
+
+// One set file of a model: its name and its records, in digest order.
+struct SetFileContent {
+  std::string name;
+  const Digest* digests;
+  size_t count;
+};
+
+// Saves the files of a model all or none: every file is written and synced
+// to a temporary file first, and they replace the old files only when all
+// succeeded. Each failure is reported as "Error opening file: " or "Error
+// writing file: " with the name. Saves into one directory are serialised by
+// an advisory lock on it, so concurrent saves never leave a mixed model.
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files);

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <vector>
 
+#include "core/saturating.h"
+
 int32_t CShingle::shingle_length = 5;
 int32_t CShingle::shingle_shift = 1;
 
@@ -48,6 +50,7 @@ bool KeyLess(const DigestKey& a, const DigestKey& b) {
 // Stable insertion sort of one bucket; buckets are short for digests, which
 // are spread evenly.
 void SortBucket(DigestKey* first, DigestKey* last) {
+  if (last - first < 2) return;  // first + 1 would lie past the end of an empty last bucket
   if (last - first > 64) {
     std::stable_sort(first, last, KeyLess);
     return;
@@ -110,8 +113,8 @@ void Unique(CShingleSet& shingles) {
   auto current = list.begin();
   for (auto next = std::next(current); next != list.end();) {
     if (HashEqual(current->hash, next->hash)) {
-      current->count += next->count;
-      current->doc_count += next->doc_count;
+      current->count = SaturatingAdd(current->count, next->count);
+      current->doc_count = SaturatingAdd(current->doc_count, next->doc_count);
       next = list.erase(next);
     } else {
       current = next++;

@@ -33,13 +33,14 @@ class CShingleSet {
  public:
   std::list<CShingle> list;  // appending order until sorted
   std::set<CShingle> set;    // one record per digest, filled by ConvertToSet
-  int32_t total = 0;         // shingles built into the set
+  int32_t total = 0;         // shingles built into the set; saturates at INT32_MAX
 
   // Copies list into set; a digest already in set keeps its record.
   void ConvertToSet();
 };
 
-// Sorts list by digest (stably) and merges equal digests, summing counts.
+// Sorts list by digest (stably) and merges equal digests, summing counts
+// (saturating at INT32_MAX).
 void Unique(CShingleSet& shingles);
 
 // Puts a list into ascending digest order, keeping records of equal digest in

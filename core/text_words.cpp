@@ -1,7 +1,6 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "core/text_words.h"
 
-#include <fcntl.h>
 #include <openssl/md5.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include "core/builder.h"
 #include "core/charset.h"
+#include "core/file_io.h"
 #include "core/shingle.h"
 
 namespace {
@@ -48,7 +48,9 @@ void TextWords::Finish() {
 }
 
 bool TextWords::ReadFile(const std::string& name) {
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // A directory passes here so that its read fails with the system's own
+  // "Is a directory"; a device gives "Operation not supported".
+  int fd = OpenInputFile(name, true);
   if (fd < 0) {
     std::perror("");
     read_error_ = true;

@@ -14,6 +14,7 @@
 #include "core/set_file.h"
 #include "core/settings.h"
 #include "core/shingle.h"
+#include "core/trainer.h"
 #include "scoring/compare.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
@@ -28,68 +29,91 @@ const char kProtectedSetFile[] = "p.bin";
 const char kProtectedPairFile[] = "p.bin.2";
 const char kUnprotectedSetFile[] = "u.bin";
 const char kUnprotectedPairFile[] = "u.bin.2";
+const char kNothingSaved[] = "Error: no readable learning file for \"";
 
 bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
 
 // Builds every learning file of a pattern into the trained set (and, for the
-// language model, single words and word pairs).
-void BuildTrainedSet(const std::string& pattern, bool language_model, CShingleSet& words,
-                     CShingleSet& pairs) {
-  if (pattern.empty()) return;
+// language model, single words and word pairs). Returns the number of files
+// that could be read.
+size_t BuildTrainedSet(const std::string& pattern, bool language_model, FlatSet& words,
+                       FlatSet& pairs) {
   const std::list<std::string> names = getFileList(pattern);
   TrainingProgress progress(names.size());
+  Trainer trainer(language_model ? std::vector<int>{1, 2}
+                                 : std::vector<int>{CShingle::shingle_length},
+                  language_model);
+  size_t read = 0;
   for (const std::string& name : names) {
-    if (language_model) {
-      BuildShingles(name, words, 1);
-      BuildShingles(name, pairs, 2);
-    } else {
-      BuildShingles(name, words, CShingle::shingle_length);
-    }
+    if (trainer.AddFile(name)) ++read;
     progress.FileDone(name);
   }
+  std::vector<FlatSet> sets = trainer.Finish();
+  words = std::move(sets[0]);
+  if (language_model) pairs = std::move(sets[1]);
+  return read;
 }
 
-// Builds the trained sets from the learning files.
-void BuildTrainedSets(const RunSettings& settings, TrainedSets& sets) {
+// Builds the trained sets from the learning files. Returns the first training
+// pattern that yielded no readable learning file, or an empty string.
+std::string BuildTrainedSets(const RunSettings& settings, TrainedSets& sets) {
   const bool language_model = LanguageModelMode(settings);
-  BuildTrainedSet(settings.ProtectedFiles, language_model, sets.protected_set,
-                  sets.protected_pairs);
-  BuildTrainedSet(settings.UnprotectedFiles, language_model, sets.unprotected_set,
-                  sets.unprotected_pairs);
+  std::string unread;
+  for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
+    if (pattern->empty()) continue;
+    const bool is_protected = pattern == &settings.ProtectedFiles;
+    size_t read = BuildTrainedSet(*pattern, language_model,
+                                  is_protected ? sets.protected_set : sets.unprotected_set,
+                                  is_protected ? sets.protected_pairs : sets.unprotected_pairs);
+    if (read == 0 && unread.empty()) unread = *pattern;
+  }
+  return unread;
 }
 
-// The loaded sets as lists, only for saving them again with -v.
-void ReadSetsForSaving(const RunSettings& settings, TrainedSets& sets) {
+// The loaded sets as flat sets, only for saving them again with -v.
+void ReadSetsForSaving(const RunSettings& settings, const JudgingModel& model,
+                       TrainedSets& sets) {
   const bool language_model = LanguageModelMode(settings);
-  loadShinglesFromFile(settings.ProtectedFiles, sets.protected_set);
+  sets.protected_set.digests.assign(model.protected_set.begin(), model.protected_set.end());
   if (language_model)
-    loadShinglesFromFile(settings.ProtectedFiles + kPairSuffix, sets.protected_pairs);
+    sets.protected_pairs.digests.assign(model.protected_pairs.begin(), model.protected_pairs.end());
   if (!settings.UnprotectedFiles.empty()) {
-    loadShinglesFromFile(settings.UnprotectedFiles, sets.unprotected_set);
+    sets.unprotected_set.digests.assign(model.unprotected_set.begin(), model.unprotected_set.end());
     if (language_model)
-      loadShinglesFromFile(settings.UnprotectedFiles + kPairSuffix, sets.unprotected_pairs);
+      sets.unprotected_pairs.digests.assign(model.unprotected_pairs.begin(),
+                                            model.unprotected_pairs.end());
   }
 }
 
 // With -f the set files are mapped straight into the judging model; a file
 // that cannot be loaded ends the run after its message, since judging against
 // an empty model would print verdicts that mean nothing. Without -f the sets
-// are trained. False when nothing is to be judged.
-bool ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
+// are trained, and unread names a training pattern that yielded no readable
+// learning file. False when nothing is to be saved or judged.
+bool ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model,
+                       std::string& unread) {
   if (!settings.FromFile) {
-    BuildTrainedSets(settings, sets);
+    unread = BuildTrainedSets(settings, sets);
     return true;
   }
   if (!LoadJudgingModel(settings, LanguageModelMode(settings), model)) return false;
-  if (settings.SaveProtected) ReadSetsForSaving(settings, sets);
+  if (settings.SaveProtected) ReadSetsForSaving(settings, model, sets);
   return true;
 }
 
+// The four model files, all or none. Loaded sets may come in any order;
+// trained ones already are in digest order.
 void SaveTrainedSets(TrainedSets& sets) {
-  saveShinglesToFile(kProtectedSetFile, sets.protected_set);
-  saveShinglesToFile(kProtectedPairFile, sets.protected_pairs);
-  saveShinglesToFile(kUnprotectedSetFile, sets.unprotected_set);
-  saveShinglesToFile(kUnprotectedPairFile, sets.unprotected_pairs);
+  FlatSet* saved[] = {&sets.protected_set, &sets.protected_pairs, &sets.unprotected_set,
+                      &sets.unprotected_pairs};
+  const char* names[] = {kProtectedSetFile, kProtectedPairFile, kUnprotectedSetFile,
+                         kUnprotectedPairFile};
+  std::vector<SetFileContent> files;
+  for (int i = 0; i < 4; ++i) {
+    SortByDigest(*saved[i]);
+    files.push_back({names[i], saved[i]->digests.data(), saved[i]->digests.size()});
+  }
+  SaveSetFilesTogether(files);
 }
 
 void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
@@ -213,10 +237,19 @@ void RunDriver(const RunSettings& settings) {
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
   RunSets& run = FreshRunSets();
-  if (!ObtainTrainedSets(settings, run.trained, run.model)) return;
-  if (settings.SaveProtected) SaveTrainedSets(run.trained);
-  PrepareTrainedSets(settings, run.trained, run.model);
+  std::string unread;
+  if (!ObtainTrainedSets(settings, run.trained, run.model, unread)) return;
+  if (settings.SaveProtected) {
+    // Empty sets from a mistyped pattern must not replace a good model.
+    if (unread.empty())
+      SaveTrainedSets(run.trained);
+    else
+      std::cerr << kNothingSaved << unread << "\"; model files not saved\n";
+  }
+  // Preparing the sets changes nothing that is printed; a run without data
+  // files (training and saving only) skips it.
   if (settings.DataFiles.empty()) return;
+  PrepareTrainedSets(settings, run.trained, run.model);
   if (LanguageModelMode(settings))
     RunLanguageModel(run.model, settings);
   else

@@ -3,16 +3,18 @@
 #pragma once
 
 #include "core/digest_index.h"
+#include "core/flat_set.h"
 #include "core/shingle.h"
 #include "tool/options.h"
 
-// The sets as training builds them (and as saving writes them).
+// The trained sets by role, as training builds them (and as saving writes
+// them): digests in ascending order, each learning file's record of a digest
+// in file order.
 struct TrainedSets {
-  CShingleSet protected_set;
-  CShingleSet unprotected_set;
-  CShingleSet protected_pairs;
-  CShingleSet unprotected_pairs;
-  CShingleSet common_set;
+  FlatSet protected_set;
+  FlatSet unprotected_set;
+  FlatSet protected_pairs;
+  FlatSet unprotected_pairs;
 };
 
 // The prepared sets as judging reads them. In language-model mode

@@ -2,12 +2,17 @@
 
 #include <glob.h>
 
+#include <climits>
+
 #include <iostream>
 
 std::list<std::string> getFileList(std::string pattern) {
   std::list<std::string> names;
   glob_t found{};
-  int code = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
+  // No name is longer than PATH_MAX, and the C library's glob recurses once
+  // per directory level of the pattern: a deep one would overflow the stack.
+  int code = pattern.size() > PATH_MAX ? GLOB_NOMATCH
+                                       : glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
   if (code == 0) {
     for (size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
   } else if (code == GLOB_NOMATCH) {

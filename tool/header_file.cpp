@@ -1,6 +1,7 @@
 #include "tool/header_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +24,8 @@ constexpr size_t kScanBlock = 1 << 16;
 
 enum class ScanResult {
   kHasKey,         // the marker occurs somewhere: leave the file alone
-  kEndsWithBreak,  // empty, or its last byte is a line feed
+  kEmpty,          // exists and holds nothing
+  kEndsWithBreak,  // its last byte is a line feed
   kNeedsBreak,     // missing, or its last line has no line feed
   kUnreadable,     // exists but cannot be read completely
 };
@@ -32,84 +34,114 @@ void ReportError(const char* what, const std::string& path) {
   std::cerr << what << path << "\n";
 }
 
+// Opens the header for reading and appending, never through a symbolic link
+// (it could lead anywhere, /etc/passwd included) and without blocking on a
+// FIFO. A missing header is created, and `created` says so. A header that
+// may be read but not written is opened for reading only, so that one that
+// holds the key still gives the warning.
+int OpenHeader(const std::string& path, bool& created, bool& writable) {
+  const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int fd = open(path.c_str(), O_RDWR | O_APPEND | flags);
+    if (fd >= 0 || (errno != ENOENT && errno != EACCES && errno != EROFS)) return fd;
+    if (errno != ENOENT) {
+      writable = false;
+      return open(path.c_str(), O_RDONLY | flags);
+    }
+    fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | flags, 0666);
+    if (fd >= 0) created = true;
+    if (fd >= 0 || errno != EEXIST) return fd;  // EEXIST: another run was quicker
+  }
+  return -1;
+}
+
 // Looks for the key marker anywhere in the file. The marker holds no line
 // feed, so finding it in the bytes is the same as finding it in some line.
 // Blocks overlap by the marker's length less one so that a marker split
 // between two reads is still found.
-ScanResult ScanHeader(const std::string& name) {
-  // Non-blocking, so that a pipe in the header's place cannot stall the run.
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT ? ScanResult::kNeedsBreak : ScanResult::kUnreadable;
+ScanResult ScanHeader(int fd) {
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    // A device or a directory is not a header file; reading /dev/zero, say,
+    // A device or a pipe is not a header file; reading /dev/zero, say,
     // would never end.
-    close(fd);
     return ScanResult::kUnreadable;
   }
   std::vector<char> block(kScanBlock + kKeyMarkerSize);
   size_t kept = 0;
   bool any_byte = false;
   char last_byte = '\n';
-  ScanResult result = ScanResult::kEndsWithBreak;
   for (;;) {
     ssize_t got = read(fd, block.data() + kept, kScanBlock);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      result = ScanResult::kUnreadable;
-      break;
-    }
-    if (got == 0) {
-      if (any_byte && last_byte != '\n') result = ScanResult::kNeedsBreak;
-      break;
-    }
+    if (got < 0) return ScanResult::kUnreadable;
+    if (got == 0) break;
     size_t filled = kept + static_cast<size_t>(got);
     any_byte = true;
     last_byte = block[filled - 1];
-    if (memmem(block.data(), filled, kKeyMarker, kKeyMarkerSize) != nullptr) {
-      result = ScanResult::kHasKey;
-      break;
-    }
+    if (memmem(block.data(), filled, kKeyMarker, kKeyMarkerSize) != nullptr)
+      return ScanResult::kHasKey;
     kept = filled < kKeyMarkerSize - 1 ? filled : kKeyMarkerSize - 1;
     std::memmove(block.data(), block.data() + filled - kept, kept);
   }
+  if (!any_byte) return ScanResult::kEmpty;
+  return last_byte == '\n' ? ScanResult::kEndsWithBreak : ScanResult::kNeedsBreak;
+}
+
+// The scan of a header named apart from the file appended to (a path
+// without the "hdr" extension).
+ScanResult ScanHeader(const std::string& name) {
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? ScanResult::kNeedsBreak : ScanResult::kUnreadable;
+  ScanResult result = ScanHeader(fd);
   close(fd);
   return result;
+}
+
+// Appends the key line; a write cut short (a full disk) is taken back, and a
+// header this run created is removed again rather than left empty.
+void AppendKeyLine(int fd, const std::string& path, const std::string& text, bool created) {
+  struct stat before;
+  bool known_size = fstat(fd, &before) == 0;
+  bool written = WriteAll(fd, text.data(), text.size());
+  if (!written && created) unlink(path.c_str());
+  if (!written && known_size && ftruncate(fd, before.st_size) != 0) {
+    // Nothing more can be done; the message below still reports the failure.
+  }
+  if (!written) ReportError(messages::kErrorWritingFile, path);
+}
+
+ScanResult ScanLocked(int fd, const std::string& path, bool created) {
+  const std::string scan_name = ChangeFileExt(path, "hdr");
+  if (scan_name != path) return ScanHeader(scan_name);
+  ScanResult scan = ScanHeader(fd);
+  // Still empty after this run created it: a new header starts with an empty line.
+  return created && scan == ScanResult::kEmpty ? ScanResult::kNeedsBreak : scan;
 }
 
 }  // namespace
 
 void UpdateHdrFile(std::string path, double value) {
-  ScanResult scan = ScanHeader(ChangeFileExt(path, "hdr"));
-  if (scan == ScanResult::kHasKey) {
-    std::cout << "Warning; file \"" << path << "\" was already upgraded.\n";
-    return;
-  }
-  if (scan == ScanResult::kUnreadable) {
-    // Appending without knowing whether the key is already there could give
-    // the file a second key line.
-    ReportError(messages::kErrorOpeningFile, path);
-    return;
-  }
-
-  std::ostringstream addition;
-  if (scan == ScanResult::kNeedsBreak) addition << "\n";
-  addition << kKeyLine << value << "\n";
-  const std::string text = addition.str();
-
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  bool created = false, writable = true;
+  int fd = OpenHeader(path, created, writable);
   if (fd < 0) {
     ReportError(messages::kErrorOpeningFile, path);
     return;
   }
-  // A write cut short (a full disk) would leave a piece of the key line in
-  // the file; only what this call appended is taken back.
-  struct stat before;
-  bool known_size = fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
-  bool written = WriteAll(fd, text.data(), text.size());
-  if (!written && known_size && ftruncate(fd, before.st_size) != 0) {
-    // Nothing more can be done; the message below still reports the failure.
+  // Held from the scan to the append, so that two runs record one key line.
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
   }
-  if (close(fd) != 0) written = false;
-  if (!written) ReportError(messages::kErrorWritingFile, path);
+  ScanResult scan = ScanLocked(fd, path, created);
+  if (scan == ScanResult::kHasKey) {
+    std::cout << "Warning; file \"" << path << "\" was already upgraded.\n";
+  } else if (scan == ScanResult::kUnreadable || !writable) {
+    // Appending without knowing whether the key is already there could give
+    // the file a second key line.
+    ReportError(messages::kErrorOpeningFile, path);
+  } else {
+    std::ostringstream addition;
+    if (scan == ScanResult::kNeedsBreak) addition << "\n";
+    addition << kKeyLine << value << "\n";
+    AppendKeyLine(fd, path, addition.str(), created);
+  }
+  close(fd);
 }

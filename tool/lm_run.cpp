@@ -1,11 +1,16 @@
 #include "tool/lm_run.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 
+#include "core/file_io.h"
+#include "core/messages.h"
 #include "core/settings.h"
 #include "core/shingle.h"
 #include "scoring/formula_core.h"
@@ -75,6 +80,18 @@ void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const I
   }
 }
 
+// Never through a symbolic link (reported), and never waiting for a reader
+// of a FIFO; other failures go unreported, as they always have.
+void WriteTitleFile() {
+  int fd = open(kTitleFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  if (fd < 0 && errno == ELOOP) std::cerr << messages::kErrorOpeningFile << kTitleFile << "\n";
+  if (fd < 0) return;
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  WriteAll(fd, kTitleLine, sizeof kTitleLine - 1);
+  close(fd);
+}
+
 void WriteEvaluation(const Counters& c) {
   int32_t judged_protected = c.p_p_count + c.p_u_count;
   int32_t judged_data = c.u_count + c.p_count;
@@ -85,8 +102,7 @@ void WriteEvaluation(const Counters& c) {
             << "\t" << lm_lambda0 << "\t" << lm_log << "\t" << lm_factor << "\t" << c.p_count
             << "\t" << c.u_count << "\t" << c.p_p_count << "\t" << c.p_u_count << "\t" << recall
             << "\t" << precision << "\t" << f << "\n";
-  std::ofstream title(kTitleFile, std::ios::out | std::ios::trunc);
-  title << kTitleLine;
+  WriteTitleFile();
 }
 
 }  // namespace

@@ -7,15 +7,6 @@
 #include "tool/driver.h"
 #include "tool/options.h"
 
-// A trained list as a flat set: stable digest order, duplicates and each
-// record's count kept, the same total.
-FlatSet ToFlat(const CShingleSet& trained);
-
-// Common on flat sets: walks both in digest order and moves each pair of
-// equal records out of a and b, appending a's record to out, so that a later
-// duplicate of a digest stays where Common would leave it.
-void MoveShared(FlatSet& a, FlatSet& b, FlatSet& out);
-
 // Indexes the sets of a training run.
 void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model);
 // Maps the set files that -f names, as the trained sets would be loaded;

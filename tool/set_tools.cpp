@@ -1,14 +1,13 @@
 #include "tool/set_tools.h"
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cstring>
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <queue>
 #include <set>
 
+#include "core/file_io.h"
 #include "core/messages.h"
 #include "core/set_file.h"
 
@@ -20,17 +19,22 @@ constexpr char kUsage[] =
     "       tessel-sets dump FILE...\n"
     "       tessel-sets merge OUT IN...\n";
 
-// Opens a set file for reading; a directory counts as unreadable, as it does
-// when a model is loaded.
-bool OpenSetFile(const std::string& path, std::ifstream& in, std::ostream& err) {
-  struct stat info;
-  bool is_directory = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  if (!is_directory) in.open(path, std::ios::binary);
-  if (is_directory || !in) {
+// A set file opened for reading, as a stream.
+struct SetFileInput {
+  explicit SetFileInput(int fd) : buffer(fd), in(&buffer) {}
+  DescriptorInput buffer;
+  std::istream in;
+};
+
+// Opens a set file as a model is loaded: a FIFO does not block the open, and
+// a directory or a device counts as unreadable.
+std::unique_ptr<SetFileInput> OpenSetFile(const std::string& path, std::ostream& err) {
+  int fd = OpenInputFile(path, false);
+  if (fd < 0) {
     err << messages::kErrorOpeningFile << path << "\n";
-    return false;
+    return nullptr;
   }
-  return true;
+  return std::make_unique<SetFileInput>(fd);
 }
 
 uint64_t CountDistinct(std::istream& in) {
@@ -64,7 +68,7 @@ bool ReportDamage(const std::string& path, const SetFileInfo& info, std::ostream
 // it is sorted.
 struct MergeInput {
   std::string path;
-  std::ifstream stream;
+  std::unique_ptr<SetFileInput> input;
   std::unique_ptr<DigestReader> reader;
   const unsigned char* current = nullptr;
   Digest previous{};
@@ -85,9 +89,9 @@ struct MergeInput {
 
 bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& err) {
   info = SetFileInfo();
-  std::ifstream in;
-  if (!OpenSetFile(path, in, err)) return false;
-  DigestReader reader(in);
+  std::unique_ptr<SetFileInput> input = OpenSetFile(path, err);
+  if (input == nullptr) return false;
+  DigestReader reader(input->in);
   Digest previous{};
   while (const unsigned char* record = reader.Next()) {
     if (info.records == 0 || !HashEqual(record, previous.bytes)) {
@@ -103,9 +107,9 @@ bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& er
   info.trailing_bytes = reader.trailing_bytes();
   if (!info.ascending) {
     // Counting changes of value only works on a sorted file; count again.
-    std::ifstream again;
-    if (!OpenSetFile(path, again, err)) return false;
-    info.distinct = CountDistinct(again);
+    std::unique_ptr<SetFileInput> again = OpenSetFile(path, err);
+    if (again == nullptr) return false;
+    info.distinct = CountDistinct(again->in);
   }
   return true;
 }
@@ -118,7 +122,8 @@ int SetsInfo(const std::string& path, std::ostream& out, std::ostream& err) {
       << "distinct digests: " << info.distinct << "\n"
       << "ascending: " << (info.ascending ? "yes" : "no") << "\n"
       << "trailing partial record bytes: " << info.trailing_bytes << "\n";
-  return 0;
+  // The lines above show the damage; the status lets a script see it too.
+  return info.ascending && info.trailing_bytes == 0 ? 0 : 1;
 }
 
 int SetsVerify(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -130,9 +135,9 @@ int SetsVerify(const std::string& path, std::ostream& out, std::ostream& err) {
 }
 
 int SetsDump(const std::string& path, std::ostream& out, std::ostream& err) {
-  std::ifstream in;
-  if (!OpenSetFile(path, in, err)) return 1;
-  DigestReader reader(in);
+  std::unique_ptr<SetFileInput> input = OpenSetFile(path, err);
+  if (input == nullptr) return 1;
+  DigestReader reader(input->in);
   CShingle shingle;
   while (const unsigned char* record = reader.Next()) {
     std::memcpy(shingle.hash, record, kDigestSize);
@@ -149,8 +154,9 @@ int SetsMerge(const std::string& out_path, const std::vector<std::string>& input
   for (const std::string& path : inputs) {
     auto source = std::make_unique<MergeInput>();
     source->path = path;
-    if (!OpenSetFile(path, source->stream, err)) return 1;
-    source->reader = std::make_unique<DigestReader>(source->stream);
+    source->input = OpenSetFile(path, err);
+    if (source->input == nullptr) return 1;
+    source->reader = std::make_unique<DigestReader>(source->input->in);
     sources.push_back(std::move(source));
   }
 

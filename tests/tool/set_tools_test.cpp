@@ -47,7 +47,7 @@ TEST(SetTools, InfoVerifyAndDumpNameWhatIsWrong) {
   const std::string bad = dir / "bad";
   WriteFile(bad, Rec(1) + Rec(0x90) + Rec(0x80) + Rec(0x90) + std::string(8, 'x'));
   info = RunOp(SetsInfo, bad);
-  EXPECT_EQ(info.status, 0);
+  EXPECT_EQ(info.status, 1);
   EXPECT_NE(info.out.find("records: 4\ndistinct digests: 3\nascending: no\ntrailing partial record bytes: 8\n"),
             std::string::npos);
   verify = RunOp(SetsVerify, bad);

@@ -1,0 +1,266 @@
+#include "core/trainer.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "core/file_io.h"
+#include "core/saturating.h"
+#include "core/shingle.h"
+#include "core/text_words.h"
+
+namespace {
+
+constexpr size_t kReadChunk = 1 << 16;
+// Records are gathered in one bucket per leading digest byte, so that the
+// final sort needs scratch space for one bucket only.
+constexpr size_t kBuckets = 256;
+
+// A growing array of plain values in its own anonymous mapping. Growing
+// remaps the pages instead of copying them, and releasing hands them back to
+// the system at once, so a large training never holds its records twice.
+template <typename T>
+class MappedArray {
+ public:
+  MappedArray() = default;
+  MappedArray(const MappedArray&) = delete;
+  MappedArray& operator=(const MappedArray&) = delete;
+  ~MappedArray() { Release(); }
+
+  void push_back(const T& value) {
+    if (size_ == capacity_) Grow();
+    data_[size_++] = value;
+  }
+  const T* data() const { return data_; }
+  size_t size() const { return size_; }
+
+  void Release() {
+    if (data_ != nullptr) munmap(data_, capacity_ * sizeof(T));
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  static constexpr size_t kFirstBytes = 1 << 16;
+
+  void Grow() {
+    const size_t old_bytes = capacity_ * sizeof(T);
+    const size_t new_bytes = capacity_ == 0 ? kFirstBytes : 2 * old_bytes;
+    void* grown = data_ == nullptr
+                      ? mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                      : mremap(data_, old_bytes, new_bytes, MREMAP_MAYMOVE);
+    if (grown == MAP_FAILED) throw std::bad_alloc();
+    data_ = static_cast<T*>(grown);
+    capacity_ = new_bytes / sizeof(T);
+  }
+
+  T* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// The distinct digests of one file and how often each occurs: an
+// open-addressing table whose slot is taken from a digest's leading bits.
+// MD5 digests are uniform, so the slots are filled evenly, and the table
+// holds the distinct digests in nearly ascending order, which keeps the
+// appends to the leading-byte buckets sequential.
+class DistinctDigests {
+ public:
+  struct Entry {
+    Digest digest;
+    int32_t count;  // 0 marks a free slot
+  };
+
+  DistinctDigests() = default;
+  DistinctDigests(const DistinctDigests&) = delete;
+  DistinctDigests& operator=(const DistinctDigests&) = delete;
+  ~DistinctDigests() {
+    if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
+  }
+
+  // Readies the table for a file of up to `shingles` shingles. The table
+  // lives in its own mapping on large pages where the system allows: for
+  // files of megabytes every look-up would otherwise also miss the address
+  // translation cache. Fresh pages are zero and Drain clears what it took,
+  // so every slot is free here.
+  void Reset(size_t shingles) {
+    int bits = 4;
+    while ((size_t{1} << bits) < 2 * shingles) ++bits;
+    const size_t bytes = (sizeof(Entry) << bits);
+    if (bytes > mapped_bytes_) {
+      if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
+      mapped_bytes_ = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+      void* mapped = mmap(nullptr, mapped_bytes_, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (mapped == MAP_FAILED) {
+        entries_ = nullptr;
+        mapped_bytes_ = 0;
+        throw std::bad_alloc();
+      }
+      madvise(mapped, mapped_bytes_, MADV_HUGEPAGE);
+      entries_ = static_cast<Entry*>(mapped);
+    }
+    shift_ = 64 - bits;
+    mask_ = (size_t{1} << bits) - 1;
+  }
+
+  // Lets the slot of a digest load while the next digest is computed.
+  void Prefetch(const Digest& digest) const { __builtin_prefetch(entries_ + SlotOf(digest), 1); }
+
+  void Add(const Digest& digest) {
+    for (size_t slot = SlotOf(digest);; slot = (slot + 1) & mask_) {
+      Entry& entry = entries_[slot];
+      if (entry.count == 0) {
+        entry = Entry{digest, 1};
+        return;
+      }
+      if (entry.digest == digest) {
+        entry.count = SaturatingAdd(entry.count, 1);
+        return;
+      }
+    }
+  }
+
+  // Calls take(entry) for each distinct digest and leaves the table empty.
+  template <typename Take>
+  void Drain(Take take) {
+    for (Entry* entry = entries_; entry <= entries_ + mask_; ++entry) {
+      if (entry->count == 0) continue;
+      take(*entry);
+      entry->count = 0;
+    }
+  }
+
+ private:
+  size_t SlotOf(const Digest& digest) const { return DigestHalf(digest.bytes) >> shift_; }
+
+  static constexpr size_t kLargePage = size_t{2} << 20;
+
+  Entry* entries_ = nullptr;
+  size_t mapped_bytes_ = 0;
+  int shift_ = 60;
+  size_t mask_ = 0;
+};
+
+// Reads a whole file into words. 0 when it was read completely, otherwise the
+// error number of the failed open or read (the words read so far are kept).
+int ReadText(const std::string& name, TextWords& words, std::vector<char>& chunk) {
+  int error = 0;
+  // As for every learning file: a directory fails at its read with the
+  // system's "Is a directory", a device is refused at once.
+  const int fd = OpenInputFile(name, true);
+  if (fd < 0) return errno;
+  for (;;) {
+    const ssize_t got = read(fd, chunk.data(), chunk.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = errno;
+    if (got <= 0) break;
+    words.Feed(chunk.data(), static_cast<size_t>(got));
+  }
+  close(fd);
+  words.Finish();
+  return error;
+}
+
+}  // namespace
+
+// The set of one shingle length: each file's distinct digests, bucketed by
+// their leading byte in file order.
+class ShingleAccumulator {
+ public:
+  ShingleAccumulator(int words, bool keep_counts) : words_(words), keep_counts_(keep_counts) {}
+
+  void AddText(const TextWords& text) {
+    const size_t count = text.ShingleCount(words_);
+    total_ = SaturatingAdd(total_, count);
+    if (count == 0) return;
+    distinct_.Reset(count);
+    const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+    const size_t length = static_cast<size_t>(words_);
+    // Each digest is entered a few shingles late, so that its slot has loaded
+    // while the next ones were hashed.
+    constexpr size_t kAhead = 4;
+    Digest pending[kAhead];
+    for (size_t i = 0, k = 0; k < count; i += step, ++k) {
+      const Digest digest = Md5Of(text.Span(i, length));
+      distinct_.Prefetch(digest);
+      if (k >= kAhead) distinct_.Add(pending[k % kAhead]);
+      pending[k % kAhead] = digest;
+    }
+    for (size_t k = count > kAhead ? count - kAhead : 0; k < count; ++k)
+      distinct_.Add(pending[k % kAhead]);
+    distinct_.Drain([this](const DistinctDigests::Entry& entry) {
+      const unsigned char bucket = entry.digest.bytes[0];
+      digests_[bucket].push_back(entry.digest);
+      if (keep_counts_) counts_[bucket].push_back(entry.count);
+    });
+  }
+
+  // Moves the buckets, one after another, into one set and sorts each in
+  // place: the leading byte already orders the buckets.
+  FlatSet Finish() {
+    FlatSet set;
+    set.total = total_;
+    size_t records = 0;
+    for (const auto& bucket : digests_) records += bucket.size();
+    set.digests.reserve(records);
+    if (keep_counts_) set.counts.reserve(records);
+    for (size_t b = 0; b < kBuckets; ++b) {
+      const size_t start = set.digests.size(), size = digests_[b].size();
+      set.digests.insert(set.digests.end(), digests_[b].data(), digests_[b].data() + size);
+      digests_[b].Release();
+      if (keep_counts_) {
+        set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + size);
+        counts_[b].Release();
+      }
+      SortByDigest(set.digests.data() + start, keep_counts_ ? set.counts.data() + start : nullptr,
+                   size);
+    }
+    total_ = 0;
+    return set;
+  }
+
+ private:
+  const int words_;
+  const bool keep_counts_;
+  int32_t total_ = 0;
+  std::array<MappedArray<Digest>, kBuckets> digests_;
+  std::array<MappedArray<int32_t>, kBuckets> counts_;
+  DistinctDigests distinct_;
+};
+
+Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) : chunk_(kReadChunk) {
+  for (int words : lengths)
+    sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
+}
+
+Trainer::~Trainer() = default;
+
+bool Trainer::AddFile(const std::string& name) {
+  if (CShingle::shingle_shift < 1) {
+    for (size_t i = 0; i < sets_.size(); ++i) ShiftIsUsable();  // reports the refusal
+    return false;
+  }
+  TextWords words;
+  const int error = ReadText(name, words, chunk_);
+  for (auto& set : sets_) {
+    if (error != 0) {
+      errno = error;
+      std::perror("");
+    }
+    set->AddText(words);
+  }
+  return error == 0;
+}
+
+std::vector<FlatSet> Trainer::Finish() {
+  std::vector<FlatSet> sets;
+  for (auto& set : sets_) sets.push_back(set->Finish());
+  return sets;
+}

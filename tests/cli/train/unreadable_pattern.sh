@@ -1,0 +1,6 @@
+# A training pattern that yields no readable learning file (a typo, a
+# directory) saves nothing, so the model of an earlier run stays.
+tessel -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -v -o 1
+tessel -p "$DATA/lm/protectd/*.txt" -u "$DATA/lm/plain/*.txt" -v -o 1 2>&1 | sed "s|$DATA/||"
+mkdir plain && tessel -p "$DATA/lm/prot/*.txt" -u plain -v 2>&1
+wc -c p.bin p.bin.2 u.bin u.bin.2
