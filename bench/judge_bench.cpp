@@ -18,6 +18,7 @@
 #include <openssl/md5.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -126,17 +127,20 @@ int RunApi(int argc, char** argv) {
   const double resident = static_cast<double>(ResidentBytes() - before);
 
   std::FILE* quiet = std::freopen("/dev/null", "w", stdout);  // the formula's lines
+  // Passes alternate, and the fastest pass of each counts: on a shared
+  // machine the other processes only ever add time.
   int flagged = 0;
-  double judge_seconds = 0, hash_seconds = 0;
+  double judge_seconds = 1e9, hash_seconds = 1e9;
   unsigned sum = 0;
-  for (int pass = 0; pass < passes; ++pass) {  // interleaved, so both see the same machine
+  for (int pass = 0; pass < passes; ++pass) {
     start = Clock::now();
+    flagged = 0;
     for (const std::string& doc : docs)
       flagged += process(model, doc.c_str(), static_cast<int>(doc.size()));
-    judge_seconds += Seconds(start);
+    judge_seconds = std::min(judge_seconds, Seconds(start));
     start = Clock::now();
     for (const std::string& doc : docs) sum += Hash(doc, 0);
-    hash_seconds += Seconds(start);
+    hash_seconds = std::min(hash_seconds, Seconds(start));
   }
   std::fflush(stdout);
   (void)quiet;
@@ -148,8 +152,8 @@ int RunApi(int argc, char** argv) {
                "close %.3f s\njudging %.3f s per pass, hashing %.3f s per pass: %.2fx; "
                "flagged %d of %zu (%u)\n",
                records, open_seconds, open_seconds / records * 1e6, resident / records,
-               close_seconds, judge_seconds / passes, hash_seconds / passes,
-               judge_seconds / hash_seconds, flagged / passes, docs.size(), sum & 1);
+               close_seconds, judge_seconds, hash_seconds, judge_seconds / hash_seconds, flagged,
+               docs.size(), sum & 1);
   return 0;
 }
 

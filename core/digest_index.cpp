@@ -214,7 +214,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
 }
 
 void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) const {
-  constexpr size_t kBatch = 16;
+  constexpr size_t kBatch = 64;
   if (directory_.empty()) {
     std::fill(counts, counts + size, 0);
     return;

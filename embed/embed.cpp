@@ -10,8 +10,6 @@
 #include <string>
 
 #include "core/messages.h"
-#include "scoring/indexed_judge.h"
-#include "scoring/lm_common.h"
 
 namespace {
 
@@ -33,8 +31,8 @@ tessel_model* OpenModel(const char* directory) {
       CountIndex::Load(std::string(directory) + kSlotFiles[i], model->slots[i]);
   }
   const CountIndex* slots = model->slots;
-  model->counts = ModelOf(slots[kProtectedWords], slots[kUnprotectedWords],
-                          slots[kProtectedPairs], slots[kUnprotectedPairs]);
+  model->roles = {&slots[kProtectedWords], &slots[kUnprotectedWords], &slots[kProtectedPairs],
+                  &slots[kUnprotectedPairs]};
   return model.release();
 }
 
@@ -44,7 +42,7 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   WordsAndPairs doc;
   doc.ReadBuffer(text, size);
-  return JudgeFormula1(doc, model.counts) ? 1 : 0;
+  return JudgeDocument(1, doc, model.roles) ? 1 : 0;
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 
 #include "core/digest_index.h"
 #include "embed/tessel.h"
-#include "scoring/formula_core.h"
+#include "scoring/indexed_judge.h"
 
 // The handle: the model's four sets in slot order p.bin, p.bin.2, u.bin,
-// u.bin.2, each mapped from its file, and the formula core's view of them.
+// u.bin.2, each mapped from its file, and the roles they play in judging.
 struct tessel_model {
   CountIndex slots[4];
-  lm::Model counts;
+  IndexedModel roles;
 };
 
 // Judges "data/test.txt" against the model directory "data" of the current

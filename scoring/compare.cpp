@@ -1,7 +1,5 @@
 #include "scoring/compare.h"
 
-#include <algorithm>
-#include <cstring>
 #include <iostream>
 #include <iterator>
 
@@ -70,34 +68,6 @@ int Intersection(CShingleSet& a, CShingleSet& b) {
   return CountShared(
       a, b.list.begin(), b.list.end(), [](auto node) { return node->hash; },
       [](auto node, const unsigned char*) { return std::next(node); });
-}
-
-DigestIndex IndexDigests(const CShingleSet& trained) {
-  DigestIndex index;
-  index.digests.resize(trained.list.size());
-  size_t i = 0;
-  for (const CShingle& shingle : trained.list) {
-    std::memcpy(index.digests[i].data(), shingle.hash, kDigestSize);
-    if (i > 0 && HashLess(index.digests[i].data(), index.digests[i - 1].data()))
-      index.sorted = false;
-    ++i;
-  }
-  return index;
-}
-
-int Intersection(CShingleSet& a, const DigestIndex& b) {
-  using DigestBytes = std::array<unsigned char, kDigestSize>;
-  auto less_than_key = [](const DigestBytes& entry, const unsigned char* key) {
-    return HashLess(entry.data(), key);
-  };
-  const auto end = b.digests.end();
-  // On an ordered index the walk would step over every entry below a's digest
-  // and stop at the first one not below it: the lower bound.
-  return CountShared(
-      a, b.digests.begin(), end, [](auto entry) { return entry->data(); },
-      [&](auto entry, const unsigned char* key) {
-        return b.sorted ? std::lower_bound(entry, end, key, less_than_key) : entry + 1;
-      });
 }
 
 int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared) {

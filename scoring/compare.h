@@ -1,9 +1,7 @@
 // Comparisons between digest-ordered shingle lists.
 #pragma once
 
-#include <array>
 #include <functional>
-#include <vector>
 
 #include "core/digest_index.h"
 #include "core/shingle.h"
@@ -14,19 +12,6 @@ void Common(CShingleSet& a, CShingleSet& b, CShingleSet& out);
 // Number of digests that the document list a shares with the trained list b;
 // with Detailed set, the shared shingles are also listed on standard output.
 int Intersection(CShingleSet& a, CShingleSet& b);
-
-// The digests of a trained list in list order, contiguous, so that a document
-// can be matched against a large trained set without walking all its nodes.
-struct DigestIndex {
-  std::vector<std::array<unsigned char, kDigestSize>> digests;
-  bool sorted = true;  // digests in ascending order: the walk may skip ahead
-};
-
-DigestIndex IndexDigests(const CShingleSet& trained);
-// The same count and listing as Intersection(a, trained) for the set the
-// index was made from, found by binary search where the walk would step
-// through a run of smaller digests one by one.
-int Intersection(CShingleSet& a, const DigestIndex& b);
 
 // The records of a, a digest-ordered list holding each digest once, whose
 // digest `shared` accepts: their number and, with Detailed set, the listing

@@ -20,6 +20,35 @@ void WordsAndPairs::HashAll() {
 
 namespace {
 
+// The counts of a document's digests in one index, looked up in batches
+// before the formula runs. The formula looks up the digests of the
+// document's own arrays, which are then read by position; any other digest
+// goes to the index.
+class PrefetchedCounts {
+ public:
+  PrefetchedCounts(const CountIndex& index, const std::vector<Digest>& digests)
+      : index_(index),
+        base_(reinterpret_cast<uintptr_t>(digests.data())),
+        bytes_(digests.size() * sizeof(Digest)),
+        counts_(digests.size()) {
+    index.CountMany(digests.data(), digests.size(), counts_.data());
+  }
+
+  int32_t Count(const unsigned char* digest) const {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(digest) - base_;
+    if (at < bytes_ && at % sizeof(Digest) == 0) return counts_[at / sizeof(Digest)];
+    return index_.Count(digest);
+  }
+  uint64_t records() const { return index_.records(); }
+  int32_t total() const { return index_.total(); }
+
+ private:
+  const CountIndex& index_;
+  uintptr_t base_;
+  size_t bytes_;
+  std::vector<int32_t> counts_;
+};
+
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
 // of a window holding it is 0 and fails both branches of the test.
@@ -113,13 +142,6 @@ lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
   return lm::Formula1(lm::DocumentOf(text, singles, pairs), model, settings, output);
 }
 
-bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model) {
-  if (doc.usable_ && CShingle::shingle_shift == 1)
-    return JudgeFormula1(doc.text_, model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
-  doc.HashAll();
-  return lm::Formula1(doc.View(), model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
-}
-
 lm::Document WordsAndPairs::View() const {
   lm::Document doc;
   doc.words = words_.data();
@@ -137,4 +159,25 @@ lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotect
                   const CountIndex& protected_pairs, const CountIndex& unprotected_pairs) {
   return lm::Model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
                    lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+}
+
+bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
+  const lm::Settings settings = lm::CurrentSettings();
+  const lm::Output output = lm::StandardStreams();
+  const TextWords& text = doc.text();
+  if (formula == 1 && doc.usable() && CShingle::shingle_shift == 1 && text.size() >= 2 &&
+      PairsRuleWindowsOut(text.size() - 1, settings)) {
+    const lm::Model plain = ModelOf(*model.protected_words, *model.unprotected_words,
+                                    *model.protected_pairs, *model.unprotected_pairs);
+    return PrunedFormula1(text, plain, settings, output).Run().verdict;
+  }
+  doc.HashAll();
+  const PrefetchedCounts counts[4] = {{*model.protected_words, doc.words()},
+                                      {*model.unprotected_words, doc.words()},
+                                      {*model.protected_pairs, doc.pairs()},
+                                      {*model.unprotected_pairs, doc.pairs()}};
+  const lm::Model prefetched{lm::LookupOf(counts[0]), lm::LookupOf(counts[1]),
+                             lm::LookupOf(counts[2]), lm::LookupOf(counts[3])};
+  const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
+  return run(doc.View(), prefetched, settings, output).verdict;
 }

@@ -1,6 +1,6 @@
 // Judging with count indexes: a document's words and pairs hashed straight
-// from its normalised text, and the model of four indexes the formula core
-// looks counts up in.
+// from its normalised text, judged by the formula core against a model of
+// four indexes.
 #pragma once
 
 #include <cstddef>
@@ -31,15 +31,12 @@ class WordsAndPairs {
   // every s-th word of the text.
   std::string_view WordText(size_t k) const { return text_.Word(k * step_); }
   lm::Document View() const;
+  // The normalised words; false from usable() when shingles must not be
+  // built (the shift is unusable).
+  const TextWords& text() const { return text_; }
+  bool usable() const { return usable_; }
 
  private:
-  friend bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
-// The same over the neighbouring words of a text (shift 1) with given
-// settings and output: lm::Formula1's result over all its digests, the hit
-// phrase in the text's word positions. Reads no process-wide setting.
-lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
-                         const lm::Settings& settings, const lm::Output& output);
-
   TextWords text_;
   bool usable_ = false;
   std::vector<Digest> words_;
@@ -47,16 +44,28 @@ lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
   size_t step_ = 1;
 };
 
-// Formula1's verdict and output for the document under the current settings,
-// written to the standard streams: exactly what lm::Formula1 gives. Where
-// the settings let no window pass that holds a pair the protected pair set
-// lacks (no logarithms, no smoothing, a positive lm_threshold_1, shift 1,
-// no detailed tally), pairs are hashed only while a window could still pass
-// and only such windows are scored.
-bool JudgeFormula1(WordsAndPairs& doc, const lm::Model& model);
-// The same over the neighbouring words of a text (shift 1) with given
+// The four trained sets of a model, as indexes.
+struct IndexedModel {
+  const CountIndex* protected_words;
+  const CountIndex* unprotected_words;
+  const CountIndex* protected_pairs;
+  const CountIndex* unprotected_pairs;
+};
+
+// The verdict and output of Formula1, Formula2 or Formula3 (formula 1, 2,
+// or above) for the document under the current settings, written to the
+// standard streams: exactly what the formula core gives. The counts of the
+// document's words and pairs are looked up in batches before the formula
+// runs. Formula1, where the settings let no window pass that holds a pair the
+// protected pair set lacks (no logarithms, no smoothing, a positive
+// lm_threshold_1, shift 1, no detailed tally), hashes pairs only while a
+// window could still pass and scores only such windows.
+bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model);
+
+// Formula1 over the neighbouring words of a text (shift 1) with given
 // settings and output: lm::Formula1's result over all its digests, the hit
-// phrase in the text's word positions. Reads no process-wide setting.
+// phrase in the text's word positions, with the same pruning as
+// JudgeDocument. Reads no process-wide setting.
 lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
                          const lm::Settings& settings, const lm::Output& output);
 

@@ -30,14 +30,8 @@ struct Counters {
   int32_t p_u_count = 0;
 };
 
-bool Verdict(int32_t formula, WordsAndPairs& doc, const lm::Model& model) {
-  if (formula == 1) return JudgeFormula1(doc, model);
-  doc.HashAll();
-  const lm::Document view = doc.View();
-  const lm::Settings settings = lm::CurrentSettings();
-  const lm::Output output = lm::StandardStreams();
-  if (formula == 2) return lm::Formula2(view, model, settings, output).verdict;
-  return lm::Formula3(view, model, settings, output).verdict;
+bool Verdict(int32_t formula, WordsAndPairs& doc, const IndexedModel& model) {
+  return JudgeDocument(formula, doc, model);
 }
 
 // The detailed block lists the document's shared words with their texts and
@@ -56,7 +50,7 @@ void WriteDetails(WordsAndPairs& doc, const JudgingModel& model) {
 }
 
 void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel& model,
-                   const lm::Model& counts, Counters& counters) {
+                   const IndexedModel& counts, Counters& counters) {
   WordsAndPairs doc;
   doc.ReadFile(name);
   if (doc.pair_count() == 0) return;
@@ -68,7 +62,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel&
   if (Detailed) WriteDetails(doc, model);
 }
 
-void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const lm::Model& counts,
+void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const IndexedModel& counts,
                             Counters& counters) {
   for (const std::string& name : getFileList(pattern)) {
     WordsAndPairs doc;
@@ -100,8 +94,8 @@ void WriteEvaluation(const Counters& c) {
 void RunLanguageModel(const JudgingModel& model, const RunSettings& settings) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  const lm::Model counts = ModelOf(model.protected_set, model.unprotected_set,
-                                   model.protected_pairs, model.unprotected_pairs);
+  const IndexedModel counts{&model.protected_set, &model.unprotected_set, &model.protected_pairs,
+                            &model.unprotected_pairs};
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
     ScoreDataFile(name, settings.LmFormula, model, counts, counters);

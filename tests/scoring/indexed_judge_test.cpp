@@ -89,11 +89,7 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
   return Said([&] {
     WordsAndPairs doc;
     doc.ReadBuffer(text.data(), text.size());
-    const lm::Model model = ModelOf(indexes[0], indexes[1], indexes[2], indexes[3]);
-    if (formula == 1) return JudgeFormula1(doc, model);
-    doc.HashAll();
-    const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-    return run(doc.View(), model, lm::CurrentSettings(), lm::StandardStreams()).verdict;
+    return JudgeDocument(formula, doc, {&indexes[0], &indexes[1], &indexes[2], &indexes[3]});
   });
 }
 
@@ -117,7 +113,8 @@ TEST_F(IndexedJudge, SameVerdictsAndOutputAsTheExportedFormulas) {
   // A long text with protected passages far apart, and an empty one.
   texts.push_back(std::accumulate(texts.begin(), texts.end(), std::string()));
   texts.push_back("");
-  const Setting settings[] = {{0, 0, 0, 1, 1}, {0.5, 0.3, 0.1, 1e-6, 5}, {1, 1, -1, 0.5, 1e9}};
+  const Setting settings[] = {{0, 0, 0, 1, 1}, {0.5, 0.3, 0.1, 1e-6, 5}, {1, 1, -1, 0.5, 1e9},
+                              {0, 0, 0.5, 0, 0.5}};
   int flagged = 0, compared = 0;
   for (int shift : {1, 2}) {
     CShingle::shingle_shift = shift;
