@@ -1,7 +1,8 @@
 // _processShingles on fuzzed buffers against a small model, with the scoring
 // settings taken from the input as well (window lengths down to negative
-// ones, logarithms on and off): the verdict is always 0 or 1, and the same
-// buffer gives the same verdict twice.
+// ones, logarithms on and off): the verdict is always 0 or 1, the same
+// buffer gives the same verdict twice, and tessel_judge with the same
+// settings agrees.
 #include <sstream>
 #include <vector>
 
@@ -32,6 +33,17 @@ tessel_model* Model() {
   return model;
 }
 
+const tessel_t* SharedModel() {
+  static const tessel_t* model = (Model(), tessel_open(FuzzWorkDir(), nullptr));
+  return model;
+}
+
+tessel_settings_t CurrentSettings() {
+  tessel_settings_t settings{lm_threshold_1, lm_threshold_2, lm_length, lm_lambda, lm_factor,
+                             lm_log ? 1 : 0};
+  return settings;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -45,8 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string rest = input.Rest();
   std::vector<char> text(rest.begin(), rest.end());
   text.push_back('\0');
-  const int verdict = _processShingles(model, text.data(), static_cast<int>(size));
+  const int verdict = _processShingles(model, text.data(), static_cast<int>(rest.size()));
   if (verdict != 0 && verdict != 1) abort();
-  if (_processShingles(model, text.data(), 0) != verdict) abort();
+  // Read up to its NUL, the text is the same only when it holds no other.
+  if (rest.find('\0') == std::string::npos && _processShingles(model, text.data(), 0) != verdict)
+    abort();
+  const tessel_settings_t settings = CurrentSettings();
+  if (tessel_judge(SharedModel(), rest.data(), rest.size(), &settings, nullptr, nullptr) != verdict)
+    abort();
   return 0;
 }
