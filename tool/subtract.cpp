@@ -1,16 +1,16 @@
 #include "tool/subtract.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <set>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/messages.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
@@ -131,23 +131,21 @@ class Subtraction {
   std::vector<char> out_;
 };
 
-// A directory opens like a file but reads as empty, which would make an empty
-// subtrahend out of a mistyped path; it counts as a file that cannot be opened.
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 }  // namespace
 
 void ShingleSubtract(std::string first_file, std::string second_file) {
-  std::ifstream first(first_file, std::ios::binary);
-  std::ifstream second(second_file, std::ios::binary);
-  if (!first.is_open() || !second.is_open() || IsDirectory(first_file) ||
-      IsDirectory(second_file)) {
+  // Opened like every input: a directory or a device is refused (a directory
+  // would read as an empty subtrahend), and a FIFO never blocks the open.
+  const int first_fd = OpenInputFile(first_file, false);
+  const int second_fd = OpenInputFile(second_file, false);
+  if (first_fd < 0 || second_fd < 0) {
+    if (first_fd >= 0) close(first_fd);
+    if (second_fd >= 0) close(second_fd);
     std::cerr << messages::kErrorOpeningFiles;
     return;
   }
+  DescriptorInput first_input(first_fd), second_input(second_fd);
+  std::istream first(&first_input), second(&second_input);
   std::set<CShingle> subtrahend;
   ReadSubtrahend(second, subtrahend);
   Subtraction(subtrahend).Run(first);
