@@ -3,18 +3,37 @@
 # directory, and its standard output, standard error and exit status are
 # compared whole with CASE.sh.stdout, CASE.sh.stderr and CASE.sh.exit (a
 # missing file means empty output, or status 0). A case that prints "skip: "
-# and exits 77 is reported as skipped.
+# and exits 77 is reported as skipped. $DATA is the test data, $SRC the source
+# tree. TESSEL_CLI_WRAPPER (e.g. "valgrind -q --log-file=...") is put in front
+# of every built program the case runs.
 # Usage: run_case.sh CASE.sh PATH_DIRS DATA_DIR
 set -u
 case_file=$(realpath "$1")
-export PATH="$2:$PATH" DATA=$(realpath "$3") CASES=$(dirname "$case_file")
+export DATA=$(realpath "$3") CASES=$(dirname "$case_file") BIN=${2%%:*}
+export SRC=$(realpath "$(dirname "$0")/../..")
 export LC_ALL=C TZ=UTC
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessel-cli.XXXXXX")
-trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work.bin"' EXIT
+if [ -n "${TESSEL_CLI_WRAPPER:-}" ]; then
+  # Shims named like the programs, each running the real one under the wrapper.
+  mkdir "$work.bin"
+  IFS=: read -ra dirs <<<"$2"
+  for dir in "${dirs[@]}"; do
+    for program in "$dir"/tessel*; do
+      [ -f "$program" ] && [ -x "$program" ] || continue
+      printf '#!/bin/sh\nexec %s %q "$@"\n' "$TESSEL_CLI_WRAPPER" "$(realpath "$program")" \
+        >"$work.bin/${program##*/}"
+      chmod +x "$work.bin/${program##*/}"
+    done
+  done
+  export PATH="$work.bin:$2:$PATH"
+else
+  export PATH="$2:$PATH"
+fi
 cd "$work" || exit 1
 bash "$case_file" >"$work.stdout" 2>"$work.stderr" </dev/null
 status=$?
-trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work.stdout" "$work.stderr"' EXIT
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work.bin" "$work.stdout" "$work.stderr"' EXIT
 [ "$status" -eq 77 ] && { cat "$work.stdout"; exit 77; }
 
 # TESSEL_CLI_UPDATE=1 records the actual results as the expected ones (for a
