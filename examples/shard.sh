@@ -23,7 +23,12 @@ set -euo pipefail
 
 jobs=$(nproc)
 sshlogin=""
+# The tessel on the PATH, else the one built beside this script (build/).
 tessel=tessel
+if ! command -v tessel >/dev/null; then
+  built=$(cd "$(dirname "$0")/.." && pwd)/build/tessel
+  [ -x "$built" ] && tessel=$built
+fi
 while getopts "j:S:t:" option; do
   case $option in
     j) jobs=$OPTARG ;;
