@@ -21,8 +21,9 @@ if [ -n "${TESSEL_CLI_WRAPPER:-}" ]; then
   for dir in "${dirs[@]}"; do
     for program in "$dir"/tessel*; do
       [ -f "$program" ] && [ -x "$program" ] || continue
-      printf '#!/bin/sh\nexec %s %q "$@"\n' "$TESSEL_CLI_WRAPPER" "$(realpath "$program")" \
-        >"$work.bin/${program##*/}"
+      # Found on the PATH, so that the program sees its own plain name as argv[0].
+      printf '#!/bin/sh\nPATH=%q:$PATH exec %s %q "$@"\n' "$(realpath "$dir")" "$TESSEL_CLI_WRAPPER" \
+        "${program##*/}" >"$work.bin/${program##*/}"
       chmod +x "$work.bin/${program##*/}"
     done
   done

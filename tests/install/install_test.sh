@@ -30,6 +30,13 @@ soname=$(objdump -p "$libdir/libtessel.so" | awk '$1 == "SONAME" { print $2 }')
 man -l "$prefix/share/man/man1/tessel.1" >/dev/null 2>&1 || [ ! -x "$(command -v man)" ] ||
   fail "tessel.1 does not format"
 
+# The sweeps read the count files of the prefix installed to, not of the
+# configured one.
+mkdir -p "$prefix/share/tessel/experiments" "$work/sweep"
+cp "$source"/tests/data/experiments/* "$prefix/share/tessel/experiments/"
+(cd "$work/sweep" && "$prefix/bin/tessel" -z 0.02) | grep -qx "\[C2\] Fmax: 0.170358; len_max: 3; col_max: B1; threshold_max: 2" ||
+  fail "the sweep does not read the installed count files"
+
 if ! grep -q _processShingles "$prefix/include/tessel.h"; then
   echo "install test: tessel.h declares no C interface yet; host builds skipped"
   exit 77
