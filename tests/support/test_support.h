@@ -1,5 +1,7 @@
-// What the unit tests share: records and sets, output capture, a guard that
-// restores the process-wide settings, temporary files and child processes.
+// What the unit tests and fuzz targets share: records and sets, output
+// capture, a guard that restores the process-wide settings, temporary files,
+// child processes and fuzz input. The fuzz targets use it without linking
+// GoogleTest.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,8 +35,7 @@ inline CShingle Record(unsigned char first_byte, const std::string& text = "", i
 
 inline CShingleSet SetOf(std::initializer_list<CShingle> records) {
   CShingleSet set;
-  set.list = records;
-  return set;
+  return set.list = records, set;
 }
 
 // The first digest byte of each record of the list.
@@ -85,7 +86,7 @@ class SettingsGuard {
   ~SettingsGuard() {
     lm_threshold_1 = threshold_1_, lm_threshold_2 = threshold_2_, lm_length = length_;
     lm_lambda = lambda_, lm_lambda0 = lambda0_, lm_factor = factor_;
-    lm_log = log_, lm_sub = sub_, Detailed = detailed_;
+    lm_log = log_, lm_sub = sub_, Detailed = detailed_, DetailedAll = all_, UpperCase = upper_;
     CShingle::shingle_length = shingle_length_, CShingle::shingle_shift = shingle_shift_;
     Stopwords = stopwords_;
     ExperimentDirectory = experiments_;
@@ -95,15 +96,10 @@ class SettingsGuard {
   double threshold_1_ = lm_threshold_1, threshold_2_ = lm_threshold_2;
   int32_t length_ = lm_length;
   double lambda_ = lm_lambda, lambda0_ = lm_lambda0, factor_ = lm_factor;
-  bool log_ = lm_log, sub_ = lm_sub, detailed_ = Detailed;
+  bool log_ = lm_log, sub_ = lm_sub, detailed_ = Detailed, all_ = DetailedAll, upper_ = UpperCase;
   int32_t shingle_length_ = CShingle::shingle_length, shingle_shift_ = CShingle::shingle_shift;
   std::set<std::string> stopwords_ = Stopwords;
   std::string experiments_ = ExperimentDirectory;
-};
-
-// A fixture with the guard.
-class SettingsTest : public testing::Test {
-  SettingsGuard guard_;
 };
 
 // A temporary directory, removed with its contents.
@@ -124,9 +120,7 @@ class TempDir {
   std::string path_;
 };
 
-inline void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+inline void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -147,3 +141,29 @@ inline bool InChild(const std::function<void()>& body, unsigned seconds = 20) {
   int status = 0;
   return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// A private directory for the files of a fuzz target, removed at exit, with
+// standard input and output at /dev/null so that the code may read and print.
+inline const char* FuzzWorkDir() {
+  static TempDir dir;
+  static const bool quiet = std::freopen("/dev/null", "r", stdin) && std::freopen("/dev/null", "w", stdout);
+  if (!quiet) std::abort();
+  return dir.path().c_str();
+}
+
+// Takes small integers from the front of a fuzz input.
+class FuzzInput {
+ public:
+  FuzzInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  // A value in [low, high]; low when the input is used up.
+  int Pick(int low, int high) {
+    if (size_ == 0) return low;
+    --size_;
+    return low + *data_++ % (high - low + 1);
+  }
+  std::string Rest() const { return std::string(reinterpret_cast<const char*>(data_), size_); }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
