@@ -8,4 +8,4 @@ for opts in "--lm-threshold-1 98 --lm-factor 99" "--lm-threshold-1 99 --lm-facto
   echo "== $opts" && tessel -f -p p.bin -u u.bin -d docs/d1.txt -o 1 $opts 2>&1 | iconv -f cp1251 -t utf-8
 done
 # Unigrams in windows of one known word score exactly 100: enough for a threshold of 100.
-tessel -f -p p.bin -u u.bin -d docs/d1.txt -o 3 --lm-length 1 --lm-threshold-1 100 --lm-factor 200 2>&1 | head -2
+tessel -f -p p.bin -u u.bin -d docs/d1.txt -o 3 --lm-length 1 --lm-threshold-1 100 --lm-factor 200 2>&1 | sed -n 1,2p
