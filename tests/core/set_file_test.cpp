@@ -41,9 +41,8 @@ TEST(SetFile, RoundTripOverManyBlocksAndStreams) {
                          [](const CShingle& a, const CShingle& b) { return HashEqual(a.hash, b.hash); }));
 
   std::stringstream stream;
-  stream << Record(7, "text", 1, 9);
-  EXPECT_EQ(stream.str().size(), 16u);
   CShingle back;
+  stream << Record(7, "text", 1, 9);
   EXPECT_TRUE(stream >> back);
   EXPECT_EQ(back.hash[15], 9);
   EXPECT_FALSE(stream >> back);

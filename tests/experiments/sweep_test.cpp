@@ -29,7 +29,7 @@ TEST(LookupCount, CountOfTheLastRowBeforeTheFirstKeyReachingTheThreshold) {
 // are 0, 1, 2, 70 under keys 0 to 3, the C2 counts 100 to 400. With 1174
 // documents: t=1 recall 1, F = 100/1174; t=2 recall 64/65, F = 200/1174 when
 // the tolerance allows it; t=3 recall 63/65; t >= 4 recall -5/65, F 400/1174.
-class Sweep : public testing::Test {
+class Sweep : public LmSettingsTest {
  protected:
   void SetUp() override {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
@@ -47,7 +47,6 @@ class Sweep : public testing::Test {
     return f;
   }
 
-  SettingsGuard guard;
   std::string previous = std::filesystem::current_path();
   TempDir dir;
 };

@@ -28,8 +28,7 @@ inline CShingle Record(unsigned char first_byte, const std::string& text = "", i
   CShingle shingle;
   shingle.hash[0] = first_byte;
   shingle.hash[15] = last_byte;
-  shingle.text = text;
-  shingle.count = count;
+  shingle.text = text, shingle.count = count;
   return shingle;
 }
 
@@ -49,8 +48,7 @@ inline std::string FirstBytes(const CShingleSet& set) {
 inline CShingleSet Built(const std::string& text, int n) {
   CShingleSet set;
   std::istringstream in(text);
-  _BuildShingles(in, set, n);
-  return set;
+  return _BuildShingles(in, set, n), set;
 }
 
 // A trained set as read back from a set file: counts 1, total 0, indexed.
@@ -100,6 +98,11 @@ class SettingsGuard {
   int32_t shingle_length_ = CShingle::shingle_length, shingle_shift_ = CShingle::shingle_shift;
   std::set<std::string> stopwords_ = Stopwords;
   std::string experiments_ = ExperimentDirectory;
+};
+
+// A fixture whose tests may change the settings freely.
+class LmSettingsTest : public testing::Test {
+  SettingsGuard guard_;
 };
 
 // A temporary directory, removed with its contents.
