@@ -51,7 +51,7 @@ class Sweep : public LmSettingsTest {
   TempDir dir;
 };
 
-TEST_F(Sweep, WritesTablesAndNamesTheFirstBestCombination) {
+TEST_F(Sweep, TablesFirstBestCombinationAndToleranceBoundary) {
   // Lengths 3 and 4 tie: the first stays.
   EXPECT_EQ(Summary(0.02), "[C2] Fmax: 0.170358; len_max: 3; col_max: B1; threshold_max: 2\n");
   std::string table = ReadFile(dir / "res_C2_B1_3");
@@ -66,10 +66,7 @@ TEST_F(Sweep, WritesTablesAndNamesTheFirstBestCombination) {
   EXPECT_EQ(ReadFile(dir / "res_C2_B1C1_5").substr(0, 15), "B1C1\t0\t5\t1\t0\t0\n");  // no count files
   // Every threshold from 4 on gives the same F: the first of them is kept.
   EXPECT_EQ(Summary(2), "[C2] Fmax: 0.340716; len_max: 3; col_max: B1; threshold_max: 4\n");
-}
-
-TEST_F(Sweep, RecallExactlyAtTheToleranceCounts) {
-  // 1 - tolerance is 64/65 exactly, then the next double above it.
+  // A recall of exactly 1 - tolerance (64/65) counts, one just below does not.
   EXPECT_EQ(F(2, 1.0 - 64.0 / 65.0), 200 / 1174.0);
   EXPECT_EQ(F(2, 1.0 - std::nextafter(64.0 / 65.0, 1.0)), 0.0);
   EXPECT_EQ(F(4, 2), 400 / 1174.0);

@@ -1,7 +1,6 @@
 // What the unit tests and fuzz targets share: records and sets, output
-// capture, a guard that restores the process-wide settings, temporary files,
-// child processes and fuzz input. The fuzz targets use it without linking
-// GoogleTest.
+// capture, a guard that restores the process-wide settings, temporary files
+// and fuzz input. The fuzz targets use it without linking GoogleTest.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -128,21 +127,6 @@ inline void WriteFile(const std::string& path, const std::string& text) { std::o
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs body() in a child process (killed after `seconds`); true when it
-// returned normally.
-inline bool InChild(const std::function<void()>& body, unsigned seconds = 20) {
-  std::fflush(nullptr);
-  pid_t child = fork();
-  if (child == 0) {
-    alarm(seconds);
-    body();
-    std::fflush(nullptr);
-    _exit(0);
-  }
-  int status = 0;
-  return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // A private directory for the files of a fuzz target, removed at exit, with
