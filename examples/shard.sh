@@ -4,6 +4,8 @@
 #
 #   examples/shard.sh [-j JOBS] [-S SSHLOGIN] [-t TESSEL] LIST -- TESSEL_OPTIONS...
 #
+# TESSEL defaults to the tessel on the PATH, else build/tessel of this checkout.
+#
 # LIST names one data file per line ("-" reads it from standard input). The
 # options name a saved model and no -d, for instance -f -p p.bin -u u.bin, or
 # -f -p p.bin -u u.bin -o 1 in language-model mode; do not pass -v. JOBS
@@ -23,7 +25,12 @@ set -euo pipefail
 
 jobs=$(nproc)
 sshlogin=""
+# The tessel on the PATH, else the one built beside this script (build/).
 tessel=tessel
+if ! command -v tessel >/dev/null; then
+  built=$(cd "$(dirname "$0")/.." && pwd)/build/tessel
+  [ -x "$built" ] && tessel=$built
+fi
 while getopts "j:S:t:" option; do
   case $option in
     j) jobs=$OPTARG ;;

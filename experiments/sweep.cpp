@@ -1,11 +1,36 @@
 #include "experiments/sweep.h"
 
+#include <dlfcn.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
 
-std::string ExperimentDirectory = TESSEL_EXPERIMENT_DIR;
+namespace {
+
+// The count files beside an installed library (its directory followed by the
+// configured relative path), so that an installation made under another
+// prefix finds its own; otherwise the directory compiled in.
+std::string DefaultExperimentDirectory() {
+  const std::string from_library = TESSEL_EXPERIMENT_FROM_LIB;
+  Dl_info info;
+  if (!from_library.empty() &&
+      dladdr(reinterpret_cast<void*>(&DefaultExperimentDirectory), &info) != 0 && info.dli_fname) {
+    std::string library = info.dli_fname;
+    std::string candidate = library.substr(0, library.rfind('/') + 1) + from_library;
+    struct stat status;
+    if (library.find('/') != std::string::npos && stat(candidate.c_str(), &status) == 0 &&
+        S_ISDIR(status.st_mode))
+      return candidate.back() == '/' ? candidate : candidate + "/";
+  }
+  return TESSEL_EXPERIMENT_DIR;
+}
+
+}  // namespace
+
+std::string ExperimentDirectory = DefaultExperimentDirectory();
 
 namespace {
 

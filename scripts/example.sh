@@ -13,7 +13,7 @@ tessel="$root/build/tessel"
 build() {
   scripts/setup.sh
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build -j "$(nproc)" --target tessel_program tessel-host
+  cmake --build build -j "$(nproc)" --target tessel_program tessel-host tessel_sets_program manpages
 }
 
 # Shingle mode: five-word shingles, verdict "P>=M" (protected) or "P<M",
@@ -25,6 +25,8 @@ shingle_session() {
   (cd "$model" && "$tessel" -t "$corpus/stop.txt" \
     -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -v)
   ls -l "$model"
+  echo "== tessel-sets verify: the saved set files are whole and in digest order"
+  "$root/build/tessel-sets" verify "$model"/*.bin*
   echo "== Shingle mode: judging with the saved model (-f)"
   echo "   name, protected, unprotected and common matches, verdict"
   (cd "$model" && "$tessel" -t "$corpus/stop.txt" -f -p p.bin -u u.bin \
@@ -75,6 +77,7 @@ main() {
   shingle_session "$out"
   language_model_session "$out"
   host_session "$out"
+  echo "== Manual pages: man build/tessel.1, man build/tessel-sets.1"
 }
 
 main "$@"

@@ -1,5 +1,5 @@
 # Every tests/cli/AREA/NAME.sh is one CTest test, cli.AREA.NAME, run by
-# run_case.sh against the built programs.
+# run_case.sh against the built programs (labels cli and AREA).
 file(GLOB_RECURSE TESSEL_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.sh)
 list(REMOVE_ITEM TESSEL_CLI_CASES ${CMAKE_CURRENT_LIST_DIR}/run_case.sh)
 set(TESSEL_CLI_PATH "$<TARGET_FILE_DIR:tessel_program>")
@@ -9,9 +9,10 @@ endif()
 foreach(case_file ${TESSEL_CLI_CASES})
   file(RELATIVE_PATH case_name ${CMAKE_CURRENT_LIST_DIR} ${case_file})
   string(REGEX REPLACE "\\.sh$" "" case_name "${case_name}")
+  string(REGEX REPLACE "/.*" "" case_area "${case_name}")
   string(REPLACE "/" "." case_name "${case_name}")
   add_test(NAME cli.${case_name}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_case.sh ${case_file} ${TESSEL_CLI_PATH}
       ${CMAKE_CURRENT_LIST_DIR}/../data)
-  set_tests_properties(cli.${case_name} PROPERTIES LABELS cli SKIP_RETURN_CODE 77)
+  set_tests_properties(cli.${case_name} PROPERTIES LABELS "cli;${case_area}" SKIP_RETURN_CODE 77)
 endforeach()

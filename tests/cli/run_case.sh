@@ -3,47 +3,47 @@
 # directory, and its standard output, standard error and exit status are
 # compared whole with CASE.sh.stdout, CASE.sh.stderr and CASE.sh.exit (a
 # missing file means empty output, or status 0). A case that prints "skip: "
-# and exits 77 is reported as skipped.
+# and exits 77 is reported as skipped. Cases see $DATA (the test data), $SRC
+# (the source tree) and $BIN (the first of PATH_DIRS). TESSEL_CLI_WRAPPER (e.g.
+# "valgrind --log-file=...") is put in front of every built program they run;
+# TESSEL_CLI_UPDATE=1 records the results as the expected ones.
 # Usage: run_case.sh CASE.sh PATH_DIRS DATA_DIR
 set -u
 case_file=$(realpath "$1")
-export PATH="$2:$PATH" DATA=$(realpath "$3") CASES=$(dirname "$case_file")
-export LC_ALL=C TZ=UTC
+export DATA=$(realpath "$3") SRC=$(realpath "$(dirname "$0")/../..") BIN=${2%%:*} LC_ALL=C TZ=UTC
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessel-cli.XXXXXX")
-trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work" || exit 1
-bash "$case_file" >"$work.stdout" 2>"$work.stderr" </dev/null
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work".*' EXIT
+export PATH="$2:$PATH"
+if [ -n "${TESSEL_CLI_WRAPPER:-}" ]; then
+  # Shims that find the real program on the PATH, so that it sees its plain name as argv[0].
+  mkdir "$work.bin"
+  for program in $(IFS=:; for dir in $2; do ls "$dir"/tessel* 2>/dev/null; done); do
+    [ -f "$program" ] && [ -x "$program" ] || continue
+    printf '#!/bin/sh\nPATH=%q:$PATH exec %s %q "$@"\n' "$(dirname "$(realpath "$program")")" \
+      "$TESSEL_CLI_WRAPPER" "${program##*/}" >"$work.bin/${program##*/}"
+    chmod +x "$work.bin/${program##*/}"
+  done
+  PATH="$work.bin:$PATH"
+fi
+(cd "$work" && bash "$case_file") >"$work.stdout" 2>"$work.stderr" </dev/null
 status=$?
-trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work" "$work.stdout" "$work.stderr"' EXIT
 [ "$status" -eq 77 ] && { cat "$work.stdout"; exit 77; }
-
-# TESSEL_CLI_UPDATE=1 records the actual results as the expected ones (for a
-# new case; review the recorded files before committing them).
 if [ "${TESSEL_CLI_UPDATE:-0}" = 1 ]; then
   for stream in stdout stderr; do
     if [ -s "$work.$stream" ]; then cp "$work.$stream" "$case_file.$stream"; else rm -f "$case_file.$stream"; fi
   done
   if [ "$status" -ne 0 ]; then echo "$status" >"$case_file.exit"; else rm -f "$case_file.exit"; fi
 fi
-
 failed=0
 compare() {  # expected-file actual-file what
-  local expected=$1 actual=$2
-  if [ -f "$expected" ]; then
-    cmp -s "$expected" "$actual" && return
-  elif [ ! -s "$actual" ]; then
-    return
-  fi
-  echo "--- $3 differs (expected ${expected##*/}, < expected, > actual):"
-  diff <([ -f "$expected" ] && cat "$expected") "$actual" | head -40
+  [ -f "$1" ] && cmp -s "$1" "$2" && return
+  [ ! -f "$1" ] && [ ! -s "$2" ] && return
+  echo "--- $3 differs (expected ${1##*/}, < expected, > actual):"
+  diff <(cat "$1" 2>/dev/null) "$2" | head -40
   failed=1
 }
 compare "$case_file.stdout" "$work.stdout" "standard output"
 compare "$case_file.stderr" "$work.stderr" "standard error"
-expected_status=0
-[ -f "$case_file.exit" ] && expected_status=$(cat "$case_file.exit")
-if [ "$status" -ne "$expected_status" ]; then
-  echo "--- exit status $status, expected $expected_status"
-  failed=1
-fi
+expected_status=$(cat "$case_file.exit" 2>/dev/null || echo 0)
+[ "$status" -eq "$expected_status" ] || { echo "--- exit status $status, expected $expected_status"; failed=1; }
 exit $failed

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "core/set_file.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/set_file.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

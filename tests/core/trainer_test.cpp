@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/builder.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

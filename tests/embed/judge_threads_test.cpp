@@ -9,7 +9,7 @@
 
 #include "corpus_model.h"
 #include "embed/tessel.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

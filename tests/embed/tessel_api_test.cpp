@@ -11,8 +11,7 @@
 #include "core/text_words.h"
 #include "corpus_model.h"
 #include "embed/tessel.h"
-#include "scoring/lm_test_util.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 # test of many threads judging against one model, nothing else.
 find_package(GTest REQUIRED)
 add_executable(judge_threads_test ${CMAKE_CURRENT_LIST_DIR}/judge_threads_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../support/temp_dir.cpp ${CMAKE_CURRENT_LIST_DIR}/../support/test_main.cpp)
-target_include_directories(judge_threads_test PRIVATE ${CMAKE_SOURCE_DIR}
+  ${CMAKE_CURRENT_LIST_DIR}/../support/test_main.cpp)
+target_include_directories(judge_threads_test PRIVATE ${PROJECT_SOURCE_DIR}
   ${CMAKE_CURRENT_LIST_DIR}/..)
-target_compile_definitions(judge_threads_test PRIVATE TESSEL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-target_link_libraries(judge_threads_test PRIVATE tessel GTest::gtest)
+target_compile_definitions(judge_threads_test PRIVATE TESSEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+target_link_libraries(judge_threads_test PRIVATE tessel_internal GTest::gtest)
 target_compile_options(judge_threads_test PRIVATE ${TESSEL_WARNINGS})
 enable_testing()
 add_test(NAME tsan.judge_threads COMMAND judge_threads_test)

@@ -1,12 +1,9 @@
 #include "experiments/sweep.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <sstream>
+#include <cmath>
 
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -26,32 +23,37 @@ TEST(LookupCount, CountOfTheLastRowBeforeTheFirstKeyReachingTheThreshold) {
   // Garbage and an incomplete row end the reading; what came before counts.
   EXPECT_EQ(Lookup("0 0 4 1 x 9 2 0 9", 50), 4);
   EXPECT_EQ(Lookup("0 0 4 1 0", 50), 4);
-  EXPECT_EQ(Lookup("", 50), 0);
 }
 
 // Fixture: for B1 and lengths 3 and 4 (identical files) the reference counts
-// are 0, 1, 2, 70 under keys 0 to 3, the C2 counts 100 to 400. With tolerance
-// 0.02 and 1174 documents: t=1 gives recall 1 and F = 100/1174 = 0.0851789;
-// t=2 recall 64/65 = 0.984615 >= 0.98, F = 200/1174 = 0.170358; t=3 recall
-// 63/65 < 0.98, F 0; t >= 4 recall -5/65 = -0.0769231.
-TEST(CalculateAll, WritesTablesAndNamesTheFirstBestCombination) {
-  TempDir dir;
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  const std::string saved = ExperimentDirectory;
-  ExperimentDirectory = std::string(TESSEL_TEST_DATA) + "/experiments/";
-  testing::internal::CaptureStdout();
-  CalculateAll(1174, "C2", 0.02);
-  std::string summary = testing::internal::GetCapturedStdout();
-  double recall, precision, f;
-  CalculateAll("B1", 2, "3", recall, precision, f, 1174, "C2", 0.02);
-  ExperimentDirectory = saved;
-  ASSERT_EQ(chdir(previous), 0);
+// are 0, 1, 2, 70 under keys 0 to 3, the C2 counts 100 to 400. With 1174
+// documents: t=1 recall 1, F = 100/1174; t=2 recall 64/65, F = 200/1174 when
+// the tolerance allows it; t=3 recall 63/65; t >= 4 recall -5/65, F 400/1174.
+class Sweep : public LmSettingsTest {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ExperimentDirectory = std::string(TESSEL_TEST_DATA) + "/experiments/";
+  }
+  void TearDown() override { ASSERT_EQ(chdir(previous.c_str()), 0); }
 
-  EXPECT_EQ(summary, "[C2] Fmax: 0.170358; len_max: 3; col_max: B1; threshold_max: 2\n");
-  EXPECT_DOUBLE_EQ(recall, 64 / 65.0);
-  EXPECT_DOUBLE_EQ(f, 200 / 1174.0);
+  std::string Summary(double tolerance) {
+    std::string said = Said([&] { CalculateAll(1174, "C2", tolerance); return true; });
+    return said.substr(2, said.size() - 3);
+  }
+  double F(int threshold, double tolerance) {
+    double recall, precision, f;
+    CalculateAll("B1", threshold, "3", recall, precision, f, 1174, "C2", tolerance);
+    return f;
+  }
+
+  std::string previous = std::filesystem::current_path();
+  TempDir dir;
+};
+
+TEST_F(Sweep, TablesFirstBestCombinationAndToleranceBoundary) {
+  // Lengths 3 and 4 tie: the first stays.
+  EXPECT_EQ(Summary(0.02), "[C2] Fmax: 0.170358; len_max: 3; col_max: B1; threshold_max: 2\n");
   std::string table = ReadFile(dir / "res_C2_B1_3");
   EXPECT_EQ(table.substr(0, 103),
             "B1\t0\t3\t1\t0\t0\n"
@@ -61,9 +63,13 @@ TEST(CalculateAll, WritesTablesAndNamesTheFirstBestCombination) {
   EXPECT_NE(table.find("B1\t999\t3\t-0.0769231\t0.340716\t0\nFmax: 0.170358; threshold_max: 2\n"),
             std::string::npos);
   EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1001);
-  // Missing count files: recall 1, precision 0 everywhere.
-  EXPECT_EQ(ReadFile(dir / "res_C2_B1C1_5").substr(0, 15), "B1C1\t0\t5\t1\t0\t0\n");
-  EXPECT_TRUE(FileExists(dir / "res_C2_C1_1"));
+  EXPECT_EQ(ReadFile(dir / "res_C2_B1C1_5").substr(0, 15), "B1C1\t0\t5\t1\t0\t0\n");  // no count files
+  // Every threshold from 4 on gives the same F: the first of them is kept.
+  EXPECT_EQ(Summary(2), "[C2] Fmax: 0.340716; len_max: 3; col_max: B1; threshold_max: 4\n");
+  // A recall of exactly 1 - tolerance (64/65) counts, one just below does not.
+  EXPECT_EQ(F(2, 1.0 - 64.0 / 65.0), 200 / 1174.0);
+  EXPECT_EQ(F(2, 1.0 - std::nextafter(64.0 / 65.0, 1.0)), 0.0);
+  EXPECT_EQ(F(4, 2), 400 / 1174.0);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "core/builder.h"
-#include "fuzz_support.h"
+#include "support/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);

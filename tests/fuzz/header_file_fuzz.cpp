@@ -5,7 +5,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "fuzz_support.h"
+#include "support/test_support.h"
 #include "tool/header_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

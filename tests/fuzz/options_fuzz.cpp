@@ -9,25 +9,10 @@
 
 #include "core/settings.h"
 #include "core/shingle.h"
-#include "fuzz_support.h"
+#include "support/test_support.h"
 #include "tool/options.h"
 
 namespace {
-
-struct Globals {
-  double t1 = lm_threshold_1, t2 = lm_threshold_2, lambda = lm_lambda, lambda0 = lm_lambda0,
-         factor = lm_factor;
-  int32_t length = lm_length, shingle_length = CShingle::shingle_length,
-          shingle_shift = CShingle::shingle_shift;
-  bool log = lm_log, sub = lm_sub, upper = UpperCase, detailed = Detailed, all = DetailedAll;
-
-  void Restore() const {
-    lm_threshold_1 = t1, lm_threshold_2 = t2, lm_lambda = lambda, lm_lambda0 = lambda0;
-    lm_factor = factor, lm_length = length, CShingle::shingle_length = shingle_length;
-    CShingle::shingle_shift = shingle_shift, lm_log = log, lm_sub = sub, UpperCase = upper;
-    Detailed = detailed, DetailedAll = all;
-  }
-};
 
 bool Same(const RunSettings& a, const RunSettings& b) {
   return a.ProtectedFiles == b.ProtectedFiles && a.UnprotectedFiles == b.UnprotectedFiles &&
@@ -47,7 +32,6 @@ OptionOutcome Parse(std::vector<std::string> args, RunSettings& settings) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const Globals defaults;
   // Relative names (-z tables, -v models) land in the private directory;
   // scripts/fuzz.sh passes absolute corpus paths, so the change is harmless.
   static const bool entered = chdir(FuzzWorkDir()) == 0;
@@ -66,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!current.empty()) args.push_back(current);
 
   RunSettings first, second;
+  SettingsGuard guard;
   OptionOutcome outcome = Parse(args, first);
-  defaults.Restore();
   if (outcome == OptionOutcome::kRunDriver) {
+    SettingsGuard again;
     if (Parse(args, second) != outcome || !Same(first, second)) abort();
-    defaults.Restore();
   }
   return 0;
 }

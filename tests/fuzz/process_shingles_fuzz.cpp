@@ -10,7 +10,7 @@
 #include "core/set_file.h"
 #include "core/settings.h"
 #include "embed/tessel.h"
-#include "fuzz_support.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "experiments/protected_sum.h"
-#include "fuzz_support.h"
+#include "support/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

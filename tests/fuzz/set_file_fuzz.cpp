@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "core/set_file.h"
-#include "fuzz_support.h"
+#include "support/test_support.h"
 #include "tool/set_tools.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "scoring/lm_common.h"
-#include "scoring/lm_test_util.h"
+#include "support/test_support.h"
 
 namespace {
 

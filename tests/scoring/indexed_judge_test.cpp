@@ -10,8 +10,7 @@
 #include "embed/embed.h"
 #include "scoring/formulas.h"
 #include "scoring/lm_common.h"
-#include "scoring/lm_test_util.h"
-#include "support/temp_dir.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -1,2 +1,0 @@
-# A run without options writes nothing and succeeds.
-tessel

@@ -1,0 +1,3 @@
+# The usage text, whole; -h ends the run before later options.
+tessel --help
+tessel -h -p 'late*'

@@ -1,0 +1,7 @@
+# Unreadable, empty and directory data files still get a line; patterns that
+# match nothing are reported; with no options nothing is done.
+mkdir docs && : >empty.txt
+tessel -d docs
+tessel -d empty.txt -p 'none*'
+tessel -p missing.txt -d empty.txt
+tessel
