@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/radix_sort.h"
 #include "core/saturating.h"
 
 namespace {
@@ -15,53 +16,6 @@ struct SortKey {
   int32_t count;
 };
 
-bool KeyLess(const SortKey& a, const SortKey& b) {
-  return a.high < b.high || (a.high == b.high && a.low < b.low);
-}
-
-// Stable insertion sort of one radix bucket: uniform keys make buckets short.
-void SortBucket(SortKey* first, SortKey* last) {
-  if (last - first > 64) {
-    std::stable_sort(first, last, KeyLess);
-    return;
-  }
-  for (SortKey* i = first + 1; i < last; ++i) {
-    SortKey key = *i;
-    SortKey* j = i;
-    for (; j > first && KeyLess(key, *(j - 1)); --j) *j = *(j - 1);
-    *j = key;
-  }
-}
-
-// Stable counting sort on the leading bits of the keys' range, about eight
-// keys per bucket, then each bucket. Measuring the range from the smallest
-// key keeps buckets short also when all keys share their leading byte.
-std::vector<SortKey> SortedKeys(std::vector<SortKey>& keys) {
-  uint64_t lowest = UINT64_MAX, highest = 0;
-  for (const SortKey& key : keys) {
-    lowest = std::min(lowest, key.high);
-    highest = std::max(highest, key.high);
-  }
-  int bits = 1;
-  while (bits < 22 && (size_t{1} << (bits + 3)) < keys.size()) ++bits;
-  int shift = 0;
-  while (shift < 64 && ((highest - lowest) >> shift) >= (uint64_t{1} << bits)) ++shift;
-  const size_t buckets = size_t{1} << bits;
-  auto bucket_of = [&](const SortKey& key) {
-    return static_cast<size_t>((key.high - lowest) >> shift);
-  };
-  std::vector<size_t> starts(buckets + 1, 0);
-  for (const SortKey& key : keys) ++starts[bucket_of(key) + 1];
-  for (size_t b = 1; b <= buckets; ++b) starts[b] += starts[b - 1];
-  std::vector<SortKey> sorted(keys.size());
-  std::vector<size_t> next(starts.begin(), starts.end() - 1);
-  for (const SortKey& key : keys) sorted[next[bucket_of(key)]++] = key;
-  std::vector<SortKey>().swap(keys);
-  for (size_t b = 0; b < buckets; ++b)
-    SortBucket(sorted.data() + starts[b], sorted.data() + starts[b + 1]);
-  return sorted;
-}
-
 }  // namespace
 
 void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
@@ -70,7 +24,7 @@ void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
   for (size_t i = 0; i < n; ++i)
     keys[i] = {DigestHalf(digests[i].bytes), DigestHalf(digests[i].bytes + 8),
                counts != nullptr ? counts[i] : 0};
-  const std::vector<SortKey> sorted = SortedKeys(keys);
+  const std::vector<SortKey> sorted = radix::SortedKeys(keys);
   for (size_t i = 0; i < n; ++i) {
     const uint64_t high = __builtin_bswap64(sorted[i].high), low = __builtin_bswap64(sorted[i].low);
     std::memcpy(digests[i].bytes, &high, sizeof high);

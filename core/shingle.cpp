@@ -1,10 +1,11 @@
 #include "core/shingle.h"
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <vector>
 
+#include "core/radix_sort.h"
 #include "core/saturating.h"
 
 int32_t CShingle::shingle_length = 5;
@@ -34,7 +35,6 @@ void CShingleSet::ConvertToSet() {
 
 namespace {
 
-
 // A digest as two integers whose order is the byte-wise order, and the
 // record's position in the list before sorting.
 struct DigestKey {
@@ -42,44 +42,6 @@ struct DigestKey {
   uint64_t low;
   size_t position;
 };
-
-bool KeyLess(const DigestKey& a, const DigestKey& b) {
-  return a.high < b.high || (a.high == b.high && a.low < b.low);
-}
-
-// Stable insertion sort of one bucket; buckets are short for digests, which
-// are spread evenly.
-void SortBucket(DigestKey* first, DigestKey* last) {
-  if (last - first < 2) return;  // first + 1 would lie past the end of an empty last bucket
-  if (last - first > 64) {
-    std::stable_sort(first, last, KeyLess);
-    return;
-  }
-  for (DigestKey* i = first + 1; i < last; ++i) {
-    DigestKey key = *i;
-    DigestKey* j = i;
-    for (; j > first && KeyLess(key, *(j - 1)); --j) *j = *(j - 1);
-    *j = key;
-  }
-}
-
-// Stable counting sort on the leading digest bits, then each bucket; the
-// bucket count grows with the input so that buckets stay short.
-std::vector<DigestKey> SortedKeys(const std::vector<DigestKey>& keys) {
-  int bits = 4;
-  while (bits < 20 && (size_t{1} << (bits + 3)) < keys.size()) ++bits;  // about 8 per bucket
-  const int shift = 64 - bits;
-  const size_t buckets = size_t{1} << bits;
-  std::vector<size_t> starts(buckets + 1, 0);
-  for (const DigestKey& key : keys) ++starts[(key.high >> shift) + 1];
-  for (size_t b = 1; b <= buckets; ++b) starts[b] += starts[b - 1];
-  std::vector<DigestKey> sorted(keys.size());
-  std::vector<size_t> next(starts.begin(), starts.end() - 1);
-  for (const DigestKey& key : keys) sorted[next[key.high >> shift]++] = key;
-  DigestKey* base = sorted.data();
-  for (size_t b = 0; b < buckets; ++b) SortBucket(base + starts[b], base + starts[b + 1]);
-  return sorted;
-}
 
 }  // namespace
 
@@ -103,7 +65,7 @@ void SortByDigest(std::list<CShingle>& list) {
     records.push_back(std::move(shingle));
   }
   auto node = list.begin();
-  for (const DigestKey& key : SortedKeys(keys)) *node++ = std::move(records[key.position]);
+  for (const DigestKey& key : radix::SortedKeys(keys)) *node++ = std::move(records[key.position]);
 }
 
 void Unique(CShingleSet& shingles) {

@@ -27,16 +27,9 @@ Settings CurrentSettings() {
 
 Document DocumentOf(const TextWords& text, const std::vector<Digest>& words,
                     const std::vector<Digest>& pairs) {
-  Document doc;
-  doc.words = words.data();
-  doc.word_count = words.size();
-  doc.pairs = pairs.data();
-  doc.pair_count = pairs.size();
-  doc.text = &text;
-  doc.word_text = [](const void* source, size_t k) {
+  return Document(words, pairs, &text, [](const void* source, size_t k) {
     return static_cast<const TextWords*>(source)->Word(k);
-  };
-  return doc;
+  });
 }
 
 namespace {

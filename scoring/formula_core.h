@@ -75,6 +75,13 @@ struct Document {
   size_t pair_count = 0;
   const void* text = nullptr;
   std::string_view (*word_text)(const void* text, size_t k) = nullptr;
+
+  Document() = default;
+  // Digest arrays of the words and pairs, and where word k's text is found.
+  Document(const std::vector<Digest>& word_digests, const std::vector<Digest>& pair_digests,
+           const void* source, std::string_view (*text_of)(const void*, size_t))
+      : words(word_digests.data()), word_count(word_digests.size()), pairs(pair_digests.data()),
+        pair_count(pair_digests.size()), text(source), word_text(text_of) {}
 };
 
 // A document over the words of a TextWords and their digests.

@@ -113,11 +113,10 @@ class PrunedFormula1 {
       const TextWords* text;
       size_t first;
     } window{&text_, first};
-    lm::Document doc{words.data(), words.size(), pairs.data(), pairs.size(), &window,
-                     [](const void* w, size_t k) {
-                       const Window* self = static_cast<const Window*>(w);
-                       return self->text->Word(self->first + k);
-                     }};
+    const lm::Document doc(words, pairs, &window, [](const void* w, size_t k) {
+      const Window* self = static_cast<const Window*>(w);
+      return self->text->Word(self->first + k);
+    });
     lm::Result result = lm::Formula1(doc, model_, settings_, output_);
     if (result.phrase_words != 0) result.phrase_first += first;
     return result;

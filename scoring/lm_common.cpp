@@ -40,16 +40,9 @@ ListDocument::ListDocument(const CShingleSet& words, const CShingleSet* pairs) {
 }
 
 Document ListDocument::View() const {
-  Document doc;
-  doc.words = words_.data();
-  doc.word_count = words_.size();
-  doc.pairs = pairs_.data();
-  doc.pair_count = pairs_.size();
-  doc.text = &texts_;
-  doc.word_text = [](const void* texts, size_t k) -> std::string_view {
+  return Document(words_, pairs_, &texts_, [](const void* texts, size_t k) -> std::string_view {
     return *(*static_cast<const std::vector<const std::string*>*>(texts))[k];
-  };
-  return doc;
+  });
 }
 
 Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
