@@ -62,7 +62,8 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
     ExpectSameCounts(from_flat, set, random);
 
     std::string file;  // in the list's own order
-    for (const CShingle& shingle : set.list) file.append(reinterpret_cast<const char*>(shingle.hash), 16);
+    for (const CShingle& shingle : set.list)
+      file.append(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
     WriteFile(dir / "set.bin", file + "partial");
     CountIndex loaded;
     ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded));

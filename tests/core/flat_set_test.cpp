@@ -25,8 +25,10 @@ FlatSet RandomSet(std::mt19937& random, size_t size, int shared_byte) {
 
 CShingleSet ListOf(const FlatSet& set) {
   CShingleSet list;
-  for (size_t i = 0; i < set.digests.size(); ++i)
-    std::memcpy(list.list.emplace_back(Record(0, "", set.counts[i])).hash, set.digests[i].bytes, kDigestSize);
+  for (size_t i = 0; i < set.digests.size(); ++i) {
+    CShingle& shingle = list.list.emplace_back(Record(0, "", set.counts[i]));
+    std::memcpy(shingle.hash, set.digests[i].bytes, kDigestSize);
+  }
   return list;
 }
 
@@ -35,7 +37,8 @@ void ExpectSame(const CShingleSet& expected, const FlatSet& actual) {
   ASSERT_EQ(actual.counts.size(), actual.digests.size());
   size_t i = 0;
   for (const CShingle& shingle : expected.list) {
-    ASSERT_TRUE(HashEqual(shingle.hash, actual.digests[i].bytes) && shingle.count == actual.counts[i]) << i;
+    ASSERT_TRUE(HashEqual(shingle.hash, actual.digests[i].bytes)) << i;
+    ASSERT_EQ(shingle.count, actual.counts[i]) << i;
     ++i;
   }
 }
@@ -46,7 +49,8 @@ TEST(FlatSet, SortUniqueAndCommonMatchTheListOperations) {
   std::mt19937 random(5);
   for (size_t size : {0, 1, 2, 30, 700, 20000}) {
     for (int shared_byte : {-1, 0x9C}) {
-      FlatSet a = RandomSet(random, size, shared_byte), b = RandomSet(random, size / 3 + 1, shared_byte);
+      FlatSet a = RandomSet(random, size, shared_byte);
+      FlatSet b = RandomSet(random, size / 3 + 1, shared_byte);
       CShingleSet lists[3] = {ListOf(a), ListOf(b)};
       FlatSet out;
       for (int round = 0; round < 2; ++round) {

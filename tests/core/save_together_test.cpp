@@ -13,7 +13,8 @@ namespace {
 
 std::set<std::string> Entries(const TempDir& dir) {
   std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.insert(entry.path().filename());
   return names;
 }
 

@@ -38,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   { std::ofstream(path, std::ios::binary) << text; }
   _BuildShingles(path, from_file, n);
-  if (!std::equal(list.begin(), list.end(), from_file.list.begin(), from_file.list.end(),
-                  [](const CShingle& a, const CShingle& b) { return a.text == b.text && HashEqual(a.hash, b.hash); }))
+  auto same = [](const CShingle& a, const CShingle& b) {
+    return a.text == b.text && HashEqual(a.hash, b.hash);
+  };
+  if (!std::equal(list.begin(), list.end(), from_file.list.begin(), from_file.list.end(), same))
     abort();
   return 0;
 }

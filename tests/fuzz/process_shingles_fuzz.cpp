@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Detailed = input.Pick(0, 1) == 1;
   const std::string text = input.Rest();  // std::string keeps a NUL after the bytes
   const int verdict = _processShingles(model, text.c_str(), static_cast<int>(text.size()));
-  const tessel_settings_t settings{lm_threshold_1, lm_threshold_2, lm_length, lm_lambda, lm_factor, lm_log};
+  const tessel_settings_t settings{lm_threshold_1, lm_threshold_2, lm_length,
+                                   lm_lambda,      lm_factor,      lm_log};
   if ((verdict != 0 && verdict != 1) ||
       (text.find('\0') == std::string::npos && _processShingles(model, text.c_str(), 0) != verdict) ||
       tessel_judge(shared, text.data(), text.size(), &settings, nullptr, nullptr) != verdict)

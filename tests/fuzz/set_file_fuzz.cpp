@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetFileInfo info;
   if (loaded.list.size() != set.list.size() || !InspectSetFile(path, info, sink)) abort();
   Unique(loaded);
-  if (info.records != size / 16 || info.trailing_bytes != size % 16 || info.distinct != loaded.list.size())
+  if (info.records != size / 16 || info.trailing_bytes != size % 16 ||
+      info.distinct != loaded.list.size())
     abort();
   return 0;
 }

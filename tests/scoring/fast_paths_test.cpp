@@ -61,7 +61,8 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
 // What _processShingles writes, from tessel_judge's result: the phrase is
 // taken from the buffer and its words joined as the formula joins them.
 std::string Judge(const tessel_t* model, const std::string& text) {
-  const tessel_settings_t settings{lm_threshold_1, lm_threshold_2, lm_length, lm_lambda, lm_factor, lm_log};
+  const tessel_settings_t settings{lm_threshold_1, lm_threshold_2, lm_length,
+                                   lm_lambda,      lm_factor,      lm_log};
   tessel_result_t r;
   std::ostringstream said;
   said << std::setprecision(17)
@@ -106,19 +107,21 @@ TEST_F(FastPaths, SameVerdictsAndOutputAsTheExportedOperations) {
               CShingle::shingle_shift = shift, Detailed = detailed, lm_log = log, lm_length = length;
               std::tie(lm_lambda, lm_lambda0, lm_factor, lm_threshold_1, lm_threshold_2) =
                   std::tie(s.lambda, s.lambda0, s.factor, s.threshold_1, s.threshold_2);
+              // Only Formula1 reads Detailed.
               for (const std::string& text : texts)
                 for (int loaded = 0; loaded < 2; ++loaded)
-                  for (int formula = 1; formula <= (detailed ? 1 : 3); ++formula) {  // only Formula1 reads Detailed
+                  for (int formula = 1; formula <= (detailed ? 1 : 3); ++formula) {
                     const std::string expected = Exported(formula, model.sets[loaded], text);
                     ASSERT_EQ(Indexed(formula, model.indexes[loaded], text), expected)
                         << formula << loaded << length << log << shift << "\n" << text;
                     flagged += expected[0] == 'T', ++compared;
                     if (formula > 1 || !loaded) continue;
-                    ASSERT_EQ(Said([&] {
-                      return _processShingles(model.handle, text.data(), static_cast<int>(text.size())) == 1;
-                    }), expected);
+                    const int size = static_cast<int>(text.size());
+                    auto process = [&] { return _processShingles(model.handle, text.data(), size); };
+                    ASSERT_EQ(Said([&] { return process() == 1; }), expected);
                     if (shift == 1 && !detailed) {
-                      ASSERT_EQ(Judge(model.api, text), expected.substr(0, expected.rfind('|') + 1)) << text;
+                      const std::string stdout_part = expected.substr(0, expected.rfind('|') + 1);
+                      ASSERT_EQ(Judge(model.api, text), stdout_part) << text;
                     }
                   }
             }
