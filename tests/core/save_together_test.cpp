@@ -1,16 +1,10 @@
 // Saving the files of a model together: saves into one directory wait for
 // each other, and killed saves leave no temporary file for long.
-#include <dirent.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "core/set_file.h"
 #include "support/test_support.h"
@@ -19,10 +13,8 @@ namespace {
 
 std::set<std::string> Entries(const TempDir& dir) {
   std::set<std::string> names;
-  DIR* listing = opendir(dir.path().c_str());
-  while (const dirent* entry = readdir(listing))
-    if (entry->d_name[0] != '.' || entry->d_name[1] > '.') names.insert(entry->d_name);
-  closedir(listing);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.insert(entry.path().filename());
   return names;
 }
 
@@ -61,12 +53,12 @@ TEST(SaveTogether, KilledSavesLeaveNoTemporaryFiles) {
     usleep(30000 + 13000 * round);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    std::set<std::string> left = Entries(dir);
-    for (const std::string& name : model) left.erase(name);
     // Only a kill between naming and renaming leaves one (rare, but a busy
     // machine can stretch that moment); named from the start, nearly every
     // round would.
-    if (!left.empty()) ++rounds_with_leftovers;
+    std::set<std::string> left = Entries(dir);
+    for (const std::string& name : model) left.erase(name);
+    rounds_with_leftovers += !left.empty();
     ASSERT_TRUE(SaveModel(dir, {}));
     EXPECT_EQ(Entries(dir), model) << "round " << round;
   }

@@ -1,10 +1,5 @@
 #include "core/set_file.h"
 
-#include <sys/stat.h>
-
-#include <csignal>
-#include <random>
-
 #include "support/test_support.h"
 
 namespace {
@@ -50,30 +45,6 @@ TEST(SetFile, RoundTripOverManyBlocksAndStreams) {
   std::istringstream hex("0aff");
   EXPECT_EQ(ReadHex(hex), 10);
   EXPECT_EQ(ReadHex(hex), 255);
-}
-
-// A save killed part way leaves the old model or the new one, never a piece.
-TEST(SetFile, KilledSaveLeavesOldOrNewModel) {
-  TempDir dir;
-  const std::string target = dir / "p.bin";
-  CShingleSet old_model;
-  old_model.list.resize(1000);
-  saveShinglesToFile(target, old_model);
-  std::mt19937 random(20261206);
-  for (int round = 0; round < 8; ++round) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      CShingleSet model;
-      for (int i = 0; i < 200000; ++i) model.list.push_back(Record(i, "", 1, i >> 8));
-      for (;;) saveShinglesToFile(target, model);
-    }
-    usleep(20000 + random() % 150000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    struct stat info;
-    ASSERT_EQ(stat(target.c_str(), &info), 0);
-    EXPECT_TRUE(info.st_size == 1000 * 16 || info.st_size == 200000 * 16) << info.st_size;
-  }
 }
 
 }  // namespace

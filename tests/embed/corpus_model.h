@@ -21,19 +21,21 @@ inline std::vector<std::string> Texts(const std::string& folder) {
 }
 
 #define TESSEL_EXAMPLES TESSEL_TEST_DATA "/../../examples/corpus"
-inline const std::vector<std::string> kProtected[2] = {Texts(TESSEL_TEST_DATA "/lm/prot"),
-                                                       Texts(TESSEL_EXAMPLES "/protected")};
-inline const std::vector<std::string> kUnprotected[2] = {Texts(TESSEL_TEST_DATA "/lm/plain"),
-                                                         Texts(TESSEL_EXAMPLES "/unprotected")};
+inline const std::vector<std::string> kSides[2][2] = {
+    {Texts(TESSEL_TEST_DATA "/lm/prot"), Texts(TESSEL_TEST_DATA "/lm/plain")},
+    {Texts(TESSEL_EXAMPLES "/protected"), Texts(TESSEL_EXAMPLES "/unprotected")}};
+inline const char* const kFiles[2][2] = {{"/p.bin", "/p.bin.2"}, {"/u.bin", "/u.bin.2"}};
 
-// Trains both sides of corpus `which` per file and saves the four set files.
-inline void WriteModel(const std::string& dir, int which) {
-  const char* files[2][2] = {{"/p.bin", "/p.bin.2"}, {"/u.bin", "/u.bin.2"}};
+// Trains both sides of corpus `which` per file and saves the four set files;
+// sets[side][n - 1] keeps the trained sets, in digest order as saved.
+inline void WriteModel(const std::string& dir, int which, CShingleSet (*sets)[2] = nullptr) {
+  CShingleSet own[2][2];
+  if (sets == nullptr) sets = own;
   for (int n = 1; n <= 2; ++n) {
-    CShingleSet sides[2];
-    for (const std::string& name : kProtected[which]) BuildShingles(name, sides[0], n);
-    for (const std::string& name : kUnprotected[which]) BuildShingles(name, sides[1], n);
-    for (int side = 0; side < 2; ++side) saveShinglesToFile(dir + files[side][n - 1], sides[side]);
+    for (int side = 0; side < 2; ++side) {
+      for (const std::string& name : kSides[which][side]) BuildShingles(name, sets[side][n - 1], n);
+      saveShinglesToFile(dir + kFiles[side][n - 1], sets[side][n - 1]);
+    }
   }
 }
 

@@ -1,15 +1,18 @@
 #include "embed/embed.h"
 
+#include <sys/stat.h>
+
 #include "core/set_file.h"
+#include "embed/tessel.h"
 #include "support/test_support.h"
 
 namespace {
 
-// The protected side knows "alpha beta gamma", the unprotected one "one two
-// three": a protected-like text scores 100 / 1.01^k against 0 and is flagged.
+// The protected side knows "alpha beta gamma delta", the unprotected one "one
+// two three": a protected-like text scores 100 / 1.01^k against 0 and is flagged.
 void WriteModel(const std::string& dir, bool with_pairs = true) {
   for (int n = 1; n <= (with_pairs ? 2 : 1); ++n) {
-    CShingleSet p = Built("alpha beta gamma\n", n), u = Built("one two three\n", n);
+    CShingleSet p = Built("alpha beta gamma delta\n", n), u = Built("one two three\n", n);
     saveShinglesToFile(dir + (n == 1 ? "/p.bin" : "/p.bin.2"), p);
     saveShinglesToFile(dir + (n == 1 ? "/u.bin" : "/u.bin.2"), u);
   }
@@ -70,6 +73,61 @@ TEST(Embed, TestJudgesTheTestTextOfTheCurrentDirectory) {
   std::filesystem::remove(dir / "data/test.txt");
   EXPECT_EQ(Said([] { test(); return true; }), "T||Error opening file: data/test.txt\n");
   ASSERT_EQ(chdir(previous.c_str()), 0);
+}
+
+TEST(TesselApi, HitPhraseLiesInTheBuffer) {
+  SettingsGuard guard;
+  TempDir dir;
+  WriteModel(dir.path());
+  tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
+  ASSERT_NE(model, nullptr);
+  Stopwords.insert("the");
+  // Exactly the bytes given (no NUL after them); the NUL inside separates.
+  const std::string given("alpha, the beta\0gamma delta!", 28);
+  const std::vector<char> text(given.begin(), given.end());
+  auto phrase = [&](int32_t length, size_t size) {
+    tessel_settings_t settings;
+    tessel_settings_default(&settings);
+    settings.length = length;
+    tessel_result_t result;
+    EXPECT_EQ(tessel_judge(model, text.data(), size, &settings, &result, nullptr), 1);
+    return given.substr(result.phrase_offset, result.phrase_length);
+  };
+  // One partial window over the three pairs: phrase w0 .. w3; a full window
+  // of length 3 ending at w2: phrase w1 w2. Cut inside "delta", the last word
+  // has no separator after it and is left out: two pairs, phrase w0 w1.
+  EXPECT_EQ(phrase(10, text.size()), std::string("alpha, the beta\0gamma delta", 27));
+  EXPECT_EQ(phrase(3, text.size()), std::string("beta\0gamma", 10));
+  EXPECT_EQ(phrase(3, 25), "alpha, the beta");
+  // NULL settings are the defaults; result may be NULL.
+  EXPECT_EQ(tessel_judge(model, "alpha beta.", 11, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(tessel_judge(model, nullptr, 0, nullptr, nullptr, nullptr), 0);
+  char* error = nullptr;
+  EXPECT_EQ(tessel_judge(nullptr, "a b\n", 4, nullptr, nullptr, &error), -1);
+  EXPECT_STREQ(error, "no model given");
+  EXPECT_EQ(tessel_judge(model, nullptr, 4, nullptr, nullptr, &error), -1);
+  EXPECT_STREQ(error, "no text given");
+  tessel_free(error);
+  tessel_close(model);
+}
+
+TEST(TesselApi, BrokenModelsAreRefusedWithAMessage) {
+  TempDir dir;
+  auto open_error = [&] {
+    char* error = strdup("an earlier message");  // replaced, not leaked
+    EXPECT_EQ(tessel_open(dir.path().c_str(), &error), nullptr);
+    std::string message = error ? error : "(none)";
+    tessel_free(error);
+    return message;
+  };
+  WriteModel(dir.path());
+  unlink((dir / "u.bin.2").c_str());
+  mkdir((dir / "u.bin.2").c_str(), 0700);
+  EXPECT_EQ(open_error(), "model file " + dir / "u.bin.2" + " is not a regular file");
+  WriteFile(dir / "p.bin.2", std::string(40, 'x'));
+  EXPECT_EQ(open_error(), "model file " + dir / "p.bin.2" +
+                              " is damaged: its size, 40 bytes, is not a multiple of 16");
+  tessel_close(nullptr);
 }
 
 }  // namespace

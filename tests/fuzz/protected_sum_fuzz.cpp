@@ -2,7 +2,6 @@
 // well-formed rows (count, frequency, running sum) in ascending order of the
 // count, with running sums that add up, and never more rows than lines.
 #include <algorithm>
-#include <sstream>
 
 #include "experiments/protected_sum.h"
 #include "support/test_support.h"
@@ -12,22 +11,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(text);
   std::ostringstream out;
   CalculateProtectedSum(in, out);
-
   std::istringstream report(out.str());
-  long lines = std::count(text.begin(), text.end(), '\n') + 1;
-  long rows = 0, sum = 0;
-  long count, frequency, running, previous = 0;
-  std::string line;
-  while (std::getline(report, line)) {
+  const long lines = std::count(text.begin(), text.end(), '\n') + 1;
+  long rows = 0, sum = 0, count, frequency, running, previous = 0;
+  char tab1 = 0, tab2 = 0;
+  for (std::string line; std::getline(report, line); sum = running, previous = count, ++rows) {
     std::istringstream row(line);
-    char tab1 = 0, tab2 = 0;
-    if (!(row >> count) || !row.get(tab1) || !(row >> frequency) || !row.get(tab2) ||
-        !(row >> running) || tab1 != '\t' || tab2 != '\t')
+    if (!(row >> count).get(tab1) || !(row >> frequency).get(tab2) || !(row >> running) ||
+        tab1 != '\t' || tab2 != '\t' || frequency < 1 || running != sum + frequency ||
+        (rows > 0 && count <= previous))
       abort();
-    if (frequency < 1 || running != sum + frequency || (rows > 0 && count <= previous)) abort();
-    sum = running;
-    previous = count;
-    ++rows;
   }
   if (rows > lines || sum > lines) abort();
   return 0;

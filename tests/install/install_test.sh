@@ -3,56 +3,41 @@
 # installed tree, through pkg-config and through find_package(tessel).
 #   install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
-build=$1
-source=$2
-work=$(mktemp -d)
+build=$1 source=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-prefix=$work/prefix
+prefix=$work/prefix model=$work/model
 unset LD_LIBRARY_PATH
-
 cmake --install "$build" --prefix "$prefix" >/dev/null
-
 fail() { echo "install test: $*" >&2; exit 1; }
-libdir=$(dirname "$(find "$prefix" -name tessel.pc)")/..
-libdir=$(cd "$libdir" && pwd)
+libdir=$(cd "$(dirname "$(find "$prefix" -name tessel.pc)")/.." && pwd)
 for file in bin/tessel bin/tessel-sets include/tessel.h share/man/man1/tessel.1 \
-            share/man/man1/tessel-sets.1; do
+            share/man/man1/tessel-sets.1 "${libdir#$prefix/}/cmake/tessel/tesselConfig.cmake"; do
   [ -e "$prefix/$file" ] || fail "missing $file"
 done
-[ -e "$libdir/cmake/tessel/tesselConfig.cmake" ] || fail "missing the CMake package"
-soname=$(objdump -p "$libdir/libtessel.so" | awk '$1 == "SONAME" { print $2 }')
-[ "$soname" = libtessel.so.0 ] || fail "SONAME is '$soname'"
-[ -L "$libdir/libtessel.so.0" ] || fail "missing the libtessel.so.0 link"
-
+[ "$(objdump -p "$libdir/libtessel.so" | awk '$1 == "SONAME" { print $2 }')" = libtessel.so.0 ] &&
+  [ -L "$libdir/libtessel.so.0" ] || fail "SONAME or its link is wrong"
 # The installed programs find the installed library by themselves.
-"$prefix/bin/tessel" --help >/dev/null || fail "installed tessel does not run"
 "$prefix/bin/tessel-sets" --help >/dev/null || fail "installed tessel-sets does not run"
 man -l "$prefix/share/man/man1/tessel.1" >/dev/null 2>&1 || [ ! -x "$(command -v man)" ] ||
   fail "tessel.1 does not format"
-
 # The sweeps read the count files of the prefix installed to, not of the
 # configured one.
-mkdir -p "$prefix/share/tessel/experiments" "$work/sweep"
+mkdir -p "$prefix/share/tessel/experiments" "$work/sweep" "$model"
 cp "$source"/tests/data/experiments/* "$prefix/share/tessel/experiments/"
 (cd "$work/sweep" && "$prefix/bin/tessel" -z 0.02) | grep -qx "\[C2\] Fmax: 0.170358; len_max: 3; col_max: B1; threshold_max: 2" ||
   fail "the sweep does not read the installed count files"
-
-# A small model: protected and unprotected texts trained and saved by the
-# installed tool in the model directory.
-model=$work/model
-mkdir -p "$model"
+# A small model trained and saved by the installed tool.
 printf 'alpha beta gamma delta alpha beta gamma delta.\n' >"$model/prot.txt"
 printf 'one two three four one two three four.\n' >"$model/plain.txt"
 (cd "$model" && "$prefix/bin/tessel" -p prot.txt -u plain.txt -o 1 -v >/dev/null 2>&1)
-
 # The example host built against the installed tree through pkg-config and
 # through find_package(tessel) agrees with the tool's own verdicts.
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 cc -Wall -Werror -DTESSEL_HOST_LINKED -o "$work/host" "$source/examples/host.c" \
   $(pkg-config --cflags --libs tessel) -Wl,-rpath,"$libdir" || fail "host.c does not build through pkg-config"
 cmake -S "$source/tests/install/consumer" -B "$work/consumer-build" -G Ninja \
-  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null || fail "find_package(tessel) failed"
-cmake --build "$work/consumer-build" >/dev/null || fail "find_package host does not build"
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null && cmake --build "$work/consumer-build" >/dev/null ||
+  fail "the find_package(tessel) host does not build"
 for host in "$work/host" "$work/consumer-build/consumer"; do
   [ "$(cd "$model" && "$host" . prot.txt plain.txt | grep -a 'txt	')" = "$(printf 'prot.txt\t1\nplain.txt\t0')" ] ||
     fail "$host: wrong verdicts"

@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "core/builder.h"
 #include "core/settings.h"
@@ -67,36 +69,32 @@ inline CShingleSet Trained(const std::string& text, int n) {
   return set;
 }
 
-// Standard output and standard error written while run() ran, "|" between
-// them, after "T|" or "F|" for what run() returned.
+// What run() wrote to std::cout and std::cerr, "|" between them, after "T|"
+// or "F|" for what it returned.
 inline std::string Said(const std::function<bool()>& run) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
+  std::ostringstream out, err;
+  std::streambuf* const saved[] = {std::cout.rdbuf(out.rdbuf()), std::cerr.rdbuf(err.rdbuf())};
   const bool result = run();
-  const std::string out = testing::internal::GetCapturedStdout();
-  return (result ? "T|" : "F|") + out + "|" + testing::internal::GetCapturedStderr();
+  std::cout.rdbuf(saved[0]), std::cerr.rdbuf(saved[1]);
+  return (result ? "T|" : "F|") + out.str() + "|" + err.str();
 }
+
+// Every process-wide setting a test may change.
+inline auto AllSettings() {
+  return std::tie(lm_threshold_1, lm_threshold_2, lm_length, lm_lambda, lm_lambda0, lm_factor,
+                  lm_log, lm_sub, Detailed, DetailedAll, UpperCase, CShingle::shingle_length,
+                  CShingle::shingle_shift, Stopwords, ExperimentDirectory);
+}
+template <typename... T>
+std::tuple<T...> Copied(const std::tuple<T&...>& values) { return values; }
 
 // Restores every process-wide setting a test may change.
 class SettingsGuard {
  public:
-  ~SettingsGuard() {
-    lm_threshold_1 = threshold_1_, lm_threshold_2 = threshold_2_, lm_length = length_;
-    lm_lambda = lambda_, lm_lambda0 = lambda0_, lm_factor = factor_;
-    lm_log = log_, lm_sub = sub_, Detailed = detailed_, DetailedAll = all_, UpperCase = upper_;
-    CShingle::shingle_length = shingle_length_, CShingle::shingle_shift = shingle_shift_;
-    Stopwords = stopwords_;
-    ExperimentDirectory = experiments_;
-  }
+  ~SettingsGuard() { AllSettings() = saved_; }
 
  private:
-  double threshold_1_ = lm_threshold_1, threshold_2_ = lm_threshold_2;
-  int32_t length_ = lm_length;
-  double lambda_ = lm_lambda, lambda0_ = lm_lambda0, factor_ = lm_factor;
-  bool log_ = lm_log, sub_ = lm_sub, detailed_ = Detailed, all_ = DetailedAll, upper_ = UpperCase;
-  int32_t shingle_length_ = CShingle::shingle_length, shingle_shift_ = CShingle::shingle_shift;
-  std::set<std::string> stopwords_ = Stopwords;
-  std::string experiments_ = ExperimentDirectory;
+  decltype(Copied(AllSettings())) saved_ = AllSettings();
 };
 
 // A fixture whose tests may change the settings freely.
