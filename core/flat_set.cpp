@@ -18,19 +18,40 @@ struct SortKey {
 
 }  // namespace
 
-void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
-  if (std::is_sorted(digests, digests + n)) return;
+namespace {
+
+std::vector<SortKey> SortedKeysOf(const Digest* digests, const int32_t* counts, size_t n) {
   std::vector<SortKey> keys(n);
   for (size_t i = 0; i < n; ++i)
     keys[i] = {DigestHalf(digests[i].bytes), DigestHalf(digests[i].bytes + 8),
                counts != nullptr ? counts[i] : 0};
-  const std::vector<SortKey> sorted = radix::SortedKeys(keys);
+  return radix::SortedKeys(keys);
+}
+
+Digest DigestOf(const SortKey& key) {
+  Digest digest;
+  const uint64_t high = __builtin_bswap64(key.high), low = __builtin_bswap64(key.low);
+  std::memcpy(digest.bytes, &high, sizeof high);
+  std::memcpy(digest.bytes + 8, &low, sizeof low);
+  return digest;
+}
+
+}  // namespace
+
+void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
+  if (std::is_sorted(digests, digests + n)) return;
+  const std::vector<SortKey> sorted = SortedKeysOf(digests, counts, n);
   for (size_t i = 0; i < n; ++i) {
-    const uint64_t high = __builtin_bswap64(sorted[i].high), low = __builtin_bswap64(sorted[i].low);
-    std::memcpy(digests[i].bytes, &high, sizeof high);
-    std::memcpy(digests[i].bytes + 8, &low, sizeof low);
+    digests[i] = DigestOf(sorted[i]);
     if (counts != nullptr) counts[i] = sorted[i].count;
   }
+}
+
+void AppendSortedByDigest(const Digest* digests, const int32_t* counts, size_t n, FlatSet& out) {
+  const std::vector<SortKey> sorted = SortedKeysOf(digests, counts, n);
+  for (const SortKey& key : sorted) out.digests.push_back(DigestOf(key));
+  if (counts != nullptr)
+    for (const SortKey& key : sorted) out.counts.push_back(key.count);
 }
 
 void SortByDigest(FlatSet& set) {

@@ -239,6 +239,13 @@ bool SafeFileWriter::Flush() {
   return !failed_;
 }
 
+bool SafeFileWriter::StartWriteback() {
+  if (fd_ < 0 || !Flush()) return false;
+  // Only a hint: Finish's fsync waits for the data and reports its errors.
+  if (!in_place_) sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  return true;
+}
+
 bool SafeFileWriter::Finish() {
   if (fd_ < 0 || !Flush()) return false;
   if (!in_place_ && fsync(fd_) != 0) return false;
@@ -324,11 +331,13 @@ bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
       continue;
     }
     bool written = writers[i].Write(files[i].digests, files[i].count * sizeof(Digest));
-    if (!writers[i].Finish() || !written) {
+    if (!writers[i].StartWriteback() || !written) {
       std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
       all_written = false;
     }
   }
+  // All files go to disk at once; each is then waited for.
+  if (all_written) all_written = EveryWriter(&SafeFileWriter::Finish, writers, files);
   if (!all_written) return false;  // the writers remove their temporary files
 
   std::vector<std::string> directories;

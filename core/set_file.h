@@ -68,6 +68,10 @@ class SafeFileWriter {
   // Finish, Name and Place; false when any step failed (the target is then
   // left as it was).
   bool Commit();
+  // Flushes everything written and lets the disk start on it without
+  // waiting, so that several files are written out together; false when any
+  // write failed.
+  bool StartWriteback();
   // Flushes and syncs everything written; false when any write failed.
   bool Finish();
   // Gives the finished temporary file a name beside the target (until then

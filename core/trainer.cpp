@@ -202,8 +202,9 @@ class ShingleAccumulator {
     });
   }
 
-  // Moves the buckets, one after another, into one set and sorts each in
-  // place: the leading byte already orders the buckets.
+  // Sorts the buckets, one after another, straight into one set: the leading
+  // byte already orders the buckets. Each bucket is released once it is
+  // taken, so the records are held about once.
   FlatSet Finish() {
     FlatSet set;
     set.total = total_;
@@ -212,15 +213,10 @@ class ShingleAccumulator {
     set.digests.reserve(records);
     if (keep_counts_) set.counts.reserve(records);
     for (size_t b = 0; b < kBuckets; ++b) {
-      const size_t start = set.digests.size(), size = digests_[b].size();
-      set.digests.insert(set.digests.end(), digests_[b].data(), digests_[b].data() + size);
+      AppendSortedByDigest(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
+                           digests_[b].size(), set);
       digests_[b].Release();
-      if (keep_counts_) {
-        set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + size);
-        counts_[b].Release();
-      }
-      SortByDigest(set.digests.data() + start, keep_counts_ ? set.counts.data() + start : nullptr,
-                   size);
+      counts_[b].Release();
     }
     total_ = 0;
     return set;
