@@ -19,6 +19,9 @@ namespace {
 // one or two cache lines of neighbouring digests.
 constexpr size_t kDigestsPerBucket = 4;
 constexpr int kMaxDirectoryBits = 32;
+// Eight filter bits per record, two of them set per digest: a few per cent
+// of absent digests pass.
+constexpr size_t kRecordsPerFilterWord = 8;
 
 int DirectoryBits(size_t digests) {
   int bits = 1;
@@ -79,6 +82,8 @@ CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
   counts_ = std::move(other.counts_);
   directory_ = std::move(other.directory_);
   shift_ = std::exchange(other.shift_, 63);
+  filter_ = std::move(other.filter_);
+  filter_shift_ = std::exchange(other.filter_shift_, 63);
   records_ = std::exchange(other.records_, 0);
   total_ = std::exchange(other.total_, 0);
   // A moved vector keeps its buffer, so digests_ still points into owned_.
@@ -101,6 +106,7 @@ void CountIndex::Adopt(std::vector<Digest>&& digests) {
 
 void CountIndex::BuildDirectory() {
   directory_.clear();
+  filter_.clear();
   if (size_ == 0) return;
   const int bits = DirectoryBits(size_);
   shift_ = 64 - bits;
@@ -113,6 +119,18 @@ void CountIndex::BuildDirectory() {
     directory_[bucket] = at;
   }
   directory_[buckets] = size_;
+  BuildFilter();
+}
+
+void CountIndex::BuildFilter() {
+  int bits = 1;
+  while (bits < kMaxDirectoryBits && (size_t{1} << bits) * kRecordsPerFilterWord < size_) ++bits;
+  filter_shift_ = 64 - bits;
+  filter_.clear();
+  ReserveLarge(filter_, size_t{1} << bits);
+  filter_.resize(size_t{1} << bits);
+  for (size_t at = 0; at < size_; ++at)
+    filter_[FilterWord(digests_[at].bytes)] |= FilterBits(digests_[at].bytes);
 }
 
 CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
@@ -214,24 +232,41 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
 }
 
 void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) const {
-  constexpr size_t kBatch = 64;
   if (directory_.empty()) {
     std::fill(counts, counts + size, 0);
     return;
   }
-  size_t buckets[kBatch];
-  for (size_t done = 0; done < size; done += kBatch) {
-    const size_t batch = std::min(kBatch, size - done);
-    const Digest* keys = digests + done;
-    for (size_t i = 0; i < batch; ++i) {
-      buckets[i] = Bucket(keys[i].bytes);
-      __builtin_prefetch(&directory_[buckets[i]]);
+  // A look-up may miss the cache three times: in the filter, in the
+  // directory and in the digests it points to. Each key's look-up runs in
+  // steps a fixed distance apart (fetch its filter word; test it and fetch
+  // its directory entries; fetch its digests; search them), so that every
+  // fetch overlaps the work on other keys. Most absent keys stop at the
+  // filter.
+  constexpr size_t kAhead = 16, kRing = 64, kFiltered = SIZE_MAX;
+  static_assert(kRing >= 3 * kAhead + 1 && (kRing & (kRing - 1)) == 0);
+  size_t buckets[kRing];
+  for (size_t i = 0; i < size + 3 * kAhead; ++i) {
+    if (i < size) __builtin_prefetch(&filter_[FilterWord(digests[i].bytes)]);
+    if (i >= kAhead && i - kAhead < size) {
+      const unsigned char* key = digests[i - kAhead].bytes;
+      size_t& bucket = buckets[(i - kAhead) % kRing];
+      bucket = MayHold(key) ? Bucket(key) : kFiltered;
+      if (bucket != kFiltered) __builtin_prefetch(&directory_[bucket]);
     }
-    for (size_t i = 0; i < batch; ++i) __builtin_prefetch(&digests_[directory_[buckets[i]]]);
-    for (size_t i = 0; i < batch; ++i) {
-      const size_t at =
-          FindIn(keys[i].bytes, directory_[buckets[i]], directory_[buckets[i] + 1]);
-      counts[done + i] = at == kAbsent ? 0 : counts_.empty() ? 1 : counts_[at];
+    if (i >= 2 * kAhead && i - 2 * kAhead < size) {
+      const size_t bucket = buckets[(i - 2 * kAhead) % kRing];
+      if (bucket != kFiltered) {
+        const size_t first = directory_[bucket], last = directory_[bucket + 1];
+        __builtin_prefetch(digests_ + first);
+        __builtin_prefetch(digests_ + last - (last > first));
+      }
+    }
+    if (i >= 3 * kAhead) {
+      const size_t key = i - 3 * kAhead, bucket = buckets[key % kRing];
+      const size_t at = bucket == kFiltered ? kAbsent
+                                            : FindIn(digests[key].bytes, directory_[bucket],
+                                                     directory_[bucket + 1]);
+      counts[key] = at == kAbsent ? 0 : counts_.empty() ? 1 : counts_[at];
     }
   }
 }

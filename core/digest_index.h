@@ -71,7 +71,22 @@ class CountIndex {
   size_t Find(const unsigned char* digest) const {
     const size_t bucket = Bucket(digest);
     if (bucket >= directory_.size()) return kAbsent;  // empty index
+    if (!MayHold(digest)) return kAbsent;
     return FindIn(digest, directory_[bucket], directory_[bucket + 1]);
+  }
+  // False for most digests the index lacks, never for one it holds: a
+  // filter of two bits per digest in one word, chosen by the digest's low
+  // half, small enough to stay cached where the digests cannot.
+  size_t FilterWord(const unsigned char* digest) const {
+    return static_cast<size_t>(DigestHalf(digest + 8) >> filter_shift_);
+  }
+  static uint64_t FilterBits(const unsigned char* digest) {
+    const uint64_t low = DigestHalf(digest + 8);
+    return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
+  }
+  bool MayHold(const unsigned char* digest) const {
+    const uint64_t bits = FilterBits(digest);
+    return (filter_[FilterWord(digest)] & bits) == bits;
   }
   size_t Bucket(const unsigned char* digest) const {
     return static_cast<size_t>(DigestHalf(digest) >> shift_);
@@ -91,6 +106,7 @@ class CountIndex {
 
   void Adopt(std::vector<Digest>&& digests);
   void BuildDirectory();
+  void BuildFilter();
   void Unmap();
 
   std::vector<Digest> owned_;
@@ -103,6 +119,8 @@ class CountIndex {
   // bucket more than there are bucket values closes the last range.
   std::vector<size_t> directory_;
   int shift_ = 63;
+  std::vector<uint64_t> filter_;
+  int filter_shift_ = 63;
   uint64_t records_ = 0;
   int32_t total_ = 0;
 };
