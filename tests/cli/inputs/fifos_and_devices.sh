@@ -1,4 +1,4 @@
-# Special files as inputs never hang or run away: a FIFO with no writer reads
+# FIFOs and devices as inputs never hang or run away: a FIFO with no writer reads
 # as empty (also when a pattern matches it), a pipe with a writer is read,
 # devices are refused as unreadable, and so is a stop-word directory.
 mkfifo fifo; mkdir stop; cp "$DATA/lm/docs/d1.txt" doc.txt
