@@ -7,5 +7,9 @@ inline constexpr char kErrorOpeningFile[] = "Error opening file: ";
 inline constexpr char kErrorWritingFile[] = "Error writing file: ";
 inline constexpr char kErrorOpeningFiles[] = "Error opening file(s)\n";
 inline constexpr char kOutOfMemory[] = "Error: out of memory\n";
+inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
+inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
+inline constexpr char kSizeErrorMiddle[] = " size2=";
+inline constexpr char kShortSizeError[] = "Algorithm error\n";
 
 }  // namespace messages

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "core/messages.h"
 #include "scoring/formulas.h"
 #include "scoring/lm_common.h"
 
@@ -17,7 +18,7 @@ bool Formula1(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
 double Formula1(CShingleSet& doc, CShingleSet& doc_pairs, std::set<CShingle>& word_model,
                 std::set<CShingle>& pair_model) {
   if (doc.list.size() != doc_pairs.list.size() + 1) {
-    std::cerr << lm::kShortSizeError;
+    std::cerr << messages::kShortSizeError;
     return 0.0;
   }
   double p = 1.0;

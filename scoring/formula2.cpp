@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "core/messages.h"
 #include "scoring/formulas.h"
 #include "scoring/lm_common.h"
 
@@ -8,7 +9,7 @@ bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
               CShingleSet& unprotected_pairs) {
   // The document's total is checked here: the flat document has none.
   if (!doc.list.empty() && doc.total == 0) {
-    std::cerr << lm::kEmptyDocMessage;
+    std::cerr << messages::kEmptyDocMessage;
     return false;
   }
   const lm::Model model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
@@ -24,11 +25,11 @@ double Formula2(CShingleSet& doc, CShingleSet& doc_pairs, std::set<CShingle>& wo
                 std::set<CShingle>& pair_model) {
   constexpr size_t kMaxPositions = 10;
   if (doc.list.size() != doc_pairs.list.size() + 1) {
-    std::cerr << lm::kShortSizeError;
+    std::cerr << messages::kShortSizeError;
     return 0.0;
   }
   if (doc.total == 0) {
-    std::cerr << lm::kEmptyDocMessage;
+    std::cerr << messages::kEmptyDocMessage;
     return 0.0;
   }
   if (doc_pairs.list.empty()) return 1.0;

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "core/messages.h"
 #include "core/settings.h"
 #include "core/text_words.h"
 #include "scoring/lm_common.h"
@@ -80,14 +81,14 @@ bool IsHit(double protected_score, double unprotected_score, double margin,
 
 bool ReportEmpty(const Document& doc, const Output& output) {
   if (doc.word_count != 0) return false;
-  if (output.err) *output.err << kEmptyDocMessage;
+  if (output.err) *output.err << messages::kEmptyDocMessage;
   return true;
 }
 
 bool ReportSizeMismatch(const Document& doc, const Output& output) {
   if (doc.word_count == doc.pair_count + 1) return false;
   if (output.err)
-    *output.err << kSizeErrorPrefix << doc.word_count << kSizeErrorMiddle << doc.pair_count
+    *output.err << messages::kSizeErrorPrefix << doc.word_count << messages::kSizeErrorMiddle << doc.pair_count
                 << "\n";
   return true;
 }

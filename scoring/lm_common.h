@@ -1,6 +1,6 @@
-// Pieces shared by the language-model formulas: the fixed messages, count
-// look-up in the std::set of a CShingleSet, and the CShingleSet forms of the
-// formula core's model and document.
+// Pieces shared by the language-model formulas: count look-up in the
+// std::set of a CShingleSet, and the CShingleSet forms of the formula core's
+// model and document.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +12,6 @@
 #include "scoring/formula_core.h"
 
 namespace lm {
-
-inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
-inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
-inline constexpr char kSizeErrorMiddle[] = " size2=";
-inline constexpr char kShortSizeError[] = "Algorithm error\n";
 
 // Count of the record with the shingle's digest, 0 when there is none.
 inline int32_t CountIn(const std::set<CShingle>& model, const CShingle& shingle) {
