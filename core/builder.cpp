@@ -47,7 +47,8 @@ void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
 void _BuildShingles(std::string file_name, CShingleSet& target, int n) {
   if (!ShiftIsUsable()) return;
   TextWords words;
-  if (words.ReadFile(file_name)) AppendShingles(words, target, n);
+  words.ReadFile(file_name);  // a file that cannot be read has no words
+  AppendShingles(words, target, n);
 }
 
 void BuildShingles(std::string file_name, CShingleSet& target, int n) {

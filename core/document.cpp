@@ -3,19 +3,14 @@
 #include <cstdint>
 
 bool ReadDocument(const std::string& name, int builds, TextWords& words) {
-  bool usable = true;
-  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable();
-  if (!usable) return false;
-  words.ReadFile(name);
-  // Each build would have read the file and reported the failure itself.
-  for (int i = 1; i < builds && words.read_error(); ++i) TextWords().ReadFile(name);
+  if (!ShiftUsableFor(builds)) return false;
+  // Each build would have read the file and reported a failure itself.
+  words.ReadFile(name, builds);
   return true;
 }
 
 bool ReadDocument(const char* text, size_t size, int builds, TextWords& words) {
-  bool usable = true;
-  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable();
-  if (!usable) return false;
+  if (!ShiftUsableFor(builds)) return false;
   words.Feed(text, size);
   words.Finish();
   return true;

@@ -47,29 +47,30 @@ void TextWords::Finish() {
   if (in_word_) DropCurrentWord();
 }
 
-bool TextWords::ReadFile(const std::string& name) {
+int TextWords::ReadFile(const std::string& name, int reports) {
   // A directory passes here so that its read fails with the system's own
   // "Is a directory"; a device gives "Operation not supported".
-  int fd = OpenInputFile(name, true);
+  int error = 0;
+  const int fd = OpenInputFile(name, true);
   if (fd < 0) {
-    std::perror("");
-    read_error_ = true;
-    return false;
-  }
-  std::vector<char> chunk(kReadChunk);
-  for (;;) {
-    ssize_t got = read(fd, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      std::perror("");  // e.g. a directory: what was read so far counts
-      read_error_ = true;
+    error = errno;
+  } else {
+    std::vector<char> chunk(kReadChunk);
+    for (;;) {
+      const ssize_t got = read(fd, chunk.data(), chunk.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) error = errno;  // e.g. a directory: what was read so far counts
+      if (got <= 0) break;
+      Feed(chunk.data(), static_cast<size_t>(got));
     }
-    if (got <= 0) break;
-    Feed(chunk.data(), static_cast<size_t>(got));
+    close(fd);
+    Finish();
   }
-  close(fd);
-  Finish();
-  return true;
+  for (int i = 0; i < reports && error != 0; ++i) {
+    errno = error;
+    std::perror("");
+  }
+  return error;
 }
 
 size_t TextWords::ShingleCount(int n) const {
@@ -138,4 +139,10 @@ bool ShiftIsUsable() {
   std::cerr << "Error: shingle shift must be at least 1, not " << CShingle::shingle_shift
             << "; no shingles built\n";
   return false;
+}
+
+bool ShiftUsableFor(int builds) {
+  bool usable = true;
+  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable();
+  return usable;
 }

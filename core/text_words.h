@@ -17,12 +17,11 @@ class TextWords {
   void Feed(const char* data, size_t size);
   // Ends the text. A word still open has no separator after it and is dropped.
   void Finish();
-  // Reads a whole file and finishes; false (after the perror line) when it
-  // cannot be opened.
-  bool ReadFile(const std::string& name);
-  // Whether ReadFile printed a perror line (the file could not be opened or
-  // a read failed).
-  bool read_error() const { return read_error_; }
+  // Reads a whole file and finishes: 0 when it was read completely,
+  // otherwise the error number of the failed open or read (the words read so
+  // far are kept), after its perror line written `reports` times, once for
+  // each build the reading stands for.
+  int ReadFile(const std::string& name, int reports = 1);
 
   size_t size() const { return starts_.size(); }
   // Words first .. first + count - 1 joined by single spaces.
@@ -56,10 +55,12 @@ class TextWords {
   std::string scratch_;
   size_t word_begin_ = 0;
   bool in_word_ = false;
-  bool read_error_ = false;
 };
 
 // The MD5 digest of a byte string (one call of the digest library).
 Digest Md5Of(std::string_view text);
 // Refuses a shingle shift below 1 with a message; true when builds may run.
 bool ShiftIsUsable();
+// The same check for `builds` builds of one text, each refusing with its
+// message.
+bool ShiftUsableFor(int builds);

@@ -1,22 +1,17 @@
 #include "core/trainer.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "core/file_io.h"
 #include "core/saturating.h"
 #include "core/shingle.h"
 #include "core/text_words.h"
 
 namespace {
 
-constexpr size_t kReadChunk = 1 << 16;
 // Records are gathered in one bucket per leading digest byte, so that the
 // final sort needs scratch space for one bucket only.
 constexpr size_t kBuckets = 256;
@@ -148,26 +143,6 @@ class DistinctDigests {
   size_t mask_ = 0;
 };
 
-// Reads a whole file into words. 0 when it was read completely, otherwise the
-// error number of the failed open or read (the words read so far are kept).
-int ReadText(const std::string& name, TextWords& words, std::vector<char>& chunk) {
-  int error = 0;
-  // As for every learning file: a directory fails at its read with the
-  // system's "Is a directory", a device is refused at once.
-  const int fd = OpenInputFile(name, true);
-  if (fd < 0) return errno;
-  for (;;) {
-    const ssize_t got = read(fd, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = errno;
-    if (got <= 0) break;
-    words.Feed(chunk.data(), static_cast<size_t>(got));
-  }
-  close(fd);
-  words.Finish();
-  return error;
-}
-
 }  // namespace
 
 // The set of one shingle length: each file's distinct digests, bucketed by
@@ -231,7 +206,7 @@ class ShingleAccumulator {
   DistinctDigests distinct_;
 };
 
-Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) : chunk_(kReadChunk) {
+Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) {
   for (int words : lengths)
     sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
 }
@@ -239,19 +214,11 @@ Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) : chunk_(kRe
 Trainer::~Trainer() = default;
 
 bool Trainer::AddFile(const std::string& name) {
-  if (CShingle::shingle_shift < 1) {
-    for (size_t i = 0; i < sets_.size(); ++i) ShiftIsUsable();  // reports the refusal
-    return false;
-  }
+  if (!ShiftUsableFor(static_cast<int>(sets_.size()))) return false;
   TextWords words;
-  const int error = ReadText(name, words, chunk_);
-  for (auto& set : sets_) {
-    if (error != 0) {
-      errno = error;
-      std::perror("");
-    }
-    set->AddText(words);
-  }
+  // Each length's build would have read the file and reported a failure.
+  const int error = words.ReadFile(name, static_cast<int>(sets_.size()));
+  for (auto& set : sets_) set->AddText(words);
   return error == 0;
 }
 

@@ -36,5 +36,4 @@ class Trainer {
 
  private:
   std::vector<std::unique_ptr<ShingleAccumulator>> sets_;
-  std::vector<char> chunk_;
 };
