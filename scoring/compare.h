@@ -3,7 +3,6 @@
 
 #include <functional>
 
-#include "core/digest_index.h"
 #include "core/shingle.h"
 
 // Moves the shingles that a and b share (a's record) from both lists to the
@@ -18,4 +17,3 @@ int Intersection(CShingleSet& a, CShingleSet& b);
 // of Intersection. For such a list and an ordered trained list b, accepting
 // the digests b holds gives exactly Intersection(a, b).
 int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared);
-int Intersection(CShingleSet& a, const CountIndex& b);

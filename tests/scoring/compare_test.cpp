@@ -1,5 +1,6 @@
 #include "scoring/compare.h"
 
+#include "core/digest_index.h"
 #include "support/test_support.h"
 
 namespace {
@@ -14,16 +15,18 @@ TEST(Common, MovesTheFirstOfEachSharedRecordWithItsCounts) {
   EXPECT_EQ(FirstBytes(out) + out.list.back().text + std::to_string(out.list.back().count), "qyfirst4");
 }
 
-// "|", what an Intersection call listed, "|" and its count.
-template <typename Trained>
-std::string Shared(CShingleSet& doc, Trained& trained) {
+// "|", what a count listed, "|" and the count.
+std::string Shared(const std::function<int()>& count_shared) {
   int count = 0;
-  const std::string said = Said([&] { return (count = Intersection(doc, trained)) != 0; });
+  const std::string said = Said([&] { return (count = count_shared()) != 0; });
   return said.substr(1) + std::to_string(count);
 }
+std::string Shared(CShingleSet& doc, CShingleSet& trained) {
+  return Shared([&] { return Intersection(doc, trained); });
+}
 
-// Both forms must agree on ordered lists; on a list out of order the walk
-// only finds what it happens to meet.
+// A count index must find what the walk finds on ordered lists; on a list
+// out of order the walk only finds what it happens to meet.
 TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   SettingsGuard guard;
   Detailed = true;
@@ -31,7 +34,8 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   CShingleSet ordered = SetOf({Record(0), Record(1), Record(2), Record(3), Record(7)});
   CShingleSet unordered = SetOf({Record(3), Record(7), Record(9), Record(0), Record(1)});
   CountIndex index = CountIndex::FromSet(ordered);
-  EXPECT_EQ(Shared(doc, index), Shared(doc, ordered));
+  EXPECT_EQ(Shared([&] { return SharedWhere(doc, [&](auto d) { return index.Contains(d); }); }),
+            Shared(doc, ordered));
   // Larger count first, equal counts by text; each line starts with a TAB.
   const std::string zeros(30, '0'), z = "\t[03" + zeros + "] \"Z\" 5 1\n";
   EXPECT_EQ(Shared(doc, ordered),
