@@ -281,29 +281,6 @@ void SafeFileWriter::Abandon() {
   finished_ = false;
 }
 
-bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records) {
-  SafeFileWriter writer;
-  if (!writer.Open(file_name)) {
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
-    return false;
-  }
-  std::vector<unsigned char> block;
-  block.reserve(kBlockBytes);
-  for (const CShingle& shingle : records) {
-    block.insert(block.end(), shingle.hash, shingle.hash + kDigestSize);
-    if (block.size() == kBlockBytes) {
-      writer.Write(block.data(), block.size());
-      block.clear();
-    }
-  }
-  writer.Write(block.data(), block.size());
-  if (!writer.Commit()) {
-    std::cerr << messages::kErrorWritingFile << file_name << "\n";
-    return false;
-  }
-  return true;
-}
-
 namespace {
 
 // Runs one step of saving on every writer and reports each failure; true
@@ -351,7 +328,11 @@ bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
 
 void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
   SortByDigest(shingles.list);
-  WriteSetFile(file_name, shingles.list);
+  std::vector<Digest> digests(shingles.list.size());
+  size_t i = 0;
+  for (const CShingle& shingle : shingles.list)
+    std::memcpy(digests[i++].bytes, shingle.hash, kDigestSize);
+  SaveSetFilesTogether({{file_name, digests.data(), digests.size()}});
 }
 
 void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {

@@ -97,10 +97,6 @@ class SafeFileWriter {
   bool failed_ = false;
 };
 
-// Writes the records of a digest-ordered list to a set file safely; reports
-// "Error opening file: " or "Error writing file: " and returns false on failure.
-bool WriteSetFile(const std::string& file_name, const std::list<CShingle>& records);
-
 // One set file of a model: its name and its records, in digest order.
 struct SetFileContent {
   std::string name;
