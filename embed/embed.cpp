@@ -13,8 +13,6 @@
 
 namespace {
 
-enum Slot { kProtectedWords = 0, kProtectedPairs = 1, kUnprotectedWords = 2, kUnprotectedPairs = 3 };
-constexpr const char* kSlotFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
 constexpr char kTestText[] = "data/test.txt";
 constexpr char kTestModel[] = "data";
 
@@ -28,7 +26,7 @@ tessel_model* OpenModel(const char* directory) {
   // A file that cannot be loaded is reported and leaves its slot empty.
   if (directory != nullptr) {
     for (int i = 0; i < 4; ++i)
-      CountIndex::Load(std::string(directory) + kSlotFiles[i], model->slots[i]);
+      CountIndex::Load(std::string(directory) + kModelFiles[i], model->slots[i]);
   }
   const CountIndex* slots = model->slots;
   model->roles = {&slots[kProtectedWords], &slots[kUnprotectedWords], &slots[kProtectedPairs],

@@ -13,14 +13,13 @@
 
 #include "core/digest_index.h"
 #include "core/text_words.h"
+#include "embed/embed.h"
 #include "embed/tessel.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 
 namespace {
 
-constexpr const char* kModelFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
-enum Slot { kProtectedWords = 0, kProtectedPairs = 1, kUnprotectedWords = 2, kUnprotectedPairs = 3 };
 
 std::string SystemError(const std::string& what, const std::string& path, int error) {
   char buffer[256];
