@@ -208,21 +208,11 @@ void RunShingleMode(const JudgingModel& model, const RunSettings& settings) {
     ScoreShingleFile(name, model, settings);
 }
 
-// The sets of the latest run. They are deliberately not released when main
-// returns: the process ends right after, and handing millions of records back
-// to the allocator one by one costs seconds on a large model. A further run in
-// the same process releases the previous run's sets first.
+// The sets of one run: as trained (and saved), and as judging reads them.
 struct RunSets {
   TrainedSets trained;
   JudgingModel model;
 };
-RunSets* latest_run_sets = nullptr;
-
-RunSets& FreshRunSets() {
-  delete latest_run_sets;
-  latest_run_sets = new RunSets;
-  return *latest_run_sets;
-}
 
 }  // namespace
 
@@ -236,7 +226,7 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
-  RunSets& run = FreshRunSets();
+  RunSets run;
   std::string unread;
   if (!ObtainTrainedSets(settings, run.trained, run.model, unread)) return;
   if (settings.SaveProtected) {
