@@ -28,16 +28,27 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
+int OpenWithoutWaiting(const char* name, int flags, mode_t mode) {
+  const int fd = open(name, flags | O_NONBLOCK, mode);
+  if (fd < 0) return -1;
+  const int now = fcntl(fd, F_GETFL);
+  if (now < 0 || fcntl(fd, F_SETFL, now & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
 int OpenInputFile(const std::string& name, bool allow_directory) {
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = OpenWithoutWaiting(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat info;
   int refusal = 0;
   if (fstat(fd, &info) != 0) refusal = errno;
   else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) refusal = EOPNOTSUPP;
   else if (S_ISDIR(info.st_mode) && !allow_directory) refusal = EISDIR;
-  int flags = fcntl(fd, F_GETFL);
-  if (refusal == 0 && (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)) refusal = errno;
   if (refusal != 0) {
     close(fd);
     errno = refusal;

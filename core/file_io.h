@@ -2,6 +2,8 @@
 // the file-system steps of saving safely.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <streambuf>
 #include <string>
@@ -10,6 +12,11 @@
 // Writes all of data, retrying short writes and interrupted calls; false on
 // an error (the descriptor may then hold a part of the data).
 bool WriteAll(int fd, const void* data, size_t size);
+
+// Opens a file without waiting in open() for the other end of a FIFO, then
+// switches the descriptor to blocking reads and writes. -1 with errno set on
+// failure.
+int OpenWithoutWaiting(const char* name, int flags, mode_t mode = 0);
 
 // Opens a file for reading without ever blocking in open(): a FIFO with no
 // writer then reads as empty, while a pipe with a writer is read as usual

@@ -198,11 +198,8 @@ std::string SafeFileWriter::directory() const { return DirectoryOf(target_); }
 // directly. A pipe with no reader is refused instead of waited for.
 bool SafeFileWriter::OpenInPlace() {
   in_place_ = true;
-  fd_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) return false;
-  int flags = fcntl(fd_, F_GETFL);
-  if (flags >= 0) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-  return true;
+  fd_ = OpenWithoutWaiting(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  return fd_ >= 0;
 }
 
 // Mode 0666 lets the kernel apply the umask; a replaced file's mode is kept.

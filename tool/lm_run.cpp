@@ -35,10 +35,6 @@ struct Counters {
   int32_t p_u_count = 0;
 };
 
-bool Verdict(int32_t formula, WordsAndPairs& doc, const IndexedModel& model) {
-  return JudgeDocument(formula, doc, model);
-}
-
 // The detailed block lists the document's shared words with their texts and
 // their number of occurrences: the words as records, merged by Unique, so
 // every shared word is counted and listed once.
@@ -60,7 +56,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel&
   doc.ReadFile(name);
   if (doc.pair_count() == 0) return;
   std::cout << name << "\t";
-  bool verdict = Verdict(formula, doc, counts);
+  bool verdict = JudgeDocument(formula, doc, counts);
   std::cout << std::boolalpha << verdict << "\n";
   ++(verdict ? counters.p_count : counters.u_count);
   UpdateHdrFile(ChangeFileExt(name, "hdr"), verdict ? 1.0 : 0.0);
@@ -76,18 +72,17 @@ void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const I
       std::cerr << "Empty file: " << name << "\n";
       continue;
     }
-    ++(Verdict(formula, doc, counts) ? counters.p_p_count : counters.p_u_count);
+    ++(JudgeDocument(formula, doc, counts) ? counters.p_p_count : counters.p_u_count);
   }
 }
 
 // Never through a symbolic link (reported), and never waiting for a reader
 // of a FIFO; other failures go unreported, as they always have.
 void WriteTitleFile() {
-  int fd = open(kTitleFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  const int fd =
+      OpenWithoutWaiting(kTitleFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0 && errno == ELOOP) std::cerr << messages::kErrorOpeningFile << kTitleFile << "\n";
   if (fd < 0) return;
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   WriteAll(fd, kTitleLine, sizeof kTitleLine - 1);
   close(fd);
 }
