@@ -188,11 +188,25 @@ CountIndex CountIndex::FromFlat(FlatSet&& shingles) {
   return index;
 }
 
+CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
+  CountIndex index;
+  index.records_ = digests.size();
+  index.Adopt(std::move(digests));
+  index.BuildDirectory();
+  return index;
+}
+
 bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
   return Load(file_name, out, nullptr);
 }
 
 bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
+  if (!Map(file_name, out, error)) return false;
+  out.BuildDirectory();
+  return true;
+}
+
+bool CountIndex::Map(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
   // Non-blocking, so that opening a FIFO returns at once; only regular files
   // are read, so a device can never feed an endless model.
@@ -227,13 +241,24 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
     out.Unmap();
     out.Adopt(std::move(sorted));
   }
-  out.BuildDirectory();
   return true;
 }
 
 void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) const {
+  LookUpMany(digests, size,
+             [&](size_t key, size_t at) { counts[key] = at == kAbsent ? 0 : CountAt(at); });
+}
+
+void CountIndex::FindMany(const Digest* digests, size_t size, size_t* positions) const {
+  LookUpMany(digests, size, [&](size_t key, size_t at) { positions[key] = at; });
+}
+
+// Calls found(key, position) for every key in order, kAbsent for a key the
+// index lacks.
+template <typename Found>
+void CountIndex::LookUpMany(const Digest* digests, size_t size, Found found) const {
   if (directory_.empty()) {
-    std::fill(counts, counts + size, 0);
+    for (size_t key = 0; key < size; ++key) found(key, kAbsent);
     return;
   }
   // A look-up may miss the cache three times: in the filter, in the
@@ -263,10 +288,9 @@ void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) 
     }
     if (i >= 3 * kAhead) {
       const size_t key = i - 3 * kAhead, bucket = buckets[key % kRing];
-      const size_t at = bucket == kFiltered ? kAbsent
-                                            : FindIn(digests[key].bytes, directory_[bucket],
-                                                     directory_[bucket + 1]);
-      counts[key] = at == kAbsent ? 0 : counts_.empty() ? 1 : counts_[at];
+      found(key, bucket == kFiltered
+                     ? kAbsent
+                     : FindIn(digests[key].bytes, directory_[bucket], directory_[bucket + 1]));
     }
   }
 }

@@ -37,6 +37,8 @@ class CountIndex {
   static CountIndex FromFlat(const FlatSet& shingles);
   // The same, taking over the set's arrays when each digest occurs once.
   static CountIndex FromFlat(FlatSet&& shingles);
+  // Distinct digests in ascending order, each with count 1; N is their number.
+  static CountIndex FromDistinct(std::vector<Digest>&& digests);
   // Maps a set file: every count is 1, N the number of complete records and T
   // 0, as a loaded and converted set has them. A file that is not a readable
   // regular file is reported with the "Error opening file: " line and gives
@@ -45,17 +47,34 @@ class CountIndex {
   // The same, silent: with error not null, a failure is described there
   // instead of being reported.
   static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
+  // The same without the means of looking digests up: only its digests in
+  // order, N and T, to be joined into a SidesIndex.
+  static bool Map(const std::string& file_name, CountIndex& out, std::string* error);
 
   // The count of the digest's record, 0 when there is none.
   int32_t Count(const unsigned char* digest) const {
     const size_t at = Find(digest);
-    if (at == kAbsent) return 0;
-    return counts_.empty() ? 1 : counts_[at];
+    return at == kAbsent ? 0 : CountAt(at);
   }
   bool Contains(const unsigned char* digest) const { return Find(digest) != kAbsent; }
   // The counts of many digests: the memory reads of a batch are started
   // together instead of waiting for each look-up in turn.
   void CountMany(const Digest* digests, size_t size, int32_t* counts) const;
+  // The same, giving the position of each digest's record in begin()..end(),
+  // kAbsent when there is none.
+  void FindMany(const Digest* digests, size_t size, size_t* positions) const;
+  // The counts beside begin()..end(); null when every count is 1.
+  const int32_t* counts() const { return counts_.empty() ? nullptr : counts_.data(); }
+  // The count of the record at a position of begin()..end().
+  int32_t CountAt(size_t at) const { return counts_.empty() ? 1 : counts_[at]; }
+  static constexpr size_t kAbsent = SIZE_MAX;
+  // The position of the digest's record, kAbsent when there is none.
+  size_t Find(const unsigned char* digest) const {
+    const size_t bucket = Bucket(digest);
+    if (bucket >= directory_.size()) return kAbsent;  // empty index
+    if (!MayHold(digest)) return kAbsent;
+    return FindIn(digest, directory_[bucket], directory_[bucket + 1]);
+  }
 
   uint64_t records() const { return records_; }
   int32_t total() const { return total_; }
@@ -66,14 +85,9 @@ class CountIndex {
   size_t size() const { return size_; }
 
  private:
-  static constexpr size_t kAbsent = SIZE_MAX;
+  template <typename Found>
+  void LookUpMany(const Digest* digests, size_t size, Found found) const;
 
-  size_t Find(const unsigned char* digest) const {
-    const size_t bucket = Bucket(digest);
-    if (bucket >= directory_.size()) return kAbsent;  // empty index
-    if (!MayHold(digest)) return kAbsent;
-    return FindIn(digest, directory_[bucket], directory_[bucket + 1]);
-  }
   // False for most digests the index lacks, never for one it holds: a
   // filter of two bits per digest in one word, chosen by the digest's low
   // half, small enough to stay cached where the digests cannot.

@@ -22,16 +22,13 @@ bool IsDirectory(const char* path) {
 }
 
 tessel_model* OpenModel(const char* directory) {
-  auto model = std::make_unique<tessel_model>();
-  // A file that cannot be loaded is reported and leaves its slot empty.
+  CountIndex files[4];
+  // A file that cannot be loaded is reported and leaves its set empty.
   if (directory != nullptr) {
     for (int i = 0; i < 4; ++i)
-      CountIndex::Load(std::string(directory) + kModelFiles[i], model->slots[i]);
+      CountIndex::Map(std::string(directory) + kModelFiles[i], files[i], nullptr);
   }
-  const CountIndex* slots = model->slots;
-  model->roles = {&slots[kProtectedWords], &slots[kUnprotectedWords], &slots[kProtectedPairs],
-                  &slots[kUnprotectedPairs]};
-  return model.release();
+  return new tessel_model(files);
 }
 
 // A positive length is the text's size, NUL bytes included (they separate
@@ -40,7 +37,7 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   WordsAndPairs doc;
   doc.ReadBuffer(text, size);
-  return JudgeDocument(1, doc, model.roles) ? 1 : 0;
+  return JudgeDocument(1, doc, model.model.roles()) ? 1 : 0;
 }
 
 }  // namespace

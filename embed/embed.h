@@ -14,11 +14,26 @@ enum ModelSlot {
 };
 inline constexpr const char* kModelFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
 
-// The handle: the model's four sets in slot order p.bin, p.bin.2, u.bin,
-// u.bin.2, each mapped from its file, and the roles they play in judging.
+// A model directory's four sets, joined by kind for judging.
+struct JoinedModel {
+  SidesIndex words;
+  SidesIndex pairs;
+
+  // Joins the sets mapped from the files, in slot order.
+  explicit JoinedModel(const CountIndex (&files)[4])
+      : words(SidesIndex::Join(RecordsOf(files[kProtectedWords]),
+                               RecordsOf(files[kUnprotectedWords]))),
+        pairs(SidesIndex::Join(RecordsOf(files[kProtectedPairs]),
+                               RecordsOf(files[kUnprotectedPairs]))) {}
+  IndexedModel roles() const { return {&words, &pairs}; }
+};
+
+// The handle: the model's four sets joined by kind. The files are mapped only
+// while they are joined: judging reads the joined copies alone, which hold
+// each digest once.
 struct tessel_model {
-  CountIndex slots[4];
-  IndexedModel roles;
+  explicit tessel_model(const CountIndex (&files)[4]) : model(files) {}
+  JoinedModel model;
 };
 
 // Judges "data/test.txt" against the model directory "data" of the current

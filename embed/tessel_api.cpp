@@ -77,10 +77,10 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
 
 }  // namespace
 
-// The four files mapped read-only: judge calls only look counts up.
+// The four files joined by kind: judge calls only look counts up.
 struct tessel_t {
-  CountIndex files[4];
-  lm::Model model;
+  explicit tessel_t(const CountIndex (&files)[4]) : model(files) {}
+  JoinedModel model;
 };
 
 extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
@@ -89,20 +89,17 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     return nullptr;
   }
   try {
-    auto opened = std::make_unique<tessel_t>();
+    CountIndex files[4];
     for (int slot = 0; slot < 4; ++slot) {
       const std::string path = directory + std::string(kModelFiles[slot]);
       std::string error = ModelFileProblem(path);
-      if (error.empty()) CountIndex::Load(path, opened->files[slot], &error);
+      if (error.empty()) CountIndex::Map(path, files[slot], &error);
       if (!error.empty()) {
         SetError(errptr, error.c_str());
         return nullptr;
       }
     }
-    const CountIndex* files = opened->files;
-    opened->model = ModelOf(files[kProtectedWords], files[kUnprotectedWords],
-                            files[kProtectedPairs], files[kUnprotectedPairs]);
-    return opened.release();
+    return new tessel_t(files);
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
   } catch (...) {  // no exception may reach a C caller
@@ -138,7 +135,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     TextWords words;
     if (length != 0) words.Feed(text, length);
     words.Finish();
-    const lm::Result found = JudgeFormula1(words, model->model, SettingsOf(*settings), {});
+    const lm::Result found = JudgeFormula1(words, model->model.roles(), SettingsOf(*settings), {});
     if (result != nullptr) Fill(*result, found, words);
     return found.verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {

@@ -20,34 +20,60 @@ void WordsAndPairs::HashAll() {
 
 namespace {
 
-// The counts of a document's digests in one index, looked up in batches
-// before the formula runs. The formula looks up the digests of the
-// document's own arrays, which are then read by position; any other digest
-// goes to the index.
+// The counts of a document's digests on one side, looked up in one batch
+// for both sides before the formula runs. The formula looks up the digests
+// of the document's own arrays, which are then read by position; any other
+// digest goes to the index.
 class PrefetchedCounts {
  public:
-  PrefetchedCounts(const CountIndex& index, const std::vector<Digest>& digests)
+  PrefetchedCounts(const SidesIndex& index, int32_t side, const std::vector<Digest>& digests)
       : index_(index),
+        side_(side),
         base_(reinterpret_cast<uintptr_t>(digests.data())),
         bytes_(digests.size() * sizeof(Digest)),
-        counts_(digests.size()) {
-    index.CountMany(digests.data(), digests.size(), counts_.data());
-  }
+        counts_(digests.size()) {}
 
   int32_t Count(const unsigned char* digest) const {
     const uintptr_t at = reinterpret_cast<uintptr_t>(digest) - base_;
     if (at < bytes_ && at % sizeof(Digest) == 0) return counts_[at / sizeof(Digest)];
-    return index_.Count(digest);
+    return index_.Count(side_, digest);
   }
-  uint64_t records() const { return index_.records(); }
-  int32_t total() const { return index_.total(); }
+  uint64_t records() const { return index_.records(side_); }
+  int32_t total() const { return index_.total(side_); }
+  int32_t* counts() { return counts_.data(); }
 
  private:
-  const CountIndex& index_;
+  const SidesIndex& index_;
+  int32_t side_;
   uintptr_t base_;
   size_t bytes_;
   std::vector<int32_t> counts_;
 };
+
+// Both sides' counts of one kind of a document's digests.
+struct PrefetchedSides {
+  PrefetchedSides(const SidesIndex& index, const std::vector<Digest>& digests)
+      : protected_side(index, SidesIndex::kProtected, digests),
+        unprotected_side(index, SidesIndex::kUnprotected, digests) {
+    index.CountMany(digests.data(), digests.size(), protected_side.counts(),
+                    unprotected_side.counts());
+  }
+  PrefetchedCounts protected_side;
+  PrefetchedCounts unprotected_side;
+};
+
+// A formula over a document's digests with their counts looked up first.
+lm::Result RunPrefetched(lm::Result (*formula)(const lm::Document&, const lm::Model&,
+                                               const lm::Settings&, const lm::Output&),
+                         const lm::Document& doc, const std::vector<Digest>& words,
+                         const std::vector<Digest>& pairs, const IndexedModel& model,
+                         const lm::Settings& settings, const lm::Output& output) {
+  const PrefetchedSides word_counts(*model.words, words), pair_counts(*model.pairs, pairs);
+  const lm::Model prefetched{
+      lm::LookupOf(word_counts.protected_side), lm::LookupOf(word_counts.unprotected_side),
+      lm::LookupOf(pair_counts.protected_side), lm::LookupOf(pair_counts.unprotected_side)};
+  return formula(doc, prefetched, settings, output);
+}
 
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
@@ -131,14 +157,15 @@ class PrunedFormula1 {
 
 }  // namespace
 
-lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output) {
   const size_t words = text.size();
   if (words >= 2 && PairsRuleWindowsOut(words - 1, settings))
-    return PrunedFormula1(text, model, settings, output).Run();
+    return PrunedFormula1(text, ModelOf(model), settings, output).Run();
   std::vector<Digest> singles, pairs;
   text.HashNeighbours(singles, pairs);
-  return lm::Formula1(lm::DocumentOf(text, singles, pairs), model, settings, output);
+  return RunPrefetched(lm::Formula1, lm::DocumentOf(text, singles, pairs), singles, pairs, model,
+                       settings, output);
 }
 
 lm::Document WordsAndPairs::View() const {
@@ -154,10 +181,28 @@ lm::Document WordsAndPairs::View() const {
   return doc;
 }
 
-lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,
-                  const CountIndex& protected_pairs, const CountIndex& unprotected_pairs) {
-  return lm::Model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
-                   lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+namespace {
+
+// One side of a joined index as the formulas see a trained set.
+template <int32_t kSide>
+lm::CountLookup SideOf(const SidesIndex& index) {
+  lm::CountLookup lookup;
+  lookup.set = &index;
+  lookup.count = [](const void* set, const unsigned char* digest) {
+    return static_cast<const SidesIndex*>(set)->Count(kSide, digest);
+  };
+  lookup.records = static_cast<double>(index.records(kSide));
+  lookup.total = static_cast<double>(index.total(kSide));
+  return lookup;
+}
+
+}  // namespace
+
+lm::Model ModelOf(const IndexedModel& model) {
+  return lm::Model{SideOf<SidesIndex::kProtected>(*model.words),
+                   SideOf<SidesIndex::kUnprotected>(*model.words),
+                   SideOf<SidesIndex::kProtected>(*model.pairs),
+                   SideOf<SidesIndex::kUnprotected>(*model.pairs)};
 }
 
 bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
@@ -165,18 +210,10 @@ bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
   const lm::Output output = lm::StandardStreams();
   const TextWords& text = doc.text();
   if (formula == 1 && doc.usable() && CShingle::shingle_shift == 1 && text.size() >= 2 &&
-      PairsRuleWindowsOut(text.size() - 1, settings)) {
-    const lm::Model plain = ModelOf(*model.protected_words, *model.unprotected_words,
-                                    *model.protected_pairs, *model.unprotected_pairs);
-    return PrunedFormula1(text, plain, settings, output).Run().verdict;
-  }
+      PairsRuleWindowsOut(text.size() - 1, settings))
+    return PrunedFormula1(text, ModelOf(model), settings, output).Run().verdict;
   doc.HashAll();
-  const PrefetchedCounts counts[4] = {{*model.protected_words, doc.words()},
-                                      {*model.unprotected_words, doc.words()},
-                                      {*model.protected_pairs, doc.pairs()},
-                                      {*model.unprotected_pairs, doc.pairs()}};
-  const lm::Model prefetched{lm::LookupOf(counts[0]), lm::LookupOf(counts[1]),
-                             lm::LookupOf(counts[2]), lm::LookupOf(counts[3])};
   const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-  return run(doc.View(), prefetched, settings, output).verdict;
+  return RunPrefetched(run, doc.View(), doc.words(), doc.pairs(), model, settings, output)
+      .verdict;
 }

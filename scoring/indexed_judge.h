@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/digest_index.h"
+#include "core/sides_index.h"
 #include "core/text_words.h"
 #include "scoring/formula_core.h"
 
@@ -44,13 +45,15 @@ class WordsAndPairs {
   size_t step_ = 1;
 };
 
-// The four trained sets of a model, as indexes.
+// The four trained sets of a model, joined by kind: each look-up of a word
+// or pair gives both sides' counts.
 struct IndexedModel {
-  const CountIndex* protected_words;
-  const CountIndex* unprotected_words;
-  const CountIndex* protected_pairs;
-  const CountIndex* unprotected_pairs;
+  const SidesIndex* words;
+  const SidesIndex* pairs;
 };
+
+// The formula core's model over the joined sets, in the roles' usual order.
+lm::Model ModelOf(const IndexedModel& model);
 
 // The verdict and output of Formula1, Formula2 or Formula3 (formula 1, 2,
 // or above) for the document under the current settings, written to the
@@ -64,11 +67,7 @@ bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model);
 
 // Formula1 over the neighbouring words of a text (shift 1) with given
 // settings and output: lm::Formula1's result over all its digests, the hit
-// phrase in the text's word positions, with the same pruning as
+// phrase in the text's word positions, with the same batches and pruning as
 // JudgeDocument. Reads no process-wide setting.
-lm::Result JudgeFormula1(const TextWords& text, const lm::Model& model,
+lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output);
-
-// The formula core's model over the four indexes, in the roles' usual order.
-lm::Model ModelOf(const CountIndex& protected_words, const CountIndex& unprotected_words,
-                  const CountIndex& protected_pairs, const CountIndex& unprotected_pairs);

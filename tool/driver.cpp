@@ -117,12 +117,10 @@ void SaveTrainedSets(TrainedSets& sets) {
 }
 
 void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
-  const bool language_model = LanguageModelMode(settings);
-  if (!settings.FromFile)
-    PrepareTrained(sets, language_model, model);
-  else if (language_model && lm_sub)
-    SubtractLoadedPairs(model);
-  if (!language_model) JoinSides(model);
+  if (settings.FromFile)
+    PrepareLoaded(LanguageModelMode(settings), model);
+  else
+    PrepareTrained(sets, LanguageModelMode(settings), model);
 }
 
 // Which of a document's shingles each line of the detailed block counts.
@@ -149,9 +147,9 @@ void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
 // of the protected side only, the unprotected set those of the other side
 // only and the common set those of both.
 DetailedMatches ShingleModeMatches(const JudgingModel& model) {
-  const CountIndex& sides = model.shingle_sides;
+  const SidesIndex& sides = model.sets;
   auto held_by = [&sides](int32_t wanted) {
-    return [&sides, wanted](const unsigned char* digest) { return sides.Count(digest) == wanted; };
+    return [&sides, wanted](const unsigned char* digest) { return sides.Sides(digest) == wanted; };
   };
   return {held_by(JudgingModel::kProtectedSide), held_by(JudgingModel::kUnprotectedSide),
           held_by(JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide)};
@@ -192,7 +190,7 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model,
   std::vector<Digest> digests;
   if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, CShingle::shingle_length);
   std::vector<int32_t> sides(digests.size());
-  model.shingle_sides.CountMany(digests.data(), digests.size(), sides.data());
+  model.sets.SidesMany(digests.data(), digests.size(), sides.data());
   int matches[4] = {0, 0, 0, 0};  // by the sides that hold a shingle
   for (int32_t held_by : sides) ++matches[held_by];
   const int protected_count = matches[JudgingModel::kProtectedSide];
@@ -247,10 +245,10 @@ void RunDriver(const RunSettings& settings) {
 }
 
 void WriteDetailedBlock(CShingleSet& document, const JudgingModel& model) {
-  const CountIndex& p = model.protected_set;
-  const CountIndex& u = model.unprotected_set;
-  const CountIndex& c = model.common_set;
-  WriteDetailed(document, {[&](const unsigned char* d) { return p.Contains(d); },
-                           [&](const unsigned char* d) { return u.Contains(d); },
-                           [&](const unsigned char* d) { return c.Contains(d); }});
+  const SidesIndex& words = model.sets;
+  const CountIndex& common = model.common_set;
+  WriteDetailed(document,
+                {[&](const unsigned char* d) { return words.Holds(SidesIndex::kProtected, d); },
+                 [&](const unsigned char* d) { return words.Holds(SidesIndex::kUnprotected, d); },
+                 [&](const unsigned char* d) { return common.Contains(d); }});
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/digest_index.h"
+#include "core/sides_index.h"
 #include "core/flat_set.h"
 #include "core/shingle.h"
 #include "tool/options.h"
@@ -17,21 +18,23 @@ struct TrainedSets {
   FlatSet unprotected_pairs;
 };
 
-// The prepared sets as judging reads them. In language-model mode
-// common_set holds the pairs that lm_sub moved out of the two pair sets. In
-// shingle mode one index holds the shingles of both sides, each with the
-// sides that hold it as its count: a document's protected, unprotected and
-// common matches follow from one look-up per shingle.
+// The sets as judging reads them. With -f the four set files are first
+// mapped into the CountIndexes; preparing joins each kind's two sides into
+// one index (the shingles, or the words, and the pairs), where one look-up
+// per digest gives both sides' counts, and releases what was joined. In
+// language-model mode common_set holds the pairs that lm_sub moved out of
+// the two pair sets.
 struct JudgingModel {
-  static constexpr int32_t kProtectedSide = 1;
-  static constexpr int32_t kUnprotectedSide = 2;
+  static constexpr int32_t kProtectedSide = SidesIndex::kProtected;
+  static constexpr int32_t kUnprotectedSide = SidesIndex::kUnprotected;
 
   CountIndex protected_set;
   CountIndex unprotected_set;
   CountIndex protected_pairs;
   CountIndex unprotected_pairs;
   CountIndex common_set;
-  CountIndex shingle_sides;
+  SidesIndex sets;
+  SidesIndex pairs;
 };
 
 // "\n\nProtected:\n", the protected, unprotected and common matches of the

@@ -105,8 +105,7 @@ void WriteEvaluation(const Counters& c) {
 void RunLanguageModel(const JudgingModel& model, const RunSettings& settings) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  const IndexedModel counts{&model.protected_set, &model.unprotected_set, &model.protected_pairs,
-                            &model.unprotected_pairs};
+  const IndexedModel counts{&model.sets, &model.pairs};
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
     ScoreDataFile(name, settings.LmFormula, model, counts, counters);

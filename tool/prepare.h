@@ -7,13 +7,11 @@
 #include "tool/driver.h"
 #include "tool/options.h"
 
-// Indexes the sets of a training run.
+// Joins the sets of a training run for judging, releasing them.
 void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model);
 // Maps the set files that -f names, as the trained sets would be loaded;
 // false (after every failed file's message) when one cannot be loaded.
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
-// lm_sub on a loaded model: the shared pairs move to the common set.
-void SubtractLoadedPairs(JudgingModel& model);
-// Shingle mode: joins the protected and unprotected sets into shingle_sides
-// and releases them.
-void JoinSides(JudgingModel& model);
+// Joins the mapped sets of -f for judging (lm_sub first moving the shared
+// pairs to the common set), releasing them.
+void PrepareLoaded(bool language_model, JudgingModel& model);

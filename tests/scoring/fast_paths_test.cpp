@@ -54,7 +54,9 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
   return Said([&] {
     WordsAndPairs doc;
     doc.ReadBuffer(text.data(), text.size());
-    return JudgeDocument(formula, doc, {&indexes[0], &indexes[1], &indexes[2], &indexes[3]});
+    const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
+    const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));
+    return JudgeDocument(formula, doc, {&words, &pairs});
   });
 }
 

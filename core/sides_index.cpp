@@ -1,0 +1,103 @@
+#include "core/sides_index.h"
+
+#include <utility>
+
+namespace {
+
+constexpr size_t kNone = CountIndex::kAbsent;
+
+// Walks the union of two sides in ascending order: joined(digest, a's
+// position, b's position), kNone on the side that lacks the digest. Of equal
+// digests in a row on one side only the first is seen: the record a look-up
+// finds.
+template <typename Joined>
+void WalkUnion(const SortedRecords& a, const SortedRecords& b, Joined joined) {
+  const Digest *pa = a.begin, *pb = b.begin;
+  auto take = [](const Digest*& p, const SortedRecords& side) {
+    const size_t at = static_cast<size_t>(p - side.begin);
+    const Digest& seen = *p;
+    while (++p != side.end && *p == seen) {
+    }
+    return at;
+  };
+  while (pa != a.end && pb != b.end) {
+    const Digest& digest = *pa < *pb ? *pa : *pb;
+    const bool in_a = !(*pb < *pa), in_b = !(*pa < *pb);
+    const size_t at_a = in_a ? take(pa, a) : kNone;
+    const size_t at_b = in_b ? take(pb, b) : kNone;
+    joined(digest, at_a, at_b);
+  }
+  while (pa != a.end) {
+    const Digest& digest = *pa;
+    joined(digest, take(pa, a), kNone);
+  }
+  while (pb != b.end) {
+    const Digest& digest = *pb;
+    joined(digest, kNone, take(pb, b));
+  }
+}
+
+int32_t CountOf(const SortedRecords& side, size_t at) {
+  if (at == kNone) return 0;
+  return side.counts == nullptr ? 1 : side.counts[at];
+}
+
+}  // namespace
+
+SortedRecords RecordsOf(const CountIndex& index) {
+  return {index.begin(), index.end(), index.counts(), index.records(), index.total()};
+}
+
+SortedRecords RecordsOf(const FlatSet& set) {
+  const Digest* digests = set.digests.data();
+  const int32_t* counts = set.counts.empty() ? nullptr : set.counts.data();
+  return {digests, digests + set.digests.size(), counts, set.digests.size(), set.total};
+}
+
+SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
+                            const SortedRecords& unprotected_side) {
+  SidesIndex index;
+  index.records_[0] = protected_side.records, index.records_[1] = unprotected_side.records;
+  index.totals_[0] = protected_side.total, index.totals_[1] = unprotected_side.total;
+  const size_t most = static_cast<size_t>((protected_side.end - protected_side.begin) +
+                                          (unprotected_side.end - unprotected_side.begin));
+  std::vector<Digest> joined;
+  ReserveLarge(joined, most);
+  ReserveLarge(index.sides_, most);
+  const bool counted = protected_side.counts != nullptr || unprotected_side.counts != nullptr;
+  if (counted) ReserveLarge(index.counts_, 2 * most);
+  WalkUnion(protected_side, unprotected_side, [&](const Digest& digest, size_t p, size_t u) {
+    joined.push_back(digest);
+    index.sides_.push_back(
+        static_cast<uint8_t>((p != kNone ? kProtected : 0) | (u != kNone ? kUnprotected : 0)));
+    if (!counted) return;
+    index.counts_.push_back(CountOf(protected_side, p));
+    index.counts_.push_back(CountOf(unprotected_side, u));
+  });
+  index.joined_ = CountIndex::FromDistinct(std::move(joined));
+  return index;
+}
+
+void SidesIndex::CountMany(const Digest* digests, size_t size, int32_t* protected_counts,
+                           int32_t* unprotected_counts) const {
+  std::vector<size_t> positions(size);
+  joined_.FindMany(digests, size, positions.data());
+  for (size_t key = 0; key < size; ++key) {
+    const size_t at = positions[key];
+    const bool found = at != CountIndex::kAbsent;
+    protected_counts[key] = found ? CountAt(at, kProtected) : 0;
+    unprotected_counts[key] = found ? CountAt(at, kUnprotected) : 0;
+  }
+}
+
+void SidesIndex::SidesMany(const Digest* digests, size_t size, int32_t* sides) const {
+  std::vector<size_t> positions(size);
+  joined_.FindMany(digests, size, positions.data());
+  for (size_t key = 0; key < size; ++key)
+    sides[key] = positions[key] == kNone ? 0 : sides_[positions[key]];
+}
+
+int32_t SidesIndex::Sides(const unsigned char* digest) const {
+  const size_t at = joined_.Find(digest);
+  return at == kNone ? 0 : sides_[at];
+}
