@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "core/builder.h"
@@ -27,6 +29,81 @@ std::array<unsigned char, 256> MakeLetterTable() {
 }
 
 const std::array<unsigned char, 256> kLetters = MakeLetterTable();
+
+// A quick, non-cryptographic hash of a word's bytes for the table of words
+// already digested.
+uint64_t QuickHash(std::string_view word) {
+  uint64_t hash = 0x9E3779B97F4A7C15u ^ word.size();
+  size_t at = 0;
+  for (; at + 8 <= word.size(); at += 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, word.data() + at, 8);
+    hash = (hash ^ chunk) * 0xFF51AFD7ED558CCDu;
+    hash ^= hash >> 32;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, word.data() + at, word.size() - at);
+  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53u;
+  return hash ^ (hash >> 29);
+}
+
+// The digests of every step-th word of a text, each distinct word hashed
+// once: a text repeats its common words many times, and a word's digest is
+// the same wherever it occurs. A word is looked for in a table of the words
+// already digested (a tag of its quick hash beside its position); the search
+// gives up after a few probes and the word is simply hashed again, so that no
+// text, however its words collide, makes it slow.
+class WordDigests {
+ public:
+  WordDigests(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out)
+      : text_(text), step_(step), out_(out), base_(out.size()) {
+    size_t slots = 16;
+    while (slots < 2 * count) slots <<= 1;
+    slots_.assign(slots, 0);
+  }
+
+  // Appends the digest of the next word.
+  void Append() {
+    const size_t k = out_.size() - base_;
+    const std::string_view word = text_.Word(k * step_);
+    const uint64_t hash = QuickHash(word);
+    const uint64_t tag = hash & ~uint64_t{0xFFFFFFFF};
+    const size_t mask = slots_.size() - 1;
+    size_t slot = static_cast<size_t>(hash) & mask;
+    for (int probe = 0; probe < kMaxProbes; ++probe, slot = (slot + 1) & mask) {
+      const uint64_t entry = slots_[slot];
+      if (entry == 0) {
+        slots_[slot] = tag | (k + 1);
+        break;
+      }
+      const size_t seen = (entry & 0xFFFFFFFF) - 1;
+      if ((entry & ~uint64_t{0xFFFFFFFF}) == tag && text_.Word(seen * step_) == word) {
+        out_.push_back(out_[base_ + seen]);
+        return;
+      }
+    }
+    out_.push_back(Md5Of(word));
+  }
+
+ private:
+  static constexpr int kMaxProbes = 8;
+  const TextWords& text_;
+  const size_t step_;
+  std::vector<Digest>& out_;
+  const size_t base_;
+  std::vector<uint64_t> slots_;  // tag | 1 + the word's position among the digests; 0 = free
+};
+
+// Appends the digests of words 0, step, 2 * step, ... (count of them).
+void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out) {
+  out.reserve(out.size() + count);
+  if (count >= UINT32_MAX) {  // beyond the table's positions
+    for (size_t k = 0; k < count; ++k) out.push_back(Md5Of(text.Word(k * step)));
+    return;
+  }
+  WordDigests digests(text, count, step, out);
+  for (size_t k = 0; k < count; ++k) digests.Append();
+}
 
 }  // namespace
 
@@ -83,6 +160,7 @@ size_t TextWords::ShingleCount(int n) const {
 void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
   const size_t count = ShingleCount(n);
   const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  if (n == 1) return HashWords(*this, count, step, out);
   out.reserve(out.size() + count);
   for (size_t i = 0, k = 0; k < count; i += step, ++k)
     out.push_back(Md5Of(Span(i, static_cast<size_t>(n))));
@@ -90,8 +168,7 @@ void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
 
 void TextWords::HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const {
   const size_t n = size();
-  words.reserve(words.size() + n);
-  for (size_t k = 0; k < n; ++k) words.push_back(Md5Of(Word(k)));
+  HashWords(*this, n, 1, words);
   if (n < 2) return;
   pairs.reserve(pairs.size() + n - 1);
   for (size_t k = 0; k + 1 < n; ++k) pairs.push_back(Md5Of(Span(k, 2)));

@@ -1,5 +1,7 @@
 #include "core/digest_index.h"
 
+#include "core/sides_index.h"
+
 #include <random>
 
 #include "support/test_support.h"
@@ -27,6 +29,28 @@ void ExpectSameCounts(const CountIndex& index, CShingleSet reference, std::mt199
     CShingle other = Random(random, 1);
     EXPECT_EQ(index.Contains(other.hash), reference.set.count(other) != 0);
   }
+}
+
+// A joined index answers for each side as the side's own index, with and
+// without counts, for digests of either side, both, or neither.
+void ExpectSameWhenJoined(const CountIndex& a, const CountIndex& b, std::mt19937& random) {
+  const SidesIndex joined = SidesIndex::Join(RecordsOf(a), RecordsOf(b));
+  std::vector<Digest> keys(a.begin(), a.end());
+  keys.insert(keys.end(), b.begin(), b.end());
+  for (int i = 0; i < 100; ++i) std::memcpy(keys.emplace_back().bytes, Random(random, 1).hash, 16);
+  std::vector<int32_t> counts[2], sides(keys.size());
+  for (auto& side : counts) side.resize(keys.size());
+  joined.CountMany(keys.data(), keys.size(), counts[0].data(), counts[1].data());
+  joined.SidesMany(keys.data(), keys.size(), sides.data());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const unsigned char* key = keys[i].bytes;
+    ASSERT_EQ(counts[0][i], a.Count(key));
+    ASSERT_EQ(counts[1][i], b.Count(key));
+    ASSERT_EQ(joined.Count(SidesIndex::kUnprotected, key), b.Count(key));
+    ASSERT_EQ(sides[i], (a.Contains(key) ? 1 : 0) | (b.Contains(key) ? 2 : 0));
+  }
+  EXPECT_EQ(joined.records(SidesIndex::kProtected), a.records());
+  EXPECT_EQ(joined.total(SidesIndex::kUnprotected), b.total());
 }
 
 // The first record of each digest wins, from a list, from a sorted flat set
@@ -71,6 +95,8 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
     EXPECT_EQ(loaded.total(), 0);
     for (CShingle& shingle : ones.list) shingle.count = 1;
     ExpectSameCounts(loaded, ones, random);
+    ExpectSameWhenJoined(from_flat, loaded, random);
+    ExpectSameWhenJoined(loaded, CountIndex::FromFlat(FlatSet()), random);
   }
 }
 
