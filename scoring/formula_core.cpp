@@ -5,6 +5,8 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/settings.h"
@@ -40,34 +42,6 @@ namespace {
 size_t WindowLimit(const Settings& settings) {
   return static_cast<size_t>(static_cast<int64_t>(settings.length));
 }
-
-// The estimates of both sides for every position scored so far; the window
-// is the newest entries from first() on. Entries are appended and dropped on
-// both sides together, so the two windows always cover the same positions.
-template <typename Entry>
-class Windows {
- public:
-  explicit Windows(size_t positions) {
-    protected_.reserve(positions);
-    unprotected_.reserve(positions);
-  }
-  void Append(const Entry& protected_entry, const Entry& unprotected_entry) {
-    protected_.push_back(protected_entry);
-    unprotected_.push_back(unprotected_entry);
-  }
-  size_t size() const { return protected_.size() - first_; }
-  // Drops the oldest entries while the windows are longer than the limit.
-  void Trim(size_t limit) {
-    if (size() > limit) first_ = protected_.size() - limit;
-  }
-  const Entry* protected_begin() const { return protected_.data() + first_; }
-  const Entry* unprotected_begin() const { return unprotected_.data() + first_; }
-
- private:
-  std::vector<Entry> protected_;
-  std::vector<Entry> unprotected_;
-  size_t first_ = 0;
-};
 
 // The test of Formula1 and Formula3 (Formula2 uses it with a margin of 0).
 // Comparisons with a not-a-number operand are false, as IEEE comparisons are.
@@ -157,19 +131,6 @@ struct SmoothedSide {
   }
 };
 
-// Score of a window of (word, pair) entries: the oldest entry gives its word
-// term and its pair term, every later one its pair term, combined left to
-// right (products, or sums of logarithms).
-double PairWindowScore(const Estimate* window, size_t size, bool log) {
-  double score = window[0].word;
-  if (log) {
-    for (size_t k = 0; k < size; ++k) score = score + window[k].pair;
-  } else {
-    for (size_t k = 0; k < size; ++k) score = score * window[k].pair;
-  }
-  return score;
-}
-
 // The words that end the window at position j: for a full window the
 // length - 1 words ending with w(j); empty when the length is 1 or less.
 Phrase Formula1Phrase(int64_t length, size_t words, size_t j) {
@@ -237,16 +198,6 @@ struct WordSide {
   }
 };
 
-double WordWindowScore(const double* window, size_t size, bool log) {
-  double score = log ? 0.0 : 1.0;
-  if (log) {
-    for (size_t k = 0; k < size; ++k) score = score + window[k];
-  } else {
-    for (size_t k = 0; k < size; ++k) score = score * window[k];
-  }
-  return score;
-}
-
 // Up to length words from w(s), s = max(0, j - (length - 2)) for a length
 // above 2 and j otherwise, cut at the end of the document. A negative length
 // has no bound, like the window tests, so it runs to the end.
@@ -256,6 +207,80 @@ Phrase Formula3Phrase(const Settings& settings, size_t words, size_t j) {
       length > 2 ? static_cast<size_t>(std::max<int64_t>(0, static_cast<int64_t>(j) - (length - 2)))
                  : j;
   return {start, std::min(WindowLimit(settings), words - start)};
+}
+
+// ---- Windows: every position's estimates on both sides, and the score of
+// each window a formula tests. The window ending at position j holds the
+// newest `limit` estimates up to j (all of them while there are fewer). A
+// pair window starts with its oldest entry's word term and takes every
+// entry's pair term; a word window takes every entry. Terms are combined left
+// to right: products, or sums of logarithms.
+
+double FirstTerm(const Estimate* window, bool) { return window[0].word; }
+double Term(const Estimate& entry) { return entry.pair; }
+double FirstTerm(const double*, bool log) { return log ? 0.0 : 1.0; }
+double Term(double entry) { return entry; }
+
+// The scores of kCount windows of `size` entries starting at consecutive
+// positions, each in the order above. Their chains of products are
+// independent, so computing several side by side lets them overlap instead
+// of each waiting on the last.
+template <size_t kCount, typename Entry>
+void WindowScores(const Entry* first, size_t size, bool log, double* scores) {
+  double score[kCount];
+  for (size_t w = 0; w < kCount; ++w) score[w] = FirstTerm(first + w, log);
+  if (log) {
+    for (size_t k = 0; k < size; ++k)
+      for (size_t w = 0; w < kCount; ++w) score[w] = score[w] + Term(first[w + k]);
+  } else {
+    for (size_t k = 0; k < size; ++k)
+      for (size_t w = 0; w < kCount; ++w) score[w] = score[w] * Term(first[w + k]);
+  }
+  for (size_t w = 0; w < kCount; ++w) scores[w] = score[w];
+}
+
+constexpr size_t kBlock = 4;
+
+// The scores of the windows ending at first .. last - 1 that scored(j)
+// names: a block of full windows together, others one by one.
+template <typename Entry, typename Scored>
+void BlockScores(const std::vector<Entry>& entries, size_t first, size_t last, size_t limit,
+                 bool log, Scored scored, double* scores) {
+  if (last - first == kBlock && first + 1 >= limit) {
+    WindowScores<kBlock>(entries.data() + (first + 1 - limit), limit, log, scores);
+    return;
+  }
+  for (size_t j = first; j < last; ++j) {
+    if (!scored(j)) continue;
+    const size_t start = j + 1 > limit ? j + 1 - limit : 0;
+    WindowScores<1>(entries.data() + start, j + 1 - start, log, scores + (j - first));
+  }
+}
+
+// Takes every position's estimates in turn (estimate(j) gives both sides'
+// entries) and visits the windows that scored(j) names in order:
+// visit(j, protected score, unprotected score) returns true to stop. The
+// estimates are taken a block ahead of the visits.
+template <typename Entry, typename Estimates, typename Scored, typename Visit>
+void ScanWindows(size_t positions, size_t limit, bool log, Estimates estimate, Scored scored,
+                 Visit visit) {
+  std::vector<Entry> protected_entries, unprotected_entries;
+  protected_entries.reserve(positions);
+  unprotected_entries.reserve(positions);
+  double protected_scores[kBlock], unprotected_scores[kBlock];
+  for (size_t first = 0; first < positions; first += kBlock) {
+    const size_t last = std::min(positions, first + kBlock);
+    for (size_t j = first; j < last; ++j) {
+      const std::pair<Entry, Entry> entries = estimate(j);
+      protected_entries.push_back(entries.first);
+      unprotected_entries.push_back(entries.second);
+    }
+    BlockScores(protected_entries, first, last, limit, log, scored, protected_scores);
+    BlockScores(unprotected_entries, first, last, limit, log, scored, unprotected_scores);
+    for (size_t j = first; j < last; ++j)
+      if (scored(j) && visit(j, protected_scores[j - first], unprotected_scores[j - first]))
+        return;
+  }
 }
 
 }  // namespace
@@ -271,26 +296,27 @@ Result Formula1(const Document& doc, const Model& model, const Settings& setting
   const SmoothedSide protected_side{model.protected_words, model.protected_pairs, settings};
   const SmoothedSide unprotected_side{model.unprotected_words, model.unprotected_pairs, settings};
   const size_t limit = WindowLimit(settings);
-  Windows<Estimate> windows(m);
   std::map<std::string, int> tally;
-  for (size_t j = 0; j < m; ++j) {
-    windows.Append(protected_side.At(doc.words[j], doc.pairs[j]),
-                   unprotected_side.At(doc.words[j], doc.pairs[j]));
-    if (windows.size() < limit && j + 1 < m) continue;
-    windows.Trim(limit);
-    const double sp = PairWindowScore(windows.protected_begin(), windows.size(), settings.log);
-    const double su = PairWindowScore(windows.unprotected_begin(), windows.size(), settings.log);
-    if (!IsHit(sp, su, settings.factor, settings)) continue;
-    WriteValues(output, sp, su);
-    const Phrase phrase = Formula1Phrase(settings.length, doc.word_count, j);
-    Decide(result, sp, su, phrase);
-    if (settings.detailed) {
-      if (output.out) ++tally[PhraseText(doc, phrase)];
-      continue;
-    }
-    if (output.out) *output.out << "string:\n" << PhraseText(doc, phrase) << '\n';
-    return result;
-  }
+  ScanWindows<Estimate>(
+      m, limit, settings.log,
+      [&](size_t j) {
+        return std::make_pair(protected_side.At(doc.words[j], doc.pairs[j]),
+                              unprotected_side.At(doc.words[j], doc.pairs[j]));
+      },
+      // Windows are scored once full, and the last one always.
+      [&](size_t j) { return j + 1 >= limit || j + 1 == m; },
+      [&](size_t j, double sp, double su) {
+        if (!IsHit(sp, su, settings.factor, settings)) return false;
+        WriteValues(output, sp, su);
+        const Phrase phrase = Formula1Phrase(settings.length, doc.word_count, j);
+        Decide(result, sp, su, phrase);
+        if (settings.detailed) {
+          if (output.out) ++tally[PhraseText(doc, phrase)];
+          return false;
+        }
+        if (output.out) *output.out << "string:\n" << PhraseText(doc, phrase) << '\n';
+        return true;
+      });
   if (settings.detailed && output.out) WriteTally(output, tally);
   return result;
 }
@@ -306,28 +332,28 @@ Result Formula2(const Document& doc, const Model& model, const Settings& setting
   const InterpolatedSide unprotected_side{model.unprotected_words, model.unprotected_pairs,
                                           settings};
   const size_t limit = WindowLimit(settings);
-  Windows<Estimate> windows(m);
-  for (size_t j = 0; j < m; ++j) {
-    const Digest& word = doc.words[j];
-    const Digest& next_word = doc.words[j + 1];
-    windows.Append(protected_side.At(word, next_word, doc.pairs[j]),
-                   unprotected_side.At(word, next_word, doc.pairs[j]));
-    // Only full windows are scored; a document shorter than one never is.
-    if (windows.size() < limit) continue;
-    windows.Trim(limit);
-    const double sp = PairWindowScore(windows.protected_begin(), windows.size(), settings.log);
-    const double su = PairWindowScore(windows.unprotected_begin(), windows.size(), settings.log);
-    if (!IsHit(sp, su, 0.0, settings)) continue;
-    WriteValues(output, sp, su);
-    // The window is full here, so j >= length - 1 and its first word exists.
-    const int64_t length = settings.length;
-    const Phrase phrase =
-        length >= 2 ? PhraseOf(static_cast<int64_t>(j) - length + 2, static_cast<int64_t>(j))
-                    : Phrase{};
-    WriteSpacedPhrase(output, doc, phrase);
-    Decide(result, sp, su, phrase);
-    return result;
-  }
+  ScanWindows<Estimate>(
+      m, limit, settings.log,
+      [&](size_t j) {
+        const Digest& word = doc.words[j];
+        const Digest& next_word = doc.words[j + 1];
+        return std::make_pair(protected_side.At(word, next_word, doc.pairs[j]),
+                              unprotected_side.At(word, next_word, doc.pairs[j]));
+      },
+      // Only full windows are scored; a document shorter than one never is.
+      [&](size_t j) { return j + 1 >= limit; },
+      [&](size_t j, double sp, double su) {
+        if (!IsHit(sp, su, 0.0, settings)) return false;
+        WriteValues(output, sp, su);
+        // The window is full here, so j >= length - 1 and its first word exists.
+        const int64_t length = settings.length;
+        const Phrase phrase =
+            length >= 2 ? PhraseOf(static_cast<int64_t>(j) - length + 2, static_cast<int64_t>(j))
+                        : Phrase{};
+        WriteSpacedPhrase(output, doc, phrase);
+        Decide(result, sp, su, phrase);
+        return true;
+      });
   return result;
 }
 
@@ -340,20 +366,20 @@ Result Formula3(const Document& doc, const Model& model, const Settings& setting
   const WordSide unprotected_side{model.unprotected_words, settings};
   const size_t n = doc.word_count;
   const size_t limit = WindowLimit(settings);
-  Windows<double> windows(n);
-  for (size_t j = 0; j < n; ++j) {
-    windows.Append(protected_side.At(doc.words[j]), unprotected_side.At(doc.words[j]));
-    if (windows.size() < limit && j + 1 < n) continue;
-    windows.Trim(limit);
-    const double sp = WordWindowScore(windows.protected_begin(), windows.size(), settings.log);
-    const double su = WordWindowScore(windows.unprotected_begin(), windows.size(), settings.log);
-    if (!IsHit(sp, su, settings.factor, settings)) continue;
-    WriteValues(output, sp, su);
-    const Phrase phrase = Formula3Phrase(settings, n, j);
-    WriteSpacedPhrase(output, doc, phrase);
-    Decide(result, sp, su, phrase);
-    return result;
-  }
+  ScanWindows<double>(
+      n, limit, settings.log,
+      [&](size_t j) {
+        return std::make_pair(protected_side.At(doc.words[j]), unprotected_side.At(doc.words[j]));
+      },
+      [&](size_t j) { return j + 1 >= limit || j + 1 == n; },
+      [&](size_t j, double sp, double su) {
+        if (!IsHit(sp, su, settings.factor, settings)) return false;
+        WriteValues(output, sp, su);
+        const Phrase phrase = Formula3Phrase(settings, n, j);
+        WriteSpacedPhrase(output, doc, phrase);
+        Decide(result, sp, su, phrase);
+        return true;
+      });
   return result;
 }
 
