@@ -82,8 +82,7 @@ CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
   counts_ = std::move(other.counts_);
   directory_ = std::move(other.directory_);
   shift_ = std::exchange(other.shift_, 63);
-  filter_ = std::move(other.filter_);
-  filter_shift_ = std::exchange(other.filter_shift_, 63);
+  filter_ = std::exchange(other.filter_, DigestFilter());
   records_ = std::exchange(other.records_, 0);
   total_ = std::exchange(other.total_, 0);
   // A moved vector keeps its buffer, so digests_ still points into owned_.
@@ -106,7 +105,7 @@ void CountIndex::Adopt(std::vector<Digest>&& digests) {
 
 void CountIndex::BuildDirectory() {
   directory_.clear();
-  filter_.clear();
+  filter_ = DigestFilter();
   if (size_ == 0) return;
   const int bits = DirectoryBits(size_);
   shift_ = 64 - bits;
@@ -119,18 +118,17 @@ void CountIndex::BuildDirectory() {
     directory_[bucket] = at;
   }
   directory_[buckets] = size_;
-  BuildFilter();
+  filter_.Reset(size_);
+  for (size_t at = 0; at < size_; ++at) filter_.Add(digests_[at].bytes);
 }
 
-void CountIndex::BuildFilter() {
+void DigestFilter::Reset(size_t digests) {
   int bits = 1;
-  while (bits < kMaxDirectoryBits && (size_t{1} << bits) * kRecordsPerFilterWord < size_) ++bits;
-  filter_shift_ = 64 - bits;
-  filter_.clear();
-  ReserveLarge(filter_, size_t{1} << bits);
-  filter_.resize(size_t{1} << bits);
-  for (size_t at = 0; at < size_; ++at)
-    filter_[FilterWord(digests_[at].bytes)] |= FilterBits(digests_[at].bytes);
+  while (bits < kMaxDirectoryBits && (size_t{1} << bits) * kRecordsPerFilterWord < digests) ++bits;
+  shift_ = 64 - bits;
+  words_.clear();
+  ReserveLarge(words_, size_t{1} << bits);
+  words_.resize(size_t{1} << bits);
 }
 
 CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
@@ -271,7 +269,7 @@ void CountIndex::LookUpMany(const Digest* digests, size_t size, Found found) con
   static_assert(kRing >= 3 * kAhead + 1 && (kRing & (kRing - 1)) == 0);
   size_t buckets[kRing];
   for (size_t i = 0; i < size + 3 * kAhead; ++i) {
-    if (i < size) __builtin_prefetch(&filter_[FilterWord(digests[i].bytes)]);
+    if (i < size) __builtin_prefetch(filter_.WordOf(digests[i].bytes));
     if (i >= kAhead && i - kAhead < size) {
       const unsigned char* key = digests[i - kAhead].bytes;
       size_t& bucket = buckets[(i - kAhead) % kRing];

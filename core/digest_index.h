@@ -20,6 +20,34 @@
 template <typename T>
 void ReserveLarge(std::vector<T>& array, size_t size);
 
+// False for most digests a set lacks, never for one it holds: two bits per
+// digest in one 64-bit word, both chosen by the digest's low half, about one
+// byte per digest, so that it stays cached where the digests cannot.
+class DigestFilter {
+ public:
+  // An empty filter with room for about `digests` digests.
+  void Reset(size_t digests);
+  void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
+  bool MayHold(const unsigned char* digest) const {
+    const uint64_t bits = Bits(digest);
+    return (words_[Word(digest)] & bits) == bits;
+  }
+  // Where MayHold will read, to fetch it ahead.
+  const uint64_t* WordOf(const unsigned char* digest) const { return &words_[Word(digest)]; }
+
+ private:
+  size_t Word(const unsigned char* digest) const {
+    return static_cast<size_t>(DigestHalf(digest + 8) >> shift_);
+  }
+  static uint64_t Bits(const unsigned char* digest) {
+    const uint64_t low = DigestHalf(digest + 8);
+    return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
+  }
+
+  std::vector<uint64_t> words_ = std::vector<uint64_t>(1);
+  int shift_ = 63;
+};
+
 class CountIndex {
  public:
   CountIndex() = default;
@@ -50,6 +78,9 @@ class CountIndex {
   // The same without the means of looking digests up: only its digests in
   // order, N and T, to be joined into a SidesIndex.
   static bool Map(const std::string& file_name, CountIndex& out, std::string* error);
+  // Builds the directory and filter that look-ups read (from Load and the
+  // From... builders they come built).
+  void BuildDirectory();
 
   // The count of the digest's record, 0 when there is none.
   int32_t Count(const unsigned char* digest) const {
@@ -88,20 +119,7 @@ class CountIndex {
   template <typename Found>
   void LookUpMany(const Digest* digests, size_t size, Found found) const;
 
-  // False for most digests the index lacks, never for one it holds: a
-  // filter of two bits per digest in one word, chosen by the digest's low
-  // half, small enough to stay cached where the digests cannot.
-  size_t FilterWord(const unsigned char* digest) const {
-    return static_cast<size_t>(DigestHalf(digest + 8) >> filter_shift_);
-  }
-  static uint64_t FilterBits(const unsigned char* digest) {
-    const uint64_t low = DigestHalf(digest + 8);
-    return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
-  }
-  bool MayHold(const unsigned char* digest) const {
-    const uint64_t bits = FilterBits(digest);
-    return (filter_[FilterWord(digest)] & bits) == bits;
-  }
+  bool MayHold(const unsigned char* digest) const { return filter_.MayHold(digest); }
   size_t Bucket(const unsigned char* digest) const {
     return static_cast<size_t>(DigestHalf(digest) >> shift_);
   }
@@ -119,8 +137,6 @@ class CountIndex {
   }
 
   void Adopt(std::vector<Digest>&& digests);
-  void BuildDirectory();
-  void BuildFilter();
   void Unmap();
 
   std::vector<Digest> owned_;
@@ -133,8 +149,7 @@ class CountIndex {
   // bucket more than there are bucket values closes the last range.
   std::vector<size_t> directory_;
   int shift_ = 63;
-  std::vector<uint64_t> filter_;
-  int filter_shift_ = 63;
+  DigestFilter filter_;
   uint64_t records_ = 0;
   int32_t total_ = 0;
 };

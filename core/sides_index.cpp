@@ -78,8 +78,49 @@ SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
   return index;
 }
 
+SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotected_side) {
+  SidesIndex index;
+  index.shared_ = true;
+  index.apart_[0] = std::move(protected_side);
+  index.apart_[1] = std::move(unprotected_side);
+  index.either_.Reset(index.apart_[0].size() + index.apart_[1].size());
+  for (CountIndex& side : index.apart_) {
+    if (side.begin() == side.end()) continue;
+    side.BuildDirectory();
+    for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
+      index.either_.Add(digest->bytes);
+  }
+  for (int s = 0; s < 2; ++s)
+    index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
+  return index;
+}
+
+// The few digests that pass the filter of both sides are looked up in each
+// side's index, in one batch per side.
+void SidesIndex::CountApart(const Digest* digests, size_t size, int32_t* protected_counts,
+                            int32_t* unprotected_counts) const {
+  constexpr size_t kAhead = 16;
+  std::vector<size_t> passed;
+  std::vector<Digest> keys;
+  for (size_t i = 0; i < size; ++i) {
+    if (i + kAhead < size) __builtin_prefetch(either_.WordOf(digests[i + kAhead].bytes));
+    protected_counts[i] = unprotected_counts[i] = 0;
+    if (!either_.MayHold(digests[i].bytes)) continue;
+    passed.push_back(i);
+    keys.push_back(digests[i]);
+  }
+  std::vector<int32_t> counts(2 * keys.size());
+  apart_[0].CountMany(keys.data(), keys.size(), counts.data());
+  apart_[1].CountMany(keys.data(), keys.size(), counts.data() + keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    protected_counts[passed[k]] = counts[k];
+    unprotected_counts[passed[k]] = counts[keys.size() + k];
+  }
+}
+
 void SidesIndex::CountMany(const Digest* digests, size_t size, int32_t* protected_counts,
                            int32_t* unprotected_counts) const {
+  if (shared()) return CountApart(digests, size, protected_counts, unprotected_counts);
   std::vector<size_t> positions(size);
   joined_.FindMany(digests, size, positions.data());
   for (size_t key = 0; key < size; ++key) {
@@ -91,6 +132,13 @@ void SidesIndex::CountMany(const Digest* digests, size_t size, int32_t* protecte
 }
 
 void SidesIndex::SidesMany(const Digest* digests, size_t size, int32_t* sides) const {
+  if (shared()) {
+    std::vector<int32_t> other(size);
+    CountApart(digests, size, sides, other.data());
+    for (size_t key = 0; key < size; ++key)
+      sides[key] = (sides[key] != 0 ? kProtected : 0) | (other[key] != 0 ? kUnprotected : 0);
+    return;
+  }
   std::vector<size_t> positions(size);
   joined_.FindMany(digests, size, positions.data());
   for (size_t key = 0; key < size; ++key)
@@ -98,6 +146,9 @@ void SidesIndex::SidesMany(const Digest* digests, size_t size, int32_t* sides) c
 }
 
 int32_t SidesIndex::Sides(const unsigned char* digest) const {
+  if (shared())
+    return (apart_[0].Contains(digest) ? kProtected : 0) |
+           (apart_[1].Contains(digest) ? kUnprotected : 0);
   const size_t at = joined_.Find(digest);
   return at == kNone ? 0 : sides_[at];
 }

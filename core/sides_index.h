@@ -32,6 +32,11 @@ class SidesIndex {
   // gives (0 on a side that lacks it), N and T of each side.
   static SidesIndex Join(const SortedRecords& protected_side,
                          const SortedRecords& unprotected_side);
+  // Keeps both sides' own indexes instead (the mappings of set files stay
+  // shared between the processes that judge with them), behind one filter of
+  // the two: a digest neither side holds, as most pairs of an ordinary
+  // document, costs one read of that filter.
+  static SidesIndex Share(CountIndex&& protected_side, CountIndex&& unprotected_side);
 
   // Both sides' counts of many digests, looked up in one batch.
   void CountMany(const Digest* digests, size_t size, int32_t* protected_counts,
@@ -45,6 +50,7 @@ class SidesIndex {
   // One side's count of a digest (side kProtected or kUnprotected), its N
   // and T.
   int32_t Count(int32_t side, const unsigned char* digest) const {
+    if (shared()) return apart_[side - 1].Count(digest);
     const size_t at = joined_.Find(digest);
     return at == CountIndex::kAbsent ? 0 : CountAt(at, side);
   }
@@ -52,6 +58,9 @@ class SidesIndex {
   int32_t total(int32_t side) const { return totals_[side - 1]; }
 
  private:
+  bool shared() const { return shared_; }
+  void CountApart(const Digest* digests, size_t size, int32_t* protected_counts,
+                  int32_t* unprotected_counts) const;
   int32_t CountAt(size_t at, int32_t side) const {
     if (counts_.empty()) return (sides_[at] & side) != 0 ? 1 : 0;
     return counts_[2 * at + (side - 1)];
@@ -63,6 +72,10 @@ class SidesIndex {
   // ...and both counts of each digest side by side, unless every count is 1
   // (a loaded model, or shingle mode).
   std::vector<int32_t> counts_;
+  // Shared: each side's own index, and the filter of both.
+  bool shared_ = false;
+  CountIndex apart_[2];
+  DigestFilter either_;
   uint64_t records_[2] = {0, 0};
   int32_t totals_[2] = {0, 0};
 };

@@ -19,12 +19,14 @@ struct JoinedModel {
   SidesIndex words;
   SidesIndex pairs;
 
-  // Joins the sets mapped from the files, in slot order.
-  explicit JoinedModel(const CountIndex (&files)[4])
+  // The sets mapped from the files, in slot order: the words joined (a
+  // model's vocabulary is small beside its pairs, and every learning file
+  // repeats it), the pairs kept as mapped, shared with other processes.
+  explicit JoinedModel(CountIndex (&files)[4])
       : words(SidesIndex::Join(RecordsOf(files[kProtectedWords]),
                                RecordsOf(files[kUnprotectedWords]))),
-        pairs(SidesIndex::Join(RecordsOf(files[kProtectedPairs]),
-                               RecordsOf(files[kUnprotectedPairs]))) {}
+        pairs(SidesIndex::Share(std::move(files[kProtectedPairs]),
+                                std::move(files[kUnprotectedPairs]))) {}
   IndexedModel roles() const { return {&words, &pairs}; }
 };
 
@@ -32,7 +34,7 @@ struct JoinedModel {
 // while they are joined: judging reads the joined copies alone, which hold
 // each digest once.
 struct tessel_model {
-  explicit tessel_model(const CountIndex (&files)[4]) : model(files) {}
+  explicit tessel_model(CountIndex (&files)[4]) : model(files) {}
   JoinedModel model;
 };
 

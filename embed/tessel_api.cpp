@@ -79,7 +79,7 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
 
 // The four files joined by kind: judge calls only look counts up.
 struct tessel_t {
-  explicit tessel_t(const CountIndex (&files)[4]) : model(files) {}
+  explicit tessel_t(CountIndex (&files)[4]) : model(files) {}
   JoinedModel model;
 };
 

@@ -61,7 +61,7 @@ void PrepareLoaded(bool language_model, JudgingModel& model) {
     model.pairs = SidesIndex::Join(RecordsOf(protected_pairs), RecordsOf(unprotected_pairs));
     return;
   }
-  model.pairs = SidesIndex::Join(RecordsOf(model.protected_pairs),
-                                 RecordsOf(model.unprotected_pairs));
-  model.protected_pairs = CountIndex(), model.unprotected_pairs = CountIndex();
+  // The mapped pair files stay shared with other processes judging with them.
+  model.pairs = SidesIndex::Share(std::move(model.protected_pairs),
+                                  std::move(model.unprotected_pairs));
 }

@@ -13,5 +13,6 @@ void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model)
 // false (after every failed file's message) when one cannot be loaded.
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
 // Joins the mapped sets of -f for judging (lm_sub first moving the shared
-// pairs to the common set), releasing them.
+// pairs to the common set), releasing them; pairs not subtracted keep their
+// mappings.
 void PrepareLoaded(bool language_model, JudgingModel& model);

@@ -31,10 +31,11 @@ void ExpectSameCounts(const CountIndex& index, CShingleSet reference, std::mt199
   }
 }
 
-// A joined index answers for each side as the side's own index, with and
-// without counts, for digests of either side, both, or neither.
-void ExpectSameWhenJoined(const CountIndex& a, const CountIndex& b, std::mt19937& random) {
-  const SidesIndex joined = SidesIndex::Join(RecordsOf(a), RecordsOf(b));
+// Both sides in one index, joined or shared, answer for each side as the
+// side's own index, with and without counts, for digests of either side,
+// both, or neither.
+void ExpectBothSides(const SidesIndex& joined, const CountIndex& a, const CountIndex& b,
+                     std::mt19937& random) {
   std::vector<Digest> keys(a.begin(), a.end());
   keys.insert(keys.end(), b.begin(), b.end());
   for (int i = 0; i < 100; ++i) std::memcpy(keys.emplace_back().bytes, Random(random, 1).hash, 16);
@@ -48,6 +49,7 @@ void ExpectSameWhenJoined(const CountIndex& a, const CountIndex& b, std::mt19937
     ASSERT_EQ(counts[1][i], b.Count(key));
     ASSERT_EQ(joined.Count(SidesIndex::kUnprotected, key), b.Count(key));
     ASSERT_EQ(sides[i], (a.Contains(key) ? 1 : 0) | (b.Contains(key) ? 2 : 0));
+    ASSERT_EQ(joined.Sides(key), sides[i]);
   }
   EXPECT_EQ(joined.records(SidesIndex::kProtected), a.records());
   EXPECT_EQ(joined.total(SidesIndex::kUnprotected), b.total());
@@ -89,14 +91,19 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
     for (const CShingle& shingle : set.list)
       file.append(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
     WriteFile(dir / "set.bin", file + "partial");
-    CountIndex loaded;
+    CountIndex loaded, loaded_again;
     ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded));
+    ASSERT_TRUE(CountIndex::Map(dir / "set.bin", loaded_again, nullptr));
     EXPECT_EQ(loaded.records(), set.list.size());
     EXPECT_EQ(loaded.total(), 0);
     for (CShingle& shingle : ones.list) shingle.count = 1;
     ExpectSameCounts(loaded, ones, random);
-    ExpectSameWhenJoined(from_flat, loaded, random);
-    ExpectSameWhenJoined(loaded, CountIndex::FromFlat(FlatSet()), random);
+    const CountIndex none = CountIndex::FromFlat(FlatSet());
+    ExpectBothSides(SidesIndex::Join(RecordsOf(from_flat), RecordsOf(loaded)), from_flat, loaded,
+                    random);
+    ExpectBothSides(SidesIndex::Join(RecordsOf(loaded), RecordsOf(none)), loaded, none, random);
+    ExpectBothSides(SidesIndex::Share(CountIndex::FromFlat(flat), std::move(loaded_again)),
+                    from_flat, loaded, random);
   }
 }
 
