@@ -194,16 +194,6 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
   return index;
 }
 
-bool CountIndex::Load(const std::string& file_name, CountIndex& out) {
-  return Load(file_name, out, nullptr);
-}
-
-bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
-  if (!Map(file_name, out, error)) return false;
-  out.BuildDirectory();
-  return true;
-}
-
 bool CountIndex::Map(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
   // Non-blocking, so that opening a FIFO returns at once; only regular files

@@ -67,19 +67,15 @@ class CountIndex {
   static CountIndex FromFlat(FlatSet&& shingles);
   // Distinct digests in ascending order, each with count 1; N is their number.
   static CountIndex FromDistinct(std::vector<Digest>&& digests);
-  // Maps a set file: every count is 1, N the number of complete records and T
-  // 0, as a loaded and converted set has them. A file that is not a readable
-  // regular file is reported with the "Error opening file: " line and gives
-  // false, leaving out empty.
-  static bool Load(const std::string& file_name, CountIndex& out);
-  // The same, silent: with error not null, a failure is described there
-  // instead of being reported.
-  static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
-  // The same without the means of looking digests up: only its digests in
-  // order, N and T, to be joined into a SidesIndex.
+  // Maps a set file read-only: every count is 1, N the number of complete
+  // records and T 0, as a loaded and converted set has them. A file that is
+  // not a readable regular file gives false, leaving out empty, after the
+  // "Error opening file: " line, or with error not null the description of
+  // the failure there. Look-ups need BuildDirectory() first; a join into a
+  // SidesIndex reads only the digests in order.
   static bool Map(const std::string& file_name, CountIndex& out, std::string* error);
-  // Builds the directory and filter that look-ups read (from Load and the
-  // From... builders they come built).
+  // Builds the directory and filter that look-ups read (the From... builders
+  // build them themselves).
   void BuildDirectory();
 
   // The count of the digest's record, 0 when there is none.
