@@ -14,7 +14,7 @@ enum ModelSlot {
 };
 inline constexpr const char* kModelFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
 
-// A model directory's four sets, joined by kind for judging.
+// A model directory's four sets, both sides of each kind in one index.
 struct JoinedModel {
   SidesIndex words;
   SidesIndex pairs;
@@ -30,9 +30,7 @@ struct JoinedModel {
   IndexedModel roles() const { return {&words, &pairs}; }
 };
 
-// The handle: the model's four sets joined by kind. The files are mapped only
-// while they are joined: judging reads the joined copies alone, which hold
-// each digest once.
+// The handle of the single-threaded interface.
 struct tessel_model {
   explicit tessel_model(CountIndex (&files)[4]) : model(files) {}
   JoinedModel model;

@@ -77,7 +77,7 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
 
 }  // namespace
 
-// The four files joined by kind: judge calls only look counts up.
+// The model of the thread-safe interface: judge calls only look counts up.
 struct tessel_t {
   explicit tessel_t(CountIndex (&files)[4]) : model(files) {}
   JoinedModel model;
