@@ -42,7 +42,7 @@ uint64_t QuickHash(std::string_view word) {
     hash ^= hash >> 32;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, word.data() + at, word.size() - at);
+  for (; at < word.size(); ++at) tail = tail << 8 | static_cast<unsigned char>(word[at]);
   hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53u;
   return hash ^ (hash >> 29);
 }
@@ -62,11 +62,14 @@ class WordDigests {
     slots_.assign(slots, 0);
   }
 
-  // Appends the digest of the next word.
-  void Append() {
+  uint64_t HashOf(size_t k) const { return QuickHash(text_.Word(k * step_)); }
+  // Fetches the slot where the search for a word's hash begins.
+  void Prefetch(uint64_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
+
+  // Appends the digest of the next word, whose quick hash is given.
+  void Append(uint64_t hash) {
     const size_t k = out_.size() - base_;
     const std::string_view word = text_.Word(k * step_);
-    const uint64_t hash = QuickHash(word);
     const uint64_t tag = hash & ~uint64_t{0xFFFFFFFF};
     const size_t mask = slots_.size() - 1;
     size_t slot = static_cast<size_t>(hash) & mask;
@@ -94,7 +97,8 @@ class WordDigests {
   std::vector<uint64_t> slots_;  // tag | 1 + the word's position among the digests; 0 = free
 };
 
-// Appends the digests of words 0, step, 2 * step, ... (count of them).
+// Appends the digests of words 0, step, 2 * step, ... (count of them). Each
+// word's slot is fetched a few words before it is searched.
 void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out) {
   out.reserve(out.size() + count);
   if (count >= UINT32_MAX) {  // beyond the table's positions
@@ -102,7 +106,15 @@ void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Dig
     return;
   }
   WordDigests digests(text, count, step, out);
-  for (size_t k = 0; k < count; ++k) digests.Append();
+  constexpr size_t kAhead = 8;
+  uint64_t hashes[kAhead];
+  for (size_t k = 0; k < count + kAhead; ++k) {
+    if (k >= kAhead) digests.Append(hashes[k % kAhead]);
+    if (k < count) {
+      hashes[k % kAhead] = digests.HashOf(k);
+      digests.Prefetch(hashes[k % kAhead]);
+    }
+  }
 }
 
 }  // namespace
