@@ -120,7 +120,7 @@ void SidesIndex::CountApart(const Digest* digests, size_t size, int32_t* protect
 
 void SidesIndex::CountMany(const Digest* digests, size_t size, int32_t* protected_counts,
                            int32_t* unprotected_counts) const {
-  if (shared()) return CountApart(digests, size, protected_counts, unprotected_counts);
+  if (shared_) return CountApart(digests, size, protected_counts, unprotected_counts);
   std::vector<size_t> positions(size);
   joined_.FindMany(digests, size, positions.data());
   for (size_t key = 0; key < size; ++key) {
@@ -132,21 +132,16 @@ void SidesIndex::CountMany(const Digest* digests, size_t size, int32_t* protecte
 }
 
 void SidesIndex::SidesMany(const Digest* digests, size_t size, int32_t* sides) const {
-  if (shared()) {
-    std::vector<int32_t> other(size);
-    CountApart(digests, size, sides, other.data());
-    for (size_t key = 0; key < size; ++key)
-      sides[key] = (sides[key] != 0 ? kProtected : 0) | (other[key] != 0 ? kUnprotected : 0);
-    return;
-  }
-  std::vector<size_t> positions(size);
-  joined_.FindMany(digests, size, positions.data());
+  // A record's count is never 0, so a side holds what it counts.
+  std::vector<int32_t> unprotected_counts(size);
+  CountMany(digests, size, sides, unprotected_counts.data());
   for (size_t key = 0; key < size; ++key)
-    sides[key] = positions[key] == kNone ? 0 : sides_[positions[key]];
+    sides[key] = (sides[key] != 0 ? kProtected : 0) |
+                 (unprotected_counts[key] != 0 ? kUnprotected : 0);
 }
 
 int32_t SidesIndex::Sides(const unsigned char* digest) const {
-  if (shared())
+  if (shared_)
     return (apart_[0].Contains(digest) ? kProtected : 0) |
            (apart_[1].Contains(digest) ? kUnprotected : 0);
   const size_t at = joined_.Find(digest);

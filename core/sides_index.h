@@ -50,7 +50,7 @@ class SidesIndex {
   // One side's count of a digest (side kProtected or kUnprotected), its N
   // and T.
   int32_t Count(int32_t side, const unsigned char* digest) const {
-    if (shared()) return apart_[side - 1].Count(digest);
+    if (shared_) return apart_[side - 1].Count(digest);
     const size_t at = joined_.Find(digest);
     return at == CountIndex::kAbsent ? 0 : CountAt(at, side);
   }
@@ -58,7 +58,6 @@ class SidesIndex {
   int32_t total(int32_t side) const { return totals_[side - 1]; }
 
  private:
-  bool shared() const { return shared_; }
   void CountApart(const Digest* digests, size_t size, int32_t* protected_counts,
                   int32_t* unprotected_counts) const;
   int32_t CountAt(size_t at, int32_t side) const {
