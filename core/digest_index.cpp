@@ -132,30 +132,17 @@ void DigestFilter::Reset(size_t digests) {
 }
 
 CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
-  // Records keyed by digest and list position: a stable order that puts the
-  // first record of each digest first.
-  std::vector<std::pair<Digest, int32_t>> records;
-  records.reserve(shingles.list.size());
+  // A stable sort keeps the first record of each digest first.
+  FlatSet records;
+  records.digests.reserve(shingles.list.size());
+  records.counts.reserve(shingles.list.size());
   for (const CShingle& shingle : shingles.list) {
-    Digest digest;
-    std::memcpy(digest.bytes, shingle.hash, kDigestSize);
-    records.emplace_back(digest, shingle.count);
+    std::memcpy(records.digests.emplace_back().bytes, shingle.hash, kDigestSize);
+    records.counts.push_back(shingle.count);
   }
-  std::stable_sort(records.begin(), records.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<Digest> sorted(records.size());
-  for (size_t i = 0; i < records.size(); ++i) sorted[i] = records[i].first;
-  CountIndex index;
-  std::vector<Digest> unique;
-  KeepFirstOfEach(
-      sorted.data(), sorted.size(), [&](size_t i) { return records[i].second; }, unique,
-      index.counts_);
-  if (AllOnes(index.counts_)) index.counts_.clear();
-  index.Adopt(std::move(unique));
-  index.BuildDirectory();
-  index.records_ = shingles.list.size();
-  index.total_ = shingles.total;
-  return index;
+  records.total = shingles.total;
+  SortByDigest(records);
+  return FromFlat(records);
 }
 
 CountIndex CountIndex::FromFlat(const FlatSet& shingles) {
