@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   unsigned char mix = 0;
   for (int i = 2; i < argc; ++i) {
     for (const std::string& name : getFileList(argv[i])) {
-      TextWords words;
+      TextWords words(CurrentTextOptions());
       if (!words.ReadFile(name)) continue;
       for (int n : lengths) {
         const size_t count = words.ShingleCount(n);

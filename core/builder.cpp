@@ -16,7 +16,7 @@ namespace {
 
 void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
   const size_t count = words.ShingleCount(n);
-  const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  const size_t step = static_cast<size_t>(words.shift());
   for (size_t i = 0, k = 0; k < count; i += step, ++k) {
     CShingle& shingle = target.list.emplace_back();
     const std::string_view text = words.Span(i, static_cast<size_t>(n));
@@ -30,8 +30,8 @@ void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
 }  // namespace
 
 void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
-  if (!ShiftIsUsable()) return;
-  TextWords words;
+  TextWords words(CurrentTextOptions());
+  if (!ShiftIsUsable(words.shift())) return;
   std::streambuf* source = in.rdbuf();
   if (in.good() && source != nullptr) {
     std::vector<char> chunk(1 << 16);
@@ -45,29 +45,42 @@ void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
 }
 
 void _BuildShingles(std::string file_name, CShingleSet& target, int n) {
-  if (!ShiftIsUsable()) return;
-  TextWords words;
+  AppendFileShingles(file_name, target, n, CurrentTextOptions());
+}
+
+void BuildShingles(std::string file_name, CShingleSet& target, int n) {
+  AppendDistinctShingles(file_name, target, n, CurrentTextOptions());
+}
+
+void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
+                        const TextOptions& text) {
+  TextWords words(text);
+  if (!ShiftIsUsable(words.shift())) return;
   words.ReadFile(file_name);  // a file that cannot be read has no words
   AppendShingles(words, target, n);
 }
 
-void BuildShingles(std::string file_name, CShingleSet& target, int n) {
+void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
+                            const TextOptions& text) {
   CShingleSet file_set;
-  _BuildShingles(std::move(file_name), file_set, n);
+  AppendFileShingles(file_name, file_set, n, text);
   Unique(file_set);
   for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
   target.list.splice(target.list.end(), file_set.list);
   target.total = SaturatingAdd(target.total, file_set.total);
 }
 
-void LoadStopwords(std::string file_name) {
+bool ReadStopWords(const std::string& file_name, StopWordSet& words) {
   int fd = OpenInputFile(file_name, false);
-  if (fd < 0) {
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
-    return;
-  }
+  if (fd < 0) return false;
   DescriptorInput buffer(fd);
   std::istream in(&buffer);
   std::string word;
-  while (in >> word) Stopwords.insert(word);
+  while (in >> word) words.insert(word);
+  return true;
+}
+
+void LoadStopwords(std::string file_name) {
+  if (!ReadStopWords(file_name, Stopwords))
+    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
 }

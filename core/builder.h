@@ -6,18 +6,32 @@
 #include <string>
 
 #include "core/shingle.h"
+#include "core/text_options.h"
 
-// Words dropped by every build; filled by LoadStopwords before building starts.
-extern std::set<std::string> Stopwords;
+// Words dropped by every build of the process-wide settings; filled by
+// LoadStopwords before building starts.
+extern StopWordSet Stopwords;
+
+// Adds the white-space separated words of a file to words, byte for byte;
+// false, with nothing added, when the file cannot be opened.
+bool ReadStopWords(const std::string& file_name, StopWordSet& words);
 
 // Adds the white-space separated words of a file to Stopwords, byte for byte.
 void LoadStopwords(std::string file_name);
 
 // Appends every shingle of n words of the text, in text order, to target.list
-// and counts each in target.total. Reads the stream to its end.
+// and counts each in target.total. Reads the stream to its end. These builds
+// use the process-wide settings (shift and stop words).
 void _BuildShingles(std::istream& in, CShingleSet& target, int n);
 // The same for a file; a file that cannot be read is reported with perror.
 void _BuildShingles(std::string file_name, CShingleSet& target, int n);
 // Adds one learning file: its distinct shingles (counts per file, doc_count 1)
 // are appended in digest order and the file's shingle count added to total.
 void BuildShingles(std::string file_name, CShingleSet& target, int n);
+
+// The file forms of _BuildShingles and BuildShingles with the given options
+// instead of the process-wide settings.
+void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
+                        const TextOptions& text);
+void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
+                            const TextOptions& text);

@@ -3,14 +3,14 @@
 #include <cstdint>
 
 bool ReadDocument(const std::string& name, int builds, TextWords& words) {
-  if (!ShiftUsableFor(builds)) return false;
+  if (!ShiftUsableFor(builds, words.shift())) return false;
   // Each build would have read the file and reported a failure itself.
   words.ReadFile(name, builds);
   return true;
 }
 
 bool ReadDocument(const char* text, size_t size, int builds, TextWords& words) {
-  if (!ShiftUsableFor(builds)) return false;
+  if (!ShiftUsableFor(builds, words.shift())) return false;
   words.Feed(text, size);
   words.Finish();
   return true;

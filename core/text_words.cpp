@@ -11,10 +11,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/builder.h"
 #include "core/charset.h"
 #include "core/file_io.h"
-#include "core/shingle.h"
 
 namespace {
 
@@ -165,13 +163,13 @@ int TextWords::ReadFile(const std::string& name, int reports) {
 size_t TextWords::ShingleCount(int n) const {
   const size_t words = size();
   if (n < 1 || words < static_cast<size_t>(n)) return 0;
-  const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  const size_t step = static_cast<size_t>(shift_);
   return (words - static_cast<size_t>(n)) / step + 1;
 }
 
 void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
   const size_t count = ShingleCount(n);
-  const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+  const size_t step = static_cast<size_t>(shift_);
   if (n == 1) return HashWords(*this, count, step, out);
   out.reserve(out.size() + count);
   for (size_t i = 0, k = 0; k < count; i += step, ++k)
@@ -195,9 +193,9 @@ void TextWords::StartWord(size_t source_offset) {
 
 void TextWords::EndWord() {
   in_word_ = false;
-  if (!Stopwords.empty()) {
+  if (stop_words_ != nullptr && !stop_words_->empty()) {
     scratch_.assign(joined_, word_begin_, joined_.size() - word_begin_);
-    if (Stopwords.count(scratch_) != 0) {
+    if (stop_words_->count(scratch_) != 0) {
       DropCurrentWord();
       return;
     }
@@ -223,15 +221,14 @@ Digest Md5Of(std::string_view text) {
   return digest;
 }
 
-bool ShiftIsUsable() {
-  if (CShingle::shingle_shift >= 1) return true;
-  std::cerr << "Error: shingle shift must be at least 1, not " << CShingle::shingle_shift
-            << "; no shingles built\n";
+bool ShiftIsUsable(int32_t shift) {
+  if (shift >= 1) return true;
+  std::cerr << "Error: shingle shift must be at least 1, not " << shift << "; no shingles built\n";
   return false;
 }
 
-bool ShiftUsableFor(int builds) {
+bool ShiftUsableFor(int builds, int32_t shift) {
   bool usable = true;
-  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable();
+  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable(shift);
   return usable;
 }

@@ -10,9 +10,15 @@
 #include <vector>
 
 #include "core/digest.h"
+#include "core/text_options.h"
 
 class TextWords {
  public:
+  // Words are normalised with the stop words and shingles cut with the shift
+  // of the options; the stop-word set must outlive this object.
+  explicit TextWords(const TextOptions& options)
+      : shift_(options.shingle_shift), stop_words_(options.stop_words) {}
+
   // Adds bytes of the text; may be called repeatedly with consecutive pieces.
   void Feed(const char* data, size_t size);
   // Ends the text. A word still open has no separator after it and is dropped.
@@ -24,6 +30,7 @@ class TextWords {
   int ReadFile(const std::string& name, int reports = 1);
 
   size_t size() const { return starts_.size(); }
+  int32_t shift() const { return shift_; }
   // Words first .. first + count - 1 joined by single spaces.
   std::string_view Span(size_t first, size_t count) const {
     return std::string_view(joined_).substr(starts_[first], ends_[first + count - 1] - starts_[first]);
@@ -46,6 +53,8 @@ class TextWords {
   void EndWord();
   void DropCurrentWord();
 
+  int32_t shift_;
+  const StopWordSet* stop_words_;
   std::string joined_;
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
@@ -60,7 +69,7 @@ class TextWords {
 // The MD5 digest of a byte string (one call of the digest library).
 Digest Md5Of(std::string_view text);
 // Refuses a shingle shift below 1 with a message; true when builds may run.
-bool ShiftIsUsable();
+bool ShiftIsUsable(int32_t shift);
 // The same check for `builds` builds of one text, each refusing with its
 // message.
-bool ShiftUsableFor(int builds);
+bool ShiftUsableFor(int builds, int32_t shift);

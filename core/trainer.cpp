@@ -7,7 +7,6 @@
 #include <new>
 
 #include "core/saturating.h"
-#include "core/shingle.h"
 #include "core/text_words.h"
 
 namespace {
@@ -156,7 +155,7 @@ class ShingleAccumulator {
     total_ = SaturatingAdd(total_, count);
     if (count == 0) return;
     distinct_.Reset(count);
-    const size_t step = static_cast<size_t>(CShingle::shingle_shift);
+    const size_t step = static_cast<size_t>(text.shift());
     const size_t length = static_cast<size_t>(words_);
     // Each digest is entered a few shingles late, so that its slot has loaded
     // while the next ones were hashed.
@@ -206,7 +205,8 @@ class ShingleAccumulator {
   DistinctDigests distinct_;
 };
 
-Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) {
+Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text)
+    : text_(text) {
   for (int words : lengths)
     sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
 }
@@ -214,8 +214,8 @@ Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts) {
 Trainer::~Trainer() = default;
 
 bool Trainer::AddFile(const std::string& name) {
-  if (!ShiftUsableFor(static_cast<int>(sets_.size()))) return false;
-  TextWords words;
+  if (!ShiftUsableFor(static_cast<int>(sets_.size()), text_.shingle_shift)) return false;
+  TextWords words(text_);
   // Each length's build would have read the file and reported a failure.
   const int error = words.ReadFile(name, static_cast<int>(sets_.size()));
   for (auto& set : sets_) set->AddText(words);

@@ -13,14 +13,16 @@
 #include <vector>
 
 #include "core/flat_set.h"
+#include "core/text_options.h"
 
 class ShingleAccumulator;
 
 class Trainer {
  public:
   // One set per entry of lengths (words per shingle); counts are kept when
-  // keep_counts is set.
-  Trainer(const std::vector<int>& lengths, bool keep_counts);
+  // keep_counts is set. Texts are read with the given options (their
+  // shingle length is not used: lengths says which sets are built).
+  Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text);
   ~Trainer();
   Trainer(const Trainer&) = delete;
   Trainer& operator=(const Trainer&) = delete;
@@ -35,5 +37,6 @@ class Trainer {
   std::vector<FlatSet> Finish();
 
  private:
+  TextOptions text_;
   std::vector<std::unique_ptr<ShingleAccumulator>> sets_;
 };

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "core/messages.h"
+#include "scoring/lm_common.h"
+#include "scoring/options.h"
 
 namespace {
 
@@ -33,11 +35,16 @@ tessel_model* OpenModel(const char* directory) {
 
 // A positive length is the text's size, NUL bytes included (they separate
 // words like any other non-letter); otherwise the text ends at its first NUL.
+// The process-wide settings are read here, once per call, as a host may
+// change them between calls.
 int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
-  WordsAndPairs doc;
+  const Options options = CurrentOptions();
+  WordsAndPairs doc(options.text);
   doc.ReadBuffer(text, size);
-  return JudgeDocument(1, doc, model.model.roles()) ? 1 : 0;
+  const lm::Result result =
+      JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
+  return result.verdict ? 1 : 0;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "core/builder.h"
 #include "core/digest_index.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
@@ -132,7 +133,9 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     settings = &defaults;
   }
   try {
-    TextWords words;
+    TextOptions options;  // neighbouring words, and the stop words LoadStopwords loaded
+    options.stop_words = &Stopwords;
+    TextWords words(options);
     if (length != 0) words.Feed(text, length);
     words.Finish();
     const lm::Result found = JudgeFormula1(words, model->model.roles(), SettingsOf(*settings), {});

@@ -9,13 +9,13 @@
 namespace {
 
 // Lists the shared shingles of detailed output, most frequent first.
-void WriteShared(std::list<CShingle>& shared) {
+void WriteShared(std::list<CShingle>& shared, std::ostream& out) {
   shared.sort(SortCShingleByCount);
   for (const CShingle& shingle : shared) {
-    std::cout << '\t';
-    OutputShingle(std::cout, shingle) << '\n';
+    out << '\t';
+    OutputShingle(out, shingle) << '\n';
   }
-  std::cout.flush();
+  out.flush();
 }
 
 // The single forward merge walk of Common and Intersection over two
@@ -56,18 +56,19 @@ int Intersection(CShingleSet& a, CShingleSet& b) {
     ++ia;
     ++ib;
   });
-  if (Detailed) WriteShared(shared);
+  if (Detailed) WriteShared(shared, std::cout);
   return shared_count;
 }
 
-int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared) {
+int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared,
+                std::ostream* listing) {
   int shared_count = 0;
   std::list<CShingle> listed;
   for (const CShingle& shingle : a.list) {
     if (!shared(shingle.hash)) continue;
     ++shared_count;
-    if (Detailed) listed.push_back(shingle);
+    if (listing != nullptr) listed.push_back(shingle);
   }
-  if (Detailed) WriteShared(listed);
+  if (listing != nullptr) WriteShared(listed, *listing);
   return shared_count;
 }

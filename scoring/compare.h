@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 
 #include "core/shingle.h"
 
@@ -13,7 +14,9 @@ void Common(CShingleSet& a, CShingleSet& b, CShingleSet& out);
 int Intersection(CShingleSet& a, CShingleSet& b);
 
 // The records of a, a digest-ordered list holding each digest once, whose
-// digest `shared` accepts: their number and, with Detailed set, the listing
-// of Intersection. For such a list and an ordered trained list b, accepting
-// the digests b holds gives exactly Intersection(a, b).
-int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared);
+// digest `shared` accepts: their number and, when listing is not null, the
+// listing of Intersection written to it. For such a list and an ordered
+// trained list b, accepting the digests b holds gives exactly
+// Intersection(a, b).
+int SharedWhere(CShingleSet& a, const std::function<bool(const unsigned char*)>& shared,
+                std::ostream* listing);

@@ -1,8 +1,6 @@
 #include "scoring/indexed_judge.h"
 
 #include "core/document.h"
-#include "core/settings.h"
-#include "core/shingle.h"
 #include "scoring/lm_common.h"
 
 void WordsAndPairs::ReadFile(const std::string& name) { usable_ = ReadDocument(name, 2, text_); }
@@ -13,7 +11,7 @@ void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
 
 void WordsAndPairs::HashAll() {
   if (!usable_ || !words_.empty()) return;
-  step_ = static_cast<size_t>(CShingle::shingle_shift);
+  step_ = static_cast<size_t>(text_.shift());
   text_.HashShingles(1, words_);
   text_.HashShingles(2, pairs_);
 }
@@ -205,15 +203,13 @@ lm::Model ModelOf(const IndexedModel& model) {
                    SideOf<SidesIndex::kUnprotected>(*model.pairs)};
 }
 
-bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model) {
-  const lm::Settings settings = lm::CurrentSettings();
-  const lm::Output output = lm::StandardStreams();
+lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model,
+                         const lm::Settings& settings, const lm::Output& output) {
   const TextWords& text = doc.text();
-  if (formula == 1 && doc.usable() && CShingle::shingle_shift == 1 && text.size() >= 2 &&
+  if (formula == 1 && doc.usable() && text.shift() == 1 && text.size() >= 2 &&
       PairsRuleWindowsOut(text.size() - 1, settings))
-    return PrunedFormula1(text, ModelOf(model), settings, output).Run().verdict;
+    return PrunedFormula1(text, ModelOf(model), settings, output).Run();
   doc.HashAll();
   const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-  return RunPrefetched(run, doc.View(), doc.words(), doc.pairs(), model, settings, output)
-      .verdict;
+  return RunPrefetched(run, doc.View(), doc.words(), doc.pairs(), model, settings, output);
 }

@@ -16,6 +16,8 @@
 // order, as the two builds of n = 1 and n = 2 give them.
 class WordsAndPairs {
  public:
+  explicit WordsAndPairs(const TextOptions& options) : text_(options) {}
+
   // Reads a data file; the messages are those of the two builds.
   void ReadFile(const std::string& name);
   // Reads a caller's buffer of size bytes.
@@ -55,19 +57,20 @@ struct IndexedModel {
 // The formula core's model over the joined sets, in the roles' usual order.
 lm::Model ModelOf(const IndexedModel& model);
 
-// The verdict and output of Formula1, Formula2 or Formula3 (formula 1, 2,
-// or above) for the document under the current settings, written to the
-// standard streams: exactly what the formula core gives. The counts of the
+// The result of Formula1, Formula2 or Formula3 (formula 1, 2, or above) for
+// the document with the given settings and output: exactly what the formula
+// core gives. The counts of the
 // document's words and pairs are looked up in batches before the formula
 // runs. Formula1, where the settings let no window pass that holds a pair the
 // protected pair set lacks (no logarithms, no smoothing, a positive
 // lm_threshold_1, shift 1, no detailed tally), hashes pairs only while a
 // window could still pass and scores only such windows.
-bool JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model);
+lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model,
+                         const lm::Settings& settings, const lm::Output& output);
 
 // Formula1 over the neighbouring words of a text (shift 1) with given
 // settings and output: lm::Formula1's result over all its digests, the hit
 // phrase in the text's word positions, with the same batches and pruning as
-// JudgeDocument. Reads no process-wide setting.
+// JudgeDocument.
 lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output);

@@ -12,7 +12,6 @@
 #include "core/builder.h"
 #include "core/document.h"
 #include "core/set_file.h"
-#include "core/settings.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
 #include "scoring/compare.h"
@@ -24,7 +23,6 @@
 
 namespace {
 
-const char kPairSuffix[] = ".2";
 const char kProtectedSetFile[] = "p.bin";
 const char kProtectedPairFile[] = "p.bin.2";
 const char kUnprotectedSetFile[] = "u.bin";
@@ -36,13 +34,12 @@ bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula 
 // Builds every learning file of a pattern into the trained set (and, for the
 // language model, single words and word pairs). Returns the number of files
 // that could be read.
-size_t BuildTrainedSet(const std::string& pattern, bool language_model, FlatSet& words,
-                       FlatSet& pairs) {
+size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool language_model,
+                       FlatSet& words, FlatSet& pairs) {
   const std::list<std::string> names = getFileList(pattern);
   TrainingProgress progress(names.size());
-  Trainer trainer(language_model ? std::vector<int>{1, 2}
-                                 : std::vector<int>{CShingle::shingle_length},
-                  language_model);
+  Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
+                  language_model, text);
   size_t read = 0;
   for (const std::string& name : names) {
     if (trainer.AddFile(name)) ++read;
@@ -56,13 +53,14 @@ size_t BuildTrainedSet(const std::string& pattern, bool language_model, FlatSet&
 
 // Builds the trained sets from the learning files. Returns the first training
 // pattern that yielded no readable learning file, or an empty string.
-std::string BuildTrainedSets(const RunSettings& settings, TrainedSets& sets) {
+std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
+                             TrainedSets& sets) {
   const bool language_model = LanguageModelMode(settings);
   std::string unread;
   for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
     if (pattern->empty()) continue;
     const bool is_protected = pattern == &settings.ProtectedFiles;
-    size_t read = BuildTrainedSet(*pattern, language_model,
+    size_t read = BuildTrainedSet(*pattern, options.text, language_model,
                                   is_protected ? sets.protected_set : sets.unprotected_set,
                                   is_protected ? sets.protected_pairs : sets.unprotected_pairs);
     if (read == 0 && unread.empty()) unread = *pattern;
@@ -90,10 +88,10 @@ void ReadSetsForSaving(const RunSettings& settings, const JudgingModel& model,
 // an empty model would print verdicts that mean nothing. Without -f the sets
 // are trained, and unread names a training pattern that yielded no readable
 // learning file. False when nothing is to be saved or judged.
-bool ObtainTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model,
-                       std::string& unread) {
+bool ObtainTrainedSets(const RunSettings& settings, const Options& options, TrainedSets& sets,
+                       JudgingModel& model, std::string& unread) {
   if (!settings.FromFile) {
-    unread = BuildTrainedSets(settings, sets);
+    unread = BuildTrainedSets(settings, options, sets);
     return true;
   }
   if (!LoadJudgingModel(settings, LanguageModelMode(settings), model)) return false;
@@ -116,11 +114,13 @@ void SaveTrainedSets(TrainedSets& sets) {
   SaveSetFilesTogether(files);
 }
 
-void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
+void PrepareTrainedSets(const RunSettings& settings, const Options& options, TrainedSets& sets,
+                        JudgingModel& model) {
+  const bool exclusive = options.scoring.exclusive_pairs;
   if (settings.FromFile)
-    PrepareLoaded(LanguageModelMode(settings), model);
+    PrepareLoaded(LanguageModelMode(settings), exclusive, model);
   else
-    PrepareTrained(sets, LanguageModelMode(settings), model);
+    PrepareTrained(sets, LanguageModelMode(settings), exclusive, model);
 }
 
 // Which of a document's shingles each line of the detailed block counts.
@@ -133,13 +133,13 @@ struct DetailedMatches {
 void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
   std::cout << "\n"
             << "\nProtected:\n";
-  int protected_count = SharedWhere(document, matches.protected_side);
+  int protected_count = SharedWhere(document, matches.protected_side, &std::cout);
   std::cout << "Total protected :" << protected_count << "\n";
   std::cout << "Unprotected:\n";
-  int unprotected_count = SharedWhere(document, matches.unprotected_side);
+  int unprotected_count = SharedWhere(document, matches.unprotected_side, &std::cout);
   std::cout << "Total unprotected:" << unprotected_count << "\n";
   std::cout << "Common:\n";
-  int common_count = SharedWhere(document, matches.common);
+  int common_count = SharedWhere(document, matches.common, &std::cout);
   std::cout << "Total common:" << common_count << "\n";
 }
 
@@ -159,36 +159,36 @@ DetailedMatches ShingleModeMatches(const JudgingModel& model) {
 // otherwise the threshold scaled by n / SizeThreshold ("P>=M*R"). The scaled
 // comparison is P * SizeThreshold >= n * MaxThreshold, in 64 bits so that
 // large counts cannot overflow.
-void WriteVerdict(int protected_count, int64_t distinct, const RunSettings& settings) {
-  const int64_t max_threshold = settings.MaxThreshold;
-  const int64_t size_threshold = settings.SizeThreshold;
+void WriteVerdict(int protected_count, int64_t distinct, const ScoringOptions& scoring) {
+  const int64_t max_threshold = scoring.max_threshold;
+  const int64_t size_threshold = scoring.size_threshold;
   if (distinct >= size_threshold) {
     bool is_protected = protected_count >= max_threshold;
-    std::cout << protected_count << (is_protected ? ">=" : "<") << settings.MaxThreshold << "\n";
+    std::cout << protected_count << (is_protected ? ">=" : "<") << scoring.max_threshold << "\n";
     return;
   }
   bool is_protected = protected_count * size_threshold >= distinct * max_threshold;
-  double ratio = static_cast<double>(distinct) / static_cast<double>(settings.SizeThreshold);
-  std::cout << protected_count << (is_protected ? ">=" : "<") << settings.MaxThreshold << "*"
+  double ratio = static_cast<double>(distinct) / static_cast<double>(scoring.size_threshold);
+  std::cout << protected_count << (is_protected ? ">=" : "<") << scoring.max_threshold << "*"
             << ratio << "\n";
 }
 
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
 // needed, hashed straight from its words.
-void ScoreShingleFile(const std::string& name, const JudgingModel& model,
-                      const RunSettings& settings) {
-  if (Detailed) {
+void ScoreShingleFile(const std::string& name, const JudgingModel& model, const Options& options) {
+  const int32_t length = options.text.shingle_length;
+  if (options.scoring.lm.detailed) {
     CShingleSet document;
-    BuildShingles(name, document, CShingle::shingle_length);
+    AppendDistinctShingles(name, document, length, options.text);
     Unique(document);
     std::cout << name;
     WriteDetailed(document, ShingleModeMatches(model));
     return;
   }
-  TextWords words;
+  TextWords words(options.text);
   std::vector<Digest> digests;
-  if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, CShingle::shingle_length);
+  if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, length);
   std::vector<int32_t> sides(digests.size());
   model.sets.SidesMany(digests.data(), digests.size(), sides.data());
   int matches[4] = {0, 0, 0, 0};  // by the sides that hold a shingle
@@ -198,12 +198,13 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model,
   const int common_count = matches[JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide];
   std::cout << name << "\t" << protected_count << "\t" << unprotected_count << "\t"
             << common_count << "\t";
-  WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), settings);
+  WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), options.scoring);
 }
 
-void RunShingleMode(const JudgingModel& model, const RunSettings& settings) {
+void RunShingleMode(const JudgingModel& model, const RunSettings& settings,
+                    const Options& options) {
   for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreShingleFile(name, model, settings);
+    ScoreShingleFile(name, model, options);
 }
 
 // The sets of one run: as trained (and saved), and as judging reads them.
@@ -224,9 +225,10 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
+  const Options options = OptionsOf(settings);
   RunSets run;
   std::string unread;
-  if (!ObtainTrainedSets(settings, run.trained, run.model, unread)) return;
+  if (!ObtainTrainedSets(settings, options, run.trained, run.model, unread)) return;
   if (settings.SaveProtected) {
     // Empty sets from a mistyped pattern must not replace a good model.
     if (unread.empty())
@@ -237,11 +239,11 @@ void RunDriver(const RunSettings& settings) {
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
   if (settings.DataFiles.empty()) return;
-  PrepareTrainedSets(settings, run.trained, run.model);
+  PrepareTrainedSets(settings, options, run.trained, run.model);
   if (LanguageModelMode(settings))
-    RunLanguageModel(run.model, settings);
+    RunLanguageModel(run.model, settings, options);
   else
-    RunShingleMode(run.model, settings);
+    RunShingleMode(run.model, settings, options);
 }
 
 void WriteDetailedBlock(CShingleSet& document, const JudgingModel& model) {

@@ -11,8 +11,6 @@
 
 #include "core/file_io.h"
 #include "core/messages.h"
-#include "core/settings.h"
-#include "core/shingle.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "scoring/lm_common.h"
@@ -50,29 +48,33 @@ void WriteDetails(WordsAndPairs& doc, const JudgingModel& model) {
   WriteDetailedBlock(words, model);
 }
 
-void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel& model,
-                   const IndexedModel& counts, Counters& counters) {
-  WordsAndPairs doc;
+bool Judge(WordsAndPairs& doc, const IndexedModel& counts, const ScoringOptions& scoring) {
+  return JudgeDocument(scoring.formula, doc, counts, scoring.lm, lm::StandardStreams()).verdict;
+}
+
+void ScoreDataFile(const std::string& name, const JudgingModel& model, const IndexedModel& counts,
+                   const Options& options, Counters& counters) {
+  WordsAndPairs doc(options.text);
   doc.ReadFile(name);
   if (doc.pair_count() == 0) return;
   std::cout << name << "\t";
-  bool verdict = JudgeDocument(formula, doc, counts);
+  bool verdict = Judge(doc, counts, options.scoring);
   std::cout << std::boolalpha << verdict << "\n";
   ++(verdict ? counters.p_count : counters.u_count);
   UpdateHdrFile(ChangeFileExt(name, "hdr"), verdict ? 1.0 : 0.0);
-  if (Detailed) WriteDetails(doc, model);
+  if (options.scoring.lm.detailed) WriteDetails(doc, model);
 }
 
-void EvaluateProtectedFiles(const std::string& pattern, int32_t formula, const IndexedModel& counts,
-                            Counters& counters) {
+void EvaluateProtectedFiles(const std::string& pattern, const IndexedModel& counts,
+                            const Options& options, Counters& counters) {
   for (const std::string& name : getFileList(pattern)) {
-    WordsAndPairs doc;
+    WordsAndPairs doc(options.text);
     doc.ReadFile(name);
     if (doc.word_count() == 0) {
       std::cerr << "Empty file: " << name << "\n";
       continue;
     }
-    ++(JudgeDocument(formula, doc, counts) ? counters.p_p_count : counters.p_u_count);
+    ++(Judge(doc, counts, options.scoring) ? counters.p_p_count : counters.p_u_count);
   }
 }
 
@@ -87,14 +89,14 @@ void WriteTitleFile() {
   close(fd);
 }
 
-void WriteEvaluation(const Counters& c) {
+void WriteEvaluation(const Counters& c, const lm::Settings& lm) {
   int32_t judged_protected = c.p_p_count + c.p_u_count;
   int32_t judged_data = c.u_count + c.p_count;
   double recall = judged_protected == 0 ? 0.0 : static_cast<double>(c.p_p_count) / judged_protected;
   double precision = judged_data == 0 ? 0.0 : static_cast<double>(c.u_count) / judged_data;
   double f = recall >= kRecallNeeded ? precision : 0.0;
-  std::cerr << lm_threshold_1 << "\t" << lm_threshold_2 << "\t" << lm_length << "\t" << lm_lambda
-            << "\t" << lm_lambda0 << "\t" << lm_log << "\t" << lm_factor << "\t" << c.p_count
+  std::cerr << lm.threshold_1 << "\t" << lm.threshold_2 << "\t" << lm.length << "\t" << lm.lambda
+            << "\t" << lm.lambda0 << "\t" << lm.log << "\t" << lm.factor << "\t" << c.p_count
             << "\t" << c.u_count << "\t" << c.p_p_count << "\t" << c.p_u_count << "\t" << recall
             << "\t" << precision << "\t" << f << "\n";
   WriteTitleFile();
@@ -102,17 +104,18 @@ void WriteEvaluation(const Counters& c) {
 
 }  // namespace
 
-void RunLanguageModel(const JudgingModel& model, const RunSettings& settings) {
+void RunLanguageModel(const JudgingModel& model, const RunSettings& settings,
+                      const Options& options) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
   const IndexedModel counts{&model.sets, &model.pairs};
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreDataFile(name, settings.LmFormula, model, counts, counters);
+    ScoreDataFile(name, model, counts, options, counters);
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.
   if (!settings.FromFile)
-    EvaluateProtectedFiles(settings.ProtectedFiles, settings.LmFormula, counts, counters);
-  WriteEvaluation(counters);
+    EvaluateProtectedFiles(settings.ProtectedFiles, counts, options, counters);
+  WriteEvaluation(counters, options.scoring.lm);
 }

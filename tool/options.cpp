@@ -112,6 +112,14 @@ void RunSweeps(const char* text) {
 
 }  // namespace
 
+Options OptionsOf(const RunSettings& settings) {
+  Options options = CurrentOptions();
+  options.scoring.formula = settings.LmFormula;
+  options.scoring.max_threshold = settings.MaxThreshold;
+  options.scoring.size_threshold = settings.SizeThreshold;
+  return options;
+}
+
 void Help() {
   for (const char* line : kUsage) std::cout << line;
   std::cout.flush();

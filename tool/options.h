@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "scoring/options.h"
+
 // Settings that belong to one run of the tool's main.
 struct RunSettings {
   std::string ProtectedFiles;
@@ -17,6 +19,11 @@ struct RunSettings {
   bool SaveProtected = false;
   bool Subtract = false;
 };
+
+// The options of a run: the process-wide settings as the options left them,
+// with the run's formula and shingle-mode thresholds. Read once, when the
+// driver starts.
+Options OptionsOf(const RunSettings& settings);
 
 // Writes the usage text to standard output.
 void Help();

@@ -1,6 +1,5 @@
 #include "tool/prepare.h"
 
-#include "core/settings.h"
 
 namespace {
 
@@ -12,7 +11,7 @@ FlatSet DigestsOf(const CountIndex& index) {
   return flat;
 }
 
-// lm_sub: the pairs both sides hold move to the common set.
+// The pairs both sides hold move to the common set.
 void SubtractPairs(FlatSet& protected_pairs, FlatSet& unprotected_pairs, JudgingModel& model) {
   FlatSet common;
   Common(protected_pairs, unprotected_pairs, common);
@@ -23,11 +22,12 @@ void Release(FlatSet& set) { set = FlatSet(); }
 
 }  // namespace
 
-void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model) {
+void PrepareTrained(TrainedSets& sets, bool language_model, bool exclusive_pairs,
+                    JudgingModel& model) {
   model.sets = SidesIndex::Join(RecordsOf(sets.protected_set), RecordsOf(sets.unprotected_set));
   Release(sets.protected_set), Release(sets.unprotected_set);
   if (!language_model) return;
-  if (lm_sub) SubtractPairs(sets.protected_pairs, sets.unprotected_pairs, model);
+  if (exclusive_pairs) SubtractPairs(sets.protected_pairs, sets.unprotected_pairs, model);
   model.pairs = SidesIndex::Join(RecordsOf(sets.protected_pairs), RecordsOf(sets.unprotected_pairs));
   Release(sets.protected_pairs), Release(sets.unprotected_pairs);
 }
@@ -49,11 +49,11 @@ bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingM
   return loaded;
 }
 
-void PrepareLoaded(bool language_model, JudgingModel& model) {
+void PrepareLoaded(bool language_model, bool exclusive_pairs, JudgingModel& model) {
   model.sets = SidesIndex::Join(RecordsOf(model.protected_set), RecordsOf(model.unprotected_set));
   model.protected_set = CountIndex(), model.unprotected_set = CountIndex();
   if (!language_model) return;
-  if (lm_sub) {
+  if (exclusive_pairs) {
     FlatSet protected_pairs = DigestsOf(model.protected_pairs);
     FlatSet unprotected_pairs = DigestsOf(model.unprotected_pairs);
     model.protected_pairs = CountIndex(), model.unprotected_pairs = CountIndex();

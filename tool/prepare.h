@@ -8,11 +8,13 @@
 #include "tool/options.h"
 
 // Joins the sets of a training run for judging, releasing them.
-void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model);
+// With exclusive_pairs the pairs both sides hold move to the common set.
+void PrepareTrained(TrainedSets& sets, bool language_model, bool exclusive_pairs,
+                    JudgingModel& model);
 // Maps the set files that -f names, as the trained sets would be loaded;
 // false (after every failed file's message) when one cannot be loaded.
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
-// Joins the mapped sets of -f for judging (lm_sub first moving the shared
-// pairs to the common set), releasing them; pairs not subtracted keep their
-// mappings.
-void PrepareLoaded(bool language_model, JudgingModel& model);
+// Joins the mapped sets of -f for judging (exclusive_pairs first moving the
+// shared pairs to the common set), releasing them; pairs not subtracted keep
+// their mappings.
+void PrepareLoaded(bool language_model, bool exclusive_pairs, JudgingModel& model);

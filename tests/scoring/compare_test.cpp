@@ -34,7 +34,7 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   CShingleSet ordered = SetOf({Record(0), Record(1), Record(2), Record(3), Record(7)});
   CShingleSet unordered = SetOf({Record(3), Record(7), Record(9), Record(0), Record(1)});
   CountIndex index = CountIndex::FromSet(ordered);
-  EXPECT_EQ(Shared([&] { return SharedWhere(doc, [&](auto d) { return index.Contains(d); }); }),
+  EXPECT_EQ(Shared([&] { return SharedWhere(doc, [&](auto d) { return index.Contains(d); }, &std::cout); }),
             Shared(doc, ordered));
   // Larger count first, equal counts by text; each line starts with a TAB.
   const std::string zeros(30, '0'), z = "\t[03" + zeros + "] \"Z\" 5 1\n";

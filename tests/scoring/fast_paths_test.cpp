@@ -11,6 +11,8 @@
 #include "embed/tessel.h"
 #include "scoring/formulas.h"
 #include "scoring/indexed_judge.h"
+#include "scoring/lm_common.h"
+#include "scoring/options.h"
 #include "support/test_support.h"
 
 namespace {
@@ -52,11 +54,14 @@ std::string Exported(int formula, CShingleSet (&m)[2][2], const std::string& tex
 
 std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::string& text) {
   return Said([&] {
-    WordsAndPairs doc;
+    const Options options = CurrentOptions();
+    WordsAndPairs doc(options.text);
     doc.ReadBuffer(text.data(), text.size());
     const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
     const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));
-    return JudgeDocument(formula, doc, {&words, &pairs});
+    return JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm,
+                         lm::StandardStreams())
+        .verdict;
   });
 }
 
@@ -69,7 +74,7 @@ std::string Judge(const tessel_t* model, const std::string& text) {
   std::ostringstream said;
   said << std::setprecision(17)
        << (tessel_judge(model, text.data(), text.size(), &settings, &r, nullptr) ? "T|" : "F|");
-  TextWords phrase;
+  TextWords phrase(TextOptions{});
   phrase.Feed(text.data() + r.phrase_offset, r.phrase_length);
   phrase.Feed("\n", 1);
   phrase.Finish();
