@@ -15,6 +15,7 @@
 #include "core/shingle.h"
 #include "core/trainer.h"
 #include "scoring/compare.h"
+#include "scoring/shingle_judge.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
 #include "tool/prepare.h"
@@ -155,22 +156,14 @@ DetailedMatches ShingleModeMatches(const JudgingModel& model) {
           held_by(JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide)};
 }
 
-// "P>=M" or "P<M" for documents of at least SizeThreshold distinct shingles,
-// otherwise the threshold scaled by n / SizeThreshold ("P>=M*R"). The scaled
-// comparison is P * SizeThreshold >= n * MaxThreshold, in 64 bits so that
-// large counts cannot overflow.
-void WriteVerdict(int protected_count, int64_t distinct, const ScoringOptions& scoring) {
-  const int64_t max_threshold = scoring.max_threshold;
-  const int64_t size_threshold = scoring.size_threshold;
-  if (distinct >= size_threshold) {
-    bool is_protected = protected_count >= max_threshold;
-    std::cout << protected_count << (is_protected ? ">=" : "<") << scoring.max_threshold << "\n";
-    return;
-  }
-  bool is_protected = protected_count * size_threshold >= distinct * max_threshold;
-  double ratio = static_cast<double>(distinct) / static_cast<double>(scoring.size_threshold);
-  std::cout << protected_count << (is_protected ? ">=" : "<") << scoring.max_threshold << "*"
-            << ratio << "\n";
+// "P>=M" or "P<M" for documents of at least size_threshold distinct
+// shingles, otherwise the threshold scaled by n / size_threshold ("P>=M*R").
+void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring) {
+  std::cout << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
+  if (result.scaled)
+    std::cout << "*"
+              << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
+  std::cout << "\n";
 }
 
 // The detailed block lists the shared shingles with their texts, so the
@@ -187,18 +180,11 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model, const 
     return;
   }
   TextWords words(options.text);
-  std::vector<Digest> digests;
-  if (ReadDocument(name, 1, words)) digests = DistinctShingles(words, length);
-  std::vector<int32_t> sides(digests.size());
-  model.sets.SidesMany(digests.data(), digests.size(), sides.data());
-  int matches[4] = {0, 0, 0, 0};  // by the sides that hold a shingle
-  for (int32_t held_by : sides) ++matches[held_by];
-  const int protected_count = matches[JudgingModel::kProtectedSide];
-  const int unprotected_count = matches[JudgingModel::kUnprotectedSide];
-  const int common_count = matches[JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide];
-  std::cout << name << "\t" << protected_count << "\t" << unprotected_count << "\t"
-            << common_count << "\t";
-  WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), options.scoring);
+  ReadDocument(name, 1, words);  // with an unusable shift nothing is read: no shingles
+  const ShingleResult result = JudgeShingles(words, length, model.sets, options.scoring);
+  std::cout << name << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
+            << result.common_count << "\t";
+  WriteVerdict(result, options.scoring);
 }
 
 void RunShingleMode(const JudgingModel& model, const RunSettings& settings,

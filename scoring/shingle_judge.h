@@ -1,0 +1,30 @@
+// Shingle mode: how many of a document's distinct shingles only the
+// protected side holds, and whether that count reaches the threshold.
+#pragma once
+
+#include <cstdint>
+
+#include "core/sides_index.h"
+#include "core/text_words.h"
+#include "scoring/options.h"
+
+struct ShingleResult {
+  int32_t protected_count = 0;    // distinct shingles only the protected side holds
+  int32_t unprotected_count = 0;  // ... only the unprotected side holds
+  int32_t common_count = 0;       // ... both sides hold
+  int64_t distinct = 0;           // the document's distinct shingles
+  bool scaled = false;            // fewer than size_threshold: the threshold was scaled
+  bool verdict = false;
+};
+
+// Counts the distinct shingles of `length` words of a document's words in
+// the joined shingle sets and applies the thresholds of the options.
+ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesIndex& shingles,
+                            const ScoringOptions& scoring);
+
+// The verdict for protected_count of distinct shingles: at least
+// max_threshold, or for documents of fewer than size_threshold distinct
+// shingles, the threshold scaled by distinct / size_threshold. The scaled
+// comparison is P * size_threshold >= distinct * max_threshold, in 64 bits so
+// that large counts cannot overflow.
+bool ShingleVerdict(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring);
