@@ -24,11 +24,11 @@ bool IsDirectory(const char* path) {
 }
 
 tessel_model* OpenModel(const char* directory) {
-  CountIndex files[4];
+  CountIndex files[kModelSlots];
   // A file that cannot be loaded is reported and leaves its set empty.
   if (directory != nullptr) {
-    for (int i = 0; i < 4; ++i)
-      CountIndex::Map(std::string(directory) + kModelFiles[i], files[i], nullptr);
+    for (int slot = 0; slot < kModelSlots; ++slot)
+      CountIndex::Map(ModelFilePath(directory, slot), files[slot], nullptr);
   }
   return new tessel_model(files);
 }

@@ -145,6 +145,133 @@ int tessel_judge(const tessel_t *model, const char *text, size_t length,
 void tessel_close(tessel_t *model);
 void tessel_free(void *ptr);
 
+/*
+ * Everything the tool judges, from any host.
+ *
+ *     tessel_open_options_t open;
+ *     tessel_open_options_default(&open);
+ *     open.mode = TESSEL_MODE_SHINGLES;
+ *     tessel_t *model = tessel_open_with("/srv/model", &open, &err);
+ *     tessel_judge_options_t judge;
+ *     tessel_judge_options_default(&judge);
+ *     tessel_verdict_t verdict;
+ *     tessel_verdict_init(&verdict);
+ *     int flagged = tessel_judge_file(model, "/srv/mail/1.txt", &judge, &verdict, &err);
+ *
+ * The option, verdict and item structs are versioned: their first member is
+ * the size of the struct as the host was compiled, which the _default and
+ * _init macros set. Later versions of the library only add members at the
+ * end; the library reads and writes no byte beyond the size the host gave,
+ * and takes the default for every member the host's struct lacks. A NULL
+ * options pointer means the defaults.
+ *
+ * tessel_open_with(directory, options, errptr)
+ *     Opens a model directory saved by the tool in the options' mode: in
+ *     shingle mode p.bin and u.bin (the shingles of both sides), in
+ *     language-model mode all four files, as tessel_open does. The text
+ *     options (shingle length and shift, stop words) are those the model was
+ *     trained with; every judge call on the handle reads texts with them.
+ *     NULL with a message when a file (a model file or the stop-word file)
+ *     cannot be used.
+ * tessel_judge_text(model, text, length, options, verdict, errptr)
+ *     Judges length bytes at text (never read beyond them; NUL separates
+ *     words like any other non-letter) as the tool judges a data file with
+ *     the same settings: 1 protected, 0 not, -1 on failure. verdict may be
+ *     NULL. Nothing is written to the standard streams.
+ * tessel_judge_file(model, path, options, verdict, errptr)
+ *     The same for a file, opened as the tool opens data files (never waiting
+ *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
+ * tessel_judge_many(model, items, count, options, verdicts, errors, threads)
+ *     Judges count items (each a path, or a buffer when path is NULL) with up
+ *     to `threads` threads (0: one per online processor). verdicts[i] gets
+ *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
+ *     element, is the array's stride. When errors is not NULL, errors[i] is
+ *     NULL for an item judged and a message (to free with tessel_free) for an
+ *     item that failed; a failed item's verdict member is -1. Returns the
+ *     number of failed items, or -1 when the call itself is wrong (a NULL
+ *     model, items or verdicts with a count above 0).
+ * All calls on an open handle may run at the same time from any threads;
+ * handles of different options live side by side.
+ */
+enum {
+  TESSEL_MODE_SHINGLES = 0,       /* count shingles only the protected side holds */
+  TESSEL_MODE_LANGUAGE_MODEL = 1  /* word and pair scores over a sliding window */
+};
+
+/* Every member is 8 bytes wide, so that no struct has padding a later
+ * member could fall into. */
+typedef struct tessel_open_options_t {
+  size_t size;             /* the struct's size as the host was compiled */
+  int64_t mode;            /* TESSEL_MODE_SHINGLES: the tool's default mode */
+  int64_t shingle_length;  /* 5: words per shingle in shingle mode; at least 1 */
+  int64_t shingle_shift;   /* 1: words between the starts of shingles; at least 1 */
+  const char *stop_words;  /* NULL: none; else a file of white-space separated words */
+  int64_t exclusive_pairs; /* 0: non-zero drops the pairs both sides hold (--lm-sub) */
+} tessel_open_options_t;
+
+typedef struct tessel_judge_options_t {
+  size_t size;            /* the struct's size as the host was compiled */
+  int64_t formula;        /* 1: language-model mode's formula: 1, 2, or 3 and above */
+  double threshold_1;     /* 1.0: protected score that suffices alone */
+  double threshold_2;     /* 1.0: upper bound of the unprotected score */
+  int64_t length;         /* 10: word pairs per window; 0 never flags */
+  double lambda;          /* 0.0: additive smoothing */
+  double lambda0;         /* 0.0: the second formula's interpolation weight */
+  double factor;          /* 0.0: margin of the protected score */
+  int64_t log;            /* 0: non-zero adds logarithms instead of multiplying */
+  int64_t max_threshold;  /* 10: shingle mode's threshold (-m) */
+  int64_t size_threshold; /* 100: distinct shingles below which it is scaled */
+} tessel_judge_options_t;
+
+typedef struct tessel_verdict_t {
+  size_t size;               /* the struct's size as the host was compiled */
+  int64_t verdict;           /* 1 protected, 0 not, -1 failed (tessel_judge_many) */
+  /* Shingle mode: the tool's P, U and C columns, the distinct shingles and
+   * whether the threshold was scaled (fewer distinct shingles than
+   * size_threshold: the threshold applied is max_threshold * distinct /
+   * size_threshold, as the tool prints it). */
+  int64_t protected_count;
+  int64_t unprotected_count;
+  int64_t common_count;
+  int64_t distinct;
+  int64_t scaled;
+  /* Language-model mode: the deciding window, as in tessel_result_t. */
+  double protected_score;
+  double unprotected_score;
+  size_t phrase_offset;
+  size_t phrase_length;
+} tessel_verdict_t;
+
+typedef struct tessel_item_t {
+  size_t size;      /* sizeof(tessel_item_t) in every element: the array's stride */
+  const char *path; /* a file to judge, or NULL to judge the buffer */
+  const char *text; /* the buffer when path is NULL */
+  size_t length;    /* its length in bytes */
+} tessel_item_t;
+
+/* Fill the members the host's struct has with their defaults (the macros
+ * pass the host's size). */
+void tessel_open_options_init(tessel_open_options_t *options, size_t size);
+void tessel_judge_options_init(tessel_judge_options_t *options, size_t size);
+void tessel_verdict_init_sized(tessel_verdict_t *verdict, size_t size);
+#define tessel_open_options_default(options) \
+  tessel_open_options_init((options), sizeof *(options))
+#define tessel_judge_options_default(options) \
+  tessel_judge_options_init((options), sizeof *(options))
+#define tessel_verdict_init(verdict) tessel_verdict_init_sized((verdict), sizeof *(verdict))
+
+tessel_t *tessel_open_with(const char *directory, const tessel_open_options_t *options,
+                           char **errptr);
+int tessel_judge_text(const tessel_t *model, const char *text, size_t length,
+                      const tessel_judge_options_t *options, tessel_verdict_t *verdict,
+                      char **errptr);
+int tessel_judge_file(const tessel_t *model, const char *path,
+                      const tessel_judge_options_t *options, tessel_verdict_t *verdict,
+                      char **errptr);
+long tessel_judge_many(const tessel_t *model, const tessel_item_t *items, size_t count,
+                       const tessel_judge_options_t *options, tessel_verdict_t *verdicts,
+                       char **errors, int threads);
+
 #ifdef __cplusplus
 }
 #endif

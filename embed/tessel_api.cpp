@@ -1,12 +1,5 @@
 // The thread-safe C interface: an open model is read-only, and every judge
 // call keeps its words, digests and windows to itself.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -15,43 +8,12 @@
 #include "core/digest_index.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
+#include "embed/handle.h"
 #include "embed/tessel.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 
 namespace {
-
-
-std::string SystemError(const std::string& what, const std::string& path, int error) {
-  char buffer[256];
-  return what + path + ": " + strerror_r(error, buffer, sizeof buffer);
-}
-
-// Says why a model file cannot be used, or nothing when it can: it must open
-// for reading, be a regular file and hold whole 16-byte records.
-std::string ModelFileProblem(const std::string& path) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return SystemError("cannot open model file ", path, errno);
-  struct stat info;
-  std::string problem;
-  if (fstat(fd, &info) != 0)
-    problem = SystemError("cannot read model file ", path, errno);
-  else if (!S_ISREG(info.st_mode))
-    problem = "model file " + path + " is not a regular file";
-  else if (info.st_size % kDigestSize != 0)
-    problem = "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
-              " bytes, is not a multiple of 16";
-  close(fd);
-  return problem;
-}
-
-// Allocates nothing that could throw: it may run while memory is short.
-void SetError(char** errptr, const char* message) noexcept {
-  if (errptr == nullptr) return;
-  std::free(*errptr);
-  *errptr = strdup(message);
-}
 
 lm::Settings SettingsOf(const tessel_settings_t& given) {
   lm::Settings settings;
@@ -78,29 +40,22 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
 
 }  // namespace
 
-// The model of the thread-safe interface: judge calls only look counts up.
-struct tessel_t {
-  explicit tessel_t(CountIndex (&files)[4]) : model(files) {}
-  JoinedModel model;
-};
-
 extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   if (directory == nullptr) {
     SetError(errptr, "no model directory given");
     return nullptr;
   }
   try {
-    CountIndex files[4];
-    for (int slot = 0; slot < 4; ++slot) {
-      const std::string path = directory + std::string(kModelFiles[slot]);
-      std::string error = ModelFileProblem(path);
-      if (error.empty()) CountIndex::Map(path, files[slot], &error);
-      if (!error.empty()) {
-        SetError(errptr, error.c_str());
-        return nullptr;
-      }
+    CountIndex files[kModelSlots];
+    const std::string problem = MapModelFiles(directory, true, files);
+    if (!problem.empty()) {
+      SetError(errptr, problem.c_str());
+      return nullptr;
     }
-    return new tessel_t(files);
+    // The stop words LoadStopwords loads apply, read at each call.
+    auto model = std::make_unique<tessel_t>(PrepareModel(files, true, false));
+    model->text.stop_words = &Stopwords;
+    return model.release();
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
   } catch (...) {  // no exception may reach a C caller
@@ -133,8 +88,12 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     settings = &defaults;
   }
   try {
-    TextOptions options;  // neighbouring words, and the stop words LoadStopwords loaded
-    options.stop_words = &Stopwords;
+    if (!model->model.language_model) {
+      SetError(errptr, "the model is not a language model");
+      return -1;
+    }
+    TextOptions options = model->text;
+    options.shingle_shift = 1;  // always neighbouring words
     TextWords words(options);
     if (length != 0) words.Feed(text, length);
     words.Finish();

@@ -5,6 +5,11 @@
 
 void WordsAndPairs::ReadFile(const std::string& name) { usable_ = ReadDocument(name, 2, text_); }
 
+int WordsAndPairs::ReadFileQuietly(const std::string& name) {
+  usable_ = true;
+  return text_.ReadFile(name, 0);
+}
+
 void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
   usable_ = ReadDocument(text, size, 2, text_);
 }

@@ -20,6 +20,9 @@ class WordsAndPairs {
 
   // Reads a data file; the messages are those of the two builds.
   void ReadFile(const std::string& name);
+  // Reads a data file without writing any message: 0, or the error number
+  // of the failed open or read. The shift must be usable.
+  int ReadFileQuietly(const std::string& name);
   // Reads a caller's buffer of size bytes.
   void ReadBuffer(const char* text, size_t size);
   // Hashes every word and pair; words() and pairs() are empty before.

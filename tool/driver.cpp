@@ -24,13 +24,17 @@
 
 namespace {
 
-const char kProtectedSetFile[] = "p.bin";
-const char kProtectedPairFile[] = "p.bin.2";
-const char kUnprotectedSetFile[] = "u.bin";
-const char kUnprotectedPairFile[] = "u.bin.2";
 const char kNothingSaved[] = "Error: no readable learning file for \"";
 
 bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
+
+// The sets of one run, in slot order: as trained (or read back from the
+// loaded files for saving), as mapped with -f, and as judging reads them.
+struct RunSets {
+  FlatSet trained[kModelSlots];
+  CountIndex loaded[kModelSlots];
+  Model model;
+};
 
 // Builds every learning file of a pattern into the trained set (and, for the
 // language model, single words and word pairs). Returns the number of files
@@ -55,33 +59,26 @@ size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool
 // Builds the trained sets from the learning files. Returns the first training
 // pattern that yielded no readable learning file, or an empty string.
 std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
-                             TrainedSets& sets) {
+                             FlatSet (&sets)[kModelSlots]) {
   const bool language_model = LanguageModelMode(settings);
   std::string unread;
   for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
     if (pattern->empty()) continue;
     const bool is_protected = pattern == &settings.ProtectedFiles;
     size_t read = BuildTrainedSet(*pattern, options.text, language_model,
-                                  is_protected ? sets.protected_set : sets.unprotected_set,
-                                  is_protected ? sets.protected_pairs : sets.unprotected_pairs);
+                                  sets[is_protected ? kProtectedWords : kUnprotectedWords],
+                                  sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);
     if (read == 0 && unread.empty()) unread = *pattern;
   }
   return unread;
 }
 
 // The loaded sets as flat sets, only for saving them again with -v.
-void ReadSetsForSaving(const RunSettings& settings, const JudgingModel& model,
-                       TrainedSets& sets) {
-  const bool language_model = LanguageModelMode(settings);
-  sets.protected_set.digests.assign(model.protected_set.begin(), model.protected_set.end());
-  if (language_model)
-    sets.protected_pairs.digests.assign(model.protected_pairs.begin(), model.protected_pairs.end());
-  if (!settings.UnprotectedFiles.empty()) {
-    sets.unprotected_set.digests.assign(model.unprotected_set.begin(), model.unprotected_set.end());
-    if (language_model)
-      sets.unprotected_pairs.digests.assign(model.unprotected_pairs.begin(),
-                                            model.unprotected_pairs.end());
-  }
+// The loaded sets as flat sets, only for saving them again with -v (files
+// not loaded are empty).
+void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[kModelSlots]) {
+  for (int slot = 0; slot < kModelSlots; ++slot)
+    sets[slot].digests.assign(loaded[slot].begin(), loaded[slot].end());
 }
 
 // With -f the set files are mapped straight into the judging model; a file
@@ -89,39 +86,36 @@ void ReadSetsForSaving(const RunSettings& settings, const JudgingModel& model,
 // an empty model would print verdicts that mean nothing. Without -f the sets
 // are trained, and unread names a training pattern that yielded no readable
 // learning file. False when nothing is to be saved or judged.
-bool ObtainTrainedSets(const RunSettings& settings, const Options& options, TrainedSets& sets,
-                       JudgingModel& model, std::string& unread) {
+bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunSets& run,
+                       std::string& unread) {
   if (!settings.FromFile) {
-    unread = BuildTrainedSets(settings, options, sets);
+    unread = BuildTrainedSets(settings, options, run.trained);
     return true;
   }
-  if (!LoadJudgingModel(settings, LanguageModelMode(settings), model)) return false;
-  if (settings.SaveProtected) ReadSetsForSaving(settings, model, sets);
+  if (!MapSetFiles(settings, LanguageModelMode(settings), run.loaded)) return false;
+  if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
 }
 
 // The four model files, all or none. Loaded sets may come in any order;
 // trained ones already are in digest order.
-void SaveTrainedSets(TrainedSets& sets) {
-  FlatSet* saved[] = {&sets.protected_set, &sets.protected_pairs, &sets.unprotected_set,
-                      &sets.unprotected_pairs};
-  const char* names[] = {kProtectedSetFile, kProtectedPairFile, kUnprotectedSetFile,
-                         kUnprotectedPairFile};
+void SaveTrainedSets(FlatSet (&sets)[kModelSlots]) {
   std::vector<SetFileContent> files;
-  for (int i = 0; i < 4; ++i) {
-    SortByDigest(*saved[i]);
-    files.push_back({names[i], saved[i]->digests.data(), saved[i]->digests.size()});
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    SortByDigest(sets[slot]);
+    files.push_back({kModelFileNames[slot], sets[slot].digests.data(), sets[slot].digests.size()});
   }
   SaveSetFilesTogether(files);
 }
 
-void PrepareTrainedSets(const RunSettings& settings, const Options& options, TrainedSets& sets,
-                        JudgingModel& model) {
+// Joins the trained or loaded sets for judging, releasing them.
+void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
+  const bool language_model = LanguageModelMode(settings);
   const bool exclusive = options.scoring.exclusive_pairs;
   if (settings.FromFile)
-    PrepareLoaded(LanguageModelMode(settings), exclusive, model);
+    run.model = PrepareModel(run.loaded, language_model, exclusive);
   else
-    PrepareTrained(sets, LanguageModelMode(settings), exclusive, model);
+    run.model = PrepareModel(run.trained, language_model, exclusive);
 }
 
 // Which of a document's shingles each line of the detailed block counts.
@@ -147,13 +141,13 @@ void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
 // Shingle mode: after Unique and Common the protected set holds the shingles
 // of the protected side only, the unprotected set those of the other side
 // only and the common set those of both.
-DetailedMatches ShingleModeMatches(const JudgingModel& model) {
-  const SidesIndex& sides = model.sets;
+DetailedMatches ShingleModeMatches(const Model& model) {
+  const SidesIndex& sides = model.shingles;
   auto held_by = [&sides](int32_t wanted) {
     return [&sides, wanted](const unsigned char* digest) { return sides.Sides(digest) == wanted; };
   };
-  return {held_by(JudgingModel::kProtectedSide), held_by(JudgingModel::kUnprotectedSide),
-          held_by(JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide)};
+  return {held_by(SidesIndex::kProtected), held_by(SidesIndex::kUnprotected),
+          held_by(SidesIndex::kProtected | SidesIndex::kUnprotected)};
 }
 
 // "P>=M" or "P<M" for documents of at least size_threshold distinct
@@ -169,7 +163,7 @@ void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring) {
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
 // needed, hashed straight from its words.
-void ScoreShingleFile(const std::string& name, const JudgingModel& model, const Options& options) {
+void ScoreShingleFile(const std::string& name, const Model& model, const Options& options) {
   const int32_t length = options.text.shingle_length;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
@@ -181,23 +175,18 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model, const 
   }
   TextWords words(options.text);
   ReadDocument(name, 1, words);  // with an unusable shift nothing is read: no shingles
-  const ShingleResult result = JudgeShingles(words, length, model.sets, options.scoring);
+  const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
   std::cout << name << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
             << result.common_count << "\t";
   WriteVerdict(result, options.scoring);
 }
 
-void RunShingleMode(const JudgingModel& model, const RunSettings& settings,
+void RunShingleMode(const Model& model, const RunSettings& settings,
                     const Options& options) {
   for (const std::string& name : getFileList(settings.DataFiles))
     ScoreShingleFile(name, model, options);
 }
 
-// The sets of one run: as trained (and saved), and as judging reads them.
-struct RunSets {
-  TrainedSets trained;
-  JudgingModel model;
-};
 
 }  // namespace
 
@@ -214,7 +203,7 @@ void RunDriver(const RunSettings& settings) {
   const Options options = OptionsOf(settings);
   RunSets run;
   std::string unread;
-  if (!ObtainTrainedSets(settings, options, run.trained, run.model, unread)) return;
+  if (!ObtainTrainedSets(settings, options, run, unread)) return;
   if (settings.SaveProtected) {
     // Empty sets from a mistyped pattern must not replace a good model.
     if (unread.empty())
@@ -225,16 +214,16 @@ void RunDriver(const RunSettings& settings) {
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
   if (settings.DataFiles.empty()) return;
-  PrepareTrainedSets(settings, options, run.trained, run.model);
+  PrepareRunModel(settings, options, run);
   if (LanguageModelMode(settings))
     RunLanguageModel(run.model, settings, options);
   else
     RunShingleMode(run.model, settings, options);
 }
 
-void WriteDetailedBlock(CShingleSet& document, const JudgingModel& model) {
-  const SidesIndex& words = model.sets;
-  const CountIndex& common = model.common_set;
+void WriteDetailedBlock(CShingleSet& document, const Model& model) {
+  const SidesIndex& words = model.words;
+  const CountIndex& common = model.common_pairs;
   WriteDetailed(document,
                 {[&](const unsigned char* d) { return words.Holds(SidesIndex::kProtected, d); },
                  [&](const unsigned char* d) { return words.Holds(SidesIndex::kUnprotected, d); },

@@ -36,7 +36,7 @@ struct Counters {
 // The detailed block lists the document's shared words with their texts and
 // their number of occurrences: the words as records, merged by Unique, so
 // every shared word is counted and listed once.
-void WriteDetails(WordsAndPairs& doc, const JudgingModel& model) {
+void WriteDetails(WordsAndPairs& doc, const Model& model) {
   doc.HashAll();
   CShingleSet words;
   for (size_t k = 0; k < doc.words().size(); ++k) {
@@ -52,7 +52,7 @@ bool Judge(WordsAndPairs& doc, const IndexedModel& counts, const ScoringOptions&
   return JudgeDocument(scoring.formula, doc, counts, scoring.lm, lm::StandardStreams()).verdict;
 }
 
-void ScoreDataFile(const std::string& name, const JudgingModel& model, const IndexedModel& counts,
+void ScoreDataFile(const std::string& name, const Model& model, const IndexedModel& counts,
                    const Options& options, Counters& counters) {
   WordsAndPairs doc(options.text);
   doc.ReadFile(name);
@@ -104,11 +104,11 @@ void WriteEvaluation(const Counters& c, const lm::Settings& lm) {
 
 }  // namespace
 
-void RunLanguageModel(const JudgingModel& model, const RunSettings& settings,
+void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  const IndexedModel counts{&model.sets, &model.pairs};
+  const IndexedModel counts = model.roles();
   Counters counters;
   for (const std::string& name : getFileList(settings.DataFiles))
     ScoreDataFile(name, model, counts, options, counters);

@@ -6,5 +6,5 @@
 
 // Called by the driver after the trained sets are prepared and when DataFiles
 // is not empty.
-void RunLanguageModel(const JudgingModel& model, const RunSettings& settings,
+void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options);

@@ -1,67 +1,25 @@
 #include "tool/prepare.h"
 
-
 namespace {
 
-constexpr char kPairSuffix[] = ".2";
-
-FlatSet DigestsOf(const CountIndex& index) {
-  FlatSet flat;
-  flat.digests.assign(index.begin(), index.end());
-  return flat;
+// Maps one file, or reports why not; false when it cannot be loaded.
+bool MapInto(const std::string& name, CountIndex& index) {
+  return CountIndex::Map(name, index, nullptr);
 }
-
-// The pairs both sides hold move to the common set.
-void SubtractPairs(FlatSet& protected_pairs, FlatSet& unprotected_pairs, JudgingModel& model) {
-  FlatSet common;
-  Common(protected_pairs, unprotected_pairs, common);
-  model.common_set = CountIndex::FromFlat(std::move(common));
-}
-
-void Release(FlatSet& set) { set = FlatSet(); }
 
 }  // namespace
 
-void PrepareTrained(TrainedSets& sets, bool language_model, bool exclusive_pairs,
-                    JudgingModel& model) {
-  model.sets = SidesIndex::Join(RecordsOf(sets.protected_set), RecordsOf(sets.unprotected_set));
-  Release(sets.protected_set), Release(sets.unprotected_set);
-  if (!language_model) return;
-  if (exclusive_pairs) SubtractPairs(sets.protected_pairs, sets.unprotected_pairs, model);
-  model.pairs = SidesIndex::Join(RecordsOf(sets.protected_pairs), RecordsOf(sets.unprotected_pairs));
-  Release(sets.protected_pairs), Release(sets.unprotected_pairs);
-}
-
-bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model) {
+bool MapSetFiles(const RunSettings& settings, bool language_model,
+                 CountIndex (&files)[kModelSlots]) {
   // Every file is tried, so that each one that fails is reported.
-  bool loaded = CountIndex::Map(settings.ProtectedFiles, model.protected_set, nullptr);
+  bool loaded = MapInto(settings.ProtectedFiles, files[kProtectedWords]);
   if (language_model)
-    loaded = CountIndex::Map(settings.ProtectedFiles + kPairSuffix, model.protected_pairs,
-                             nullptr) &&
-             loaded;
+    loaded = MapInto(settings.ProtectedFiles + kPairSuffix, files[kProtectedPairs]) && loaded;
   if (!settings.UnprotectedFiles.empty()) {
-    loaded = CountIndex::Map(settings.UnprotectedFiles, model.unprotected_set, nullptr) && loaded;
+    loaded = MapInto(settings.UnprotectedFiles, files[kUnprotectedWords]) && loaded;
     if (language_model)
-      loaded = CountIndex::Map(settings.UnprotectedFiles + kPairSuffix, model.unprotected_pairs,
-                               nullptr) &&
-               loaded;
+      loaded =
+          MapInto(settings.UnprotectedFiles + kPairSuffix, files[kUnprotectedPairs]) && loaded;
   }
   return loaded;
-}
-
-void PrepareLoaded(bool language_model, bool exclusive_pairs, JudgingModel& model) {
-  model.sets = SidesIndex::Join(RecordsOf(model.protected_set), RecordsOf(model.unprotected_set));
-  model.protected_set = CountIndex(), model.unprotected_set = CountIndex();
-  if (!language_model) return;
-  if (exclusive_pairs) {
-    FlatSet protected_pairs = DigestsOf(model.protected_pairs);
-    FlatSet unprotected_pairs = DigestsOf(model.unprotected_pairs);
-    model.protected_pairs = CountIndex(), model.unprotected_pairs = CountIndex();
-    SubtractPairs(protected_pairs, unprotected_pairs, model);
-    model.pairs = SidesIndex::Join(RecordsOf(protected_pairs), RecordsOf(unprotected_pairs));
-    return;
-  }
-  // The mapped pair files stay shared with other processes judging with them.
-  model.pairs = SidesIndex::Share(std::move(model.protected_pairs),
-                                  std::move(model.unprotected_pairs));
 }

@@ -5,6 +5,7 @@
 #include "core/set_file.h"
 #include "scoring/compare.h"
 #include "scoring/formulas.h"
+#include "support/run_tool.h"
 #include "support/test_support.h"
 #include "tool/driver.h"
 #include "tool/file_list.h"
@@ -27,22 +28,7 @@ class TrainingPaths : public testing::Test {
     LoadStopwords(kCorpus + "/stop.txt");
   }
 
-  // Runs the tool's driver in the test's directory, as the program would run;
-  // returns what it wrote to standard output.
-  std::string RunTool(std::vector<std::string> args) {
-    args.insert(args.begin(), "tessel");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    const std::string home = fs::current_path();
-    fs::current_path(dir.path());
-    testing::internal::CaptureStdout();
-    RunSettings settings;
-    if (ParseOptions(static_cast<int>(argv.size()), argv.data(), settings) == OptionOutcome::kRunDriver)
-      RunDriver(settings);
-    std::string out = testing::internal::GetCapturedStdout();
-    fs::current_path(home);
-    return out;
-  }
+  std::string RunTool(const std::vector<std::string>& args) { return RunToolIn(dir.path(), args); }
 
   void Build(const std::string& pattern, CShingleSet& words, CShingleSet& pairs, bool lm) {
     for (const std::string& name : getFileList(pattern)) {

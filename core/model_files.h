@@ -1,0 +1,23 @@
+// The files of a model directory, as the tool saves them and every reader
+// opens them. The slot order is the order of the model's four sets.
+#pragma once
+
+#include <string>
+
+enum ModelSlot {
+  kProtectedWords = 0,    // protected words (shingles in shingle mode)
+  kProtectedPairs = 1,    // protected word pairs
+  kUnprotectedWords = 2,  // unprotected words (shingles)
+  kUnprotectedPairs = 3,  // unprotected word pairs
+};
+inline constexpr int kModelSlots = 4;
+inline constexpr const char* kModelFileNames[kModelSlots] = {"p.bin", "p.bin.2", "u.bin",
+                                                             "u.bin.2"};
+// The pair file of a set file: its name with this appended.
+inline constexpr char kPairSuffix[] = ".2";
+
+// The path of a slot's file in a model directory: the directory's name, a
+// slash and the file name (a trailing slash of the name is kept).
+inline std::string ModelFilePath(const std::string& directory, int slot) {
+  return directory + "/" + kModelFileNames[slot];
+}

@@ -1,0 +1,55 @@
+#include "embed/handle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string ModelFileProblem(const std::string& path) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return SystemError("cannot open model file ", path, errno);
+  struct stat info;
+  std::string problem;
+  if (fstat(fd, &info) != 0)
+    problem = SystemError("cannot read model file ", path, errno);
+  else if (!S_ISREG(info.st_mode))
+    problem = "model file " + path + " is not a regular file";
+  else if (info.st_size % kDigestSize != 0)
+    problem = "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
+              " bytes, is not a multiple of 16";
+  close(fd);
+  return problem;
+}
+
+bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
+
+}  // namespace
+
+void SetError(char** errptr, const char* message) noexcept {
+  if (errptr == nullptr) return;
+  std::free(*errptr);
+  *errptr = strdup(message);
+}
+
+std::string SystemError(const std::string& what, const std::string& path, int error) {
+  char buffer[256];
+  return what + path + ": " + strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string MapModelFiles(const std::string& directory, bool language_model,
+                          CountIndex (&files)[kModelSlots]) {
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    if (IsPairSlot(slot) && !language_model) continue;
+    const std::string path = ModelFilePath(directory, slot);
+    std::string problem = ModelFileProblem(path);
+    if (problem.empty()) CountIndex::Map(path, files[slot], &problem);
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}

@@ -1,0 +1,328 @@
+// The thread-safe interface with explicit options: models of either mode,
+// every formula, files and batches.
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/builder.h"
+#include "embed/handle.h"
+#include "embed/tessel.h"
+#include "scoring/indexed_judge.h"
+#include "scoring/shingle_judge.h"
+
+namespace {
+
+// A host's versioned struct over the defaults: the members its size covers.
+template <typename T>
+T FromHost(const T* given, void (*init)(T*, size_t)) {
+  T value;
+  init(&value, sizeof value);
+  if (given != nullptr && given->size >= sizeof(size_t))
+    std::memcpy(&value, given, std::min(given->size, sizeof value));
+  value.size = sizeof value;
+  return value;
+}
+
+// Writes the members the host's struct has; its size stays as it was.
+template <typename T>
+void ToHost(const T& value, T* host) {
+  if (host == nullptr || host->size < sizeof(size_t)) return;
+  const size_t size = host->size;
+  std::memcpy(host, &value, std::min(size, sizeof value));
+  host->size = size;
+}
+
+int32_t Saturated(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// The problem with the open options, or the empty string.
+std::string OpenOptionsProblem(const tessel_open_options_t& options) {
+  if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL)
+    return "unknown mode " + std::to_string(options.mode);
+  if (options.shingle_length < 1 || options.shingle_length > INT32_MAX)
+    return "shingle length must be at least 1, not " + std::to_string(options.shingle_length);
+  if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
+    return "shingle shift must be at least 1, not " + std::to_string(options.shingle_shift);
+  return "";
+}
+
+std::string JudgeOptionsProblem(const tessel_judge_options_t& options) {
+  if (options.formula < 1) return "formula must be 1, 2 or 3, not " + std::to_string(options.formula);
+  if (options.max_threshold < 0 || options.size_threshold < 0)
+    return "the shingle thresholds must not be negative";
+  return "";
+}
+
+ScoringOptions ScoringOf(const tessel_judge_options_t& given) {
+  ScoringOptions scoring;
+  scoring.formula = Saturated(given.formula);
+  scoring.lm.threshold_1 = given.threshold_1;
+  scoring.lm.threshold_2 = given.threshold_2;
+  scoring.lm.length = Saturated(given.length);
+  scoring.lm.lambda = given.lambda;
+  scoring.lm.lambda0 = given.lambda0;
+  scoring.lm.factor = given.factor;
+  scoring.lm.log = given.log != 0;
+  scoring.max_threshold = Saturated(given.max_threshold);
+  scoring.size_threshold = Saturated(given.size_threshold);
+  return scoring;
+}
+
+std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
+                                    const tessel_open_options_t& options, std::string& problem) {
+  const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
+  StopWordSet stop_words;
+  if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words)) {
+    problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
+    return nullptr;
+  }
+  CountIndex files[kModelSlots];
+  problem = MapModelFiles(directory, language_model, files);
+  if (!problem.empty()) return nullptr;
+  auto model = std::make_unique<tessel_t>(
+      PrepareModel(files, language_model, options.exclusive_pairs != 0));
+  model->stop_words = std::move(stop_words);
+  model->text.shingle_length = static_cast<int32_t>(options.shingle_length);
+  model->text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  model->text.stop_words = &model->stop_words;
+  return model;
+}
+
+// The byte range of the hit phrase's words in the text read (words are
+// every shift-th word of the text in language-model mode).
+void SetPhrase(const lm::Result& found, const TextWords& text, tessel_verdict_t& verdict) {
+  if (found.phrase_words == 0) return;
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t first = found.phrase_first * step;
+  const size_t last = (found.phrase_first + found.phrase_words - 1) * step;
+  verdict.phrase_offset = text.SourceOffset(first);
+  verdict.phrase_length = text.SourceOffset(last) + text.Word(last).size() - verdict.phrase_offset;
+}
+
+// A document's verdict as the tool reaches it; the text is read already.
+void JudgeRead(const tessel_t& model, WordsAndPairs& doc, const ScoringOptions& scoring,
+               tessel_verdict_t& verdict) {
+  if (!model.model.language_model) {
+    const ShingleResult found =
+        JudgeShingles(doc.text(), model.text.shingle_length, model.model.shingles, scoring);
+    verdict.verdict = found.verdict;
+    verdict.protected_count = found.protected_count;
+    verdict.unprotected_count = found.unprotected_count;
+    verdict.common_count = found.common_count;
+    verdict.distinct = found.distinct;
+    verdict.scaled = found.scaled;
+    return;
+  }
+  // The tool judges no document without a word pair (it prints no line).
+  if (doc.pair_count() == 0) return;
+  const lm::Result found = JudgeDocument(scoring.formula, doc, model.model.roles(), scoring.lm, {});
+  verdict.verdict = found.verdict;
+  verdict.protected_score = found.protected_score;
+  verdict.unprotected_score = found.unprotected_score;
+  SetPhrase(found, doc.text(), verdict);
+}
+
+// One item: a file (path) or a buffer. The empty string, or why it failed.
+std::string JudgeItem(const tessel_t& model, const char* path, const char* text, size_t length,
+                      const ScoringOptions& scoring, tessel_verdict_t& verdict) {
+  tessel_verdict_init(&verdict);
+  WordsAndPairs doc(model.text);
+  if (path != nullptr) {
+    const int error = doc.ReadFileQuietly(path);
+    if (error != 0) return SystemError("cannot read ", path, error);
+  } else {
+    doc.ReadBuffer(text, length);
+  }
+  JudgeRead(model, doc, scoring, verdict);
+  return "";
+}
+
+// The checks and conversions every judge call shares; false after setting
+// the error.
+bool Prepared(const tessel_t* model, const tessel_judge_options_t* options,
+              ScoringOptions& scoring, char** errptr) {
+  if (model == nullptr) {
+    SetError(errptr, "no model given");
+    return false;
+  }
+  const tessel_judge_options_t given = FromHost(options, tessel_judge_options_init);
+  const std::string problem = JudgeOptionsProblem(given);
+  if (!problem.empty()) {
+    SetError(errptr, problem.c_str());
+    return false;
+  }
+  scoring = ScoringOf(given);
+  return true;
+}
+
+// Runs a judge call, turning what it throws into a failure.
+template <typename Call>
+int Guarded(char** errptr, Call call) noexcept {
+  try {
+    return call();
+  } catch (const std::bad_alloc&) {
+    SetError(errptr, "out of memory");
+  } catch (...) {  // no exception may reach a C caller
+    SetError(errptr, "the text could not be judged");
+  }
+  return -1;
+}
+
+int JudgeOne(const tessel_t* model, const char* path, const char* text, size_t length,
+             const tessel_judge_options_t* options, tessel_verdict_t* verdict, char** errptr) {
+  ScoringOptions scoring;
+  if (!Prepared(model, options, scoring, errptr)) return -1;
+  return Guarded(errptr, [&] {
+    tessel_verdict_t found;
+    const std::string problem = JudgeItem(*model, path, text, length, scoring, found);
+    if (!problem.empty()) {
+      SetError(errptr, problem.c_str());
+      return -1;
+    }
+    ToHost(found, verdict);
+    return static_cast<int>(found.verdict);
+  });
+}
+
+// Element i of an array of versioned structs whose stride is the first
+// element's size.
+template <typename T>
+T* Element(T* first, size_t i) {
+  return reinterpret_cast<T*>(reinterpret_cast<char*>(first) + i * first->size);
+}
+template <typename T>
+const T* Element(const T* first, size_t i) {
+  return reinterpret_cast<const T*>(reinterpret_cast<const char*>(first) + i * first->size);
+}
+
+}  // namespace
+
+extern "C" void tessel_open_options_init(tessel_open_options_t* options, size_t size) {
+  if (options == nullptr || size < sizeof(size_t)) return;
+  tessel_open_options_t defaults{};
+  defaults.size = sizeof defaults;
+  defaults.mode = TESSEL_MODE_SHINGLES;
+  const TextOptions text;
+  defaults.shingle_length = text.shingle_length;
+  defaults.shingle_shift = text.shingle_shift;
+  options->size = size;
+  ToHost(defaults, options);
+}
+
+extern "C" void tessel_judge_options_init(tessel_judge_options_t* options, size_t size) {
+  if (options == nullptr || size < sizeof(size_t)) return;
+  const ScoringOptions scoring;
+  tessel_judge_options_t defaults{};
+  defaults.size = sizeof defaults;
+  defaults.formula = 1;
+  defaults.threshold_1 = scoring.lm.threshold_1;
+  defaults.threshold_2 = scoring.lm.threshold_2;
+  defaults.length = scoring.lm.length;
+  defaults.lambda = scoring.lm.lambda;
+  defaults.lambda0 = scoring.lm.lambda0;
+  defaults.factor = scoring.lm.factor;
+  defaults.log = scoring.lm.log;
+  defaults.max_threshold = scoring.max_threshold;
+  defaults.size_threshold = scoring.size_threshold;
+  options->size = size;
+  ToHost(defaults, options);
+}
+
+extern "C" void tessel_verdict_init_sized(tessel_verdict_t* verdict, size_t size) {
+  if (verdict == nullptr || size < sizeof(size_t)) return;
+  tessel_verdict_t empty{};
+  empty.size = sizeof empty;
+  verdict->size = size;
+  ToHost(empty, verdict);
+}
+
+extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_options_t* options,
+                                      char** errptr) {
+  if (directory == nullptr) {
+    SetError(errptr, "no model directory given");
+    return nullptr;
+  }
+  try {
+    const tessel_open_options_t given = FromHost(options, tessel_open_options_init);
+    std::string problem = OpenOptionsProblem(given);
+    std::unique_ptr<tessel_t> model;
+    if (problem.empty()) model = OpenModel(directory, given, problem);
+    if (model == nullptr) SetError(errptr, problem.c_str());
+    return model.release();
+  } catch (const std::bad_alloc&) {
+    SetError(errptr, "out of memory");
+  } catch (...) {
+    SetError(errptr, "the model could not be opened");
+  }
+  return nullptr;
+}
+
+extern "C" int tessel_judge_text(const tessel_t* model, const char* text, size_t length,
+                                 const tessel_judge_options_t* options, tessel_verdict_t* verdict,
+                                 char** errptr) {
+  if (text == nullptr && length != 0) {
+    SetError(errptr, "no text given");
+    return -1;
+  }
+  return JudgeOne(model, nullptr, text, length, options, verdict, errptr);
+}
+
+extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
+                                 const tessel_judge_options_t* options, tessel_verdict_t* verdict,
+                                 char** errptr) {
+  if (path == nullptr) {
+    SetError(errptr, "no file given");
+    return -1;
+  }
+  return JudgeOne(model, path, nullptr, 0, options, verdict, errptr);
+}
+
+extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* items, size_t count,
+                                  const tessel_judge_options_t* options,
+                                  tessel_verdict_t* verdicts, char** errors, int threads) {
+  if (count == 0) return 0;
+  if (items == nullptr || verdicts == nullptr || items->size < sizeof(tessel_item_t) ||
+      verdicts->size < sizeof(size_t))
+    return -1;
+  ScoringOptions scoring;
+  if (!Prepared(model, options, scoring, nullptr)) return -1;
+  std::atomic<size_t> next{0};
+  std::atomic<long> failed{0};
+  auto work = [&] {
+    for (size_t i; (i = next++) < count;) {
+      const tessel_item_t& item = *Element(items, i);
+      tessel_verdict_t found;
+      char* error = nullptr;
+      const int verdict = Guarded(&error, [&] {
+        const std::string problem =
+            JudgeItem(*model, item.path, item.text, item.length, scoring, found);
+        if (!problem.empty()) SetError(&error, problem.c_str());
+        return problem.empty() ? static_cast<int>(found.verdict) : -1;
+      });
+      if (verdict < 0) found.verdict = -1;
+      ToHost(found, Element(verdicts, i));
+      if (verdict < 0) ++failed;
+      if (errors != nullptr) errors[i] = error;
+      else std::free(error);
+    }
+  };
+  const size_t online = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : online;
+  std::vector<std::thread> pool;
+  try {
+    for (size_t t = 1; t < std::min(wanted, count); ++t) pool.emplace_back(work);
+  } catch (...) {  // fewer threads than asked: the others share the work
+  }
+  work();
+  for (std::thread& thread : pool) thread.join();
+  return failed;
+}

@@ -1,0 +1,29 @@
+// A model as judging reads it, whether trained in this run or loaded from
+// set files: each kind's two sides joined, so that one look-up of a digest
+// gives both sides' counts.
+#pragma once
+
+#include "core/digest_index.h"
+#include "core/flat_set.h"
+#include "core/model_files.h"
+#include "core/sides_index.h"
+#include "scoring/indexed_judge.h"
+
+struct Model {
+  bool language_model = false;
+  SidesIndex shingles;      // shingle mode
+  SidesIndex words;         // language-model mode
+  SidesIndex pairs;         // language-model mode
+  CountIndex common_pairs;  // with exclusive pairs: the pairs both sides held
+
+  IndexedModel roles() const { return {&words, &pairs}; }
+};
+
+// From the sets of a training run, in slot order, which are released on the
+// way. With exclusive_pairs the pairs both sides hold move to common_pairs.
+Model PrepareModel(FlatSet (&sets)[kModelSlots], bool language_model, bool exclusive_pairs);
+// From mapped set files, in slot order, released on the way; pairs not
+// subtracted keep their mappings, shared with other processes. The words of
+// a language model are joined: a vocabulary is small beside its pairs, and
+// every learning file repeats it.
+Model PrepareModel(CountIndex (&files)[kModelSlots], bool language_model, bool exclusive_pairs);
