@@ -1,9 +1,10 @@
-"""Tests of the Python binding, run by CTest with TESSEL_LIBRARY, TESSEL_BINARY
+"""Tests of the Python package, run by CTest with TESSEL_LIBRARY, TESSEL_BINARY
 (the tool, to train a model), TESSEL_HOST (the C host, whose verdicts come
-from _processShingles) and TESSEL_SOURCE_DIR set."""
+from _processShingles), TESSEL_SOURCE_DIR and TESSEL_VERSION set."""
 
 import concurrent.futures
 import glob
+import importlib.util
 import os
 import pathlib
 import subprocess
@@ -11,6 +12,7 @@ import tempfile
 import unittest
 
 import tessel
+from tessel import _locate
 
 SOURCE = os.environ.get("TESSEL_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 CORPUS = os.path.join(SOURCE, "examples", "corpus")
@@ -77,6 +79,41 @@ class ModelTest(unittest.TestCase):
         model.close()
         with self.assertRaises(tessel.TesselError):
             model.judge(b"text\n")
+
+    def test_library_search_order(self):
+        with tempfile.TemporaryDirectory() as root:
+            package = os.path.join(root, "bindings", "python", "tessel")
+            os.makedirs(package)
+            built, installed = root + "/build/libtessel.so.0", root + "/lib/libtessel.so.0"
+            for name in (root + "/embed/tessel.h", built, installed):
+                os.makedirs(os.path.dirname(name), exist_ok=True)
+                open(name, "w").close()
+
+            def search(environ, installed_dir="../../../lib", found=None, **named):
+                return _locate.library_path(environ=environ, package_dir=package, installed_dir=installed_dir,
+                                            find_library=lambda name: found, **named)
+
+            variable = {"TESSEL_LIBRARY": "/env/libtessel.so"}
+            self.assertEqual(search(variable, explicit="/given.so"), "/given.so")
+            self.assertEqual(search(variable), "/env/libtessel.so")
+            self.assertEqual(search({}), built)
+            os.remove(built)
+            self.assertEqual(search({}), installed)
+            self.assertEqual(search({}, installed_dir="../nowhere", found="libtessel.so.0.1"),
+                             "libtessel.so.0.1")
+            self.assertEqual(search({}, installed_dir="../nowhere"), "libtessel.so.0")
+        self.assertEqual(tessel.library_path(), os.environ["TESSEL_LIBRARY"])
+        self.assertEqual(tessel.__version__, os.environ["TESSEL_VERSION"])
+
+    def test_install_directory_is_on_the_search_path(self):
+        spec = importlib.util.spec_from_file_location("site_dir", SOURCE + "/cmake/python_site_dir.py")
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        debian = ["/usr/lib/python3.11", "/usr/local/lib/python3.11/dist-packages",
+                  "/usr/lib/python3/dist-packages"]
+        self.assertEqual(module.site_dir("/usr", debian), "lib/python3/dist-packages")
+        self.assertEqual(module.site_dir("/usr/local/", debian), "lib/python3.11/dist-packages")
+        self.assertRegex(module.site_dir("/opt/tessel", debian), "^lib")
 
 
 if __name__ == "__main__":
