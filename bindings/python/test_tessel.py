@@ -9,6 +9,8 @@ import os
 import pathlib
 import subprocess
 import tempfile
+import threading
+import time
 import unittest
 
 import tessel
@@ -79,6 +81,50 @@ class ModelTest(unittest.TestCase):
         model.close()
         with self.assertRaises(tessel.TesselError):
             model.judge(b"text\n")
+
+    def test_close_waits_for_the_running_judges(self):
+        # No hit, so that every call reads the whole text (some 30 ms).
+        text = b"".join(self.texts[i] for i, name in enumerate(self.files)
+                        if "/unprotected/" in name) * 1500
+        model = tessel.Model(self.dir.name)
+        expected = model.judge(text)
+        results, started = [], threading.Barrier(5)
+
+        def judge_until_closed():
+            started.wait()
+            while True:
+                try:
+                    results.append(model.judge(text))
+                except tessel.TesselError:
+                    return
+
+        threads = [threading.Thread(target=judge_until_closed) for _ in range(4)]
+        for thread in threads:
+            thread.start()
+        started.wait()
+        time.sleep(0.05)
+        model.close()
+        for thread in threads:
+            thread.join()
+        self.assertEqual(set(results), {expected})
+
+    def test_out_of_range_arguments_are_refused(self):
+        text = self.texts[self.files.index(CORPUS + "/protected/merger_plan.txt")]
+        with tessel.Model(self.dir.name) as model:
+            # ctypes would have kept the low 32 bits: 2**32 + 10 judging as 10.
+            for length in (2**31, 2**32 + 10, -2**31 - 1):
+                with self.assertRaisesRegex(ValueError, "length must lie in"):
+                    model.judge(text, length=length)
+            with self.assertRaises(TypeError):
+                model.judge(text, length=10.0)
+            # A negative window is longer than any: one score over the whole text.
+            self.assertEqual(model.judge(text, length=-1)[:3], model.judge(text, length=2**31 - 1)[:3])
+        with tempfile.TemporaryDirectory() as links:
+            os.symlink(self.dir.name, os.path.join(links, "m1"))
+            tessel.Model(os.path.join(links, "m1")).close()
+            for path in (os.path.join(links, "m1\0zzz"), os.fsencode(links) + b"/m1\0zzz"):
+                with self.assertRaisesRegex(ValueError, "null byte"):
+                    tessel.Model(path)
 
     def test_library_search_order(self):
         with tempfile.TemporaryDirectory() as root:
