@@ -10,7 +10,7 @@ PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
 
 
 def _installed_dir() -> Optional[str]:
-    # _paths.py is written by "cmake --install" only: the library directory
+    # _paths.py is installed by "cmake --install" only: the library directory
     # relative to the installed package, so that a moved prefix still works.
     try:
         from . import _paths
