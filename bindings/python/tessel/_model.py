@@ -1,11 +1,10 @@
 """An open model and its judgements."""
 
-import contextlib
 import ctypes
 import operator
 import os
 import threading
-from typing import Any, Dict, Iterator, NamedTuple, Optional
+from typing import Any, Dict, NamedTuple, Optional
 
 from . import _locate, _native
 from ._errors import TesselError
@@ -78,19 +77,19 @@ class _SharedHandle:
         self._closed = False
         self._changed = threading.Condition(threading.Lock())
 
-    @contextlib.contextmanager
-    def use(self) -> Iterator[int]:
+    def enter(self) -> int:
+        """The handle, for one call that must leave() when it returns."""
         with self._changed:
             if self._closed:
                 raise TesselError("the model is closed")
             self._running += 1
-        try:
-            yield self._value
-        finally:
-            with self._changed:
-                self._running -= 1
-                if self._running == 0:
-                    self._changed.notify_all()
+            return self._value
+
+    def leave(self) -> None:
+        with self._changed:
+            self._running -= 1
+            if self._closed and self._running == 0:
+                self._changed.notify_all()
 
     def close(self) -> None:
         with self._changed:
@@ -125,19 +124,22 @@ class Model:
         _fill_settings(values, settings)
         result = _native.JudgeResult()
         error = ctypes.c_void_p()
-        with self._in_use() as handle:
+        handle = self._enter()
+        try:
             verdict = self._library.tessel_judge(handle, text, len(text), ctypes.byref(values),
                                                  ctypes.byref(result), ctypes.byref(error))
+        finally:
+            self._handle.leave()
         if verdict < 0:
             _native.raise_failure(self._library, error)
         start, size = result.phrase_offset, result.phrase_length
         return Result(bool(verdict), result.protected_score, result.unprotected_score,
                       text[start:start + size], start, size)
 
-    def _in_use(self):
+    def _enter(self) -> int:
         if self._handle is None:
             raise TesselError("the model is closed")
-        return self._handle.use()
+        return self._handle.enter()
 
     def close(self) -> None:
         """Releases the model once the judge calls running on it have
