@@ -83,30 +83,30 @@ class ModelTest(unittest.TestCase):
             model.judge(b"text\n")
 
     def test_close_waits_for_the_running_judges(self):
-        # No hit, so that every call reads the whole text (some 30 ms).
+        # No hit, so that every call reads the whole text (some 10 ms).
         text = b"".join(self.texts[i] for i, name in enumerate(self.files)
-                        if "/unprotected/" in name) * 1500
-        model = tessel.Model(self.dir.name)
-        expected = model.judge(text)
-        results, started = [], threading.Barrier(5)
+                        if "/unprotected/" in name) * 500
+        with tessel.Model(self.dir.name) as model:
+            expected = model.judge(text)
+        for _ in range(5):
+            model, results = tessel.Model(self.dir.name), []
 
-        def judge_until_closed():
-            started.wait()
-            while True:
-                try:
-                    results.append(model.judge(text))
-                except tessel.TesselError:
-                    return
+            def judge_until_closed():
+                while True:
+                    try:
+                        results.append(model.judge(text))
+                    except tessel.TesselError:
+                        return
 
-        threads = [threading.Thread(target=judge_until_closed) for _ in range(4)]
-        for thread in threads:
-            thread.start()
-        started.wait()
-        time.sleep(0.05)
-        model.close()
-        for thread in threads:
-            thread.join()
-        self.assertEqual(set(results), {expected})
+            threads = [threading.Thread(target=judge_until_closed) for _ in range(4)]
+            for thread in threads:
+                thread.start()
+            while not results:  # the threads are judging one text after another
+                time.sleep(0.001)
+            model.close()
+            for thread in threads:
+                thread.join()
+            self.assertEqual(set(results), {expected})
 
     def test_out_of_range_arguments_are_refused(self):
         text = self.texts[self.files.index(CORPUS + "/protected/merger_plan.txt")]
