@@ -152,9 +152,9 @@ class ModelTest(unittest.TestCase):
         self.assertEqual(tessel.__version__, os.environ["TESSEL_VERSION"])
 
     def test_install_directory_is_on_the_search_path(self):
-        spec = importlib.util.spec_from_file_location("site_dir", SOURCE + "/cmake/python_site_dir.py")
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location("site_dir", SOURCE + "/cmake/python_site_dir.py")
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         debian = ["/usr/lib/python3.11", "/usr/local/lib/python3.11/dist-packages",
                   "/usr/lib/python3/dist-packages"]
         self.assertEqual(module.site_dir("/usr", debian), "lib/python3/dist-packages")
