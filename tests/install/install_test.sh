@@ -6,7 +6,7 @@ set -euo pipefail
 build=$1 source=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix model=$work/model
-unset LD_LIBRARY_PATH
+unset LD_LIBRARY_PATH TESSEL_LIBRARY
 cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "install test: $*" >&2; exit 1; }
 libdir=$(cd "$(dirname "$(find "$prefix" -name tessel.pc)")/.." && pwd)
@@ -42,11 +42,19 @@ for host in "$work/host" "$work/consumer-build/consumer"; do
   [ "$(cd "$model" && "$host" . prot.txt plain.txt | grep -a 'txt	')" = "$(printf 'prot.txt\t1\nplain.txt\t0')" ] ||
     fail "$host: wrong verdicts"
 done
-# The installed Python binding judges with the installed library.
-if command -v python3 >/dev/null; then
-  verdicts=$(cd "$model" && PYTHONPATH="$prefix/share/tessel/python" \
-    TESSEL_LIBRARY="$libdir/libtessel.so.0" python3 -c \
-    'import tessel; m = tessel.Model("."); print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
-  [ "$verdicts" = "True False" ] || fail "installed Python binding: '$verdicts'"
+# The installed Python package finds the installed library by itself, with
+# only the prefix's package directory on PYTHONPATH. Debian's python3 first:
+# the package directory was chosen with it.
+python=$(command -v /usr/bin/python3 || command -v python3 || true)
+if [ -n "$python" ]; then
+  package=$(find "$prefix" -path '*/tessel/_paths.py')
+  [ -n "$package" ] || fail "the Python package is not installed"
+  verdicts=$(cd "$model" && PYTHONPATH="$(dirname "$(dirname "$package")")" PYTHONDONTWRITEBYTECODE=1 \
+    "$python" -c 'import os, tessel
+print(os.path.realpath(tessel.library_path()))
+m = tessel.Model(".")
+print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
+  [ "$verdicts" = "$(realpath "$libdir/libtessel.so.0")
+True False" ] || fail "installed Python package: '$verdicts'"
 fi
 echo "install test: ok"

@@ -1,0 +1,26 @@
+"""Judge texts against a tessel model from Python.
+
+    import tessel
+    with tessel.Model("/srv/model") as model:
+        result = model.judge(open("mail.txt", "rb").read(), length=12)
+        if result.verdict:
+            print("protected:", result.phrase)
+
+The package calls the library's thread-safe tessel_ interface through ctypes:
+any number of threads may judge against one Model, and the library runs
+without holding the interpreter lock. close() waits for the judge calls
+running on the model; later calls raise TesselError.
+
+libtessel.so is looked for in this order: the library= argument of Model, the
+file named by the environment variable TESSEL_LIBRARY, the build tree
+(build/) when the package is used from a source checkout, the library of the
+prefix the package was installed into with "cmake --install", and the
+system's loader (libtessel.so.0). library_path() tells which one is used.
+"""
+
+__version__ = "0.1.0"
+
+from ._errors import LibraryNotFoundError, TesselError
+from ._model import SETTINGS, Model, Result, library_path
+
+__all__ = ["Model", "Result", "TesselError", "LibraryNotFoundError", "SETTINGS", "library_path"]

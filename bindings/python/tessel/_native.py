@@ -1,0 +1,89 @@
+"""The C interface as ctypes sees it: its structures, the signature of every
+function the package calls, and the loaded libraries."""
+
+import ctypes
+import threading
+from typing import Dict
+
+from ._errors import LibraryNotFoundError, TesselError
+
+
+class Settings(ctypes.Structure):
+    """tessel_settings_t."""
+
+    _fields_ = [
+        ("threshold_1", ctypes.c_double),
+        ("threshold_2", ctypes.c_double),
+        ("length", ctypes.c_int32),
+        ("lambda_", ctypes.c_double),
+        ("factor", ctypes.c_double),
+        ("log", ctypes.c_int),
+    ]
+
+
+class JudgeResult(ctypes.Structure):
+    """tessel_result_t."""
+
+    _fields_ = [
+        ("verdict", ctypes.c_int),
+        ("protected_score", ctypes.c_double),
+        ("unprotected_score", ctypes.c_double),
+        ("phrase_offset", ctypes.c_size_t),
+        ("phrase_length", ctypes.c_size_t),
+    ]
+
+
+_ERRPTR = ctypes.POINTER(ctypes.c_void_p)
+
+# Result and argument types of every function called; a new entry point is
+# one more line here.
+SIGNATURES = {
+    "tessel_open": (ctypes.c_void_p, [ctypes.c_char_p, _ERRPTR]),
+    "tessel_settings_default": (None, [ctypes.POINTER(Settings)]),
+    "tessel_judge": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t,
+                                    ctypes.POINTER(Settings), ctypes.POINTER(JudgeResult),
+                                    _ERRPTR]),
+    "tessel_close": (None, [ctypes.c_void_p]),
+    "tessel_free": (None, [ctypes.c_void_p]),
+}
+
+_libraries: Dict[str, ctypes.CDLL] = {}
+_libraries_lock = threading.Lock()
+
+
+def _declare(library: ctypes.CDLL, path: str) -> None:
+    for name, (restype, argtypes) in SIGNATURES.items():
+        try:
+            function = getattr(library, name)
+        except AttributeError:
+            raise LibraryNotFoundError(f"{path} does not export {name}: is it libtessel?") from None
+        function.restype = restype
+        function.argtypes = argtypes
+
+
+def load(path: str) -> ctypes.CDLL:
+    """The library at path (a file or a name for the loader), declared once."""
+    with _libraries_lock:
+        library = _libraries.get(path)
+        if library is None:
+            try:
+                library = ctypes.CDLL(path)
+            except OSError as error:
+                raise LibraryNotFoundError(f"cannot load the tessel library: {error}") from error
+            _declare(library, path)
+            _libraries[path] = library
+        return library
+
+
+def take_message(library: ctypes.CDLL, error: ctypes.c_void_p) -> str:
+    """The message a failed call stored through its errptr, which is freed."""
+    if not error.value:
+        return "the call failed"
+    text = ctypes.string_at(error.value).decode("utf-8", "replace")
+    library.tessel_free(error)
+    error.value = None
+    return text
+
+
+def raise_failure(library: ctypes.CDLL, error: ctypes.c_void_p) -> None:
+    raise TesselError(take_message(library, error))
