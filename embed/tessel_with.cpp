@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include <unistd.h>
@@ -193,15 +194,11 @@ int JudgeOne(const tessel_t* model, const char* path, const char* text, size_t l
   });
 }
 
-// Element i of an array of versioned structs whose stride is the first
-// element's size.
+// Element i of an array of versioned structs of the given stride.
 template <typename T>
-T* Element(T* first, size_t i) {
-  return reinterpret_cast<T*>(reinterpret_cast<char*>(first) + i * first->size);
-}
-template <typename T>
-const T* Element(const T* first, size_t i) {
-  return reinterpret_cast<const T*>(reinterpret_cast<const char*>(first) + i * first->size);
+T* Element(T* first, size_t stride, size_t i) {
+  using Byte = std::conditional_t<std::is_const_v<T>, const char, char>;
+  return reinterpret_cast<T*>(reinterpret_cast<Byte*>(first) + i * stride);
 }
 
 }  // namespace
@@ -295,11 +292,14 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     return -1;
   ScoringOptions scoring;
   if (!Prepared(model, options, scoring, nullptr)) return -1;
+  // The strides are read once: the first verdict is written while others
+  // are judged.
+  const size_t item_stride = items->size, verdict_stride = verdicts->size;
   std::atomic<size_t> next{0};
   std::atomic<long> failed{0};
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
-      const tessel_item_t& item = *Element(items, i);
+      const tessel_item_t& item = *Element(items, item_stride, i);
       tessel_verdict_t found;
       char* error = nullptr;
       const int verdict = Guarded(&error, [&] {
@@ -309,7 +309,7 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
         return problem.empty() ? static_cast<int>(found.verdict) : -1;
       });
       if (verdict < 0) found.verdict = -1;
-      ToHost(found, Element(verdicts, i));
+      ToHost(found, Element(verdicts, verdict_stride, i));
       if (verdict < 0) ++failed;
       if (errors != nullptr) errors[i] = error;
       else std::free(error);
