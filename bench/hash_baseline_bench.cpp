@@ -4,6 +4,7 @@
 //
 // Usage: hash_baseline_bench LENGTHS PATTERN...   (LENGTHS e.g. 5, or 1,2)
 #include <chrono>
+#include <iostream>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     for (const std::string& name : getFileList(argv[i])) {
       TextWords words(CurrentTextOptions());
-      if (!words.ReadFile(name)) continue;
+      if (!words.ReadFile(name, 1, std::cerr)) continue;
       for (int n : lengths) {
         const size_t count = words.ShingleCount(n);
         for (size_t k = 0; k < count; ++k)

@@ -31,7 +31,7 @@ void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
 
 void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
   TextWords words(CurrentTextOptions());
-  if (!ShiftIsUsable(words.shift())) return;
+  if (!ShiftIsUsable(words.shift(), std::cerr)) return;
   std::streambuf* source = in.rdbuf();
   if (in.good() && source != nullptr) {
     std::vector<char> chunk(1 << 16);
@@ -45,25 +45,25 @@ void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
 }
 
 void _BuildShingles(std::string file_name, CShingleSet& target, int n) {
-  AppendFileShingles(file_name, target, n, CurrentTextOptions());
+  AppendFileShingles(file_name, target, n, CurrentTextOptions(), std::cerr);
 }
 
 void BuildShingles(std::string file_name, CShingleSet& target, int n) {
-  AppendDistinctShingles(file_name, target, n, CurrentTextOptions());
+  AppendDistinctShingles(file_name, target, n, CurrentTextOptions(), std::cerr);
 }
 
 void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
-                        const TextOptions& text) {
+                        const TextOptions& text, std::ostream& messages) {
   TextWords words(text);
-  if (!ShiftIsUsable(words.shift())) return;
-  words.ReadFile(file_name);  // a file that cannot be read has no words
+  if (!ShiftIsUsable(words.shift(), messages)) return;
+  words.ReadFile(file_name, 1, messages);  // a file that cannot be read has no words
   AppendShingles(words, target, n);
 }
 
 void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
-                            const TextOptions& text) {
+                            const TextOptions& text, std::ostream& messages) {
   CShingleSet file_set;
-  AppendFileShingles(file_name, file_set, n, text);
+  AppendFileShingles(file_name, file_set, n, text, messages);
   Unique(file_set);
   for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
   target.list.splice(target.list.end(), file_set.list);

@@ -30,8 +30,8 @@ void _BuildShingles(std::string file_name, CShingleSet& target, int n);
 void BuildShingles(std::string file_name, CShingleSet& target, int n);
 
 // The file forms of _BuildShingles and BuildShingles with the given options
-// instead of the process-wide settings.
+// instead of the process-wide settings, their messages written to messages.
 void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
-                        const TextOptions& text);
+                        const TextOptions& text, std::ostream& messages);
 void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
-                            const TextOptions& text);
+                            const TextOptions& text, std::ostream& messages);

@@ -2,15 +2,16 @@
 
 #include <cstdint>
 
-bool ReadDocument(const std::string& name, int builds, TextWords& words) {
-  if (!ShiftUsableFor(builds, words.shift())) return false;
+bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages) {
+  if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
   // Each build would have read the file and reported a failure itself.
-  words.ReadFile(name, builds);
+  words.ReadFile(name, builds, messages);
   return true;
 }
 
-bool ReadDocument(const char* text, size_t size, int builds, TextWords& words) {
-  if (!ShiftUsableFor(builds, words.shift())) return false;
+bool ReadDocument(const char* text, size_t size, int builds, TextWords& words,
+                  std::ostream& messages) {
+  if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
   words.Feed(text, size);
   words.Finish();
   return true;

@@ -13,10 +13,12 @@
 #include "core/text_words.h"
 
 // Reads a data file as `builds` calls of the file form of _BuildShingles
-// would; false when shingles must not be built (the shift is unusable).
-bool ReadDocument(const std::string& name, int builds, TextWords& words);
+// would, their messages written to messages; false when shingles must not be
+// built (the shift is unusable).
+bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages);
 // The same for a caller's buffer of `size` bytes, as the stream form reads it.
-bool ReadDocument(const char* text, size_t size, int builds, TextWords& words);
+bool ReadDocument(const char* text, size_t size, int builds, TextWords& words,
+                  std::ostream& messages);
 
 // The digests of the shingles of n words, each once, in the order in which
 // they first occur.

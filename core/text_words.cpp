@@ -134,7 +134,7 @@ void TextWords::Finish() {
   if (in_word_) DropCurrentWord();
 }
 
-int TextWords::ReadFile(const std::string& name, int reports) {
+int TextWords::ReadFile(const std::string& name, int reports, std::ostream& messages) {
   // A directory passes here so that its read fails with the system's own
   // "Is a directory"; a device gives "Operation not supported".
   int error = 0;
@@ -153,10 +153,9 @@ int TextWords::ReadFile(const std::string& name, int reports) {
     close(fd);
     Finish();
   }
-  for (int i = 0; i < reports && error != 0; ++i) {
-    errno = error;
-    std::perror("");
-  }
+  char buffer[256];
+  for (int i = 0; i < reports && error != 0; ++i)
+    messages << strerror_r(error, buffer, sizeof buffer) << '\n';
   return error;
 }
 
@@ -221,14 +220,14 @@ Digest Md5Of(std::string_view text) {
   return digest;
 }
 
-bool ShiftIsUsable(int32_t shift) {
+bool ShiftIsUsable(int32_t shift, std::ostream& messages) {
   if (shift >= 1) return true;
-  std::cerr << "Error: shingle shift must be at least 1, not " << shift << "; no shingles built\n";
+  messages << "Error: shingle shift must be at least 1, not " << shift << "; no shingles built\n";
   return false;
 }
 
-bool ShiftUsableFor(int builds, int32_t shift) {
+bool ShiftUsableFor(int builds, int32_t shift, std::ostream& messages) {
   bool usable = true;
-  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable(shift);
+  for (int i = 0; i < builds; ++i) usable = ShiftIsUsable(shift, messages);
   return usable;
 }

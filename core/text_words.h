@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,10 @@ class TextWords {
   void Finish();
   // Reads a whole file and finishes: 0 when it was read completely,
   // otherwise the error number of the failed open or read (the words read so
-  // far are kept), after its perror line written `reports` times, once for
-  // each build the reading stands for.
-  int ReadFile(const std::string& name, int reports = 1);
+  // far are kept), after the system's message for it (as perror("") writes
+  // it) written to messages `reports` times, once for each build the reading
+  // stands for.
+  int ReadFile(const std::string& name, int reports, std::ostream& messages);
 
   size_t size() const { return starts_.size(); }
   int32_t shift() const { return shift_; }
@@ -69,7 +71,7 @@ class TextWords {
 // The MD5 digest of a byte string (one call of the digest library).
 Digest Md5Of(std::string_view text);
 // Refuses a shingle shift below 1 with a message; true when builds may run.
-bool ShiftIsUsable(int32_t shift);
+bool ShiftIsUsable(int32_t shift, std::ostream& messages);
 // The same check for `builds` builds of one text, each refusing with its
 // message.
-bool ShiftUsableFor(int builds, int32_t shift);
+bool ShiftUsableFor(int builds, int32_t shift, std::ostream& messages);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <iostream>
 #include <new>
 
 #include "core/saturating.h"
@@ -214,10 +215,10 @@ Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOp
 Trainer::~Trainer() = default;
 
 bool Trainer::AddFile(const std::string& name) {
-  if (!ShiftUsableFor(static_cast<int>(sets_.size()), text_.shingle_shift)) return false;
+  if (!ShiftUsableFor(static_cast<int>(sets_.size()), text_.shingle_shift, std::cerr)) return false;
   TextWords words(text_);
   // Each length's build would have read the file and reported a failure.
-  const int error = words.ReadFile(name, static_cast<int>(sets_.size()));
+  const int error = words.ReadFile(name, static_cast<int>(sets_.size()), std::cerr);
   for (auto& set : sets_) set->AddText(words);
   return error == 0;
 }

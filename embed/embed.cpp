@@ -41,7 +41,7 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   const Options options = CurrentOptions();
   WordsAndPairs doc(options.text);
-  doc.ReadBuffer(text, size);
+  doc.ReadBuffer(text, size, &std::cerr);
   const lm::Result result =
       JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
   return result.verdict ? 1 : 0;

@@ -1,17 +1,23 @@
 #include "scoring/indexed_judge.h"
 
+#include <iostream>
+#include <sstream>
+
 #include "core/document.h"
 #include "scoring/lm_common.h"
 
-void WordsAndPairs::ReadFile(const std::string& name) { usable_ = ReadDocument(name, 2, text_); }
+void WordsAndPairs::ReadFile(const std::string& name, std::ostream& messages) {
+  usable_ = ReadDocument(name, 2, text_, messages);
+}
 
 int WordsAndPairs::ReadFileQuietly(const std::string& name) {
   usable_ = true;
-  return text_.ReadFile(name, 0);
+  return text_.ReadFile(name, 0, std::cerr);  // no report is written
 }
 
-void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
-  usable_ = ReadDocument(text, size, 2, text_);
+void WordsAndPairs::ReadBuffer(const char* text, size_t size, std::ostream* messages) {
+  std::ostringstream unused;
+  usable_ = ReadDocument(text, size, 2, text_, messages != nullptr ? *messages : unused);
 }
 
 void WordsAndPairs::HashAll() {

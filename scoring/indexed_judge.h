@@ -19,12 +19,13 @@ class WordsAndPairs {
   explicit WordsAndPairs(const TextOptions& options) : text_(options) {}
 
   // Reads a data file; the messages are those of the two builds.
-  void ReadFile(const std::string& name);
+  void ReadFile(const std::string& name, std::ostream& messages);
   // Reads a data file without writing any message: 0, or the error number
   // of the failed open or read. The shift must be usable.
   int ReadFileQuietly(const std::string& name);
-  // Reads a caller's buffer of size bytes.
-  void ReadBuffer(const char* text, size_t size);
+  // Reads a caller's buffer of size bytes; an unusable shift is reported to
+  // messages (when given).
+  void ReadBuffer(const char* text, size_t size, std::ostream* messages = nullptr);
   // Hashes every word and pair; words() and pairs() are empty before.
   void HashAll();
 

@@ -4,20 +4,17 @@
 #include "tool/driver.h"
 
 #include <cstdint>
-#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "core/builder.h"
-#include "core/document.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
-#include "scoring/compare.h"
-#include "scoring/shingle_judge.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
+#include "tool/shingle_run.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
 #include "tool/subtract.h"
@@ -118,76 +115,6 @@ void PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
     run.model = PrepareModel(run.trained, language_model, exclusive);
 }
 
-// Which of a document's shingles each line of the detailed block counts.
-struct DetailedMatches {
-  std::function<bool(const unsigned char*)> protected_side;
-  std::function<bool(const unsigned char*)> unprotected_side;
-  std::function<bool(const unsigned char*)> common;
-};
-
-void WriteDetailed(CShingleSet& document, const DetailedMatches& matches) {
-  std::cout << "\n"
-            << "\nProtected:\n";
-  int protected_count = SharedWhere(document, matches.protected_side, &std::cout);
-  std::cout << "Total protected :" << protected_count << "\n";
-  std::cout << "Unprotected:\n";
-  int unprotected_count = SharedWhere(document, matches.unprotected_side, &std::cout);
-  std::cout << "Total unprotected:" << unprotected_count << "\n";
-  std::cout << "Common:\n";
-  int common_count = SharedWhere(document, matches.common, &std::cout);
-  std::cout << "Total common:" << common_count << "\n";
-}
-
-// Shingle mode: after Unique and Common the protected set holds the shingles
-// of the protected side only, the unprotected set those of the other side
-// only and the common set those of both.
-DetailedMatches ShingleModeMatches(const Model& model) {
-  const SidesIndex& sides = model.shingles;
-  auto held_by = [&sides](int32_t wanted) {
-    return [&sides, wanted](const unsigned char* digest) { return sides.Sides(digest) == wanted; };
-  };
-  return {held_by(SidesIndex::kProtected), held_by(SidesIndex::kUnprotected),
-          held_by(SidesIndex::kProtected | SidesIndex::kUnprotected)};
-}
-
-// "P>=M" or "P<M" for documents of at least size_threshold distinct
-// shingles, otherwise the threshold scaled by n / size_threshold ("P>=M*R").
-void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring) {
-  std::cout << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
-  if (result.scaled)
-    std::cout << "*"
-              << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
-  std::cout << "\n";
-}
-
-// The detailed block lists the shared shingles with their texts, so the
-// document is built as records; otherwise only its distinct digests are
-// needed, hashed straight from its words.
-void ScoreShingleFile(const std::string& name, const Model& model, const Options& options) {
-  const int32_t length = options.text.shingle_length;
-  if (options.scoring.lm.detailed) {
-    CShingleSet document;
-    AppendDistinctShingles(name, document, length, options.text);
-    Unique(document);
-    std::cout << name;
-    WriteDetailed(document, ShingleModeMatches(model));
-    return;
-  }
-  TextWords words(options.text);
-  ReadDocument(name, 1, words);  // with an unusable shift nothing is read: no shingles
-  const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
-  std::cout << name << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
-            << result.common_count << "\t";
-  WriteVerdict(result, options.scoring);
-}
-
-void RunShingleMode(const Model& model, const RunSettings& settings,
-                    const Options& options) {
-  for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreShingleFile(name, model, options);
-}
-
-
 }  // namespace
 
 void RunDriver(const RunSettings& settings) {
@@ -219,13 +146,4 @@ void RunDriver(const RunSettings& settings) {
     RunLanguageModel(run.model, settings, options);
   else
     RunShingleMode(run.model, settings, options);
-}
-
-void WriteDetailedBlock(CShingleSet& document, const Model& model) {
-  const SidesIndex& words = model.words;
-  const CountIndex& common = model.common_pairs;
-  WriteDetailed(document,
-                {[&](const unsigned char* d) { return words.Holds(SidesIndex::kProtected, d); },
-                 [&](const unsigned char* d) { return words.Holds(SidesIndex::kUnprotected, d); },
-                 [&](const unsigned char* d) { return common.Contains(d); }});
 }

@@ -7,15 +7,20 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "scoring/lm_common.h"
+#include "tool/detailed.h"
+#include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "tool/header_file.h"
+#include "tool/ordered_run.h"
 
 namespace {
 
@@ -33,10 +38,18 @@ struct Counters {
   int32_t p_u_count = 0;
 };
 
+// One document judged apart from the others: its output, and whether it
+// was judged (a data file without a word pair is not) and how.
+struct JudgedDocument : DocumentOutput {
+  bool judged = false;
+  bool verdict = false;
+  std::ostringstream details;  // the detailed block, written after the header update
+};
+
 // The detailed block lists the document's shared words with their texts and
 // their number of occurrences: the words as records, merged by Unique, so
 // every shared word is counted and listed once.
-void WriteDetails(WordsAndPairs& doc, const Model& model) {
+void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   doc.HashAll();
   CShingleSet words;
   for (size_t k = 0; k < doc.words().size(); ++k) {
@@ -45,37 +58,60 @@ void WriteDetails(WordsAndPairs& doc, const Model& model) {
     std::memcpy(word.hash, doc.words()[k].bytes, kDigestSize);
   }
   Unique(words);
-  WriteDetailedBlock(words, model);
+  WriteWordDetails(words, model, out);
 }
 
-bool Judge(WordsAndPairs& doc, const IndexedModel& counts, const ScoringOptions& scoring) {
-  return JudgeDocument(scoring.formula, doc, counts, scoring.lm, lm::StandardStreams()).verdict;
+bool Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& scoring,
+           JudgedDocument& output) {
+  const lm::Output streams{&output.out, &output.err};
+  return JudgeDocument(scoring.formula, doc, model.roles(), scoring.lm, streams).verdict;
 }
 
-void ScoreDataFile(const std::string& name, const Model& model, const IndexedModel& counts,
-                   const Options& options, Counters& counters) {
+void JudgeDataFile(const std::string& name, const Model& model, const Options& options,
+                   JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  doc.ReadFile(name);
+  doc.ReadFile(name, output.err);
   if (doc.pair_count() == 0) return;
-  std::cout << name << "\t";
-  bool verdict = Judge(doc, counts, options.scoring);
-  std::cout << std::boolalpha << verdict << "\n";
-  ++(verdict ? counters.p_count : counters.u_count);
-  UpdateHdrFile(ChangeFileExt(name, "hdr"), verdict ? 1.0 : 0.0);
-  if (options.scoring.lm.detailed) WriteDetails(doc, model);
+  output.out << name << "\t";
+  output.verdict = Judge(doc, model, options.scoring, output);
+  output.out << std::boolalpha << output.verdict << "\n";
+  output.judged = true;
+  if (options.scoring.lm.detailed) WriteDetails(doc, model, output.details);
 }
 
-void EvaluateProtectedFiles(const std::string& pattern, const IndexedModel& counts,
-                            const Options& options, Counters& counters) {
-  for (const std::string& name : getFileList(pattern)) {
-    WordsAndPairs doc(options.text);
-    doc.ReadFile(name);
-    if (doc.word_count() == 0) {
-      std::cerr << "Empty file: " << name << "\n";
-      continue;
-    }
-    ++(Judge(doc, counts, options.scoring) ? counters.p_p_count : counters.p_u_count);
+// Written in the order of the data files: the verdict lines, then each
+// header file's update, so that documents sharing a header file update it
+// in that order.
+void CommitDataFile(const std::string& name, JudgedDocument& output, Counters& counters) {
+  EmitToStandardStreams(output);
+  if (!output.judged) return;
+  std::cout << std::boolalpha;  // as after writing the verdict straight to standard output
+  ++(output.verdict ? counters.p_count : counters.u_count);
+  UpdateHdrFile(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0);
+  Emit(output.details, std::cout);
+}
+
+void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
+                        JudgedDocument& output) {
+  WordsAndPairs doc(options.text);
+  doc.ReadFile(name, output.err);
+  if (doc.word_count() == 0) {
+    output.err << "Empty file: " << name << "\n";
+    return;
   }
+  output.verdict = Judge(doc, model, options.scoring, output);
+  output.judged = true;
+}
+
+// Judges every file of a pattern with `judge`, committing them in order.
+template <typename JudgeFile, typename CommitFile>
+void JudgeFiles(const std::string& pattern, size_t jobs, JudgeFile judge, CommitFile commit) {
+  const std::list<std::string> listed = getFileList(pattern);
+  const std::vector<std::string> names(listed.begin(), listed.end());
+  RunOrdered<JudgedDocument>(
+      names.size(), jobs, jobs * kDocumentsAheadPerThread,
+      [&](size_t i, JudgedDocument& output) { judge(names[i], output); },
+      [&](size_t i, JudgedDocument& output) { commit(names[i], output); });
 }
 
 // Never through a symbolic link (reported), and never waiting for a reader
@@ -108,14 +144,29 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
-  const IndexedModel counts = model.roles();
+  const size_t jobs = JobsOf(settings);
   Counters counters;
-  for (const std::string& name : getFileList(settings.DataFiles))
-    ScoreDataFile(name, model, counts, options, counters);
+  JudgeFiles(
+      settings.DataFiles, jobs,
+      [&](const std::string& name, JudgedDocument& output) {
+        JudgeDataFile(name, model, options, output);
+      },
+      [&](const std::string& name, JudgedDocument& output) {
+        CommitDataFile(name, output, counters);
+      });
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.
-  if (!settings.FromFile)
-    EvaluateProtectedFiles(settings.ProtectedFiles, counts, options, counters);
+  if (!settings.FromFile) {
+    JudgeFiles(
+        settings.ProtectedFiles, jobs,
+        [&](const std::string& name, JudgedDocument& output) {
+          JudgeProtectedFile(name, model, options, output);
+        },
+        [&](const std::string&, JudgedDocument& output) {
+          EmitToStandardStreams(output);
+          if (output.judged) ++(output.verdict ? counters.p_p_count : counters.p_u_count);
+        });
+  }
   WriteEvaluation(counters, options.scoring.lm);
 }

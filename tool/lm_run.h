@@ -1,7 +1,7 @@
 // The language-model scoring run: data loop, evaluation pass, evaluation line.
 #pragma once
 
-#include "tool/driver.h"
+#include "scoring/model.h"
 #include "tool/options.h"
 
 // Called by the driver after the trained sets are prepared and when DataFiles

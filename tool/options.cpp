@@ -13,7 +13,7 @@
 
 namespace {
 
-const char kShortOptions[] = "l:s:p:u:d:eabt:cfm:hxz:o:v";
+const char kShortOptions[] = "l:s:p:u:d:eabt:cfm:hxz:o:vj:";
 
 // Codes of the options that have no short form.
 enum LongOnlyCode : int {
@@ -53,6 +53,7 @@ const option kLongOptions[] = {
     {"size-threshold", required_argument, nullptr, kSizeThreshold},
     {"lm-formula", required_argument, nullptr, 'o'},
     {"save-protected", no_argument, nullptr, 'v'},
+    {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -81,6 +82,7 @@ const char* const kUsage[] = {
     "  -m, --max-threshold       max threshold for shingle comparing\n",
     "      --size-threshold      size for using max threshold for shingle comparing\n",
     "  -o, --lm-formula          use formula, possible values: 1, 2\n",
+    "  -j, --jobs                documents judged at once (default: one per processor)\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -100,6 +102,17 @@ int32_t NonNegativeThreshold(const char* name, const char* text) {
   int32_t value = ToInt32(text);
   if (value >= 0) return value;
   std::cerr << "Error: " << name << " must not be negative: " << value << "; using 0\n";
+  return 0;
+}
+
+// 1 to kMaxJobs threads; anything else is reported and one per processor
+// is used.
+int32_t JobCount(const char* text) {
+  constexpr int32_t kMaxJobs = 1024;
+  const int32_t value = ToInt32(text);
+  if (value >= 1 && value <= kMaxJobs) return value;
+  std::cerr << "Error: jobs must be 1 to " << kMaxJobs << ", not " << text
+            << "; using one per processor\n";
   return 0;
 }
 
@@ -182,6 +195,7 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
         break;
       case 'o': settings.LmFormula = ToInt32(optarg); break;
       case 'v': settings.SaveProtected = true; break;
+      case 'j': settings.Jobs = JobCount(optarg); break;
       default: break;  // getopt_long has already written its diagnostic
     }
   }

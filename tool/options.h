@@ -18,6 +18,7 @@ struct RunSettings {
   bool FromFile = false;
   bool SaveProtected = false;
   bool Subtract = false;
+  int32_t Jobs = 0;  // documents judged at once; 0: one per online processor
 };
 
 // The options of a run: the process-wide settings as the options left them,

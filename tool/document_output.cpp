@@ -1,0 +1,22 @@
+#include "tool/document_output.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+
+void Emit(const std::ostringstream& buffer, std::ostream& to) {
+  const std::string text = buffer.str();
+  if (!text.empty()) to.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void EmitToStandardStreams(const DocumentOutput& output) {
+  Emit(output.out, std::cout);
+  Emit(output.err, std::cerr);
+}
+
+size_t JobsOf(const RunSettings& settings) {
+  if (settings.Jobs > 0) return static_cast<size_t>(settings.Jobs);
+  return static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+}

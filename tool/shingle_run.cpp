@@ -1,0 +1,58 @@
+#include "tool/shingle_run.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/builder.h"
+#include "core/document.h"
+#include "scoring/shingle_judge.h"
+#include "tool/detailed.h"
+#include "tool/document_output.h"
+#include "tool/file_list.h"
+#include "tool/ordered_run.h"
+
+namespace {
+
+// "P>=M" or "P<M" for documents of at least size_threshold distinct
+// shingles, otherwise the threshold scaled by n / size_threshold ("P>=M*R").
+void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, std::ostream& out) {
+  out << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
+  if (result.scaled)
+    out << "*" << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
+  out << "\n";
+}
+
+// The detailed block lists the shared shingles with their texts, so the
+// document is built as records; otherwise only its distinct digests are
+// needed, hashed straight from its words.
+void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
+                      DocumentOutput& output) {
+  const int32_t length = options.text.shingle_length;
+  if (options.scoring.lm.detailed) {
+    CShingleSet document;
+    AppendDistinctShingles(name, document, length, options.text, output.err);
+    Unique(document);
+    output.out << name;
+    WriteShingleDetails(document, model, output.out);
+    return;
+  }
+  TextWords words(options.text);
+  ReadDocument(name, 1, words, output.err);  // an unusable shift reads nothing: no shingles
+  const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
+  output.out << name << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
+             << result.common_count << "\t";
+  WriteVerdict(result, options.scoring, output.out);
+}
+
+}  // namespace
+
+void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options) {
+  const std::list<std::string> listed = getFileList(settings.DataFiles);
+  const std::vector<std::string> names(listed.begin(), listed.end());
+  const size_t jobs = JobsOf(settings);
+  RunOrdered<DocumentOutput>(
+      names.size(), jobs, jobs * kDocumentsAheadPerThread,
+      [&](size_t i, DocumentOutput& output) { ScoreShingleFile(names[i], model, options, output); },
+      [](size_t, DocumentOutput& output) { EmitToStandardStreams(output); });
+}
