@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/valgrind.sh build
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_TSAN=ON
-cmake --build build-tsan -j "$(nproc)" --target judge_threads_test
-ctest --test-dir build-tsan --output-on-failure
+cmake --build build-tsan -j "$(nproc)"
+TESSEL_CLI_WRAPPER="$PWD/scripts/with-jobs.sh 4" TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)"
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
