@@ -47,11 +47,13 @@ void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
   }
 }
 
-void AppendSortedByDigest(const Digest* digests, const int32_t* counts, size_t n, FlatSet& out) {
+void SortByDigestInto(const Digest* digests, const int32_t* counts, size_t n, Digest* digests_out,
+                      int32_t* counts_out) {
+  if (n == 0) return;
   const std::vector<SortKey> sorted = SortedKeysOf(digests, counts, n);
-  for (const SortKey& key : sorted) out.digests.push_back(DigestOf(key));
-  if (counts != nullptr)
-    for (const SortKey& key : sorted) out.counts.push_back(key.count);
+  for (size_t i = 0; i < n; ++i) digests_out[i] = DigestOf(sorted[i]);
+  if (counts != nullptr && counts_out != nullptr)
+    for (size_t i = 0; i < n; ++i) counts_out[i] = sorted[i].count;
 }
 
 void SortByDigest(FlatSet& set) {

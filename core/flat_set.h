@@ -30,10 +30,10 @@ struct FlatSet {
 void SortByDigest(FlatSet& set);
 // The same for n records in place; counts may be null.
 void SortByDigest(Digest* digests, int32_t* counts, size_t n);
-// Appends n records to out in digest order (stable), sorting them on the way
-// instead of copying them first; counts may be null (then out gains none).
-void AppendSortedByDigest(const Digest* digests, const int32_t* counts, size_t n, FlatSet& out);
-
+// Writes n records in digest order (stable) to digests_out and, when both
+// are given, their counts to counts_out, which must not overlap the input.
+void SortByDigestInto(const Digest* digests, const int32_t* counts, size_t n, Digest* digests_out,
+                      int32_t* counts_out);
 // Sorts and merges records of equal digest into the earliest one, summing
 // their counts (saturating).
 void Unique(FlatSet& set);

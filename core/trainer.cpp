@@ -2,11 +2,16 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <sstream>
+#include <thread>
 
+#include "core/ordered_run.h"
 #include "core/saturating.h"
 #include "core/text_words.h"
 
@@ -143,6 +148,52 @@ class DistinctDigests {
   size_t mask_ = 0;
 };
 
+// One file's distinct shingles of one length with their counts, and the
+// number of its shingles.
+struct FileShingles {
+  std::vector<DistinctDigests::Entry> distinct;
+  size_t count = 0;
+};
+
+// Hashes every shingle of `words` words of a text, merging repeats in the
+// calling thread's table.
+FileShingles HashText(const TextWords& text, int words) {
+  FileShingles file;
+  file.count = text.ShingleCount(words);
+  if (file.count == 0) return file;
+  thread_local DistinctDigests distinct;
+  distinct.Reset(file.count);
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t length = static_cast<size_t>(words);
+  // Each digest is entered a few shingles late, so that its slot has loaded
+  // while the next ones were hashed.
+  constexpr size_t kAhead = 4;
+  Digest pending[kAhead];
+  for (size_t i = 0, k = 0; k < file.count; i += step, ++k) {
+    const Digest digest = Md5Of(text.Span(i, length));
+    distinct.Prefetch(digest);
+    if (k >= kAhead) distinct.Add(pending[k % kAhead]);
+    pending[k % kAhead] = digest;
+  }
+  for (size_t k = file.count > kAhead ? file.count - kAhead : 0; k < file.count; ++k)
+    distinct.Add(pending[k % kAhead]);
+  distinct.Drain([&file](const DistinctDigests::Entry& entry) { file.distinct.push_back(entry); });
+  return file;
+}
+
+// Runs body(i) for i in [0, count) on up to `threads` threads.
+template <typename Body>
+void ForEachParallel(size_t count, size_t threads, Body body) {
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next++) < count;) body(i);
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < std::min(threads, count); ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+}
+
 }  // namespace
 
 // The set of one shingle length: each file's distinct digests, bucketed by
@@ -151,48 +202,35 @@ class ShingleAccumulator {
  public:
   ShingleAccumulator(int words, bool keep_counts) : words_(words), keep_counts_(keep_counts) {}
 
-  void AddText(const TextWords& text) {
-    const size_t count = text.ShingleCount(words_);
-    total_ = SaturatingAdd(total_, count);
-    if (count == 0) return;
-    distinct_.Reset(count);
-    const size_t step = static_cast<size_t>(text.shift());
-    const size_t length = static_cast<size_t>(words_);
-    // Each digest is entered a few shingles late, so that its slot has loaded
-    // while the next ones were hashed.
-    constexpr size_t kAhead = 4;
-    Digest pending[kAhead];
-    for (size_t i = 0, k = 0; k < count; i += step, ++k) {
-      const Digest digest = Md5Of(text.Span(i, length));
-      distinct_.Prefetch(digest);
-      if (k >= kAhead) distinct_.Add(pending[k % kAhead]);
-      pending[k % kAhead] = digest;
-    }
-    for (size_t k = count > kAhead ? count - kAhead : 0; k < count; ++k)
-      distinct_.Add(pending[k % kAhead]);
-    distinct_.Drain([this](const DistinctDigests::Entry& entry) {
+  int words() const { return words_; }
+
+  void Add(const FileShingles& file) {
+    total_ = SaturatingAdd(total_, file.count);
+    for (const DistinctDigests::Entry& entry : file.distinct) {
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
       if (keep_counts_) counts_[bucket].push_back(entry.count);
-    });
+    }
   }
 
-  // Sorts the buckets, one after another, straight into one set: the leading
-  // byte already orders the buckets. Each bucket is released once it is
-  // taken, so the records are held about once.
-  FlatSet Finish() {
+  // Sorts the buckets straight into one set, up to `threads` at once: the
+  // leading byte already orders the buckets, so each is sorted into its own
+  // range. Each bucket is released once it is sorted, so the records are
+  // held about once.
+  FlatSet Finish(size_t threads) {
     FlatSet set;
     set.total = total_;
-    size_t records = 0;
-    for (const auto& bucket : digests_) records += bucket.size();
-    set.digests.reserve(records);
-    if (keep_counts_) set.counts.reserve(records);
-    for (size_t b = 0; b < kBuckets; ++b) {
-      AppendSortedByDigest(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
-                           digests_[b].size(), set);
+    size_t starts[kBuckets + 1] = {0};
+    for (size_t b = 0; b < kBuckets; ++b) starts[b + 1] = starts[b] + digests_[b].size();
+    set.digests.resize(starts[kBuckets]);
+    if (keep_counts_) set.counts.resize(starts[kBuckets]);
+    ForEachParallel(kBuckets, threads, [&](size_t b) {
+      SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
+                       digests_[b].size(), set.digests.data() + starts[b],
+                       keep_counts_ ? set.counts.data() + starts[b] : nullptr);
       digests_[b].Release();
       counts_[b].Release();
-    }
+    });
     total_ = 0;
     return set;
   }
@@ -203,28 +241,62 @@ class ShingleAccumulator {
   int32_t total_ = 0;
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
-  DistinctDigests distinct_;
 };
 
-Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text)
-    : text_(text) {
+// One learning file as the sets take it: its shingles of every length, and
+// the messages its reading wrote.
+struct Trainer::HashedFile {
+  std::vector<FileShingles> sets;
+  std::ostringstream messages;
+  bool read = false;
+};
+
+Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text,
+                 size_t threads)
+    : text_(text), threads_(std::max<size_t>(threads, 1)) {
   for (int words : lengths)
     sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
 }
 
 Trainer::~Trainer() = default;
 
-bool Trainer::AddFile(const std::string& name) {
-  if (!ShiftUsableFor(static_cast<int>(sets_.size()), text_.shingle_shift, std::cerr)) return false;
+void Trainer::HashFile(const std::string& name, HashedFile& file) const {
+  const int builds = static_cast<int>(sets_.size());
+  if (!ShiftUsableFor(builds, text_.shingle_shift, file.messages)) return;
   TextWords words(text_);
   // Each length's build would have read the file and reported a failure.
-  const int error = words.ReadFile(name, static_cast<int>(sets_.size()), std::cerr);
-  for (auto& set : sets_) set->AddText(words);
-  return error == 0;
+  file.read = words.ReadFile(name, builds, file.messages) == 0;
+  for (const auto& set : sets_) file.sets.push_back(HashText(words, set->words()));
+}
+
+bool Trainer::Take(HashedFile& file) {
+  const std::string messages = file.messages.str();
+  if (!messages.empty()) std::cerr << messages;
+  for (size_t s = 0; s < file.sets.size(); ++s) sets_[s]->Add(file.sets[s]);
+  return file.read;
+}
+
+bool Trainer::AddFile(const std::string& name) {
+  HashedFile file;
+  HashFile(name, file);
+  return Take(file);
+}
+
+size_t Trainer::AddFiles(const std::vector<std::string>& names,
+                         const std::function<void(const std::string&)>& done) {
+  size_t read = 0;
+  RunOrdered<HashedFile>(
+      names.size(), threads_, 2 * threads_,
+      [&](size_t i, HashedFile& file) { HashFile(names[i], file); },
+      [&](size_t i, HashedFile& file) {
+        read += Take(file);
+        done(names[i]);
+      });
+  return read;
 }
 
 std::vector<FlatSet> Trainer::Finish() {
   std::vector<FlatSet> sets;
-  for (auto& set : sets_) sets.push_back(set->Finish());
+  for (auto& set : sets_) sets.push_back(set->Finish(threads_));
   return sets;
 }

@@ -8,6 +8,7 @@
 // kept, so memory does not depend on the shingle length.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +22,10 @@ class Trainer {
  public:
   // One set per entry of lengths (words per shingle); counts are kept when
   // keep_counts is set. Texts are read with the given options (their
-  // shingle length is not used: lengths says which sets are built).
-  Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text);
+  // shingle length is not used: lengths says which sets are built). Up to
+  // `threads` files are hashed, and buckets sorted, at once.
+  Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text,
+          size_t threads = 1);
   ~Trainer();
   Trainer(const Trainer&) = delete;
   Trainer& operator=(const Trainer&) = delete;
@@ -32,11 +35,21 @@ class Trainer {
   // once per set, as building each set from the file reports it, and what
   // could be read is kept.
   bool AddFile(const std::string& name);
+  // Adds the files in order, hashing several at once: the sets, counts and
+  // messages are those of AddFile on each in turn. done(name) is called for
+  // each file, in order, once it is added. Returns the number read completely.
+  size_t AddFiles(const std::vector<std::string>& names,
+                  const std::function<void(const std::string&)>& done);
   // The sets in the order of lengths, in digest order; the trainer is then
   // empty.
   std::vector<FlatSet> Finish();
 
  private:
+  struct HashedFile;
+  void HashFile(const std::string& name, HashedFile& file) const;
+  bool Take(HashedFile& file);
+
   TextOptions text_;
+  size_t threads_;
   std::vector<std::unique_ptr<ShingleAccumulator>> sets_;
 };

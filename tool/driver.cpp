@@ -12,6 +12,7 @@
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
+#include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
 #include "tool/shingle_run.h"
@@ -37,16 +38,14 @@ struct RunSets {
 // language model, single words and word pairs). Returns the number of files
 // that could be read.
 size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool language_model,
-                       FlatSet& words, FlatSet& pairs) {
-  const std::list<std::string> names = getFileList(pattern);
+                       size_t threads, FlatSet& words, FlatSet& pairs) {
+  const std::list<std::string> listed = getFileList(pattern);
+  const std::vector<std::string> names(listed.begin(), listed.end());
   TrainingProgress progress(names.size());
   Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
-                  language_model, text);
-  size_t read = 0;
-  for (const std::string& name : names) {
-    if (trainer.AddFile(name)) ++read;
-    progress.FileDone(name);
-  }
+                  language_model, text, threads);
+  const size_t read =
+      trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
   std::vector<FlatSet> sets = trainer.Finish();
   words = std::move(sets[0]);
   if (language_model) pairs = std::move(sets[1]);
@@ -62,7 +61,7 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
   for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
     if (pattern->empty()) continue;
     const bool is_protected = pattern == &settings.ProtectedFiles;
-    size_t read = BuildTrainedSet(*pattern, options.text, language_model,
+    size_t read = BuildTrainedSet(*pattern, options.text, language_model, JobsOf(settings),
                                   sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);
     if (read == 0 && unread.empty()) unread = *pattern;

@@ -20,7 +20,7 @@
 #include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "tool/header_file.h"
-#include "tool/ordered_run.h"
+#include "core/ordered_run.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "tool/detailed.h"
 #include "tool/document_output.h"
 #include "tool/file_list.h"
-#include "tool/ordered_run.h"
+#include "core/ordered_run.h"
 
 namespace {
 

@@ -56,7 +56,7 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
   return Said([&] {
     const Options options = CurrentOptions();
     WordsAndPairs doc(options.text);
-    doc.ReadBuffer(text.data(), text.size());
+    doc.ReadBuffer(text.data(), text.size(), &std::cerr);
     const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
     const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));
     return JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm,

@@ -24,4 +24,7 @@ run scaled "${learn[@]}" -l 2 -m 3 --size-threshold 400
 for formula in 1 2 3; do
   run "formula-$formula" "${learn[@]}" -o "$formula" --lm-lambda 0.001 --lm-length 3 -v
 done
+# Training on many files, an unreadable one among them.
+run train-shingles -p 'docs/*.*' -u "$SRC/examples/corpus/unprotected/*.txt" -l 2 -v
+run train-pairs -p 'docs/*.*' -u "$DATA/lm/plain/*.txt" -o 3 -v
 run detailed-log -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -e --lm-log --lm-sub
