@@ -56,6 +56,18 @@ void Run(Md5Level level, const std::string_view* messages, size_t count, Digest*
   }
 }
 
+// A group of lanes costs the same however few of its lanes are busy, so a
+// small batch is better served by narrower lanes, or none (measured with
+// bench/md5_lanes_bench: one group of 8, 16 and 32 lanes costs about 2, 2.5
+// and 3 one-at-a-time digests).
+Md5Level LevelForBatch(Md5Level chosen, size_t count) {
+  const Md5Level fits = count <= 2    ? Md5Level::kOpenSsl
+                        : count <= 8  ? Md5Level::kSse2
+                        : count <= 16 ? Md5Level::kAvx2
+                                      : Md5Level::kAvx512;
+  return std::min(chosen, fits);
+}
+
 }  // namespace
 
 bool Md5LevelSupported(Md5Level level) {
@@ -88,5 +100,5 @@ void Md5ManyAt(Md5Level level, const std::string_view* messages, size_t count, D
 }
 
 void Md5Many(const std::string_view* messages, size_t count, Digest* out) {
-  Run(Md5ChosenLevel(), messages, count, out);
+  Run(LevelForBatch(Md5ChosenLevel(), count), messages, count, out);
 }

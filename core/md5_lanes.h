@@ -8,12 +8,14 @@
 
 #include "core/digest.h"
 
-// How the digests are taken: OpenSSL one message at a time, or 4, 8 or 16
-// messages in SSE2, AVX2 or AVX-512 lanes.
+// How the digests are taken: OpenSSL one message at a time, or 8, 16 or 32
+// messages at once in the lanes of two SSE2, AVX2 or AVX-512 vectors.
 enum class Md5Level { kOpenSsl, kSse2, kAvx2, kAvx512 };
 
-// out[i] = MD5(messages[i]) for every i < count, at Md5ChosenLevel(). The
-// messages may have any lengths, mixed; out must not overlap them.
+// out[i] = MD5(messages[i]) for every i < count, at Md5ChosenLevel() (or a
+// narrower level for a batch of a few messages). The messages may have any
+// lengths, mixed; out must not overlap them. Batches of a few hundred give
+// the lanes the most to do.
 void Md5Many(const std::string_view* messages, size_t count, Digest* out);
 // The same at a given level (tests and benchmarks); a level the processor
 // lacks runs as OpenSSL.

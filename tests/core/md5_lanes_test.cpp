@@ -18,13 +18,19 @@ Digest Reference(std::string_view message) {
   return digest;
 }
 
-// Hashes the batch at the level and compares every digest with OpenSSL's;
-// digests past the batch must stay untouched.
+// Hashes the batch at the level (Md5Many's own choice for kChosen) and
+// compares every digest with OpenSSL's; digests past the batch must stay
+// untouched.
+constexpr auto kChosen = static_cast<Md5Level>(-1);
+
 void ExpectSameDigests(Md5Level level, const std::vector<std::string_view>& messages) {
   Digest sentinel;
   std::memset(sentinel.bytes, 0xa5, kDigestSize);
   std::vector<Digest> out(messages.size() + 1, sentinel);
-  Md5ManyAt(level, messages.data(), messages.size(), out.data());
+  if (level == kChosen)
+    Md5Many(messages.data(), messages.size(), out.data());
+  else
+    Md5ManyAt(level, messages.data(), messages.size(), out.data());
   for (size_t i = 0; i < messages.size(); ++i)
     ASSERT_EQ(out[i], Reference(messages[i])) << "message " << i << " of " << messages.size()
                                                << ", " << messages[i].size() << " bytes";
@@ -54,23 +60,28 @@ TEST_P(Md5LanesTest, RandomLengthsUpTo300) {
   ExpectSameDigests(GetParam(), {std::string_view(buffer)});  // 1025 blocks
 }
 
-// Every batch size from empty to past two groups of the widest lanes, each
-// batch mixing the lengths where the padding changes: the marker and length
-// fit the last block (55), push the length into a block of their own (56 to
-// 63), or start a block of their own (64, 128).
-TEST_P(Md5LanesTest, BatchSizesAndPaddingBoundaries) {
+// Every batch size from empty to past two groups of the widest lanes (32),
+// each batch mixing the lengths where the padding changes: the marker and
+// length fit the last block (55), push the length into a block of their own
+// (56 to 63), or start a block of their own (64, 128).
+void ExpectBatchSizesAndPaddingBoundaries(Md5Level level) {
   const size_t lengths[] = {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 121, 127, 128, 129, 191, 192};
   const std::string text(200, 'x');
-  for (size_t count = 0; count <= 40; ++count) {
+  for (size_t count = 0; count <= 70; ++count) {
     std::vector<std::string_view> messages;
     for (size_t i = 0; i < count; ++i) messages.push_back(std::string_view(text).substr(0, lengths[(i * 7 + count) % 16]));
-    ExpectSameDigests(GetParam(), messages);
+    ExpectSameDigests(level, messages);
   }
   for (size_t length : lengths) {  // one length in every lane
-    std::vector<std::string_view> messages(17, std::string_view(text).substr(0, length));
-    ExpectSameDigests(GetParam(), messages);
+    std::vector<std::string_view> messages(33, std::string_view(text).substr(0, length));
+    ExpectSameDigests(level, messages);
   }
 }
+
+TEST_P(Md5LanesTest, BatchSizesAndPaddingBoundaries) { ExpectBatchSizesAndPaddingBoundaries(GetParam()); }
+
+// Md5Many hands small batches to narrower lanes than its level.
+TEST(Md5Lanes, ChosenLevelAtEveryBatchSize) { ExpectBatchSizesAndPaddingBoundaries(kChosen); }
 
 // The words, pairs and five-word shingles of the texts of the test data and
 // the example corpus (ASCII and Windows-1251), as spans of one buffer of
