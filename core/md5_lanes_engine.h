@@ -99,16 +99,18 @@ __attribute__((always_inline)) inline void AllSteps(typename Isa::V* abcd, const
 }
 
 // Runs one block of every lane: state[word][lane] holds the lanes' chaining
-// values, blocks[lane] their next 64 bytes.
+// values, blocks[lane] their next 64 bytes. When every lane starts a message
+// (short messages: always) the state is known without reading it back from
+// the scalar stores that reset it, which would stall the vector loads.
 template <class Isa>
-inline void Compress(uint32_t (*state)[Isa::kLanes], const unsigned char* const* blocks) {
+inline void Compress(uint32_t (*state)[Isa::kLanes], const unsigned char* const* blocks, bool all_initial) {
   using V = typename Isa::V;
   V m[16];
   Isa::Transpose(blocks, m);
-  V abcd[4];
-  for (int i = 0; i < 4; ++i) abcd[i] = Isa::Load(state[i]);
+  V start[4], abcd[4];
+  for (int i = 0; i < 4; ++i) abcd[i] = start[i] = all_initial ? Isa::Set1(kInitial[i]) : Isa::Load(state[i]);
   AllSteps<Isa>(abcd, m, std::make_integer_sequence<int, 64>());
-  for (int i = 0; i < 4; ++i) Isa::Store(state[i], Isa::Add(abcd[i], Isa::Load(state[i])));
+  for (int i = 0; i < 4; ++i) Isa::Store(state[i], Isa::Add(abcd[i], start[i]));
 }
 
 // A message in one lane: how much of its padded form has been hashed.
@@ -190,11 +192,13 @@ void HashInLanes(const Md5Message* messages, size_t count, Digest* out) {
   size_t next = 0;
   for (int k = 0; k < kLanes; ++k) StartLane(lanes[k], state, k, messages, count, next);
   for (size_t finished = 0; finished < count;) {
+    bool all_initial = true;  // idle lanes' state does not matter
     for (int k = 0; k < kLanes; ++k) {
+      all_initial &= !lanes[k].busy || lanes[k].done == 0;
       blocks[k] = kIdleBlock;
       last[k] = lanes[k].busy && NextBlock(lanes[k], scratch[k], blocks[k]);
     }
-    Compress<Isa>(state, blocks);
+    Compress<Isa>(state, blocks, all_initial);
     for (int k = 0; k < kLanes; ++k) {
       if (!last[k]) continue;
       const uint32_t words[4] = {state[0][k], state[1][k], state[2][k], state[3][k]};
