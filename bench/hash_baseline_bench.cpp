@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
   for (const char* p = argv[1]; *p != '\0';) {
     char* end;
     lengths.push_back(static_cast<int>(std::strtol(p, &end, 10)));
+    if (*end != ',' && *end != '\0') {  // not a number: stop rather than loop on it
+      std::fprintf(stderr, "%s: bad LENGTHS %s\n", argv[0], argv[1]);
+      return 2;
+    }
     p = *end == ',' ? end + 1 : end;
   }
   const auto start = std::chrono::steady_clock::now();
@@ -29,7 +33,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     for (const std::string& name : getFileList(argv[i])) {
       TextWords words;
-      if (!words.ReadFile(name)) continue;
+      if (words.ReadFile(name) != 0) continue;  // 0: read completely
       for (int n : lengths) {
         const size_t count = words.ShingleCount(n);
         for (size_t k = 0; k < count; ++k)
