@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "core/md5_lanes_kernel.h"
 
@@ -83,7 +84,7 @@ bool Md5LevelSupported(Md5Level level) {
 
 Md5Level Md5LevelFor(const char* setting, Md5Level widest) {
   if (setting == nullptr) return widest;
-  for (int i = 0; i < 4; ++i)
+  for (size_t i = 0; i < std::size(kLevelNames); ++i)
     if (std::strcmp(setting, kLevelNames[i]) == 0) return std::min(static_cast<Md5Level>(i), widest);
   return widest;
 }
