@@ -3,6 +3,7 @@
 // vector unit the processor has. The digests are exactly OpenSSL's.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -29,3 +30,18 @@ Md5Level Md5ChosenLevel();
 // value, or none, gives widest.
 Md5Level Md5LevelFor(const char* setting, Md5Level widest);
 const char* Md5LevelName(Md5Level level);
+
+// Hashes count messages in batches of Md5Many: message(k) gives message k and
+// take(k, digest) receives its digest, in order of k.
+template <typename Message, typename Take>
+void Md5Each(size_t count, Message message, Take take) {
+  constexpr size_t kBatch = 256;
+  std::string_view messages[kBatch];
+  Digest digests[kBatch];
+  for (size_t first = 0; first < count; first += kBatch) {
+    const size_t n = std::min(kBatch, count - first);
+    for (size_t j = 0; j < n; ++j) messages[j] = message(first + j);
+    Md5Many(messages, n, digests);
+    for (size_t j = 0; j < n; ++j) take(first + j, digests[j]);
+  }
+}

@@ -13,6 +13,7 @@
 
 #include "core/charset.h"
 #include "core/file_io.h"
+#include "core/md5_lanes.h"
 
 namespace {
 
@@ -45,16 +46,17 @@ uint64_t QuickHash(std::string_view word) {
   return hash ^ (hash >> 29);
 }
 
-// The digests of every step-th word of a text, each distinct word hashed
-// once: a text repeats its common words many times, and a word's digest is
-// the same wherever it occurs. A word is looked for in a table of the words
-// already digested (a tag of its quick hash beside its position); the search
-// gives up after a few probes and the word is simply hashed again, so that no
-// text, however its words collide, makes it slow.
-class WordDigests {
+// Which of every step-th word of a text is the first of its text: a text
+// repeats its common words many times, and a word's digest is the same
+// wherever it occurs, so each distinct word is hashed once. A word is looked
+// for in a table of the words already seen (a tag of its quick hash beside
+// its position); the search gives up after a few probes and the word is then
+// simply hashed again, so that no text, however its words collide, makes it
+// slow.
+class FirstOccurrences {
  public:
-  WordDigests(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out)
-      : text_(text), step_(step), out_(out), base_(out.size()) {
+  FirstOccurrences(const TextWords& text, size_t count, size_t step)
+      : text_(text), step_(step) {
     size_t slots = 16;
     while (slots < 2 * count) slots <<= 1;
     slots_.assign(slots, 0);
@@ -64,9 +66,9 @@ class WordDigests {
   // Fetches the slot where the search for a word's hash begins.
   void Prefetch(uint64_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
 
-  // Appends the digest of the next word, whose quick hash is given.
-  void Append(uint64_t hash) {
-    const size_t k = out_.size() - base_;
+  // The position of the first word equal to word k (k itself when it is
+  // new, or when the search gives up), given word k's quick hash.
+  size_t FirstOf(size_t k, uint64_t hash) {
     const std::string_view word = text_.Word(k * step_);
     const uint64_t tag = hash & ~uint64_t{0xFFFFFFFF};
     const size_t mask = slots_.size() - 1;
@@ -75,44 +77,54 @@ class WordDigests {
       const uint64_t entry = slots_[slot];
       if (entry == 0) {
         slots_[slot] = tag | (k + 1);
-        break;
+        return k;
       }
       const size_t seen = (entry & 0xFFFFFFFF) - 1;
-      if ((entry & ~uint64_t{0xFFFFFFFF}) == tag && text_.Word(seen * step_) == word) {
-        out_.push_back(out_[base_ + seen]);
-        return;
-      }
+      if ((entry & ~uint64_t{0xFFFFFFFF}) == tag && text_.Word(seen * step_) == word) return seen;
     }
-    out_.push_back(Md5Of(word));
+    return k;
   }
 
  private:
   static constexpr int kMaxProbes = 8;
   const TextWords& text_;
   const size_t step_;
-  std::vector<Digest>& out_;
-  const size_t base_;
-  std::vector<uint64_t> slots_;  // tag | 1 + the word's position among the digests; 0 = free
+  std::vector<uint64_t> slots_;  // tag | 1 + the word's position; 0 = free
 };
 
-// Appends the digests of words 0, step, 2 * step, ... (count of them). Each
-// word's slot is fetched a few words before it is searched.
+// Appends the digests of words 0, step, 2 * step, ... (count of them): first
+// each word's first occurrence is found (each word's slot fetched a few words
+// before it is searched), then the first occurrences are hashed in batches
+// and the repeats copied.
 void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out) {
-  out.reserve(out.size() + count);
+  const size_t base = out.size();
+  out.resize(base + count);
+  auto word = [&](size_t k) { return text.Word(k * step); };
   if (count >= UINT32_MAX) {  // beyond the table's positions
-    for (size_t k = 0; k < count; ++k) out.push_back(Md5Of(text.Word(k * step)));
+    Md5Each(count, word, [&](size_t k, const Digest& digest) { out[base + k] = digest; });
     return;
   }
-  WordDigests digests(text, count, step, out);
+  FirstOccurrences occurrences(text, count, step);
+  std::vector<uint32_t> first(count);
+  std::vector<uint32_t> fresh;
   constexpr size_t kAhead = 8;
   uint64_t hashes[kAhead];
   for (size_t k = 0; k < count + kAhead; ++k) {
-    if (k >= kAhead) digests.Append(hashes[k % kAhead]);
+    if (k >= kAhead) {
+      const size_t at = k - kAhead;
+      first[at] = static_cast<uint32_t>(occurrences.FirstOf(at, hashes[at % kAhead]));
+      if (first[at] == at) fresh.push_back(static_cast<uint32_t>(at));
+    }
     if (k < count) {
-      hashes[k % kAhead] = digests.HashOf(k);
-      digests.Prefetch(hashes[k % kAhead]);
+      hashes[k % kAhead] = occurrences.HashOf(k);
+      occurrences.Prefetch(hashes[k % kAhead]);
     }
   }
+  Md5Each(
+      fresh.size(), [&](size_t j) { return word(fresh[j]); },
+      [&](size_t j, const Digest& digest) { out[base + fresh[j]] = digest; });
+  for (size_t k = 0; k < count; ++k)
+    if (first[k] != k) out[base + k] = out[base + first[k]];
 }
 
 }  // namespace
@@ -170,17 +182,22 @@ void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
   const size_t count = ShingleCount(n);
   const size_t step = static_cast<size_t>(shift_);
   if (n == 1) return HashWords(*this, count, step, out);
-  out.reserve(out.size() + count);
-  for (size_t i = 0, k = 0; k < count; i += step, ++k)
-    out.push_back(Md5Of(Span(i, static_cast<size_t>(n))));
+  const size_t base = out.size();
+  out.resize(base + count);
+  Md5Each(
+      count, [&](size_t k) { return Span(k * step, static_cast<size_t>(n)); },
+      [&](size_t k, const Digest& digest) { out[base + k] = digest; });
 }
 
 void TextWords::HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const {
   const size_t n = size();
   HashWords(*this, n, 1, words);
   if (n < 2) return;
-  pairs.reserve(pairs.size() + n - 1);
-  for (size_t k = 0; k + 1 < n; ++k) pairs.push_back(Md5Of(Span(k, 2)));
+  const size_t base = pairs.size();
+  pairs.resize(base + n - 1);
+  Md5Each(
+      n - 1, [&](size_t k) { return Span(k, 2); },
+      [&](size_t k, const Digest& digest) { pairs[base + k] = digest; });
 }
 
 void TextWords::StartWord(size_t source_offset) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/md5_lanes.h"
 #include "core/ordered_run.h"
 #include "core/saturating.h"
 #include "core/text_words.h"
@@ -166,15 +167,16 @@ FileShingles HashText(const TextWords& text, int words) {
   const size_t step = static_cast<size_t>(text.shift());
   const size_t length = static_cast<size_t>(words);
   // Each digest is entered a few shingles late, so that its slot has loaded
-  // while the next ones were hashed.
-  constexpr size_t kAhead = 4;
+  // while the next ones were taken.
+  constexpr size_t kAhead = 8;
   Digest pending[kAhead];
-  for (size_t i = 0, k = 0; k < file.count; i += step, ++k) {
-    const Digest digest = Md5Of(text.Span(i, length));
-    distinct.Prefetch(digest);
-    if (k >= kAhead) distinct.Add(pending[k % kAhead]);
-    pending[k % kAhead] = digest;
-  }
+  Md5Each(
+      file.count, [&](size_t k) { return text.Span(k * step, length); },
+      [&](size_t k, const Digest& digest) {
+        distinct.Prefetch(digest);
+        if (k >= kAhead) distinct.Add(pending[k % kAhead]);
+        pending[k % kAhead] = digest;
+      });
   for (size_t k = file.count > kAhead ? file.count - kAhead : 0; k < file.count; ++k)
     distinct.Add(pending[k % kAhead]);
   distinct.Drain([&file](const DistinctDigests::Entry& entry) { file.distinct.push_back(entry); });
