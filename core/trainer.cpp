@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
 #include <iostream>
 #include <new>
 #include <sstream>
-#include <thread>
 
 #include "core/md5_lanes.h"
 #include "core/ordered_run.h"
@@ -183,19 +181,6 @@ FileShingles HashText(const TextWords& text, int words) {
   return file;
 }
 
-// Runs body(i) for i in [0, count) on up to `threads` threads.
-template <typename Body>
-void ForEachParallel(size_t count, size_t threads, Body body) {
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < count;) body(i);
-  };
-  std::vector<std::thread> pool;
-  for (size_t t = 1; t < std::min(threads, count); ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-}
-
 }  // namespace
 
 // The set of one shingle length: each file's distinct digests, bucketed by
@@ -215,24 +200,31 @@ class ShingleAccumulator {
     }
   }
 
-  // Sorts the buckets straight into one set, up to `threads` at once: the
-  // leading byte already orders the buckets, so each is sorted into its own
-  // range. Each bucket is released once it is sorted, so the records are
-  // held about once.
+  // Sorts the buckets, up to `threads` at once, and appends them in order to
+  // one set: the leading byte already orders the buckets. Each bucket is
+  // released once it is sorted, so the records are held about once.
   FlatSet Finish(size_t threads) {
     FlatSet set;
     set.total = total_;
-    size_t starts[kBuckets + 1] = {0};
-    for (size_t b = 0; b < kBuckets; ++b) starts[b + 1] = starts[b] + digests_[b].size();
-    set.digests.resize(starts[kBuckets]);
-    if (keep_counts_) set.counts.resize(starts[kBuckets]);
-    ForEachParallel(kBuckets, threads, [&](size_t b) {
-      SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
-                       digests_[b].size(), set.digests.data() + starts[b],
-                       keep_counts_ ? set.counts.data() + starts[b] : nullptr);
-      digests_[b].Release();
-      counts_[b].Release();
-    });
+    size_t records = 0;
+    for (const auto& bucket : digests_) records += bucket.size();
+    set.digests.reserve(records);
+    if (keep_counts_) set.counts.reserve(records);
+    RunOrdered<FlatSet>(
+        kBuckets, threads, 2 * threads,
+        [&](size_t b, FlatSet& sorted) {
+          const size_t n = digests_[b].size();
+          sorted.digests.resize(n);
+          if (keep_counts_) sorted.counts.resize(n);
+          SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr, n,
+                           sorted.digests.data(), keep_counts_ ? sorted.counts.data() : nullptr);
+          digests_[b].Release();
+          counts_[b].Release();
+        },
+        [&](size_t, FlatSet& sorted) {
+          set.digests.insert(set.digests.end(), sorted.digests.begin(), sorted.digests.end());
+          set.counts.insert(set.counts.end(), sorted.counts.begin(), sorted.counts.end());
+        });
     total_ = 0;
     return set;
   }
