@@ -6,7 +6,8 @@
 
 // Names matching one glob pattern, in directory order; empty on no match.
 std::list<std::string> getFileList(std::string pattern);
-// The name up to and including its last dot, followed by ext.
+// The name up to and including the last dot of its own name (after the last
+// '/'), followed by ext; a name without such a dot gets "." and ext appended.
 std::string ChangeFileExt(std::string name, std::string ext);
 // The directory part of a path, ending in a backslash; empty when there is none.
 std::string dirName(std::string path);
