@@ -182,7 +182,7 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model,
     CShingleSet document;
     BuildShingles(name, document, CShingle::shingle_length);
     Unique(document);
-    std::cout << name;
+    std::cout << PrintableName(name);
     WriteDetailed(document, ShingleModeMatches(model));
     return;
   }
@@ -196,7 +196,7 @@ void ScoreShingleFile(const std::string& name, const JudgingModel& model,
   const int protected_count = matches[JudgingModel::kProtectedSide];
   const int unprotected_count = matches[JudgingModel::kUnprotectedSide];
   const int common_count = matches[JudgingModel::kProtectedSide | JudgingModel::kUnprotectedSide];
-  std::cout << name << "\t" << protected_count << "\t" << unprotected_count << "\t"
+  std::cout << PrintableName(name) << "\t" << protected_count << "\t" << unprotected_count << "\t"
             << common_count << "\t";
   WriteVerdict(protected_count, static_cast<int64_t>(digests.size()), settings);
 }

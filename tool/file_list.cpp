@@ -36,6 +36,21 @@ std::string ChangeFileExt(std::string name, std::string ext) {
   return name + ext;
 }
 
+std::string PrintableName(const std::string& name) {
+  if (name.find_first_of("\t\n\r") == std::string::npos) return name;
+  std::string escaped;
+  for (char c : name) {
+    switch (c) {
+      case '\t': escaped += "\\t"; break;
+      case '\n': escaped += "\\n"; break;
+      case '\r': escaped += "\\r"; break;
+      case '\\': escaped += "\\\\"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string dirName(std::string path) {
   size_t separator = path.find_last_of("\\/");
   if (separator == std::string::npos) return std::string();

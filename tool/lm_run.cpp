@@ -55,7 +55,7 @@ void ScoreDataFile(const std::string& name, int32_t formula, const JudgingModel&
   WordsAndPairs doc;
   doc.ReadFile(name);
   if (doc.pair_count() == 0) return;
-  std::cout << name << "\t";
+  std::cout << PrintableName(name) << "\t";
   bool verdict = JudgeDocument(formula, doc, counts);
   std::cout << std::boolalpha << verdict << "\n";
   ++(verdict ? counters.p_count : counters.u_count);
