@@ -11,7 +11,7 @@ for name in 'hits/leak*' 'hits/cr*' 'hits/plain*' hits/ordinary.txt; do
   tessel "${learn[@]}" -m 3 -d "$name"
 done | tee lines
 wc -l <lines && tessel -x <lines
-tessel "${learn[@]}" -e -d 'hits/leak*' | head -3
+tessel "${learn[@]}" -e -d 'hits/leak*' | sed -n 1,3p
 tessel "${learn[@]}" -o 1 -v >/dev/null 2>&1
 for run in 1 2; do tessel -f -p p.bin -u u.bin -o 1 -d 'hits/leak*.txt' 2>/dev/null; done
 find hits -name '*.hdr' | wc -l
