@@ -6,6 +6,7 @@ namespace messages {
 inline constexpr char kErrorOpeningFile[] = "Error opening file: ";
 inline constexpr char kErrorWritingFile[] = "Error writing file: ";
 inline constexpr char kErrorOpeningFiles[] = "Error opening file(s)\n";
+inline constexpr char kErrorWritingOutput[] = "Error writing standard output\n";
 inline constexpr char kOutOfMemory[] = "Error: out of memory\n";
 inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";

@@ -55,7 +55,9 @@ grep -v '^$' "$list" >"$work/list" || true
 
 # Round-robin over the shards. A document's link is named by its place in the
 # list; beside it a link for its header file (the tool puts it at the name up
-# to the last dot, plus "hdr") points where the document's own header is.
+# to the last dot of its own name, plus "hdr", or appends ".hdr" when that
+# name has no dot after its first character) points where the document's own
+# header is.
 absolute() { case $1 in /*) printf '%s' "$1" ;; *) printf '%s/%s' "$PWD" "$1" ;; esac; }
 for ((shard = 0; shard < jobs; ++shard)); do mkdir "$work/s$shard"; done
 index=0
@@ -63,9 +65,9 @@ while IFS= read -r name; do
   shard_dir=$work/s$((index % jobs))
   link=$(printf '%s/%08d' "$shard_dir" "$index")
   ln -s "$(absolute "$name")" "$link.d"
-  case $name in
-    *.*) header=${name%.*}.hdr ;;
-    *) header=hdr ;;
+  case ${name##*/} in
+    ?*.*) header=${name%.*}.hdr ;;
+    *) header=$name.hdr ;;
   esac
   ln -s "$(absolute "$header")" "$link.hdr"
   index=$((index + 1))
@@ -87,16 +89,24 @@ fi
 
 # A document's output starts with its link name (then a tab, or the end of the
 # line in detailed output) and runs to the next one; put the documents back
-# in list order under their own names.
+# in list order under their own names, escaped as the tool escapes them.
 cat "$work"/s[0-9]*.out |
   awk -v list="$work/list" -v records="$work/r" '
+    function printable(name,   out, k, c) {
+      if (name !~ /[\t\r]/) return name
+      for (k = 1; k <= length(name); k++) {
+        c = substr(name, k, 1)
+        out = out (c == "\t" ? "\\t" : c == "\r" ? "\\r" : c == "\\" ? "\\\\" : c)
+      }
+      return out
+    }
     BEGIN { while ((getline line < list) > 0) names[n++] = line; system("mkdir -p \"" records "\"") }
     match($0, /^.*\/s[0-9]+\/[0-9]+\.d(\t|$)/) {
       head = substr($0, 1, RLENGTH); sub(/\t$/, "", head)
       i = head; sub(/^.*\//, "", i); sub(/\.d$/, "", i)
       if (file != "") close(file)
       file = records "/" i
-      $0 = names[i + 0] substr($0, length(head) + 1)
+      $0 = printable(names[i + 0]) substr($0, length(head) + 1)
     }
     file != "" { print > file }'
 [ -d "$work/r" ] && find "$work/r" -type f | sort | xargs -r cat

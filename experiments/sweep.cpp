@@ -1,12 +1,19 @@
 #include "experiments/sweep.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+
+#include "core/file_io.h"
+#include "core/messages.h"
 
 namespace {
 
@@ -54,6 +61,20 @@ void Evaluate(int reference_count, int test_count, int test_size, double toleran
   recall = static_cast<double>(int64_t{kReferenceSize} - reference_count) / 65.0;
   precision = static_cast<double>(test_count) / static_cast<double>(test_size);
   f = recall >= 1.0 - tolerance ? precision : 0.0;
+}
+
+// Writes one result table, never through a symbolic link (its target would
+// be overwritten; reported) and never waiting for a reader of a FIFO. Other
+// tables that cannot be created are skipped silently; a failed write is
+// reported.
+void WriteTable(const std::string& name, const std::string& text) {
+  const int fd =
+      OpenWithoutWaiting(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0 && errno == ELOOP) std::cerr << messages::kErrorOpeningFile << name << "\n";
+  if (fd < 0) return;
+  if (!WriteAll(fd, text.data(), text.size()))
+    std::cerr << messages::kErrorWritingFile << name << "\n";
+  close(fd);
 }
 
 }  // namespace
@@ -104,7 +125,7 @@ void CalculateAll(int test_size, std::string test_set, double tolerance) {
       const CountTable reference = CountTable::FromFile(ReferenceFile(col, len));
       const CountTable test = CountTable::FromFile(TestFile(col, len, test_set));
       // A table that cannot be created is skipped; the combination still competes.
-      std::ofstream table("res_" + test_set + "_" + col + "_" + len);
+      std::ostringstream table;
       double fmax = 0.0;
       int tmax = 0;
       for (int t = 0; t < kThresholds; ++t) {
@@ -119,7 +140,7 @@ void CalculateAll(int test_size, std::string test_set, double tolerance) {
         }
       }
       table << "Fmax: " << fmax << "; threshold_max: " << tmax << '\n';
-      table.close();
+      WriteTable("res_" + test_set + "_" + col + "_" + len, table.str());
       if (fmax > best) {
         best = fmax;
         best_threshold = tmax;

@@ -25,9 +25,30 @@ std::list<std::string> getFileList(std::string pattern) {
 }
 
 std::string ChangeFileExt(std::string name, std::string ext) {
-  size_t dot = name.rfind('.');
-  name.resize(dot == std::string::npos ? 0 : dot + 1);
+  // Only the file's own name can hold its extension: a dot in a directory
+  // name would put the header outside the document's directory, and two
+  // names without an extension would share one header. A leading dot marks
+  // a hidden name, not an extension.
+  const size_t base = name.find_last_of('/') + 1;  // 0 when there is no '/'
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= base) return name + "." + ext;
+  name.resize(dot + 1);
   return name + ext;
+}
+
+std::string PrintableName(const std::string& name) {
+  if (name.find_first_of("\t\n\r") == std::string::npos) return name;
+  std::string escaped;
+  for (char c : name) {
+    switch (c) {
+      case '\t': escaped += "\\t"; break;
+      case '\n': escaped += "\\n"; break;
+      case '\r': escaped += "\\r"; break;
+      case '\\': escaped += "\\\\"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
 }
 
 std::string dirName(std::string path) {

@@ -6,7 +6,13 @@
 
 // Names matching one glob pattern, in directory order; empty on no match.
 std::list<std::string> getFileList(std::string pattern);
-// The name up to and including its last dot, followed by ext.
+// The name up to and including the last dot of its own name (after the last
+// '/'), followed by ext; a name without such a dot gets "." and ext appended.
 std::string ChangeFileExt(std::string name, std::string ext);
+// The name as result lines print it: a name holding a TAB, a line feed or a
+// carriage return would forge columns or lines, so in such a name these bytes
+// and the backslash are written as C escapes (\t, \n, \r, \\). Every other
+// name is returned as it is.
+std::string PrintableName(const std::string& name);
 // The directory part of a path, ending in a backslash; empty when there is none.
 std::string dirName(std::string path);

@@ -72,7 +72,7 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   WordsAndPairs doc(options.text);
   doc.ReadFile(name, output.err);
   if (doc.pair_count() == 0) return;
-  output.out << name << "\t";
+  output.out << PrintableName(name) << "\t";
   output.verdict = Judge(doc, model, options.scoring, output);
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;

@@ -139,7 +139,9 @@ int SetsDump(const std::string& path, std::ostream& out, std::ostream& err) {
   if (input == nullptr) return 1;
   DigestReader reader(input->in);
   CShingle shingle;
-  while (const unsigned char* record = reader.Next()) {
+  const unsigned char* record;
+  // Reading on once the output has failed would only waste the time.
+  while (out && (record = reader.Next()) != nullptr) {
     std::memcpy(shingle.hash, record, kDigestSize);
     OutputShingle(out, shingle) << '\n';
   }
@@ -208,8 +210,9 @@ int SetsMerge(const std::string& out_path, const std::vector<std::string>& input
   return 0;
 }
 
-int SetsMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
     out << kUsage;
     return 0;
@@ -236,4 +239,15 @@ int SetsMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (operation(args[i], out, err) != 0) status = 1;
   }
   return status;
+}
+
+}  // namespace
+
+int SetsMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const int status = RunCommand(args, out, err);
+  // What was printed counts only once it has been written out.
+  if (out.flush()) return status;
+  err << messages::kErrorWritingOutput;
+  return 1;
 }

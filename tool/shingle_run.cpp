@@ -33,14 +33,14 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
     CShingleSet document;
     AppendDistinctShingles(name, document, length, options.text, output.err);
     Unique(document);
-    output.out << name;
+    output.out << PrintableName(name);
     WriteShingleDetails(document, model, output.out);
     return;
   }
   TextWords words(options.text);
   ReadDocument(name, 1, words, output.err);  // an unusable shift reads nothing: no shingles
   const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
-  output.out << name << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
+  output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
              << result.common_count << "\t";
   WriteVerdict(result, options.scoring, output.out);
 }

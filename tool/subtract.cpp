@@ -1,98 +1,55 @@
 #include "tool/subtract.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
-#include <set>
 #include <vector>
 
+#include "core/digest_index.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/set_file.h"
-#include "core/shingle.h"
 
 namespace {
 
-using DigestBytes = std::array<unsigned char, kDigestSize>;
-
-// Records of the first file looked up together: large enough that, sorted,
-// consecutive look-ups land near each other in the subtrahend.
+// Records of the first file looked up together: the index starts the memory
+// reads of a batch at once, and the output is written in large pieces.
 constexpr size_t kLookupBlock = 1 << 20;
-// How far the cursor may walk forward before a full look-up is cheaper.
-constexpr int kMaxCursorSteps = 16;
 
-bool Less(const unsigned char* a, const unsigned char* b) { return DigestLess(a, b); }
-bool DigestArrayLess(const DigestBytes& a, const DigestBytes& b) { return Less(a.data(), b.data()); }
-
-// The records are put into digest order before they are inserted, so every
-// insertion goes to the end of the tree and the nodes are allocated in key
-// order (set files saved by the tool are in that order already).
-void ReadSubtrahend(std::istream& in, std::set<CShingle>& subtrahend) {
-  std::vector<DigestBytes> digests;
+// The distinct digests of the second file as a flat index: 16 bytes a digest
+// and about three more for its directory and filter, where a tree of records
+// took about a hundred. Set files saved by the tool are in order already;
+// others are sorted in place, so the sort needs no memory of its own.
+CountIndex ReadSubtrahend(int fd, std::istream& in) {
+  std::vector<Digest> digests;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+    digests.reserve(static_cast<size_t>(info.st_size) / kDigestSize);
   DigestReader reader(in);
-  while (const unsigned char* digest = reader.Next()) {
-    digests.emplace_back();
-    std::memcpy(digests.back().data(), digest, kDigestSize);
-  }
-  if (!std::is_sorted(digests.begin(), digests.end(), DigestArrayLess))
-    std::sort(digests.begin(), digests.end(), DigestArrayLess);
-  CShingle record;
-  for (const DigestBytes& digest : digests) {
-    std::memcpy(record.hash, digest.data(), kDigestSize);
-    subtrahend.insert(subtrahend.end(), record);
-  }
+  while (const unsigned char* digest = reader.Next())
+    std::memcpy(digests.emplace_back().bytes, digest, kDigestSize);
+  if (!std::is_sorted(digests.begin(), digests.end())) std::sort(digests.begin(), digests.end());
+  digests.erase(std::unique(digests.begin(), digests.end()), digests.end());
+  return CountIndex::FromDistinct(std::move(digests));
 }
 
-// Finds digests in the set. Ascending look-ups advance a cursor a few steps
-// instead of descending the tree each time; any other order falls back to
-// the tree search.
-class Finder {
- public:
-  explicit Finder(const std::set<CShingle>& set) : set_(set), cursor_(set.begin()) {}
-
-  bool Contains(const unsigned char* digest) {
-    std::memcpy(key_.hash, digest, kDigestSize);
-    if (has_previous_ && !Less(key_.hash, previous_.hash)) {
-      int steps = 0;
-      while (cursor_ != set_.end() && Less(cursor_->hash, key_.hash) && steps < kMaxCursorSteps) {
-        ++cursor_;
-        ++steps;
-      }
-      if (cursor_ != set_.end() && Less(cursor_->hash, key_.hash)) cursor_ = set_.lower_bound(key_);
-    } else {
-      cursor_ = set_.lower_bound(key_);
-    }
-    std::memcpy(previous_.hash, digest, kDigestSize);
-    has_previous_ = true;
-    return cursor_ != set_.end() && !Less(key_.hash, cursor_->hash);
-  }
-
- private:
-  const std::set<CShingle>& set_;
-  std::set<CShingle>::const_iterator cursor_;
-  CShingle key_;
-  CShingle previous_;
-  bool has_previous_ = false;
-};
-
-// Streams the first file in blocks: each block is looked up in digest order
-// and written in file order.
+// Streams the first file in blocks, writing in file order each record the
+// subtrahend lacks.
 class Subtraction {
  public:
-  explicit Subtraction(const std::set<CShingle>& subtrahend) : finder_(subtrahend) {
+  explicit Subtraction(const CountIndex& subtrahend) : subtrahend_(subtrahend) {
     block_.reserve(kLookupBlock);
-    out_.reserve(kLookupBlock / 16 * (kDigestSize + 1));
+    out_.reserve(kLookupBlock * (kDigestSize + 1));
   }
 
   void Run(std::istream& first) {
     DigestReader reader(first);
     while (const unsigned char* digest = reader.Next()) {
-      block_.emplace_back();
-      std::memcpy(block_.back().data(), digest, kDigestSize);
+      std::memcpy(block_.emplace_back().bytes, digest, kDigestSize);
       if (block_.size() == kLookupBlock) Flush();
     }
     Flush();
@@ -101,33 +58,21 @@ class Subtraction {
 
  private:
   void Flush() {
-    const size_t n = block_.size();
-    keep_.assign(n, 1);
-    order_.resize(n);
-    for (size_t i = 0; i < n; ++i) order_[i] = static_cast<uint32_t>(i);
-    auto by_digest = [this](uint32_t a, uint32_t b) { return DigestArrayLess(block_[a], block_[b]); };
-    if (!std::is_sorted(order_.begin(), order_.end(), by_digest))
-      std::stable_sort(order_.begin(), order_.end(), by_digest);
-    for (uint32_t i : order_) keep_[i] = !finder_.Contains(block_[i].data());
-    for (size_t i = 0; i < n; ++i) {
-      if (!keep_[i]) continue;
-      out_.insert(out_.end(), block_[i].begin(), block_[i].end());
+    counts_.resize(block_.size());
+    subtrahend_.CountMany(block_.data(), block_.size(), counts_.data());
+    for (size_t i = 0; i < block_.size(); ++i) {
+      if (counts_[i] != 0) continue;
+      out_.insert(out_.end(), block_[i].bytes, block_[i].bytes + kDigestSize);
       out_.push_back('\n');
-      if (out_.size() >= out_.capacity() - (kDigestSize + 1)) WriteOut();
     }
-    WriteOut();
+    std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size()));
+    out_.clear();
     block_.clear();
   }
 
-  void WriteOut() {
-    std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size()));
-    out_.clear();
-  }
-
-  Finder finder_;
-  std::vector<DigestBytes> block_;
-  std::vector<uint32_t> order_;
-  std::vector<char> keep_;
+  const CountIndex& subtrahend_;
+  std::vector<Digest> block_;
+  std::vector<int32_t> counts_;
   std::vector<char> out_;
 };
 
@@ -146,7 +91,6 @@ void ShingleSubtract(std::string first_file, std::string second_file) {
   }
   DescriptorInput first_input(first_fd), second_input(second_fd);
   std::istream first(&first_input), second(&second_input);
-  std::set<CShingle> subtrahend;
-  ReadSubtrahend(second, subtrahend);
+  const CountIndex subtrahend = ReadSubtrahend(second_fd, second);
   Subtraction(subtrahend).Run(first);
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -145,6 +146,13 @@ class FuzzInput {
     if (size_ == 0) return low;
     --size_;
     return low + *data_++ % (high - low + 1);
+  }
+  // The next n bytes, or as many as are left.
+  std::string Take(size_t n) {
+    n = std::min(n, size_);
+    std::string taken(reinterpret_cast<const char*>(data_), n);
+    data_ += n, size_ -= n;
+    return taken;
   }
   std::string Rest() const { return std::string(reinterpret_cast<const char*>(data_), size_); }
 

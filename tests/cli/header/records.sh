@@ -6,5 +6,3 @@ tessel -p a.txt -v -o 1 && printf 'From: b' >b.hdr && echo "quiv_shingles_value 
 { head -c 65529 /dev/zero | tr '\0' x; printf '# OLD_QUIV_SHINGLES_VALUE_2 = 5'; } >d.hdr
 for f in a b c d a; do tessel -f -p p.bin -u u.bin -d $f.txt -o 1 2>/dev/null; done
 cat a.hdr b.hdr c.hdr && wc -c d.hdr
-# The header's name is the data file's up to its last dot: without a dot, "hdr".
-cp a.txt noext && tessel -f -p p.bin -u u.bin -d noext -o 1 >/dev/null 2>&1 && cat hdr
