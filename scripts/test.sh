@@ -11,9 +11,9 @@ cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 # Run as root, the cases of read-only files and directories are skipped (root
-# may write anyway). Run them once more as user nobody, from a copy of the
-# programs, cases and data under /tmp: the checkout itself may lie in a
-# directory nobody cannot enter (a home directory of mode 0700).
+# may write anyway). Run them (CTest label nobody) once more as user nobody,
+# from a copy of the programs, cases and data under /tmp: the checkout itself
+# may lie in a directory nobody cannot enter (a home directory of mode 0700).
 if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null && id nobody >/dev/null 2>&1; then
   reach=$(mktemp -d /tmp/tessel-nobody.XXXXXX)
   trap 'rm -rf "$reach"' EXIT
@@ -21,7 +21,8 @@ if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null && id nobody >/dev/null
   cp -a build/tessel build/tessel-sets build/libtessel.so* build/examples/tessel-host* "$reach/bin/"
   cp -a tests/cli tests/data "$reach/tests/" && cp -a examples/. "$reach/examples/"
   chmod -R a+rX "$reach"
-  for case_file in $(grep -rl 'permissions do not hold for root' tests/cli --include='*.sh'); do
+  for case_name in $(ctest --test-dir build -N -L nobody | sed -n 's/^ *Test *#[0-9]*: cli\.//p'); do
+    case_file="tests/cli/${case_name/.//}.sh"
     echo "as nobody: $case_file"
     runuser -u nobody -- env TMPDIR=/tmp LD_LIBRARY_PATH="$reach/bin" \
       bash "$reach/tests/cli/run_case.sh" "$reach/$case_file" "$reach/bin" "$reach/tests/data"

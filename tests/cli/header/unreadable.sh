@@ -1,3 +1,4 @@
+# labels: nobody
 # A header that cannot be read is not appended to (it might hold the key).
 [ "$(id -u)" -ne 0 ] || { echo "skip: permissions do not hold for root"; exit 77; }
 cp "$DATA/lm/docs/d1.txt" a.txt && tessel -p a.txt -v -o 1
