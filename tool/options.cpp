@@ -10,6 +10,7 @@
 #include "core/shingle.h"
 #include "experiments/protected_sum.h"
 #include "experiments/sweep.h"
+#include "tool/driver.h"
 
 namespace {
 
@@ -138,20 +139,16 @@ void Help() {
   std::cout.flush();
 }
 
-OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
+Command ParseOptions(int argc, char** argv, RunSettings& settings) {
   optind = 0;  // a full reset of getopt's state, so that every call starts afresh
   int code;
   while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (code) {
-      case 'h':
-        Help();
-        return OptionOutcome::kFinished;
-      case 'x':
-        CalculateProtectedSum();
-        return OptionOutcome::kFinished;
+      case 'h': return Command::kHelp;
+      case 'x': return Command::kProtectedSum;
       case 'z':
-        RunSweeps(optarg);
-        return OptionOutcome::kFinished;
+        settings.SweepTolerance = optarg;
+        return Command::kSweeps;
       case kLmThreshold1: lm_threshold_1 = ToDouble(optarg); break;
       case kLmThreshold2: lm_threshold_2 = ToDouble(optarg); break;
       case kLmLength: {
@@ -199,5 +196,15 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
       default: break;  // getopt_long has already written its diagnostic
     }
   }
-  return OptionOutcome::kRunDriver;
+  return Command::kRun;
+}
+
+int RunCommand(Command command, const RunSettings& settings) {
+  switch (command) {
+    case Command::kHelp: Help(); break;
+    case Command::kProtectedSum: CalculateProtectedSum(); break;
+    case Command::kSweeps: RunSweeps(settings.SweepTolerance.c_str()); break;
+    case Command::kRun: RunDriver(settings); break;
+  }
+  return 0;
 }

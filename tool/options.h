@@ -19,6 +19,7 @@ struct RunSettings {
   bool SaveProtected = false;
   bool Subtract = false;
   int32_t Jobs = 0;  // documents judged at once; 0: one per online processor
+  std::string SweepTolerance;  // the argument of -z
 };
 
 // The options of a run: the process-wide settings as the options left them,
@@ -29,11 +30,17 @@ Options OptionsOf(const RunSettings& settings);
 // Writes the usage text to standard output.
 void Help();
 
-enum class OptionOutcome {
-  kRunDriver,  // options exhausted: the driver runs with the settings
-  kFinished,   // an immediate option (-h, -x, -z) ran; the run ends
+// What a command line asks for. -h, -x and -z end the parsing: the options
+// after them are not read.
+enum class Command {
+  kRun,           // the driver runs with the settings
+  kHelp,          // -h: the usage text
+  kProtectedSum,  // -x: the protected-count report of standard input
+  kSweeps,        // -z: the parameter sweeps, with SweepTolerance
 };
 
-// Reads the options into the process-wide settings and the run settings and
-// performs the immediate options.
-OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings);
+// Reads the options into the process-wide settings and the run settings;
+// nothing runs here.
+Command ParseOptions(int argc, char** argv, RunSettings& settings);
+// Carries out a parsed command; returns the exit status.
+int RunCommand(Command command, const RunSettings& settings);

@@ -19,8 +19,7 @@ inline std::string RunToolIn(const std::string& dir, std::vector<std::string> ar
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   RunSettings settings;
-  if (ParseOptions(static_cast<int>(argv.size()), argv.data(), settings) == OptionOutcome::kRunDriver)
-    RunDriver(settings);
+  RunCommand(ParseOptions(static_cast<int>(argv.size()), argv.data(), settings), settings);
   testing::internal::GetCapturedStderr();
   std::string out = testing::internal::GetCapturedStdout();
   std::filesystem::current_path(home);
