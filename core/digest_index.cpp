@@ -119,7 +119,7 @@ void CountIndex::BuildDirectory() {
   }
   directory_[buckets] = size_;
   filter_.Reset(size_);
-  for (size_t at = 0; at < size_; ++at) filter_.Add(digests_[at].bytes);
+  for (size_t i = 0; i < size_; ++i) filter_.Add(digests_[i].bytes);
 }
 
 void DigestFilter::Reset(size_t digests) {

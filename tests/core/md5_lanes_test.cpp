@@ -112,7 +112,7 @@ TEST_P(Md5LanesTest, ShinglesOfTheTestCorpora) {
 
 INSTANTIATE_TEST_SUITE_P(Levels, Md5LanesTest,
                          testing::Values(Md5Level::kOpenSsl, Md5Level::kSse2, Md5Level::kAvx2, Md5Level::kAvx512),
-                         [](const testing::TestParamInfo<Md5Level>& info) { return Md5LevelName(info.param); });
+                         [](const testing::TestParamInfo<Md5Level>& level) { return Md5LevelName(level.param); });
 
 TEST(Md5Lanes, SettingPicksALevelNeverAboveTheWidest) {
   EXPECT_EQ(Md5LevelFor("openssl", Md5Level::kAvx512), Md5Level::kOpenSsl);
