@@ -13,4 +13,21 @@ inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";
 inline constexpr char kShortSizeError[] = "Algorithm error\n";
 
+// Pieces of messages with a value between them, in the order written.
+inline constexpr char kUnusableShift[] = "Error: shingle shift must be at least 1, not ";
+inline constexpr char kUnusableShiftEnd[] = "; no shingles built\n";
+inline constexpr char kNothingSaved[] = "Error: no readable learning file for \"";
+inline constexpr char kNothingSavedEnd[] = "\"; model files not saved\n";
+inline constexpr char kNegativeFormula[] = "Error: lm-formula must not be negative: ";
+inline constexpr char kNegativeThreshold[] = " must not be negative: ";
+inline constexpr char kNegativeThresholdEnd[] = "; using 0\n";
+inline constexpr char kZeroLength[] = "Error: lm-length must not be 0; keeping ";
+inline constexpr char kBadJobs[] = "Error: jobs must be 1 to ";
+inline constexpr char kBadJobsEnd[] = "; using one per processor\n";
+inline constexpr char kNoMatch[] = "No match found for: \"";
+inline constexpr char kGlobError[] = "Glob error: ";
+inline constexpr char kEmptyFile[] = "Empty file: ";
+inline constexpr char kAlreadyUpgraded[] = "Warning; file \"";
+inline constexpr char kAlreadyUpgradedEnd[] = "\" was already upgraded.\n";
+
 }  // namespace messages

@@ -14,6 +14,7 @@
 #include "core/charset.h"
 #include "core/file_io.h"
 #include "core/md5_lanes.h"
+#include "core/messages.h"
 
 namespace {
 
@@ -239,7 +240,7 @@ Digest Md5Of(std::string_view text) {
 
 bool ShiftIsUsable(int32_t shift, std::ostream& messages) {
   if (shift >= 1) return true;
-  messages << "Error: shingle shift must be at least 1, not " << shift << "; no shingles built\n";
+  messages << messages::kUnusableShift << shift << messages::kUnusableShiftEnd;
   return false;
 }
 

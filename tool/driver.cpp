@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/builder.h"
+#include "core/messages.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-const char kNothingSaved[] = "Error: no readable learning file for \"";
 
 bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
 
@@ -122,7 +122,7 @@ void RunDriver(const RunSettings& settings) {
     return;
   }
   if (settings.LmFormula < 0) {
-    std::cerr << "Error: lm-formula must not be negative: " << settings.LmFormula << "\n";
+    std::cerr << messages::kNegativeFormula << settings.LmFormula << "\n";
     return;
   }
   if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
@@ -135,7 +135,7 @@ void RunDriver(const RunSettings& settings) {
     if (unread.empty())
       SaveTrainedSets(run.trained);
     else
-      std::cerr << kNothingSaved << unread << "\"; model files not saved\n";
+      std::cerr << messages::kNothingSaved << unread << messages::kNothingSavedEnd;
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.

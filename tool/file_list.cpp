@@ -6,6 +6,8 @@
 
 #include <iostream>
 
+#include "core/messages.h"
+
 std::list<std::string> getFileList(std::string pattern) {
   std::list<std::string> names;
   glob_t found{};
@@ -16,9 +18,9 @@ std::list<std::string> getFileList(std::string pattern) {
   if (code == 0) {
     for (size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
   } else if (code == GLOB_NOMATCH) {
-    std::cerr << "No match found for: \"" << pattern << "\"\n";
+    std::cerr << messages::kNoMatch << pattern << "\"\n";
   } else {
-    std::cerr << "Glob error: " << code << " in: \"" << pattern << "\"\n";
+    std::cerr << messages::kGlobError << code << " in: \"" << pattern << "\"\n";
   }
   globfree(&found);
   return names;

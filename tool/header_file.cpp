@@ -132,7 +132,7 @@ void UpdateHdrFile(std::string path, double value) {
   }
   ScanResult scan = ScanLocked(fd, path, created);
   if (scan == ScanResult::kHasKey) {
-    std::cout << "Warning; file \"" << PrintableName(path) << "\" was already upgraded.\n";
+    std::cout << messages::kAlreadyUpgraded << PrintableName(path) << messages::kAlreadyUpgradedEnd;
   } else if (scan == ScanResult::kUnreadable || !writable) {
     // Appending without knowing whether the key is already there could give
     // the file a second key line.

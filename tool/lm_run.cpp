@@ -96,7 +96,7 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
   WordsAndPairs doc(options.text);
   doc.ReadFile(name, output.err);
   if (doc.word_count() == 0) {
-    output.err << "Empty file: " << name << "\n";
+    output.err << messages::kEmptyFile << name << "\n";
     return;
   }
   output.verdict = Judge(doc, model, options.scoring, output);

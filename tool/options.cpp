@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "core/messages.h"
 #include "core/settings.h"
 #include "core/shingle.h"
 #include "experiments/protected_sum.h"
@@ -102,7 +103,8 @@ double ToDouble(const char* text) { return std::strtod(text, nullptr); }
 int32_t NonNegativeThreshold(const char* name, const char* text) {
   int32_t value = ToInt32(text);
   if (value >= 0) return value;
-  std::cerr << "Error: " << name << " must not be negative: " << value << "; using 0\n";
+  std::cerr << "Error: " << name << messages::kNegativeThreshold << value
+            << messages::kNegativeThresholdEnd;
   return 0;
 }
 
@@ -112,8 +114,7 @@ int32_t JobCount(const char* text) {
   constexpr int32_t kMaxJobs = 1024;
   const int32_t value = ToInt32(text);
   if (value >= 1 && value <= kMaxJobs) return value;
-  std::cerr << "Error: jobs must be 1 to " << kMaxJobs << ", not " << text
-            << "; using one per processor\n";
+  std::cerr << messages::kBadJobs << kMaxJobs << ", not " << text << messages::kBadJobsEnd;
   return 0;
 }
 
@@ -154,7 +155,7 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kLmLength: {
         int32_t value = ToInt32(optarg);
         if (value == 0)
-          std::cerr << "Error: lm-length must not be 0; keeping " << lm_length << "\n";
+          std::cerr << messages::kZeroLength << lm_length << "\n";
         else
           lm_length = value;
         break;
