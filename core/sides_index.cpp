@@ -1,6 +1,9 @@
 #include "core/sides_index.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "core/ordered_run.h"
 
 namespace {
 
@@ -54,27 +57,83 @@ SortedRecords RecordsOf(const FlatSet& set) {
   return {digests, digests + set.digests.size(), counts, set.digests.size(), set.total};
 }
 
+namespace {
+
+// One part of the union of both sides, walked on its own.
+struct JoinedPart {
+  std::vector<Digest> digests;
+  std::vector<uint8_t> sides;
+  std::vector<int32_t> counts;
+};
+
+// The records of a side whose digests' leading 64 bits lie in [low, high).
+SortedRecords PartOf(const SortedRecords& side, uint64_t low, uint64_t high, bool last) {
+  auto first_at_least = [&side](uint64_t bound) {
+    return std::lower_bound(side.begin, side.end, bound, [](const Digest& d, uint64_t b) {
+      return DigestHalf(d.bytes) < b;
+    });
+  };
+  SortedRecords part = side;
+  part.begin = first_at_least(low);
+  part.end = last ? side.end : first_at_least(high);
+  part.counts = side.counts == nullptr ? nullptr : side.counts + (part.begin - side.begin);
+  return part;
+}
+
+void WalkInto(const SortedRecords& a, const SortedRecords& b, bool counted, JoinedPart& out) {
+  WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
+    out.digests.push_back(digest);
+    out.sides.push_back(static_cast<uint8_t>((p != kNone ? SidesIndex::kProtected : 0) |
+                                             (u != kNone ? SidesIndex::kUnprotected : 0)));
+    if (!counted) return;
+    out.counts.push_back(CountOf(a, p));
+    out.counts.push_back(CountOf(b, u));
+  });
+}
+
+template <typename T>
+void Append(std::vector<T>& to, const std::vector<T>& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+}  // namespace
+
 SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
-                            const SortedRecords& unprotected_side) {
+                            const SortedRecords& unprotected_side, size_t threads) {
   SidesIndex index;
   index.records_[0] = protected_side.records, index.records_[1] = unprotected_side.records;
   index.totals_[0] = protected_side.total, index.totals_[1] = unprotected_side.total;
   const size_t most = static_cast<size_t>((protected_side.end - protected_side.begin) +
                                           (unprotected_side.end - unprotected_side.begin));
-  std::vector<Digest> joined;
-  ReserveLarge(joined, most);
-  ReserveLarge(index.sides_, most);
   const bool counted = protected_side.counts != nullptr || unprotected_side.counts != nullptr;
-  if (counted) ReserveLarge(index.counts_, 2 * most);
-  WalkUnion(protected_side, unprotected_side, [&](const Digest& digest, size_t p, size_t u) {
-    joined.push_back(digest);
-    index.sides_.push_back(
-        static_cast<uint8_t>((p != kNone ? kProtected : 0) | (u != kNone ? kUnprotected : 0)));
-    if (!counted) return;
-    index.counts_.push_back(CountOf(protected_side, p));
-    index.counts_.push_back(CountOf(unprotected_side, u));
-  });
-  index.joined_ = CountIndex::FromDistinct(std::move(joined));
+  JoinedPart whole;
+  ReserveLarge(whole.digests, most);
+  ReserveLarge(whole.sides, most);
+  if (counted) ReserveLarge(whole.counts, 2 * most);
+  // Digests are uniform: parts of equal ranges of their leading bits hold
+  // about as many records each, and equal digests never straddle two parts.
+  constexpr size_t kPartsPerThread = 4;
+  const size_t parts = threads <= 1 || most < (size_t{1} << 16) ? 1 : threads * kPartsPerThread;
+  if (parts == 1) {
+    WalkInto(protected_side, unprotected_side, counted, whole);
+  } else {
+    const uint64_t width = UINT64_MAX / parts + 1;
+    RunOrdered<JoinedPart>(
+        parts, threads, 2 * threads,
+        [&](size_t i, JoinedPart& part) {
+          const bool last = i + 1 == parts;
+          const uint64_t low = i * width, high = last ? 0 : (i + 1) * width;
+          WalkInto(PartOf(protected_side, low, high, last),
+                   PartOf(unprotected_side, low, high, last), counted, part);
+        },
+        [&](size_t, JoinedPart& part) {
+          Append(whole.digests, part.digests), Append(whole.sides, part.sides);
+          Append(whole.counts, part.counts);
+        });
+  }
+  index.sides_ = std::move(whole.sides);
+  index.counts_ = std::move(whole.counts);
+  index.joined_ = CountIndex::FromDistinct(std::move(whole.digests));
   return index;
 }
 

@@ -29,9 +29,10 @@ class SidesIndex {
   static constexpr int32_t kUnprotected = 2;
 
   // The union of both sides' digests, each with the count its side's index
-  // gives (0 on a side that lacks it), N and T of each side.
+  // gives (0 on a side that lacks it), N and T of each side; walked in parts
+  // on up to `threads` threads.
   static SidesIndex Join(const SortedRecords& protected_side,
-                         const SortedRecords& unprotected_side);
+                         const SortedRecords& unprotected_side, size_t threads = 1);
   // Keeps both sides' own indexes instead (the mappings of set files stay
   // shared between the processes that judge with them), behind one filter of
   // the two: a digest neither side holds, as most pairs of an ordinary

@@ -21,9 +21,12 @@ struct Model {
 
 // From the sets of a training run, in slot order, which are released on the
 // way. With exclusive_pairs the pairs both sides hold move to common_pairs.
-Model PrepareModel(FlatSet (&sets)[kModelSlots], bool language_model, bool exclusive_pairs);
+// The sides are joined on up to `threads` threads.
+Model PrepareModel(FlatSet (&sets)[kModelSlots], bool language_model, bool exclusive_pairs,
+                   size_t threads = 1);
 // From mapped set files, in slot order, released on the way; pairs not
 // subtracted keep their mappings, shared with other processes. The words of
 // a language model are joined: a vocabulary is small beside its pairs, and
 // every learning file repeats it.
-Model PrepareModel(CountIndex (&files)[kModelSlots], bool language_model, bool exclusive_pairs);
+Model PrepareModel(CountIndex (&files)[kModelSlots], bool language_model, bool exclusive_pairs,
+                   size_t threads = 1);

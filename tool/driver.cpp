@@ -108,10 +108,11 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots]) {
 void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
   const bool language_model = LanguageModelMode(settings);
   const bool exclusive = options.scoring.exclusive_pairs;
+  const size_t threads = JobsOf(settings);
   if (settings.FromFile)
-    run.model = PrepareModel(run.loaded, language_model, exclusive);
+    run.model = PrepareModel(run.loaded, language_model, exclusive, threads);
   else
-    run.model = PrepareModel(run.trained, language_model, exclusive);
+    run.model = PrepareModel(run.trained, language_model, exclusive, threads);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ void ExpectBothSides(const SidesIndex& joined, const CountIndex& a, const CountI
 TEST(CountIndex, AnswersLikeConvertToSet) {
   std::mt19937 random(7);
   TempDir dir;
-  for (size_t size : {0, 1, 3, 40, 5000}) {
+  for (size_t size : {0, 1, 3, 40, 5000, 40000}) {
     CShingleSet set;
     for (size_t i = 0; i < size; ++i) {
       CShingle shingle = Random(random, static_cast<int32_t>(i % 5 + 1));
@@ -103,6 +103,9 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
     ExpectBothSides(SidesIndex::Join(RecordsOf(from_flat), RecordsOf(loaded)), from_flat, loaded,
                     random);
     ExpectBothSides(SidesIndex::Join(RecordsOf(loaded), RecordsOf(none)), loaded, none, random);
+    // Joined in parts on threads (large enough sets only), the same answers.
+    ExpectBothSides(SidesIndex::Join(RecordsOf(from_flat), RecordsOf(loaded), 3), from_flat, loaded,
+                    random);
     ExpectBothSides(SidesIndex::Share(CountIndex::FromFlat(flat), std::move(loaded_again)),
                     from_flat, loaded, random);
   }
