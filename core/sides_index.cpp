@@ -112,7 +112,7 @@ SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
   if (counted) ReserveLarge(whole.counts, 2 * most);
   // Digests are uniform: parts of equal ranges of their leading bits hold
   // about as many records each, and equal digests never straddle two parts.
-  constexpr size_t kPartsPerThread = 4;
+  constexpr size_t kPartsPerThread = 16;  // small parts: few records held twice
   const size_t parts = threads <= 1 || most < (size_t{1} << 16) ? 1 : threads * kPartsPerThread;
   if (parts == 1) {
     WalkInto(protected_side, unprotected_side, counted, whole);
