@@ -12,5 +12,8 @@ inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";
 inline constexpr char kShortSizeError[] = "Algorithm error\n";
+inline constexpr char kUnknownFormat[] = "Error: format must be text or json, not ";
+inline constexpr char kJsonWithDetails[] =
+    "Error: --format=json does not combine with -e or -a; nothing judged\n";
 
 }  // namespace messages

@@ -6,6 +6,8 @@
 
 #include <iostream>
 
+#include "tool/exit_status.h"
+
 std::list<std::string> getFileList(std::string pattern) {
   std::list<std::string> names;
   glob_t found{};
@@ -17,8 +19,10 @@ std::list<std::string> getFileList(std::string pattern) {
     for (size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
   } else if (code == GLOB_NOMATCH) {
     std::cerr << "No match found for: \"" << pattern << "\"\n";
+    NoteRunError();  // as a missing file named on a command line
   } else {
     std::cerr << "Glob error: " << code << " in: \"" << pattern << "\"\n";
+    NoteRunError();
   }
   globfree(&found);
   return names;

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "core/messages.h"
 #include "core/settings.h"
 #include "core/shingle.h"
 #include "experiments/protected_sum.h"
 #include "experiments/sweep.h"
+#include "tool/exit_status.h"
 
 namespace {
 
@@ -26,6 +28,12 @@ enum LongOnlyCode : int {
   kLmFactor,
   kLmSub,
   kSizeThreshold,
+  kFormat,
+  kExitStatus,
+  kNoHeaders,
+  kTitle,
+  kNoTitle,
+  kVersion,
 };
 
 const option kLongOptions[] = {
@@ -54,6 +62,12 @@ const option kLongOptions[] = {
     {"lm-formula", required_argument, nullptr, 'o'},
     {"save-protected", no_argument, nullptr, 'v'},
     {"jobs", required_argument, nullptr, 'j'},
+    {"format", required_argument, nullptr, kFormat},
+    {"exit-status", no_argument, nullptr, kExitStatus},
+    {"no-headers", no_argument, nullptr, kNoHeaders},
+    {"title", required_argument, nullptr, kTitle},
+    {"no-title", no_argument, nullptr, kNoTitle},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -83,6 +97,12 @@ const char* const kUsage[] = {
     "      --size-threshold      size for using max threshold for shingle comparing\n",
     "  -o, --lm-formula          use formula, possible values: 1, 2\n",
     "  -j, --jobs                documents judged at once (default: one per processor)\n",
+    "      --format              output format: text (default) or json\n",
+    "      --exit-status         exit 1 when a document is judged protected, 2 on error\n",
+    "      --no-headers          neither read nor write header files\n",
+    "      --title               file for the evaluation column names (default: title)\n",
+    "      --no-title            write no file of evaluation column names\n",
+    "      --version             display the version and exit\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -102,6 +122,7 @@ int32_t NonNegativeThreshold(const char* name, const char* text) {
   int32_t value = ToInt32(text);
   if (value >= 0) return value;
   std::cerr << "Error: " << name << " must not be negative: " << value << "; using 0\n";
+  NoteRunError();
   return 0;
 }
 
@@ -113,6 +134,7 @@ int32_t JobCount(const char* text) {
   if (value >= 1 && value <= kMaxJobs) return value;
   std::cerr << "Error: jobs must be 1 to " << kMaxJobs << ", not " << text
             << "; using one per processor\n";
+  NoteRunError();
   return 0;
 }
 
@@ -122,6 +144,20 @@ void RunSweeps(const char* text) {
   CalculateAll(1174, "C2", tolerance);
   CalculateAll(242, "B2", tolerance);
 }
+
+// "text" or "json"; false (after the message) for anything else.
+bool ReadFormat(const char* text, RunSettings& settings) {
+  const std::string format = text;
+  if (format == "text" || format == "json") {
+    settings.Json = format == "json";
+    return true;
+  }
+  std::cerr << messages::kUnknownFormat << format << "\n";
+  NoteRunError();
+  return false;
+}
+
+void PrintVersion() { std::cout << "tessel " << TESSEL_VERSION << "\n" << std::flush; }
 
 }  // namespace
 
@@ -156,10 +192,12 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kLmThreshold2: lm_threshold_2 = ToDouble(optarg); break;
       case kLmLength: {
         int32_t value = ToInt32(optarg);
-        if (value == 0)
+        if (value == 0) {
           std::cerr << "Error: lm-length must not be 0; keeping " << lm_length << "\n";
-        else
+          NoteRunError();
+        } else {
           lm_length = value;
+        }
         break;
       }
       case kLmLambda: lm_lambda = ToDouble(optarg); break;
@@ -196,7 +234,19 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
       case 'o': settings.LmFormula = ToInt32(optarg); break;
       case 'v': settings.SaveProtected = true; break;
       case 'j': settings.Jobs = JobCount(optarg); break;
-      default: break;  // getopt_long has already written its diagnostic
+      case kFormat:
+        if (!ReadFormat(optarg, settings)) return OptionOutcome::kFinished;
+        break;
+      case kExitStatus: settings.ExitStatus = true; break;
+      case kNoHeaders: settings.NoHeaders = true; break;
+      case kTitle: settings.TitleFile = optarg; break;
+      case kNoTitle: settings.TitleFile.clear(); break;
+      case kVersion:
+        PrintVersion();
+        return OptionOutcome::kFinished;
+      default:  // getopt_long has already written its diagnostic
+        NoteRunError();
+        break;
     }
   }
   return OptionOutcome::kRunDriver;

@@ -19,6 +19,10 @@ struct RunSettings {
   bool SaveProtected = false;
   bool Subtract = false;
   int32_t Jobs = 0;  // documents judged at once; 0: one per online processor
+  bool Json = false;          // --format=json: one JSON object per document
+  bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
+  bool NoHeaders = false;     // --no-headers: header files neither read nor written
+  std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
 };
 
 // The options of a run: the process-wide settings as the options left them,
@@ -31,7 +35,7 @@ void Help();
 
 enum class OptionOutcome {
   kRunDriver,  // options exhausted: the driver runs with the settings
-  kFinished,   // an immediate option (-h, -x, -z) ran; the run ends
+  kFinished,   // an immediate option (-h, -x, -z, --version) ran, or one was refused; the run ends
 };
 
 // Reads the options into the process-wide settings and the run settings and
