@@ -12,6 +12,9 @@ inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";
 inline constexpr char kShortSizeError[] = "Algorithm error\n";
+inline constexpr char kUnknownFormat[] = "Error: format must be text or json, not ";
+inline constexpr char kJsonWithDetails[] =
+    "Error: --format=json does not combine with -e or -a; nothing judged\n";
 
 // Pieces of messages with a value between them, in the order written.
 inline constexpr char kUnusableShift[] = "Error: shingle shift must be at least 1, not ";

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the examples need,
 # when any of them is missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind
+packages=(build-essential cmake ninja-build pkg-config libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind
   gnuplot-nox parallel time man-db python3 python3-setuptools python3-wheel python3-pip python3-venv)
 missing=()
 for package in "${packages[@]}"; do

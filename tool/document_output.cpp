@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include "tool/exit_status.h"
+
 void Emit(const std::ostringstream& buffer, std::ostream& to) {
   const std::string text = buffer.str();
   if (!text.empty()) to.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -14,6 +16,7 @@ void Emit(const std::ostringstream& buffer, std::ostream& to) {
 void EmitToStandardStreams(const DocumentOutput& output) {
   Emit(output.out, std::cout);
   Emit(output.err, std::cerr);
+  if (output.failed) NoteRunError();
 }
 
 size_t JobsOf(const RunSettings& settings) {

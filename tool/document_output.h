@@ -10,11 +10,17 @@
 struct DocumentOutput {
   std::ostringstream out;  // what goes to standard output
   std::ostringstream err;  // what goes to standard error
+  bool failed = false;     // reading the document reported a problem
 };
+
+// Whether reading the document, the first thing written to its buffers,
+// wrote a message: it could not be read, or not as a text.
+inline bool ReadReportedProblem(const DocumentOutput& output) { return !output.err.str().empty(); }
 
 // Appends a buffer's text to a stream (nothing for an empty buffer).
 void Emit(const std::ostringstream& buffer, std::ostream& to);
-// Writes the document's output to the standard streams.
+// Writes the document's output to the standard streams and notes a failed
+// document for the exit status.
 void EmitToStandardStreams(const DocumentOutput& output);
 
 // The threads that judge documents: -j, or one per online processor.

@@ -13,7 +13,10 @@
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
+#include "core/messages.h"
+#include "core/settings.h"
 #include "tool/document_output.h"
+#include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
 #include "tool/shingle_run.h"
@@ -46,6 +49,7 @@ size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool
                   language_model, text, threads);
   const size_t read =
       trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
+  if (read < names.size()) NoteRunError();  // each unreadable file is reported
   std::vector<FlatSet> sets = trainer.Finish();
   words = std::move(sets[0]);
   if (language_model) pairs = std::move(sets[1]);
@@ -88,7 +92,10 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
     unread = BuildTrainedSets(settings, options, run.trained);
     return true;
   }
-  if (!MapSetFiles(settings, LanguageModelMode(settings), run.loaded)) return false;
+  if (!MapSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
+    NoteRunError();
+    return false;
+  }
   if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
 }
@@ -101,7 +108,27 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots]) {
     SortByDigest(sets[slot]);
     files.push_back({kModelFileNames[slot], sets[slot].digests.data(), sets[slot].digests.size()});
   }
-  SaveSetFilesTogether(files);
+  if (!SaveSetFilesTogether(files)) NoteRunError();
+}
+
+// What the run refuses before anything is read: a negative formula,
+// and detailed listings that JSON Lines have no place for.
+bool RunIsRefused(const RunSettings& settings) {
+  if (settings.LmFormula < 0) {
+    std::cerr << messages::kNegativeFormula << settings.LmFormula << "\n";
+  } else if (settings.Json && Detailed) {
+    std::cerr << messages::kJsonWithDetails;
+  } else {
+    return false;
+  }
+  NoteRunError();
+  return true;
+}
+
+void LoadRunStopwords(const std::string& file_name) {
+  if (ReadStopWords(file_name, Stopwords)) return;
+  std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+  NoteRunError();
 }
 
 // Joins the trained or loaded sets for judging, releasing them.
@@ -122,21 +149,20 @@ void RunDriver(const RunSettings& settings) {
     ShingleSubtract(settings.ProtectedFiles, settings.UnprotectedFiles);
     return;
   }
-  if (settings.LmFormula < 0) {
-    std::cerr << messages::kNegativeFormula << settings.LmFormula << "\n";
-    return;
-  }
-  if (!settings.StopwordFile.empty()) LoadStopwords(settings.StopwordFile);
+  if (RunIsRefused(settings)) return;
+  if (!settings.StopwordFile.empty()) LoadRunStopwords(settings.StopwordFile);
   const Options options = OptionsOf(settings);
   RunSets run;
   std::string unread;
   if (!ObtainTrainedSets(settings, options, run, unread)) return;
   if (settings.SaveProtected) {
     // Empty sets from a mistyped pattern must not replace a good model.
-    if (unread.empty())
+    if (unread.empty()) {
       SaveTrainedSets(run.trained);
-    else
+    } else {
       std::cerr << messages::kNothingSaved << unread << messages::kNothingSavedEnd;
+      NoteRunError();
+    }
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "core/messages.h"
+#include "tool/exit_status.h"
 
 std::list<std::string> getFileList(std::string pattern) {
   std::list<std::string> names;
@@ -19,8 +20,10 @@ std::list<std::string> getFileList(std::string pattern) {
     for (size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
   } else if (code == GLOB_NOMATCH) {
     std::cerr << messages::kNoMatch << pattern << "\"\n";
+    NoteRunError();  // as a missing file named on a command line
   } else {
     std::cerr << messages::kGlobError << code << " in: \"" << pattern << "\"\n";
+    NoteRunError();
   }
   globfree(&found);
   return names;

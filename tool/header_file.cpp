@@ -13,6 +13,7 @@
 
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "tool/exit_status.h"
 #include "tool/file_list.h"
 
 namespace {
@@ -32,6 +33,7 @@ enum class ScanResult {
 
 void ReportError(const char* what, const std::string& path) {
   std::cerr << what << path << "\n";
+  NoteRunError();
 }
 
 // Opens the header for reading and appending, never through a symbolic link
@@ -120,7 +122,9 @@ ScanResult ScanLocked(int fd, const std::string& path, bool created) {
 
 }  // namespace
 
-void UpdateHdrFile(std::string path, double value) {
+void UpdateHdrFile(std::string path, double value) { RecordHeaderVerdict(path, value, std::cout); }
+
+void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings) {
   bool created = false, writable = true;
   int fd = OpenHeader(path, created, writable);
   if (fd < 0) {
@@ -132,7 +136,7 @@ void UpdateHdrFile(std::string path, double value) {
   }
   ScanResult scan = ScanLocked(fd, path, created);
   if (scan == ScanResult::kHasKey) {
-    std::cout << messages::kAlreadyUpgraded << PrintableName(path) << messages::kAlreadyUpgradedEnd;
+    warnings << messages::kAlreadyUpgraded << PrintableName(path) << messages::kAlreadyUpgradedEnd;
   } else if (scan == ScanResult::kUnreadable || !writable) {
     // Appending without knowing whether the key is already there could give
     // the file a second key line.

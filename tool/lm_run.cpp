@@ -19,23 +19,24 @@
 #include "tool/detailed.h"
 #include "tool/document_output.h"
 #include "tool/file_list.h"
+#include "tool/exit_status.h"
 #include "tool/header_file.h"
+#include "tool/json_output.h"
 #include "core/ordered_run.h"
 
 namespace {
 
-constexpr char kTitleFile[] = "title";
 constexpr char kTitleLine[] =
     "lm_threshold_1\tlm_threshold_2\tlm_length\tlm_lambda\tlm_lambda0\tlm_log\tlm_factor\t"
     "p_count\tu_count\tp_p_count\tp_u_count\tRecall\tPrecision\tF\n";
 // Recall at which the run counts as catching the protected files.
 constexpr double kRecallNeeded = 0.98;
+constexpr char kTooFewWords[] = "fewer than two words";
 
-struct Counters {
-  int32_t p_count = 0;
-  int32_t u_count = 0;
-  int32_t p_p_count = 0;
-  int32_t p_u_count = 0;
+// What the data loop and the evaluation pass need of the run settings.
+struct LoopSettings {
+  bool json = false;
+  bool headers = true;
 };
 
 // One document judged apart from the others: its output, and whether it
@@ -61,19 +62,43 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-bool Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& scoring,
-           JudgedDocument& output) {
-  const lm::Output streams{&output.out, &output.err};
-  return JudgeDocument(scoring.formula, doc, model.roles(), scoring.lm, streams).verdict;
+// In JSON the formulas' own lines ("values:", the phrase) have no place on
+// standard output; their messages still go to standard error.
+lm::Result Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& scoring, bool json,
+                 JudgedDocument& output) {
+  const lm::Output streams{json ? nullptr : &output.out, &output.err};
+  return JudgeDocument(scoring.formula, doc, model.roles(), scoring.lm, streams);
+}
+
+// In JSON every listed document gets a line: an error when its reading
+// reported a problem, a note when it has no word pair to judge.
+void JudgeDataFileAsJson(const std::string& name, const Model& model, const Options& options,
+                         WordsAndPairs& doc, JudgedDocument& output) {
+  const int32_t formula = options.scoring.formula;
+  if (output.failed) {
+    output.out << JsonErrorLine(name, formula, output.err.str());
+  } else if (doc.pair_count() == 0) {
+    output.out << JsonSkippedLine(name, formula, kTooFewWords);
+  } else {
+    const lm::Result result = Judge(doc, model, options.scoring, true, output);
+    output.out << JsonLanguageModelLine(name, formula, result, doc.text());
+    output.verdict = result.verdict;
+    output.judged = true;
+  }
 }
 
 void JudgeDataFile(const std::string& name, const Model& model, const Options& options,
-                   JudgedDocument& output) {
+                   bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   doc.ReadFile(name, output.err);
+  output.failed = ReadReportedProblem(output);
+  if (json) {
+    JudgeDataFileAsJson(name, model, options, doc, output);
+    return;
+  }
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
-  output.verdict = Judge(doc, model, options.scoring, output);
+  output.verdict = Judge(doc, model, options.scoring, false, output).verdict;
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
   if (options.scoring.lm.detailed) WriteDetails(doc, model, output.details);
@@ -81,25 +106,29 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
 
 // Written in the order of the data files: the verdict lines, then each
 // header file's update, so that documents sharing a header file update it
-// in that order.
-void CommitDataFile(const std::string& name, JudgedDocument& output, Counters& counters) {
+// in that order. In JSON the header's warning goes to standard error.
+void CommitDataFile(const std::string& name, JudgedDocument& output, const LoopSettings& loop,
+                    Evaluation& counters) {
   EmitToStandardStreams(output);
   if (!output.judged) return;
   std::cout << std::boolalpha;  // as after writing the verdict straight to standard output
   ++(output.verdict ? counters.p_count : counters.u_count);
-  UpdateHdrFile(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0);
+  if (output.verdict) NoteProtectedVerdict();
+  if (loop.headers)
+    RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0,
+                        loop.json ? std::cerr : std::cout);
   Emit(output.details, std::cout);
 }
 
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
-                        JudgedDocument& output) {
+                        bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   doc.ReadFile(name, output.err);
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judge(doc, model, options.scoring, output);
+  output.verdict = Judge(doc, model, options.scoring, json, output).verdict;
   output.judged = true;
 }
 
@@ -116,26 +145,35 @@ void JudgeFiles(const std::string& pattern, size_t jobs, JudgeFile judge, Commit
 
 // Never through a symbolic link (reported), and never waiting for a reader
 // of a FIFO; other failures go unreported, as they always have.
-void WriteTitleFile() {
-  const int fd =
-      OpenWithoutWaiting(kTitleFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd < 0 && errno == ELOOP) std::cerr << messages::kErrorOpeningFile << kTitleFile << "\n";
+void WriteTitleFile(const std::string& path) {
+  const int fd = OpenWithoutWaiting(path.c_str(),
+                                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0 && errno == ELOOP) {
+    std::cerr << messages::kErrorOpeningFile << path << "\n";
+    NoteRunError();
+  }
   if (fd < 0) return;
   WriteAll(fd, kTitleLine, sizeof kTitleLine - 1);
   close(fd);
 }
 
-void WriteEvaluation(const Counters& c, const lm::Settings& lm) {
+// The evaluation line on standard error, or in JSON its object, the last
+// line of standard output; then the column names in the title file.
+void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const RunSettings& settings) {
   int32_t judged_protected = c.p_p_count + c.p_u_count;
   int32_t judged_data = c.u_count + c.p_count;
-  double recall = judged_protected == 0 ? 0.0 : static_cast<double>(c.p_p_count) / judged_protected;
-  double precision = judged_data == 0 ? 0.0 : static_cast<double>(c.u_count) / judged_data;
-  double f = recall >= kRecallNeeded ? precision : 0.0;
-  std::cerr << lm.threshold_1 << "\t" << lm.threshold_2 << "\t" << lm.length << "\t" << lm.lambda
-            << "\t" << lm.lambda0 << "\t" << lm.log << "\t" << lm.factor << "\t" << c.p_count
-            << "\t" << c.u_count << "\t" << c.p_p_count << "\t" << c.p_u_count << "\t" << recall
-            << "\t" << precision << "\t" << f << "\n";
-  WriteTitleFile();
+  c.recall = judged_protected == 0 ? 0.0 : static_cast<double>(c.p_p_count) / judged_protected;
+  c.precision = judged_data == 0 ? 0.0 : static_cast<double>(c.u_count) / judged_data;
+  c.f = c.recall >= kRecallNeeded ? c.precision : 0.0;
+  if (settings.Json) {
+    std::cout << JsonEvaluationLine(lm, c);
+  } else {
+    std::cerr << lm.threshold_1 << "\t" << lm.threshold_2 << "\t" << lm.length << "\t"
+              << lm.lambda << "\t" << lm.lambda0 << "\t" << lm.log << "\t" << lm.factor << "\t"
+              << c.p_count << "\t" << c.u_count << "\t" << c.p_p_count << "\t" << c.p_u_count
+              << "\t" << c.recall << "\t" << c.precision << "\t" << c.f << "\n";
+  }
+  if (!settings.TitleFile.empty()) WriteTitleFile(settings.TitleFile);
 }
 
 }  // namespace
@@ -145,14 +183,15 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
   const size_t jobs = JobsOf(settings);
-  Counters counters;
+  const LoopSettings loop{settings.Json, !settings.NoHeaders};
+  Evaluation counters;
   JudgeFiles(
       settings.DataFiles, jobs,
       [&](const std::string& name, JudgedDocument& output) {
-        JudgeDataFile(name, model, options, output);
+        JudgeDataFile(name, model, options, loop.json, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
-        CommitDataFile(name, output, counters);
+        CommitDataFile(name, output, loop, counters);
       });
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
@@ -161,12 +200,12 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
     JudgeFiles(
         settings.ProtectedFiles, jobs,
         [&](const std::string& name, JudgedDocument& output) {
-          JudgeProtectedFile(name, model, options, output);
+          JudgeProtectedFile(name, model, options, loop.json, output);
         },
         [&](const std::string&, JudgedDocument& output) {
           EmitToStandardStreams(output);
           if (output.judged) ++(output.verdict ? counters.p_p_count : counters.p_u_count);
         });
   }
-  WriteEvaluation(counters, options.scoring.lm);
+  WriteEvaluation(counters, options.scoring.lm, settings);
 }

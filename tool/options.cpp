@@ -12,6 +12,7 @@
 #include "experiments/protected_sum.h"
 #include "experiments/sweep.h"
 #include "tool/driver.h"
+#include "tool/exit_status.h"
 
 namespace {
 
@@ -28,6 +29,12 @@ enum LongOnlyCode : int {
   kLmFactor,
   kLmSub,
   kSizeThreshold,
+  kFormat,
+  kExitStatus,
+  kNoHeaders,
+  kTitle,
+  kNoTitle,
+  kVersion,
 };
 
 const option kLongOptions[] = {
@@ -56,6 +63,12 @@ const option kLongOptions[] = {
     {"lm-formula", required_argument, nullptr, 'o'},
     {"save-protected", no_argument, nullptr, 'v'},
     {"jobs", required_argument, nullptr, 'j'},
+    {"format", required_argument, nullptr, kFormat},
+    {"exit-status", no_argument, nullptr, kExitStatus},
+    {"no-headers", no_argument, nullptr, kNoHeaders},
+    {"title", required_argument, nullptr, kTitle},
+    {"no-title", no_argument, nullptr, kNoTitle},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -85,6 +98,12 @@ const char* const kUsage[] = {
     "      --size-threshold      size for using max threshold for shingle comparing\n",
     "  -o, --lm-formula          use formula, possible values: 1, 2\n",
     "  -j, --jobs                documents judged at once (default: one per processor)\n",
+    "      --format              output format: text (default) or json\n",
+    "      --exit-status         exit 1 when a document is judged protected, 2 on error\n",
+    "      --no-headers          neither read nor write header files\n",
+    "      --title               file for the evaluation column names (default: title)\n",
+    "      --no-title            write no file of evaluation column names\n",
+    "      --version             display the version and exit\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -105,6 +124,7 @@ int32_t NonNegativeThreshold(const char* name, const char* text) {
   if (value >= 0) return value;
   std::cerr << "Error: " << name << messages::kNegativeThreshold << value
             << messages::kNegativeThresholdEnd;
+  NoteRunError();
   return 0;
 }
 
@@ -115,6 +135,7 @@ int32_t JobCount(const char* text) {
   const int32_t value = ToInt32(text);
   if (value >= 1 && value <= kMaxJobs) return value;
   std::cerr << messages::kBadJobs << kMaxJobs << ", not " << text << messages::kBadJobsEnd;
+  NoteRunError();
   return 0;
 }
 
@@ -124,6 +145,20 @@ void RunSweeps(const char* text) {
   CalculateAll(1174, "C2", tolerance);
   CalculateAll(242, "B2", tolerance);
 }
+
+// "text" or "json"; false (after the message) for anything else.
+bool ReadFormat(const char* text, RunSettings& settings) {
+  const std::string format = text;
+  if (format == "text" || format == "json") {
+    settings.Json = format == "json";
+    return true;
+  }
+  std::cerr << messages::kUnknownFormat << format << "\n";
+  NoteRunError();
+  return false;
+}
+
+void PrintVersion() { std::cout << "tessel " << TESSEL_VERSION << "\n" << std::flush; }
 
 }  // namespace
 
@@ -154,10 +189,12 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kLmThreshold2: lm_threshold_2 = ToDouble(optarg); break;
       case kLmLength: {
         int32_t value = ToInt32(optarg);
-        if (value == 0)
+        if (value == 0) {
           std::cerr << messages::kZeroLength << lm_length << "\n";
-        else
+          NoteRunError();
+        } else {
           lm_length = value;
+        }
         break;
       }
       case kLmLambda: lm_lambda = ToDouble(optarg); break;
@@ -194,7 +231,17 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case 'o': settings.LmFormula = ToInt32(optarg); break;
       case 'v': settings.SaveProtected = true; break;
       case 'j': settings.Jobs = JobCount(optarg); break;
-      default: break;  // getopt_long has already written its diagnostic
+      case kFormat:
+        if (!ReadFormat(optarg, settings)) return Command::kRefused;
+        break;
+      case kExitStatus: settings.ExitStatus = true; break;
+      case kNoHeaders: settings.NoHeaders = true; break;
+      case kTitle: settings.TitleFile = optarg; break;
+      case kNoTitle: settings.TitleFile.clear(); break;
+      case kVersion: return Command::kVersion;
+      default:  // getopt_long has already written its diagnostic
+        NoteRunError();
+        break;
     }
   }
   return Command::kRun;
@@ -206,6 +253,8 @@ int RunCommand(Command command, const RunSettings& settings) {
     case Command::kProtectedSum: CalculateProtectedSum(); break;
     case Command::kSweeps: RunSweeps(settings.SweepTolerance.c_str()); break;
     case Command::kRun: RunDriver(settings); break;
+    case Command::kVersion: PrintVersion(); break;
+    case Command::kRefused: break;
   }
   return 0;
 }

@@ -20,6 +20,10 @@ struct RunSettings {
   bool Subtract = false;
   int32_t Jobs = 0;  // documents judged at once; 0: one per online processor
   std::string SweepTolerance;  // the argument of -z
+  bool Json = false;          // --format=json: one JSON object per document
+  bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
+  bool NoHeaders = false;     // --no-headers: header files neither read nor written
+  std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
 };
 
 // The options of a run: the process-wide settings as the options left them,
@@ -30,13 +34,15 @@ Options OptionsOf(const RunSettings& settings);
 // Writes the usage text to standard output.
 void Help();
 
-// What a command line asks for. -h, -x and -z end the parsing: the options
-// after them are not read.
+// What a command line asks for. -h, -x, -z and --version end the parsing:
+// the options after them are not read.
 enum class Command {
   kRun,           // the driver runs with the settings
   kHelp,          // -h: the usage text
   kProtectedSum,  // -x: the protected-count report of standard input
   kSweeps,        // -z: the parameter sweeps, with SweepTolerance
+  kVersion,       // --version
+  kRefused,       // an option was refused: nothing runs
 };
 
 // Reads the options into the process-wide settings and the run settings;

@@ -9,7 +9,9 @@
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
 #include "tool/document_output.h"
+#include "tool/exit_status.h"
 #include "tool/file_list.h"
+#include "tool/json_output.h"
 #include "core/ordered_run.h"
 
 namespace {
@@ -23,15 +25,21 @@ void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, st
   out << "\n";
 }
 
+struct ShingleDocument : DocumentOutput {
+  bool verdict = false;
+};
+
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
-// needed, hashed straight from its words.
+// needed, hashed straight from its words. In JSON a document whose reading
+// reported a problem gets an error instead of a verdict.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
-                      DocumentOutput& output) {
+                      bool json, ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
     AppendDistinctShingles(name, document, length, options.text, output.err);
+    output.failed = ReadReportedProblem(output);
     Unique(document);
     output.out << PrintableName(name);
     WriteShingleDetails(document, model, output.out);
@@ -39,7 +47,17 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   }
   TextWords words(options.text);
   ReadDocument(name, 1, words, output.err);  // an unusable shift reads nothing: no shingles
+  output.failed = ReadReportedProblem(output);
+  if (json && output.failed) {
+    output.out << JsonErrorLine(name, 0, output.err.str());
+    return;
+  }
   const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
+  output.verdict = result.verdict;
+  if (json) {
+    output.out << JsonShingleLine(name, result, options.scoring);
+    return;
+  }
   output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
              << result.common_count << "\t";
   WriteVerdict(result, options.scoring, output.out);
@@ -51,8 +69,13 @@ void RunShingleMode(const Model& model, const RunSettings& settings, const Optio
   const std::list<std::string> listed = getFileList(settings.DataFiles);
   const std::vector<std::string> names(listed.begin(), listed.end());
   const size_t jobs = JobsOf(settings);
-  RunOrdered<DocumentOutput>(
+  RunOrdered<ShingleDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
-      [&](size_t i, DocumentOutput& output) { ScoreShingleFile(names[i], model, options, output); },
-      [](size_t, DocumentOutput& output) { EmitToStandardStreams(output); });
+      [&](size_t i, ShingleDocument& output) {
+        ScoreShingleFile(names[i], model, options, settings.Json, output);
+      },
+      [](size_t, ShingleDocument& output) {
+        EmitToStandardStreams(output);
+        if (output.verdict) NoteProtectedVerdict();
+      });
 }

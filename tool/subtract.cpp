@@ -13,6 +13,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/set_file.h"
+#include "tool/exit_status.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ void ShingleSubtract(std::string first_file, std::string second_file) {
     if (first_fd >= 0) close(first_fd);
     if (second_fd >= 0) close(second_fd);
     std::cerr << messages::kErrorOpeningFiles;
+    NoteRunError();
     return;
   }
   DescriptorInput first_input(first_fd), second_input(second_fd);

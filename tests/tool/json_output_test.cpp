@@ -1,0 +1,91 @@
+#include "tool/json_output.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+
+#include "core/text_words.h"
+
+namespace {
+
+// What the C library's converter makes of one Windows-1251 byte.
+std::string IconvCp1251(char byte) {
+  iconv_t converter = iconv_open("UTF-8", "CP1251");
+  char out[8] = {};
+  char* in_at = &byte;
+  char* out_at = out;
+  size_t in_left = 1, out_left = sizeof out;
+  const size_t done = iconv(converter, &in_at, &in_left, &out_at, &out_left);
+  iconv_close(converter);
+  return done == static_cast<size_t>(-1) ? "?" : std::string(out, out_at);
+}
+
+}  // namespace
+
+TEST(Cp1251ToUtf8, AgreesWithTheCLibraryOnEveryAssignedByte) {
+  for (int byte = 1; byte < 256; ++byte) {
+    const std::string text(1, static_cast<char>(byte));
+    if (byte == 0x98)
+      EXPECT_EQ(Cp1251ToUtf8(text), "\xEF\xBF\xBD");
+    else
+      EXPECT_EQ(Cp1251ToUtf8(text), IconvCp1251(text[0])) << byte;
+  }
+}
+
+// Valid sequences pass whole; every byte of an invalid one (overlong forms,
+// surrogates, code points past U+10FFFF, cut sequences) becomes U+00XX.
+TEST(PathAsUtf8, KeepsUtf8AndMapsOtherBytesToTheirCodePoints) {
+  EXPECT_EQ(PathAsUtf8("a\tb/\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80"),
+            "a\tb/\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80");
+  EXPECT_EQ(PathAsUtf8("\xFF"), "\xC3\xBF");
+  EXPECT_EQ(PathAsUtf8("\xC0\x80"), "\xC3\x80\xC2\x80");
+  EXPECT_EQ(PathAsUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");
+  EXPECT_EQ(PathAsUtf8("\xF4\x90\x80\x80"), "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80");
+  EXPECT_EQ(PathAsUtf8("\xE2\x82x"), "\xC3\xA2\xC2\x82x");
+  EXPECT_EQ(PathAsUtf8("\xE0\x9F\xBF"), "\xC3\xA0\xC2\x9F\xC2\xBF");
+}
+
+TEST(Base64, EncodesTheStandardVectors) {
+  const char* const expected[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+  for (size_t n = 0; n <= 6; ++n) EXPECT_EQ(Base64(std::string("foobar", n)), expected[n]);
+  EXPECT_EQ(Base64(std::string("\xFF\x00\x80", 3)), "/wCA");
+}
+
+// The threshold is the one the verdict used: scaled for short documents.
+TEST(JsonShingleLine, GivesTheThresholdApplied) {
+  ScoringOptions scoring;
+  scoring.max_threshold = 10;
+  scoring.size_threshold = 100;
+  ShingleResult result;
+  result.protected_count = 4, result.distinct = 37, result.scaled = true, result.verdict = true;
+  EXPECT_EQ(JsonShingleLine("a\xFF", result, scoring),
+            "{\"type\":\"document\",\"path\":\"a\xC3\xBF\",\"path_bytes\":\"Yf8=\","
+            "\"mode\":\"shingle\",\"verdict\":true,\"protected\":4,\"unprotected\":0,"
+            "\"common\":0,\"distinct\":37,\"threshold\":3.7,\"scaled\":true}\n");
+  result.distinct = 150, result.scaled = false, result.verdict = false;
+  EXPECT_NE(JsonShingleLine("a", result, scoring).find("\"threshold\":10.0,\"scaled\":false"),
+            std::string::npos);
+}
+
+// With a shift of 2 the formulas see every other word: the window's words
+// k are words 2k of the text, and its bytes run from the first to the end
+// of the last, whatever lies between.
+TEST(JsonLanguageModelLine, LocatesTheWindowInTheDocumentsBytes) {
+  TextOptions options;
+  options.shingle_shift = 2;
+  TextWords text(options);
+  const std::string document = "aa, bb cc\n dd \xC5\xC5 ff .";
+  text.Feed(document.data(), document.size());
+  text.Finish();
+  lm::Result result;
+  result.verdict = true, result.protected_score = 0.5, result.phrase_first = 1;
+  result.phrase_words = 2;
+  EXPECT_EQ(JsonLanguageModelLine("d", 7, result, text),
+            "{\"type\":\"document\",\"path\":\"d\",\"mode\":\"language-model\",\"formula\":3,"
+            "\"verdict\":true,\"window\":{\"protected_score\":0.5,\"unprotected_score\":0.0,"
+            "\"offset\":7,\"length\":9,\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
+  result.verdict = false;
+  EXPECT_NE(JsonLanguageModelLine("d", 1, result, text).find("\"window\":null"),
+            std::string::npos);
+}

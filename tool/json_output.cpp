@@ -1,0 +1,213 @@
+#include "tool/json_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include "core/text_words.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;  // members in the order they are set
+
+constexpr char kShingleMode[] = "shingle";
+constexpr char kLanguageModelMode[] = "language-model";
+
+// Unicode code points of the bytes 0x80 to 0xFF in Windows-1251.
+constexpr char16_t kCp1251High[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 0x88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 0x98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // 0xA0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // 0xA8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // 0xB8
+};
+
+void AppendUtf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+char32_t Cp1251CodePoint(unsigned char byte) {
+  if (byte < 0x80) return byte;
+  if (byte >= 0xC0) return 0x0410 + (byte - 0xC0);  // А to я in alphabetical order
+  return kCp1251High[byte - 0x80];
+}
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The length of the valid UTF-8 sequence at the start of bytes, or 0: no
+// overlong forms, no surrogates, nothing above U+10FFFF.
+size_t Utf8SequenceLength(std::string_view bytes) {
+  const auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = at(0);
+  if (lead < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length || at(1) < low || at(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if (!IsContinuation(at(i))) return 0;
+  return length;
+}
+
+// The path, and its bytes in base64 when they are not UTF-8.
+void SetPath(Json& line, const std::string& path) {
+  const std::string text = PathAsUtf8(path);
+  line["path"] = text;
+  if (text != path) line["path_bytes"] = Base64(path);
+}
+
+Json DocumentLine(const std::string& path, int32_t formula) {
+  Json line;
+  line["type"] = "document";
+  SetPath(line, path);
+  line["mode"] = formula == 0 ? kShingleMode : kLanguageModelMode;
+  if (formula != 0) line["formula"] = formula > 3 ? 3 : formula;  // above 2: Formula3
+  return line;
+}
+
+std::string LineOf(const Json& line) { return line.dump() + "\n"; }
+
+// The deciding window of a hit: its scores, and the bytes its phrase spans
+// in the document with the phrase's normalised words as UTF-8.
+Json WindowOf(const lm::Result& result, const TextWords& text) {
+  Json window;
+  window["protected_score"] = result.protected_score;
+  window["unprotected_score"] = result.unprotected_score;
+  if (result.phrase_words == 0) {
+    window["offset"] = nullptr;
+    window["length"] = 0;
+    window["phrase"] = "";
+    return window;
+  }
+  const size_t shift = static_cast<size_t>(text.shift());
+  const size_t first = result.phrase_first * shift;
+  const size_t last = (result.phrase_first + result.phrase_words - 1) * shift;
+  const size_t offset = text.SourceOffset(first);
+  window["offset"] = offset;
+  window["length"] = text.SourceOffset(last) + text.Word(last).size() - offset;
+  std::string phrase;
+  for (size_t word = first; word <= last; word += shift) {
+    if (word != first) phrase += ' ';
+    phrase += text.Word(word);
+  }
+  window["phrase"] = Cp1251ToUtf8(phrase);
+  return window;
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char c : text) AppendUtf8(Cp1251CodePoint(static_cast<unsigned char>(c)), out);
+  return out;
+}
+
+std::string PathAsUtf8(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  while (!path.empty()) {
+    const size_t valid = Utf8SequenceLength(path);
+    if (valid != 0) {
+      out.append(path.substr(0, valid));
+    } else {
+      AppendUtf8(static_cast<unsigned char>(path[0]), out);
+    }
+    path.remove_prefix(valid != 0 ? valid : 1);
+  }
+  return out;
+}
+
+std::string Base64(std::string_view bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t have = bytes.size() - i < 3 ? bytes.size() - i : 3;
+    uint32_t group = 0;
+    for (size_t k = 0; k < 3; ++k)
+      group = group << 8 | (k < have ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (size_t k = 0; k < 4; ++k)
+      out += k <= have ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+  }
+  return out;
+}
+
+std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages) {
+  Json line = DocumentLine(path, formula);
+  line["error"] = PathAsUtf8(messages.substr(0, messages.find('\n')));
+  return LineOf(line);
+}
+
+std::string JsonShingleLine(const std::string& path, const ShingleResult& result,
+                            const ScoringOptions& scoring) {
+  Json line = DocumentLine(path, 0);
+  line["verdict"] = result.verdict;
+  line["protected"] = result.protected_count;
+  line["unprotected"] = result.unprotected_count;
+  line["common"] = result.common_count;
+  line["distinct"] = result.distinct;
+  // The threshold the verdict compared P with: max_threshold, scaled down
+  // for short documents by distinct / size_threshold.
+  double threshold = scoring.max_threshold;
+  if (result.scaled)
+    threshold = threshold * static_cast<double>(result.distinct) / scoring.size_threshold;
+  line["threshold"] = threshold;
+  line["scaled"] = result.scaled;
+  return LineOf(line);
+}
+
+std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
+                                  const lm::Result& result, const TextWords& text) {
+  Json line = DocumentLine(path, formula);
+  line["verdict"] = result.verdict;
+  line["window"] = result.verdict ? WindowOf(result, text) : Json(nullptr);
+  return LineOf(line);
+}
+
+std::string JsonSkippedLine(const std::string& path, int32_t formula, const char* reason) {
+  Json line = DocumentLine(path, formula);
+  line["skipped"] = reason;
+  return LineOf(line);
+}
+
+std::string JsonEvaluationLine(const lm::Settings& lm, const Evaluation& evaluation) {
+  Json line;
+  line["type"] = "evaluation";
+  line["lm_threshold_1"] = lm.threshold_1;
+  line["lm_threshold_2"] = lm.threshold_2;
+  line["lm_length"] = lm.length;
+  line["lm_lambda"] = lm.lambda;
+  line["lm_lambda0"] = lm.lambda0;
+  line["lm_log"] = lm.log;
+  line["lm_factor"] = lm.factor;
+  line["p_count"] = evaluation.p_count;
+  line["u_count"] = evaluation.u_count;
+  line["p_p_count"] = evaluation.p_p_count;
+  line["p_u_count"] = evaluation.p_u_count;
+  line["Recall"] = evaluation.recall;
+  line["Precision"] = evaluation.precision;
+  line["F"] = evaluation.f;
+  return LineOf(line);
+}
