@@ -21,6 +21,11 @@ check -f -p shingle/p.bin -u shingle/u.bin -l 3
 check -f -p shingle/p.bin -u shingle/u.bin -l 3 -e -j 2
 check -f -p lm/p.bin -u lm/u.bin -o 1
 check -f -p lm/p.bin -u lm/u.bin -o 1 -e
+# One pattern per shard: a store of directories needs no list.
+mkdir -p store/a store/b && cp docs/d*.txt store/a && cp docs/r*.txt docs/odd* store/b
+parallel -k -q -S 1/hostA,1/hostB --workdir "$PWD" tessel -f -p shingle/p.bin -u shingle/u.bin \
+  -l 3 -d '{}*.txt' ::: store/*/ | sort >many
+tessel -f -p shingle/p.bin -u shingle/u.bin -l 3 -d 'store/*/*.txt' | sort | cmp - many && wc -l <many
 sort hosts | uniq -c
 # The output follows the list, not the directory.
 tac list | bash "$SRC/examples/judge-list.sh" -- -f -p shingle/p.bin -u shingle/u.bin -l 3 >many
