@@ -14,8 +14,9 @@
 # tessel takes documents by pattern, so the list becomes a scratch directory
 # of links that one -d pattern matches, named by their place in the list;
 # the names are put back in its output. Header files are not recorded: the
-# verdicts go beside the links and are removed with them. (Once tessel reads
-# a list itself, this script is `tessel --files-from LIST --no-headers`.)
+# verdicts go beside the links and are removed with them (or, with a tessel
+# that has --no-headers, are not written). Once tessel reads a list itself,
+# this script is `tessel --files-from LIST --no-headers`.
 set -euo pipefail
 
 tessel=tessel
@@ -52,7 +53,11 @@ LC_ALL=C awk -v dir="$scratch/d" -v here="$PWD" '{
 # directory's order, so each line is keyed by its document's place in the
 # list and its own place in the output, sorted, and the names put back,
 # escaped as tessel escapes them.
-"$tessel" "$@" -d "$scratch/d/*.d" |
+# Verdicts that would only go to the scratch directory cost a header file
+# each on tessel's ordered (single) output thread: leave them off when it can.
+no_headers=()
+"$tessel" --help 2>&1 | grep -- --no-headers >/dev/null && no_headers=(--no-headers)
+"$tessel" "${no_headers[@]}" "$@" -d "$scratch/d/*.d" |
   LC_ALL=C awk -v list="$scratch/list" -v prefix="$scratch/d/" '
     function printable(name,   out, k, c) {
       if (name !~ /[\t\r]/) return name
