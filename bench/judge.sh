@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Judging with a saved model, two builds side by side in one run: the C
 # interface (bench/judge_bench.cpp) and tessel -f in both modes, each against
-# the time of hashing the same documents, and examples/shard.sh with one and
-# two shards.
+# the time of hashing the same documents. (-j: bench/scaling_bench.sh.)
 #
 # Usage: bench/judge.sh BEFORE_BUILD_DIR AFTER_BUILD_DIR [WORK_DIR]
 # The corpus (34 MB of learning text with a vocabulary of 200,000 words, so
@@ -13,7 +12,6 @@
 set -euo pipefail
 before=$(realpath "$1") after=$(realpath "$2") work="${3:-/tmp/tessel-judge-bench}"
 bench="$after/bench/judge_bench"
-shard="$(realpath "$(dirname "$0")/../examples/shard.sh")"
 
 generate() {
   rm -rf "$work" && mkdir -p "$work"/{protected,unprotected,ordinary,docs,lm,shingle}
@@ -85,14 +83,5 @@ for mode in shingle lm; do
     hash=$(for _ in 1 2 3; do "$bench" hash $n "$work"/docs/*.txt; done | sort -n | head -1)
     echo "$mode $build: preparation $prepare s, data loop $(echo "$total - $prepare" | bc) s," \
       "hashing $hash s"
-  done
-done
-
-echo "== examples/shard.sh, 200 documents of 100 KB in shingle mode (fastest of 3)"
-ls "$work"/protected/*.txt "$work"/ordinary/*.txt >"$work/shard.list"
-for build in "$before" "$after"; do
-  for jobs in 1 2; do
-    echo "$build, $jobs shard(s): $(seconds env LD_LIBRARY_PATH="$build" "$shard" -j $jobs \
-      -t "$build/tessel" "$work/shard.list" -- -f -p "$work/shingle/p.bin" -u "$work/shingle/u.bin") s"
   done
 done
