@@ -23,7 +23,7 @@ void Emit(const std::ostringstream& buffer, std::ostream& to);
 // document for the exit status.
 void EmitToStandardStreams(const DocumentOutput& output);
 
-// The threads that judge documents: -j, or one per online processor.
+// The threads that judge documents: -j, or one per processor the run may use.
 size_t JobsOf(const RunSettings& settings);
 // Documents judged ahead of the next one to write, per thread: enough to
 // keep every thread busy behind a long document, few enough to bound memory.

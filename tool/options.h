@@ -18,7 +18,7 @@ struct RunSettings {
   bool FromFile = false;
   bool SaveProtected = false;
   bool Subtract = false;
-  int32_t Jobs = 0;  // documents judged at once; 0: one per online processor
+  int32_t Jobs = 0;  // documents judged at once; 0: one per processor the run may use
   std::string SweepTolerance;  // the argument of -z
   bool Json = false;          // --format=json: one JSON object per document
   bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
