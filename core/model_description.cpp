@@ -1,0 +1,141 @@
+#include "core/model_description.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "core/text_words.h"
+
+namespace {
+
+const char* const kSlotKeys[kModelSlots] = {"p.bin", "p.bin.2", "u.bin", "u.bin.2"};
+
+std::string Hex(const Digest& digest) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : digest.bytes) hex += kDigits[byte >> 4], hex += kDigits[byte & 15];
+  return hex;
+}
+
+bool ParseUnsigned(const std::string& text, uint64_t& value, int base = 10) {
+  if (text.empty() || text[0] == '-') return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoull(text.c_str(), &end, base);
+  return errno == 0 && end != nullptr && *end == '\0';
+}
+
+// Sets one field from its key; false for a value that does not fit it.
+bool SetField(const std::string& key, const std::string& value, ModelDescription& d) {
+  uint64_t number = 0;
+  if (key == "format") return ParseUnsigned(value, number) && (d.format = static_cast<int>(number), true);
+  if (key == "mode") {
+    d.language_model = value == "language-model";
+    return value == "language-model" || value == "shingles";
+  }
+  if (key == "shingle-length" || key == "shingle-shift") {
+    if (!ParseUnsigned(value, number) || number < 1 || number > INT32_MAX) return false;
+    (key == "shingle-length" ? d.shingle_length : d.shingle_shift) = static_cast<int32_t>(number);
+    return true;
+  }
+  if (key == "encoding") return d.encoding = value, !value.empty();
+  if (key == "upper-case") {
+    d.upper_case = value == "yes";
+    return value == "yes" || value == "no";
+  }
+  if (key == "stop-words") return d.stop_words = value, !value.empty();
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    if (key == std::string("records ") + kSlotKeys[slot]) return ParseUnsigned(value, d.records[slot]);
+    if (key == std::string("checksum ") + kSlotKeys[slot])
+      return ParseUnsigned(value, d.checksums[slot], 16);
+  }
+  return true;  // a key of a later version
+}
+
+}  // namespace
+
+uint64_t RecordsChecksum(const Digest* digests, size_t count) {
+  uint64_t sum = 0xcbf29ce484222325u ^ count;
+  for (size_t i = 0; i < count; ++i) {
+    uint64_t halves[2];
+    std::memcpy(halves, digests[i].bytes, sizeof halves);
+    sum = (sum ^ halves[0]) * 0x100000001b3u;
+    sum = (sum ^ halves[1]) * 0x100000001b3u;
+  }
+  return sum;
+}
+
+std::string StopWordsDigest(const StopWordSet* words) {
+  if (words == nullptr || words->empty()) return "none";
+  std::string joined;
+  for (const std::string& word : *words) joined += word + '\n';
+  return Hex(Md5Of(joined));
+}
+
+std::string FormatModelDescription(const ModelDescription& d) {
+  std::ostringstream out;
+  out << "format " << d.format << "\n"
+      << "mode " << (d.language_model ? "language-model" : "shingles") << "\n"
+      << "shingle-length " << d.shingle_length << "\n"
+      << "shingle-shift " << d.shingle_shift << "\n"
+      << "encoding " << d.encoding << "\n"
+      << "upper-case " << (d.upper_case ? "yes" : "no") << "\n"
+      << "stop-words " << d.stop_words << "\n";
+  for (int slot = 0; slot < kModelSlots; ++slot)
+    out << "records " << kSlotKeys[slot] << " " << d.records[slot] << "\n";
+  for (int slot = 0; slot < kModelSlots; ++slot)
+    out << "checksum " << kSlotKeys[slot] << " " << std::hex << d.checksums[slot] << std::dec << "\n";
+  return out.str();
+}
+
+bool ParseModelDescription(const std::string& text, ModelDescription& description,
+                           std::string& error) {
+  ModelDescription parsed;
+  std::istringstream in(text);
+  bool has_format = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) continue;
+    // "records p.bin 12": the key is everything before the last space.
+    const size_t space = line.rfind(' ');
+    if (space == std::string::npos || space == 0) {
+      error = "not a model description line: " + line.substr(0, 80);
+      return false;
+    }
+    const std::string key = line.substr(0, space), value = line.substr(space + 1);
+    if (!SetField(key, value, parsed)) {
+      error = "a bad value in the model description: " + line.substr(0, 80);
+      return false;
+    }
+    has_format = has_format || key == "format";
+  }
+  if (!has_format) {
+    error = "the model description has no format line";
+    return false;
+  }
+  if (parsed.format > kModelFormatVersion) {
+    error = "the model description is of a later format, " + std::to_string(parsed.format);
+    return false;
+  }
+  description = parsed;
+  return true;
+}
+
+std::string ContradictedSetting(const ModelDescription& model, bool language_model,
+                                const TextOptions& text) {
+  auto differs = [](const std::string& name, const std::string& saved, const std::string& given) {
+    return saved == given ? std::string() : name + ": model " + saved + ", given " + given;
+  };
+  auto mode = [](bool lm) { return std::string(lm ? "language-model" : "shingles"); };
+  std::string found = differs("mode", mode(model.language_model), mode(language_model));
+  if (found.empty() && !language_model)
+    found = differs("shingle-length", std::to_string(model.shingle_length),
+                    std::to_string(text.shingle_length));
+  if (found.empty())
+    found = differs("shingle-shift", std::to_string(model.shingle_shift),
+                    std::to_string(text.shingle_shift));
+  if (found.empty())
+    found = differs("stop-words", model.stop_words, StopWordsDigest(text.stop_words));
+  return found;
+}

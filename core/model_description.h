@@ -1,0 +1,47 @@
+// The description a saved model carries beside its four set files
+// ("tessel.model"): how it was trained, and a checksum of each set file, so
+// that a reader can refuse settings that contradict the model and files that
+// do not belong together. Text, one "key value" a line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/digest.h"
+#include "core/model_files.h"
+#include "core/text_options.h"
+
+inline constexpr char kModelDescriptionFile[] = "tessel.model";
+inline constexpr int kModelFormatVersion = 1;
+
+struct ModelDescription {
+  int format = kModelFormatVersion;
+  bool language_model = false;
+  int32_t shingle_length = 5;  // shingle mode only
+  int32_t shingle_shift = 1;
+  std::string encoding = "cp1251";
+  bool upper_case = false;
+  std::string stop_words = "none";  // MD5 of the stop-word set, or "none"
+  uint64_t records[kModelSlots] = {0, 0, 0, 0};
+  uint64_t checksums[kModelSlots] = {0, 0, 0, 0};
+};
+
+// The checksum of a set file's records: cheap enough to take while a file is
+// read, and any change of a record, their order or their number changes it.
+uint64_t RecordsChecksum(const Digest* digests, size_t count);
+
+// The digest of a stop-word set ("none" for an empty one): the MD5 of its
+// words in order, each followed by a line feed.
+std::string StopWordsDigest(const StopWordSet* words);
+
+std::string FormatModelDescription(const ModelDescription& description);
+// Parses a description; false with the reason in error for text that is not
+// one (unknown keys are ignored, so later versions may add lines).
+bool ParseModelDescription(const std::string& text, ModelDescription& description,
+                           std::string& error);
+
+// The first setting of the options that contradicts the model, as
+// "NAME: model V, given W", or the empty string when none does.
+std::string ContradictedSetting(const ModelDescription& model, bool language_model,
+                                const TextOptions& text);
