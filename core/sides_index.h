@@ -32,9 +32,9 @@ class SidesIndex {
   // gives (0 on a side that lacks it), N and T of each side.
   static SidesIndex Join(const SortedRecords& protected_side,
                          const SortedRecords& unprotected_side);
-  // Keeps both sides' own indexes instead (the mappings of set files stay
-  // shared between the processes that judge with them), behind one filter of
-  // the two: a digest neither side holds, as most pairs of an ordinary
+  // Keeps both sides' own indexes instead (no copy to join; set files
+  // mapped because they are immutable stay shared between the processes that
+  // judge with them), behind one filter of the two: a digest neither side holds, as most pairs of an ordinary
   // document, costs one read of that filter.
   static SidesIndex Share(CountIndex&& protected_side, CountIndex&& unprotected_side);
 

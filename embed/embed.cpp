@@ -26,7 +26,7 @@ tessel_model* OpenModel(const char* directory) {
   // A file that cannot be loaded is reported and leaves its set empty.
   if (directory != nullptr) {
     for (int i = 0; i < 4; ++i)
-      CountIndex::Map(std::string(directory) + kModelFiles[i], files[i], nullptr);
+      CountIndex::Load(std::string(directory) + kModelFiles[i], files[i], nullptr);
   }
   return new tessel_model(files);
 }

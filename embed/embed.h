@@ -19,9 +19,10 @@ struct JoinedModel {
   SidesIndex words;
   SidesIndex pairs;
 
-  // The sets mapped from the files, in slot order: the words joined (a
+  // The sets read from the files, in slot order: the words joined (a
   // model's vocabulary is small beside its pairs, and every learning file
-  // repeats it), the pairs kept as mapped, shared with other processes.
+  // repeats it), the pairs kept as read (shared with other processes where
+  // the files are immutable).
   explicit JoinedModel(CountIndex (&files)[4])
       : words(SidesIndex::Join(RecordsOf(files[kProtectedWords]),
                                RecordsOf(files[kUnprotectedWords]))),

@@ -93,7 +93,7 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     for (int slot = 0; slot < 4; ++slot) {
       const std::string path = directory + std::string(kModelFiles[slot]);
       std::string error = ModelFileProblem(path);
-      if (error.empty()) CountIndex::Map(path, files[slot], &error);
+      if (error.empty()) CountIndex::Load(path, files[slot], &error);
       if (!error.empty()) {
         SetError(errptr, error.c_str());
         return nullptr;

@@ -85,7 +85,7 @@ void ReadSetsForSaving(const RunSettings& settings, const JudgingModel& model,
   }
 }
 
-// With -f the set files are mapped straight into the judging model; a file
+// With -f the set files are loaded straight into the judging model; a file
 // that cannot be loaded ends the run after its message, since judging against
 // an empty model would print verdicts that mean nothing. Without -f the sets
 // are trained, and unread names a training pattern that yielded no readable

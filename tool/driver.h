@@ -19,7 +19,7 @@ struct TrainedSets {
 };
 
 // The sets as judging reads them. With -f the four set files are first
-// mapped into the CountIndexes; preparing joins each kind's two sides into
+// loaded into the CountIndexes; preparing joins each kind's two sides into
 // one index (the shingles, or the words, and the pairs), where one look-up
 // per digest gives both sides' counts, and releases what was joined. In
 // language-model mode common_set holds the pairs that lm_sub moved out of

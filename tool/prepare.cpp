@@ -34,15 +34,15 @@ void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model)
 
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model) {
   // Every file is tried, so that each one that fails is reported.
-  bool loaded = CountIndex::Map(settings.ProtectedFiles, model.protected_set, nullptr);
+  bool loaded = CountIndex::Load(settings.ProtectedFiles, model.protected_set, nullptr);
   if (language_model)
-    loaded = CountIndex::Map(settings.ProtectedFiles + kPairSuffix, model.protected_pairs,
+    loaded = CountIndex::Load(settings.ProtectedFiles + kPairSuffix, model.protected_pairs,
                              nullptr) &&
              loaded;
   if (!settings.UnprotectedFiles.empty()) {
-    loaded = CountIndex::Map(settings.UnprotectedFiles, model.unprotected_set, nullptr) && loaded;
+    loaded = CountIndex::Load(settings.UnprotectedFiles, model.unprotected_set, nullptr) && loaded;
     if (language_model)
-      loaded = CountIndex::Map(settings.UnprotectedFiles + kPairSuffix, model.unprotected_pairs,
+      loaded = CountIndex::Load(settings.UnprotectedFiles + kPairSuffix, model.unprotected_pairs,
                                nullptr) &&
                loaded;
   }
@@ -61,7 +61,8 @@ void PrepareLoaded(bool language_model, JudgingModel& model) {
     model.pairs = SidesIndex::Join(RecordsOf(protected_pairs), RecordsOf(unprotected_pairs));
     return;
   }
-  // The mapped pair files stay shared with other processes judging with them.
+  // The pair files stay as read (shared with other processes where they are
+  // immutable).
   model.pairs = SidesIndex::Share(std::move(model.protected_pairs),
                                   std::move(model.unprotected_pairs));
 }

@@ -2,6 +2,10 @@
 
 #include "core/sides_index.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+
 #include <random>
 
 #include "support/test_support.h"
@@ -92,9 +96,9 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
       file.append(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
     WriteFile(dir / "set.bin", file + "partial");
     CountIndex loaded, loaded_again;
-    ASSERT_TRUE(CountIndex::Map(dir / "set.bin", loaded, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded, nullptr));
     loaded.BuildDirectory();
-    ASSERT_TRUE(CountIndex::Map(dir / "set.bin", loaded_again, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded_again, nullptr));
     EXPECT_EQ(loaded.records(), set.list.size());
     EXPECT_EQ(loaded.total(), 0);
     for (CShingle& shingle : ones.list) shingle.count = 1;
@@ -106,6 +110,66 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
     ExpectBothSides(SidesIndex::Share(CountIndex::FromFlat(flat), std::move(loaded_again)),
                     from_flat, loaded, random);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Marks a file immutable for its lifetime, where the file system and the
+// process's rights allow it.
+class Immutable {
+ public:
+  explicit Immutable(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+    int flags = 0;
+    marked_ = ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
+              (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
+  }
+  ~Immutable() {
+    int flags = 0;
+    if (marked_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0)
+      flags &= ~FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+    close(fd_);
+  }
+  bool marked() const { return marked_; }
+
+ private:
+  int fd_;
+  bool marked_ = false;
+};
+
+// A set file is copied, so that nothing done to it reaches the index; only
+// one that nobody can change is mapped, and one out of order is sorted in a
+// copy all the same.
+TEST(CountIndex, LoadsCopiesAndMapsOnlyImmutableFiles) {
+  TempDir dir;
+  std::string ascending, descending;
+  for (int i = 0; i < 3; ++i) {
+    ascending += std::string(15, '\0') + static_cast<char>(i);
+    descending = std::string(15, '\0') + static_cast<char>(i) + descending;
+  }
+  auto load = [&](const std::string& bytes) {
+    WriteFile(dir / "set.bin", bytes);
+    CountIndex index;
+    EXPECT_TRUE(CountIndex::Load(dir / "set.bin", index, nullptr));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(index.begin()), 16 * index.size()), ascending);
+    return index;
+  };
+  EXPECT_FALSE(load(ascending).shared());
+  {
+    CountIndex index = load(ascending);
+    Immutable mark(dir / "set.bin");
+    if (!mark.marked()) GTEST_SKIP() << "no immutable files here";
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", index, nullptr));
+    EXPECT_TRUE(index.shared());
+    EXPECT_EQ(index.size(), 3u);
+  }
+  WriteFile(dir / "set.bin", descending);
+  Immutable mark(dir / "set.bin");
+  CountIndex sorted;
+  ASSERT_TRUE(CountIndex::Load(dir / "set.bin", sorted, nullptr));
+  EXPECT_FALSE(sorted.shared());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(sorted.begin()), 48), ascending);
 }
 
 }  // namespace
