@@ -8,8 +8,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/messages.h"
+#include "core/save_marker.h"
 
 namespace {
 
@@ -23,10 +25,13 @@ bool IsDirectory(const char* path) {
 
 tessel_model* OpenModel(const char* directory) {
   CountIndex files[4];
-  // A file that cannot be loaded is reported and leaves its set empty.
+  // A file that cannot be loaded is reported and leaves its set empty; a
+  // model whose last save did not finish is reported and left empty whole.
   if (directory != nullptr) {
-    for (int i = 0; i < 4; ++i)
-      CountIndex::Load(std::string(directory) + kModelFiles[i], files[i], nullptr);
+    const std::vector<std::string> paths = ModelPaths(directory);
+    const ModelReadLock lock(paths);
+    if (!lock.Refused(nullptr))
+      for (int i = 0; i < 4; ++i) CountIndex::Load(paths[i], files[i], nullptr);
   }
   return new tessel_model(files);
 }

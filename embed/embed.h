@@ -1,6 +1,9 @@
 // C++ side of the embedding interface.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/digest_index.h"
 #include "embed/tessel.h"
 #include "scoring/indexed_judge.h"
@@ -13,6 +16,11 @@ enum ModelSlot {
   kUnprotectedPairs = 3,
 };
 inline constexpr const char* kModelFiles[4] = {"/p.bin", "/p.bin.2", "/u.bin", "/u.bin.2"};
+// The paths of a model directory's files, in slot order.
+inline std::vector<std::string> ModelPaths(const std::string& directory) {
+  return {directory + kModelFiles[0], directory + kModelFiles[1], directory + kModelFiles[2],
+          directory + kModelFiles[3]};
+}
 
 // A model directory's four sets, both sides of each kind in one index.
 struct JoinedModel {

@@ -10,8 +10,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/digest_index.h"
+#include "core/save_marker.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
 #include "embed/tessel.h"
@@ -90,10 +92,16 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   }
   try {
     CountIndex files[4];
+    const std::vector<std::string> paths = ModelPaths(directory);
+    const ModelReadLock lock(paths);
+    std::string refusal;
+    if (lock.Refused(&refusal)) {
+      SetError(errptr, refusal.c_str());
+      return nullptr;
+    }
     for (int slot = 0; slot < 4; ++slot) {
-      const std::string path = directory + std::string(kModelFiles[slot]);
-      std::string error = ModelFileProblem(path);
-      if (error.empty()) CountIndex::Load(path, files[slot], &error);
+      std::string error = ModelFileProblem(paths[slot]);
+      if (error.empty()) CountIndex::Load(paths[slot], files[slot], &error);
       if (!error.empty()) {
         SetError(errptr, error.c_str());
         return nullptr;

@@ -3,7 +3,7 @@
 # when any of them is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind
-  gnuplot-nox parallel time man-db python3)
+  gnuplot-nox parallel time man-db python3 strace)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")

@@ -1,5 +1,10 @@
 #include "tool/prepare.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/save_marker.h"
 #include "core/settings.h"
 
 namespace {
@@ -33,19 +38,21 @@ void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model)
 }
 
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model) {
-  // Every file is tried, so that each one that fails is reported.
-  bool loaded = CountIndex::Load(settings.ProtectedFiles, model.protected_set, nullptr);
-  if (language_model)
-    loaded = CountIndex::Load(settings.ProtectedFiles + kPairSuffix, model.protected_pairs,
-                             nullptr) &&
-             loaded;
+  std::vector<std::pair<std::string, CountIndex*>> files = {
+      {settings.ProtectedFiles, &model.protected_set}};
+  if (language_model) files.push_back({settings.ProtectedFiles + kPairSuffix, &model.protected_pairs});
   if (!settings.UnprotectedFiles.empty()) {
-    loaded = CountIndex::Load(settings.UnprotectedFiles, model.unprotected_set, nullptr) && loaded;
+    files.push_back({settings.UnprotectedFiles, &model.unprotected_set});
     if (language_model)
-      loaded = CountIndex::Load(settings.UnprotectedFiles + kPairSuffix, model.unprotected_pairs,
-                               nullptr) &&
-               loaded;
+      files.push_back({settings.UnprotectedFiles + kPairSuffix, &model.unprotected_pairs});
   }
+  std::vector<std::string> paths;
+  for (const auto& file : files) paths.push_back(file.first);
+  const ModelReadLock lock(paths);
+  if (lock.Refused(nullptr)) return false;
+  // Every file is tried, so that each one that fails is reported.
+  bool loaded = true;
+  for (const auto& [path, index] : files) loaded = CountIndex::Load(path, *index, nullptr) && loaded;
   return loaded;
 }
 

@@ -1,5 +1,5 @@
 // Preparation of the trained sets for judging: from the flat sets of
-// training, or from set files mapped as they are, to the indexes the data
+// training, or from set files loaded as they are, to the indexes the data
 // loops look digests up in.
 #pragma once
 
@@ -9,10 +9,11 @@
 
 // Joins the sets of a training run for judging, releasing them.
 void PrepareTrained(TrainedSets& sets, bool language_model, JudgingModel& model);
-// Maps the set files that -f names, as the trained sets would be loaded;
-// false (after every failed file's message) when one cannot be loaded.
+// Reads the set files that -f names, as the trained sets would be loaded;
+// false (after every failed file's message) when one cannot be loaded, or
+// when the last save into their directories did not finish.
 bool LoadJudgingModel(const RunSettings& settings, bool language_model, JudgingModel& model);
-// Joins the mapped sets of -f for judging (lm_sub first moving the shared
-// pairs to the common set), releasing them; pairs not subtracted keep their
-// mappings.
+// Joins the loaded sets of -f for judging (lm_sub first moving the shared
+// pairs to the common set), releasing them; pairs not subtracted are kept
+// as loaded.
 void PrepareLoaded(bool language_model, JudgingModel& model);

@@ -1,7 +1,14 @@
 // An open model judges with its files as they were when it was opened,
-// whatever is done to them afterwards.
-#include <cstdio>
+// whatever is done to them afterwards, and no model is read from a directory
+// whose last save did not finish or is still running.
+#include <fcntl.h>
+#include <sys/file.h>
 
+#include <chrono>
+#include <cstdio>
+#include <future>
+
+#include "core/set_file.h"
 #include "corpus_model.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
@@ -79,6 +86,46 @@ TEST(ChangedModelFiles, OpenHandlesKeepTheModelTheyOpened) {
     }
   }
   _closeShingles(model);
+  tessel_close(api);
+}
+
+TEST(ModelDirectory, UnfinishedSavesAreRefusedUntilASaveSucceeds) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 0);
+  WriteFile(dir / "tessel.saving", "");  // as a save killed between its renames leaves it
+  const std::string refusal =
+      "the model in " + dir.path() + " is incomplete: a save into it did not finish; save the model again";
+  char* error = nullptr;
+  EXPECT_EQ(tessel_open(dir.path().c_str(), &error), nullptr);
+  EXPECT_STREQ(error, refusal.c_str());
+  tessel_free(error);
+  // The single-threaded interface keeps its contract: a handle, judging
+  // against empty sets, after the message.
+  tessel_model* model = nullptr;
+  EXPECT_EQ(Said([&] { return (model = _openShingles(dir.path().c_str())) != nullptr; }),
+            "T||Error: " + refusal + "\n");
+  const std::string flagged = ReadFile(corpus::kSides[0][0][0]);
+  EXPECT_EQ(_processShingles(model, flagged.c_str(), 0), 0);
+  _closeShingles(model);
+
+  const std::vector<Digest> none;
+  ASSERT_TRUE(SaveSetFilesTogether({{dir / "p.bin", none.data(), 0}, {dir / "u.bin", none.data(), 0}}));
+  EXPECT_FALSE(std::filesystem::exists(dir / "tessel.saving"));
+  tessel_t* api = tessel_open(dir.path().c_str(), nullptr);
+  EXPECT_NE(api, nullptr);
+  tessel_close(api);
+}
+
+TEST(ModelDirectory, OpeningWaitsForASaveInProgress) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 0);
+  const int lock = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);  // as a save holds it while it renames
+  auto opened = std::async(std::launch::async, [&] { return tessel_open(dir.path().c_str(), nullptr); });
+  EXPECT_EQ(opened.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  close(lock);
+  tessel_t* api = opened.get();
+  EXPECT_NE(api, nullptr);
   tessel_close(api);
 }
 
