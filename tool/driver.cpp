@@ -30,6 +30,7 @@ const char kProtectedPairFile[] = "p.bin.2";
 const char kUnprotectedSetFile[] = "u.bin";
 const char kUnprotectedPairFile[] = "u.bin.2";
 const char kNothingSaved[] = "Error: no readable learning file for \"";
+const char kNoShingleSaved[] = "Error: the learning files yield no shingle; model files not saved\n";
 
 bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
 
@@ -114,6 +115,11 @@ void SaveTrainedSets(TrainedSets& sets) {
     files.push_back({names[i], saved[i]->digests.data(), saved[i]->digests.size()});
   }
   SaveSetFilesTogether(files);
+}
+
+bool TrainedNothing(const TrainedSets& sets) {
+  return sets.protected_set.digests.empty() && sets.unprotected_set.digests.empty() &&
+         sets.protected_pairs.digests.empty() && sets.unprotected_pairs.digests.empty();
 }
 
 void PrepareTrainedSets(const RunSettings& settings, TrainedSets& sets, JudgingModel& model) {
@@ -228,11 +234,14 @@ void RunDriver(const RunSettings& settings) {
   std::string unread;
   if (!ObtainTrainedSets(settings, run.trained, run.model, unread)) return;
   if (settings.SaveProtected) {
-    // Empty sets from a mistyped pattern must not replace a good model.
-    if (unread.empty())
-      SaveTrainedSets(run.trained);
-    else
+    // Empty sets from a mistyped pattern, or from files all shorter than
+    // one shingle, must not replace a good model.
+    if (!unread.empty())
       std::cerr << kNothingSaved << unread << "\"; model files not saved\n";
+    else if (!settings.FromFile && TrainedNothing(run.trained))
+      std::cerr << kNoShingleSaved;
+    else
+      SaveTrainedSets(run.trained);
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
