@@ -1,14 +1,18 @@
 #include "core/digest_index.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <utility>
 
 #include "core/messages.h"
@@ -22,6 +26,10 @@ constexpr int kMaxDirectoryBits = 32;
 // Eight filter bits per record, two of them set per digest: a few per cent
 // of absent digests pass.
 constexpr size_t kRecordsPerFilterWord = 8;
+// A file being copied over while it is read is read again this often.
+constexpr int kReadAttempts = 3;
+// Below the most one read() call returns.
+constexpr size_t kLargestRead = size_t{1} << 30;
 
 int DirectoryBits(size_t digests) {
   int bits = 1;
@@ -53,6 +61,37 @@ bool AllOnes(const std::vector<int32_t>& counts) {
   return std::all_of(counts.begin(), counts.end(), [](int32_t count) { return count == 1; });
 }
 
+// Whether nobody, not even its owner, can write, truncate, rename or remove
+// the file until the mark is taken off again.
+bool IsImmutable(int fd) {
+  int flags = 0;
+  return ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL) != 0;
+}
+
+// The same size and the same modification and status change times: nothing
+// was written to the file in between.
+bool Unchanged(const struct stat& before, const struct stat& after) {
+  return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+         before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+         before.st_ctim.tv_sec == after.st_ctim.tv_sec &&
+         before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+}
+
+// Reads exactly size bytes from the start of the file; false on an error or
+// when the file ends before.
+bool ReadAt(int fd, void* data, size_t size) {
+  char* bytes = static_cast<char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(fd, bytes + done, std::min(size - done, kLargestRead),
+                              static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
 void ReportUnopened(const std::string& file_name, std::string* error) {
   if (error != nullptr)
     *error = "cannot load model file " + file_name;
@@ -77,6 +116,7 @@ CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
   owned_ = std::move(other.owned_);
   mapping_ = std::exchange(other.mapping_, nullptr);
   mapping_bytes_ = std::exchange(other.mapping_bytes_, 0);
+  shared_ = std::exchange(other.shared_, false);
   digests_ = std::exchange(other.digests_, nullptr);
   size_ = std::exchange(other.size_, 0);
   counts_ = std::move(other.counts_);
@@ -95,6 +135,7 @@ void CountIndex::Unmap() {
   if (mapping_ != nullptr) munmap(mapping_, mapping_bytes_);
   mapping_ = nullptr;
   mapping_bytes_ = 0;
+  shared_ = false;
 }
 
 void CountIndex::Adopt(std::vector<Digest>&& digests) {
@@ -181,7 +222,7 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
   return index;
 }
 
-bool CountIndex::Map(const std::string& file_name, CountIndex& out, std::string* error) {
+bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
   // Non-blocking, so that opening a FIFO returns at once; only regular files
   // are read, so a device can never feed an endless model.
@@ -192,31 +233,91 @@ bool CountIndex::Map(const std::string& file_name, CountIndex& out, std::string*
     ReportUnopened(file_name, error);
     return false;
   }
-  const size_t records = static_cast<size_t>(info.st_size) / kDigestSize;
-  if (records == 0) {
+  bool loaded = false;
+  try {
+    loaded = out.MapImmutable(fd, info) || out.ReadCopy(fd, info);
+  } catch (...) {
     close(fd);
-    return true;
+    throw;
   }
-  const size_t bytes = records * kDigestSize;
-  void* mapping = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   close(fd);
-  if (mapping == MAP_FAILED) {
-    ReportUnopened(file_name, error);
+  if (!loaded) {
+    if (error != nullptr)
+      *error = "model file " + file_name + " could not be read whole: it kept changing, or " +
+               "reading it failed";
+    else
+      std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return false;
   }
-  out.mapping_ = mapping;
-  out.mapping_bytes_ = bytes;
-  out.digests_ = static_cast<const Digest*>(mapping);
-  out.size_ = records;
-  out.records_ = records;
-  if (!IsAscending(out.digests_, records)) {
-    // Reading does not depend on the order of records: sort a private copy.
-    std::vector<Digest> sorted(out.digests_, out.digests_ + records);
-    std::sort(sorted.begin(), sorted.end());
-    out.Unmap();
-    out.Adopt(std::move(sorted));
+  out.records_ = out.size_;
+  if (!IsAscending(out.digests_, out.size_)) {
+    // Reading does not depend on the order of records: a mapped file is
+    // sorted in a private copy, a copy where it is.
+    if (out.shared_) {
+      std::vector<Digest> sorted(out.digests_, out.digests_ + out.size_);
+      std::sort(sorted.begin(), sorted.end());
+      out.Unmap();
+      out.Adopt(std::move(sorted));
+    } else {
+      Digest* copy = static_cast<Digest*>(out.mapping_);
+      std::sort(copy, copy + out.size_);
+    }
   }
   return true;
+}
+
+// A file nobody can change stays where it is, in the page cache shared by
+// every process that judges with it. The mark is looked at again once the
+// file is mapped: it might have been taken off (and the file changed) in
+// between, which also changes the file's status time.
+bool CountIndex::MapImmutable(int fd, const struct stat& before) {
+  const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;
+  if (records == 0 || !IsImmutable(fd)) return false;
+  void* mapping = mmap(nullptr, records * kDigestSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (mapping == MAP_FAILED) return false;
+  struct stat after;
+  if (!IsImmutable(fd) || fstat(fd, &after) != 0 || !Unchanged(before, after)) {
+    munmap(mapping, records * kDigestSize);
+    return false;
+  }
+  shared_ = true;
+  Keep(mapping, records);
+  return true;
+}
+
+// Reads the complete records into anonymous memory (on huge pages where the
+// system allows it). A file written while it is read (copied over in place)
+// could give a mix of old and new records: the read is repeated until the
+// file's size and times stay the same across it.
+bool CountIndex::ReadCopy(int fd, struct stat& before) {
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;
+    if (records == 0) return true;
+    const size_t bytes = records * kDigestSize;
+    void* copy = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (copy == MAP_FAILED) throw std::bad_alloc();
+    AdviseHugePages(copy, bytes);
+    const bool whole = ReadAt(fd, copy, bytes);
+    struct stat after;
+    if (fstat(fd, &after) != 0) {
+      munmap(copy, bytes);
+      return false;
+    }
+    if (whole && Unchanged(before, after)) {
+      Keep(copy, records);
+      return true;
+    }
+    munmap(copy, bytes);
+    before = after;
+  }
+  return false;
+}
+
+void CountIndex::Keep(void* mapping, size_t records) {
+  mapping_ = mapping;
+  mapping_bytes_ = records * kDigestSize;
+  digests_ = static_cast<const Digest*>(mapping);
+  size_ = records;
 }
 
 void CountIndex::CountMany(const Digest* digests, size_t size, int32_t* counts) const {

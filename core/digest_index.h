@@ -1,9 +1,13 @@
 // An immutable index of a trained set for judging: its digests in ascending
 // order with the count a look-up returns, found through a directory on the
 // leading digest bits instead of a tree of nodes. It is built from a trained
-// CShingleSet or FlatSet, or maps a saved set file read-only, so that every
-// process judging with one model shares it through the page cache.
+// CShingleSet or FlatSet, or from a saved set file: a private copy of it, so
+// that nothing done to the file later reaches an open model, or, where the
+// file cannot change, a read-only mapping that every process judging with
+// the model shares through the page cache.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -67,13 +71,20 @@ class CountIndex {
   static CountIndex FromFlat(FlatSet&& shingles);
   // Distinct digests in ascending order, each with count 1; N is their number.
   static CountIndex FromDistinct(std::vector<Digest>&& digests);
-  // Maps a set file read-only: every count is 1, N the number of complete
-  // records and T 0, as a loaded and converted set has them. A file that is
-  // not a readable regular file gives false, leaving out empty, after the
-  // "Error opening file: " line, or with error not null the description of
-  // the failure there. Look-ups need BuildDirectory() first; a join into a
-  // SidesIndex reads only the digests in order.
-  static bool Map(const std::string& file_name, CountIndex& out, std::string* error);
+  // Reads a set file: every count is 1, N the number of complete records
+  // and T 0, as a loaded and converted set has them. The records are copied
+  // into memory of the index's own, since a file mapped as it is would crash
+  // the process (SIGBUS) once truncated and mix old and new records once
+  // rewritten in place; only a file marked immutable (chattr +i), which
+  // nobody can write, truncate or replace, is mapped and shared instead. A
+  // file that is not a readable regular file, or that keeps changing while
+  // it is read, gives false, leaving out empty, after the "Error opening
+  // file: " line, or with error not null the description of the failure
+  // there. Look-ups need BuildDirectory() first; a join into a SidesIndex
+  // reads only the digests in order.
+  static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
+  // Whether the digests are a mapping of the file, shared with other processes.
+  bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders
   // build them themselves).
   void BuildDirectory();
@@ -105,7 +116,7 @@ class CountIndex {
 
   uint64_t records() const { return records_; }
   int32_t total() const { return total_; }
-  // The indexed digests in ascending order. A mapped file keeps its
+  // The indexed digests in ascending order. A loaded file keeps its
   // duplicates; an index built from a set holds each digest once.
   const Digest* begin() const { return digests_; }
   const Digest* end() const { return digests_ + size_; }
@@ -133,11 +144,17 @@ class CountIndex {
   }
 
   void Adopt(std::vector<Digest>&& digests);
+  bool MapImmutable(int fd, const struct stat& before);
+  bool ReadCopy(int fd, struct stat& before);
+  void Keep(void* mapping, size_t records);
   void Unmap();
 
   std::vector<Digest> owned_;
+  // A copy of a file in anonymous memory, or the mapping of an immutable
+  // file (shared_).
   void* mapping_ = nullptr;
   size_t mapping_bytes_ = 0;
+  bool shared_ = false;
   const Digest* digests_ = nullptr;
   size_t size_ = 0;
   std::vector<int32_t> counts_;  // parallel to the digests; empty when every count is 1

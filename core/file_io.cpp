@@ -100,7 +100,7 @@ std::string FollowLinks(std::string path) {
   return std::string();
 }
 
-DirectoryLocks::DirectoryLocks(const std::vector<std::string>& directories) {
+DirectoryLocks::DirectoryLocks(const std::vector<std::string>& directories, bool shared) {
   std::vector<std::pair<std::pair<dev_t, ino_t>, int>> opened;
   for (const std::string& directory : directories) {
     int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -120,7 +120,7 @@ DirectoryLocks::DirectoryLocks(const std::vector<std::string>& directories) {
       close(opened[i].second);
       continue;
     }
-    while (flock(opened[i].second, LOCK_EX) != 0 && errno == EINTR) {
+    while (flock(opened[i].second, shared ? LOCK_SH : LOCK_EX) != 0 && errno == EINTR) {
     }
     fds_.push_back(opened[i].second);
   }

@@ -50,12 +50,13 @@ std::string BaseOf(const std::string& path);
 // returned unchanged; a loop gives the empty string.
 std::string FollowLinks(std::string path);
 
-// Exclusive advisory locks (flock) on directories, held until destroyed.
-// Each directory is locked once, however it is named, and in one global
-// order, so two processes locking the same directories cannot deadlock.
+// Advisory locks (flock) on directories, held until destroyed: exclusive
+// for saving into them, shared for reading a model out of them. Each
+// directory is locked once, however it is named, and in one global order, so
+// two processes locking the same directories cannot deadlock.
 class DirectoryLocks {
  public:
-  explicit DirectoryLocks(const std::vector<std::string>& directories);
+  explicit DirectoryLocks(const std::vector<std::string>& directories, bool shared = false);
   ~DirectoryLocks();
   DirectoryLocks(const DirectoryLocks&) = delete;
   DirectoryLocks& operator=(const DirectoryLocks&) = delete;

@@ -32,5 +32,12 @@ inline constexpr char kGlobError[] = "Glob error: ";
 inline constexpr char kEmptyFile[] = "Empty file: ";
 inline constexpr char kAlreadyUpgraded[] = "Warning; file \"";
 inline constexpr char kAlreadyUpgradedEnd[] = "\" was already upgraded.\n";
+inline constexpr char kNoShingleSaved[] =
+    "Error: the learning files yield no shingle; model files not saved\n";
+// A model directory whose last save was cut off between its renames:
+// "the model in DIR is incomplete: ...", after "Error: " on standard error.
+inline constexpr char kUnfinishedSavePrefix[] = "the model in ";
+inline constexpr char kUnfinishedSaveSuffix[] =
+    " is incomplete: a save into it did not finish; save the model again";
 
 }  // namespace messages

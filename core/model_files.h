@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum ModelSlot {
   kProtectedWords = 0,    // protected words (shingles in shingle mode)
@@ -20,4 +21,11 @@ inline constexpr char kPairSuffix[] = ".2";
 // slash and the file name (a trailing slash of the name is kept).
 inline std::string ModelFilePath(const std::string& directory, int slot) {
   return directory + "/" + kModelFileNames[slot];
+}
+
+// The paths of all four files, in slot order.
+inline std::vector<std::string> ModelPaths(const std::string& directory) {
+  std::vector<std::string> paths;
+  for (int slot = 0; slot < kModelSlots; ++slot) paths.push_back(ModelFilePath(directory, slot));
+  return paths;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/save_marker.h"
 
 namespace {
 
@@ -293,6 +295,22 @@ bool EveryWriter(bool (SafeFileWriter::*step)(), std::vector<SafeFileWriter>& wr
   return all;
 }
 
+// The directories where files are renamed into place, when there is more
+// than one such file: a single rename replaces a file whole and needs no
+// marker.
+std::vector<std::string> MarkedDirectories(const std::vector<SafeFileWriter>& writers) {
+  std::vector<std::string> directories;
+  size_t renamed = 0;
+  for (const SafeFileWriter& writer : writers) {
+    if (writer.in_place()) continue;
+    ++renamed;
+    const std::string directory = writer.directory();
+    if (std::find(directories.begin(), directories.end(), directory) == directories.end())
+      directories.push_back(directory);
+  }
+  return renamed > 1 ? directories : std::vector<std::string>();
+}
+
 }  // namespace
 
 bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
@@ -318,8 +336,16 @@ bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
   for (const SafeFileWriter& writer : writers) directories.push_back(writer.directory());
   DirectoryLocks locks(directories);
   if (!EveryWriter(&SafeFileWriter::Name, writers, files)) return false;
+  const std::vector<std::string> marked = MarkedDirectories(writers);
+  std::string failed;
+  if (!WriteSaveMarkers(marked, failed)) {
+    std::cerr << messages::kErrorWritingFile << failed << "\n";
+    return false;
+  }
   bool all_placed = EveryWriter(&SafeFileWriter::Place, writers, files);
   locks.SyncAll();
+  // After a failed rename the old and new files are mixed: the markers stay.
+  if (all_placed) RemoveSaveMarkers(marked);
   return all_placed;
 }
 

@@ -81,6 +81,9 @@ class SafeFileWriter {
   bool Place();
   // The directory of the file that is replaced.
   std::string directory() const;
+  // Whether the target is written where it is (a device or a pipe) rather
+  // than replaced by a rename.
+  bool in_place() const { return in_place_; }
 
  private:
   bool OpenInPlace();
@@ -109,4 +112,7 @@ struct SetFileContent {
 // succeeded. Each failure is reported as "Error opening file: " or "Error
 // writing file: " with the name. Saves into one directory are serialised by
 // an advisory lock on it, so concurrent saves never leave a mixed model.
+// Where more than one file is renamed, the save marker stands in their
+// directories from before the first rename until after the last, and stays
+// when a rename fails, so that no reader takes a half-replaced model.
 bool SaveSetFilesTogether(const std::vector<SetFileContent>& files);

@@ -33,9 +33,10 @@ class SidesIndex {
   // on up to `threads` threads.
   static SidesIndex Join(const SortedRecords& protected_side,
                          const SortedRecords& unprotected_side, size_t threads = 1);
-  // Keeps both sides' own indexes instead (the mappings of set files stay
-  // shared between the processes that judge with them), behind one filter of
-  // the two: a digest neither side holds, as most pairs of an ordinary
+  // Keeps both sides' own indexes instead (no copy to join; set files
+  // mapped because they are immutable stay shared between the processes that
+  // judge with them), behind one filter of the two: a digest neither side
+  // holds, as most pairs of an ordinary
   // document, costs one read of that filter.
   static SidesIndex Share(CountIndex&& protected_side, CountIndex&& unprotected_side);
 

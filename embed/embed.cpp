@@ -8,10 +8,12 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/messages.h"
 #include "scoring/lm_common.h"
 #include "scoring/options.h"
+#include "core/save_marker.h"
 
 namespace {
 
@@ -25,10 +27,14 @@ bool IsDirectory(const char* path) {
 
 tessel_model* OpenModel(const char* directory) {
   CountIndex files[kModelSlots];
-  // A file that cannot be loaded is reported and leaves its set empty.
+  // A file that cannot be loaded is reported and leaves its set empty; a
+  // model whose last save did not finish is reported and left empty whole.
   if (directory != nullptr) {
-    for (int slot = 0; slot < kModelSlots; ++slot)
-      CountIndex::Map(ModelFilePath(directory, slot), files[slot], nullptr);
+    const std::vector<std::string> paths = ModelPaths(directory);
+    const ModelReadLock lock(paths);
+    if (!lock.Refused(nullptr))
+      for (int slot = 0; slot < kModelSlots; ++slot)
+        CountIndex::Load(paths[slot], files[slot], nullptr);
   }
   return new tessel_model(files);
 }

@@ -1,6 +1,9 @@
 // C++ side of the embedding interface.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/digest_index.h"
 #include "embed/tessel.h"
 #include "scoring/model.h"

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "core/save_marker.h"
 
 namespace {
 
@@ -42,13 +45,19 @@ std::string SystemError(const std::string& what, const std::string& path, int er
   return what + path + ": " + strerror_r(error, buffer, sizeof buffer);
 }
 
-std::string MapModelFiles(const std::string& directory, bool language_model,
-                          CountIndex (&files)[kModelSlots]) {
+std::string LoadModelFiles(const std::string& directory, bool language_model,
+                           CountIndex (&files)[kModelSlots]) {
+  std::vector<std::string> paths;
+  for (int slot = 0; slot < kModelSlots; ++slot)
+    if (language_model || !IsPairSlot(slot)) paths.push_back(ModelFilePath(directory, slot));
+  const ModelReadLock lock(paths);
+  std::string problem;
+  if (lock.Refused(&problem)) return problem;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     if (IsPairSlot(slot) && !language_model) continue;
     const std::string path = ModelFilePath(directory, slot);
-    std::string problem = ModelFileProblem(path);
-    if (problem.empty()) CountIndex::Map(path, files[slot], &problem);
+    problem = ModelFileProblem(path);
+    if (problem.empty()) CountIndex::Load(path, files[slot], &problem);
     if (!problem.empty()) return problem;
   }
   return "";

@@ -25,8 +25,10 @@ struct tessel_t {
 void SetError(char** errptr, const char* message) noexcept;
 // The message of a system error: what, the path, ": " and the reason.
 std::string SystemError(const std::string& what, const std::string& path, int error);
-// Maps the model directory's files (the pair files only for a language
-// model); the empty string, or why a file cannot be used: it must open for
-// reading, be a regular file and hold whole 16-byte records.
-std::string MapModelFiles(const std::string& directory, bool language_model,
-                          CountIndex (&files)[kModelSlots]);
+// Reads the model directory's files (the pair files only for a language
+// model) under a shared lock of the directory; the empty string, or why the
+// model cannot be used: a save into it did not finish, or a file does not
+// open for reading, is not a regular file or does not hold whole 16-byte
+// records.
+std::string LoadModelFiles(const std::string& directory, bool language_model,
+                           CountIndex (&files)[kModelSlots]);

@@ -9,13 +9,19 @@
  *     _closeShingles(model);
  *
  * _openShingles(directory)
- *     Maps the four files named by appending "/p.bin", "/p.bin.2", "/u.bin"
- *     and "/u.bin.2" to the directory, read-only: processes that open one
- *     model share its memory. A file that is not a readable regular file is
- *     reported on standard error ("Error opening file: " and the path) and its
- *     part of the model stays empty; the handle is still valid. A NULL
- *     directory gives a handle of four empty sets without any message. The
- *     result is NULL only when memory runs out.
+ *     Reads the four files named by appending "/p.bin", "/p.bin.2", "/u.bin"
+ *     and "/u.bin.2" to the directory into memory of the model's own, so that
+ *     whatever is done to the files later (truncated, copied over, replaced)
+ *     never reaches an open model; files marked immutable (chattr +i) are
+ *     mapped instead, and processes that open one such model share its
+ *     memory. A file that is not a readable regular file is reported on
+ *     standard error ("Error opening file: " and the path) and its part of
+ *     the model stays empty; the handle is still valid. A directory whose
+ *     last save was cut off between its renames (tessel.saving is still
+ *     there) is reported ("Error: the model in DIR is incomplete: ...") and
+ *     gives a handle of four empty sets. A save in progress is waited for. A
+ *     NULL directory gives a handle of four empty sets without any message.
+ *     The result is NULL only when memory runs out.
  * _processShingles(model, text, length)
  *     1 when the Windows-1251 or ASCII text reads like the protected
  *     material, else 0. A positive length is the size of the text in bytes:
@@ -89,9 +95,10 @@ extern bool DetailedAll;      /* false: no effect */
  *
  * tessel_open(directory, errptr)
  *     Opens the model directory's p.bin, p.bin.2, u.bin and u.bin.2 (paths
- *     made as for _openShingles). NULL with a message naming the file when
- *     one of them is missing, unreadable, not a regular file, or damaged (a
- *     size that is not a multiple of 16).
+ *     made and files read as for _openShingles). NULL with a message naming
+ *     the file when one of them is missing, unreadable, not a regular file,
+ *     or damaged (a size that is not a multiple of 16), or naming the
+ *     directory when its last save did not finish.
  * tessel_settings_default(settings)
  *     Fills the settings with the tool's defaults.
  * tessel_judge(model, text, length, settings, result, errptr)

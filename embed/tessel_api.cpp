@@ -3,9 +3,11 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/builder.h"
 #include "core/digest_index.h"
+#include "core/save_marker.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
 #include "embed/handle.h"
@@ -47,7 +49,7 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   }
   try {
     CountIndex files[kModelSlots];
-    const std::string problem = MapModelFiles(directory, true, files);
+    const std::string problem = LoadModelFiles(directory, true, files);
     if (!problem.empty()) {
       SetError(errptr, problem.c_str());
       return nullptr;

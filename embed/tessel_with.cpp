@@ -87,7 +87,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
     return nullptr;
   }
   CountIndex files[kModelSlots];
-  problem = MapModelFiles(directory, language_model, files);
+  problem = LoadModelFiles(directory, language_model, files);
   if (!problem.empty()) return nullptr;
   auto model = std::make_unique<tessel_t>(
       PrepareModel(files, language_model, options.exclusive_pairs != 0));

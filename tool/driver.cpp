@@ -81,7 +81,7 @@ void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[
     sets[slot].digests.assign(loaded[slot].begin(), loaded[slot].end());
 }
 
-// With -f the set files are mapped straight into the judging model; a file
+// With -f the set files are loaded straight into the judging model; a file
 // that cannot be loaded ends the run after its message, since judging against
 // an empty model would print verdicts that mean nothing. Without -f the sets
 // are trained, and unread names a training pattern that yielded no readable
@@ -92,7 +92,7 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
     unread = BuildTrainedSets(settings, options, run.trained);
     return true;
   }
-  if (!MapSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
+  if (!LoadSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
     NoteRunError();
     return false;
   }
@@ -131,6 +131,13 @@ void LoadRunStopwords(const std::string& file_name) {
   NoteRunError();
 }
 
+// Nothing to save: every set is empty.
+bool TrainedNothing(const FlatSet (&sets)[kModelSlots]) {
+  for (const FlatSet& set : sets)
+    if (!set.digests.empty()) return false;
+  return true;
+}
+
 // Joins the trained or loaded sets for judging, releasing them.
 void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
   const bool language_model = LanguageModelMode(settings);
@@ -156,12 +163,16 @@ void RunDriver(const RunSettings& settings) {
   std::string unread;
   if (!ObtainTrainedSets(settings, options, run, unread)) return;
   if (settings.SaveProtected) {
-    // Empty sets from a mistyped pattern must not replace a good model.
-    if (unread.empty()) {
-      SaveTrainedSets(run.trained);
-    } else {
+    // Empty sets from a mistyped pattern, or from files all shorter than
+    // one shingle, must not replace a good model.
+    if (!unread.empty()) {
       std::cerr << messages::kNothingSaved << unread << messages::kNothingSavedEnd;
       NoteRunError();
+    } else if (!settings.FromFile && TrainedNothing(run.trained)) {
+      std::cerr << messages::kNoShingleSaved;
+      NoteRunError();
+    } else {
+      SaveTrainedSets(run.trained);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data

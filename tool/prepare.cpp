@@ -1,25 +1,27 @@
 #include "tool/prepare.h"
 
-namespace {
+#include <string>
+#include <utility>
+#include <vector>
 
-// Maps one file, or reports why not; false when it cannot be loaded.
-bool MapInto(const std::string& name, CountIndex& index) {
-  return CountIndex::Map(name, index, nullptr);
-}
+#include "core/save_marker.h"
 
-}  // namespace
-
-bool MapSetFiles(const RunSettings& settings, bool language_model,
-                 CountIndex (&files)[kModelSlots]) {
-  // Every file is tried, so that each one that fails is reported.
-  bool loaded = MapInto(settings.ProtectedFiles, files[kProtectedWords]);
-  if (language_model)
-    loaded = MapInto(settings.ProtectedFiles + kPairSuffix, files[kProtectedPairs]) && loaded;
+bool LoadSetFiles(const RunSettings& settings, bool language_model,
+                  CountIndex (&files)[kModelSlots]) {
+  std::vector<std::pair<std::string, int>> wanted = {{settings.ProtectedFiles, kProtectedWords}};
+  if (language_model) wanted.push_back({settings.ProtectedFiles + kPairSuffix, kProtectedPairs});
   if (!settings.UnprotectedFiles.empty()) {
-    loaded = MapInto(settings.UnprotectedFiles, files[kUnprotectedWords]) && loaded;
+    wanted.push_back({settings.UnprotectedFiles, kUnprotectedWords});
     if (language_model)
-      loaded =
-          MapInto(settings.UnprotectedFiles + kPairSuffix, files[kUnprotectedPairs]) && loaded;
+      wanted.push_back({settings.UnprotectedFiles + kPairSuffix, kUnprotectedPairs});
   }
+  std::vector<std::string> paths;
+  for (const auto& file : wanted) paths.push_back(file.first);
+  const ModelReadLock lock(paths);
+  if (lock.Refused(nullptr)) return false;
+  // Every file is tried, so that each one that fails is reported.
+  bool loaded = true;
+  for (const auto& [path, slot] : wanted)
+    loaded = CountIndex::Load(path, files[slot], nullptr) && loaded;
   return loaded;
 }

@@ -5,8 +5,9 @@
 #include "core/model_files.h"
 #include "tool/options.h"
 
-// Maps the set files that -f names into their slots (the pair files only for
-// a language model, the unprotected side only when named); false (after
-// every failed file's message) when one cannot be loaded.
-bool MapSetFiles(const RunSettings& settings, bool language_model,
-                 CountIndex (&files)[kModelSlots]);
+// Reads the set files that -f names into their slots (the pair files only
+// for a language model, the unprotected side only when named); false (after
+// every failed file's message) when one cannot be loaded, or when the last
+// save into their directories did not finish.
+bool LoadSetFiles(const RunSettings& settings, bool language_model,
+                  CountIndex (&files)[kModelSlots]);

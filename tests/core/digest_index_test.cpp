@@ -2,6 +2,10 @@
 
 #include "core/sides_index.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+
 #include <random>
 
 #include "support/test_support.h"
@@ -92,9 +96,9 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
       file.append(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
     WriteFile(dir / "set.bin", file + "partial");
     CountIndex loaded, loaded_again;
-    ASSERT_TRUE(CountIndex::Map(dir / "set.bin", loaded, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded, nullptr));
     loaded.BuildDirectory();
-    ASSERT_TRUE(CountIndex::Map(dir / "set.bin", loaded_again, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded_again, nullptr));
     EXPECT_EQ(loaded.records(), set.list.size());
     EXPECT_EQ(loaded.total(), 0);
     for (CShingle& shingle : ones.list) shingle.count = 1;
@@ -108,6 +112,45 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
                     random);
     ExpectBothSides(SidesIndex::Share(CountIndex::FromFlat(flat), std::move(loaded_again)),
                     from_flat, loaded, random);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Sets or clears the immutable mark; false where the file system or the
+// process's rights do not allow it.
+bool MarkImmutable(const std::string& path, bool mark) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  int flags = 0;
+  bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = mark ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  close(fd);
+  return done;
+}
+
+// A set file is copied, so that nothing done to it reaches the index; only
+// one that nobody can change is mapped, unless it is out of order: it is
+// sorted in a copy all the same.
+TEST(CountIndex, LoadsCopiesAndMapsOnlyImmutableFiles) {
+  TempDir dir;
+  std::string ascending, descending;
+  for (char i = 0; i < 3; ++i) {
+    ascending += std::string(15, '\0') + i;
+    descending = std::string(15, '\0') + i + descending;
+  }
+  for (const std::string& bytes : {ascending, descending}) {
+    for (bool immutable : {false, true}) {
+      WriteFile(dir / "set.bin", bytes);
+      if (immutable && !MarkImmutable(dir / "set.bin", true)) GTEST_SKIP() << "no immutable files here";
+      CountIndex index;
+      EXPECT_TRUE(CountIndex::Load(dir / "set.bin", index, nullptr));
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(index.begin()), 16 * index.size()), ascending);
+      EXPECT_EQ(index.shared(), immutable && bytes == ascending);
+      if (immutable) MarkImmutable(dir / "set.bin", false);
+    }
   }
 }
 

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   CountIndex index;
   std::string error;
-  if (!CountIndex::Map(path, index, &error) || index.records() != records.size() ||
+  if (!CountIndex::Load(path, index, &error) || index.records() != records.size() ||
       index.size() != records.size())
     abort();
   std::vector<Digest> sorted = records;

@@ -28,7 +28,7 @@ struct Model {
         loadShinglesFromFile(file, sets[1][s][n]);
         sets[0][s][n].ConvertToSet(), sets[1][s][n].ConvertToSet();
         indexes[0][2 * n + s] = CountIndex::FromSet(sets[0][s][n]);
-        EXPECT_TRUE(CountIndex::Map(file, indexes[1][2 * n + s], nullptr));
+        EXPECT_TRUE(CountIndex::Load(file, indexes[1][2 * n + s], nullptr));
       }
     }
     handle = _openShingles(dir.path().c_str());

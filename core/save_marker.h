@@ -1,0 +1,36 @@
+// A save that replaces several set files renames them one after another. A
+// marker file beside them, written and synced before the first rename and
+// removed after the last, tells every later reader that the files may not
+// belong together when the save was cut off in between (killed, a failed
+// rename, a crash of the machine).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/file_io.h"
+
+inline constexpr char kSaveMarker[] = "tessel.saving";
+
+// Writes and syncs the marker in each directory. False when one cannot be
+// written, with its path in failed; the markers already written are removed.
+bool WriteSaveMarkers(const std::vector<std::string>& directories, std::string& failed);
+// Removes the markers and syncs the directories.
+void RemoveSaveMarkers(const std::vector<std::string>& directories);
+
+// Shared locks on the directories holding a model's files (where saving,
+// which follows links, renames them), taken before the files are opened, so
+// that a save in progress places all its files first and none of them is
+// replaced while the model is read.
+class ModelReadLock {
+ public:
+  explicit ModelReadLock(const std::vector<std::string>& files);
+  // True when a save into one of the directories did not finish: the message
+  // naming it goes to *error, or with error null to standard error.
+  bool Refused(std::string* error) const;
+
+ private:
+  std::vector<std::string> directories_;
+  DirectoryLocks locks_;
+  std::string unfinished_;  // the first directory holding a marker
+};

@@ -1,0 +1,15 @@
+# A run judging with a loaded model keeps the model it loaded when its files
+# are cut short, copied over in place or replaced while it judges (a file
+# still mapped would have killed it with SIGBUS): the document, read from a
+# FIFO once all four files have changed, gets the old model's verdict. A run
+# started afterwards reads the files as they now are.
+cp "$DATA/lm/docs/d1.txt" . && mkfifo late.txt
+tessel -p "$DATA/lm/plain/*.txt" -u "$DATA/lm/prot/*.txt" -o 1 -v && mkdir other && mv *.bin* other/
+tessel -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -v
+exec 3<>late.txt  # a writer: the run waits for the text
+tessel -f -p p.bin -u u.bin -o 1 -d late.txt >run.out 2>&1 3>&- &
+for _ in $(seq 3000); do ls -l /proc/$!/fd 2>/dev/null | grep -q late.txt && break; sleep 0.02; done
+: >p.bin.2 && truncate -s 8 u.bin.2 && cp other/p.bin p.bin && cp other/u.bin u.bin.new && mv u.bin.new u.bin
+cat d1.txt >&3 && exec 3>&-
+wait $! && cat run.out
+tessel -f -p p.bin -u u.bin -o 1 -d d1.txt 2>&1
