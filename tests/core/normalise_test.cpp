@@ -20,7 +20,8 @@ std::vector<std::pair<std::string, size_t>> WordsOf(const std::vector<std::strin
   for (std::string_view piece : pieces) words.Feed(piece.data(), piece.size());
   words.Finish();
   std::vector<std::pair<std::string, size_t>> found;
-  for (size_t k = 0; k < words.size(); ++k) found.emplace_back(words.Word(k), words.SourceOffset(k));
+  for (size_t k = 0; k < words.size(); ++k)
+    found.emplace_back(words.Word(k), words.SourceOffset(k));
   found.emplace_back(words.size() ? words.Span(0, words.size()) : "", words.size());
   return found;
 }
@@ -35,7 +36,8 @@ std::vector<std::string> Words(std::string_view text, const StopWordSet* stop_wo
 // Letters are A to Z, a to z and 0xC0 to 0xFF; only 0xE0 to 0xFF change case.
 TEST(Normalise, EveryByteValue) {
   for (int code = 0; code < 256; ++code) {
-    const bool letter = (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') || code >= 0xC0;
+    const bool letter =
+        (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') || code >= 0xC0;
     const int upper = code >= 0xE0 ? code - 32 : code;
     EXPECT_EQ(isalpha_cp1251(code), letter ? 1 : 0) << code;
     EXPECT_EQ(toupper_cp1251(code), upper) << code;
