@@ -1,0 +1,148 @@
+"""Scan files on a Dask cluster (the distributed scheduler).
+
+    from distributed import Client
+    import tessel.dask
+
+    client = Client("tcp://scheduler:8786")
+    frame = tessel.dask.scan(client, paths, "/srv/model", mode="shingles", max_threshold=8)
+    flagged = frame[frame.verdict].compute()
+
+scan() registers a worker plugin that opens the model once on every worker
+(and on workers that join later), then returns a lazy Dask DataFrame: one
+row per path, one partition per batch of paths, each batch judged by one
+task with Model.judge_files. The model directory and the files must be
+readable by the workers under the paths given.
+"""
+
+import dataclasses
+import hashlib
+import os
+from typing import Any, Dict, List, Optional
+
+import dask
+import dask.bag
+import dask.dataframe
+import distributed
+import pandas
+
+from ._errors import TesselError
+from ._model import DEFAULT_MODE, OPEN_OPTIONS, SETTINGS, Model
+from ._results import JudgeError, LanguageModelVerdict, ShingleVerdict
+
+# Paths per task. Below some hundreds of documents per task the scheduler's
+# cost per task outweighs the judging (see docs/performance.md).
+DEFAULT_BATCH_SIZE = 500
+
+_DTYPES = {bool: "boolean", int: "Int64", float: "float64"}
+
+
+def columns(mode: str) -> Dict[str, str]:
+    """The DataFrame's columns and their dtypes for a model of the mode.
+    verdict is <NA> and error holds the message for a file that could not
+    be judged; error is None for the others."""
+    kind = ShingleVerdict if mode == "shingles" else LanguageModelVerdict
+    result = {"path": "object", "verdict": "boolean", "error": "object"}
+    for field in dataclasses.fields(kind):
+        if field.name not in result and field.type in _DTYPES:
+            result[field.name] = _DTYPES[field.type]
+    return result
+
+
+class ModelPlugin(distributed.WorkerPlugin):
+    """Opens a Model on a worker when registered, closes it on teardown."""
+
+    def __init__(self, directory, library: Optional[str] = None, **options):
+        self.directory, self.library, self.options = os.fspath(directory), library, options
+        key = repr((self.directory, library, sorted(options.items()))).encode()
+        self.name = "tessel-" + hashlib.sha256(key).hexdigest()[:16]
+        self.model: Optional[Model] = None
+
+    def setup(self, worker=None):
+        self.model = Model(self.directory, self.library, **self.options)
+
+    def teardown(self, worker=None):
+        if self.model is not None:
+            self.model.close()
+            self.model = None
+
+    def __getstate__(self):
+        # A model never travels: each worker opens its own.
+        return dict(self.__dict__, model=None)
+
+
+def register(client: distributed.Client, plugin: ModelPlugin) -> None:
+    """Registers the plugin on every worker (raising what opening the
+    model raised there), with the call of the installed version."""
+    call = getattr(client, "register_plugin", None) or client.register_worker_plugin
+    call(plugin, name=plugin.name)
+
+
+def _worker_model(name: str) -> Model:
+    try:
+        worker = distributed.get_worker()
+    except ValueError:
+        raise TesselError("tessel.dask scans run on the workers of the client given to scan()") from None
+    model = getattr(worker.plugins.get(name), "model", None)
+    if model is None:
+        raise TesselError(f"the model plugin {name} is not set up on worker {worker.address}")
+    return model
+
+
+def _frame(paths: List[Any], found: List[Any], mode: str, start: Optional[int]) -> pandas.DataFrame:
+    dtypes = columns(mode)
+    rows = []
+    for path, result in zip(paths, found):
+        row = {"path": os.fspath(path), "verdict": None, "error": None}
+        if isinstance(result, JudgeError):
+            row["error"] = result.message
+        else:
+            row.update((name, getattr(result, name)) for name in dtypes if name not in row)
+            row["verdict"] = result.verdict
+        rows.append(row)
+    frame = pandas.DataFrame(rows, columns=list(dtypes)).astype(dtypes)
+    if start is not None:
+        frame.index = pandas.RangeIndex(start, start + len(frame))
+    return frame
+
+
+def judge_batch(name: str, paths, mode: str, settings: Dict[str, Any], threads: int,
+                start: Optional[int] = None) -> pandas.DataFrame:
+    """One task: the batch's rows, judged with the worker's model."""
+    paths = list(paths)
+    found = _worker_model(name).judge_files(paths, threads=threads, **settings)
+    return _frame(paths, found, mode, start)
+
+
+def scan(client: distributed.Client, paths, directory, *, batch_size: int = DEFAULT_BATCH_SIZE,
+         threads: int = 1, library: Optional[str] = None, **options) -> dask.dataframe.DataFrame:
+    """Judges the files (a list of paths, or a dask.bag.Bag of them, whose
+    partitions are then the batches) on the client's workers.
+
+    The keywords are Model's options (mode, shingle_length, ...) and the
+    settings of judge_files (formula, max_threshold, ...). threads is the
+    number of the library's threads per task: with one Dask thread per
+    worker, the worker's cores. The rows of a list keep its order and its
+    positions as their index."""
+    unknown = set(options) - set(OPEN_OPTIONS) - set(SETTINGS)
+    if unknown:
+        raise TypeError("unknown options or settings: " + ", ".join(sorted(unknown)))
+    if batch_size < 1:
+        raise ValueError(f"batch_size must be at least 1, not {batch_size}")
+    opening = {k: v for k, v in options.items() if k in OPEN_OPTIONS}
+    settings = {k: v for k, v in options.items() if k in SETTINGS}
+    plugin = ModelPlugin(directory, library, **opening)
+    register(client, plugin)
+    mode = opening.get("mode", DEFAULT_MODE)
+    meta = pandas.DataFrame(columns=list(columns(mode))).astype(columns(mode))
+    task = dask.delayed(judge_batch)
+    if isinstance(paths, dask.bag.Bag):
+        parts = [task(plugin.name, part, mode, settings, threads) for part in paths.to_delayed()]
+        return dask.dataframe.from_delayed(parts, meta=meta)
+    paths = list(paths)
+    starts = range(0, len(paths), batch_size)
+    parts = [task(plugin.name, paths[start:start + batch_size], mode, settings, threads, start)
+             for start in starts]
+    if not parts:
+        return dask.dataframe.from_pandas(meta, npartitions=1)
+    divisions = list(starts) + [len(paths) - 1]
+    return dask.dataframe.from_delayed(parts, meta=meta, divisions=divisions)
