@@ -137,7 +137,7 @@ def scan(client: distributed.Client, paths, directory, *, batch_size: int = DEFA
     task = dask.delayed(judge_batch)
     if isinstance(paths, dask.bag.Bag):
         parts = [task(plugin.name, part, mode, settings, threads) for part in paths.to_delayed()]
-        return dask.dataframe.from_delayed(parts, meta=meta)
+        return dask.dataframe.from_delayed(parts, meta=meta, verify_meta=False)
     paths = list(paths)
     starts = range(0, len(paths), batch_size)
     parts = [task(plugin.name, paths[start:start + batch_size], mode, settings, threads, start)
@@ -145,4 +145,6 @@ def scan(client: distributed.Client, paths, directory, *, batch_size: int = DEFA
     if not parts:
         return dask.dataframe.from_pandas(meta, npartitions=1)
     divisions = list(starts) + [len(paths) - 1]
-    return dask.dataframe.from_delayed(parts, meta=meta, divisions=divisions)
+    # judge_batch makes frames of the meta's columns and dtypes: checking
+    # them would cost a task per batch.
+    return dask.dataframe.from_delayed(parts, meta=meta, divisions=divisions, verify_meta=False)
