@@ -157,7 +157,7 @@ class OptionsTest(unittest.TestCase):
         _, paths = run_tool(directory, CORPORA[1], ["-o", "1"])
         texts = [pathlib.Path(path).read_bytes() for path in paths]
         with tessel.Model(directory) as model, \
-                tessel.Model(directory, mode="language_model") as typed:
+                tessel.Model(directory, exclusive_pairs=False) as typed:  # a language model
             for text in texts:
                 first = model.judge(text, length=3)
                 self.assertEqual(model.judge(text, length=3, lambda0=0.0), first)
