@@ -23,6 +23,7 @@ import dask
 import dask.bag
 import dask.dataframe
 import distributed
+import numpy
 import pandas
 
 from ._errors import TesselError
@@ -34,6 +35,12 @@ from ._results import JudgeError, LanguageModelVerdict, ShingleVerdict
 DEFAULT_BATCH_SIZE = 500
 
 _DTYPES = {bool: "boolean", int: "Int64", float: "float64"}
+# A column of the dtype from its values and the mask of the missing ones.
+_ARRAYS = {
+    "boolean": lambda values, mask: pandas.arrays.BooleanArray(numpy.array(values, bool), mask),
+    "Int64": lambda values, mask: pandas.arrays.IntegerArray(numpy.array(values, numpy.int64), mask),
+    "float64": lambda values, mask: numpy.where(mask, numpy.nan, numpy.array(values, float)),
+}
 
 
 def columns(mode: str) -> Dict[str, str]:
@@ -89,20 +96,18 @@ def _worker_model(name: str) -> Model:
 
 
 def _frame(paths: List[Any], found: List[Any], mode: str, start: Optional[int]) -> pandas.DataFrame:
+    # Column by column, with the failed rows as the mask: building from rows
+    # and converting costs more than judging a small batch.
     dtypes = columns(mode)
-    rows = []
-    for path, result in zip(paths, found):
-        row = {"path": os.fspath(path), "verdict": None, "error": None}
-        if isinstance(result, JudgeError):
-            row["error"] = result.message
-        else:
-            row.update((name, getattr(result, name)) for name in dtypes if name not in row)
-            row["verdict"] = result.verdict
-        rows.append(row)
-    frame = pandas.DataFrame(rows, columns=list(dtypes)).astype(dtypes)
-    if start is not None:
-        frame.index = pandas.RangeIndex(start, start + len(frame))
-    return frame
+    failed = numpy.array([isinstance(result, JudgeError) for result in found], dtype=bool)
+    data = {"path": [os.fspath(path) for path in paths],
+            "error": [result.message if bad else None for result, bad in zip(found, failed)]}
+    for name, dtype in dtypes.items():
+        if name not in data:
+            values = [0 if bad else getattr(result, name) for result, bad in zip(found, failed)]
+            data[name] = _ARRAYS[dtype](values, failed.copy())
+    index = None if start is None else pandas.RangeIndex(start, start + len(paths))
+    return pandas.DataFrame(data, columns=list(dtypes), index=index)
 
 
 def judge_batch(name: str, paths, mode: str, settings: Dict[str, Any], threads: int,
