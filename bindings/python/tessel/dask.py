@@ -30,9 +30,11 @@ from ._errors import TesselError
 from ._model import DEFAULT_MODE, OPEN_OPTIONS, SETTINGS, Model
 from ._results import JudgeError, LanguageModelVerdict, ShingleVerdict
 
-# Paths per task. Below some hundreds of documents per task the scheduler's
-# cost per task outweighs the judging (see docs/performance.md).
-DEFAULT_BATCH_SIZE = 500
+# Paths per task: a task costs a worker 4-5 ms of CPU, the time of judging
+# some 50 documents of 4 KB, so that batches of 1,000 reach about 90% of one
+# process's rate per worker CPU second (bench/dask_scan.py,
+# docs/performance.md).
+DEFAULT_BATCH_SIZE = 1000
 
 _DTYPES = {bool: "boolean", int: "Int64", float: "float64"}
 # A column of the dtype from its values and the mask of the missing ones.
