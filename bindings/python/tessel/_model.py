@@ -88,8 +88,8 @@ def _text_argument(text: Any, encoding: str):
     return data, data
 
 
-def _open_options(library: ctypes.CDLL, given: Dict[str, Any]):
-    """The open options struct, and the bytes it points to (to keep alive)."""
+def _open_options(library: ctypes.CDLL, given: Dict[str, Any]) -> _native.OpenOptions:
+    """The open options struct (which keeps the bytes it points to)."""
     unknown = set(given) - set(OPEN_OPTIONS)
     if unknown:
         raise TypeError("unknown options: " + ", ".join(sorted(unknown)))
@@ -104,7 +104,7 @@ def _open_options(library: ctypes.CDLL, given: Dict[str, Any]):
     _fill(options, given, OPEN_OPTIONS, flags=("exclusive_pairs",))
     options.mode = _native.MODES[mode]
     options.stop_words = stop_words
-    return options, stop_words
+    return options
 
 
 class _SharedHandle:
@@ -161,7 +161,7 @@ class Model:
         self.encoding = TEXT_ENCODING
         error = ctypes.c_void_p()
         if self._typed:
-            values, _ = _open_options(self._library, options)
+            values = _open_options(self._library, options)
             handle = self._library.tessel_open_with(path, ctypes.byref(values), ctypes.byref(error))
         else:
             handle = self._library.tessel_open(path, ctypes.byref(error))
