@@ -70,7 +70,7 @@ class ModelTest(unittest.TestCase):
             with self.assertRaises(TypeError):
                 model.judge(text, lenght=3)
             with self.assertRaises(TypeError):
-                model.judge(text.decode("latin-1"))
+                model.judge([text])
 
     def test_broken_and_closed_models(self):
         with tempfile.TemporaryDirectory() as empty:

@@ -1,4 +1,4 @@
-"""Judge texts against a tessel model from Python.
+"""Judge texts and files against a tessel model from Python.
 
     import tessel
     with tessel.Model("/srv/model") as model:
@@ -6,10 +6,15 @@
         if result.verdict:
             print("protected:", result.phrase)
 
+    with tessel.Model("/srv/shingles", mode="shingles", stop_words="stop.txt") as model:
+        for path, found in zip(paths, model.judge_files(paths, max_threshold=8)):
+            print(path, found)   # a ShingleVerdict, or a JudgeError
+
 The package calls the library's thread-safe tessel_ interface through ctypes:
 any number of threads may judge against one Model, and the library runs
 without holding the interpreter lock. close() waits for the judge calls
-running on the model; later calls raise TesselError.
+running on the model; later calls raise TesselError. tessel.dask scans files
+on a Dask cluster.
 
 libtessel.so is looked for in this order: the library= argument of Model, the
 file named by the environment variable TESSEL_LIBRARY, the build tree
@@ -21,6 +26,9 @@ system's loader (libtessel.so.0). library_path() tells which one is used.
 __version__ = "0.1.0"
 
 from ._errors import LibraryNotFoundError, TesselError
-from ._model import SETTINGS, Model, Result, library_path
+from ._model import OPEN_OPTIONS, SETTINGS, TEXT_ENCODING, Model, Result, library_path
+from ._results import JudgeError, LanguageModelVerdict, ShingleVerdict
 
-__all__ = ["Model", "Result", "TesselError", "LibraryNotFoundError", "SETTINGS", "library_path"]
+__all__ = ["Model", "Result", "ShingleVerdict", "LanguageModelVerdict", "JudgeError",
+           "TesselError", "LibraryNotFoundError", "SETTINGS", "OPEN_OPTIONS", "TEXT_ENCODING",
+           "library_path"]

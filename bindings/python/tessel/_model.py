@@ -1,18 +1,33 @@
 """An open model and its judgements."""
 
+import contextlib
 import ctypes
 import operator
 import os
 import threading
-from typing import Any, Dict, NamedTuple, Optional
+from typing import Any, Dict, Iterable, List, NamedTuple, Optional, Tuple
 
-from . import _locate, _native
+from . import _locate, _native, _results
 from ._errors import TesselError
 
-# Keyword names of judge(); "lambda" is a Python keyword, hence lambda_.
-SETTINGS = tuple(name for name, _ in _native.Settings._fields_)
+# The settings tessel_judge takes, which judge() on a Model opened without
+# options passes to it as before; "lambda" is a Python keyword, hence lambda_.
+_FIRST_FORMULA_SETTINGS = tuple(name for name, _ in _native.Settings._fields_)
+# Keyword names of judge(), judge_file() and judge_files().
+SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "size_threshold")
+# Keyword names of Model() that open it with tessel_open_with. The C
+# interface takes no encoding or case rule yet; when it does, "encoding" and
+# "upper_case" join these, and the model's rule replaces TEXT_ENCODING.
+OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs")
+# How a str text becomes bytes: one byte per character, "?" (a separator,
+# as every character outside Windows-1251 would be) for the unencodable.
+TEXT_ENCODING = "cp1251"
+# Opened with options but without a mode, a Model is what Model(directory)
+# has always been: a language model.
+DEFAULT_MODE = "language_model"
 
 _INT32 = (-2**31, 2**31 - 1)
+_INT64 = (-2**63, 2**63 - 1)
 
 
 class Result(NamedTuple):
@@ -31,39 +46,65 @@ def library_path(library: Optional[str] = None) -> str:
     return _locate.library_path(library)
 
 
-def _directory_argument(directory: Any) -> bytes:
-    path = os.fsencode(directory)
-    # The C side would stop at the NUL and open another directory.
-    if b"\0" in path:
-        raise ValueError("embedded null byte in the model directory")
-    return path
+def _path_argument(path: Any, what: str) -> bytes:
+    encoded = os.fsencode(path)
+    # The C side would stop at the NUL and open another file.
+    if b"\0" in encoded:
+        raise ValueError(f"embedded null byte in {what}")
+    return encoded
 
 
-def _int32(name: str, value: Any) -> int:
-    # ctypes would keep the low 32 bits silently: 2**32 + 10 would become 10.
+def _integer(name: str, value: Any, bounds: Tuple[int, int]) -> int:
+    # ctypes would keep the low bits silently: 2**32 + 10 would become 10.
     number = operator.index(value)
-    if not _INT32[0] <= number <= _INT32[1]:
-        raise ValueError(f"{name} must lie in [{_INT32[0]}, {_INT32[1]}], not {number}")
+    if not bounds[0] <= number <= bounds[1]:
+        raise ValueError(f"{name} must lie in [{bounds[0]}, {bounds[1]}], not {number}")
     return number
 
 
-def _fill_settings(values: _native.Settings, given: Dict[str, Any]) -> None:
-    unknown = set(given) - set(SETTINGS)
+def _fill(values: ctypes.Structure, given: Dict[str, Any], names, flags=("log",)) -> None:
+    """Sets the named members, checked as the struct's C types need."""
+    unknown = set(given) - set(names)
     if unknown:
         raise TypeError("unknown settings: " + ", ".join(sorted(unknown)))
-    kinds = dict(_native.Settings._fields_)
+    kinds = dict(type(values)._fields_)
     for name, value in given.items():
-        if name == "log":
+        if name in flags:
             value = int(bool(value))
         elif kinds[name] is ctypes.c_int32:
-            value = _int32(name, value)
+            value = _integer(name, value, _INT32)
+        elif kinds[name] is ctypes.c_int64:
+            value = _integer(name, value, _INT64)
         setattr(values, name, value)
 
 
-def _text_argument(text: Any) -> bytes:
+def _text_argument(text: Any, encoding: str):
+    """The bytes to judge, and what the phrase is sliced from."""
+    if isinstance(text, str):
+        return text.encode(encoding, "replace"), text
     if not isinstance(text, (bytes, bytearray, memoryview)):
-        raise TypeError("text must be bytes")
-    return bytes(text)
+        raise TypeError("text must be bytes or str")
+    data = bytes(text)
+    return data, data
+
+
+def _open_options(library: ctypes.CDLL, given: Dict[str, Any]) -> _native.OpenOptions:
+    """The open options struct (which keeps the bytes it points to)."""
+    unknown = set(given) - set(OPEN_OPTIONS)
+    if unknown:
+        raise TypeError("unknown options: " + ", ".join(sorted(unknown)))
+    given = dict(given)
+    mode = given.pop("mode", DEFAULT_MODE)
+    if mode not in _native.MODES:
+        raise ValueError(f"mode must be one of {', '.join(_native.MODES)}, not {mode!r}")
+    stop_words = given.pop("stop_words", None)
+    if stop_words is not None:
+        stop_words = _path_argument(stop_words, "the stop-word file")
+    options = _native.OpenOptions.filled(library.tessel_open_options_init)
+    _fill(options, given, OPEN_OPTIONS, flags=("exclusive_pairs",))
+    options.mode = _native.MODES[mode]
+    options.stop_words = stop_words
+    return options
 
 
 class _SharedHandle:
@@ -101,45 +142,160 @@ class _SharedHandle:
 
 
 class Model:
-    """An open model directory (p.bin, p.bin.2, u.bin, u.bin.2)."""
+    """An open model directory.
 
-    def __init__(self, directory, library: Optional[str] = None):
+    Model(directory) opens the four files of a language model with
+    tessel_open, as it always has; judge() then returns a Result. Given any
+    of OPEN_OPTIONS, it opens with tessel_open_with: mode ("language_model",
+    the default, or "shingles", which needs p.bin and u.bin only),
+    shingle_length, shingle_shift, stop_words (a file) and exclusive_pairs
+    (the tool's --lm-sub), the text options the model was trained with;
+    judge() then returns a ShingleVerdict or a LanguageModelVerdict."""
+
+    def __init__(self, directory, library: Optional[str] = None, **options):
         self._handle = None
-        path = _directory_argument(directory)
+        path = _path_argument(directory, "the model directory")
         self._library = _native.load(_locate.library_path(library))
+        self._typed = bool(options)
+        self.mode = options.get("mode", DEFAULT_MODE)
+        self.encoding = TEXT_ENCODING
         error = ctypes.c_void_p()
-        handle = self._library.tessel_open(path, ctypes.byref(error))
+        if self._typed:
+            values = _open_options(self._library, options)
+            handle = self._library.tessel_open_with(path, ctypes.byref(values), ctypes.byref(error))
+        else:
+            handle = self._library.tessel_open(path, ctypes.byref(error))
         if not handle:
             _native.raise_failure(self._library, error)
         self._handle = _SharedHandle(handle, self._library.tessel_close)
 
-    def judge(self, text: bytes, **settings) -> Result:
-        """Judges Windows-1251 or ASCII bytes. Settings not given keep the
-        tool's defaults: threshold_1=1.0, threshold_2=1.0, length=10,
-        lambda_=0.0, factor=0.0, log=False. A length outside the 32-bit
-        range of the C interface raises ValueError."""
-        text = _text_argument(text)
+    def judge(self, text, **settings):
+        """Judges Windows-1251 or ASCII bytes, or a str (encoded as
+        TEXT_ENCODING says). Settings not given keep the tool's defaults:
+        threshold_1=1.0, threshold_2=1.0, length=10, lambda_=0.0, factor=0.0,
+        log=False, formula=1, lambda0=0.0, max_threshold=10,
+        size_threshold=100. A value outside the C interface's integer range
+        raises ValueError.
+
+        On a Model opened without options the result is a Result, with
+        tessel_judge's verdict and scores when only its settings are given."""
+        data, source = _text_argument(text, self.encoding)
+        if not self._typed and set(settings) <= set(_FIRST_FORMULA_SETTINGS):
+            return self._judge_first_formula(data, source, settings)
+        options = self._judge_options(settings)
+        found = _native.Verdict.filled(self._library.tessel_verdict_init_sized)
+        error = ctypes.c_void_p()
+        with self._calling() as handle:
+            verdict = self._library.tessel_judge_text(handle, data, len(data), ctypes.byref(options),
+                                                      ctypes.byref(found), ctypes.byref(error))
+        if verdict < 0:
+            _native.raise_failure(self._library, error)
+        result = _results.typed(found, self._language_model(), source)
+        if self._typed:
+            return result
+        return Result(result.verdict, result.protected_score, result.unprotected_score,
+                      result.phrase, result.phrase_offset, result.phrase_length)
+
+    def judge_file(self, path, **settings):
+        """Judges a file, read as the tool reads data files; the settings as
+        for judge(). Returns a ShingleVerdict or a LanguageModelVerdict
+        (phrase None); a file that cannot be read raises TesselError."""
+        encoded = _path_argument(path, "the path")
+        options = self._judge_options(settings)
+        found = _native.Verdict.filled(self._library.tessel_verdict_init_sized)
+        error = ctypes.c_void_p()
+        with self._calling() as handle:
+            verdict = self._library.tessel_judge_file(handle, encoded, ctypes.byref(options),
+                                                      ctypes.byref(found), ctypes.byref(error))
+        if verdict < 0:
+            _native.raise_failure(self._library, error)
+        return _results.typed(found, self._language_model())
+
+    def judge_files(self, paths: Iterable, threads: int = 0, **settings) -> List:
+        """Judges the files on up to `threads` threads of the library (0: one
+        per processor) and returns one result per path, in order: a verdict
+        as judge_file gives, or a JudgeError for a file that could not be
+        read, so that one such file does not lose the others' verdicts."""
+        paths = list(paths)
+        options = self._judge_options(settings)
+        threads = _integer("threads", threads, (0, _INT32[1]))
+        results: List[Any] = [None] * len(paths)
+        batch = []
+        for i, path in enumerate(paths):
+            try:
+                batch.append((i, _path_argument(path, "the path")))
+            except ValueError as error:
+                results[i] = _results.JudgeError(path, str(error))
+        if batch:
+            self._judge_batch(batch, options, threads, paths, results)
+        return results
+
+    def _judge_batch(self, batch, options, threads, paths, results) -> None:
+        """Fills results[i] for each (i, encoded path) of the batch."""
+        count = len(batch)
+        items = (_native.Item * count)(
+            *[_native.Item(ctypes.sizeof(_native.Item), path, None, 0) for _, path in batch])
+        verdicts = (_native.Verdict * count)()
+        for verdict in verdicts:
+            self._library.tessel_verdict_init_sized(ctypes.byref(verdict), ctypes.sizeof(verdict))
+        errors = (ctypes.c_void_p * count)()
+        with self._calling() as handle:
+            failed = self._library.tessel_judge_many(handle, items, count, ctypes.byref(options),
+                                                     verdicts, errors, threads)
+        if failed < 0:
+            self._raise_refusal(options)
+        language_model = self._language_model()
+        for (i, _), verdict, error in zip(batch, verdicts, errors):
+            if error:
+                message = _native.take_message(self._library, ctypes.c_void_p(error))
+                results[i] = _results.JudgeError(paths[i], message)
+            else:
+                results[i] = _results.typed(verdict, language_model)
+
+    def _judge_first_formula(self, data: bytes, source, settings: Dict[str, Any]) -> Result:
         values = _native.Settings()
         self._library.tessel_settings_default(ctypes.byref(values))
-        _fill_settings(values, settings)
+        _fill(values, settings, _FIRST_FORMULA_SETTINGS)
         result = _native.JudgeResult()
         error = ctypes.c_void_p()
-        handle = self._enter()
-        try:
-            verdict = self._library.tessel_judge(handle, text, len(text), ctypes.byref(values),
+        with self._calling() as handle:
+            verdict = self._library.tessel_judge(handle, data, len(data), ctypes.byref(values),
                                                  ctypes.byref(result), ctypes.byref(error))
-        finally:
-            self._handle.leave()
         if verdict < 0:
             _native.raise_failure(self._library, error)
         start, size = result.phrase_offset, result.phrase_length
         return Result(bool(verdict), result.protected_score, result.unprotected_score,
-                      text[start:start + size], start, size)
+                      source[start:start + size], start, size)
 
-    def _enter(self) -> int:
+    def _raise_refusal(self, options: _native.JudgeOptions) -> None:
+        """Raises why tessel_judge_many refused its call: it stores no
+        message, but tessel_judge_text checks the same options and does."""
+        error = ctypes.c_void_p()
+        with self._calling() as handle:
+            self._library.tessel_judge_text(handle, None, 0, ctypes.byref(options), None,
+                                            ctypes.byref(error))
+        if not error.value:
+            raise TesselError("the files could not be judged")
+        _native.raise_failure(self._library, error)
+
+    def _judge_options(self, settings: Dict[str, Any]) -> _native.JudgeOptions:
+        options = _native.JudgeOptions.filled(self._library.tessel_judge_options_init)
+        _fill(options, settings, SETTINGS)
+        return options
+
+    def _language_model(self) -> bool:
+        return self.mode == "language_model"
+
+    @contextlib.contextmanager
+    def _calling(self):
+        """The C handle, held open for one call."""
         if self._handle is None:
             raise TesselError("the model is closed")
-        return self._handle.enter()
+        handle = self._handle.enter()
+        try:
+            yield handle
+        finally:
+            self._handle.leave()
 
     def close(self) -> None:
         """Releases the model once the judge calls running on it have

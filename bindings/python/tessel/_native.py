@@ -33,6 +33,80 @@ class JudgeResult(ctypes.Structure):
     ]
 
 
+class _Versioned(ctypes.Structure):
+    """A struct whose first member is its size: every member is 8 bytes wide,
+    so the layout is the header's without padding."""
+
+    @classmethod
+    def filled(cls, init) -> "_Versioned":
+        """One with the library's defaults (init is its *_init function)."""
+        value = cls()
+        init(ctypes.byref(value), ctypes.sizeof(cls))
+        return value
+
+
+class OpenOptions(_Versioned):
+    """tessel_open_options_t."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("mode", ctypes.c_int64),
+        ("shingle_length", ctypes.c_int64),
+        ("shingle_shift", ctypes.c_int64),
+        ("stop_words", ctypes.c_char_p),
+        ("exclusive_pairs", ctypes.c_int64),
+    ]
+
+
+class JudgeOptions(_Versioned):
+    """tessel_judge_options_t; lambda is a Python keyword, hence lambda_."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("formula", ctypes.c_int64),
+        ("threshold_1", ctypes.c_double),
+        ("threshold_2", ctypes.c_double),
+        ("length", ctypes.c_int64),
+        ("lambda_", ctypes.c_double),
+        ("lambda0", ctypes.c_double),
+        ("factor", ctypes.c_double),
+        ("log", ctypes.c_int64),
+        ("max_threshold", ctypes.c_int64),
+        ("size_threshold", ctypes.c_int64),
+    ]
+
+
+class Verdict(_Versioned):
+    """tessel_verdict_t."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("verdict", ctypes.c_int64),
+        ("protected_count", ctypes.c_int64),
+        ("unprotected_count", ctypes.c_int64),
+        ("common_count", ctypes.c_int64),
+        ("distinct", ctypes.c_int64),
+        ("scaled", ctypes.c_int64),
+        ("protected_score", ctypes.c_double),
+        ("unprotected_score", ctypes.c_double),
+        ("phrase_offset", ctypes.c_size_t),
+        ("phrase_length", ctypes.c_size_t),
+    ]
+
+
+class Item(ctypes.Structure):
+    """tessel_item_t: a path, or a buffer when path is NULL."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("path", ctypes.c_char_p),
+        ("text", ctypes.c_char_p),
+        ("length", ctypes.c_size_t),
+    ]
+
+
+MODES = {"shingles": 0, "language_model": 1}
+
 _ERRPTR = ctypes.POINTER(ctypes.c_void_p)
 
 # Result and argument types of every function called; a new entry point is
@@ -43,6 +117,20 @@ SIGNATURES = {
     "tessel_judge": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t,
                                     ctypes.POINTER(Settings), ctypes.POINTER(JudgeResult),
                                     _ERRPTR]),
+    "tessel_open_options_init": (None, [ctypes.POINTER(OpenOptions), ctypes.c_size_t]),
+    "tessel_judge_options_init": (None, [ctypes.POINTER(JudgeOptions), ctypes.c_size_t]),
+    "tessel_verdict_init_sized": (None, [ctypes.POINTER(Verdict), ctypes.c_size_t]),
+    "tessel_open_with": (ctypes.c_void_p, [ctypes.c_char_p, ctypes.POINTER(OpenOptions), _ERRPTR]),
+    "tessel_judge_text": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t,
+                                         ctypes.POINTER(JudgeOptions), ctypes.POINTER(Verdict),
+                                         _ERRPTR]),
+    "tessel_judge_file": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p,
+                                         ctypes.POINTER(JudgeOptions), ctypes.POINTER(Verdict),
+                                         _ERRPTR]),
+    # The verdicts and errors are arrays: passed as plain addresses.
+    "tessel_judge_many": (ctypes.c_long, [ctypes.c_void_p, ctypes.POINTER(Item), ctypes.c_size_t,
+                                          ctypes.POINTER(JudgeOptions), ctypes.c_void_p,
+                                          ctypes.c_void_p, ctypes.c_int]),
     "tessel_close": (None, [ctypes.c_void_p]),
     "tessel_free": (None, [ctypes.c_void_p]),
 }
