@@ -188,15 +188,16 @@ void tessel_free(void *ptr);
  * tessel_judge_file(model, path, options, verdict, errptr)
  *     The same for a file, opened as the tool opens data files (never waiting
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
- * tessel_judge_many(model, items, count, options, verdicts, errors, threads)
+ * tessel_judge_many(model, items, count, options, verdicts, errors, threads, errptr)
  *     Judges count items (each a path, or a buffer when path is NULL) with up
  *     to `threads` threads (0: one per online processor). verdicts[i] gets
  *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
  *     item that failed; a failed item's verdict member is -1. Returns the
- *     number of failed items, or -1 when the call itself is wrong (a NULL
- *     model, items or verdicts with a count above 0).
+ *     number of failed items, or -1 with a message in *errptr when the call
+ *     itself is wrong (a NULL model, items or verdicts with a count above 0,
+ *     an item or verdict size too small, refused options).
  * All calls on an open handle may run at the same time from any threads;
  * handles of different options live side by side.
  */
@@ -277,7 +278,7 @@ int tessel_judge_file(const tessel_t *model, const char *path,
                       char **errptr);
 long tessel_judge_many(const tessel_t *model, const tessel_item_t *items, size_t count,
                        const tessel_judge_options_t *options, tessel_verdict_t *verdicts,
-                       char **errors, int threads);
+                       char **errors, int threads, char **errptr);
 
 #ifdef __cplusplus
 }

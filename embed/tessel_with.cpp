@@ -49,10 +49,11 @@ int32_t Saturated(int64_t value) {
 std::string OpenOptionsProblem(const tessel_open_options_t& options) {
   if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL)
     return "unknown mode " + std::to_string(options.mode);
+  const std::string range = " must be 1 to " + std::to_string(INT32_MAX) + ", not ";
   if (options.shingle_length < 1 || options.shingle_length > INT32_MAX)
-    return "shingle length must be at least 1, not " + std::to_string(options.shingle_length);
+    return "shingle length" + range + std::to_string(options.shingle_length);
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
-    return "shingle shift must be at least 1, not " + std::to_string(options.shingle_shift);
+    return "shingle shift" + range + std::to_string(options.shingle_shift);
   return "";
 }
 
@@ -285,13 +286,19 @@ extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
 
 extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* items, size_t count,
                                   const tessel_judge_options_t* options,
-                                  tessel_verdict_t* verdicts, char** errors, int threads) {
+                                  tessel_verdict_t* verdicts, char** errors, int threads,
+                                  char** errptr) {
   if (count == 0) return 0;
-  if (items == nullptr || verdicts == nullptr || items->size < sizeof(tessel_item_t) ||
-      verdicts->size < sizeof(size_t))
+  if (items == nullptr || verdicts == nullptr) {
+    SetError(errptr, items == nullptr ? "no items given" : "no verdicts given");
     return -1;
+  }
+  if (items->size < sizeof(tessel_item_t) || verdicts->size < sizeof(size_t)) {
+    SetError(errptr, "the size member of the first item or verdict is too small");
+    return -1;
+  }
   ScoringOptions scoring;
-  if (!Prepared(model, options, scoring, nullptr)) return -1;
+  if (!Prepared(model, options, scoring, errptr)) return -1;
   // The strides are read once: the first verdict is written while others
   // are judged.
   const size_t item_stride = items->size, verdict_stride = verdicts->size;

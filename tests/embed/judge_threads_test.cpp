@@ -99,7 +99,8 @@ TEST(JudgeThreads, TwoModelsOfDifferentSettingsSideBySide) {
       }
       std::vector<tessel_verdict_t> batch(texts.size());
       for (tessel_verdict_t& verdict : batch) tessel_verdict_init(&verdict);
-      tessel_judge_many(models[t % 2], items.data(), items.size(), nullptr, batch.data(), nullptr, 3);
+      tessel_judge_many(models[t % 2], items.data(), items.size(), nullptr, batch.data(), nullptr, 3,
+                        nullptr);
       for (size_t i = 0; i < texts.size(); ++i)
         mismatches += batch[i].verdict != std::stoi(expected[2 * i + t % 2]);
     });

@@ -65,7 +65,7 @@ class OptionsInterface : public LmSettingsTest {
     std::vector<tessel_verdict_t> verdicts(names.size());
     for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
     EXPECT_EQ(tessel_judge_many(model, items.data(), items.size(), &judge, verdicts.data(),
-                                nullptr, 2),
+                                nullptr, 2, nullptr),
               0);
     std::ostringstream out;
     for (size_t i = 0; i < names.size(); ++i) line(out, names[i], verdicts[i]);
@@ -158,6 +158,29 @@ TEST_F(OptionsInterface, EveryFormulaGivesTheToolsVerdicts) {
       tessel_close(model);
     }
   }
+}
+
+// A call the interface refuses says why: a batch with refused options, open
+// options out of range.
+TEST_F(OptionsInterface, RefusalsSayWhy) {
+  Tool(kCorpora[1], {});
+  tessel_t* model = Open(kCorpora[1], TESSEL_MODE_SHINGLES, 5, 1);
+  tessel_judge_options_t judge;
+  tessel_judge_options_default(&judge);
+  judge.formula = 0;
+  tessel_item_t item = {sizeof(tessel_item_t), nullptr, "a b", 3};
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  char* error = nullptr;
+  EXPECT_EQ(tessel_judge_many(model, &item, 1, &judge, &verdict, nullptr, 1, &error), -1);
+  EXPECT_STREQ(error, "formula must be 1, 2 or 3, not 0");
+  tessel_close(model);
+  tessel_open_options_t open;
+  tessel_open_options_default(&open);
+  open.shingle_shift = int64_t{1} << 40;
+  EXPECT_EQ(tessel_open_with(dir_.path().c_str(), &open, &error), nullptr);
+  EXPECT_STREQ(error, "shingle shift must be 1 to 2147483647, not 1099511627776");
+  tessel_free(error);
 }
 
 }  // namespace

@@ -239,11 +239,13 @@ class Model:
         for verdict in verdicts:
             self._library.tessel_verdict_init_sized(ctypes.byref(verdict), ctypes.sizeof(verdict))
         errors = (ctypes.c_void_p * count)()
+        refusal = ctypes.c_void_p()
         with self._calling() as handle:
             failed = self._library.tessel_judge_many(handle, items, count, ctypes.byref(options),
-                                                     verdicts, errors, threads)
+                                                     verdicts, errors, threads,
+                                                     ctypes.byref(refusal))
         if failed < 0:
-            self._raise_refusal(options)
+            _native.raise_failure(self._library, refusal)
         language_model = self._language_model()
         for (i, _), verdict, error in zip(batch, verdicts, errors):
             if error:
@@ -266,17 +268,6 @@ class Model:
         start, size = result.phrase_offset, result.phrase_length
         return Result(bool(verdict), result.protected_score, result.unprotected_score,
                       source[start:start + size], start, size)
-
-    def _raise_refusal(self, options: _native.JudgeOptions) -> None:
-        """Raises why tessel_judge_many refused its call: it stores no
-        message, but tessel_judge_text checks the same options and does."""
-        error = ctypes.c_void_p()
-        with self._calling() as handle:
-            self._library.tessel_judge_text(handle, None, 0, ctypes.byref(options), None,
-                                            ctypes.byref(error))
-        if not error.value:
-            raise TesselError("the files could not be judged")
-        _native.raise_failure(self._library, error)
 
     def _judge_options(self, settings: Dict[str, Any]) -> _native.JudgeOptions:
         options = _native.JudgeOptions.filled(self._library.tessel_judge_options_init)

@@ -130,7 +130,7 @@ SIGNATURES = {
     # The verdicts and errors are arrays: passed as plain addresses.
     "tessel_judge_many": (ctypes.c_long, [ctypes.c_void_p, ctypes.POINTER(Item), ctypes.c_size_t,
                                           ctypes.POINTER(JudgeOptions), ctypes.c_void_p,
-                                          ctypes.c_void_p, ctypes.c_int]),
+                                          ctypes.c_void_p, ctypes.c_int, _ERRPTR]),
     "tessel_close": (None, [ctypes.c_void_p]),
     "tessel_free": (None, [ctypes.c_void_p]),
 }
