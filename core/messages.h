@@ -34,6 +34,13 @@ inline constexpr char kAlreadyUpgraded[] = "Warning; file \"";
 inline constexpr char kAlreadyUpgradedEnd[] = "\" was already upgraded.\n";
 inline constexpr char kNoShingleSaved[] =
     "Error: the learning files yield no shingle; model files not saved\n";
+// A model whose description refuses it: "the model in DIR" and then why.
+inline constexpr char kModelPrefix[] = "the model in ";
+inline constexpr char kDamagedDescription[] = " has a damaged description (tessel.model): ";
+inline constexpr char kMixedModel[] = " is damaged or mixed: ";
+inline constexpr char kMixedModelEnd[] = " does not match its description";
+inline constexpr char kOtherSettings[] = " was trained with other settings: ";
+
 // A model directory whose last save was cut off between its renames:
 // "the model in DIR is incomplete: ...", after "Error: " on standard error.
 inline constexpr char kUnfinishedSavePrefix[] = "the model in ";

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <sstream>
 
+#include <unistd.h>
+
+#include "core/file_io.h"
+#include "core/messages.h"
 #include "core/text_words.h"
 
 namespace {
@@ -56,14 +60,20 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
 
 }  // namespace
 
+// Four independent chains of multiply-xor steps, one per record position
+// modulo four, so that the multiplications overlap; folded at the end.
 uint64_t RecordsChecksum(const Digest* digests, size_t count) {
-  uint64_t sum = 0xcbf29ce484222325u ^ count;
+  constexpr uint64_t kPrime = 0x100000001b3u;
+  uint64_t chains[4] = {0xcbf29ce484222325u ^ count, 0x84222325cbf29ce4u, 0x9e3779b97f4a7c15u,
+                        0xc2b2ae3d27d4eb4fu};
   for (size_t i = 0; i < count; ++i) {
     uint64_t halves[2];
     std::memcpy(halves, digests[i].bytes, sizeof halves);
-    sum = (sum ^ halves[0]) * 0x100000001b3u;
-    sum = (sum ^ halves[1]) * 0x100000001b3u;
+    uint64_t& chain = chains[i % 4];
+    chain = ((chain ^ halves[0]) * kPrime ^ halves[1]) * kPrime;
   }
+  uint64_t sum = 0;
+  for (uint64_t chain : chains) sum = (sum ^ chain) * kPrime;
   return sum;
 }
 
@@ -120,6 +130,64 @@ bool ParseModelDescription(const std::string& text, ModelDescription& descriptio
   }
   description = parsed;
   return true;
+}
+
+ModelDescription DescribeTraining(bool language_model, const TextOptions& text) {
+  ModelDescription description;
+  description.language_model = language_model;
+  description.shingle_length = text.shingle_length;
+  description.shingle_shift = text.shingle_shift;
+  description.stop_words = StopWordsDigest(text.stop_words);
+  return description;
+}
+
+namespace {
+
+// The description file's text: false when there is none; a file that
+// exists but cannot be read, or is larger than any description, is read as
+// far as it goes and then fails to parse.
+bool ReadDescription(const std::string& path, std::string& text) {
+  constexpr size_t kMostBytes = 1 << 16;
+  const int fd = OpenInputFile(path, false);
+  if (fd < 0) return errno != ENOENT;
+  char buffer[4096];
+  for (ssize_t got; text.size() <= kMostBytes && (got = read(fd, buffer, sizeof buffer)) != 0;) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+bool ReadModelDescription(const std::string& directory, ModelDescription& description) {
+  std::string content, reason;
+  return ReadDescription(directory + "/" + kModelDescriptionFile, content) && !content.empty() &&
+         ParseModelDescription(content, description, reason);
+}
+
+std::string CheckModelDescription(const std::string& directory,
+                                  const CountIndex* const (&files)[kModelSlots],
+                                  bool language_model, const TextOptions* text) {
+  const std::string path = directory + "/" + kModelDescriptionFile;
+  std::string content, reason;
+  if (!ReadDescription(path, content)) return "";
+  ModelDescription model;
+  const std::string prefix = messages::kModelPrefix + directory;
+  if (!ParseModelDescription(content, model, reason))
+    return prefix + messages::kDamagedDescription + reason;
+  if (text != nullptr) reason = ContradictedSetting(model, language_model, *text);
+  if (!reason.empty()) return prefix + messages::kOtherSettings + reason;
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    const CountIndex* file = files[slot];
+    if (file == nullptr) continue;
+    if (file->size() != model.records[slot] ||
+        RecordsChecksum(file->begin(), file->size()) != model.checksums[slot])
+      return prefix + messages::kMixedModel + kModelFileNames[slot] + messages::kMixedModelEnd;
+  }
+  return "";
 }
 
 std::string ContradictedSetting(const ModelDescription& model, bool language_model,

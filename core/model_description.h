@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/digest.h"
+#include "core/digest_index.h"
 #include "core/model_files.h"
 #include "core/text_options.h"
 
@@ -45,3 +46,20 @@ bool ParseModelDescription(const std::string& text, ModelDescription& descriptio
 // "NAME: model V, given W", or the empty string when none does.
 std::string ContradictedSetting(const ModelDescription& model, bool language_model,
                                 const TextOptions& text);
+
+// The description of a training with these settings (records and checksums
+// still 0).
+ModelDescription DescribeTraining(bool language_model, const TextOptions& text);
+
+// Reads a model directory's description: false when it has none or it
+// cannot be parsed.
+bool ReadModelDescription(const std::string& directory, ModelDescription& description);
+
+// Checks a model directory's description, when it has one, against the set
+// files read from it (null for a slot not read) and, when text is given,
+// against the settings the model is to be read with. The empty string, or
+// why the model must be refused: its description is damaged, a file does
+// not match it (a damaged or mixed model), or a setting contradicts it.
+std::string CheckModelDescription(const std::string& directory,
+                                  const CountIndex* const (&files)[kModelSlots],
+                                  bool language_model, const TextOptions* text);

@@ -322,7 +322,7 @@ bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
       all_written = false;
       continue;
     }
-    bool written = writers[i].Write(files[i].digests, files[i].count * sizeof(Digest));
+    bool written = writers[i].Write(files[i].data, files[i].bytes);
     if (!writers[i].StartWriteback() || !written) {
       std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
       all_written = false;
@@ -355,7 +355,7 @@ void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
   size_t i = 0;
   for (const CShingle& shingle : shingles.list)
     std::memcpy(digests[i++].bytes, shingle.hash, kDigestSize);
-  SaveSetFilesTogether({{file_name, digests.data(), digests.size()}});
+  SaveSetFilesTogether({{file_name, digests.data(), digests.size() * sizeof(Digest)}});
 }
 
 void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {

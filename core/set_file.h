@@ -100,11 +100,12 @@ class SafeFileWriter {
   bool failed_ = false;
 };
 
-// One set file of a model: its name and its records, in digest order.
+// One file of a model: its name and its bytes (a set file's records, in
+// digest order, or the model's description).
 struct SetFileContent {
   std::string name;
-  const Digest* digests;
-  size_t count;
+  const void* data;
+  size_t bytes;
 };
 
 // Saves the files of a model all or none: every file is written and synced

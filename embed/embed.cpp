@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "scoring/lm_common.h"
 #include "scoring/options.h"
+#include "core/model_description.h"
 #include "core/save_marker.h"
 
 namespace {
@@ -25,6 +26,17 @@ bool IsDirectory(const char* path) {
   return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A model its description refuses (damaged, mixed, or trained with other
+// settings than the process-wide ones) is reported and left empty whole.
+void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelSlots]) {
+  const CountIndex* read[kModelSlots] = {&files[0], &files[1], &files[2], &files[3]};
+  const TextOptions text = CurrentTextOptions();
+  const std::string problem = CheckModelDescription(directory, read, true, &text);
+  if (problem.empty()) return;
+  std::cerr << "Error: " << problem << "\n";
+  for (CountIndex& file : files) file = CountIndex();
+}
+
 tessel_model* OpenModel(const char* directory) {
   CountIndex files[kModelSlots];
   // A file that cannot be loaded is reported and leaves its set empty; a
@@ -32,9 +44,11 @@ tessel_model* OpenModel(const char* directory) {
   if (directory != nullptr) {
     const std::vector<std::string> paths = ModelPaths(directory);
     const ModelReadLock lock(paths);
-    if (!lock.Refused(nullptr))
+    if (!lock.Refused(nullptr)) {
       for (int slot = 0; slot < kModelSlots; ++slot)
         CountIndex::Load(paths[slot], files[slot], nullptr);
+      RefuseUndescribed(directory, files);
+    }
   }
   return new tessel_model(files);
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/model_description.h"
 #include "core/save_marker.h"
 
 namespace {
@@ -46,7 +47,7 @@ std::string SystemError(const std::string& what, const std::string& path, int er
 }
 
 std::string LoadModelFiles(const std::string& directory, bool language_model,
-                           CountIndex (&files)[kModelSlots]) {
+                           const TextOptions& text, CountIndex (&files)[kModelSlots]) {
   std::vector<std::string> paths;
   for (int slot = 0; slot < kModelSlots; ++slot)
     if (language_model || !IsPairSlot(slot)) paths.push_back(ModelFilePath(directory, slot));
@@ -60,5 +61,8 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
     if (problem.empty()) CountIndex::Load(path, files[slot], &problem);
     if (!problem.empty()) return problem;
   }
-  return "";
+  const CountIndex* read[kModelSlots] = {};
+  for (int slot = 0; slot < kModelSlots; ++slot)
+    if (language_model || !IsPairSlot(slot)) read[slot] = &files[slot];
+  return CheckModelDescription(directory, read, language_model, &text);
 }

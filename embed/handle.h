@@ -30,5 +30,7 @@ std::string SystemError(const std::string& what, const std::string& path, int er
 // model cannot be used: a save into it did not finish, or a file does not
 // open for reading, is not a regular file or does not hold whole 16-byte
 // records.
+// The model's description, when it has one, must agree with the files and
+// with the text options the model is to be read with.
 std::string LoadModelFiles(const std::string& directory, bool language_model,
-                           CountIndex (&files)[kModelSlots]);
+                           const TextOptions& text, CountIndex (&files)[kModelSlots]);

@@ -48,15 +48,18 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     return nullptr;
   }
   try {
+    // Neighbouring words, and the stop words LoadStopwords loads, read at
+    // each call.
+    TextOptions text;
+    text.stop_words = &Stopwords;
     CountIndex files[kModelSlots];
-    const std::string problem = LoadModelFiles(directory, true, files);
+    const std::string problem = LoadModelFiles(directory, true, text, files);
     if (!problem.empty()) {
       SetError(errptr, problem.c_str());
       return nullptr;
     }
-    // The stop words LoadStopwords loads apply, read at each call.
     auto model = std::make_unique<tessel_t>(PrepareModel(files, true, false));
-    model->text.stop_words = &Stopwords;
+    model->text = text;
     return model.release();
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/builder.h"
+#include "core/model_description.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
 #include "scoring/indexed_judge.h"
@@ -79,6 +80,19 @@ ScoringOptions ScoringOf(const tessel_judge_options_t& given) {
   return scoring;
 }
 
+// Without options, a model's description supplies how it was trained;
+// without one, the defaults apply.
+tessel_open_options_t DescribedDefaults(const std::string& directory) {
+  tessel_open_options_t defaults;
+  tessel_open_options_default(&defaults);
+  ModelDescription described;
+  if (!ReadModelDescription(directory, described)) return defaults;
+  defaults.mode = described.language_model ? TESSEL_MODE_LANGUAGE_MODEL : TESSEL_MODE_SHINGLES;
+  defaults.shingle_length = described.shingle_length;
+  defaults.shingle_shift = described.shingle_shift;
+  return defaults;
+}
+
 std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
                                     const tessel_open_options_t& options, std::string& problem) {
   const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
@@ -87,14 +101,17 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
     problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
     return nullptr;
   }
+  TextOptions text;
+  text.shingle_length = static_cast<int32_t>(options.shingle_length);
+  text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  text.stop_words = &stop_words;
   CountIndex files[kModelSlots];
-  problem = LoadModelFiles(directory, language_model, files);
+  problem = LoadModelFiles(directory, language_model, text, files);
   if (!problem.empty()) return nullptr;
   auto model = std::make_unique<tessel_t>(
       PrepareModel(files, language_model, options.exclusive_pairs != 0));
   model->stop_words = std::move(stop_words);
-  model->text.shingle_length = static_cast<int32_t>(options.shingle_length);
-  model->text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  model->text = text;
   model->text.stop_words = &model->stop_words;
   return model;
 }
@@ -250,7 +267,8 @@ extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_o
     return nullptr;
   }
   try {
-    const tessel_open_options_t given = FromHost(options, tessel_open_options_init);
+    const tessel_open_options_t given =
+        options != nullptr ? FromHost(options, tessel_open_options_init) : DescribedDefaults(directory);
     std::string problem = OpenOptionsProblem(given);
     std::unique_ptr<tessel_t> model;
     if (problem.empty()) model = OpenModel(directory, given, problem);

@@ -9,11 +9,15 @@
 #include <vector>
 
 #include "core/builder.h"
+#include "core/file_io.h"
 #include "core/messages.h"
+#include "core/model_description.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
+#include "core/file_io.h"
 #include "core/messages.h"
+#include "core/model_description.h"
 #include "core/settings.h"
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
@@ -81,6 +85,32 @@ void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[
     sets[slot].digests.assign(loaded[slot].begin(), loaded[slot].end());
 }
 
+// With -f naming set files of a saved model directory (its p.bin), the
+// directory's description must agree with the files read from it and with
+// the run's settings; a model without one is read as it is.
+bool DescriptionAgrees(const RunSettings& settings, const Options& options,
+                       const CountIndex (&loaded)[kModelSlots]) {
+  if (BaseOf(settings.ProtectedFiles) != kModelFileNames[kProtectedWords]) return true;
+  const std::string directory = DirectoryOf(settings.ProtectedFiles);
+  const std::string read[kModelSlots] = {settings.ProtectedFiles, settings.ProtectedFiles + kPairSuffix,
+                                         settings.UnprotectedFiles,
+                                         settings.UnprotectedFiles + kPairSuffix};
+  const bool language_model = LanguageModelMode(settings);
+  const CountIndex* files[kModelSlots] = {};
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    const bool was_read = (language_model || slot == kProtectedWords || slot == kUnprotectedWords) &&
+                          (slot < kUnprotectedWords || !settings.UnprotectedFiles.empty());
+    if (was_read && DirectoryOf(read[slot]) == directory && BaseOf(read[slot]) == kModelFileNames[slot])
+      files[slot] = &loaded[slot];
+  }
+  const std::string problem =
+      CheckModelDescription(directory, files, language_model, &options.text);
+  if (problem.empty()) return true;
+  std::cerr << "Error: " << problem << "\n";
+  NoteRunError();
+  return false;
+}
+
 // With -f the set files are loaded straight into the judging model; a file
 // that cannot be loaded ends the run after its message, since judging against
 // an empty model would print verdicts that mean nothing. Without -f the sets
@@ -96,18 +126,26 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
     NoteRunError();
     return false;
   }
+  if (!DescriptionAgrees(settings, options, run.loaded)) return false;
   if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
 }
 
 // The four model files, all or none. Loaded sets may come in any order;
 // trained ones already are in digest order.
-void SaveTrainedSets(FlatSet (&sets)[kModelSlots]) {
+// The four set files and the model's description, all or none.
+void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text) {
+  ModelDescription description = DescribeTraining(language_model, text);
   std::vector<SetFileContent> files;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     SortByDigest(sets[slot]);
-    files.push_back({kModelFileNames[slot], sets[slot].digests.data(), sets[slot].digests.size()});
+    const std::vector<Digest>& digests = sets[slot].digests;
+    files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
+    description.records[slot] = digests.size();
+    description.checksums[slot] = RecordsChecksum(digests.data(), digests.size());
   }
+  const std::string described = FormatModelDescription(description);
+  files.push_back({kModelDescriptionFile, described.data(), described.size()});
   if (!SaveSetFilesTogether(files)) NoteRunError();
 }
 
@@ -172,7 +210,7 @@ void RunDriver(const RunSettings& settings) {
       std::cerr << messages::kNoShingleSaved;
       NoteRunError();
     } else {
-      SaveTrainedSets(run.trained);
+      SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data

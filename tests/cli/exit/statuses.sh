@@ -22,9 +22,10 @@ status "missing stop-word file" -t none.txt -p 'protected/*.txt' -d docs/weekly_
 status "unreadable learning file" -p 'learn/*' -v --exit-status
 status "model not loaded" -f -p none.bin -d docs/weekly_update.txt --exit-status
 mkdir p.bin && status "failed save" "${learn[@]}" -v --exit-status && rmdir p.bin
-status "model saved" "${learn[@]}" -v --exit-status
-echo "plain words here." >bad/x.txt && mkdir bad/x.hdr && status "header not written" -f -p p.bin -u u.bin -o 1 -d bad/x.txt --exit-status
-status "header not written, --no-headers" -f -p p.bin -u u.bin -o 1 -d bad/x.txt --exit-status --no-headers
+status "model saved" "${learn[@]}" -o 1 -v --exit-status
+echo "plain words here." >bad/x.txt && mkdir bad/x.hdr && status "header not written" -f -t stop.txt -p p.bin -u u.bin -o 1 -d bad/x.txt --exit-status
+status "header not written, --no-headers" -f -t stop.txt -p p.bin -u u.bin -o 1 -d bad/x.txt \
+  --exit-status --no-headers
 tessel "${learn[@]}" -d docs/weekly_update.txt --exit-status >/dev/full; echo "$? standard output lost"
 status "subtraction of a missing file" -b -p p.bin -u none.bin --exit-status
 status "version" --exit-status --version

@@ -2,7 +2,8 @@
 # are cut short, copied over in place or replaced while it judges (a file
 # still mapped would have killed it with SIGBUS): the document, read from a
 # FIFO once all four files have changed, gets the old model's verdict. A run
-# started afterwards reads the files as they now are.
+# started afterwards refuses the files as they now are: they no longer match
+# the model's description.
 cp "$DATA/lm/docs/d1.txt" . && mkfifo late.txt
 tessel -p "$DATA/lm/plain/*.txt" -u "$DATA/lm/prot/*.txt" -o 1 -v && mkdir other && mv *.bin* other/
 tessel -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -v

@@ -13,5 +13,5 @@ done | tee lines
 wc -l <lines && tessel -x <lines
 tessel "${learn[@]}" -e -d 'hits/leak*' | sed -n 1,3p
 tessel "${learn[@]}" -o 1 -v >/dev/null 2>&1
-for run in 1 2; do tessel -f -p p.bin -u u.bin -o 1 -d 'hits/leak*.txt' 2>/dev/null; done
+for run in 1 2; do tessel -f -t stop.txt -p p.bin -u u.bin -o 1 -d 'hits/leak*.txt' 2>/dev/null; done
 find hits -name '*.hdr' | wc -l

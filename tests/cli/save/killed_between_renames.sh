@@ -10,9 +10,10 @@ judge() { rm -f docs/*.hdr; for doc in docs/d?.txt; do tessel -f -p p.bin -u u.b
 what() {
   judge >now.out
   if cmp -s now.out old.out; then echo old; elif cmp -s now.out new.out; then echo new
-  elif grep -q "^Error: the model in \. is incomplete" now.out; then echo refused; else echo MIXED; fi
+  elif grep -q "^Error: the model in \. is \(incomplete\|damaged or mixed\)" now.out; then echo refused
+  else echo MIXED; fi
 }
-cp -r "$DATA/lm/docs" . && train plain prot && judge >old.out && mkdir old && cp p.bin* u.bin* old/
+cp -r "$DATA/lm/docs" . && train plain prot && judge >old.out && mkdir old && cp p.bin* u.bin* tessel.model old/
 train prot plain && judge >new.out
 for fault in signal=KILL error=EIO; do
   for call in sync_file_range fsync flock linkat rename unlink; do
