@@ -53,6 +53,8 @@ std::string OpenOptionsProblem(const tessel_open_options_t& options) {
     return "shingle length must be at least 1, not " + std::to_string(options.shingle_length);
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
     return "shingle shift must be at least 1, not " + std::to_string(options.shingle_shift);
+  if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_CP1251)
+    return "unknown encoding " + std::to_string(options.encoding);
   return "";
 }
 
@@ -78,11 +80,24 @@ ScoringOptions ScoringOf(const tessel_judge_options_t& given) {
   return scoring;
 }
 
+TextEncoding EncodingOf(int64_t encoding) {
+  switch (encoding) {
+    case TESSEL_ENCODING_UTF8: return TextEncoding::kUtf8;
+    case TESSEL_ENCODING_CP1251: return TextEncoding::kCp1251;
+    default: return TextEncoding::kAuto;
+  }
+}
+
 std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
                                     const tessel_open_options_t& options, std::string& problem) {
   const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
+  TextOptions text;
+  text.shingle_length = static_cast<int32_t>(options.shingle_length);
+  text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  text.encoding = EncodingOf(options.encoding);
+  text.upper_case = options.upper_case != 0;
   StopWordSet stop_words;
-  if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words)) {
+  if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words, text)) {
     problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
     return nullptr;
   }
@@ -92,8 +107,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   auto model = std::make_unique<tessel_t>(
       PrepareModel(files, language_model, options.exclusive_pairs != 0));
   model->stop_words = std::move(stop_words);
-  model->text.shingle_length = static_cast<int32_t>(options.shingle_length);
-  model->text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  model->text = text;
   model->text.stop_words = &model->stop_words;
   return model;
 }
@@ -106,7 +120,7 @@ void SetPhrase(const lm::Result& found, const TextWords& text, tessel_verdict_t&
   const size_t first = found.phrase_first * step;
   const size_t last = (found.phrase_first + found.phrase_words - 1) * step;
   verdict.phrase_offset = text.SourceOffset(first);
-  verdict.phrase_length = text.SourceOffset(last) + text.Word(last).size() - verdict.phrase_offset;
+  verdict.phrase_length = text.SourceEnd(last) - verdict.phrase_offset;
 }
 
 // A document's verdict as the tool reaches it; the text is read already.
@@ -211,6 +225,8 @@ extern "C" void tessel_open_options_init(tessel_open_options_t* options, size_t 
   const TextOptions text;
   defaults.shingle_length = text.shingle_length;
   defaults.shingle_shift = text.shingle_shift;
+  defaults.encoding = TESSEL_ENCODING_AUTO;
+  defaults.upper_case = 0;
   options->size = size;
   ToHost(defaults, options);
 }
