@@ -17,6 +17,7 @@
 #include "scoring/indexed_judge.h"
 #include "scoring/lm_common.h"
 #include "tool/detailed.h"
+#include "tool/document_input.h"
 #include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "tool/header_file.h"
@@ -54,7 +55,7 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   CShingleSet words;
   for (size_t k = 0; k < doc.words().size(); ++k) {
     CShingle& word = words.list.emplace_back();
-    word.text = doc.WordText(k);
+    word.text = doc.text().DisplayText(doc.WordText(k));
     std::memcpy(word.hash, doc.words()[k].bytes, kDigestSize);
   }
   Unique(words);
@@ -68,9 +69,12 @@ bool Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& scoring
 }
 
 void JudgeDataFile(const std::string& name, const Model& model, const Options& options,
-                   JudgedDocument& output) {
+                   const DocumentReading& reading, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  doc.ReadFile(name, output.err);
+  if (!doc.ReadWith([&](TextWords& words) {
+        return ReadDataFile(name, reading, 2, words, output.err);
+      }))
+    return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
   output.verdict = Judge(doc, model, options.scoring, output);
@@ -103,11 +107,10 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
   output.judged = true;
 }
 
-// Judges every file of a pattern with `judge`, committing them in order.
+// Judges every file with `judge`, committing them in order.
 template <typename JudgeFile, typename CommitFile>
-void JudgeFiles(const std::string& pattern, size_t jobs, JudgeFile judge, CommitFile commit) {
-  const std::list<std::string> listed = getFileList(pattern);
-  const std::vector<std::string> names(listed.begin(), listed.end());
+void JudgeFiles(const std::vector<std::string>& names, size_t jobs, JudgeFile judge,
+                CommitFile commit) {
   RunOrdered<JudgedDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, JudgedDocument& output) { judge(names[i], output); },
@@ -143,13 +146,14 @@ void WriteEvaluation(const Counters& c, const lm::Settings& lm) {
 void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
-  if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
+  if (settings.LmFormula < 1 || !HasDataFiles(settings)) return;
   const size_t jobs = JobsOf(settings);
+  const DocumentReading reading = ReadingOf(settings);
   Counters counters;
   JudgeFiles(
-      settings.DataFiles, jobs,
+      FilesOf(settings.DataFiles, settings.ListedData), jobs,
       [&](const std::string& name, JudgedDocument& output) {
-        JudgeDataFile(name, model, options, output);
+        JudgeDataFile(name, model, options, reading, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
         CommitDataFile(name, output, counters);
@@ -159,7 +163,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   // is nothing to evaluate and the counts stay 0.
   if (!settings.FromFile) {
     JudgeFiles(
-        settings.ProtectedFiles, jobs,
+        FilesOf(settings.ProtectedFiles, settings.ListedProtected), jobs,
         [&](const std::string& name, JudgedDocument& output) {
           JudgeProtectedFile(name, model, options, output);
         },

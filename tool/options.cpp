@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "core/settings.h"
 #include "core/shingle.h"
@@ -26,6 +27,13 @@ enum LongOnlyCode : int {
   kLmFactor,
   kLmSub,
   kSizeThreshold,
+  kEncoding,
+  kBinary,
+  kPreprocessor,
+  kFilesFrom,
+  kNull,
+  kProtectedFrom,
+  kUnprotectedFrom,
 };
 
 const option kLongOptions[] = {
@@ -54,6 +62,13 @@ const option kLongOptions[] = {
     {"lm-formula", required_argument, nullptr, 'o'},
     {"save-protected", no_argument, nullptr, 'v'},
     {"jobs", required_argument, nullptr, 'j'},
+    {"encoding", required_argument, nullptr, kEncoding},
+    {"binary", no_argument, nullptr, kBinary},
+    {"pre", required_argument, nullptr, kPreprocessor},
+    {"files-from", required_argument, nullptr, kFilesFrom},
+    {"null", no_argument, nullptr, kNull},
+    {"protected-from", required_argument, nullptr, kProtectedFrom},
+    {"unprotected-from", required_argument, nullptr, kUnprotectedFrom},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -83,6 +98,13 @@ const char* const kUsage[] = {
     "      --size-threshold      size for using max threshold for shingle comparing\n",
     "  -o, --lm-formula          use formula, possible values: 1, 2\n",
     "  -j, --jobs                documents judged at once (default: one per processor)\n",
+    "      --encoding            encoding of the texts: auto (default), utf-8, cp1251\n",
+    "      --binary              judge documents that hold NUL bytes as text\n",
+    "      --pre                 program that turns each document into text\n",
+    "      --files-from          file naming data files, one a line (-: standard input)\n",
+    "      --null                names in --files-from etc. end with NUL, not a line end\n",
+    "      --protected-from      file naming protected learning files\n",
+    "      --unprotected-from    file naming unprotected learning files\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -116,6 +138,32 @@ int32_t JobCount(const char* text) {
   return 0;
 }
 
+// The names --encoding takes; anything else is reported and auto is used.
+TextEncoding EncodingOf(const char* text) {
+  const std::string name = text;
+  if (name == "utf-8" || name == "utf8" || name == "UTF-8") return TextEncoding::kUtf8;
+  if (name == "cp1251" || name == "windows-1251" || name == "CP1251") return TextEncoding::kCp1251;
+  if (name != "auto")
+    std::cerr << "Error: encoding must be auto, utf-8 or cp1251, not " << name << "; using auto\n";
+  return TextEncoding::kAuto;
+}
+
+// A second -d replaces the first, as it always has; the pattern dropped is
+// named, since an unquoted pattern the shell expanded looks just like this.
+void SetDataPattern(const char* pattern, RunSettings& settings) {
+  if (!settings.DataFiles.empty())
+    std::cerr << "Error: -d given again; ignoring the data pattern \"" << settings.DataFiles
+              << "\"\n";
+  settings.DataFiles = pattern;
+}
+
+// getopt_long has moved the arguments that are not options to the end.
+void ReportIgnoredArguments(int argc, char** argv) {
+  for (int i = optind; i < argc; ++i)
+    std::cerr << "Error: ignoring an argument that is not an option (quote patterns): \"" << argv[i]
+              << "\"\n";
+}
+
 void RunSweeps(const char* text) {
   double tolerance = ToDouble(text);
   std::cerr << text << "\n" << tolerance << "\n";
@@ -130,6 +178,7 @@ Options OptionsOf(const RunSettings& settings) {
   options.scoring.formula = settings.LmFormula;
   options.scoring.max_threshold = settings.MaxThreshold;
   options.scoring.size_threshold = settings.SizeThreshold;
+  options.text.encoding = settings.Encoding;
   return options;
 }
 
@@ -179,7 +228,7 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
       }
       case 'p': settings.ProtectedFiles = optarg; break;
       case 'u': settings.UnprotectedFiles = optarg; break;
-      case 'd': settings.DataFiles = optarg; break;
+      case 'd': SetDataPattern(optarg, settings); break;
       case 'e': Detailed = true; break;
       case 'a':
         Detailed = true;
@@ -196,8 +245,16 @@ OptionOutcome ParseOptions(int argc, char** argv, RunSettings& settings) {
       case 'o': settings.LmFormula = ToInt32(optarg); break;
       case 'v': settings.SaveProtected = true; break;
       case 'j': settings.Jobs = JobCount(optarg); break;
+      case kEncoding: settings.Encoding = EncodingOf(optarg); break;
+      case kBinary: settings.JudgeBinary = true; break;
+      case kPreprocessor: settings.Preprocessor = optarg; break;
+      case kFilesFrom: settings.DataList = optarg; break;
+      case kNull: settings.NullSeparated = true; break;
+      case kProtectedFrom: settings.ProtectedList = optarg; break;
+      case kUnprotectedFrom: settings.UnprotectedList = optarg; break;
       default: break;  // getopt_long has already written its diagnostic
     }
   }
+  ReportIgnoredArguments(argc, argv);
   return OptionOutcome::kRunDriver;
 }

@@ -8,6 +8,7 @@
 #include "core/document.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
+#include "tool/document_input.h"
 #include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "core/ordered_run.h"
@@ -25,20 +26,21 @@ void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, st
 
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
-// needed, hashed straight from its words.
+// needed, hashed straight from its words. A document that is not read gets
+// no line.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
-                      DocumentOutput& output) {
+                      const DocumentReading& reading, DocumentOutput& output) {
   const int32_t length = options.text.shingle_length;
+  TextWords words(options.text);
+  if (!ReadDataFile(name, reading, 1, words, output.err)) return;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
-    AppendDistinctShingles(name, document, length, options.text, output.err);
+    AppendDistinctShingles(words, document, length);
     Unique(document);
     output.out << PrintableName(name);
     WriteShingleDetails(document, model, output.out);
     return;
   }
-  TextWords words(options.text);
-  ReadDocument(name, 1, words, output.err);  // an unusable shift reads nothing: no shingles
   const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
   output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
              << result.common_count << "\t";
@@ -48,11 +50,13 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
 }  // namespace
 
 void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options) {
-  const std::list<std::string> listed = getFileList(settings.DataFiles);
-  const std::vector<std::string> names(listed.begin(), listed.end());
+  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.ListedData);
+  const DocumentReading reading = ReadingOf(settings);
   const size_t jobs = JobsOf(settings);
   RunOrdered<DocumentOutput>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
-      [&](size_t i, DocumentOutput& output) { ScoreShingleFile(names[i], model, options, output); },
+      [&](size_t i, DocumentOutput& output) {
+        ScoreShingleFile(names[i], model, options, reading, output);
+      },
       [](size_t, DocumentOutput& output) { EmitToStandardStreams(output); });
 }
