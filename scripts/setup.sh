@@ -3,7 +3,8 @@
 # when any of them is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev libbenchmark-dev clang libclang-rt-dev valgrind
-  gnuplot-nox parallel time man-db python3 python3-setuptools python3-wheel python3-pip python3-venv)
+  gnuplot-nox parallel time man-db python3 python3-setuptools python3-wheel python3-pip python3-venv
+  poppler-utils unzip)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
