@@ -64,7 +64,7 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
     const std::string& list = is_protected ? settings.ProtectedList : settings.UnprotectedList;
     if (pattern.empty() && list.empty()) continue;
     const std::vector<std::string> names =
-        FilesOf(pattern, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
+        FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
     size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
                                   sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);

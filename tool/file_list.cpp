@@ -42,9 +42,10 @@ bool ReadNameList(const std::string& list, bool null_separated, std::vector<std:
   return true;
 }
 
-std::vector<std::string> FilesOf(const std::string& pattern, const std::vector<std::string>& listed) {
+std::vector<std::string> FilesOf(const std::string& pattern, const std::string& list,
+                                 const std::vector<std::string>& listed) {
   std::vector<std::string> names;
-  if (!pattern.empty() || listed.empty()) {  // without a list, as the pattern alone always was
+  if (!pattern.empty() || list.empty()) {  // without a list, as the pattern alone always was
     const std::list<std::string> matched = getFileList(pattern);
     names.assign(matched.begin(), matched.end());
   }

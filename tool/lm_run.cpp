@@ -151,7 +151,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   const DocumentReading reading = ReadingOf(settings);
   Counters counters;
   JudgeFiles(
-      FilesOf(settings.DataFiles, settings.ListedData), jobs,
+      FilesOf(settings.DataFiles, settings.DataList, settings.ListedData), jobs,
       [&](const std::string& name, JudgedDocument& output) {
         JudgeDataFile(name, model, options, reading, output);
       },
@@ -163,7 +163,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   // is nothing to evaluate and the counts stay 0.
   if (!settings.FromFile) {
     JudgeFiles(
-        FilesOf(settings.ProtectedFiles, settings.ListedProtected), jobs,
+        FilesOf(settings.ProtectedFiles, settings.ProtectedList, settings.ListedProtected), jobs,
         [&](const std::string& name, JudgedDocument& output) {
           JudgeProtectedFile(name, model, options, output);
         },

@@ -50,7 +50,7 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
 }  // namespace
 
 void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options) {
-  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.ListedData);
+  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
   const DocumentReading reading = ReadingOf(settings);
   const size_t jobs = JobsOf(settings);
   RunOrdered<DocumentOutput>(
