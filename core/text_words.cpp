@@ -158,7 +158,18 @@ void TextWords::Feed(const char* data, size_t size) {
 }
 
 void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_offset) {
-  for (size_t i = 0; i < size; ++i) Take(static_cast<unsigned char>(data[i]), source_offset + i);
+  // The table in a local: stores into the word buffer could otherwise alias
+  // the member and force a reload per byte.
+  const unsigned char* const letters = letters_;
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char letter = letters[static_cast<unsigned char>(data[i])];
+    if (letter != 0) {
+      if (!in_word_) StartWord(source_offset + i);
+      joined_.push_back(static_cast<char>(letter));
+    } else if (in_word_) {
+      EndWord(source_offset + i);
+    }
+  }
 }
 
 void TextWords::FeedUtf8(const char* data, size_t size, size_t source_offset) {
@@ -211,6 +222,10 @@ void TextWords::FeedUndecided(const char* data, size_t size) {
 
 void TextWords::Decide(Reading reading) {
   reading_ = reading;
+  // The words so far were ASCII, one byte per letter.
+  if (reading == Reading::kUtf8)
+    for (size_t k = source_ends_.size(); k < size(); ++k)
+      source_ends_.push_back(source_starts_[k] + Word(k).size());
   decoder_ = Utf8Decoder();
   std::string pending;
   pending.swap(pending_);
@@ -309,7 +324,7 @@ void TextWords::EndWord(size_t source_offset) {
   starts_.push_back(word_begin_);
   ends_.push_back(joined_.size());
   source_starts_.push_back(source_begin_);
-  source_ends_.push_back(source_offset);
+  if (reading_ == Reading::kUtf8) source_ends_.push_back(source_offset);
 }
 
 void TextWords::DropCurrentWord() {

@@ -51,7 +51,9 @@ class TextWords {
   // Where word index begins and ends in the bytes fed (in UTF-8 a letter
   // may take more bytes there than in the word).
   size_t SourceOffset(size_t index) const { return source_starts_[index]; }
-  size_t SourceEnd(size_t index) const { return source_ends_[index]; }
+  size_t SourceEnd(size_t index) const {
+    return read_as_utf8() ? source_ends_[index] : source_starts_[index] + Word(index).size();
+  }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
   size_t ShingleCount(int n) const;
@@ -99,7 +101,7 @@ class TextWords {
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
-  std::vector<size_t> source_ends_;
+  std::vector<size_t> source_ends_;  // kept only when reading UTF-8
   size_t fed_ = 0;
   size_t source_begin_ = 0;
   std::string scratch_;
