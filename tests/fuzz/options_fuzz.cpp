@@ -19,7 +19,9 @@ OptionOutcome Parse(std::vector<std::string> args, RunSettings& settings) {
 
 auto Fields(const RunSettings& s) {
   return std::tie(s.ProtectedFiles, s.UnprotectedFiles, s.DataFiles, s.StopwordFile, s.LmFormula,
-                  s.MaxThreshold, s.SizeThreshold, s.FromFile, s.SaveProtected, s.Subtract);
+                  s.MaxThreshold, s.SizeThreshold, s.FromFile, s.SaveProtected, s.Subtract,
+                  s.Encoding, s.JudgeBinary, s.Preprocessor, s.DataList, s.ProtectedList,
+                  s.UnprotectedList, s.NullSeparated);
 }
 
 }  // namespace
