@@ -113,7 +113,10 @@ bool ReadThroughProgram(const std::string& program, const std::string& path, Tex
   const std::string name = PrintableName(path);
   Pipe output, errors;
   pid_t pid = 0;
-  int error = output.Open() && errors.Open() ? 0 : errno;
+  // A path is checked first: where the spawn cannot report a failed exec
+  // (under valgrind, for one) the child would only exit with status 127.
+  int error = program.find('/') != std::string::npos && access(program.c_str(), X_OK) != 0 ? errno : 0;
+  if (error == 0 && !(output.Open() && errors.Open())) error = errno;
   if (error == 0) error = Start(program, path, output, errors, pid);
   if (error != 0) {
     messages << name << messages::kCannotRunProgram << program << ": " << SystemMessage(error)
