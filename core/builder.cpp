@@ -1,10 +1,14 @@
 #include "core/builder.h"
 
+#include <cctype>
 #include <cstring>
+#include <iterator>
+#include <sstream>
 #include <istream>
 #include <iostream>
 #include <vector>
 
+#include "core/charset.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/saturating.h"
@@ -20,11 +24,23 @@ void AppendShingles(const TextWords& words, CShingleSet& target, int n) {
   for (size_t i = 0, k = 0; k < count; i += step, ++k) {
     CShingle& shingle = target.list.emplace_back();
     const std::string_view text = words.Span(i, static_cast<size_t>(n));
-    shingle.text.assign(text.data(), text.size());
+    if (words.read_as_utf8())
+      shingle.text = Cp1251ToUtf8(text);
+    else
+      shingle.text.assign(text.data(), text.size());
     const Digest digest = Md5Of(text);
     std::memcpy(shingle.hash, digest.bytes, kDigestSize);
     target.total = SaturatingAdd(target.total, 1);
   }
+}
+
+// A file's shingles merged (count = occurrences in it), appended with
+// doc_count 1.
+void MoveDistinct(CShingleSet& file_set, CShingleSet& target) {
+  Unique(file_set);
+  for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
+  target.list.splice(target.list.end(), file_set.list);
+  target.total = SaturatingAdd(target.total, file_set.total);
 }
 
 }  // namespace
@@ -64,17 +80,30 @@ void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, i
                             const TextOptions& text, std::ostream& messages) {
   CShingleSet file_set;
   AppendFileShingles(file_name, file_set, n, text, messages);
-  Unique(file_set);
-  for (CShingle& shingle : file_set.list) shingle.doc_count = 1;
-  target.list.splice(target.list.end(), file_set.list);
-  target.total = SaturatingAdd(target.total, file_set.total);
+  MoveDistinct(file_set, target);
 }
 
-bool ReadStopWords(const std::string& file_name, StopWordSet& words) {
+void AppendDistinctShingles(const TextWords& words, CShingleSet& target, int n) {
+  CShingleSet file_set;
+  AppendShingles(words, file_set, n);
+  MoveDistinct(file_set, target);
+}
+
+
+bool ReadStopWords(const std::string& file_name, StopWordSet& words, const TextOptions& texts) {
   int fd = OpenInputFile(file_name, false);
   if (fd < 0) return false;
   DescriptorInput buffer(fd);
-  std::istream in(&buffer);
+  std::string text{std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>()};
+  if (texts.encoding == TextEncoding::kUtf8 ||
+      (texts.encoding == TextEncoding::kAuto && LooksLikeUtf8(text)))
+    text = Utf8ToCp1251(text);
+  if (texts.upper_case) {
+    for (char& c : text)
+      if (isalpha_cp1251(static_cast<unsigned char>(c)))
+        c = static_cast<char>(std::toupper(toupper_cp1251(static_cast<unsigned char>(c))));
+  }
+  std::istringstream in(text);
   std::string word;
   while (in >> word) words.insert(word);
   return true;

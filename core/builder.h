@@ -8,13 +8,19 @@
 #include "core/shingle.h"
 #include "core/text_options.h"
 
+class TextWords;
+
 // Words dropped by every build of the process-wide settings; filled by
 // LoadStopwords before building starts.
 extern StopWordSet Stopwords;
 
-// Adds the white-space separated words of a file to words, byte for byte;
-// false, with nothing added, when the file cannot be opened.
-bool ReadStopWords(const std::string& file_name, StopWordSet& words);
+// Adds the white-space separated words of a file to words; false, with
+// nothing added, when the file cannot be opened. The file is read in the
+// encoding of the texts' options (a UTF-8 file becomes the Windows-1251 bytes
+// of its words), and with their upper_case the words are upper-cased as the
+// texts' words are; otherwise the words are taken byte for byte.
+bool ReadStopWords(const std::string& file_name, StopWordSet& words,
+                   const TextOptions& texts = TextOptions());
 
 // Adds the white-space separated words of a file to Stopwords, byte for byte.
 void LoadStopwords(std::string file_name);
@@ -35,3 +41,6 @@ void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n
                         const TextOptions& text, std::ostream& messages);
 void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
                             const TextOptions& text, std::ostream& messages);
+// The same for a text already read; shingle texts are written as the text
+// has them (in UTF-8 when it was read as UTF-8).
+void AppendDistinctShingles(const TextWords& words, CShingleSet& target, int n);

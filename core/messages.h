@@ -47,4 +47,10 @@ inline constexpr char kUnfinishedSavePrefix[] = "the model in ";
 inline constexpr char kUnfinishedSaveSuffix[] =
     " is incomplete: a save into it did not finish; save the model again";
 
+// After a document's name.
+inline constexpr char kBinaryDocument[] =
+    ": binary file (a NUL byte in its first 8 KiB), not judged; --binary judges it\n";
+inline constexpr char kCannotRunProgram[] = ": not judged: cannot run ";
+inline constexpr char kProgramFailed[] = ": not judged: ";
+
 }  // namespace messages

@@ -138,6 +138,10 @@ ModelDescription DescribeTraining(bool language_model, const TextOptions& text) 
   description.shingle_length = text.shingle_length;
   description.shingle_shift = text.shingle_shift;
   description.stop_words = StopWordsDigest(text.stop_words);
+  description.encoding = text.encoding == TextEncoding::kUtf8     ? "utf-8"
+                         : text.encoding == TextEncoding::kCp1251 ? "cp1251"
+                                                                  : "auto";
+  description.upper_case = text.upper_case;
   return description;
 }
 
@@ -203,6 +207,8 @@ std::string ContradictedSetting(const ModelDescription& model, bool language_mod
   if (found.empty())
     found = differs("shingle-shift", std::to_string(model.shingle_shift),
                     std::to_string(text.shingle_shift));
+  if (found.empty())
+    found = differs("upper-case", model.upper_case ? "yes" : "no", text.upper_case ? "yes" : "no");
   if (found.empty())
     found = differs("stop-words", model.stop_words, StopWordsDigest(text.stop_words));
   return found;

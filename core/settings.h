@@ -14,7 +14,7 @@ extern double lm_lambda0;
 extern double lm_factor;       // margin of the protected score
 extern bool lm_log;            // add logarithms instead of multiplying
 extern bool lm_sub;            // make the trained pair sets exclusive
-extern bool UpperCase;         // accepted for compatibility; changes nothing
+extern bool UpperCase;         // upper-case ASCII letters too
 extern bool Detailed;          // list matching shingles
 extern bool DetailedAll;       // accepted for compatibility; acts as Detailed
 }

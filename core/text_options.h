@@ -9,15 +9,28 @@
 
 using StopWordSet = std::set<std::string>;
 
+// How the bytes of a text are read. Windows-1251 is read byte for byte; UTF-8
+// is decoded and every character Windows-1251 has becomes its byte there
+// (any other character separates words), so both give the same words.
+enum class TextEncoding : int32_t {
+  kAuto,    // UTF-8 when the text starts with a byte-order mark, or is valid
+            // UTF-8 with at least one multi-byte character; else Windows-1251
+  kUtf8,
+  kCp1251,
+};
+
 struct TextOptions {
   int32_t shingle_length = 5;  // words per shingle in shingle mode
   int32_t shingle_shift = 1;   // words between the starts of consecutive shingles
   // Words dropped from every text, compared after normalisation; not owned,
   // and it must outlive every use of these options. Null: no stop words.
   const StopWordSet* stop_words = nullptr;
+  // The byte-for-byte reading unless a caller asks for another one.
+  TextEncoding encoding = TextEncoding::kCp1251;
+  bool upper_case = false;  // ASCII letters are upper-cased like the Cyrillic ones
 };
 
-// The process-wide settings (CShingle::shingle_length, shingle_shift and
-// Stopwords) as they are now: what the tool and the single-threaded C
+// The process-wide settings (CShingle::shingle_length, shingle_shift,
+// Stopwords and UpperCase) as they are now, read byte for byte: what the tool and the single-threaded C
 // interface read once, at their boundary.
 TextOptions CurrentTextOptions();

@@ -4,6 +4,7 @@
 #include <openssl/md5.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -20,15 +21,23 @@ namespace {
 
 constexpr size_t kReadChunk = 1 << 16;
 
-// For each byte: 0 when it separates words, otherwise the upper-cased letter.
-std::array<unsigned char, 256> MakeLetterTable() {
+// For each byte: 0 when it separates words, otherwise the upper-cased letter
+// (ASCII letters too when ascii_upper is set).
+std::array<unsigned char, 256> MakeLetterTable(bool ascii_upper) {
   std::array<unsigned char, 256> table{};
-  for (int code = 0; code < 256; ++code)
-    table[code] = isalpha_cp1251(code) ? static_cast<unsigned char>(toupper_cp1251(code)) : 0;
+  for (int code = 0; code < 256; ++code) {
+    if (!isalpha_cp1251(code)) continue;
+    const int upper = code < 0x80 && ascii_upper ? 'A' + (code | 0x20) - 'a' : toupper_cp1251(code);
+    table[code] = static_cast<unsigned char>(upper);
+  }
   return table;
 }
 
-const std::array<unsigned char, 256> kLetters = MakeLetterTable();
+const std::array<unsigned char, 256> kLetters = MakeLetterTable(false);
+const std::array<unsigned char, 256> kUpperLetters = MakeLetterTable(true);
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr size_t kByteOrderMarkSize = sizeof kByteOrderMark - 1;
 
 // A quick, non-cryptographic hash of a word's bytes for the table of words
 // already digested.
@@ -130,21 +139,116 @@ void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Dig
 
 }  // namespace
 
+TextWords::TextWords(const TextOptions& options)
+    : shift_(options.shingle_shift),
+      stop_words_(options.stop_words),
+      letters_(options.upper_case ? kUpperLetters.data() : kLetters.data()),
+      reading_(options.encoding == TextEncoding::kAuto   ? Reading::kUndecided
+               : options.encoding == TextEncoding::kUtf8 ? Reading::kUtf8
+                                                         : Reading::kSingleByte) {}
+
 void TextWords::Feed(const char* data, size_t size) {
-  for (size_t i = 0; i < size; ++i) {
-    unsigned char letter = kLetters[static_cast<unsigned char>(data[i])];
-    if (letter != 0) {
-      if (!in_word_) StartWord(fed_ + i);
-      joined_.push_back(static_cast<char>(letter));
-    } else if (in_word_) {
-      EndWord();
-    }
+  if (fed_ < kBinaryHead && std::memchr(data, 0, std::min(size, kBinaryHead - fed_)) != nullptr)
+    binary_ = true;
+  switch (reading_) {
+    case Reading::kSingleByte: FeedSingleBytes(data, size, fed_); break;
+    case Reading::kUtf8: FeedUtf8(data, size, fed_); break;
+    case Reading::kUndecided: FeedUndecided(data, size); break;
   }
   fed_ += size;
 }
 
+void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_offset) {
+  // The table in a local: stores into the word buffer could otherwise alias
+  // the member and force a reload per byte.
+  const unsigned char* const letters = letters_;
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char letter = letters[static_cast<unsigned char>(data[i])];
+    if (letter != 0) {
+      if (!in_word_) StartWord(source_offset + i);
+      joined_.push_back(static_cast<char>(letter));
+    } else if (in_word_) {
+      EndWord(source_offset + i);
+    }
+  }
+}
+
+void TextWords::FeedUtf8(const char* data, size_t size, size_t source_offset) {
+  for (size_t i = 0; i < size; ++i) TakeUtf8(static_cast<unsigned char>(data[i]), source_offset + i);
+}
+
+void TextWords::TakeUtf8(unsigned char byte, size_t source_offset) {
+  if (byte < 0x80 && !decoder_.mid_sequence()) return Take(byte, source_offset);
+  const bool starts = !decoder_.mid_sequence();
+  switch (decoder_.Push(byte)) {
+    case Utf8Decoder::kPending:
+      if (starts) character_start_ = source_offset;
+      break;
+    case Utf8Decoder::kCharacter: Take(Cp1251Of(decoder_.code_point()), character_start_); break;
+    case Utf8Decoder::kInvalid: Take(0, source_offset); break;
+    case Utf8Decoder::kBroken:  // the bytes so far separate; this one starts afresh
+      Take(0, character_start_);
+      TakeUtf8(byte, source_offset);
+      break;
+  }
+}
+
+// ASCII is fed at once; from the first other byte on, the bytes wait until
+// they prove not to be UTF-8 (then the text is Windows-1251) or the text ends
+// (UTF-8, since it holds a multi-byte character). A Windows-1251 text gives
+// itself away within a few letters.
+void TextWords::FeedUndecided(const char* data, size_t size) {
+  size_t i = 0;
+  if (pending_.empty()) {
+    while (i < size && static_cast<unsigned char>(data[i]) < 0x80) ++i;
+    FeedSingleBytes(data, i, fed_);
+    if (i == size) return;
+    pending_start_ = fed_ + i;
+  }
+  for (; i < size; ++i) {
+    pending_.push_back(data[i]);
+    const Utf8Decoder::Step step = decoder_.Push(static_cast<unsigned char>(data[i]));
+    if (step == Utf8Decoder::kInvalid || step == Utf8Decoder::kBroken) {
+      Decide(Reading::kSingleByte);
+      FeedSingleBytes(data + i + 1, size - i - 1, fed_ + i + 1);
+      return;
+    }
+    if (pending_start_ == 0 && pending_.size() == kByteOrderMarkSize && pending_ == kByteOrderMark) {
+      Decide(Reading::kUtf8);
+      FeedUtf8(data + i + 1, size - i - 1, fed_ + i + 1);
+      return;
+    }
+  }
+}
+
+void TextWords::Decide(Reading reading) {
+  reading_ = reading;
+  // The words so far were ASCII, one byte per letter.
+  if (reading == Reading::kUtf8)
+    for (size_t k = source_ends_.size(); k < size(); ++k)
+      source_ends_.push_back(source_starts_[k] + Word(k).size());
+  decoder_ = Utf8Decoder();
+  std::string pending;
+  pending.swap(pending_);
+  if (reading == Reading::kUtf8)
+    FeedUtf8(pending.data(), pending.size(), pending_start_);
+  else
+    FeedSingleBytes(pending.data(), pending.size(), pending_start_);
+}
+
 void TextWords::Finish() {
+  if (reading_ == Reading::kUndecided && !pending_.empty())
+    Decide(decoder_.mid_sequence() ? Reading::kSingleByte : Reading::kUtf8);
+  if (reading_ == Reading::kUtf8 && decoder_.mid_sequence()) {
+    decoder_ = Utf8Decoder();
+    Take(0, character_start_);  // a sequence cut off at the end separates too
+  }
   if (in_word_) DropCurrentWord();
+}
+
+std::string TextWords::DisplayText(std::string_view normalised) const {
+  if (!read_as_utf8()) return std::string(normalised);
+  return Cp1251ToUtf8(normalised);
 }
 
 int TextWords::ReadFile(const std::string& name, int reports, std::ostream& messages) {
@@ -162,6 +266,7 @@ int TextWords::ReadFile(const std::string& name, int reports, std::ostream& mess
       if (got < 0) error = errno;  // e.g. a directory: what was read so far counts
       if (got <= 0) break;
       Feed(chunk.data(), static_cast<size_t>(got));
+      if (binary_ && stop_if_binary_) break;
     }
     close(fd);
     Finish();
@@ -208,7 +313,7 @@ void TextWords::StartWord(size_t source_offset) {
   in_word_ = true;
 }
 
-void TextWords::EndWord() {
+void TextWords::EndWord(size_t source_offset) {
   in_word_ = false;
   if (stop_words_ != nullptr && !stop_words_->empty()) {
     scratch_.assign(joined_, word_begin_, joined_.size() - word_begin_);
@@ -220,6 +325,7 @@ void TextWords::EndWord() {
   starts_.push_back(word_begin_);
   ends_.push_back(joined_.size());
   source_starts_.push_back(source_begin_);
+  if (reading_ == Reading::kUtf8) source_ends_.push_back(source_offset);
 }
 
 void TextWords::DropCurrentWord() {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/charset.h"
 #include "core/digest.h"
 #include "core/text_options.h"
 
@@ -17,13 +18,22 @@ class TextWords {
  public:
   // Words are normalised with the stop words and shingles cut with the shift
   // of the options; the stop-word set must outlive this object.
-  explicit TextWords(const TextOptions& options)
-      : shift_(options.shingle_shift), stop_words_(options.stop_words) {}
+  explicit TextWords(const TextOptions& options);
 
   // Adds bytes of the text; may be called repeatedly with consecutive pieces.
   void Feed(const char* data, size_t size);
   // Ends the text. A word still open has no separator after it and is dropped.
   void Finish();
+  // After Finish: whether the text was read as UTF-8. Its words are
+  // Windows-1251 bytes either way; DisplayText gives them back as the text
+  // had them.
+  bool read_as_utf8() const { return reading_ == Reading::kUtf8; }
+  std::string DisplayText(std::string_view normalised) const;
+  // Whether the first kBinaryHead bytes fed hold a NUL: not text. After
+  // StopIfBinary, ReadFile stops reading such a file there.
+  static constexpr size_t kBinaryHead = 8192;
+  bool binary() const { return binary_; }
+  void StopIfBinary() { stop_if_binary_ = true; }
   // Reads a whole file and finishes: 0 when it was read completely,
   // otherwise the error number of the failed open or read (the words read so
   // far are kept), after the system's message for it (as perror("") writes
@@ -38,9 +48,12 @@ class TextWords {
     return std::string_view(joined_).substr(starts_[first], ends_[first + count - 1] - starts_[first]);
   }
   std::string_view Word(size_t index) const { return Span(index, 1); }
-  // Where word index begins in the bytes fed so far. Normalising keeps one
-  // byte per byte, so the word spans Word(index).size() bytes there.
+  // Where word index begins and ends in the bytes fed (in UTF-8 a letter
+  // may take more bytes there than in the word).
   size_t SourceOffset(size_t index) const { return source_starts_[index]; }
+  size_t SourceEnd(size_t index) const {
+    return read_as_utf8() ? source_ends_[index] : source_starts_[index] + Word(index).size();
+  }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
   size_t ShingleCount(int n) const;
@@ -51,16 +64,44 @@ class TextWords {
   void HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const;
 
  private:
+  enum class Reading { kUndecided, kSingleByte, kUtf8 };
+
+  void FeedSingleBytes(const char* data, size_t size, size_t source_offset);
+  void FeedUtf8(const char* data, size_t size, size_t source_offset);
+  void FeedUndecided(const char* data, size_t size);
+  void TakeUtf8(unsigned char byte, size_t source_offset);
+  void Decide(Reading reading);
+  // One character as its Windows-1251 byte, found at source_offset.
+  void Take(unsigned char byte, size_t source_offset) {
+    const unsigned char letter = letters_[byte];
+    if (letter != 0) {
+      if (!in_word_) StartWord(source_offset);
+      joined_.push_back(static_cast<char>(letter));
+    } else if (in_word_) {
+      EndWord(source_offset);
+    }
+  }
   void StartWord(size_t source_offset);
-  void EndWord();
+  void EndWord(size_t source_offset);
   void DropCurrentWord();
 
   int32_t shift_;
   const StopWordSet* stop_words_;
+  const unsigned char* letters_;  // for each byte: 0, or the letter it normalises to
+  Reading reading_;
+  Utf8Decoder decoder_;
+  size_t character_start_ = 0;  // where the character being decoded began
+  // Undecided: the bytes from the first one above ASCII on (ASCII reads the
+  // same either way), and where they began.
+  std::string pending_;
+  size_t pending_start_ = 0;
+  bool binary_ = false;
+  bool stop_if_binary_ = false;
   std::string joined_;
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
+  std::vector<size_t> source_ends_;  // kept only when reading UTF-8
   size_t fed_ = 0;
   size_t source_begin_ = 0;
   std::string scratch_;

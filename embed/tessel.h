@@ -71,7 +71,7 @@ extern double lm_lambda0;     /* 0.0: used by the tool's second formula only */
 extern double lm_factor;      /* 0.0: margin of the protected score */
 extern bool lm_log;           /* false: add logarithms instead of multiplying */
 extern bool lm_sub;           /* false: read by the tool only */
-extern bool UpperCase;        /* false: no effect */
+extern bool UpperCase;        /* false: true upper-cases ASCII letters too */
 extern bool Detailed;         /* false: tally every flagged phrase */
 extern bool DetailedAll;      /* false: no effect */
 
@@ -110,9 +110,10 @@ extern bool DetailedAll;      /* false: no effect */
  *     the defaults; result may be NULL. As everywhere in tessel, a word counts
  *     only when a non-letter byte follows it, so a word that runs to the very
  *     end of the buffer is left out; stop words loaded with the tool's
- *     LoadStopwords apply. Verdict and scores equal those of
- *     _processShingles with the same settings in the process-wide variables
- *     (and shingle_shift 1: this call always uses neighbouring words).
+ *     LoadStopwords apply, and so does UpperCase. Verdict and scores equal
+ *     those of _processShingles with the same settings in the process-wide
+ *     variables (and shingle_shift 1: this call always uses neighbouring
+ *     words).
  *     Any number of threads may call it on one model at the same time.
  * tessel_close(model)
  *     Releases the model; NULL is ignored. No judge call may be running on it.
@@ -176,8 +177,9 @@ void tessel_free(void *ptr);
  *     Opens a model directory saved by the tool in the options' mode: in
  *     shingle mode p.bin and u.bin (the shingles of both sides), in
  *     language-model mode all four files, as tessel_open does. The text
- *     options (shingle length and shift, stop words) are those the model was
- *     trained with; every judge call on the handle reads texts with them.
+ *     options (shingle length and shift, stop words, encoding, upper case)
+ *     are those the model was trained with; every judge call on the handle
+ *     reads texts, and the stop-word file, with them.
  *     NULL with a message when a file (a model file or the stop-word file)
  *     cannot be used.
  * tessel_judge_text(model, text, length, options, verdict, errptr)
@@ -206,6 +208,17 @@ enum {
   TESSEL_MODE_LANGUAGE_MODEL = 1  /* word and pair scores over a sliding window */
 };
 
+/* How texts are read (the tool's --encoding). UTF-8 is decoded and every
+ * character Windows-1251 has is read as its byte there, any other character
+ * as a separator, so a text judges the same in either encoding; phrase
+ * offsets are byte offsets in the text as given. */
+enum {
+  TESSEL_ENCODING_AUTO = 0,   /* UTF-8 when the text starts with a byte-order mark or
+                                 is valid UTF-8 with a multi-byte character */
+  TESSEL_ENCODING_UTF8 = 1,
+  TESSEL_ENCODING_CP1251 = 2  /* byte for byte, as _processShingles and tessel_judge read */
+};
+
 /* Every member is 8 bytes wide, so that no struct has padding a later
  * member could fall into. */
 typedef struct tessel_open_options_t {
@@ -215,6 +228,8 @@ typedef struct tessel_open_options_t {
   int64_t shingle_shift;   /* 1: words between the starts of shingles; at least 1 */
   const char *stop_words;  /* NULL: none; else a file of white-space separated words */
   int64_t exclusive_pairs; /* 0: non-zero drops the pairs both sides hold (--lm-sub) */
+  int64_t encoding;        /* TESSEL_ENCODING_AUTO: the tool's default */
+  int64_t upper_case;      /* 0: non-zero upper-cases ASCII letters too (-c) */
 } tessel_open_options_t;
 
 typedef struct tessel_judge_options_t {

@@ -8,6 +8,7 @@
 #include "core/builder.h"
 #include "core/digest_index.h"
 #include "core/save_marker.h"
+#include "core/settings.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
 #include "embed/handle.h"
@@ -37,7 +38,7 @@ void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& wor
   if (found.phrase_words == 0) return;
   const size_t last = found.phrase_first + found.phrase_words - 1;
   result.phrase_offset = words.SourceOffset(found.phrase_first);
-  result.phrase_length = words.SourceOffset(last) + words.Word(last).size() - result.phrase_offset;
+  result.phrase_length = words.SourceEnd(last) - result.phrase_offset;
 }
 
 }  // namespace
@@ -99,6 +100,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     }
     TextOptions options = model->text;
     options.shingle_shift = 1;  // always neighbouring words
+    options.upper_case = UpperCase;  // as _processShingles reads it
     TextWords words(options);
     if (length != 0) words.Feed(text, length);
     words.Finish();

@@ -55,6 +55,8 @@ std::string OpenOptionsProblem(const tessel_open_options_t& options) {
     return "shingle length" + range + std::to_string(options.shingle_length);
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
     return "shingle shift" + range + std::to_string(options.shingle_shift);
+  if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_CP1251)
+    return "unknown encoding " + std::to_string(options.encoding);
   return "";
 }
 
@@ -93,17 +95,27 @@ tessel_open_options_t DescribedDefaults(const std::string& directory) {
   return defaults;
 }
 
+TextEncoding EncodingOf(int64_t encoding) {
+  switch (encoding) {
+    case TESSEL_ENCODING_UTF8: return TextEncoding::kUtf8;
+    case TESSEL_ENCODING_CP1251: return TextEncoding::kCp1251;
+    default: return TextEncoding::kAuto;
+  }
+}
+
 std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
                                     const tessel_open_options_t& options, std::string& problem) {
   const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
-  StopWordSet stop_words;
-  if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words)) {
-    problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
-    return nullptr;
-  }
   TextOptions text;
   text.shingle_length = static_cast<int32_t>(options.shingle_length);
   text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
+  text.encoding = EncodingOf(options.encoding);
+  text.upper_case = options.upper_case != 0;
+  StopWordSet stop_words;
+  if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words, text)) {
+    problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
+    return nullptr;
+  }
   text.stop_words = &stop_words;
   CountIndex files[kModelSlots];
   problem = LoadModelFiles(directory, language_model, text, files);
@@ -124,7 +136,7 @@ void SetPhrase(const lm::Result& found, const TextWords& text, tessel_verdict_t&
   const size_t first = found.phrase_first * step;
   const size_t last = (found.phrase_first + found.phrase_words - 1) * step;
   verdict.phrase_offset = text.SourceOffset(first);
-  verdict.phrase_length = text.SourceOffset(last) + text.Word(last).size() - verdict.phrase_offset;
+  verdict.phrase_length = text.SourceEnd(last) - verdict.phrase_offset;
 }
 
 // A document's verdict as the tool reaches it; the text is read already.
@@ -229,6 +241,8 @@ extern "C" void tessel_open_options_init(tessel_open_options_t* options, size_t 
   const TextOptions text;
   defaults.shingle_length = text.shingle_length;
   defaults.shingle_shift = text.shingle_shift;
+  defaults.encoding = TESSEL_ENCODING_AUTO;
+  defaults.upper_case = 0;
   options->size = size;
   ToHost(defaults, options);
 }

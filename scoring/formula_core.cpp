@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/charset.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "core/text_words.h"
@@ -30,9 +31,11 @@ Settings CurrentSettings() {
 
 Document DocumentOf(const TextWords& text, const std::vector<Digest>& words,
                     const std::vector<Digest>& pairs) {
-  return Document(words, pairs, &text, [](const void* source, size_t k) {
+  Document doc(words, pairs, &text, [](const void* source, size_t k) {
     return static_cast<const TextWords*>(source)->Word(k);
   });
+  doc.utf8_text = text.read_as_utf8();
+  return doc;
 }
 
 namespace {
@@ -89,7 +92,7 @@ std::string PhraseText(const Document& doc, const Phrase& phrase) {
     if (k != phrase.first) text += ' ';
     text += doc.word_text(doc.text, k);
   }
-  return text;
+  return doc.utf8_text ? Cp1251ToUtf8(text) : text;
 }
 
 void Decide(Result& result, double protected_score, double unprotected_score,

@@ -75,6 +75,9 @@ struct Document {
   size_t pair_count = 0;
   const void* text = nullptr;
   std::string_view (*word_text)(const void* text, size_t k) = nullptr;
+  // The words are the Windows-1251 form of a UTF-8 text: phrases are
+  // written in UTF-8, as the text has them.
+  bool utf8_text = false;
 
   Document() = default;
   // Digest arrays of the words and pairs, and where word k's text is found.

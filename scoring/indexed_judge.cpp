@@ -148,10 +148,11 @@ class PrunedFormula1 {
       const TextWords* text;
       size_t first;
     } window{&text_, first};
-    const lm::Document doc(words, pairs, &window, [](const void* w, size_t k) {
+    lm::Document doc(words, pairs, &window, [](const void* w, size_t k) {
       const Window* self = static_cast<const Window*>(w);
       return self->text->Word(self->first + k);
     });
+    doc.utf8_text = text_.read_as_utf8();
     lm::Result result = lm::Formula1(doc, model_, settings_, output_);
     if (result.phrase_words != 0) result.phrase_first += first;
     return result;
@@ -187,6 +188,7 @@ lm::Document WordsAndPairs::View() const {
   doc.word_text = [](const void* self, size_t k) {
     return static_cast<const WordsAndPairs*>(self)->WordText(k);
   };
+  doc.utf8_text = text_.read_as_utf8();
   return doc;
 }
 

@@ -23,6 +23,12 @@ class WordsAndPairs {
   // Reads a data file without writing any message: 0, or the error number
   // of the failed open or read. The shift must be usable.
   int ReadFileQuietly(const std::string& name);
+  // Reads the text with read(words), which tells whether the words are
+  // usable; the result is read's.
+  template <typename Read>
+  bool ReadWith(Read read) {
+    return usable_ = read(text_);
+  }
   // Reads a caller's buffer of size bytes; an unusable shift is reported to
   // messages (when given).
   void ReadBuffer(const char* text, size_t size, std::ostream* messages = nullptr);

@@ -24,6 +24,9 @@ ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesI
 bool ShingleVerdict(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring) {
   const int64_t max_threshold = scoring.max_threshold;
   const int64_t size_threshold = scoring.size_threshold;
+  // Nothing was found in a document without shingles, whatever the
+  // threshold scaled to.
+  if (distinct == 0) return false;
   if (distinct >= size_threshold) return protected_count >= max_threshold;
   return protected_count * size_threshold >= distinct * max_threshold;
 }

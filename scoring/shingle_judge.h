@@ -22,8 +22,8 @@ struct ShingleResult {
 ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesIndex& shingles,
                             const ScoringOptions& scoring);
 
-// The verdict for protected_count of distinct shingles: at least
-// max_threshold, or for documents of fewer than size_threshold distinct
+// The verdict for protected_count of distinct shingles: never for a
+// document without shingles; otherwise at least max_threshold, or for documents of fewer than size_threshold distinct
 // shingles, the threshold scaled by distinct / size_threshold. The scaled
 // comparison is P * size_threshold >= distinct * max_threshold, in 64 bits so
 // that large counts cannot overflow.

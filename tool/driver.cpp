@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/builder.h"
@@ -41,13 +42,11 @@ struct RunSets {
   Model model;
 };
 
-// Builds every learning file of a pattern into the trained set (and, for the
-// language model, single words and word pairs). Returns the number of files
-// that could be read.
-size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool language_model,
-                       size_t threads, FlatSet& words, FlatSet& pairs) {
-  const std::list<std::string> listed = getFileList(pattern);
-  const std::vector<std::string> names(listed.begin(), listed.end());
+// Builds the learning files into the trained set (and, for the language
+// model, single words and word pairs). Returns the number of files that
+// could be read.
+size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
+                       bool language_model, size_t threads, FlatSet& words, FlatSet& pairs) {
   TrainingProgress progress(names.size());
   Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
                   language_model, text, threads);
@@ -61,23 +60,46 @@ size_t BuildTrainedSet(const std::string& pattern, const TextOptions& text, bool
 }
 
 // Builds the trained sets from the learning files. Returns the first training
-// pattern that yielded no readable learning file, or an empty string.
+// pattern (or list, without a pattern) that yielded no readable learning
+// file, or an empty string.
 std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
                              FlatSet (&sets)[kModelSlots]) {
   const bool language_model = LanguageModelMode(settings);
   std::string unread;
-  for (const std::string* pattern : {&settings.ProtectedFiles, &settings.UnprotectedFiles}) {
-    if (pattern->empty()) continue;
-    const bool is_protected = pattern == &settings.ProtectedFiles;
-    size_t read = BuildTrainedSet(*pattern, options.text, language_model, JobsOf(settings),
+  for (const bool is_protected : {true, false}) {
+    const std::string& pattern = is_protected ? settings.ProtectedFiles : settings.UnprotectedFiles;
+    const std::string& list = is_protected ? settings.ProtectedList : settings.UnprotectedList;
+    if (pattern.empty() && list.empty()) continue;
+    const std::vector<std::string> names =
+        FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
+    size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
                                   sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);
-    if (read == 0 && unread.empty()) unread = *pattern;
+    if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
   return unread;
 }
 
-// The loaded sets as flat sets, only for saving them again with -v.
+// The names of the list files, each read once (standard input can be read
+// only once).
+RunSettings WithListedNames(const RunSettings& settings) {
+  RunSettings run = settings;
+  const std::pair<const std::string*, std::vector<std::string>*> lists[] = {
+      {&run.ProtectedList, &run.ListedProtected},
+      {&run.UnprotectedList, &run.ListedUnprotected},
+      {&run.DataList, &run.ListedData}};
+  for (const auto& [list, names] : lists)
+    if (!list->empty()) ReadNameList(*list, run.NullSeparated, *names);
+  return run;
+}
+
+// The stop words read as the texts are (encoding, -c).
+void LoadRunStopWords(const std::string& file_name, const TextOptions& text) {
+  if (ReadStopWords(file_name, Stopwords, text)) return;
+  std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+  NoteRunError();
+}
+
 // The loaded sets as flat sets, only for saving them again with -v (files
 // not loaded are empty).
 void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[kModelSlots]) {
@@ -163,12 +185,6 @@ bool RunIsRefused(const RunSettings& settings) {
   return true;
 }
 
-void LoadRunStopwords(const std::string& file_name) {
-  if (ReadStopWords(file_name, Stopwords)) return;
-  std::cerr << messages::kErrorOpeningFile << file_name << "\n";
-  NoteRunError();
-}
-
 // Nothing to save: every set is empty.
 bool TrainedNothing(const FlatSet (&sets)[kModelSlots]) {
   for (const FlatSet& set : sets)
@@ -189,14 +205,15 @@ void PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
 
 }  // namespace
 
-void RunDriver(const RunSettings& settings) {
-  if (settings.Subtract) {
-    ShingleSubtract(settings.ProtectedFiles, settings.UnprotectedFiles);
+void RunDriver(const RunSettings& given) {
+  if (given.Subtract) {
+    ShingleSubtract(given.ProtectedFiles, given.UnprotectedFiles);
     return;
   }
-  if (RunIsRefused(settings)) return;
-  if (!settings.StopwordFile.empty()) LoadRunStopwords(settings.StopwordFile);
+  if (RunIsRefused(given)) return;
+  const RunSettings settings = WithListedNames(given);
   const Options options = OptionsOf(settings);
+  if (!settings.StopwordFile.empty()) LoadRunStopWords(settings.StopwordFile, options.text);
   RunSets run;
   std::string unread;
   if (!ObtainTrainedSets(settings, options, run, unread)) return;
@@ -215,7 +232,7 @@ void RunDriver(const RunSettings& settings) {
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
-  if (settings.DataFiles.empty()) return;
+  if (!HasDataFiles(settings)) return;
   PrepareRunModel(settings, options, run);
   if (LanguageModelMode(settings))
     RunLanguageModel(run.model, settings, options);

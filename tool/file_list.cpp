@@ -1,11 +1,13 @@
 #include "tool/file_list.h"
 
 #include <glob.h>
+#include <unistd.h>
 
 #include <climits>
 
 #include <iostream>
 
+#include "core/file_io.h"
 #include "core/messages.h"
 #include "tool/exit_status.h"
 
@@ -26,6 +28,31 @@ std::list<std::string> getFileList(std::string pattern) {
     NoteRunError();
   }
   globfree(&found);
+  return names;
+}
+
+bool ReadNameList(const std::string& list, bool null_separated, std::vector<std::string>& names) {
+  const int fd = list == "-" ? dup(STDIN_FILENO) : OpenInputFile(list, false);
+  if (fd < 0) {
+    std::cerr << messages::kErrorOpeningFile << list << "\n";
+    return false;
+  }
+  DescriptorInput buffer(fd);
+  std::istream in(&buffer);
+  std::string name;
+  while (std::getline(in, name, null_separated ? '\0' : '\n'))
+    if (!name.empty()) names.push_back(name);
+  return true;
+}
+
+std::vector<std::string> FilesOf(const std::string& pattern, const std::string& list,
+                                 const std::vector<std::string>& listed) {
+  std::vector<std::string> names;
+  if (!pattern.empty() || list.empty()) {  // without a list, as the pattern alone always was
+    const std::list<std::string> matched = getFileList(pattern);
+    names.assign(matched.begin(), matched.end());
+  }
+  names.insert(names.end(), listed.begin(), listed.end());
   return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/charset.h"
 #include "core/text_words.h"
 
 namespace {
@@ -10,18 +11,6 @@ using Json = nlohmann::ordered_json;  // members in the order they are set
 
 constexpr char kShingleMode[] = "shingle";
 constexpr char kLanguageModelMode[] = "language-model";
-
-// Unicode code points of the bytes 0x80 to 0xFF in Windows-1251.
-constexpr char16_t kCp1251High[128] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 0x88
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
-    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 0x98
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // 0xA0
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // 0xA8
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // 0xB8
-};
 
 void AppendUtf8(char32_t code, std::string& out) {
   if (code < 0x80) {
@@ -34,12 +23,6 @@ void AppendUtf8(char32_t code, std::string& out) {
     out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
-}
-
-char32_t Cp1251CodePoint(unsigned char byte) {
-  if (byte < 0x80) return byte;
-  if (byte >= 0xC0) return 0x0410 + (byte - 0xC0);  // А to я in alphabetical order
-  return kCp1251High[byte - 0x80];
 }
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -117,13 +100,6 @@ Json WindowOf(const lm::Result& result, const TextWords& text) {
 }
 
 }  // namespace
-
-std::string Cp1251ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (char c : text) AppendUtf8(Cp1251CodePoint(static_cast<unsigned char>(c)), out);
-  return out;
-}
 
 std::string PathAsUtf8(std::string_view path) {
   std::string out;

@@ -16,7 +16,7 @@ class TextWords;
 
 // Windows-1251 (ASCII included) as UTF-8; the one unassigned byte, 0x98,
 // becomes U+FFFD.
-std::string Cp1251ToUtf8(std::string_view text);
+
 
 // A path as a JSON string must be UTF-8: every byte that does not belong to
 // a valid UTF-8 sequence is taken as the code point of the same number

@@ -17,6 +17,7 @@
 #include "scoring/indexed_judge.h"
 #include "scoring/lm_common.h"
 #include "tool/detailed.h"
+#include "tool/document_input.h"
 #include "tool/document_output.h"
 #include "tool/file_list.h"
 #include "tool/exit_status.h"
@@ -55,7 +56,7 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   CShingleSet words;
   for (size_t k = 0; k < doc.words().size(); ++k) {
     CShingle& word = words.list.emplace_back();
-    word.text = doc.WordText(k);
+    word.text = doc.text().DisplayText(doc.WordText(k));
     std::memcpy(word.hash, doc.words()[k].bytes, kDigestSize);
   }
   Unique(words);
@@ -88,14 +89,17 @@ void JudgeDataFileAsJson(const std::string& name, const Model& model, const Opti
 }
 
 void JudgeDataFile(const std::string& name, const Model& model, const Options& options,
-                   bool json, JudgedDocument& output) {
+                   const DocumentReading& reading, bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  doc.ReadFile(name, output.err);
+  const bool read = doc.ReadWith([&](TextWords& words) {
+    return ReadDataFile(name, reading, 2, words, output.err);
+  });
   output.failed = ReadReportedProblem(output);
   if (json) {
     JudgeDataFileAsJson(name, model, options, doc, output);
     return;
   }
+  if (!read) return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
   output.verdict = Judge(doc, model, options.scoring, false, output).verdict;
@@ -132,11 +136,10 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
   output.judged = true;
 }
 
-// Judges every file of a pattern with `judge`, committing them in order.
+// Judges every file with `judge`, committing them in order.
 template <typename JudgeFile, typename CommitFile>
-void JudgeFiles(const std::string& pattern, size_t jobs, JudgeFile judge, CommitFile commit) {
-  const std::list<std::string> listed = getFileList(pattern);
-  const std::vector<std::string> names(listed.begin(), listed.end());
+void JudgeFiles(const std::vector<std::string>& names, size_t jobs, JudgeFile judge,
+                CommitFile commit) {
   RunOrdered<JudgedDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, JudgedDocument& output) { judge(names[i], output); },
@@ -181,14 +184,15 @@ void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const RunSettings& s
 void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
-  if (settings.LmFormula < 1 || settings.DataFiles.empty()) return;
+  if (settings.LmFormula < 1 || !HasDataFiles(settings)) return;
   const size_t jobs = JobsOf(settings);
   const LoopSettings loop{settings.Json, !settings.NoHeaders};
+  const DocumentReading reading = ReadingOf(settings);
   Evaluation counters;
   JudgeFiles(
-      settings.DataFiles, jobs,
+      FilesOf(settings.DataFiles, settings.DataList, settings.ListedData), jobs,
       [&](const std::string& name, JudgedDocument& output) {
-        JudgeDataFile(name, model, options, loop.json, output);
+        JudgeDataFile(name, model, options, reading, loop.json, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
         CommitDataFile(name, output, loop, counters);
@@ -198,7 +202,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   // is nothing to evaluate and the counts stay 0.
   if (!settings.FromFile) {
     JudgeFiles(
-        settings.ProtectedFiles, jobs,
+        FilesOf(settings.ProtectedFiles, settings.ProtectedList, settings.ListedProtected), jobs,
         [&](const std::string& name, JudgedDocument& output) {
           JudgeProtectedFile(name, model, options, loop.json, output);
         },

@@ -4,7 +4,7 @@
 #include "scoring/model.h"
 #include "tool/options.h"
 
-// Called by the driver after the trained sets are prepared and when DataFiles
-// is not empty.
+// Called by the driver after the trained sets are prepared and when data files
+// are named (a pattern or a list).
 void RunLanguageModel(const Model& model, const RunSettings& settings,
                       const Options& options);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "core/messages.h"
 #include "core/settings.h"
@@ -35,6 +36,13 @@ enum LongOnlyCode : int {
   kTitle,
   kNoTitle,
   kVersion,
+  kEncoding,
+  kBinary,
+  kPreprocessor,
+  kFilesFrom,
+  kNull,
+  kProtectedFrom,
+  kUnprotectedFrom,
 };
 
 const option kLongOptions[] = {
@@ -69,6 +77,13 @@ const option kLongOptions[] = {
     {"title", required_argument, nullptr, kTitle},
     {"no-title", no_argument, nullptr, kNoTitle},
     {"version", no_argument, nullptr, kVersion},
+    {"encoding", required_argument, nullptr, kEncoding},
+    {"binary", no_argument, nullptr, kBinary},
+    {"pre", required_argument, nullptr, kPreprocessor},
+    {"files-from", required_argument, nullptr, kFilesFrom},
+    {"null", no_argument, nullptr, kNull},
+    {"protected-from", required_argument, nullptr, kProtectedFrom},
+    {"unprotected-from", required_argument, nullptr, kUnprotectedFrom},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -104,6 +119,13 @@ const char* const kUsage[] = {
     "      --title               file for the evaluation column names (default: title)\n",
     "      --no-title            write no file of evaluation column names\n",
     "      --version             display the version and exit\n",
+    "      --encoding            encoding of the texts: auto (default), utf-8, cp1251\n",
+    "      --binary              judge documents that hold NUL bytes as text\n",
+    "      --pre                 program that turns each document into text\n",
+    "      --files-from          file naming data files, one a line (-: standard input)\n",
+    "      --null                names in --files-from etc. end with NUL, not a line end\n",
+    "      --protected-from      file naming protected learning files\n",
+    "      --unprotected-from    file naming unprotected learning files\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -139,6 +161,37 @@ int32_t JobCount(const char* text) {
   return 0;
 }
 
+// The names --encoding takes; anything else is reported and auto is used.
+TextEncoding EncodingOf(const char* text) {
+  const std::string name = text;
+  if (name == "utf-8" || name == "utf8" || name == "UTF-8") return TextEncoding::kUtf8;
+  if (name == "cp1251" || name == "windows-1251" || name == "CP1251") return TextEncoding::kCp1251;
+  if (name != "auto") {
+    std::cerr << "Error: encoding must be auto, utf-8 or cp1251, not " << name << "; using auto\n";
+    NoteRunError();
+  }
+  return TextEncoding::kAuto;
+}
+
+// A second -d replaces the first, as it always has; the pattern dropped is
+// named, since an unquoted pattern the shell expanded looks just like this.
+void SetDataPattern(const char* pattern, RunSettings& settings) {
+  if (!settings.DataFiles.empty())
+    std::cerr << "Error: -d given again; ignoring the data pattern \"" << settings.DataFiles
+              << "\"\n";
+  settings.DataFiles = pattern;
+}
+
+// getopt_long has moved the arguments that are not options to the end.
+void ReportIgnoredArguments(int argc, char** argv) {
+  for (int i = optind; i < argc; ++i)
+  {
+    std::cerr << "Error: ignoring an argument that is not an option (quote patterns): \"" << argv[i]
+              << "\"\n";
+    NoteRunError();
+  }
+}
+
 void RunSweeps(const char* text) {
   double tolerance = ToDouble(text);
   std::cerr << text << "\n" << tolerance << "\n";
@@ -167,6 +220,7 @@ Options OptionsOf(const RunSettings& settings) {
   options.scoring.formula = settings.LmFormula;
   options.scoring.max_threshold = settings.MaxThreshold;
   options.scoring.size_threshold = settings.SizeThreshold;
+  options.text.encoding = settings.Encoding;
   return options;
 }
 
@@ -214,7 +268,7 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       }
       case 'p': settings.ProtectedFiles = optarg; break;
       case 'u': settings.UnprotectedFiles = optarg; break;
-      case 'd': settings.DataFiles = optarg; break;
+      case 'd': SetDataPattern(optarg, settings); break;
       case 'e': Detailed = true; break;
       case 'a':
         Detailed = true;
@@ -239,11 +293,19 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kTitle: settings.TitleFile = optarg; break;
       case kNoTitle: settings.TitleFile.clear(); break;
       case kVersion: return Command::kVersion;
+      case kEncoding: settings.Encoding = EncodingOf(optarg); break;
+      case kBinary: settings.JudgeBinary = true; break;
+      case kPreprocessor: settings.Preprocessor = optarg; break;
+      case kFilesFrom: settings.DataList = optarg; break;
+      case kNull: settings.NullSeparated = true; break;
+      case kProtectedFrom: settings.ProtectedList = optarg; break;
+      case kUnprotectedFrom: settings.UnprotectedList = optarg; break;
       default:  // getopt_long has already written its diagnostic
         NoteRunError();
         break;
     }
   }
+  ReportIgnoredArguments(argc, argv);
   return Command::kRun;
 }
 

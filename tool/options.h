@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "core/text_options.h"
 #include "scoring/options.h"
 
 // Settings that belong to one run of the tool's main.
@@ -24,7 +26,25 @@ struct RunSettings {
   bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
   bool NoHeaders = false;     // --no-headers: header files neither read nor written
   std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
+  // Files naming documents and learning files, one name a line (NUL-separated
+  // with NullSeparated), "-" for standard input; in addition to the patterns.
+  std::string DataList;
+  std::string ProtectedList;
+  std::string UnprotectedList;
+  bool NullSeparated = false;
+  TextEncoding Encoding = TextEncoding::kAuto;  // of learning files, stop words and documents
+  bool JudgeBinary = false;  // judge documents with a NUL in their first bytes as text
+  std::string Preprocessor;  // a program that turns a document into text
+  // The names the list files hold, read once by the driver.
+  std::vector<std::string> ListedData;
+  std::vector<std::string> ListedProtected;
+  std::vector<std::string> ListedUnprotected;
 };
+
+// Whether the run names data files to judge (a pattern or a list).
+inline bool HasDataFiles(const RunSettings& settings) {
+  return !settings.DataFiles.empty() || !settings.DataList.empty();
+}
 
 // The options of a run: the process-wide settings as the options left them,
 // with the run's formula and shingle-mode thresholds. Read once, when the

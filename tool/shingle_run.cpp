@@ -8,6 +8,7 @@
 #include "core/document.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
+#include "tool/document_input.h"
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
@@ -31,25 +32,26 @@ struct ShingleDocument : DocumentOutput {
 
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
-// needed, hashed straight from its words. In JSON a document whose reading
-// reported a problem gets an error instead of a verdict.
+// needed, hashed straight from its words. A document that is not read gets
+// no line; in JSON a document whose reading reported a problem gets an error
+// instead of a verdict.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
-                      bool json, ShingleDocument& output) {
+                      const DocumentReading& reading, bool json, ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
-  if (options.scoring.lm.detailed) {
-    CShingleSet document;
-    AppendDistinctShingles(name, document, length, options.text, output.err);
-    output.failed = ReadReportedProblem(output);
-    Unique(document);
-    output.out << PrintableName(name);
-    WriteShingleDetails(document, model, output.out);
-    return;
-  }
   TextWords words(options.text);
-  ReadDocument(name, 1, words, output.err);  // an unusable shift reads nothing: no shingles
+  const bool read = ReadDataFile(name, reading, 1, words, output.err);
   output.failed = ReadReportedProblem(output);
   if (json && output.failed) {
     output.out << JsonErrorLine(name, 0, output.err.str());
+    return;
+  }
+  if (!read) return;
+  if (options.scoring.lm.detailed) {
+    CShingleSet document;
+    AppendDistinctShingles(words, document, length);
+    Unique(document);
+    output.out << PrintableName(name);
+    WriteShingleDetails(document, model, output.out);
     return;
   }
   const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
@@ -58,21 +60,21 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
     output.out << JsonShingleLine(name, result, options.scoring);
     return;
   }
-  output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.unprotected_count << "\t"
-             << result.common_count << "\t";
+  output.out << PrintableName(name) << "\t" << result.protected_count << "\t"
+             << result.unprotected_count << "\t" << result.common_count << "\t";
   WriteVerdict(result, options.scoring, output.out);
 }
 
 }  // namespace
 
 void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options) {
-  const std::list<std::string> listed = getFileList(settings.DataFiles);
-  const std::vector<std::string> names(listed.begin(), listed.end());
+  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
+  const DocumentReading reading = ReadingOf(settings);
   const size_t jobs = JobsOf(settings);
   RunOrdered<ShingleDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, ShingleDocument& output) {
-        ScoreShingleFile(names[i], model, options, settings.Json, output);
+        ScoreShingleFile(names[i], model, options, reading, settings.Json, output);
       },
       [](size_t, ShingleDocument& output) {
         EmitToStandardStreams(output);

@@ -4,5 +4,5 @@
 #include "scoring/model.h"
 #include "tool/options.h"
 
-// Called by the driver once the model is prepared and DataFiles is not empty.
+// Called by the driver once the model is prepared and data files are named.
 void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options);

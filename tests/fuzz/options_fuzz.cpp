@@ -21,7 +21,9 @@ Command Parse(std::vector<std::string> args, RunSettings& settings) {
 auto Fields(const RunSettings& s) {
   return std::tie(s.ProtectedFiles, s.UnprotectedFiles, s.DataFiles, s.StopwordFile, s.LmFormula,
                   s.MaxThreshold, s.SizeThreshold, s.FromFile, s.SaveProtected, s.Subtract,
-                  s.Jobs, s.SweepTolerance, s.Json, s.ExitStatus, s.NoHeaders, s.TitleFile);
+                  s.Jobs, s.SweepTolerance, s.Json, s.ExitStatus, s.NoHeaders, s.TitleFile,
+                  s.Encoding, s.JudgeBinary, s.Preprocessor, s.DataList, s.ProtectedList,
+                  s.UnprotectedList, s.NullSeparated);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-# Unreadable, empty and directory data files still get a line; patterns that
-# match nothing are reported; with no options nothing is done.
+# Empty data files get a line that never flags them, a directory only its
+# message; patterns that match nothing are reported; with no options nothing is done.
 mkdir docs && : >empty.txt
 tessel -d docs
 tessel -d empty.txt -p 'none*'

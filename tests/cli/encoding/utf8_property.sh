@@ -1,0 +1,44 @@
+# Every Windows-1251 text and its UTF-8 form (iconv) judge alike, over both
+# corpora: models trained from either form are the same files, and against
+# either model both forms of every text give the same result lines, scores,
+# verdicts and evaluation line; phrases and -e listings are written in the
+# text's own form. Shown once per corpus, converted to UTF-8; the documents
+# are named in a list, in the order ls gives.
+utf8() { iconv -f cp1251 -t utf-8; }
+check() {  # NAME PROTECTED UNPROTECTED DOCS [STOP]
+  mkdir "$1" && cd "$1"
+  for form in cp u8; do
+    mkdir -p $form/prot $form/plain $form/docs $form/shingle $form/lm
+    for pair in "prot $2" "plain $3" "docs $4"; do
+      for file in ${pair#* }/*.txt; do
+        if [ $form = cp ]; then cp "$file" $form/${pair%% *}/; else utf8 <"$file" >$form/${pair%% *}/${file##*/}; fi
+      done
+    done
+    if [ -n "${5:-}" ]; then if [ $form = cp ]; then cp "$5" $form/stop; else utf8 <"$5" >$form/stop; fi
+    else : >$form/stop; fi
+    (cd $form/shingle && tessel -t ../stop -p '../prot/*.txt' -u '../plain/*.txt' -l 2 -v)
+    (cd $form/lm && tessel -t ../stop -p '../prot/*.txt' -u '../plain/*.txt' -o 1 -v)
+  done
+  for file in shingle/p.bin shingle/u.bin lm/p.bin lm/p.bin.2 lm/u.bin lm/u.bin.2; do
+    cmp cp/$file u8/$file || echo "models differ: $file"
+  done
+  for model in cp u8; do
+    for form in cp u8; do
+      (cd $form && ls docs/*.txt >list && for run in "-l 2" "-l 2 -e" "-o 1" "-o 1 -e" "-o 3 --lm-length 4"; do
+        set -- $run && dir=shingle && [ "$1" = -o ] && dir=lm
+        echo "== $run"
+        tessel -t stop -f -p ../$model/$dir/p.bin -u ../$model/$dir/u.bin --files-from=list $run 2>&1
+        rm -f docs/*.hdr
+      done
+      echo "== -o 1 evaluation"
+      tessel -t stop -p 'prot/*.txt' -u 'plain/*.txt' --files-from=list -o 1 2>&1 >/dev/null
+      rm -f docs/*.hdr) >out
+      if [ $form = cp ]; then utf8 <out >$model-$form; else mv out $model-$form; fi
+    done
+  done
+  for result in cp-u8 u8-cp u8-u8; do cmp -s cp-cp $result || diff cp-cp $result; done
+  echo "=== $1" && cat cp-cp && cd ..
+}
+check lm "$DATA/lm/prot" "$DATA/lm/plain" "$DATA/lm/docs"
+C="$SRC/examples/corpus"
+check examples "$C/protected" "$C/unprotected" "$C/docs" "$C/stop.txt"

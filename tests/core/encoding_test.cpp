@@ -1,0 +1,142 @@
+#include <iconv.h>
+
+#include <string>
+#include <vector>
+
+#include "core/charset.h"
+#include "core/text_words.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The system's converter, for the table of Windows-1251 characters.
+std::string Iconv(const char* from, const char* to, std::string text) {
+  iconv_t converter = iconv_open(to, from);
+  EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
+  std::string out(text.size() * 4 + 4, '\0');
+  char* in = text.data();
+  char* put = out.data();
+  size_t in_left = text.size(), out_left = out.size();
+  const size_t done = iconv(converter, &in, &in_left, &put, &out_left);
+  iconv_close(converter);
+  if (done == static_cast<size_t>(-1)) return "?";
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+struct Read {
+  std::vector<std::string> words;
+  std::vector<std::pair<size_t, size_t>> places;  // source start, end
+  bool utf8 = false;
+};
+
+Read ReadText(const std::string& text, TextEncoding encoding, size_t piece = 0,
+              bool upper_case = false) {
+  TextOptions options;
+  options.encoding = encoding;
+  options.upper_case = upper_case;
+  TextWords words(options);
+  if (piece == 0) piece = text.size() + 1;
+  for (size_t at = 0; at < text.size(); at += piece)
+    words.Feed(text.data() + at, std::min(piece, text.size() - at));
+  words.Finish();
+  Read read;
+  for (size_t k = 0; k < words.size(); ++k) {
+    read.words.emplace_back(words.Word(k));
+    read.places.emplace_back(words.SourceOffset(k), words.SourceEnd(k));
+  }
+  read.utf8 = words.read_as_utf8();
+  return read;
+}
+
+TEST(Charset, EveryWindows1251ByteMapsBothWaysAsTheSystemConverterDoes) {
+  for (int byte = 0x01; byte < 0x100; ++byte) {
+    if (byte == 0x98) continue;  // no character
+    const std::string single(1, static_cast<char>(byte));
+    const std::string utf8 = Iconv("CP1251", "UTF-8", single);
+    EXPECT_EQ(Cp1251ToUtf8(single), utf8) << byte;
+    EXPECT_EQ(Cp1251Of(UnicodeOfCp1251(static_cast<unsigned char>(byte))), byte) << byte;
+  }
+  EXPECT_EQ(Cp1251Of(0x00E9), 0);   // é: not in Windows-1251
+  EXPECT_EQ(Cp1251Of(0x1F600), 0);  // beyond the plane
+}
+
+TEST(Charset, DecoderRefusesWhatIsNotUtf8) {
+  auto steps = [](std::string bytes) {
+    Utf8Decoder decoder;
+    std::string out;
+    for (char c : bytes) out += "PCIB"[decoder.Push(static_cast<unsigned char>(c))];
+    return out;
+  };
+  EXPECT_EQ(steps("\xD0\x90"), "PC");
+  EXPECT_EQ(steps("\xF0\x9F\x98\x80"), "PPPC");
+  // A broken sequence's last byte is not taken; pushed alone, a
+  // continuation byte is invalid.
+  EXPECT_EQ(steps("\xC0\x80"), "II");        // overlong lead
+  EXPECT_EQ(steps("\xE0\x80\x80"), "PBI");   // overlong three-byte form
+  EXPECT_EQ(steps("\xED\xA0\x80"), "PBI");   // surrogate
+  EXPECT_EQ(steps("\xF4\x90\x80\x80"), "PBII");  // above U+10FFFF
+  EXPECT_EQ(steps("\xE0\xE1"), "PB");        // Windows-1251 "аб"
+}
+
+// The same words, byte for byte, whichever way the text is written; places
+// are in the bytes as given.
+TEST(TextWords, Utf8GivesTheWordsOfItsWindows1251Form) {
+  const std::string cp1251 = "\xcf\xf0\xe8\xe2\xe5\xf2, world\xa0\xb8\xeb\xea\xe0 \xa8 caf\xe9!\n";
+  const std::string utf8 = Iconv("CP1251", "UTF-8", cp1251);
+  const Read single = ReadText(cp1251, TextEncoding::kAuto);
+  EXPECT_FALSE(single.utf8);
+  EXPECT_EQ(single.words, (std::vector<std::string>{"\xcf\xd0\xc8\xc2\xc5\xd2", "world",
+                                                    "\xcb\xca\xc0", "caf\xc9"}));
+  for (size_t piece : {size_t{0}, size_t{1}, size_t{3}}) {
+    const Read decoded = ReadText(utf8, TextEncoding::kAuto, piece);
+    EXPECT_TRUE(decoded.utf8);
+    EXPECT_EQ(decoded.words, single.words) << piece;
+    EXPECT_EQ(ReadText(utf8, TextEncoding::kUtf8, piece).words, single.words);
+  }
+  const Read decoded = ReadText(utf8, TextEncoding::kAuto);
+  ASSERT_EQ(decoded.places.size(), 4u);
+  EXPECT_EQ(decoded.places[0], (std::pair<size_t, size_t>{0, 12}));
+  EXPECT_EQ(utf8.substr(decoded.places[2].first, decoded.places[2].second - decoded.places[2].first),
+            "\xd0\xbb\xd0\xba\xd0\xb0");  // after NBSP and ё, both separators
+  EXPECT_NE(ReadText(utf8, TextEncoding::kCp1251).words, single.words);  // lead bytes as letters
+}
+
+TEST(TextWords, AutoReadsUtf8OnlyWhenItIsValidAndNotPlainAscii) {
+  const std::string ascii = "plain text here\n";
+  EXPECT_FALSE(ReadText(ascii, TextEncoding::kAuto).utf8);
+  // A byte-order mark decides at once, whatever follows.
+  const Read marked = ReadText("\xEF\xBB\xBFz\xD0\x90\xFF.", TextEncoding::kAuto, 1);
+  EXPECT_TRUE(marked.utf8);
+  EXPECT_EQ(marked.words, (std::vector<std::string>{"z\xc0"}));
+  EXPECT_EQ(marked.places[0], (std::pair<size_t, size_t>{3, 6}));
+  // Valid until the last byte, then cut off: Windows-1251 from the start.
+  const Read cut = ReadText("\xD0\x90 x\xD0", TextEncoding::kAuto, 2);
+  EXPECT_FALSE(cut.utf8);
+  EXPECT_EQ(cut.words, (std::vector<std::string>{"\xD0"}));
+  // Explicit UTF-8: what does not decode separates words.
+  EXPECT_EQ(ReadText("ab\xFF" "cd\xD0 ef\xE0\x80gh.", TextEncoding::kUtf8).words,
+            (std::vector<std::string>{"ab", "cd", "ef", "gh"}));
+}
+
+TEST(TextWords, UpperCaseRaisesAsciiLettersOnlyWhenAsked) {
+  const std::string text = "Hello \xe0\xff zZ\n";
+  EXPECT_EQ(ReadText(text, TextEncoding::kCp1251).words,
+            (std::vector<std::string>{"Hello", "\xc0\xdf", "zZ"}));
+  EXPECT_EQ(ReadText(text, TextEncoding::kCp1251, 0, true).words,
+            (std::vector<std::string>{"HELLO", "\xc0\xdf", "ZZ"}));
+}
+
+TEST(TextWords, NulInTheFirstBytesMarksBinary) {
+  for (auto [at, binary] : {std::pair{size_t{0}, true}, {TextWords::kBinaryHead - 1, true},
+                            {TextWords::kBinaryHead, false}}) {
+    std::string text(TextWords::kBinaryHead + 10, 'a');
+    text[at] = '\0';
+    TextWords words{TextOptions{}};
+    for (size_t i = 0; i < text.size(); i += 1000)
+      words.Feed(text.data() + i, std::min<size_t>(1000, text.size() - i));
+    EXPECT_EQ(words.binary(), binary) << at;
+  }
+}
+
+}  // namespace

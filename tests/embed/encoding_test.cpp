@@ -1,0 +1,98 @@
+// The options interface reads texts in the encoding and case of its open
+// options: a UTF-8 text judges as its Windows-1251 form, with the phrase
+// range in the UTF-8 bytes.
+#include <iconv.h>
+
+#include "core/charset.h"
+#include "embed/tessel.h"
+#include "support/test_support.h"
+#include "corpus_model.h"
+
+namespace {
+
+std::string ToUtf8(std::string text) {
+  iconv_t converter = iconv_open("UTF-8", "CP1251");
+  std::string out(text.size() * 3, '\0');
+  char* in = text.data();
+  char* put = out.data();
+  size_t in_left = text.size(), out_left = out.size();
+  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
+  iconv_close(converter);
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+tessel_t* OpenWith(const std::string& dir, int64_t encoding, int64_t upper_case) {
+  tessel_open_options_t open;
+  tessel_open_options_default(&open);
+  open.mode = TESSEL_MODE_LANGUAGE_MODEL, open.encoding = encoding, open.upper_case = upper_case;
+  char* error = nullptr;
+  tessel_t* model = tessel_open_with(dir.c_str(), &open, &error);
+  EXPECT_EQ(error, nullptr) << error;
+  return model;
+}
+
+struct Judged {
+  int64_t verdict;
+  double protected_score, unprotected_score;
+  std::string phrase;
+};
+
+Judged Judge(tessel_t* model, const std::string& text) {
+  tessel_judge_options_t judge;
+  tessel_judge_options_default(&judge);
+  judge.length = 3;
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  EXPECT_GE(tessel_judge_text(model, text.data(), text.size(), &judge, &verdict, nullptr), 0);
+  return {verdict.verdict, verdict.protected_score, verdict.unprotected_score,
+          text.substr(verdict.phrase_offset, verdict.phrase_length)};
+}
+
+TEST(OptionsEncoding, Utf8TextsJudgeAsTheirWindows1251Form) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 1);
+  tessel_t* automatic = OpenWith(dir.path(), TESSEL_ENCODING_AUTO, 0);
+  tessel_t* bytes = OpenWith(dir.path(), TESSEL_ENCODING_CP1251, 0);
+  int flagged = 0, read_apart = 0;
+  for (const std::string& name : corpus::Documents()) {
+    const std::string cp1251 = ReadFile(name), utf8 = ToUtf8(cp1251);
+    const Judged single = Judge(automatic, cp1251), decoded = Judge(automatic, utf8);
+    EXPECT_EQ(decoded.verdict, single.verdict) << name;
+    EXPECT_EQ(decoded.protected_score, single.protected_score) << name;
+    EXPECT_EQ(decoded.unprotected_score, single.unprotected_score) << name;
+    EXPECT_EQ(decoded.phrase, Cp1251ToUtf8(single.phrase)) << name;
+    flagged += single.verdict == 1;
+    // Read byte for byte, the UTF-8 form's Cyrillic falls apart.
+    read_apart += utf8 != cp1251 && Judge(bytes, utf8).verdict != single.verdict;
+  }
+  EXPECT_GT(flagged, 2);
+  EXPECT_GT(read_apart, 0);
+  tessel_close(automatic);
+  tessel_close(bytes);
+  char* error = nullptr;
+  tessel_open_options_t open;
+  tessel_open_options_default(&open);
+  open.encoding = 3;
+  EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
+  EXPECT_STREQ(error, "unknown encoding 3");
+  tessel_free(error);
+}
+
+// A model trained in capitals (as -c trains) knows a text in small letters
+// only when the handle upper-cases it too.
+TEST(OptionsEncoding, UpperCaseReadsSmallLettersAsCapitals) {
+  TempDir dir;
+  for (int n = 1; n <= 2; ++n) {
+    CShingleSet p = Built("ALPHA BETA GAMMA DELTA\n", n), u = Built("ONE TWO THREE\n", n);
+    saveShinglesToFile(dir.path() + (n == 1 ? "/p.bin" : "/p.bin.2"), p);
+    saveShinglesToFile(dir.path() + (n == 1 ? "/u.bin" : "/u.bin.2"), u);
+  }
+  for (int64_t upper_case : {0, 1}) {
+    tessel_t* model = OpenWith(dir.path(), TESSEL_ENCODING_AUTO, upper_case);
+    EXPECT_EQ(Judge(model, "alpha beta gamma delta.").verdict, upper_case);
+    tessel_close(model);
+  }
+}
+
+}  // namespace
