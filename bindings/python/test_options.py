@@ -190,6 +190,19 @@ class OptionsTest(unittest.TestCase):
             self.assertEqual(model.judge(odd, length=3), dataclasses.replace(
                 found, phrase=found.phrase.replace(" ", "\u6f22")))
 
+    def test_str_read_as_utf8_judges_as_its_windows_1251_bytes(self):
+        directory = tempfile.mkdtemp(dir=self.dir.name)
+        run_tool(directory, PLAIN_EXAMPLES, ["-o", "1"])
+        raw = pathlib.Path(EXAMPLES + "/docs/ru_leak.txt").read_bytes()
+        text = raw.decode("cp1251")
+        with tessel.Model(directory, mode="language_model", encoding="auto") as model:
+            as_str, as_bytes = model.judge(text, length=3), model.judge(raw, length=3)
+            self.assertTrue(as_bytes.verdict)
+            self.assertEqual((as_str.verdict, as_str.protected_score),
+                             (as_bytes.verdict, as_bytes.protected_score))
+            self.assertEqual(as_str.phrase, text[as_str.phrase_offset:][:as_str.phrase_length])
+            self.assertEqual(as_str.phrase, as_bytes.phrase.decode("cp1251"))
+
     def test_refusals(self):
         broken, directory = (tempfile.mkdtemp(dir=self.dir.name) for _ in range(2))
         run_tool(broken, PLAIN_EXAMPLES, [])

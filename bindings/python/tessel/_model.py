@@ -2,6 +2,7 @@
 
 import contextlib
 import ctypes
+import dataclasses
 import operator
 import os
 import threading
@@ -15,12 +16,15 @@ from ._errors import TesselError
 _FIRST_FORMULA_SETTINGS = tuple(name for name, _ in _native.Settings._fields_)
 # Keyword names of judge(), judge_file() and judge_files().
 SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "size_threshold")
-# Keyword names of Model() that open it with tessel_open_with. The C
-# interface takes no encoding or case rule yet; when it does, "encoding" and
-# "upper_case" join these, and the model's rule replaces TEXT_ENCODING.
-OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs")
-# How a str text becomes bytes: one byte per character, "?" (a separator,
-# as every character outside Windows-1251 would be) for the unencodable.
+# Keyword names of Model() that open it with tessel_open_with.
+OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs",
+                "encoding", "upper_case")
+# How a str text becomes bytes for a model that reads bytes as they are
+# (Model(directory), encoding="cp1251"): one byte per character, "?" (a
+# separator, as every character outside Windows-1251 would be) for the
+# unencodable. A model reading UTF-8 ("auto", the default with options, or
+# "utf-8") is given UTF-8, and its phrase offsets are turned back into
+# indexes of the str.
 TEXT_ENCODING = "cp1251"
 # Opened with options but without a mode, a Model is what Model(directory)
 # has always been: a language model.
@@ -78,6 +82,15 @@ def _fill(values: ctypes.Structure, given: Dict[str, Any], names, flags=("log",)
         setattr(values, name, value)
 
 
+def _as_str_indexes(result, data: bytes):
+    """A phrase found in the UTF-8 form of a str, in indexes of the str."""
+    start, size = result.phrase_offset, result.phrase_length
+    offset = len(data[:start].decode("utf-8", "replace"))
+    phrase = data[start:start + size].decode("utf-8", "replace")
+    return dataclasses.replace(result, phrase_offset=offset, phrase_length=len(phrase),
+                               phrase=phrase)
+
+
 def _text_argument(text: Any, encoding: str):
     """The bytes to judge, and what the phrase is sliced from."""
     if isinstance(text, str):
@@ -100,8 +113,12 @@ def _open_options(library: ctypes.CDLL, given: Dict[str, Any]) -> _native.OpenOp
     stop_words = given.pop("stop_words", None)
     if stop_words is not None:
         stop_words = _path_argument(stop_words, "the stop-word file")
+    encoding = given.pop("encoding", "auto")
+    if encoding not in _native.ENCODINGS:
+        raise ValueError(f"encoding must be one of {', '.join(_native.ENCODINGS)}, not {encoding!r}")
     options = _native.OpenOptions.filled(library.tessel_open_options_init)
-    _fill(options, given, OPEN_OPTIONS, flags=("exclusive_pairs",))
+    _fill(options, given, OPEN_OPTIONS, flags=("exclusive_pairs", "upper_case"))
+    options.encoding = _native.ENCODINGS[encoding]
     options.mode = _native.MODES[mode]
     options.stop_words = stop_words
     return options
@@ -159,6 +176,8 @@ class Model:
         self._typed = bool(options)
         self.mode = options.get("mode", DEFAULT_MODE)
         self.encoding = TEXT_ENCODING
+        if options and options.get("encoding", "auto") != "cp1251":
+            self.encoding = "utf-8"
         error = ctypes.c_void_p()
         if self._typed:
             values = _open_options(self._library, options)
@@ -191,6 +210,8 @@ class Model:
         if verdict < 0:
             _native.raise_failure(self._library, error)
         result = _results.typed(found, self._language_model(), source)
+        if self.encoding == "utf-8" and isinstance(text, str) and self._language_model():
+            result = _as_str_indexes(result, data)
         if self._typed:
             return result
         return Result(result.verdict, result.protected_score, result.unprotected_score,

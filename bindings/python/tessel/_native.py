@@ -55,6 +55,8 @@ class OpenOptions(_Versioned):
         ("shingle_shift", ctypes.c_int64),
         ("stop_words", ctypes.c_char_p),
         ("exclusive_pairs", ctypes.c_int64),
+        ("encoding", ctypes.c_int64),
+        ("upper_case", ctypes.c_int64),
     ]
 
 
@@ -106,6 +108,7 @@ class Item(ctypes.Structure):
 
 
 MODES = {"shingles": 0, "language_model": 1}
+ENCODINGS = {"auto": 0, "utf-8": 1, "cp1251": 2}
 
 _ERRPTR = ctypes.POINTER(ctypes.c_void_p)
 
