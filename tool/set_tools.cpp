@@ -9,6 +9,7 @@
 
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/model_description.h"
 #include "core/set_file.h"
 
 namespace {
@@ -114,7 +115,30 @@ bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& er
   return true;
 }
 
+// A model's description: its lines, and whether each set file beside it
+// matches it.
+int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+  const std::string directory = DirectoryOf(path);
+  ModelDescription description;
+  if (!ReadModelDescription(directory, description)) {
+    err << path << ": not a readable model description\n";
+    return 1;
+  }
+  out << "file: " << path << "\n" << FormatModelDescription(description);
+  // A set file that cannot be read is reported, and checked as empty.
+  CountIndex files[kModelSlots];
+  const CountIndex* read[kModelSlots] = {};
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    CountIndex::Load(ModelFilePath(directory, slot), files[slot], nullptr);
+    read[slot] = &files[slot];
+  }
+  const std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);
+  out << "set files: " << (problem.empty() ? "match" : problem) << "\n";
+  return problem.empty() ? 0 : 1;
+}
+
 int SetsInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+  if (BaseOf(path) == kModelDescriptionFile) return DescriptionInfo(path, out, err);
   SetFileInfo info;
   if (!InspectSetFile(path, info, err)) return 1;
   out << "file: " << path << "\n"

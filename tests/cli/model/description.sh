@@ -18,3 +18,4 @@ cp other/u.bin.2 lm/ && judge -t stop.txt -p lm/p.bin -u lm/u.bin -o 1
 tessel-host lm docs/ru_leak.txt 2>&1 | sed "s|$PWD/||"
 echo 'format two' >shingles/tessel.model && judge -t stop.txt -p shingles/p.bin -u shingles/u.bin -l 3
 rm shingles/tessel.model && judge -p shingles/p.bin -u shingles/u.bin -l 5 | cut -f2-
+tessel-sets info lm/tessel.model | grep -v checksum
