@@ -42,6 +42,15 @@ void ToHost(const T& value, T* host) {
   host->size = size;
 }
 
+// Fills a host's struct of the given size with the members it has of values.
+template <typename T>
+void InitHost(T values, T* host, size_t size) {
+  if (host == nullptr || size < sizeof(size_t)) return;
+  values.size = sizeof values;
+  host->size = size;
+  ToHost(values, host);
+}
+
 int32_t Saturated(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
@@ -234,24 +243,19 @@ T* Element(T* first, size_t stride, size_t i) {
 }  // namespace
 
 extern "C" void tessel_open_options_init(tessel_open_options_t* options, size_t size) {
-  if (options == nullptr || size < sizeof(size_t)) return;
   tessel_open_options_t defaults{};
-  defaults.size = sizeof defaults;
   defaults.mode = TESSEL_MODE_SHINGLES;
   const TextOptions text;
   defaults.shingle_length = text.shingle_length;
   defaults.shingle_shift = text.shingle_shift;
   defaults.encoding = TESSEL_ENCODING_AUTO;
   defaults.upper_case = 0;
-  options->size = size;
-  ToHost(defaults, options);
+  InitHost(defaults, options, size);
 }
 
 extern "C" void tessel_judge_options_init(tessel_judge_options_t* options, size_t size) {
-  if (options == nullptr || size < sizeof(size_t)) return;
   const ScoringOptions scoring;
   tessel_judge_options_t defaults{};
-  defaults.size = sizeof defaults;
   defaults.formula = 1;
   defaults.threshold_1 = scoring.lm.threshold_1;
   defaults.threshold_2 = scoring.lm.threshold_2;
@@ -262,16 +266,11 @@ extern "C" void tessel_judge_options_init(tessel_judge_options_t* options, size_
   defaults.log = scoring.lm.log;
   defaults.max_threshold = scoring.max_threshold;
   defaults.size_threshold = scoring.size_threshold;
-  options->size = size;
-  ToHost(defaults, options);
+  InitHost(defaults, options, size);
 }
 
 extern "C" void tessel_verdict_init_sized(tessel_verdict_t* verdict, size_t size) {
-  if (verdict == nullptr || size < sizeof(size_t)) return;
-  tessel_verdict_t empty{};
-  empty.size = sizeof empty;
-  verdict->size = size;
-  ToHost(empty, verdict);
+  InitHost(tessel_verdict_t{}, verdict, size);
 }
 
 extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_options_t* options,

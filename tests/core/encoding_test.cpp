@@ -6,6 +6,7 @@
 #include "core/charset.h"
 #include "core/text_words.h"
 #include "support/test_support.h"
+#include "support/text_reading.h"
 
 namespace {
 
@@ -22,31 +23,6 @@ std::string Iconv(const char* from, const char* to, std::string text) {
   if (done == static_cast<size_t>(-1)) return "?";
   out.resize(out.size() - out_left);
   return out;
-}
-
-struct Read {
-  std::vector<std::string> words;
-  std::vector<std::pair<size_t, size_t>> places;  // source start, end
-  bool utf8 = false;
-};
-
-Read ReadText(const std::string& text, TextEncoding encoding, size_t piece = 0,
-              bool upper_case = false) {
-  TextOptions options;
-  options.encoding = encoding;
-  options.upper_case = upper_case;
-  TextWords words(options);
-  if (piece == 0) piece = text.size() + 1;
-  for (size_t at = 0; at < text.size(); at += piece)
-    words.Feed(text.data() + at, std::min(piece, text.size() - at));
-  words.Finish();
-  Read read;
-  for (size_t k = 0; k < words.size(); ++k) {
-    read.words.emplace_back(words.Word(k));
-    read.places.emplace_back(words.SourceOffset(k), words.SourceEnd(k));
-  }
-  read.utf8 = words.read_as_utf8();
-  return read;
 }
 
 TEST(Charset, EveryWindows1251ByteMapsBothWaysAsTheSystemConverterDoes) {
