@@ -21,7 +21,7 @@ build() {
 shingle_session() {
   local model="$1/shingle-model"
   mkdir -p "$model"
-  echo "== Shingle mode: training (-v saves p.bin, p.bin.2, u.bin, u.bin.2 in $model)"
+  echo "== Shingle mode: training (-v saves p.bin, p.bin.2, u.bin, u.bin.2 and tessel.model in $model)"
   (cd "$model" && "$tessel" -t "$corpus/stop.txt" \
     -p "$corpus/protected/*.txt" -u "$corpus/unprotected/*.txt" -v)
   ls -l "$model"
