@@ -11,7 +11,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "install test: $*" >&2; exit 1; }
 libdir=$(cd "$(dirname "$(find "$prefix" -name tessel.pc)")/.." && pwd)
 for file in bin/tessel bin/tessel-sets include/tessel.h share/man/man1/tessel.1 \
-            share/man/man1/tessel-sets.1 "${libdir#$prefix/}/cmake/tessel/tesselConfig.cmake"; do
+            share/man/man1/tessel-sets.1 share/man/man3/tessel.3 \
+            "${libdir#$prefix/}/cmake/tessel/tesselConfig.cmake"; do
   [ -e "$prefix/$file" ] || fail "missing $file"
 done
 [ "$(objdump -p "$libdir/libtessel.so" | awk '$1 == "SONAME" { print $2 }')" = libtessel.so.0 ] &&
