@@ -60,26 +60,26 @@ void _BuildShingles(std::istream& in, CShingleSet& target, int n) {
   AppendShingles(words, target, n);
 }
 
-void _BuildShingles(std::string file_name, CShingleSet& target, int n) {
-  AppendFileShingles(file_name, target, n, CurrentTextOptions(), std::cerr);
-}
+namespace {
 
-void BuildShingles(std::string file_name, CShingleSet& target, int n) {
-  AppendDistinctShingles(file_name, target, n, CurrentTextOptions(), std::cerr);
-}
-
-void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
-                        const TextOptions& text, std::ostream& messages) {
-  TextWords words(text);
-  if (!ShiftIsUsable(words.shift(), messages)) return;
-  words.ReadFile(file_name, 1, messages);  // a file that cannot be read has no words
+// A file's shingles with the process-wide settings, as the exported builds
+// read files.
+void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n) {
+  TextWords words(CurrentTextOptions());
+  if (!ShiftIsUsable(words.shift(), std::cerr)) return;
+  words.ReadFile(file_name, 1, std::cerr);  // a file that cannot be read has no words
   AppendShingles(words, target, n);
 }
 
-void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
-                            const TextOptions& text, std::ostream& messages) {
+}  // namespace
+
+void _BuildShingles(std::string file_name, CShingleSet& target, int n) {
+  AppendFileShingles(file_name, target, n);
+}
+
+void BuildShingles(std::string file_name, CShingleSet& target, int n) {
   CShingleSet file_set;
-  AppendFileShingles(file_name, file_set, n, text, messages);
+  AppendFileShingles(file_name, file_set, n);
   MoveDistinct(file_set, target);
 }
 
@@ -88,7 +88,6 @@ void AppendDistinctShingles(const TextWords& words, CShingleSet& target, int n) 
   AppendShingles(words, file_set, n);
   MoveDistinct(file_set, target);
 }
-
 
 bool ReadStopWords(const std::string& file_name, StopWordSet& words, const TextOptions& texts) {
   int fd = OpenInputFile(file_name, false);

@@ -35,12 +35,6 @@ void _BuildShingles(std::string file_name, CShingleSet& target, int n);
 // are appended in digest order and the file's shingle count added to total.
 void BuildShingles(std::string file_name, CShingleSet& target, int n);
 
-// The file forms of _BuildShingles and BuildShingles with the given options
-// instead of the process-wide settings, their messages written to messages.
-void AppendFileShingles(const std::string& file_name, CShingleSet& target, int n,
-                        const TextOptions& text, std::ostream& messages);
-void AppendDistinctShingles(const std::string& file_name, CShingleSet& target, int n,
-                            const TextOptions& text, std::ostream& messages);
 // The same for a text already read; shingle texts are written as the text
 // has them (in UTF-8 when it was read as UTF-8).
 void AppendDistinctShingles(const TextWords& words, CShingleSet& target, int n);

@@ -114,17 +114,11 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
                        const CountIndex (&loaded)[kModelSlots]) {
   if (BaseOf(settings.ProtectedFiles) != kModelFileNames[kProtectedWords]) return true;
   const std::string directory = DirectoryOf(settings.ProtectedFiles);
-  const std::string read[kModelSlots] = {settings.ProtectedFiles, settings.ProtectedFiles + kPairSuffix,
-                                         settings.UnprotectedFiles,
-                                         settings.UnprotectedFiles + kPairSuffix};
   const bool language_model = LanguageModelMode(settings);
   const CountIndex* files[kModelSlots] = {};
-  for (int slot = 0; slot < kModelSlots; ++slot) {
-    const bool was_read = (language_model || slot == kProtectedWords || slot == kUnprotectedWords) &&
-                          (slot < kUnprotectedWords || !settings.UnprotectedFiles.empty());
-    if (was_read && DirectoryOf(read[slot]) == directory && BaseOf(read[slot]) == kModelFileNames[slot])
+  for (const auto& [path, slot] : SetFilesOf(settings, language_model))
+    if (DirectoryOf(path) == directory && BaseOf(path) == kModelFileNames[slot])
       files[slot] = &loaded[slot];
-  }
   const std::string problem =
       CheckModelDescription(directory, files, language_model, &options.text);
   if (problem.empty()) return true;

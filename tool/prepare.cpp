@@ -6,8 +6,8 @@
 
 #include "core/save_marker.h"
 
-bool LoadSetFiles(const RunSettings& settings, bool language_model,
-                  CountIndex (&files)[kModelSlots]) {
+std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
+                                                    bool language_model) {
   std::vector<std::pair<std::string, int>> wanted = {{settings.ProtectedFiles, kProtectedWords}};
   if (language_model) wanted.push_back({settings.ProtectedFiles + kPairSuffix, kProtectedPairs});
   if (!settings.UnprotectedFiles.empty()) {
@@ -15,6 +15,12 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
     if (language_model)
       wanted.push_back({settings.UnprotectedFiles + kPairSuffix, kUnprotectedPairs});
   }
+  return wanted;
+}
+
+bool LoadSetFiles(const RunSettings& settings, bool language_model,
+                  CountIndex (&files)[kModelSlots]) {
+  const std::vector<std::pair<std::string, int>> wanted = SetFilesOf(settings, language_model);
   std::vector<std::string> paths;
   for (const auto& file : wanted) paths.push_back(file.first);
   const ModelReadLock lock(paths);

@@ -1,9 +1,18 @@
 // Loading the set files that -f names.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "core/digest_index.h"
 #include "core/model_files.h"
 #include "tool/options.h"
+
+// The set files -f reads, with their slots: the pair files only for a
+// language model, the unprotected side only when named.
+std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
+                                                    bool language_model);
 
 // Reads the set files that -f names into their slots (the pair files only
 // for a language model, the unprotected side only when named); false (after
