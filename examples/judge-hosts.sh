@@ -31,6 +31,8 @@ if [ -z "$sshlogin" ] || [ $# -lt 2 ] || [ "$2" != -- ]; then
 fi
 list=$1
 shift 2
+# parallel runs each job with $SHELL; a cron job or a container may have none.
+export SHELL=${SHELL:-/bin/bash}
 
 # -k keeps the parts' output in list order; -q quotes every word for the
 # remote shell, so that patterns and spaces reach tessel as they are.

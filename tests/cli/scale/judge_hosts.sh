@@ -9,7 +9,8 @@ cp docs/ru_leak.txt $'docs/odd\t\\[1] x.txt'
 (cd shingle && tessel "${learn[@]}" -l 3 -v) && (cd lm && tessel "${learn[@]}" -o 1 -v 2>/dev/null)
 find docs -name '*.txt' >list  # directory order, as tessel's pattern gives it
 printf '%s\n' '#!/bin/bash' 'while [ "${1#-}" != "$1" ]; do shift; done' \
-  'echo "$1" >>"${0%/*}/hosts"; shift; [ "$1" = -- ] && shift' 'exec bash -c "$*"' >ssh
+  'echo "$1" >>"${0%/*}/hosts"; shift; [ "$1" = -- ] && shift' \
+  'export SHELL=/bin/bash; exec bash -c "$*"' >ssh  # a login sets SHELL, which parallel's worker uses
 chmod +x ssh && export PARALLEL_SSH=$PWD/ssh
 check() {  # tessel options...
   bash "$SRC/examples/judge-hosts.sh" -S 1/hostA,1/hostB list -- "$@" >many 2>/dev/null
