@@ -14,17 +14,20 @@ struct SortKey {
   uint64_t high;
   uint64_t low;
   int32_t count;
+  uint32_t file;  // fills what would be padding
 };
+static_assert(sizeof(SortKey) == 24, "the file index must cost no memory in the sort");
 
 }  // namespace
 
 namespace {
 
-std::vector<SortKey> SortedKeysOf(const Digest* digests, const int32_t* counts, size_t n) {
+std::vector<SortKey> SortedKeysOf(const Digest* digests, const int32_t* counts, size_t n,
+                                  const uint32_t* files = nullptr) {
   std::vector<SortKey> keys(n);
   for (size_t i = 0; i < n; ++i)
     keys[i] = {DigestHalf(digests[i].bytes), DigestHalf(digests[i].bytes + 8),
-               counts != nullptr ? counts[i] : 0};
+               counts != nullptr ? counts[i] : 0, files != nullptr ? files[i] : 0u};
   return radix::SortedKeys(keys);
 }
 
@@ -49,11 +52,18 @@ void SortByDigest(Digest* digests, int32_t* counts, size_t n) {
 
 void SortByDigestInto(const Digest* digests, const int32_t* counts, size_t n, Digest* digests_out,
                       int32_t* counts_out) {
+  SortByDigestInto(digests, counts, nullptr, n, digests_out, counts_out, nullptr);
+}
+
+void SortByDigestInto(const Digest* digests, const int32_t* counts, const uint32_t* files,
+                      size_t n, Digest* digests_out, int32_t* counts_out, uint32_t* files_out) {
   if (n == 0) return;
-  const std::vector<SortKey> sorted = SortedKeysOf(digests, counts, n);
+  const std::vector<SortKey> sorted = SortedKeysOf(digests, counts, n, files);
   for (size_t i = 0; i < n; ++i) digests_out[i] = DigestOf(sorted[i]);
   if (counts != nullptr && counts_out != nullptr)
     for (size_t i = 0; i < n; ++i) counts_out[i] = sorted[i].count;
+  if (files != nullptr && files_out != nullptr)
+    for (size_t i = 0; i < n; ++i) files_out[i] = sorted[i].file;
 }
 
 void SortByDigest(FlatSet& set) {

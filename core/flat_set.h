@@ -17,6 +17,10 @@ struct FlatSet {
   // Parallel to digests: each record's count (its occurrences in its file).
   // Empty when nobody needs counts (shingle mode).
   std::vector<int32_t> counts;
+  // Parallel to digests: the index of the learning file each record came
+  // from, among the files of its side in training order. Empty unless asked
+  // for (the provenance a save writes).
+  std::vector<uint32_t> files;
   // Shingles built into the set, repeats included; saturates at INT32_MAX.
   int32_t total = 0;
 };
@@ -34,6 +38,9 @@ void SortByDigest(Digest* digests, int32_t* counts, size_t n);
 // are given, their counts to counts_out, which must not overlap the input.
 void SortByDigestInto(const Digest* digests, const int32_t* counts, size_t n, Digest* digests_out,
                       int32_t* counts_out);
+// The same carrying each record's file index along (files may be null).
+void SortByDigestInto(const Digest* digests, const int32_t* counts, const uint32_t* files,
+                      size_t n, Digest* digests_out, int32_t* counts_out, uint32_t* files_out);
 // Sorts and merges records of equal digest into the earliest one, summing
 // their counts (saturating).
 void Unique(FlatSet& set);

@@ -41,6 +41,15 @@ inline constexpr char kMixedModel[] = " is damaged or mixed: ";
 inline constexpr char kMixedModelEnd[] = " does not match its description";
 inline constexpr char kOtherSettings[] = " was trained with other settings: ";
 
+// --sources with a model that cannot name them: "--sources: the model in
+// DIR", then why, then the end; judging goes on.
+inline constexpr char kSourcesPrefix[] = "--sources: the model in ";
+inline constexpr char kNoSourcesFile[] = " keeps no sources file (tessel.sources)";
+inline constexpr char kUnusableSources[] = " has a sources file that cannot be used: ";
+inline constexpr char kSourcesEnd[] = "; no sources named\n";
+inline constexpr char kBadSources[] = "Error: sources must be 1 or more, not ";
+inline constexpr char kBadSourcesEnd[] = "; naming none\n";
+
 // A model directory whose last save was cut off between its renames:
 // "the model in DIR is incomplete: ...", after "Error: " on standard error.
 inline constexpr char kUnfinishedSavePrefix[] = "the model in ";

@@ -10,6 +10,7 @@
 
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/provenance.h"
 #include "core/text_words.h"
 
 namespace {
@@ -50,6 +51,11 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
     return value == "yes" || value == "no";
   }
   if (key == "stop-words") return d.stop_words = value, !value.empty();
+  if (key == std::string("bytes ") + kSourcesFile) return ParseUnsigned(value, d.sources_bytes);
+  if (key == std::string("checksum ") + kSourcesFile) {
+    d.has_sources = true;
+    return ParseUnsigned(value, d.sources_checksum, 16);
+  }
   for (int slot = 0; slot < kModelSlots; ++slot) {
     if (key == std::string("records ") + kSlotKeys[slot]) return ParseUnsigned(value, d.records[slot]);
     if (key == std::string("checksum ") + kSlotKeys[slot])
@@ -77,6 +83,10 @@ uint64_t RecordsChecksum(const Digest* digests, size_t count) {
   return sum;
 }
 
+uint64_t FileChecksum(const std::string& bytes) {
+  return RecordsChecksum(reinterpret_cast<const Digest*>(bytes.data()), bytes.size() / kDigestSize);
+}
+
 std::string StopWordsDigest(const StopWordSet* words) {
   if (words == nullptr || words->empty()) return "none";
   std::string joined;
@@ -97,6 +107,10 @@ std::string FormatModelDescription(const ModelDescription& d) {
     out << "records " << kSlotKeys[slot] << " " << d.records[slot] << "\n";
   for (int slot = 0; slot < kModelSlots; ++slot)
     out << "checksum " << kSlotKeys[slot] << " " << std::hex << d.checksums[slot] << std::dec << "\n";
+  // Readers before the sources file ignore these keys.
+  if (d.has_sources)
+    out << "bytes " << kSourcesFile << " " << d.sources_bytes << "\n"
+        << "checksum " << kSourcesFile << " " << std::hex << d.sources_checksum << std::dec << "\n";
   return out.str();
 }
 

@@ -26,11 +26,20 @@ struct ModelDescription {
   std::string stop_words = "none";  // MD5 of the stop-word set, or "none"
   uint64_t records[kModelSlots] = {0, 0, 0, 0};
   uint64_t checksums[kModelSlots] = {0, 0, 0, 0};
+  // The sources file saved with the sets (tessel.sources), when there is one:
+  // its size and the checksum of its bytes (FileChecksum).
+  bool has_sources = false;
+  uint64_t sources_bytes = 0;
+  uint64_t sources_checksum = 0;
 };
 
 // The checksum of a set file's records: cheap enough to take while a file is
 // read, and any change of a record, their order or their number changes it.
 uint64_t RecordsChecksum(const Digest* digests, size_t count);
+
+// The checksum of a whole file's bytes: RecordsChecksum over its complete
+// 16-byte pieces (a file the tool writes has no partial one).
+uint64_t FileChecksum(const std::string& bytes);
 
 // The digest of a stop-word set ("none" for an empty one): the MD5 of its
 // words in order, each followed by a line feed.

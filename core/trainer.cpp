@@ -190,13 +190,15 @@ class ShingleAccumulator {
   ShingleAccumulator(int words, bool keep_counts) : words_(words), keep_counts_(keep_counts) {}
 
   int words() const { return words_; }
+  void KeepFiles() { keep_files_ = true; }
 
-  void Add(const FileShingles& file) {
+  void Add(const FileShingles& file, uint32_t file_index) {
     total_ = SaturatingAdd(total_, file.count);
     for (const DistinctDigests::Entry& entry : file.distinct) {
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
       if (keep_counts_) counts_[bucket].push_back(entry.count);
+      if (keep_files_) files_[bucket].push_back(file_index);
     }
   }
 
@@ -210,20 +212,26 @@ class ShingleAccumulator {
     for (const auto& bucket : digests_) records += bucket.size();
     set.digests.reserve(records);
     if (keep_counts_) set.counts.reserve(records);
+    if (keep_files_) set.files.reserve(records);
     RunOrdered<FlatSet>(
         kBuckets, threads, 2 * threads,
         [&](size_t b, FlatSet& sorted) {
           const size_t n = digests_[b].size();
           sorted.digests.resize(n);
           if (keep_counts_) sorted.counts.resize(n);
-          SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr, n,
-                           sorted.digests.data(), keep_counts_ ? sorted.counts.data() : nullptr);
+          if (keep_files_) sorted.files.resize(n);
+          SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
+                           keep_files_ ? files_[b].data() : nullptr, n, sorted.digests.data(),
+                           keep_counts_ ? sorted.counts.data() : nullptr,
+                           keep_files_ ? sorted.files.data() : nullptr);
           digests_[b].Release();
           counts_[b].Release();
+          files_[b].Release();
         },
         [&](size_t, FlatSet& sorted) {
           set.digests.insert(set.digests.end(), sorted.digests.begin(), sorted.digests.end());
           set.counts.insert(set.counts.end(), sorted.counts.begin(), sorted.counts.end());
+          set.files.insert(set.files.end(), sorted.files.begin(), sorted.files.end());
         });
     total_ = 0;
     return set;
@@ -232,9 +240,11 @@ class ShingleAccumulator {
  private:
   const int words_;
   const bool keep_counts_;
+  bool keep_files_ = false;
   int32_t total_ = 0;
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
+  std::array<MappedArray<uint32_t>, kBuckets> files_;
 };
 
 // One learning file as the sets take it: its shingles of every length, and
@@ -266,8 +276,14 @@ void Trainer::HashFile(const std::string& name, HashedFile& file) const {
 bool Trainer::Take(HashedFile& file) {
   const std::string messages = file.messages.str();
   if (!messages.empty()) std::cerr << messages;
-  for (size_t s = 0; s < file.sets.size(); ++s) sets_[s]->Add(file.sets[s]);
+  for (size_t s = 0; s < file.sets.size(); ++s) sets_[s]->Add(file.sets[s], files_added_);
+  ++files_added_;
   return file.read;
+}
+
+void Trainer::KeepFiles(int words) {
+  for (auto& set : sets_)
+    if (set->words() == words) set->KeepFiles();
 }
 
 bool Trainer::AddFile(const std::string& name) {

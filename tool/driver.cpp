@@ -13,6 +13,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/provenance.h"
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
@@ -27,6 +28,7 @@
 #include "tool/shingle_run.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
+#include "tool/sources.h"
 #include "tool/subtract.h"
 
 namespace {
@@ -40,16 +42,26 @@ struct RunSets {
   FlatSet trained[kModelSlots];
   CountIndex loaded[kModelSlots];
   Model model;
+  std::vector<std::string> protected_names;  // in training order: what FlatSet::files index
+  RunSources sources;
 };
+
+// The trained protected set knows where its records came from when a save
+// writes that down or this run names sources.
+bool KeepsFiles(const RunSettings& settings) {
+  return settings.SaveProtected || settings.Sources > 0;
+}
 
 // Builds the learning files into the trained set (and, for the language
 // model, single words and word pairs). Returns the number of files that
 // could be read.
 size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
-                       bool language_model, size_t threads, FlatSet& words, FlatSet& pairs) {
+                       bool language_model, size_t threads, bool keep_files, FlatSet& words,
+                       FlatSet& pairs) {
   TrainingProgress progress(names.size());
   Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
                   language_model, text, threads);
+  if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
   const size_t read =
       trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
   if (read < names.size()) NoteRunError();  // each unreadable file is reported
@@ -63,7 +75,7 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
 // pattern (or list, without a pattern) that yielded no readable learning
 // file, or an empty string.
 std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
-                             FlatSet (&sets)[kModelSlots]) {
+                             FlatSet (&sets)[kModelSlots], std::vector<std::string>& protected_names) {
   const bool language_model = LanguageModelMode(settings);
   std::string unread;
   for (const bool is_protected : {true, false}) {
@@ -72,9 +84,11 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
     if (pattern.empty() && list.empty()) continue;
     const std::vector<std::string> names =
         FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
+    const bool keep_files = is_protected && KeepsFiles(settings);
     size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
-                                  sets[is_protected ? kProtectedWords : kUnprotectedWords],
+                                  keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);
+    if (is_protected) protected_names = names;
     if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
   return unread;
@@ -135,7 +149,7 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
 bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunSets& run,
                        std::string& unread) {
   if (!settings.FromFile) {
-    unread = BuildTrainedSets(settings, options, run.trained);
+    unread = BuildTrainedSets(settings, options, run.trained, run.protected_names);
     return true;
   }
   if (!LoadSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
@@ -147,12 +161,23 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
   return true;
 }
 
-// The four model files, all or none. Loaded sets may come in any order;
-// trained ones already are in digest order.
-// The four set files and the model's description, all or none.
-void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text) {
+// The four set files, the sources of a training and the model's
+// description, all or none. Loaded sets may come in any order; trained ones
+// already are in digest order.
+void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text,
+                     const std::vector<std::string>& protected_names) {
   ModelDescription description = DescribeTraining(language_model, text);
   std::vector<SetFileContent> files;
+  std::string sources;
+  const FlatSet& traced = sets[SourcesSlot(language_model)];
+  if (!traced.files.empty() || (traced.digests.empty() && !protected_names.empty())) {
+    sources = FormatSources(SourcesSlot(language_model), traced.digests.data(),
+                            traced.digests.size(), traced.files.data(), protected_names);
+    files.push_back({kSourcesFile, sources.data(), sources.size()});
+    description.has_sources = true;
+    description.sources_bytes = sources.size();
+    description.sources_checksum = FileChecksum(sources);
+  }
   for (int slot = 0; slot < kModelSlots; ++slot) {
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
@@ -186,8 +211,20 @@ bool TrainedNothing(const FlatSet (&sets)[kModelSlots]) {
   return true;
 }
 
+// What --sources reads, taken before the sets are released for judging.
+void PrepareRunSources(const RunSettings& settings, RunSets& run) {
+  if (settings.Sources <= 0) return;
+  const int slot = SourcesSlot(LanguageModelMode(settings));
+  const size_t most = static_cast<size_t>(settings.Sources);
+  if (settings.FromFile)
+    run.sources = SourcesOfModel(settings.ProtectedFiles, run.loaded[slot], slot, most);
+  else
+    run.sources = SourcesOfTraining(run.trained[slot], run.protected_names, most);
+}
+
 // Joins the trained or loaded sets for judging, releasing them.
 void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
+  PrepareRunSources(settings, run);
   const bool language_model = LanguageModelMode(settings);
   const bool exclusive = options.scoring.exclusive_pairs;
   const size_t threads = JobsOf(settings);
@@ -221,7 +258,7 @@ void RunDriver(const RunSettings& given) {
       std::cerr << messages::kNoShingleSaved;
       NoteRunError();
     } else {
-      SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text);
+      SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data
@@ -229,7 +266,7 @@ void RunDriver(const RunSettings& given) {
   if (!HasDataFiles(settings)) return;
   PrepareRunModel(settings, options, run);
   if (LanguageModelMode(settings))
-    RunLanguageModel(run.model, settings, options);
+    RunLanguageModel(run.model, settings, options, run.sources);
   else
-    RunShingleMode(run.model, settings, options);
+    RunShingleMode(run.model, settings, options, run.sources);
 }

@@ -99,6 +99,20 @@ Json WindowOf(const lm::Result& result, const TextWords& text) {
   return window;
 }
 
+// The sources of a hit, largest first: in language-model mode "shared"
+// counts the document's pairs and "phrase" those of the deciding phrase.
+Json SourcesOf(const std::vector<Source>& sources, bool language_model) {
+  Json list = Json::array();
+  for (const Source& source : sources) {
+    Json entry;
+    SetPath(entry, source.path);
+    entry["shared"] = source.shared;
+    if (language_model) entry["phrase"] = source.phrase;
+    list.push_back(entry);
+  }
+  return list;
+}
+
 }  // namespace
 
 std::string PathAsUtf8(std::string_view path) {
@@ -137,7 +151,7 @@ std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_
 }
 
 std::string JsonShingleLine(const std::string& path, const ShingleResult& result,
-                            const ScoringOptions& scoring) {
+                            const ScoringOptions& scoring, const std::vector<Source>* sources) {
   Json line = DocumentLine(path, 0);
   line["verdict"] = result.verdict;
   line["protected"] = result.protected_count;
@@ -151,14 +165,17 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
     threshold = threshold * static_cast<double>(result.distinct) / scoring.size_threshold;
   line["threshold"] = threshold;
   line["scaled"] = result.scaled;
+  if (sources != nullptr) line["sources"] = SourcesOf(*sources, false);
   return LineOf(line);
 }
 
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
-                                  const lm::Result& result, const TextWords& text) {
+                                  const lm::Result& result, const TextWords& text,
+                                  const std::vector<Source>* sources) {
   Json line = DocumentLine(path, formula);
   line["verdict"] = result.verdict;
   line["window"] = result.verdict ? WindowOf(result, text) : Json(nullptr);
+  if (sources != nullptr) line["sources"] = SourcesOf(*sources, true);
   return LineOf(line);
 }
 

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/provenance.h"
 
 #include "scoring/formula_core.h"
 #include "scoring/options.h"
@@ -29,12 +32,16 @@ std::string Base64(std::string_view bytes);
 // messages its reading wrote.
 std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages);
 // A shingle-mode verdict with the counts behind it.
+// With sources (--sources), a "sources" member: [{"path", "shared"}].
 std::string JsonShingleLine(const std::string& path, const ShingleResult& result,
-                            const ScoringOptions& scoring);
+                            const ScoringOptions& scoring,
+                            const std::vector<Source>* sources = nullptr);
 // A language-model verdict; for a hit, the deciding window located in the
 // document's bytes (words of the text at positions phrase_first * shift ...).
+// With sources, each also has "phrase": the pairs of the window's phrase.
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
-                                  const lm::Result& result, const TextWords& text);
+                                  const lm::Result& result, const TextWords& text,
+                                  const std::vector<Source>* sources = nullptr);
 // A readable document that has too few words to be judged.
 std::string JsonSkippedLine(const std::string& path, int32_t formula, const char* reason);
 

@@ -74,7 +74,7 @@ lm::Result Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& s
 // In JSON every listed document gets a line: an error when its reading
 // reported a problem, a note when it has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Model& model, const Options& options,
-                         WordsAndPairs& doc, JudgedDocument& output) {
+                         const RunSources& sources, WordsAndPairs& doc, JudgedDocument& output) {
   const int32_t formula = options.scoring.formula;
   if (output.failed) {
     output.out << JsonErrorLine(name, formula, output.err.str());
@@ -82,29 +82,36 @@ void JudgeDataFileAsJson(const std::string& name, const Model& model, const Opti
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
     const lm::Result result = Judge(doc, model, options.scoring, true, output);
-    output.out << JsonLanguageModelLine(name, formula, result, doc.text());
+    std::vector<Source> found;
+    if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
+    output.out << JsonLanguageModelLine(name, formula, result, doc.text(),
+                                        sources.wanted() ? &found : nullptr);
     output.verdict = result.verdict;
     output.judged = true;
   }
 }
 
 void JudgeDataFile(const std::string& name, const Model& model, const Options& options,
-                   const DocumentReading& reading, bool json, JudgedDocument& output) {
+                   const DocumentReading& reading, const RunSources& sources, bool json,
+                   JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   const bool read = doc.ReadWith([&](TextWords& words) {
     return ReadDataFile(name, reading, 2, words, output.err);
   });
   output.failed = ReadReportedProblem(output);
   if (json) {
-    JudgeDataFileAsJson(name, model, options, doc, output);
+    JudgeDataFileAsJson(name, model, options, sources, doc, output);
     return;
   }
   if (!read) return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
-  output.verdict = Judge(doc, model, options.scoring, false, output).verdict;
+  const lm::Result result = Judge(doc, model, options.scoring, false, output);
+  output.verdict = result.verdict;
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
+  if (sources.wanted() && result.verdict)
+    WriteSources(PairSources(doc, result, sources), true, output.out);
   if (options.scoring.lm.detailed) WriteDetails(doc, model, output.details);
 }
 
@@ -181,8 +188,8 @@ void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const RunSettings& s
 
 }  // namespace
 
-void RunLanguageModel(const Model& model, const RunSettings& settings,
-                      const Options& options) {
+void RunLanguageModel(const Model& model, const RunSettings& settings, const Options& options,
+                      const RunSources& sources) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
   if (settings.LmFormula < 1 || !HasDataFiles(settings)) return;
   const size_t jobs = JobsOf(settings);
@@ -192,7 +199,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings,
   JudgeFiles(
       FilesOf(settings.DataFiles, settings.DataList, settings.ListedData), jobs,
       [&](const std::string& name, JudgedDocument& output) {
-        JudgeDataFile(name, model, options, reading, loop.json, output);
+        JudgeDataFile(name, model, options, reading, sources, loop.json, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
         CommitDataFile(name, output, loop, counters);

@@ -3,8 +3,10 @@
 
 #include "scoring/model.h"
 #include "tool/options.h"
+#include "tool/sources.h"
 
 // Called by the driver after the trained sets are prepared and when data files
 // are named (a pattern or a list).
-void RunLanguageModel(const Model& model, const RunSettings& settings,
-                      const Options& options);
+// With sources wanted, each hit names them.
+void RunLanguageModel(const Model& model, const RunSettings& settings, const Options& options,
+                      const RunSources& sources);

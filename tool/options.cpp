@@ -43,6 +43,7 @@ enum LongOnlyCode : int {
   kNull,
   kProtectedFrom,
   kUnprotectedFrom,
+  kSources,
 };
 
 const option kLongOptions[] = {
@@ -84,6 +85,7 @@ const option kLongOptions[] = {
     {"null", no_argument, nullptr, kNull},
     {"protected-from", required_argument, nullptr, kProtectedFrom},
     {"unprotected-from", required_argument, nullptr, kUnprotectedFrom},
+    {"sources", required_argument, nullptr, kSources},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -126,6 +128,7 @@ const char* const kUsage[] = {
     "      --null                names in --files-from etc. end with NUL, not a line end\n",
     "      --protected-from      file naming protected learning files\n",
     "      --unprotected-from    file naming unprotected learning files\n",
+    "      --sources             name up to N protected files each hit shares most with\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
@@ -157,6 +160,15 @@ int32_t JobCount(const char* text) {
   const int32_t value = ToInt32(text);
   if (value >= 1 && value <= kMaxJobs) return value;
   std::cerr << messages::kBadJobs << kMaxJobs << ", not " << text << messages::kBadJobsEnd;
+  NoteRunError();
+  return 0;
+}
+
+// At least 1; anything else is reported and no sources are named.
+int32_t SourceCount(const char* text) {
+  const int32_t value = ToInt32(text);
+  if (value >= 1) return value;
+  std::cerr << messages::kBadSources << text << messages::kBadSourcesEnd;
   NoteRunError();
   return 0;
 }
@@ -300,6 +312,7 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kNull: settings.NullSeparated = true; break;
       case kProtectedFrom: settings.ProtectedList = optarg; break;
       case kUnprotectedFrom: settings.UnprotectedList = optarg; break;
+      case kSources: settings.Sources = SourceCount(optarg); break;
       default:  // getopt_long has already written its diagnostic
         NoteRunError();
         break;

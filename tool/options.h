@@ -25,6 +25,7 @@ struct RunSettings {
   bool Json = false;          // --format=json: one JSON object per document
   bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
   bool NoHeaders = false;     // --no-headers: header files neither read nor written
+  int32_t Sources = 0;        // --sources=N: name up to N protected files per hit
   std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
   // Files naming documents and learning files, one name a line (NUL-separated
   // with NullSeparated), "-" for standard input; in addition to the patterns.

@@ -36,7 +36,8 @@ struct ShingleDocument : DocumentOutput {
 // no line; in JSON a document whose reading reported a problem gets an error
 // instead of a verdict.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
-                      const DocumentReading& reading, bool json, ShingleDocument& output) {
+                      const DocumentReading& reading, bool json, const RunSources& sources,
+                      ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
   TextWords words(options.text);
   const bool read = ReadDataFile(name, reading, 1, words, output.err);
@@ -56,25 +57,31 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   }
   const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
   output.verdict = result.verdict;
+  std::vector<Source> found;
+  if (sources.wanted() && result.verdict)
+    found = ShingleSources(words, length, model.shingles, sources);
   if (json) {
-    output.out << JsonShingleLine(name, result, options.scoring);
+    output.out << JsonShingleLine(name, result, options.scoring,
+                                  sources.wanted() ? &found : nullptr);
     return;
   }
   output.out << PrintableName(name) << "\t" << result.protected_count << "\t"
              << result.unprotected_count << "\t" << result.common_count << "\t";
   WriteVerdict(result, options.scoring, output.out);
+  WriteSources(found, false, output.out);
 }
 
 }  // namespace
 
-void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options) {
+void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options,
+                    const RunSources& sources) {
   const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
   const DocumentReading reading = ReadingOf(settings);
   const size_t jobs = JobsOf(settings);
   RunOrdered<ShingleDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, ShingleDocument& output) {
-        ScoreShingleFile(names[i], model, options, reading, settings.Json, output);
+        ScoreShingleFile(names[i], model, options, reading, settings.Json, sources, output);
       },
       [](size_t, ShingleDocument& output) {
         EmitToStandardStreams(output);

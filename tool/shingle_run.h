@@ -3,6 +3,9 @@
 
 #include "scoring/model.h"
 #include "tool/options.h"
+#include "tool/sources.h"
 
 // Called by the driver once the model is prepared and data files are named.
-void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options);
+// With sources wanted, each document judged protected names them.
+void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options,
+                    const RunSources& sources);

@@ -1,0 +1,81 @@
+// Where the protected records of a model came from: for each record of the
+// protected set that judging names sources from (p.bin in shingle mode,
+// p.bin.2 for a language model), the protected learning file that held it.
+// A saved set keeps one record per learning file that holds a digest, so
+// one file index per record says everything. Saved as "tessel.sources"
+// beside the set files; see docs/file-formats.md for the layout.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/digest.h"
+
+inline constexpr char kSourcesFile[] = "tessel.sources";
+inline constexpr char kSourcesMagic[8] = {'T', 'S', 'S', 'O', 'U', 'R', 'C', 'E'};
+inline constexpr uint32_t kSourcesVersion = 1;
+inline constexpr size_t kSourcesHeaderBytes = 48;
+
+// A sources file's content, as read (nothing is copied but the paths).
+struct SourcesFile {
+  int slot = 0;              // the set file the records follow (kProtectedWords or kProtectedPairs)
+  uint64_t records = 0;      // its number of records
+  uint64_t set_checksum = 0; // and their checksum (RecordsChecksum)
+  uint32_t width = 0;        // bytes per file index: 1, 2 or 4
+  const unsigned char* indexes = nullptr;  // records * width bytes, little-endian
+  std::vector<std::string> paths;
+
+  // The file index of record k; paths.size() or more for a damaged index.
+  uint32_t FileOf(size_t k) const;
+};
+
+// The file's bytes: the header, the file index of each record (files[k] for
+// record k of the set file), the offsets of the paths and the paths, each
+// part starting at a multiple of 16 bytes.
+std::string FormatSources(int slot, const Digest* records, size_t count, const uint32_t* files,
+                          const std::vector<std::string>& paths);
+// Reads the bytes of a sources file; false with the reason in error for
+// bytes that are not one (cut short, damaged, a later version). The result
+// points into bytes.
+bool ParseSources(std::string_view bytes, SourcesFile& out, std::string& error);
+// Reads a whole file into bytes (a private copy: a file replaced or cut
+// short while mapped could crash the process). False with the reason.
+bool ReadSourcesFile(const std::string& path, std::string& bytes, std::string& error);
+
+// One protected learning file sharing records with a document.
+struct Source {
+  std::string path;
+  int64_t shared = 0;  // distinct shingles (pairs) of the document
+  int64_t phrase = 0;  // distinct pairs of the deciding window's phrase (language model)
+};
+
+// The protected records in digest order with the file each came from:
+// enough to name the learning files that share digests with a document.
+class SourceFinder {
+ public:
+  SourceFinder() = default;
+  // records and files are parallel; equal digests may repeat (one record
+  // per file that holds them).
+  SourceFinder(std::vector<Digest> records, std::vector<uint32_t> files,
+               std::vector<std::string> paths);
+  // The same from a parsed sources file and the set file it follows.
+  SourceFinder(const Digest* records, const SourcesFile& file);
+
+  // Up to most files holding the most of the given digests (each counted
+  // once per file however often it is given), the largest count first, ties
+  // by path; phrase digests add to each file's phrase count.
+  std::vector<Source> Find(const std::vector<Digest>& digests, const std::vector<Digest>& phrase,
+                           size_t most) const;
+  bool empty() const { return paths_.empty(); }
+
+ private:
+  // Each (file, k) once for every digest k that the file holds.
+  std::vector<uint64_t> FilesHolding(std::vector<Digest> digests) const;
+
+  std::vector<Digest> records_;
+  std::vector<uint32_t> files_;
+  std::vector<std::string> paths_;
+};
