@@ -168,6 +168,14 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
                      const std::vector<std::string>& protected_names) {
   ModelDescription description = DescribeTraining(language_model, text);
   std::vector<SetFileContent> files;
+
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    SortByDigest(sets[slot]);
+    const std::vector<Digest>& digests = sets[slot].digests;
+    files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
+    description.records[slot] = digests.size();
+    description.checksums[slot] = RecordsChecksum(digests.data(), digests.size());
+  }
   std::string sources;
   const FlatSet& traced = sets[SourcesSlot(language_model)];
   if (!traced.files.empty() || (traced.digests.empty() && !protected_names.empty())) {
@@ -177,13 +185,6 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     description.has_sources = true;
     description.sources_bytes = sources.size();
     description.sources_checksum = FileChecksum(sources);
-  }
-  for (int slot = 0; slot < kModelSlots; ++slot) {
-    SortByDigest(sets[slot]);
-    const std::vector<Digest>& digests = sets[slot].digests;
-    files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
-    description.records[slot] = digests.size();
-    description.checksums[slot] = RecordsChecksum(digests.data(), digests.size());
   }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});

@@ -1,7 +1,8 @@
 # A save stopped at any of its steps (killed, or a rename that fails) never
 # lets a later reader judge with a mix of old and new model files: each run
 # below prints what -f then judges with, the old model, the new one, or a
-# refusal naming the directory, which lasts until a save succeeds again.
+# refusal naming the directory, which lasts until a save succeeds again. The
+# sources each hit names come from the same save as the sets.
 # strace stops the save at the Nth call of each step's system call (the leak
 # checker of a sanitizer build cannot run under it).
 strace -o /dev/null true 2>/dev/null || { echo "skip: strace cannot trace here"; exit 77; }
@@ -10,14 +11,14 @@ if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libtsan; then
   echo "skip: the ThreadSanitizer runtime makes system calls of its own"; exit 77
 fi
 train() { "$BIN/tessel" -p "$DATA/lm/$1/*.txt" -u "$DATA/lm/$2/*.txt" -o 1 -v; }
-judge() { rm -f docs/*.hdr; for doc in docs/d?.txt; do tessel -f -p p.bin -u u.bin -o 1 -d $doc; done 2>&1; }
+judge() { rm -f docs/*.hdr; for doc in docs/d?.txt; do tessel -f -p p.bin -u u.bin -o 1 --sources=1 -d $doc; done 2>&1; }
 what() {
   judge >now.out
   if cmp -s now.out old.out; then echo old; elif cmp -s now.out new.out; then echo new
   elif grep -q "^Error: the model in \. is \(incomplete\|damaged or mixed\)" now.out; then echo refused
   else echo MIXED; fi
 }
-cp -r "$DATA/lm/docs" . && train plain prot && judge >old.out && mkdir old && cp p.bin* u.bin* tessel.model old/
+cp -r "$DATA/lm/docs" . && train plain prot && judge >old.out && mkdir old && cp p.bin* u.bin* tessel.model tessel.sources old/
 train prot plain && judge >new.out
 for fault in signal=KILL error=EIO; do
   for call in sync_file_range fsync flock linkat rename unlink; do
