@@ -1,0 +1,100 @@
+// The sources file (tessel.sources): read back as written, refused with a
+// reason when cut short or damaged, and the files a document shares the most
+// with found in the right order.
+#include "core/provenance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/model_files.h"
+
+namespace {
+
+Digest DigestOf(unsigned char first) {
+  Digest digest{};
+  digest.bytes[0] = first;
+  return digest;
+}
+
+// Records a, b, b, c: b is held by two files.
+struct Saved {
+  std::vector<Digest> records = {DigestOf(1), DigestOf(2), DigestOf(2), DigestOf(3)};
+  std::vector<uint32_t> files = {0, 0, 1, 1};
+  std::vector<std::string> paths = {"b/first.txt", "a/second\t.txt"};
+  std::string bytes = FormatSources(kProtectedPairs, records.data(), records.size(), files.data(), paths);
+};
+
+TEST(SourcesFile, ReadsBackWhatWasWrittenAtAnyIndexWidth) {
+  for (size_t count : {2, 300, 70000}) {
+    Saved saved;
+    saved.paths.resize(count, "x");
+    saved.files[3] = static_cast<uint32_t>(count - 1);
+    const std::string bytes = FormatSources(kProtectedWords, saved.records.data(), 4,
+                                            saved.files.data(), saved.paths);
+    EXPECT_EQ(bytes.size() % 16, 0u);
+    SourcesFile file;
+    std::string error;
+    ASSERT_TRUE(ParseSources(bytes, file, error)) << error;
+    EXPECT_EQ(file.slot, kProtectedWords);
+    EXPECT_EQ(file.records, 4u);
+    EXPECT_EQ(file.paths, saved.paths);
+    for (size_t k = 0; k < 4; ++k) EXPECT_EQ(file.FileOf(k), saved.files[k]);
+  }
+}
+
+// Outside input: every prefix and every damaged header field is refused with
+// a reason, never read past its end.
+TEST(SourcesFile, RefusesFilesCutShortOrDamaged) {
+  const Saved saved;
+  SourcesFile file;
+  std::string error;
+  for (size_t size = 0; size < saved.bytes.size(); ++size) {
+    const std::string cut = saved.bytes.substr(0, size);
+    if (size >= saved.bytes.size() - 15 && ParseSources(cut, file, error)) continue;  // padding
+    error.clear();
+    EXPECT_FALSE(ParseSources(cut, file, error)) << size;
+    EXPECT_FALSE(error.empty());
+  }
+  auto damaged = [&](size_t at, unsigned char value) {
+    std::string bytes = saved.bytes;
+    bytes[at] = static_cast<char>(value);
+    return !ParseSources(bytes, file, error);
+  };
+  EXPECT_TRUE(damaged(0, 'X'));                // magic
+  EXPECT_TRUE(damaged(8, 2));                  // version
+  EXPECT_TRUE(damaged(12, 2));                 // slot: an unprotected set
+  EXPECT_TRUE(damaged(23, 0x80));              // a record count beyond the file
+  EXPECT_TRUE(damaged(36, 3));                 // index width
+  EXPECT_TRUE(damaged(40, 0xF0));              // path table offset
+  EXPECT_TRUE(damaged(64 + 8 + 7, 0x7F));      // a path ending far outside
+  EXPECT_FALSE(damaged(24, 0));                // the set's checksum is checked by the caller
+}
+
+TEST(SourceFinder, CountsEachFileOnceByDigestLargestFirstTiesByPath) {
+  const Saved saved;
+  SourceFinder finder(saved.records, saved.files, saved.paths);
+  // a and b (twice) from the document; file 0 holds a and b, file 1 b and c.
+  std::vector<Source> found = finder.Find({DigestOf(2), DigestOf(1), DigestOf(2), DigestOf(9)},
+                                          {DigestOf(3)}, 5);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].path, "b/first.txt");
+  EXPECT_EQ(found[0].shared, 2);
+  EXPECT_EQ(found[1].shared, 1);
+  EXPECT_EQ(found[1].phrase, 1);  // c only in the phrase
+  found = finder.Find({DigestOf(2)}, {}, 5);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].path, "a/second\t.txt");  // a tie: by path
+  EXPECT_EQ(finder.Find({DigestOf(2)}, {}, 1).size(), 1u);
+  EXPECT_TRUE(finder.Find({DigestOf(9)}, {}, 5).empty());
+}
+
+// A damaged file index names no file rather than reading past the paths.
+TEST(SourceFinder, IgnoresAFileIndexBeyondThePaths) {
+  Saved saved;
+  saved.files[0] = 7;
+  SourceFinder finder(saved.records, saved.files, saved.paths);
+  EXPECT_TRUE(finder.Find({DigestOf(1)}, {}, 5).empty());
+}
+
+}  // namespace
