@@ -85,3 +85,22 @@ for mode in shingle lm; do
       "hashing $hash s"
   done
 done
+
+echo "== --sources=3 on 100 hits of 10 KB (passages of protected files), after build only"
+if [ ! -d "$work/hits" ]; then
+  mkdir -p "$work/hits"
+  for i in $(seq -w 0 99); do head -c 10240 "$work/protected/00$i.txt" >"$work/hits/$i.txt"; done
+fi
+ls -l "$work"/shingle/p.bin "$work"/shingle/tessel.sources "$work"/lm/p.bin.2 "$work"/lm/tessel.sources 2>/dev/null |
+  awk '{ print $5, $9 }'
+for mode in shingle lm; do
+  args=(-f -p "$work/$mode/p.bin" -u "$work/$mode/u.bin" --no-headers --no-title)
+  [ "$mode" = lm ] && args+=(-o 1)
+  for sources in "" --sources=3; do
+    total=$(seconds env LD_LIBRARY_PATH="$after" "$after/tessel" "${args[@]}" $sources -d "$work/hits/*.txt")
+    /usr/bin/time -f %M -o "$work/peak" env LD_LIBRARY_PATH="$after" "$after/tessel" "${args[@]}" \
+      $sources -d "$work/hits/*.txt" >/dev/null 2>&1
+    peak=$(tail -1 "$work/peak")
+    echo "$mode ${sources:-without}: $total s, peak $peak KB"
+  done
+done
