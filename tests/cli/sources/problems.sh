@@ -1,6 +1,6 @@
 # A model that cannot name sources says so once on standard error and judging
 # goes on: one saved without tessel.sources, one whose sources file comes from
-# another model, one saved again from its set files (-f -v keeps no sources).
+# another model or follows another set file, one saved again from its set files (-f -v keeps no sources).
 # --sources takes a count of 1 or more. In JSON each document has a "sources"
 # array; names with a TAB or bytes that are not UTF-8 come back through
 # json.loads (path_bytes).
@@ -24,6 +24,8 @@ for mode in "" "-o 1"; do
     --format=json --sources=2 -d 'docs/*.txt' | python3 -c "$check"
 done
 judge=(-t stop.txt -f -p m/p.bin -u m/u.bin --sources=1 --exit-status -d docs/forwarded_email.txt)
+echo "== a set file the sources do not follow"
+cp m/u.bin m/other.bin && tessel -t stop.txt -f -p m/other.bin -u m/u.bin --sources=1 -d docs/ru_notice.txt
 echo "== a sources file of another model"
 cp "m-o 1/tessel.sources" m/ && tessel "${judge[@]}"; echo "status $?"
 echo "== saved again from its set files"
