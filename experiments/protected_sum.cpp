@@ -42,20 +42,21 @@ bool ReadJsonLine(const std::string& line, std::map<int, int>& frequency) {
   return true;
 }
 
+// A line --sources adds after a protected document's result line.
+bool IsSourceLine(const std::string& line) {
+  return line.rfind("source\tshingles=", 0) == 0 || line.rfind("source\tpairs=", 0) == 0;
+}
+
 }  // namespace
 
 void CalculateProtectedSum(std::istream& in, std::ostream& out) {
   std::map<int, int> frequency;
+  std::string line;
   while (in.peek() != std::char_traits<char>::eof()) {
-    if (in.peek() != '{') {
-      if (!TallyResultLine(in, frequency)) break;
-      continue;
-    }
-    std::string line;
     std::getline(in, line);
     const bool ended = !in.eof();  // a line feed followed
-    if (ReadJsonLine(line, frequency)) continue;
-    // A result line whose file name begins with a brace.
+    if (line.empty() || IsSourceLine(line)) continue;
+    if (line.front() == '{' && ReadJsonLine(line, frequency)) continue;
     std::istringstream result_line(ended ? line + "\n" : line);
     if (!TallyResultLine(result_line, frequency)) break;
   }

@@ -2,7 +2,8 @@
 # learning files sharing the most shingles (pairs) with it, the largest first.
 # A passage of one protected file inside ordinary text is traced to that file
 # in both modes, from a saved model (-f reads tessel.sources) and straight
-# after training; without --sources the output is what it always was.
+# after training; without --sources the output is what it always was, and -x
+# tallies the same with the source lines as without them.
 cp -r "$SRC/examples/corpus/." . && mkdir mixed
 { head -n 6 unprotected/newsletter.txt; sed -n 3,7p protected/salary_review.txt
   tail -n 5 unprotected/travel_rules.txt; } >mixed/passage.txt
@@ -18,7 +19,8 @@ for mode in "" "-o 1"; do
   for run in judge trained; do
     eval 'options=("${'$run'[@]}")'
     tessel "${options[@]}" -d 'mixed/*.txt' --sources=1 2>/dev/null | tee with.out
-    tessel "${options[@]}" -d 'mixed/*.txt' 2>/dev/null | cmp - <(grep -v "^source" with.out)
+    tessel "${options[@]}" -d 'mixed/*.txt' 2>/dev/null | tee without.out | cmp - <(grep -v "^source" with.out)
+    tessel -x <with.out | cmp - <(tessel -x <without.out)  # -x passes over source lines
   done
   tessel "${judge[@]}" -d two.txt --sources=3
 done
