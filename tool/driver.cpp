@@ -3,6 +3,8 @@
 // data loop lives in lm_run.cpp.
 #include "tool/driver.h"
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -17,9 +19,6 @@
 #include "core/set_file.h"
 #include "core/shingle.h"
 #include "core/trainer.h"
-#include "core/file_io.h"
-#include "core/messages.h"
-#include "core/model_description.h"
 #include "core/settings.h"
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
@@ -188,7 +187,13 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
   }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
-  if (!SaveSetFilesTogether(files)) NoteRunError();
+  if (!SaveSetFilesTogether(files)) {
+    NoteRunError();
+  } else if (!description.has_sources) {
+    // A sources file left by an earlier save describes records this model
+    // may not have; the new model has none.
+    unlink(kSourcesFile);
+  }
 }
 
 // What the run refuses before anything is read: a negative formula,
