@@ -12,7 +12,7 @@
 #include "scoring/options.h"
 #include "scoring/shingle_judge.h"
 
-class TextWords;
+struct PhraseBytes;
 
 // Windows-1251 (ASCII included) as UTF-8; the one unassigned byte, 0x98,
 // becomes U+FFFD.
@@ -34,7 +34,7 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
 // A language-model verdict; for a hit, the deciding window located in the
 // document's bytes (words of the text at positions phrase_first * shift ...).
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
-                                  const lm::Result& result, const TextWords& text);
+                                  const lm::Result& result, const PhraseBytes& phrase);
 // A readable document that has too few words to be judged.
 std::string JsonSkippedLine(const std::string& path, int32_t formula, const char* reason);
 
