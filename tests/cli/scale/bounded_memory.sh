@@ -15,6 +15,8 @@ leak = open(sys.argv[1] + "/docs/forwarded_email.txt", "rb").read().decode("cp12
 ru = open(sys.argv[1] + "/docs/ru_leak.txt", "rb").read().decode("cp1251")
 open("long.txt", "w", encoding="utf-8").write(
     plain(65530) + " " + leak + " " + plain(65500) + " " + ru + " " + plain(1000) + "\n")
+for k in range(40):  # hit windows ending around the first window's end
+    open("edge%02d.txt" % k, "w").write(plain(65536 - 60 + k) + " " + leak[:300] + " " + plain(50) + "\n")
 open("same.txt", "w").write("x " * 10_000_000)
 PY
 for options in "-o 1" "-o 1 --lm-log --lm-factor 5" "-o 2 --lm-lambda0 1 --lm-log" "-o 3" \
@@ -24,7 +26,10 @@ for options in "-o 1" "-o 1 --lm-log --lm-factor 5" "-o 2 --lm-lambda0 1 --lm-lo
   model=lm && [ "${options#-s}" != "$options" ] && model=lm2
   tessel -f -p $model/p.bin -u $model/u.bin -d long.txt --no-headers $options 2>&1
 done
-tessel -f -p shingle/p.bin -u shingle/u.bin -d long.txt
+tessel -f -p shingle/p.bin -u shingle/u.bin -d long.txt --format=json
+for options in "-o 1" "-o 3 --lm-log --lm-factor 9" "-o 2 --lm-threshold-2 1e30 --lm-threshold-1 1e-30"; do
+  tessel -f -p lm/p.bin -u lm/u.bin -d 'edge*.txt' --no-headers -j 1 $options 2>&1 | paste -s -d ' '
+done
 if [ -n "${TESSEL_CLI_WRAPPER:-}" ] || ! [ -x /usr/bin/time ] ||
     ldd "$(command -v tessel)" | grep -q libasan; then
   echo "skip: peak memory is measured on the plain build only"; exit 77
