@@ -1,5 +1,6 @@
 #include "core/document.h"
 
+#include <algorithm>
 #include <cstdint>
 
 bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages) {
@@ -35,4 +36,54 @@ std::vector<Digest> DistinctShingles(const TextWords& words, int n) {
   }
   digests.resize(kept);
   return digests;
+}
+
+size_t ShingleStream::Take(const TextWords& text) {
+  const size_t count = text.ShingleCount(n_);
+  const size_t step = static_cast<size_t>(text.shift());
+  if (count > next_) {
+    batch_.clear();
+    text.HashShingles(n_, next_, count - next_, batch_);
+    for (const Digest& digest : batch_) Add(digest);
+    next_ = count;
+  }
+  return std::min(next_ * step, text.size());
+}
+
+// Open addressing on digest bits, at most three quarters full. A slot costs
+// 4 bytes and holds a tag beside the position, so a probe seldom reads a
+// digest that is not the one searched for.
+size_t ShingleStream::SlotOf(const Digest& digest) const {
+  return DigestHalf(digest.bytes + 8) & (table_.size() - 1);
+}
+
+uint32_t ShingleStream::TagOf(const Digest& digest) const {
+  if (position_bits_ >= 32) return 0;
+  return static_cast<uint32_t>(DigestHalf(digest.bytes) >> (32 + position_bits_)) << position_bits_;
+}
+
+void ShingleStream::Add(const Digest& digest) {
+  const size_t mask = table_.size() - 1;
+  const uint32_t tag = TagOf(digest);
+  const uint32_t positions = position_bits_ >= 32 ? UINT32_MAX : (uint32_t{1} << position_bits_) - 1;
+  size_t slot = SlotOf(digest);
+  for (; table_[slot] != 0; slot = (slot + 1) & mask) {
+    const uint32_t entry = table_[slot];
+    if ((entry & ~positions) == tag && At((entry & positions) - 1) == digest) return;
+  }
+  if (size_ % kBlock == 0) blocks_.emplace_back().reserve(kBlock);
+  blocks_.back().push_back(digest);
+  table_[slot] = tag | static_cast<uint32_t>(++size_);
+  if (4 * size_ > 3 * table_.size()) Grow();
+}
+
+void ShingleStream::Grow() {
+  std::vector<uint32_t>(table_.size() * 2, 0).swap(table_);
+  ++position_bits_;
+  const size_t mask = table_.size() - 1;
+  for (size_t i = 0; i < size_; ++i) {
+    size_t slot = SlotOf(At(i));
+    while (table_[slot] != 0) slot = (slot + 1) & mask;
+    table_[slot] = TagOf(At(i)) | static_cast<uint32_t>(i + 1);
+  }
 }

@@ -5,7 +5,9 @@
 // word count.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,3 +25,39 @@ bool ReadDocument(const char* text, size_t size, int builds, TextWords& words,
 // The digests of the shingles of n words, each once, in the order in which
 // they first occur.
 std::vector<Digest> DistinctShingles(const TextWords& words, int n);
+
+// The same gathered while the text is read (a sink of TextWords::StreamTo):
+// only the distinct digests are kept, and the words a shingle still needs.
+class ShingleStream {
+ public:
+  explicit ShingleStream(int n) : n_(n) {}
+  // Hashes the shingles whose words have all been read; the first word the
+  // next one needs.
+  size_t Take(const TextWords& text);
+  size_t size() const { return size_; }
+  // Calls visit(digests, count) for the distinct digests, block by block.
+  template <typename Visit>
+  void ForEachBlock(Visit visit) const {
+    for (size_t at = 0; at < size_; at += kBlock)
+      visit(blocks_[at / kBlock].data(), std::min(kBlock, size_ - at));
+  }
+
+ private:
+  // Blocks of digests, so that growing never copies them nor holds them twice.
+  static constexpr size_t kBlock = size_t{1} << 16;
+  const Digest& At(size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
+  void Add(const Digest& digest);
+  void Grow();
+  size_t SlotOf(const Digest& digest) const;
+  uint32_t TagOf(const Digest& digest) const;
+
+  int n_;
+  size_t next_ = 0;  // the next shingle to hash
+  size_t size_ = 0;
+  std::vector<std::vector<Digest>> blocks_;
+  // Per slot: 1 + a digest's position in the low bits (as many as the table
+  // has slots), a tag of the digest above them; 0 is free.
+  std::vector<uint32_t> table_ = std::vector<uint32_t>(16, 0);
+  uint32_t position_bits_ = 4;
+  std::vector<Digest> batch_;
+};

@@ -65,21 +65,21 @@ uint64_t QuickHash(std::string_view word) {
 // slow.
 class FirstOccurrences {
  public:
-  FirstOccurrences(const TextWords& text, size_t count, size_t step)
-      : text_(text), step_(step) {
+  FirstOccurrences(const TextWords& text, size_t first, size_t count, size_t step)
+      : text_(text), first_(first), step_(step) {
     size_t slots = 16;
     while (slots < 2 * count) slots <<= 1;
     slots_.assign(slots, 0);
   }
 
-  uint64_t HashOf(size_t k) const { return QuickHash(text_.Word(k * step_)); }
+  uint64_t HashOf(size_t k) const { return QuickHash(WordAt(k)); }
   // Fetches the slot where the search for a word's hash begins.
   void Prefetch(uint64_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
 
   // The position of the first word equal to word k (k itself when it is
   // new, or when the search gives up), given word k's quick hash.
   size_t FirstOf(size_t k, uint64_t hash) {
-    const std::string_view word = text_.Word(k * step_);
+    const std::string_view word = WordAt(k);
     const uint64_t tag = hash & ~uint64_t{0xFFFFFFFF};
     const size_t mask = slots_.size() - 1;
     size_t slot = static_cast<size_t>(hash) & mask;
@@ -90,31 +90,35 @@ class FirstOccurrences {
         return k;
       }
       const size_t seen = (entry & 0xFFFFFFFF) - 1;
-      if ((entry & ~uint64_t{0xFFFFFFFF}) == tag && text_.Word(seen * step_) == word) return seen;
+      if ((entry & ~uint64_t{0xFFFFFFFF}) == tag && WordAt(seen) == word) return seen;
     }
     return k;
   }
 
  private:
+  std::string_view WordAt(size_t k) const { return text_.Word(first_ + k * step_); }
+
   static constexpr int kMaxProbes = 8;
   const TextWords& text_;
+  const size_t first_;
   const size_t step_;
   std::vector<uint64_t> slots_;  // tag | 1 + the word's position; 0 = free
 };
 
-// Appends the digests of words 0, step, 2 * step, ... (count of them): first
+// Appends the digests of words first, first + step, ... (count of them): first
 // each word's first occurrence is found (each word's slot fetched a few words
 // before it is searched), then the first occurrences are hashed in batches
 // and the repeats copied.
-void HashWords(const TextWords& text, size_t count, size_t step, std::vector<Digest>& out) {
+void HashWords(const TextWords& text, size_t first_word, size_t count, size_t step,
+               std::vector<Digest>& out) {
   const size_t base = out.size();
   out.resize(base + count);
-  auto word = [&](size_t k) { return text.Word(k * step); };
+  auto word = [&](size_t k) { return text.Word(first_word + k * step); };
   if (count >= UINT32_MAX) {  // beyond the table's positions
     Md5Each(count, word, [&](size_t k, const Digest& digest) { out[base + k] = digest; });
     return;
   }
-  FirstOccurrences occurrences(text, count, step);
+  FirstOccurrences occurrences(text, first_word, count, step);
   std::vector<uint32_t> first(count);
   std::vector<uint32_t> fresh;
   constexpr size_t kAhead = 8;
@@ -225,8 +229,8 @@ void TextWords::Decide(Reading reading) {
   reading_ = reading;
   // The words so far were ASCII, one byte per letter.
   if (reading == Reading::kUtf8)
-    for (size_t k = source_ends_.size(); k < size(); ++k)
-      source_ends_.push_back(source_starts_[k] + Word(k).size());
+    for (size_t k = source_ends_.size(); k < starts_.size(); ++k)
+      source_ends_.push_back(source_starts_[k] + Word(base_ + k).size());
   decoder_ = Utf8Decoder();
   std::string pending;
   pending.swap(pending_);
@@ -244,6 +248,7 @@ void TextWords::Finish() {
     Take(0, character_start_);  // a sequence cut off at the end separates too
   }
   if (in_word_) DropCurrentWord();
+  GiveToSink(true);
 }
 
 std::string TextWords::DisplayText(std::string_view normalised) const {
@@ -285,19 +290,22 @@ size_t TextWords::ShingleCount(int n) const {
 }
 
 void TextWords::HashShingles(int n, std::vector<Digest>& out) const {
-  const size_t count = ShingleCount(n);
+  HashShingles(n, 0, ShingleCount(n), out);
+}
+
+void TextWords::HashShingles(int n, size_t first, size_t count, std::vector<Digest>& out) const {
   const size_t step = static_cast<size_t>(shift_);
-  if (n == 1) return HashWords(*this, count, step, out);
+  if (n == 1) return HashWords(*this, first * step, count, step, out);
   const size_t base = out.size();
   out.resize(base + count);
   Md5Each(
-      count, [&](size_t k) { return Span(k * step, static_cast<size_t>(n)); },
+      count, [&](size_t k) { return Span((first + k) * step, static_cast<size_t>(n)); },
       [&](size_t k, const Digest& digest) { out[base + k] = digest; });
 }
 
 void TextWords::HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const {
   const size_t n = size();
-  HashWords(*this, n, 1, words);
+  HashWords(*this, 0, n, 1, words);
   if (n < 2) return;
   const size_t base = pairs.size();
   pairs.resize(base + n - 1);
@@ -326,6 +334,30 @@ void TextWords::EndWord(size_t source_offset) {
   ends_.push_back(joined_.size());
   source_starts_.push_back(source_begin_);
   if (reading_ == Reading::kUtf8) source_ends_.push_back(source_offset);
+  if (sink_ && starts_.size() >= given_ + kStreamWords) GiveToSink(false);
+}
+
+void TextWords::GiveToSink(bool ended) {
+  if (!sink_ || (binary_ && stop_if_binary_)) return;
+  DropWordsBefore(sink_(*this, ended));
+  given_ = starts_.size();
+}
+
+// Called between words: the buffer then ends with the last word held.
+void TextWords::DropWordsBefore(size_t first) {
+  const size_t count = std::min(first, size()) - std::min(first, base_);
+  if (count == 0) return;
+  const size_t cut = count < starts_.size() ? starts_[count] : joined_.size();
+  joined_.erase(0, cut);
+  auto drop = [&](std::vector<size_t>& offsets, size_t shift) {
+    offsets.erase(offsets.begin(), offsets.begin() + std::min(count, offsets.size()));
+    for (size_t& offset : offsets) offset -= shift;
+  };
+  drop(starts_, cut);
+  drop(ends_, cut);
+  drop(source_starts_, 0);
+  drop(source_ends_, 0);
+  base_ += count;
 }
 
 void TextWords::DropCurrentWord() {

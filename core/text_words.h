@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -41,24 +42,38 @@ class TextWords {
   // stands for.
   int ReadFile(const std::string& name, int reports, std::ostream& messages);
 
-  size_t size() const { return starts_.size(); }
+  // Judging while the text is read keeps memory to a window of words: every
+  // kStreamWords words, and once more when the text ends, the sink is given
+  // the text and returns the first word it still needs; the words before it
+  // are dropped. Word indices stay those of the whole text, but only words
+  // from first_held() on can be read. A text read as binary is not judged,
+  // so it is not given to the sink.
+  static constexpr size_t kStreamWords = size_t{1} << 16;
+  using Sink = std::function<size_t(const TextWords& text, bool ended)>;
+  void StreamTo(Sink sink) { sink_ = std::move(sink); }
+  size_t first_held() const { return base_; }
+
+  size_t size() const { return base_ + starts_.size(); }
   int32_t shift() const { return shift_; }
   // Words first .. first + count - 1 joined by single spaces.
   std::string_view Span(size_t first, size_t count) const {
-    return std::string_view(joined_).substr(starts_[first], ends_[first + count - 1] - starts_[first]);
+    const size_t begin = starts_[first - base_];
+    return std::string_view(joined_).substr(begin, ends_[first - base_ + count - 1] - begin);
   }
   std::string_view Word(size_t index) const { return Span(index, 1); }
   // Where word index begins and ends in the bytes fed (in UTF-8 a letter
   // may take more bytes there than in the word).
-  size_t SourceOffset(size_t index) const { return source_starts_[index]; }
+  size_t SourceOffset(size_t index) const { return source_starts_[index - base_]; }
   size_t SourceEnd(size_t index) const {
-    return read_as_utf8() ? source_ends_[index] : source_starts_[index] + Word(index).size();
+    return read_as_utf8() ? source_ends_[index - base_] : SourceOffset(index) + Word(index).size();
   }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
   size_t ShingleCount(int n) const;
   // The MD5 digest of every shingle of n words, in text order.
   void HashShingles(int n, std::vector<Digest>& out) const;
+  // The same for the shingles first .. first + count - 1 only.
+  void HashShingles(int n, size_t first, size_t count, std::vector<Digest>& out) const;
   // The digest of every word and of every pair of neighbouring words, in text
   // order, whatever the shingle shift.
   void HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const;
@@ -84,6 +99,8 @@ class TextWords {
   void StartWord(size_t source_offset);
   void EndWord(size_t source_offset);
   void DropCurrentWord();
+  void GiveToSink(bool ended);
+  void DropWordsBefore(size_t first);
 
   int32_t shift_;
   const StopWordSet* stop_words_;
@@ -102,6 +119,9 @@ class TextWords {
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
   std::vector<size_t> source_ends_;  // kept only when reading UTF-8
+  size_t base_ = 0;                   // index of the first word held
+  Sink sink_;
+  size_t given_ = 0;                  // words held when the sink was last given them
   size_t fed_ = 0;
   size_t source_begin_ = 0;
   std::string scratch_;

@@ -369,12 +369,13 @@ Result Formula3(const Document& doc, const Model& model, const Settings& setting
   const WordSide unprotected_side{model.unprotected_words, settings};
   const size_t n = doc.word_count;
   const size_t limit = WindowLimit(settings);
+  const size_t positions = doc.more_follows ? n - 1 : n;
   ScanWindows<double>(
-      n, limit, settings.log,
+      positions, limit, settings.log,
       [&](size_t j) {
         return std::make_pair(protected_side.At(doc.words[j]), unprotected_side.At(doc.words[j]));
       },
-      [&](size_t j) { return j + 1 >= limit || j + 1 == n; },
+      [&](size_t j) { return j + 1 >= limit || (j + 1 == n && !doc.more_follows); },
       [&](size_t j, double sp, double su) {
         if (!IsHit(sp, su, settings.factor, settings)) return false;
         WriteValues(output, sp, su);

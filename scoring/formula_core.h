@@ -78,6 +78,9 @@ struct Document {
   // The words are the Windows-1251 form of a UTF-8 text: phrases are
   // written in UTF-8, as the text has them.
   bool utf8_text = false;
+  // Formula3: the last word only completes the phrase of the word before;
+  // the text goes on after it, so no window here is the document's last.
+  bool more_follows = false;
 
   Document() = default;
   // Digest arrays of the words and pairs, and where word k's text is found.

@@ -99,13 +99,15 @@ bool PairsRuleWindowsOut(size_t pairs, const lm::Settings& settings) {
 // that holds it, so most pairs of an ordinary document are never hashed.
 class PrunedFormula1 {
  public:
+  // The pairs first .. first + pairs - 1 of the text (all by default).
   PrunedFormula1(const TextWords& text, const lm::Model& model, const lm::Settings& settings,
-                 const lm::Output& output)
+                 const lm::Output& output, size_t first = 0, size_t pairs = SIZE_MAX)
       : text_(text),
         model_(model),
         settings_(settings),
         output_(output),
-        known_(text.size() - 1, kUnhashed) {}
+        first_(first),
+        known_(pairs != SIZE_MAX ? pairs : text.size() - 1, kUnhashed) {}
 
   lm::Result Run() {
     const size_t length = static_cast<size_t>(settings_.length), pairs = known_.size();
@@ -115,7 +117,7 @@ class PrunedFormula1 {
         end = unknown + length;
         continue;
       }
-      const lm::Result result = ScoreWindow(end + 1 - length, length);
+      const lm::Result result = ScoreWindow(first_ + end + 1 - length, length);
       if (result.verdict) return result;
       ++end;
     }
@@ -129,7 +131,7 @@ class PrunedFormula1 {
   size_t RightmostUnknown(size_t first, size_t last) {
     for (size_t k = last + 1; k-- > first;) {
       if (known_[k] == kUnhashed) {
-        const Digest pair = Md5Of(text_.Span(k, 2));
+        const Digest pair = Md5Of(text_.Span(first_ + k, 2));
         known_[k] = model_.protected_pairs.Count(pair.bytes) != 0;
       }
       if (known_[k] == 0) return k;
@@ -162,6 +164,7 @@ class PrunedFormula1 {
   const lm::Model& model_;
   const lm::Settings& settings_;
   const lm::Output& output_;
+  const size_t first_;
   std::vector<signed char> known_;
 };
 
@@ -225,4 +228,105 @@ lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& mo
   doc.HashAll();
   const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
   return RunPrefetched(run, doc.View(), doc.words(), doc.pairs(), model, settings, output);
+}
+
+namespace {
+
+// A window of a text as a document of its own: its positions first ..
+// first + positions - 1 (pairs, or words for Formula3), with the words they
+// need, hashed as the whole document's would be.
+struct TextRange {
+  const TextWords* text;
+  size_t first;
+  size_t step;
+};
+
+std::string_view RangeWord(const void* range, size_t k) {
+  const TextRange* self = static_cast<const TextRange*>(range);
+  return self->text->Word((self->first + k) * self->step);
+}
+
+}  // namespace
+
+size_t LmStream::Take(const TextWords& text, bool ended) {
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t length = static_cast<size_t>(settings_.length);
+  // A window this long, or none, spans the document, and so does the
+  // detailed tally: the text is judged whole when it ends.
+  const bool whole = keep_whole_ || settings_.detailed || settings_.length < 1 ||
+                     length > kLongestStreamedWindow;
+  const size_t words = text.ShingleCount(1), pairs = text.ShingleCount(2);
+  if (ended && !Consistent(words, pairs)) return keep_whole_ ? 0 : text.size();
+  if (done_) return keep_whole_ ? 0 : text.size();
+  if (whole && !ended) return 0;
+  const bool by_words = formula_ > 2;
+  // A position needs the word after it (the pair's second word, or the last
+  // word of Formula3's phrase), unless the text has ended.
+  size_t end = by_words ? words : std::min(pairs, words == 0 ? 0 : words - 1);
+  if (!ended && by_words && end != 0) --end;
+  const size_t start = next_ >= length ? next_ + 1 - length : 0;
+  if (!ended && (end <= next_ || end - start < length)) return start * step;
+  if (end > next_ || next_ == 0) JudgeRange(text, start, end, ended);
+  next_ = std::max(next_, end);
+  if (whole) return 0;
+  return (next_ >= length ? next_ + 1 - length : 0) * step;
+}
+
+// The checks the whole document's formula makes first: when they fail, what
+// the windows found is dropped and the formula's message written instead.
+bool LmStream::Consistent(size_t words, size_t pairs) {
+  const bool by_words = formula_ > 2;
+  if (words != 0 && (by_words || words == pairs + 1)) return true;
+  out_.str("");
+  result_ = lm::Result();
+  lm::Document stub;
+  stub.word_count = words;
+  stub.pair_count = pairs;
+  const lm::Output output{nullptr, &err_};
+  const auto run = formula_ == 1 ? lm::Formula1 : formula_ == 2 ? lm::Formula2 : lm::Formula3;
+  run(stub, ModelOf(model_), settings_, output);
+  return false;
+}
+
+void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool ended) {
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t positions = end - start;
+  const lm::Output output{write_ ? &out_ : nullptr, &err_};
+  lm::Result found;
+  if (formula_ == 1 && step == 1 && positions >= 1 && PairsRuleWindowsOut(positions, settings_)) {
+    found = PrunedFormula1(text, ModelOf(model_), settings_, output, start, positions).Run();
+  } else {
+    const bool by_words = formula_ > 2;
+    const size_t word_count = by_words && ended ? positions : positions + 1;
+    std::vector<Digest> words, pairs;
+    text.HashShingles(1, start, word_count, words);
+    if (!by_words) text.HashShingles(2, start, positions, pairs);
+    const TextRange range{&text, start, step};
+    lm::Document doc(words, pairs, &range, RangeWord);
+    doc.utf8_text = text.read_as_utf8();
+    doc.more_follows = by_words && !ended;
+    const auto run = formula_ == 1 ? lm::Formula1 : formula_ == 2 ? lm::Formula2 : lm::Formula3;
+    found = RunPrefetched(run, doc, words, pairs, model_, settings_, output);
+    if (found.phrase_words != 0) found.phrase_first += start;
+  }
+  if (!found.verdict) return;
+  result_ = found;
+  done_ = true;
+  phrase_ = PhraseBytesOf(found, text);
+}
+
+PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text) {
+  PhraseBytes phrase;
+  if (result.phrase_words == 0) return phrase;
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t first = result.phrase_first * step;
+  const size_t last = (result.phrase_first + result.phrase_words - 1) * step;
+  phrase.offset = text.SourceOffset(first);
+  phrase.end = text.SourceEnd(last);
+  phrase.normalised_end = text.SourceOffset(last) + text.Word(last).size();
+  for (size_t word = first; word <= last; word += step) {
+    if (word != first) phrase.words += ' ';
+    phrase.words += text.Word(word);
+  }
+  return phrase;
 }

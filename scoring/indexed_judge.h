@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class WordsAndPairs {
   int ReadFileQuietly(const std::string& name);
   // Reads the text with read(words), which tells whether the words are
   // usable; the result is read's.
+  // Judges while reading, as sink(text, ended) of TextWords::StreamTo.
+  void StreamTo(TextWords::Sink sink) { text_.StreamTo(std::move(sink)); }
   template <typename Read>
   bool ReadWith(Read read) {
     return usable_ = read(text_);
@@ -84,3 +87,55 @@ lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& mo
 // JudgeDocument.
 lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output);
+
+// Where a hit's phrase lies in the text read: its first byte, the end of its
+// last word there, the offset of the last word plus its normalised size,
+// and its normalised words joined by single spaces (one word in `shift`).
+struct PhraseBytes {
+  size_t offset = 0;
+  size_t end = 0;
+  size_t normalised_end = 0;
+  std::string words;
+};
+// Those of a result's phrase in a text that holds its words.
+PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text);
+
+// JudgeDocument while the text is read (a sink of TextWords::StreamTo):
+// windows of words are judged as they arrive, with the overlap a window of
+// the formula needs, so only a window's words are held. The formula's lines
+// are kept until reading ends, as reading may still fail; its verdict,
+// windows, phrase and lines are those JudgeDocument gives. A window longer
+// than kLongestStreamedWindow, none at all, or keep_whole (the detailed
+// listing needs every word) judges the whole text when it ends.
+class LmStream {
+ public:
+  static constexpr size_t kLongestStreamedWindow = size_t{1} << 14;
+
+  LmStream(int formula, const IndexedModel& model, const lm::Settings& settings, bool write,
+           bool keep_whole = false)
+      : formula_(formula), model_(model), settings_(settings), write_(write),
+        keep_whole_(keep_whole) {}
+
+  size_t Take(const TextWords& text, bool ended);
+
+  const lm::Result& result() const { return result_; }
+  const PhraseBytes& phrase() const { return phrase_; }
+  // The formula's result lines and messages, in their order.
+  std::string lines() const { return out_.str(); }
+  std::string messages() const { return err_.str(); }
+
+ private:
+  bool Consistent(size_t words, size_t pairs);
+  void JudgeRange(const TextWords& text, size_t start, size_t end, bool ended);
+
+  int formula_;
+  IndexedModel model_;
+  lm::Settings settings_;
+  bool write_;
+  bool keep_whole_;
+  size_t next_ = 0;  // the first position not judged yet
+  bool done_ = false;
+  lm::Result result_;
+  PhraseBytes phrase_;
+  std::ostringstream out_, err_;
+};

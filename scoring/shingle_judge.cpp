@@ -4,21 +4,48 @@
 
 #include "core/document.h"
 
-ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesIndex& shingles,
-                            const ScoringOptions& scoring) {
-  const std::vector<Digest> digests = DistinctShingles(words, length);
-  std::vector<int32_t> sides(digests.size());
-  shingles.SidesMany(digests.data(), digests.size(), sides.data());
-  int32_t matches[4] = {0, 0, 0, 0};  // by the sides that hold a shingle
+namespace {
+
+// Adds each digest to matches[the sides that hold it].
+void CountSides(const Digest* digests, size_t count, const SidesIndex& shingles,
+                int32_t matches[4]) {
+  std::vector<int32_t> sides(count);
+  shingles.SidesMany(digests, count, sides.data());
   for (int32_t held_by : sides) ++matches[held_by];
+}
+
+ShingleResult ResultOf(const int32_t matches[4], int64_t distinct, const ScoringOptions& scoring) {
   ShingleResult result;
   result.protected_count = matches[SidesIndex::kProtected];
   result.unprotected_count = matches[SidesIndex::kUnprotected];
   result.common_count = matches[SidesIndex::kProtected | SidesIndex::kUnprotected];
-  result.distinct = static_cast<int64_t>(digests.size());
+  result.distinct = distinct;
   result.scaled = result.distinct < scoring.size_threshold;
   result.verdict = ShingleVerdict(result.protected_count, result.distinct, scoring);
   return result;
+}
+
+}  // namespace
+
+ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesIndex& shingles,
+                            const ScoringOptions& scoring) {
+  return JudgeDistinctShingles(DistinctShingles(words, length), shingles, scoring);
+}
+
+ShingleResult JudgeDistinctShingles(const std::vector<Digest>& digests, const SidesIndex& shingles,
+                                    const ScoringOptions& scoring) {
+  int32_t matches[4] = {0, 0, 0, 0};
+  CountSides(digests.data(), digests.size(), shingles, matches);
+  return ResultOf(matches, static_cast<int64_t>(digests.size()), scoring);
+}
+
+ShingleResult JudgeDistinctShingles(const ShingleStream& stream, const SidesIndex& shingles,
+                                    const ScoringOptions& scoring) {
+  int32_t matches[4] = {0, 0, 0, 0};
+  stream.ForEachBlock([&](const Digest* digests, size_t count) {
+    CountSides(digests, count, shingles, matches);
+  });
+  return ResultOf(matches, static_cast<int64_t>(stream.size()), scoring);
 }
 
 bool ShingleVerdict(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "core/document.h"
 #include "core/sides_index.h"
 #include "core/text_words.h"
 #include "scoring/options.h"
@@ -21,6 +23,11 @@ struct ShingleResult {
 // the joined shingle sets and applies the thresholds of the options.
 ShingleResult JudgeShingles(const TextWords& words, int32_t length, const SidesIndex& shingles,
                             const ScoringOptions& scoring);
+// The same for a document's distinct shingles.
+ShingleResult JudgeDistinctShingles(const std::vector<Digest>& digests, const SidesIndex& shingles,
+                                    const ScoringOptions& scoring);
+ShingleResult JudgeDistinctShingles(const ShingleStream& stream, const SidesIndex& shingles,
+                                    const ScoringOptions& scoring);
 
 // The verdict for protected_count of distinct shingles: never for a
 // document without shingles; otherwise at least max_threshold, or for documents of fewer than size_threshold distinct

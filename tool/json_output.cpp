@@ -4,6 +4,7 @@
 
 #include "core/charset.h"
 #include "core/text_words.h"
+#include "scoring/indexed_judge.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ std::string LineOf(const Json& line) { return line.dump() + "\n"; }
 
 // The deciding window of a hit: its scores, and the bytes its phrase spans
 // in the document with the phrase's normalised words as UTF-8.
-Json WindowOf(const lm::Result& result, const TextWords& text) {
+Json WindowOf(const lm::Result& result, const PhraseBytes& phrase) {
   Json window;
   window["protected_score"] = result.protected_score;
   window["unprotected_score"] = result.unprotected_score;
@@ -84,18 +85,9 @@ Json WindowOf(const lm::Result& result, const TextWords& text) {
     window["phrase"] = "";
     return window;
   }
-  const size_t shift = static_cast<size_t>(text.shift());
-  const size_t first = result.phrase_first * shift;
-  const size_t last = (result.phrase_first + result.phrase_words - 1) * shift;
-  const size_t offset = text.SourceOffset(first);
-  window["offset"] = offset;
-  window["length"] = text.SourceOffset(last) + text.Word(last).size() - offset;
-  std::string phrase;
-  for (size_t word = first; word <= last; word += shift) {
-    if (word != first) phrase += ' ';
-    phrase += text.Word(word);
-  }
-  window["phrase"] = Cp1251ToUtf8(phrase);
+  window["offset"] = phrase.offset;
+  window["length"] = phrase.normalised_end - phrase.offset;
+  window["phrase"] = Cp1251ToUtf8(phrase.words);
   return window;
 }
 
@@ -170,11 +162,11 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
 }
 
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
-                                  const lm::Result& result, const TextWords& text,
+                                  const lm::Result& result, const PhraseBytes& phrase,
                                   const std::vector<Source>* sources) {
   Json line = DocumentLine(path, formula);
   line["verdict"] = result.verdict;
-  line["window"] = result.verdict ? WindowOf(result, text) : Json(nullptr);
+  line["window"] = result.verdict ? WindowOf(result, phrase) : Json(nullptr);
   if (sources != nullptr) line["sources"] = SourcesOf(*sources, true);
   return LineOf(line);
 }

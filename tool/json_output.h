@@ -15,7 +15,7 @@
 #include "scoring/options.h"
 #include "scoring/shingle_judge.h"
 
-class TextWords;
+struct PhraseBytes;
 
 // Windows-1251 (ASCII included) as UTF-8; the one unassigned byte, 0x98,
 // becomes U+FFFD.
@@ -40,7 +40,7 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
 // document's bytes (words of the text at positions phrase_first * shift ...).
 // With sources, each also has "phrase": the pairs of the window's phrase.
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
-                                  const lm::Result& result, const TextWords& text,
+                                  const lm::Result& result, const PhraseBytes& phrase,
                                   const std::vector<Source>* sources = nullptr);
 // A readable document that has too few words to be judged.
 std::string JsonSkippedLine(const std::string& path, int32_t formula, const char* reason);

@@ -63,28 +63,34 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-// In JSON the formulas' own lines ("values:", the phrase) have no place on
-// standard output; their messages still go to standard error.
-lm::Result Judge(WordsAndPairs& doc, const Model& model, const ScoringOptions& scoring, bool json,
-                 JudgedDocument& output) {
-  const lm::Output streams{json ? nullptr : &output.out, &output.err};
-  return JudgeDocument(scoring.formula, doc, model.roles(), scoring.lm, streams);
+// Judges the document as it is read. In JSON the formulas' own lines
+// ("values:", the phrase) have no place on standard output; their messages
+// still go to standard error.
+void StreamDocument(WordsAndPairs& doc, LmStream& stream) {
+  doc.StreamTo([&stream](const TextWords& text, bool ended) { return stream.Take(text, ended); });
+}
+
+lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
+  output.out << stream.lines();
+  output.err << stream.messages();
+  return stream.result();
 }
 
 // In JSON every listed document gets a line: an error when its reading
 // reported a problem, a note when it has no word pair to judge.
-void JudgeDataFileAsJson(const std::string& name, const Model& model, const Options& options,
-                         const RunSources& sources, WordsAndPairs& doc, JudgedDocument& output) {
+void JudgeDataFileAsJson(const std::string& name, const Options& options,
+                         const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
+                         JudgedDocument& output) {
   const int32_t formula = options.scoring.formula;
   if (output.failed) {
     output.out << JsonErrorLine(name, formula, output.err.str());
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
-    const lm::Result result = Judge(doc, model, options.scoring, true, output);
+    const lm::Result result = Judged(stream, output);
     std::vector<Source> found;
     if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
-    output.out << JsonLanguageModelLine(name, formula, result, doc.text(),
+    output.out << JsonLanguageModelLine(name, formula, result, stream.phrase(),
                                         sources.wanted() ? &found : nullptr);
     output.verdict = result.verdict;
     output.judged = true;
@@ -95,18 +101,23 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
                    const DocumentReading& reading, const RunSources& sources, bool json,
                    JudgedDocument& output) {
   WordsAndPairs doc(options.text);
+  // The detailed block and the sources of a hit look at every pair of the
+  // document, so then the whole of it is kept.
+  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json,
+                  options.scoring.lm.detailed || sources.wanted());
+  StreamDocument(doc, stream);
   const bool read = doc.ReadWith([&](TextWords& words) {
     return ReadDataFile(name, reading, 2, words, output.err);
   });
   output.failed = ReadReportedProblem(output);
   if (json) {
-    JudgeDataFileAsJson(name, model, options, sources, doc, output);
+    JudgeDataFileAsJson(name, options, sources, doc, stream, output);
     return;
   }
   if (!read) return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
-  const lm::Result result = Judge(doc, model, options.scoring, false, output);
+  const lm::Result result = Judged(stream, output);
   output.verdict = result.verdict;
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
@@ -134,12 +145,14 @@ void CommitDataFile(const std::string& name, JudgedDocument& output, const LoopS
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
                         bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
+  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json);
+  StreamDocument(doc, stream);
   doc.ReadFile(name, output.err);
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judge(doc, model, options.scoring, json, output).verdict;
+  output.verdict = Judged(stream, output).verdict;
   output.judged = true;
 }
 

@@ -40,6 +40,11 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
                       ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
   TextWords words(options.text);
+  // Without the detailed block only the distinct digests are kept, gathered
+  // as the text is read.
+  ShingleStream stream(length);
+  if (!options.scoring.lm.detailed)
+    words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
   const bool read = ReadDataFile(name, reading, 1, words, output.err);
   output.failed = ReadReportedProblem(output);
   if (json && output.failed) {
@@ -55,11 +60,12 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
     WriteShingleDetails(document, model, output.out);
     return;
   }
-  const ShingleResult result = JudgeShingles(words, length, model.shingles, options.scoring);
+  const ShingleResult result =
+      JudgeDistinctShingles(stream, model.shingles, options.scoring);
   output.verdict = result.verdict;
   std::vector<Source> found;
   if (sources.wanted() && result.verdict)
-    found = ShingleSources(words, length, model.shingles, sources);
+    found = ShingleSources(stream, model.shingles, sources);
   if (json) {
     output.out << JsonShingleLine(name, result, options.scoring,
                                   sources.wanted() ? &found : nullptr);

@@ -71,16 +71,17 @@ RunSources SourcesOfModel(const std::string& protected_path, const CountIndex& p
   return sources;
 }
 
-std::vector<Source> ShingleSources(const TextWords& words, int32_t length,
-                                   const SidesIndex& shingles, const RunSources& sources) {
-  std::vector<Digest> digests = DistinctShingles(words, length);
-  std::vector<int32_t> sides(digests.size());
-  shingles.SidesMany(digests.data(), digests.size(), sides.data());
-  size_t kept = 0;
-  for (size_t k = 0; k < digests.size(); ++k)
-    if (sides[k] == SidesIndex::kProtected) digests[kept++] = digests[k];
-  digests.resize(kept);
-  return sources.finder.Find(digests, {}, sources.most);
+std::vector<Source> ShingleSources(const ShingleStream& document, const SidesIndex& shingles,
+                                   const RunSources& sources) {
+  std::vector<Digest> only_protected;
+  std::vector<int32_t> sides;
+  document.ForEachBlock([&](const Digest* digests, size_t count) {
+    sides.resize(count);
+    shingles.SidesMany(digests, count, sides.data());
+    for (size_t k = 0; k < count; ++k)
+      if (sides[k] == SidesIndex::kProtected) only_protected.push_back(digests[k]);
+  });
+  return sources.finder.Find(only_protected, {}, sources.most);
 }
 
 std::vector<Source> PairSources(WordsAndPairs& doc, const lm::Result& result,

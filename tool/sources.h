@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/digest_index.h"
+#include "core/document.h"
 #include "core/flat_set.h"
 #include "core/provenance.h"
 #include "core/sides_index.h"
@@ -40,8 +41,8 @@ RunSources SourcesOfModel(const std::string& protected_path, const CountIndex& p
 
 // The sources of a document in shingle mode: its distinct shingles only the
 // protected side holds (the ones counted in P).
-std::vector<Source> ShingleSources(const TextWords& words, int32_t length,
-                                   const SidesIndex& shingles, const RunSources& sources);
+std::vector<Source> ShingleSources(const ShingleStream& document, const SidesIndex& shingles,
+                                   const RunSources& sources);
 // The sources of a language-model hit: the document's pairs, and those of
 // the deciding window's phrase.
 std::vector<Source> PairSources(WordsAndPairs& doc, const lm::Result& result,

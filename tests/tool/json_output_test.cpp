@@ -1,5 +1,7 @@
 #include "tool/json_output.h"
 
+#include "scoring/indexed_judge.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -81,11 +83,11 @@ TEST(JsonLanguageModelLine, LocatesTheWindowInTheDocumentsBytes) {
   lm::Result result;
   result.verdict = true, result.protected_score = 0.5, result.phrase_first = 1;
   result.phrase_words = 2;
-  EXPECT_EQ(JsonLanguageModelLine("d", 7, result, text),
+  EXPECT_EQ(JsonLanguageModelLine("d", 7, result, PhraseBytesOf(result, text)),
             "{\"type\":\"document\",\"path\":\"d\",\"mode\":\"language-model\",\"formula\":3,"
             "\"verdict\":true,\"window\":{\"protected_score\":0.5,\"unprotected_score\":0.0,"
             "\"offset\":7,\"length\":9,\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
   result.verdict = false;
-  EXPECT_NE(JsonLanguageModelLine("d", 1, result, text).find("\"window\":null"),
+  EXPECT_NE(JsonLanguageModelLine("d", 1, result, PhraseBytesOf(result, text)).find("\"window\":null"),
             std::string::npos);
 }
