@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -31,8 +33,8 @@ enum class ScanResult {
   kUnreadable,     // exists but cannot be read completely
 };
 
-void ReportError(const char* what, const std::string& path) {
-  std::cerr << what << path << "\n";
+void ReportError(const char* what, const std::string& path, std::ostream& errors) {
+  errors << what << path << "\n";
   NoteRunError();
 }
 
@@ -101,7 +103,8 @@ ScanResult ScanHeader(const std::string& name) {
 
 // Appends the key line; a write cut short (a full disk) is taken back, and a
 // header this run created is removed again rather than left empty.
-void AppendKeyLine(int fd, const std::string& path, const std::string& text, bool created) {
+void AppendKeyLine(int fd, const std::string& path, const std::string& text, bool created,
+                   std::ostream& errors) {
   struct stat before;
   bool known_size = fstat(fd, &before) == 0;
   bool written = WriteAll(fd, text.data(), text.size());
@@ -109,7 +112,7 @@ void AppendKeyLine(int fd, const std::string& path, const std::string& text, boo
   if (!written && known_size && ftruncate(fd, before.st_size) != 0) {
     // Nothing more can be done; the message below still reports the failure.
   }
-  if (!written) ReportError(messages::kErrorWritingFile, path);
+  if (!written) ReportError(messages::kErrorWritingFile, path, errors);
 }
 
 ScanResult ScanLocked(int fd, const std::string& path, bool created) {
@@ -125,10 +128,15 @@ ScanResult ScanLocked(int fd, const std::string& path, bool created) {
 void UpdateHdrFile(std::string path, double value) { RecordHeaderVerdict(path, value, std::cout); }
 
 void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings) {
+  RecordHeaderVerdict(path, value, warnings, std::cerr);
+}
+
+void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings,
+                         std::ostream& errors) {
   bool created = false, writable = true;
   int fd = OpenHeader(path, created, writable);
   if (fd < 0) {
-    ReportError(messages::kErrorOpeningFile, path);
+    ReportError(messages::kErrorOpeningFile, path, errors);
     return;
   }
   // Held from the scan to the append, so that two runs record one key line.
@@ -140,12 +148,46 @@ void RecordHeaderVerdict(const std::string& path, double value, std::ostream& wa
   } else if (scan == ScanResult::kUnreadable || !writable) {
     // Appending without knowing whether the key is already there could give
     // the file a second key line.
-    ReportError(messages::kErrorOpeningFile, path);
+    ReportError(messages::kErrorOpeningFile, path, errors);
   } else {
     std::ostringstream addition;
     if (scan == ScanResult::kNeedsBreak) addition << "\n";
     addition << kKeyLine << value << "\n";
-    AppendKeyLine(fd, path, addition.str(), created);
+    AppendKeyLine(fd, path, addition.str(), created, errors);
   }
   close(fd);
+}
+
+namespace {
+
+// The file a path names, as far as the run can tell without it existing:
+// its directory resolved (links, "." and "..") and its own name.
+std::string FileKey(const std::string& path, std::map<std::string, std::string>& directories) {
+  const size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  auto known = directories.find(directory);
+  if (known == directories.end()) {
+    char* resolved = realpath(directory.c_str(), nullptr);
+    known = directories.emplace(directory, resolved != nullptr ? resolved : directory).first;
+    free(resolved);
+  }
+  return known->second + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+}  // namespace
+
+std::vector<bool> PrivateHeaders(const std::vector<std::string>& headers,
+                                 const std::vector<std::string>& documents) {
+  std::map<std::string, std::string> directories;
+  std::map<std::string, int> uses;
+  std::vector<std::string> keys;
+  keys.reserve(headers.size());
+  for (const std::string& header : headers) ++uses[keys.emplace_back(FileKey(header, directories))];
+  for (const std::string& document : documents) {
+    auto use = uses.find(FileKey(document, directories));
+    if (use != uses.end()) ++use->second;
+  }
+  std::vector<bool> private_header(headers.size());
+  for (size_t i = 0; i < headers.size(); ++i) private_header[i] = uses[keys[i]] == 1;
+  return private_header;
 }

@@ -46,6 +46,9 @@ struct JudgedDocument : DocumentOutput {
   bool judged = false;
   bool verdict = false;
   std::ostringstream details;  // the detailed block, written after the header update
+  // A header updated on the judging thread: its messages, written in order.
+  bool header_recorded = false;
+  std::ostringstream header_warnings, header_errors;
 };
 
 // The detailed block lists the document's shared words with their texts and
@@ -136,10 +139,36 @@ void CommitDataFile(const std::string& name, JudgedDocument& output, const LoopS
   std::cout << std::boolalpha;  // as after writing the verdict straight to standard output
   ++(output.verdict ? counters.p_count : counters.u_count);
   if (output.verdict) NoteProtectedVerdict();
-  if (loop.headers)
-    RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0,
-                        loop.json ? std::cerr : std::cout);
+  std::ostream& warnings = loop.json ? std::cerr : std::cout;
+  if (output.header_recorded) {
+    Emit(output.header_warnings, warnings);
+    Emit(output.header_errors, std::cerr);
+  } else if (loop.headers) {
+    RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0, warnings);
+  }
   Emit(output.details, std::cout);
+}
+
+// A header no other document of the run shares is updated on the judging
+// thread, its messages kept for the committer: creating header files is
+// most of such a run's work.
+void RecordPrivateHeader(const std::string& name, JudgedDocument& output) {
+  if (!output.judged) return;
+  RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0,
+                      output.header_warnings, output.header_errors);
+  output.header_recorded = true;
+}
+
+// For each data file: whether its header may be updated on its judging
+// thread. (The evaluation pass reads its files after every header is
+// written, whichever thread wrote it.)
+std::vector<bool> HeadersOnThreads(const std::vector<std::string>& names, const LoopSettings& loop,
+                                   size_t jobs) {
+  if (!loop.headers || jobs < 2) return std::vector<bool>(names.size(), false);
+  std::vector<std::string> headers;
+  headers.reserve(names.size());
+  for (const std::string& name : names) headers.push_back(ChangeFileExt(name, "hdr"));
+  return PrivateHeaders(headers, names);
 }
 
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
@@ -162,7 +191,7 @@ void JudgeFiles(const std::vector<std::string>& names, size_t jobs, JudgeFile ju
                 CommitFile commit) {
   RunOrdered<JudgedDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
-      [&](size_t i, JudgedDocument& output) { judge(names[i], output); },
+      [&](size_t i, JudgedDocument& output) { judge(i, names[i], output); },
       [&](size_t i, JudgedDocument& output) { commit(names[i], output); });
 }
 
@@ -209,10 +238,13 @@ void RunLanguageModel(const Model& model, const RunSettings& settings, const Opt
   const LoopSettings loop{settings.Json, !settings.NoHeaders};
   const DocumentReading reading = ReadingOf(settings);
   Evaluation counters;
+  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
+  const std::vector<bool> on_threads = HeadersOnThreads(names, loop, jobs);
   JudgeFiles(
-      FilesOf(settings.DataFiles, settings.DataList, settings.ListedData), jobs,
-      [&](const std::string& name, JudgedDocument& output) {
+      names, jobs,
+      [&](size_t i, const std::string& name, JudgedDocument& output) {
         JudgeDataFile(name, model, options, reading, sources, loop.json, output);
+        if (on_threads[i]) RecordPrivateHeader(name, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
         CommitDataFile(name, output, loop, counters);
@@ -223,7 +255,7 @@ void RunLanguageModel(const Model& model, const RunSettings& settings, const Opt
   if (!settings.FromFile) {
     JudgeFiles(
         FilesOf(settings.ProtectedFiles, settings.ProtectedList, settings.ListedProtected), jobs,
-        [&](const std::string& name, JudgedDocument& output) {
+        [&](size_t, const std::string& name, JudgedDocument& output) {
           JudgeProtectedFile(name, model, options, loop.json, output);
         },
         [&](const std::string&, JudgedDocument& output) {

@@ -28,3 +28,14 @@ done
 run train-shingles -p 'docs/*.*' -u "$SRC/examples/corpus/unprotected/*.txt" -l 2 -v
 run train-pairs -p 'docs/*.*' -u "$DATA/lm/plain/*.txt" -o 3 -v
 run detailed-log -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -e --lm-log --lm-sub
+# Documents that reach one header file by other paths (./, a linked
+# directory, ..), and a header file judged as a document: those headers are
+# updated in list order, the others on the judging threads.
+for jobs in 1 4; do
+  mkdir aliases.$jobs && (cd aliases.$jobs && corpus && rm -r docs/dir.txt && ln -s docs link &&
+    cp docs/d2.txt docs/d3.hdr && printf '%s\n' docs/d2.txt ./docs/d2.txt link/d2.txt docs/d3.hdr \
+      docs/d3.txt docs/../docs/d4.txt docs/d4.txt docs/d5.txt docs/d6.txt >list &&
+    tessel -j $jobs "${learn[@]}" -o 1 --lm-length 3 --files-from list >stdout 2>stderr)
+done
+diff -r aliases.1 aliases.4 >/dev/null && echo "aliases: same" || diff -r aliases.1 aliases.4
+grep -c "already" aliases.4/stdout
