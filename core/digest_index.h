@@ -32,6 +32,13 @@ class DigestFilter {
   // An empty filter with room for about `digests` digests.
   void Reset(size_t digests);
   void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
+  // Add, for a digest whose word lies in [first_word, end_word): threads
+  // given disjoint ranges fill one filter without writing the same word.
+  void AddWithin(const unsigned char* digest, size_t first_word, size_t end_word) {
+    const size_t word = Word(digest);
+    if (word >= first_word && word < end_word) words_[word] |= Bits(digest);
+  }
+  size_t word_count() const { return words_.size(); }
   bool MayHold(const unsigned char* digest) const {
     const uint64_t bits = Bits(digest);
     return (words_[Word(digest)] & bits) == bits;

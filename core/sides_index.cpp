@@ -137,18 +137,32 @@ SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
   return index;
 }
 
-SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotected_side) {
+SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotected_side,
+                             size_t threads) {
   SidesIndex index;
   index.shared_ = true;
   index.apart_[0] = std::move(protected_side);
   index.apart_[1] = std::move(unprotected_side);
   index.either_.Reset(index.apart_[0].size() + index.apart_[1].size());
-  for (CountIndex& side : index.apart_) {
-    if (side.begin() == side.end()) continue;
-    side.BuildDirectory();
-    for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
-      index.either_.Add(digest->bytes);
-  }
+  // Two tasks build the sides' directories; the others fill the filter, each
+  // its own range of the filter's words.
+  const size_t ranges = std::max<size_t>(threads, 1), words = index.either_.word_count();
+  struct Done {};
+  RunOrdered<Done>(
+      2 + ranges, threads, 2 + ranges,
+      [&](size_t task, Done&) {
+        if (task < 2) {
+          if (index.apart_[task].begin() != index.apart_[task].end())
+            index.apart_[task].BuildDirectory();
+          return;
+        }
+        const size_t range = task - 2;
+        const size_t first = words * range / ranges, end = words * (range + 1) / ranges;
+        for (const CountIndex& side : index.apart_)
+          for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
+            index.either_.AddWithin(digest->bytes, first, end);
+      },
+      [](size_t, Done&) {});
   for (int s = 0; s < 2; ++s)
     index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
   return index;

@@ -38,7 +38,8 @@ class SidesIndex {
   // judge with them), behind one filter of the two: a digest neither side
   // holds, as most pairs of an ordinary
   // document, costs one read of that filter.
-  static SidesIndex Share(CountIndex&& protected_side, CountIndex&& unprotected_side);
+  static SidesIndex Share(CountIndex&& protected_side, CountIndex&& unprotected_side,
+                          size_t threads = 1);
 
   // Both sides' counts of many digests, looked up in one batch.
   void CountMany(const Digest* digests, size_t size, int32_t* protected_counts,

@@ -25,8 +25,9 @@ SidesIndex PairsOf(FlatSet (&sets)[kModelSlots], size_t threads) {
   Release(sets[kProtectedPairs]), Release(sets[kUnprotectedPairs]);
   return pairs;
 }
-SidesIndex PairsOf(CountIndex (&files)[kModelSlots], size_t) {
-  return SidesIndex::Share(std::move(files[kProtectedPairs]), std::move(files[kUnprotectedPairs]));
+SidesIndex PairsOf(CountIndex (&files)[kModelSlots], size_t threads) {
+  return SidesIndex::Share(std::move(files[kProtectedPairs]), std::move(files[kUnprotectedPairs]),
+                           threads);
 }
 
 // The pairs both sides hold move to the common set; the rest are joined.

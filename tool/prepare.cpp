@@ -1,10 +1,14 @@
 #include "tool/prepare.h"
 
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/messages.h"
+#include "core/ordered_run.h"
 #include "core/save_marker.h"
+#include "tool/document_output.h"
 
 std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
                                                     bool language_model) {
@@ -25,9 +29,21 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   for (const auto& file : wanted) paths.push_back(file.first);
   const ModelReadLock lock(paths);
   if (lock.Refused(nullptr)) return false;
-  // Every file is tried, so that each one that fails is reported.
+  // Every file is tried, so that each one that fails is reported, in order;
+  // the files are read side by side.
+  struct Loaded {
+    bool ok = false;
+    std::string error;
+  };
   bool loaded = true;
-  for (const auto& [path, slot] : wanted)
-    loaded = CountIndex::Load(path, files[slot], nullptr) && loaded;
+  RunOrdered<Loaded>(
+      wanted.size(), JobsOf(settings), wanted.size(),
+      [&](size_t i, Loaded& file) {
+        file.ok = CountIndex::Load(wanted[i].first, files[wanted[i].second], &file.error);
+      },
+      [&](size_t i, Loaded& file) {
+        if (!file.ok) std::cerr << messages::kErrorOpeningFile << wanted[i].first << "\n";
+        loaded = loaded && file.ok;
+      });
   return loaded;
 }
