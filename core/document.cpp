@@ -44,6 +44,10 @@ size_t ShingleStream::Take(const TextWords& text) {
   if (count > next_) {
     batch_.clear();
     text.HashShingles(n_, next_, count - next_, batch_);
+    // Sized for the batch at once, at most half full after it: growing as
+    // digests come would rebuild the table many times over, and a fuller
+    // table makes every search of a new digest probe longer.
+    Reserve(size_ + batch_.size());
     for (const Digest& digest : batch_) Add(digest);
     next_ = count;
   }
@@ -77,9 +81,18 @@ void ShingleStream::Add(const Digest& digest) {
   if (4 * size_ > 3 * table_.size()) Grow();
 }
 
-void ShingleStream::Grow() {
-  std::vector<uint32_t>(table_.size() * 2, 0).swap(table_);
-  ++position_bits_;
+void ShingleStream::Grow() { Rehash(table_.size() * 2, position_bits_ + 1); }
+
+void ShingleStream::Reserve(size_t digests) {
+  size_t slots = table_.size();
+  uint32_t bits = position_bits_;
+  for (; 2 * digests > slots; slots *= 2) ++bits;
+  if (slots != table_.size()) Rehash(slots, bits);
+}
+
+void ShingleStream::Rehash(size_t slots, uint32_t position_bits) {
+  std::vector<uint32_t>(slots, 0).swap(table_);
+  position_bits_ = position_bits;
   const size_t mask = table_.size() - 1;
   for (size_t i = 0; i < size_; ++i) {
     size_t slot = SlotOf(At(i));

@@ -48,6 +48,9 @@ class ShingleStream {
   const Digest& At(size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
   void Add(const Digest& digest);
   void Grow();
+  // Room for this many distinct digests, the table at most half full.
+  void Reserve(size_t digests);
+  void Rehash(size_t slots, uint32_t position_bits);
   size_t SlotOf(const Digest& digest) const;
   uint32_t TagOf(const Digest& digest) const;
 
