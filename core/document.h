@@ -45,6 +45,7 @@ class ShingleStream {
  private:
   // Blocks of digests, so that growing never copies them nor holds them twice.
   static constexpr size_t kBlock = size_t{1} << 16;
+  static constexpr size_t kAhead = 8;  // digests between a slot's fetch and its search
   const Digest& At(size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
   void Add(const Digest& digest);
   void Grow();
