@@ -2,12 +2,18 @@
 # Peak memory of judging one large document, two builds side by side: 50 MB
 # of "x ", 50 MB of random words and 50 MB of real-looking text (the example
 # corpus over and over), in shingle mode and with each formula (Formula1
-# with --lm-log too), through tessel -f. Peak RSS is /usr/bin/time's.
+# with --lm-log too), through tessel -f; then as a host judges it, through
+# the C interface from Python (bench/judge_host.py): tessel_judge_file and
+# tessel_judge_text in both modes, tessel_judge and _processShingles. A
+# host's peak includes the interpreter and, for a text, the document it
+# holds. Peak RSS is /usr/bin/time's.
 #
 # Usage: bench/memory.sh BEFORE_BUILD_DIR AFTER_BUILD_DIR [WORK_DIR]
+# ONLY=tool or ONLY=host measures one of the two.
 set -euo pipefail
 before=$(realpath "$1") after=$(realpath "$2") work="${3:-/tmp/tessel-memory-bench}"
 corpus=$(realpath "$(dirname "$0")/../examples/corpus")
+host=$(realpath "$(dirname "$0")/judge_host.py")
 mkdir -p "$work"/{shingle,lm}
 cd "$work"
 python3 - "$corpus" <<'PY'
@@ -37,12 +43,28 @@ peak() {  # build, then the tool's arguments: peak RSS in MB
   LD_LIBRARY_PATH="$1" /usr/bin/time -f %M "$1/tessel" "${@:2}" 2>&1 >/dev/null | tail -1 |
     awk '{ printf "%d", $1 / 1024 }'
 }
-printf "%-10s %-20s %8s %8s\n" document mode before after
+[ "${ONLY:-tool}" = tool ] && printf "%-10s %-20s %8s %8s\n" document mode before after
 for doc in same random real; do
+  [ "${ONLY:-tool}" = tool ] || break
   for mode in "shingle" "-o 1" "-o 1 --lm-log" "-o 2" "-o 3"; do
     if [ "$mode" = shingle ]; then args=(-f -p shingle/p.bin -u shingle/u.bin -d "$doc.txt")
     else args=(-f -p lm/p.bin -u lm/u.bin -d "$doc.txt" --no-headers $mode); fi
     printf "%-10s %-20s %6s MB %5s MB\n" "$doc" "$mode" "$(peak "$before" "${args[@]}")" \
       "$(peak "$after" "${args[@]}")"
+  done
+done
+host_peak() {  # build, then judge_host.py's arguments: peak RSS in MB
+  TESSEL_LIBRARY="$1/libtessel.so.0" /usr/bin/time -f %M python3 "$host" "${@:2}" 2>&1 >/dev/null |
+    tail -1 | awk '{ printf "%d", $1 / 1024 }'
+}
+[ "${ONLY:-host}" = host ] || exit 0
+printf "\n%-10s %-32s %8s %8s\n" document host before after
+for doc in same random real; do
+  for call in "file shingle shingles" "text shingle shingles" "file lm language_model" \
+      "text lm language_model log=1" "text lm language_model formula=3" "judge lm language_model" \
+      "process lm language_model"; do
+    set -- $call
+    printf "%-10s %-32s %6s MB %5s MB\n" "$doc" "$1 $3 ${*:4}" \
+      "$(host_peak "$before" $1 $2 $3 "$doc.txt" "${@:4}")" "$(host_peak "$after" $1 $2 $3 "$doc.txt" "${@:4}")"
   done
 done

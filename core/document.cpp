@@ -44,7 +44,16 @@ size_t ShingleStream::Take(const TextWords& text) {
   if (count > next_) {
     batch_.clear();
     text.HashShingles(n_, next_, count - next_, batch_);
-    for (const Digest& digest : batch_) Add(digest);
+    // Sized for the batch at once, at most half full after it: growing as
+    // digests come would rebuild the table many times over, and a fuller
+    // table makes every search of a new digest probe longer.
+    Reserve(size_ + batch_.size());
+    // A large table misses the cache on nearly every search: each slot is
+    // fetched a few digests before its search.
+    for (size_t i = 0; i < batch_.size(); ++i) {
+      if (i + kAhead < batch_.size()) __builtin_prefetch(&table_[SlotOf(batch_[i + kAhead])]);
+      Add(batch_[i]);
+    }
     next_ = count;
   }
   return std::min(next_ * step, text.size());
@@ -77,11 +86,21 @@ void ShingleStream::Add(const Digest& digest) {
   if (4 * size_ > 3 * table_.size()) Grow();
 }
 
-void ShingleStream::Grow() {
-  std::vector<uint32_t>(table_.size() * 2, 0).swap(table_);
-  ++position_bits_;
+void ShingleStream::Grow() { Rehash(table_.size() * 2, position_bits_ + 1); }
+
+void ShingleStream::Reserve(size_t digests) {
+  size_t slots = table_.size();
+  uint32_t bits = position_bits_;
+  for (; 2 * digests > slots; slots *= 2) ++bits;
+  if (slots != table_.size()) Rehash(slots, bits);
+}
+
+void ShingleStream::Rehash(size_t slots, uint32_t position_bits) {
+  std::vector<uint32_t>(slots, 0).swap(table_);
+  position_bits_ = position_bits;
   const size_t mask = table_.size() - 1;
   for (size_t i = 0; i < size_; ++i) {
+    if (i + kAhead < size_) __builtin_prefetch(&table_[SlotOf(At(i + kAhead))]);
     size_t slot = SlotOf(At(i));
     while (table_[slot] != 0) slot = (slot + 1) & mask;
     table_[slot] = TagOf(At(i)) | static_cast<uint32_t>(i + 1);

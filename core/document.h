@@ -45,9 +45,13 @@ class ShingleStream {
  private:
   // Blocks of digests, so that growing never copies them nor holds them twice.
   static constexpr size_t kBlock = size_t{1} << 16;
+  static constexpr size_t kAhead = 8;  // digests between a slot's fetch and its search
   const Digest& At(size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
   void Add(const Digest& digest);
   void Grow();
+  // Room for this many distinct digests, the table at most half full.
+  void Reserve(size_t digests);
+  void Rehash(size_t slots, uint32_t position_bits);
   size_t SlotOf(const Digest& digest) const;
   uint32_t TagOf(const Digest& digest) const;
 

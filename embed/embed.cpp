@@ -61,10 +61,20 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   const Options options = CurrentOptions();
   WordsAndPairs doc(options.text);
+  // Judged in windows of words as the text is read; the formula's lines are
+  // written when reading ends, as judging the whole text writes them.
+  LmStream judged(1, model.model.roles(), options.scoring.lm, true);
+  judged.FormatLike(std::cout, std::cerr);
+  doc.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
   doc.ReadBuffer(text, size, &std::cerr);
-  const lm::Result result =
-      JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
-  return result.verdict ? 1 : 0;
+  if (!doc.usable()) {  // nothing was read: the formula reports the empty text
+    const lm::Result result =
+        JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
+    return result.verdict ? 1 : 0;
+  }
+  std::cout << judged.lines();
+  std::cerr << judged.messages();
+  return judged.result().verdict ? 1 : 0;
 }
 
 }  // namespace

@@ -29,16 +29,16 @@ lm::Settings SettingsOf(const tessel_settings_t& given) {
   return settings;
 }
 
-void Fill(tessel_result_t& result, const lm::Result& found, const TextWords& words) {
+void Fill(tessel_result_t& result, const LmStream& judged) {
+  const lm::Result& found = judged.result();
   result.verdict = found.verdict ? 1 : 0;
   result.protected_score = found.protected_score;
   result.unprotected_score = found.unprotected_score;
   result.phrase_offset = 0;
   result.phrase_length = 0;
   if (found.phrase_words == 0) return;
-  const size_t last = found.phrase_first + found.phrase_words - 1;
-  result.phrase_offset = words.SourceOffset(found.phrase_first);
-  result.phrase_length = words.SourceEnd(last) - result.phrase_offset;
+  result.phrase_offset = judged.phrase().offset;
+  result.phrase_length = judged.phrase().end - judged.phrase().offset;
 }
 
 }  // namespace
@@ -101,12 +101,15 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     TextOptions options = model->text;
     options.shingle_shift = 1;  // always neighbouring words
     options.upper_case = UpperCase;  // as _processShingles reads it
+    // Judged in windows of words as the text is read: only a formula
+    // window's words are held, whatever the text's size.
     TextWords words(options);
+    LmStream judged(1, model->model.roles(), SettingsOf(*settings), false);
+    words.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
     if (length != 0) words.Feed(text, length);
     words.Finish();
-    const lm::Result found = JudgeFormula1(words, model->model.roles(), SettingsOf(*settings), {});
-    if (result != nullptr) Fill(*result, found, words);
-    return found.verdict ? 1 : 0;
+    if (result != nullptr) Fill(*result, judged);
+    return judged.result().verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {
     SetError(errptr, "out of memory");
   } catch (...) {

@@ -137,53 +137,67 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   return model;
 }
 
-// The byte range of the hit phrase's words in the text read (words are
-// every shift-th word of the text in language-model mode).
-void SetPhrase(const lm::Result& found, const TextWords& text, tessel_verdict_t& verdict) {
-  if (found.phrase_words == 0) return;
-  const size_t step = static_cast<size_t>(text.shift());
-  const size_t first = found.phrase_first * step;
-  const size_t last = (found.phrase_first + found.phrase_words - 1) * step;
-  verdict.phrase_offset = text.SourceOffset(first);
-  verdict.phrase_length = text.SourceEnd(last) - verdict.phrase_offset;
+// Reads a file (path) or a buffer into doc: the empty string, or why the
+// file could not be read.
+std::string ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
+  if (path == nullptr) {
+    doc.ReadBuffer(text, length);
+    return "";
+  }
+  const int error = doc.ReadFileQuietly(path);
+  return error != 0 ? SystemError("cannot read ", path, error) : "";
 }
 
-// A document's verdict as the tool reaches it; the text is read already.
-void JudgeRead(const tessel_t& model, WordsAndPairs& doc, const ScoringOptions& scoring,
-               tessel_verdict_t& verdict) {
-  if (!model.model.language_model) {
-    const ShingleResult found =
-        JudgeShingles(doc.text(), model.text.shingle_length, model.model.shingles, scoring);
-    verdict.verdict = found.verdict;
-    verdict.protected_count = found.protected_count;
-    verdict.unprotected_count = found.unprotected_count;
-    verdict.common_count = found.common_count;
-    verdict.distinct = found.distinct;
-    verdict.scaled = found.scaled;
-    return;
-  }
+// The shingle-mode verdict, gathered while the item is read: only the
+// document's distinct digests are kept.
+std::string JudgeShingleItem(const tessel_t& model, const char* path, const char* text,
+                             size_t length, const ScoringOptions& scoring,
+                             tessel_verdict_t& verdict) {
+  WordsAndPairs doc(model.text);
+  ShingleStream stream(model.text.shingle_length);
+  doc.StreamTo([&stream](const TextWords& words, bool) { return stream.Take(words); });
+  const std::string problem = ReadItem(doc, path, text, length);
+  if (!problem.empty()) return problem;
+  const ShingleResult found = JudgeDistinctShingles(stream, model.model.shingles, scoring);
+  verdict.verdict = found.verdict;
+  verdict.protected_count = found.protected_count;
+  verdict.unprotected_count = found.unprotected_count;
+  verdict.common_count = found.common_count;
+  verdict.distinct = found.distinct;
+  verdict.scaled = found.scaled;
+  return "";
+}
+
+// The language-model verdict, judged in windows of words as the item is
+// read, so only a formula window's words are held.
+std::string JudgeLanguageModelItem(const tessel_t& model, const char* path, const char* text,
+                                   size_t length, const ScoringOptions& scoring,
+                                   tessel_verdict_t& verdict) {
+  WordsAndPairs doc(model.text);
+  LmStream stream(scoring.formula, model.model.roles(), scoring.lm, false);
+  doc.StreamTo([&stream](const TextWords& words, bool ended) { return stream.Take(words, ended); });
+  const std::string problem = ReadItem(doc, path, text, length);
+  if (!problem.empty()) return problem;
   // The tool judges no document without a word pair (it prints no line).
-  if (doc.pair_count() == 0) return;
-  const lm::Result found = JudgeDocument(scoring.formula, doc, model.model.roles(), scoring.lm, {});
+  if (doc.pair_count() == 0) return "";
+  const lm::Result& found = stream.result();
   verdict.verdict = found.verdict;
   verdict.protected_score = found.protected_score;
   verdict.unprotected_score = found.unprotected_score;
-  SetPhrase(found, doc.text(), verdict);
+  if (found.phrase_words == 0) return "";
+  verdict.phrase_offset = stream.phrase().offset;
+  verdict.phrase_length = stream.phrase().end - stream.phrase().offset;
+  return "";
 }
 
-// One item: a file (path) or a buffer. The empty string, or why it failed.
+// One item: a file (path) or a buffer, judged as the tool judges a
+// document. The empty string, or why it failed.
 std::string JudgeItem(const tessel_t& model, const char* path, const char* text, size_t length,
                       const ScoringOptions& scoring, tessel_verdict_t& verdict) {
   tessel_verdict_init(&verdict);
-  WordsAndPairs doc(model.text);
-  if (path != nullptr) {
-    const int error = doc.ReadFileQuietly(path);
-    if (error != 0) return SystemError("cannot read ", path, error);
-  } else {
-    doc.ReadBuffer(text, length);
-  }
-  JudgeRead(model, doc, scoring, verdict);
-  return "";
+  if (model.model.language_model)
+    return JudgeLanguageModelItem(model, path, text, length, scoring, verdict);
+  return JudgeShingleItem(model, path, text, length, scoring, verdict);
 }
 
 // The checks and conversions every judge call shares; false after setting

@@ -272,6 +272,11 @@ size_t LmStream::Take(const TextWords& text, bool ended) {
   return (next_ >= length ? next_ + 1 - length : 0) * step;
 }
 
+void LmStream::FormatLike(const std::ostream& out, const std::ostream& err) {
+  out_.copyfmt(out), err_.copyfmt(err);
+  out_.tie(nullptr), err_.tie(nullptr);  // the format only: nothing is flushed
+}
+
 // The checks the whole document's formula makes first: when they fail, what
 // the windows found is dropped and the formula's message written instead.
 bool LmStream::Consistent(size_t words, size_t pairs) {
@@ -279,6 +284,7 @@ bool LmStream::Consistent(size_t words, size_t pairs) {
   if (words != 0 && (by_words || words == pairs + 1)) return true;
   out_.str("");
   result_ = lm::Result();
+  phrase_ = PhraseBytes();
   lm::Document stub;
   stub.word_count = words;
   stub.pair_count = pairs;
@@ -323,7 +329,6 @@ PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text) {
   const size_t last = (result.phrase_first + result.phrase_words - 1) * step;
   phrase.offset = text.SourceOffset(first);
   phrase.end = text.SourceEnd(last);
-  phrase.normalised_end = text.SourceOffset(last) + text.Word(last).size();
   for (size_t word = first; word <= last; word += step) {
     if (word != first) phrase.words += ' ';
     phrase.words += text.Word(word);

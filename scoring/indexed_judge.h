@@ -89,12 +89,11 @@ lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output);
 
 // Where a hit's phrase lies in the text read: its first byte, the end of its
-// last word there, the offset of the last word plus its normalised size,
-// and its normalised words joined by single spaces (one word in `shift`).
+// last word there (in UTF-8 a letter takes more bytes than in the word), and
+// its normalised words joined by single spaces (one word in `shift`).
 struct PhraseBytes {
   size_t offset = 0;
   size_t end = 0;
-  size_t normalised_end = 0;
   std::string words;
 };
 // Those of a result's phrase in a text that holds its words.
@@ -117,6 +116,10 @@ class LmStream {
         keep_whole_(keep_whole) {}
 
   size_t Take(const TextWords& text, bool ended);
+
+  // Formats the formula's lines and messages as out and err would, for a
+  // caller that writes them there (a host may have set their precision).
+  void FormatLike(const std::ostream& out, const std::ostream& err);
 
   const lm::Result& result() const { return result_; }
   const PhraseBytes& phrase() const { return phrase_; }

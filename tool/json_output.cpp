@@ -86,7 +86,7 @@ Json WindowOf(const lm::Result& result, const PhraseBytes& phrase) {
     return window;
   }
   window["offset"] = phrase.offset;
-  window["length"] = phrase.normalised_end - phrase.offset;
+  window["length"] = phrase.end - phrase.offset;
   window["phrase"] = Cp1251ToUtf8(phrase.words);
   return window;
 }

@@ -1,0 +1,145 @@
+// Language-model judging in windows of words while a text is read, against
+// judging the whole text at once: the same verdict, scores, phrase, byte
+// range and formula lines, for hits across the first window's end.
+#include <random>
+#include <sstream>
+
+#include "core/charset.h"
+#include "embed/corpus_model.h"
+#include "scoring/indexed_judge.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The example corpus's model, trained with neighbouring words, joined by
+// kind as the C interfaces join a model.
+struct JoinedModel {
+  JoinedModel() {
+    CShingleSet sets[2][2];  // [side][n - 1]
+    for (int n = 1; n <= 2; ++n)
+      for (int side = 0; side < 2; ++side) {
+        for (const std::string& name : corpus::kSides[1][side])
+          BuildShingles(name, sets[side][n - 1], n);
+        files[2 * (n - 1) + side] = CountIndex::FromSet(sets[side][n - 1]);
+      }
+    words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
+    pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));
+  }
+  IndexedModel indexed() const { return {&words, &pairs}; }
+
+  CountIndex files[4];
+  SidesIndex words, pairs;
+};
+
+const JoinedModel& Model() {
+  static const JoinedModel model;
+  return model;
+}
+
+size_t WordCount(const std::string& text) {
+  TextWords words{TextOptions{}};
+  words.Feed(text.data(), text.size());
+  words.Finish();
+  return words.size();
+}
+
+// `before` words of filler the model does not know, a leak, and `after`
+// more words of filler.
+std::string Document(const std::string& leak, size_t before, size_t after) {
+  static const char* const kFiller[] = {"zorp", "quax", "blen", "tiv", "morrow", "gax",
+                                        "prell", "wunt", "oxo", "fenn", "dalp"};
+  std::mt19937 random(static_cast<unsigned>(before));
+  std::string text;
+  auto filler = [&](size_t count) {
+    for (size_t i = 0; i < count; ++i) text += std::string(kFiller[random() % 11]) + " ";
+  };
+  filler(before);
+  text += leak + " ";
+  filler(after);
+  return text;
+}
+
+struct Judged {
+  lm::Result result;
+  PhraseBytes phrase;
+  std::string lines;
+};
+
+Judged Whole(int formula, const std::string& text, const TextOptions& options,
+             const lm::Settings& settings) {
+  WordsAndPairs doc(options);
+  doc.ReadBuffer(text.data(), text.size());
+  std::ostringstream out, err;
+  Judged judged;
+  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings, {&out, &err});
+  judged.phrase = PhraseBytesOf(judged.result, doc.text());
+  judged.lines = out.str() + "|" + err.str();
+  return judged;
+}
+
+Judged Streamed(int formula, const std::string& text, const TextOptions& options,
+                const lm::Settings& settings) {
+  WordsAndPairs doc(options);
+  LmStream stream(formula, Model().indexed(), settings, true);
+  doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
+  doc.ReadBuffer(text.data(), text.size());
+  EXPECT_LT(doc.text().size() - doc.text().first_held(), 2 * TextWords::kStreamWords);
+  return {stream.result(), stream.phrase(), stream.lines() + "|" + stream.messages()};
+}
+
+struct Setting {
+  int formula;
+  int shift;
+  lm::Settings settings;
+};
+
+std::vector<Setting> Settings() {
+  lm::Settings defaults, logs = defaults, smoothed = defaults, short_window = defaults;
+  logs.log = true, logs.factor = 5;  // no pruning: every window is scored
+  smoothed.lambda0 = 1, smoothed.threshold_1 = 1e-3;
+  short_window.length = 3;
+  return {{1, 1, defaults}, {1, 1, logs},     {2, 1, smoothed}, {3, 1, defaults},
+          {1, 1, short_window}, {1, 2, short_window}, {3, 2, defaults}};
+}
+
+// Leaks in ASCII and, as UTF-8, in Cyrillic, whose hit windows end on
+// either side of word 65,536 (where the first window of words is judged),
+// one that ends the text right there, and filler alone.
+TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
+  const std::string english = ReadFile(TESSEL_EXAMPLES "/docs/forwarded_email.txt");
+  const std::string russian = Cp1251ToUtf8(ReadFile(TESSEL_EXAMPLES "/docs/ru_leak.txt"));
+  const size_t window = TextWords::kStreamWords;
+  const std::vector<std::string> texts = {
+      Document(english, window - 40, 300),         Document(english, window - 12, 300),
+      Document(english, window - 3, 300),          Document(russian, window - 25, 300),
+      Document(russian, window - 7, 70000),        Document(russian, window - WordCount(russian), 0),
+      Document("", window + 100, 0)};
+  int hits = 0, judged = 0;
+  for (const Setting& setting : Settings()) {
+    TextOptions options;
+    options.shingle_shift = setting.shift;
+    options.encoding = TextEncoding::kAuto;
+    for (const std::string& text : texts) {
+      SCOPED_TRACE(testing::Message() << "formula " << setting.formula << ", shift "
+                                      << setting.shift << ", length " << setting.settings.length
+                                      << ", log " << setting.settings.log << ", text of "
+                                      << text.size() << " bytes");
+      const Judged whole = Whole(setting.formula, text, options, setting.settings);
+      const Judged streamed = Streamed(setting.formula, text, options, setting.settings);
+      ASSERT_EQ(streamed.result.verdict, whole.result.verdict);
+      ASSERT_EQ(streamed.result.protected_score, whole.result.protected_score);
+      ASSERT_EQ(streamed.result.unprotected_score, whole.result.unprotected_score);
+      ASSERT_EQ(streamed.result.phrase_first, whole.result.phrase_first);
+      ASSERT_EQ(streamed.result.phrase_words, whole.result.phrase_words);
+      ASSERT_EQ(streamed.phrase.offset, whole.phrase.offset);
+      ASSERT_EQ(streamed.phrase.end, whole.phrase.end);
+      ASSERT_EQ(streamed.phrase.words, whole.phrase.words);
+      ASSERT_EQ(streamed.lines, whole.lines);
+      hits += whole.result.verdict, ++judged;
+    }
+  }
+  EXPECT_GT(hits, judged / 2);
+  EXPECT_LT(hits, judged);
+}
+
+}  // namespace
