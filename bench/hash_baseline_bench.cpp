@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/settings.h"
 #include "core/md5_lanes.h"
 #include "core/text_words.h"
 #include "tool/file_list.h"

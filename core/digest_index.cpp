@@ -172,20 +172,6 @@ void DigestFilter::Reset(size_t digests) {
   words_.resize(size_t{1} << bits);
 }
 
-CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
-  // A stable sort keeps the first record of each digest first.
-  FlatSet records;
-  records.digests.reserve(shingles.list.size());
-  records.counts.reserve(shingles.list.size());
-  for (const CShingle& shingle : shingles.list) {
-    std::memcpy(records.digests.emplace_back().bytes, shingle.hash, kDigestSize);
-    records.counts.push_back(shingle.count);
-  }
-  records.total = shingles.total;
-  SortByDigest(records);
-  return FromFlat(records);
-}
-
 CountIndex CountIndex::FromFlat(const FlatSet& shingles) {
   CountIndex index;
   std::vector<Digest> unique;

@@ -1,7 +1,7 @@
 // An immutable index of a trained set for judging: its digests in ascending
 // order with the count a look-up returns, found through a directory on the
 // leading digest bits instead of a tree of nodes. It is built from a trained
-// CShingleSet or FlatSet, or from a saved set file: a private copy of it, so
+// FlatSet, or from a saved set file: a private copy of it, so
 // that nothing done to the file later reaches an open model, or, where the
 // file cannot change, a read-only mapping that every process judging with
 // the model shares through the page cache.
@@ -16,7 +16,6 @@
 
 #include "core/digest.h"
 #include "core/flat_set.h"
-#include "core/shingle.h"
 
 // Reserves room for `size` elements; where the system allows it the memory
 // is backed by huge pages, which are faulted in 512 times less often and
@@ -61,11 +60,9 @@ class CountIndex {
   CountIndex& operator=(const CountIndex&) = delete;
   ~CountIndex();
 
-  // The counts ConvertToSet gives: the first record of each digest in list
-  // order. N is the list's size, T its total.
-  static CountIndex FromSet(const CShingleSet& shingles);
-  // The same for a flat set: the first record of each digest wins; N is the
-  // number of records, duplicates included, and T the set's total.
+  // The counts ConvertToSet gives for a flat set: the first record of each
+  // digest wins; N is the number of records, duplicates included, and T the
+  // set's total.
   static CountIndex FromFlat(const FlatSet& shingles);
   // The same, taking over the set's arrays when each digest occurs once.
   static CountIndex FromFlat(FlatSet&& shingles);

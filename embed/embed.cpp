@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 #include "core/messages.h"
-#include "scoring/lm_common.h"
-#include "scoring/options.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
+#include "scoring/options.h"
 
 namespace {
 

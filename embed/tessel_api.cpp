@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/builder.h"
+#include "compat/builder.h"
+#include "compat/settings.h"
 #include "core/digest_index.h"
 #include "core/save_marker.h"
-#include "core/settings.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
 #include "embed/handle.h"

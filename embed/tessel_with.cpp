@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-#include "core/builder.h"
+#include "compat/builder.h"
 #include "core/model_description.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"

@@ -7,6 +7,8 @@
 #include <queue>
 #include <set>
 
+#include "compat/shingle_file.h"
+#include "core/digest_reader.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"

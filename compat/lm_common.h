@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
+#include "core/digest_index.h"
 #include "scoring/formula_core.h"
 
 namespace lm {
@@ -35,7 +36,8 @@ class ListDocument {
   std::vector<const std::string*> texts_;
 };
 
-// Output to std::cout and std::cerr, as the exported formulas write.
-Output StandardStreams();
-
 }  // namespace lm
+
+// The counts ConvertToSet gives: the first record of each digest in list
+// order. N is the list's size, T its total.
+CountIndex IndexOfSet(const CShingleSet& shingles);

@@ -1,8 +1,9 @@
 #include <iostream>
 
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 #include "core/messages.h"
-#include "scoring/formulas.h"
-#include "scoring/lm_common.h"
 
 bool Formula1(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,
               CShingleSet& unprotected_words, CShingleSet& protected_pairs,

@@ -1,7 +1,6 @@
-#include "scoring/lm_common.h"
+#include "compat/lm_common.h"
 
 #include <cstring>
-#include <iostream>
 
 namespace lm {
 
@@ -45,6 +44,18 @@ Document ListDocument::View() const {
   });
 }
 
-Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
-
 }  // namespace lm
+
+CountIndex IndexOfSet(const CShingleSet& shingles) {
+  // A stable sort keeps the first record of each digest first.
+  FlatSet records;
+  records.digests.reserve(shingles.list.size());
+  records.counts.reserve(shingles.list.size());
+  for (const CShingle& shingle : shingles.list) {
+    std::memcpy(records.digests.emplace_back().bytes, shingle.hash, kDigestSize);
+    records.counts.push_back(shingle.count);
+  }
+  records.total = shingles.total;
+  SortByDigest(records);
+  return CountIndex::FromFlat(records);
+}
