@@ -15,6 +15,7 @@
 #include <new>
 #include <utility>
 
+#include "core/huge_pages.h"
 #include "core/messages.h"
 
 namespace {
@@ -23,9 +24,6 @@ namespace {
 // one or two cache lines of neighbouring digests.
 constexpr size_t kDigestsPerBucket = 4;
 constexpr int kMaxDirectoryBits = 32;
-// Eight filter bits per record, two of them set per digest: a few per cent
-// of absent digests pass.
-constexpr size_t kRecordsPerFilterWord = 8;
 // A file being copied over while it is read is read again this often.
 constexpr int kReadAttempts = 3;
 // Below the most one read() call returns.
@@ -101,13 +99,6 @@ void ReportUnopened(const std::string& file_name, std::string* error) {
 
 }  // namespace
 
-void AdviseHugePages(void* data, size_t bytes) {
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 CountIndex::CountIndex(CountIndex&& other) noexcept { *this = std::move(other); }
 
 CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
@@ -161,15 +152,6 @@ void CountIndex::BuildDirectory() {
   directory_[buckets] = size_;
   filter_.Reset(size_);
   for (size_t i = 0; i < size_; ++i) filter_.Add(digests_[i].bytes);
-}
-
-void DigestFilter::Reset(size_t digests) {
-  int bits = 1;
-  while (bits < kMaxDirectoryBits && (size_t{1} << bits) * kRecordsPerFilterWord < digests) ++bits;
-  shift_ = 64 - bits;
-  words_.clear();
-  ReserveLarge(words_, size_t{1} << bits);
-  words_.resize(size_t{1} << bits);
 }
 
 CountIndex CountIndex::FromFlat(const FlatSet& shingles) {

@@ -15,41 +15,8 @@
 #include <vector>
 
 #include "core/digest.h"
+#include "core/digest_filter.h"
 #include "core/flat_set.h"
-
-// Reserves room for `size` elements; where the system allows it the memory
-// is backed by huge pages, which are faulted in 512 times less often and
-// keep random look-ups in a large array from missing the TLB each time.
-template <typename T>
-void ReserveLarge(std::vector<T>& array, size_t size);
-
-// False for most digests a set lacks, never for one it holds: two bits per
-// digest in one 64-bit word, both chosen by the digest's low half, about one
-// byte per digest, so that it stays cached where the digests cannot.
-class DigestFilter {
- public:
-  // An empty filter with room for about `digests` digests.
-  void Reset(size_t digests);
-  void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
-  bool MayHold(const unsigned char* digest) const {
-    const uint64_t bits = Bits(digest);
-    return (words_[Word(digest)] & bits) == bits;
-  }
-  // Where MayHold will read, to fetch it ahead.
-  const uint64_t* WordOf(const unsigned char* digest) const { return &words_[Word(digest)]; }
-
- private:
-  size_t Word(const unsigned char* digest) const {
-    return static_cast<size_t>(DigestHalf(digest + 8) >> shift_);
-  }
-  static uint64_t Bits(const unsigned char* digest) {
-    const uint64_t low = DigestHalf(digest + 8);
-    return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
-  }
-
-  std::vector<uint64_t> words_ = std::vector<uint64_t>(1);
-  int shift_ = 63;
-};
 
 class CountIndex {
  public:
@@ -163,11 +130,3 @@ class CountIndex {
   uint64_t records_ = 0;
   int32_t total_ = 0;
 };
-
-void AdviseHugePages(void* data, size_t bytes);
-
-template <typename T>
-void ReserveLarge(std::vector<T>& array, size_t size) {
-  array.reserve(size);
-  AdviseHugePages(array.data(), array.capacity() * sizeof(T));
-}

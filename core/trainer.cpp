@@ -9,6 +9,7 @@
 #include <new>
 #include <sstream>
 
+#include "core/huge_pages.h"
 #include "core/md5_lanes.h"
 #include "core/ordered_run.h"
 #include "core/saturating.h"
@@ -79,9 +80,7 @@ class DistinctDigests {
   DistinctDigests() = default;
   DistinctDigests(const DistinctDigests&) = delete;
   DistinctDigests& operator=(const DistinctDigests&) = delete;
-  ~DistinctDigests() {
-    if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
-  }
+  ~DistinctDigests() { UnmapLarge(entries_, mapped_bytes_); }
 
   // Readies the table for a file of up to `shingles` shingles. The table
   // lives in its own mapping on large pages where the system allows: for
@@ -93,17 +92,12 @@ class DistinctDigests {
     while ((size_t{1} << bits) < 2 * shingles) ++bits;
     const size_t bytes = (sizeof(Entry) << bits);
     if (bytes > mapped_bytes_) {
-      if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
-      mapped_bytes_ = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-      void* mapped = mmap(nullptr, mapped_bytes_, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (mapped == MAP_FAILED) {
-        entries_ = nullptr;
-        mapped_bytes_ = 0;
-        throw std::bad_alloc();
-      }
-      madvise(mapped, mapped_bytes_, MADV_HUGEPAGE);
-      entries_ = static_cast<Entry*>(mapped);
+      UnmapLarge(entries_, mapped_bytes_);
+      entries_ = nullptr;
+      mapped_bytes_ = 0;
+      size_t mapped_bytes = bytes;
+      entries_ = static_cast<Entry*>(MapLarge(mapped_bytes));
+      mapped_bytes_ = mapped_bytes;
     }
     shift_ = 64 - bits;
     mask_ = (size_t{1} << bits) - 1;
@@ -138,8 +132,6 @@ class DistinctDigests {
 
  private:
   size_t SlotOf(const Digest& digest) const { return DigestHalf(digest.bytes) >> shift_; }
-
-  static constexpr size_t kLargePage = size_t{2} << 20;
 
   Entry* entries_ = nullptr;
   size_t mapped_bytes_ = 0;
