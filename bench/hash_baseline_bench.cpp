@@ -17,6 +17,7 @@
 #include "compat/settings.h"
 #include "core/md5_lanes.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 #include "tool/file_list.h"
 
 namespace {

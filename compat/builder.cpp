@@ -13,7 +13,9 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/saturating.h"
+#include "core/shingle_shift.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 
 std::set<std::string> Stopwords;
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/shingle_shift.h"
+
 bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages) {
   if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
   // Each build would have read the file and reported a failure itself.

@@ -11,6 +11,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 
 namespace {
 

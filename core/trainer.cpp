@@ -13,6 +13,7 @@
 #include "core/md5_lanes.h"
 #include "core/ordered_run.h"
 #include "core/saturating.h"
+#include "core/shingle_shift.h"
 #include "core/text_words.h"
 
 namespace {
