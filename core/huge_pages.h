@@ -11,16 +11,6 @@ void AdviseHugePages(void* data, size_t bytes);
 
 // Reserves room for `size` elements, on huge pages where the system allows.
 template <typename T>
-void ReserveLarge(std::vector<T>& array, size_t size);
-
-// A zeroed anonymous mapping of at least `bytes` (rounded up to whole huge
-// pages, the size returned in `bytes`), on huge pages where the system
-// allows; throws std::bad_alloc when there is no memory. Release it with
-// UnmapLarge.
-void* MapLarge(size_t& bytes);
-void UnmapLarge(void* data, size_t bytes);
-
-template <typename T>
 void ReserveLarge(std::vector<T>& array, size_t size) {
   array.reserve(size);
   AdviseHugePages(array.data(), array.capacity() * sizeof(T));
