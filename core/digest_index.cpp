@@ -15,6 +15,7 @@
 #include <new>
 #include <utility>
 
+#include "core/file_io.h"
 #include "core/huge_pages.h"
 #include "core/messages.h"
 
@@ -192,12 +193,9 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
 
 bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
-  // Non-blocking, so that opening a FIFO returns at once; only regular files
-  // are read, so a device can never feed an endless model.
-  const int fd = open(file_name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd;
   struct stat info;
-  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (fd >= 0) close(fd);
+  if (OpenRegularFile(file_name, O_RDONLY, fd, info) != FileCheck::kRegular) {
     ReportUnopened(file_name, error);
     return false;
   }

@@ -65,7 +65,7 @@ pid_t TempOwner(const std::string& entry, const std::string& base) {
 // holds the lock its owner takes (which covers owners on other machines).
 bool IsAbandoned(const std::string& path, pid_t owner) {
   if (kill(owner, 0) == 0 || errno != ESRCH) return false;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = OpenWithoutWaiting(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
   close(fd);
