@@ -34,7 +34,7 @@ void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelS
   const TextOptions text = CurrentTextOptions();
   const std::string problem = CheckModelDescription(directory, read, true, &text);
   if (problem.empty()) return;
-  std::cerr << "Error: " << problem << "\n";
+  std::cerr << messages::kErrorPrefix << problem << "\n";
   for (CountIndex& file : files) file = CountIndex();
 }
 

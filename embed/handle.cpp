@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
 
@@ -19,15 +20,15 @@ std::string ModelFileProblem(const std::string& path) {
   int fd;
   struct stat info;
   switch (OpenRegularFile(path, O_RDONLY, fd, info)) {
-    case FileCheck::kUnopened: return SystemError("cannot open model file ", path, errno);
-    case FileCheck::kUnexamined: return SystemError("cannot read model file ", path, errno);
-    case FileCheck::kNotRegular: return "model file " + path + " is not a regular file";
+    case FileCheck::kUnopened: return SystemError(messages::kCannotOpenModelFile, path, errno);
+    case FileCheck::kUnexamined: return SystemError(messages::kCannotReadModelFile, path, errno);
+    case FileCheck::kNotRegular: return messages::kModelFile + path + messages::kNotRegularFile;
     case FileCheck::kRegular: break;
   }
   close(fd);
   if (info.st_size % kDigestSize == 0) return std::string();
-  return "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
-         " bytes, is not a multiple of 16";
+  return messages::kModelFile + path + messages::kDamagedSize + std::to_string(info.st_size) +
+         messages::kDamagedSizeEnd;
 }
 
 bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
