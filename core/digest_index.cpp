@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iostream>
 #include <new>
 #include <utility>
 
@@ -92,10 +91,7 @@ bool ReadAt(int fd, void* data, size_t size) {
 }
 
 void ReportUnopened(const std::string& file_name, std::string* error) {
-  if (error != nullptr)
-    *error = "cannot load model file " + file_name;
-  else
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+  if (error != nullptr) *error = "cannot load model file " + file_name;
 }
 
 }  // namespace
@@ -211,8 +207,6 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
     if (error != nullptr)
       *error = "model file " + file_name + " could not be read whole: it kept changing, or " +
                "reading it failed";
-    else
-      std::cerr << messages::kErrorOpeningFile << file_name << "\n";
     return false;
   }
   out.records_ = out.size_;

@@ -42,9 +42,8 @@ class CountIndex {
   // rewritten in place; only a file marked immutable (chattr +i), which
   // nobody can write, truncate or replace, is mapped and shared instead. A
   // file that is not a readable regular file, or that keeps changing while
-  // it is read, gives false, leaving out empty, after the "Error opening
-  // file: " line, or with error not null the description of the failure
-  // there. Look-ups need BuildDirectory() first; a join into a SidesIndex
+  // it is read, gives false, leaving out empty, with error (when not null)
+  // describing the failure; the caller reports it. Look-ups need BuildDirectory() first; a join into a SidesIndex
   // reads only the digests in order.
   static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
   // Whether the digests are a mapping of the file, shared with other processes.

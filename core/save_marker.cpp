@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <iostream>
 
 #include "core/file_io.h"
 #include "core/messages.h"
@@ -73,13 +72,8 @@ ModelReadLock::ModelReadLock(const std::vector<std::string>& files)
   }
 }
 
-bool ModelReadLock::Refused(std::string* error) const {
+bool ModelReadLock::Refused(std::string& error) const {
   if (unfinished_.empty()) return false;
-  const std::string message =
-      messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
-  if (error != nullptr)
-    *error = message;
-  else
-    std::cerr << "Error: " << message << "\n";
+  error = messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
   return true;
 }

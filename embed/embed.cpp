@@ -45,9 +45,13 @@ tessel_model* OpenModel(const char* directory) {
   if (directory != nullptr) {
     const std::vector<std::string> paths = ModelPaths(directory);
     const ModelReadLock lock(paths);
-    if (!lock.Refused(nullptr)) {
+    std::string refusal;
+    if (lock.Refused(refusal)) {
+      std::cerr << messages::kErrorPrefix << refusal << "\n";
+    } else {
       for (int slot = 0; slot < kModelSlots; ++slot)
-        CountIndex::Load(paths[slot], files[slot], nullptr);
+        if (!CountIndex::Load(paths[slot], files[slot], nullptr))
+          std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       RefuseUndescribed(directory, files);
     }
   }

@@ -53,7 +53,7 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
     if (language_model || !IsPairSlot(slot)) paths.push_back(ModelFilePath(directory, slot));
   const ModelReadLock lock(paths);
   std::string problem;
-  if (lock.Refused(&problem)) return problem;
+  if (lock.Refused(problem)) return problem;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     if (IsPairSlot(slot) && !language_model) continue;
     const std::string path = ModelFilePath(directory, slot);

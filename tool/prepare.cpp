@@ -1,9 +1,11 @@
 #include "tool/prepare.h"
 
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/messages.h"
 #include "core/save_marker.h"
 
 std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
@@ -24,10 +26,17 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   std::vector<std::string> paths;
   for (const auto& file : wanted) paths.push_back(file.first);
   const ModelReadLock lock(paths);
-  if (lock.Refused(nullptr)) return false;
+  std::string refusal;
+  if (lock.Refused(refusal)) {
+    std::cerr << messages::kErrorPrefix << refusal << "\n";
+    return false;
+  }
   // Every file is tried, so that each one that fails is reported.
   bool loaded = true;
-  for (const auto& [path, slot] : wanted)
-    loaded = CountIndex::Load(path, files[slot], nullptr) && loaded;
+  for (const auto& [path, slot] : wanted) {
+    if (CountIndex::Load(path, files[slot], nullptr)) continue;
+    std::cerr << messages::kErrorOpeningFile << path << "\n";
+    loaded = false;
+  }
   return loaded;
 }
