@@ -13,8 +13,8 @@ bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
     std::cerr << messages::kEmptyDocMessage;
     return false;
   }
-  const lm::Model model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
-                        lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+  const lm::Model model =
+      lm::ModelOf(protected_words, unprotected_words, protected_pairs, unprotected_pairs);
   const lm::ListDocument document(doc, &doc_pairs);
   return lm::Formula2(document.View(), model, lm::CurrentSettings(), lm::StandardStreams())
       .verdict;

@@ -31,6 +31,12 @@ CountLookup LookupOf(const CShingleSet& trained) {
   return lookup;
 }
 
+Model ModelOf(const CShingleSet& protected_words, const CShingleSet& unprotected_words,
+              const CShingleSet& protected_pairs, const CShingleSet& unprotected_pairs) {
+  return Model{LookupOf(protected_words), LookupOf(unprotected_words), LookupOf(protected_pairs),
+               LookupOf(unprotected_pairs)};
+}
+
 ListDocument::ListDocument(const CShingleSet& words, const CShingleSet* pairs) {
   AppendDigests(words, words_);
   if (pairs != nullptr) AppendDigests(*pairs, pairs_);

@@ -22,6 +22,9 @@ inline int32_t CountIn(const std::set<CShingle>& model, const CShingle& shingle)
 
 // A trained CShingleSet: counts from its set, N = its list's size, T = total.
 CountLookup LookupOf(const CShingleSet& trained);
+// The four trained sets of the six-set formulas as their model.
+Model ModelOf(const CShingleSet& protected_words, const CShingleSet& unprotected_words,
+              const CShingleSet& protected_pairs, const CShingleSet& unprotected_pairs);
 
 // The document's lists copied flat: digests in list order and the texts of
 // the words for the hit phrase. The lists must outlive the view.
