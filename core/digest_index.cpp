@@ -91,7 +91,7 @@ bool ReadAt(int fd, void* data, size_t size) {
 }
 
 void ReportUnopened(const std::string& file_name, std::string* error) {
-  if (error != nullptr) *error = "cannot load model file " + file_name;
+  if (error != nullptr) *error = messages::kCannotLoadModelFile + file_name;
 }
 
 }  // namespace
@@ -205,8 +205,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
   close(fd);
   if (!loaded) {
     if (error != nullptr)
-      *error = "model file " + file_name + " could not be read whole: it kept changing, or " +
-               "reading it failed";
+      *error = messages::kModelFile + file_name + messages::kNotReadWhole;
     return false;
   }
   out.records_ = out.size_;

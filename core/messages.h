@@ -74,6 +74,9 @@ inline constexpr char kCannotReadModelFile[] = "cannot read model file ";
 inline constexpr char kCannotOpenStopWords[] = "cannot open stop-word file ";
 inline constexpr char kCannotRead[] = "cannot read ";
 inline constexpr char kModelFile[] = "model file ";
+inline constexpr char kCannotLoadModelFile[] = "cannot load model file ";
+inline constexpr char kNotReadWhole[] =
+    " could not be read whole: it kept changing, or reading it failed";
 inline constexpr char kNotRegularFile[] = " is not a regular file";
 inline constexpr char kDamagedSize[] = " is damaged: its size, ";
 inline constexpr char kDamagedSizeEnd[] = " bytes, is not a multiple of 16";
