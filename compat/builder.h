@@ -1,4 +1,5 @@
-// Text normalisation and shingle building.
+// Shingle building into lists, over the engine's TextWords, and the
+// process-wide stop words.
 #pragma once
 
 #include <istream>

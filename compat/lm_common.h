@@ -1,6 +1,6 @@
-// Pieces shared by the language-model formulas: count look-up in the
-// std::set of a CShingleSet, and the CShingleSet forms of the formula core's
-// model and document.
+// The CShingleSet forms of the engine's look-ups: count look-up in the
+// std::set of a CShingleSet, the formula core's model and document, and a
+// CountIndex of a set.
 #pragma once
 
 #include <cstdint>

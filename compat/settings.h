@@ -1,7 +1,7 @@
 // Process-wide settings of the scoring formulas and the tool, and their
-// reading into the values the engine takes. They are set
-// while options are parsed (or by a host before its first call) and only read
-// afterwards. C linkage lets a C host set them by name.
+// reading into the values the engine takes. They are set while options are
+// parsed (or by a host before its first call) and only read afterwards. C
+// linkage lets a C host set them by name.
 #pragma once
 
 #include <cstdint>
