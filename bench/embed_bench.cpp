@@ -16,8 +16,8 @@
 #include <sstream>
 #include <vector>
 
-#include "core/builder.h"
-#include "core/set_file.h"
+#include "compat/builder.h"
+#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 
 namespace {

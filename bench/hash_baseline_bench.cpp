@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "compat/settings.h"
 #include "core/md5_lanes.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 #include "tool/file_list.h"
 
 namespace {

@@ -11,10 +11,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iostream>
 #include <new>
 #include <utility>
 
+#include "core/file_io.h"
+#include "core/huge_pages.h"
 #include "core/messages.h"
 
 namespace {
@@ -23,9 +24,6 @@ namespace {
 // one or two cache lines of neighbouring digests.
 constexpr size_t kDigestsPerBucket = 4;
 constexpr int kMaxDirectoryBits = 32;
-// Eight filter bits per record, two of them set per digest: a few per cent
-// of absent digests pass.
-constexpr size_t kRecordsPerFilterWord = 8;
 // A file being copied over while it is read is read again this often.
 constexpr int kReadAttempts = 3;
 // Below the most one read() call returns.
@@ -93,20 +91,10 @@ bool ReadAt(int fd, void* data, size_t size) {
 }
 
 void ReportUnopened(const std::string& file_name, std::string* error) {
-  if (error != nullptr)
-    *error = "cannot load model file " + file_name;
-  else
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+  if (error != nullptr) *error = messages::kCannotLoadModelFile + file_name;
 }
 
 }  // namespace
-
-void AdviseHugePages(void* data, size_t bytes) {
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 CountIndex::CountIndex(CountIndex&& other) noexcept { *this = std::move(other); }
 
@@ -163,29 +151,6 @@ void CountIndex::BuildDirectory() {
   for (size_t i = 0; i < size_; ++i) filter_.Add(digests_[i].bytes);
 }
 
-void DigestFilter::Reset(size_t digests) {
-  int bits = 1;
-  while (bits < kMaxDirectoryBits && (size_t{1} << bits) * kRecordsPerFilterWord < digests) ++bits;
-  shift_ = 64 - bits;
-  words_.clear();
-  ReserveLarge(words_, size_t{1} << bits);
-  words_.resize(size_t{1} << bits);
-}
-
-CountIndex CountIndex::FromSet(const CShingleSet& shingles) {
-  // A stable sort keeps the first record of each digest first.
-  FlatSet records;
-  records.digests.reserve(shingles.list.size());
-  records.counts.reserve(shingles.list.size());
-  for (const CShingle& shingle : shingles.list) {
-    std::memcpy(records.digests.emplace_back().bytes, shingle.hash, kDigestSize);
-    records.counts.push_back(shingle.count);
-  }
-  records.total = shingles.total;
-  SortByDigest(records);
-  return FromFlat(records);
-}
-
 CountIndex CountIndex::FromFlat(const FlatSet& shingles) {
   CountIndex index;
   std::vector<Digest> unique;
@@ -224,12 +189,9 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
 
 bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
   out = CountIndex();
-  // Non-blocking, so that opening a FIFO returns at once; only regular files
-  // are read, so a device can never feed an endless model.
-  const int fd = open(file_name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd;
   struct stat info;
-  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (fd >= 0) close(fd);
+  if (OpenRegularFile(file_name, O_RDONLY, fd, info) != FileCheck::kRegular) {
     ReportUnopened(file_name, error);
     return false;
   }
@@ -243,10 +205,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
   close(fd);
   if (!loaded) {
     if (error != nullptr)
-      *error = "model file " + file_name + " could not be read whole: it kept changing, or " +
-               "reading it failed";
-    else
-      std::cerr << messages::kErrorOpeningFile << file_name << "\n";
+      *error = messages::kModelFile + file_name + messages::kNotReadWhole;
     return false;
   }
   out.records_ = out.size_;

@@ -1,7 +1,7 @@
 // An immutable index of a trained set for judging: its digests in ascending
 // order with the count a look-up returns, found through a directory on the
 // leading digest bits instead of a tree of nodes. It is built from a trained
-// CShingleSet or FlatSet, or from a saved set file: a private copy of it, so
+// FlatSet, or from a saved set file: a private copy of it, so
 // that nothing done to the file later reaches an open model, or, where the
 // file cannot change, a read-only mapping that every process judging with
 // the model shares through the page cache.
@@ -15,49 +15,8 @@
 #include <vector>
 
 #include "core/digest.h"
+#include "core/digest_filter.h"
 #include "core/flat_set.h"
-#include "core/shingle.h"
-
-// Reserves room for `size` elements; where the system allows it the memory
-// is backed by huge pages, which are faulted in 512 times less often and
-// keep random look-ups in a large array from missing the TLB each time.
-template <typename T>
-void ReserveLarge(std::vector<T>& array, size_t size);
-
-// False for most digests a set lacks, never for one it holds: two bits per
-// digest in one 64-bit word, both chosen by the digest's low half, about one
-// byte per digest, so that it stays cached where the digests cannot.
-class DigestFilter {
- public:
-  // An empty filter with room for about `digests` digests.
-  void Reset(size_t digests);
-  void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
-  // Add, for a digest whose word lies in [first_word, end_word): threads
-  // given disjoint ranges fill one filter without writing the same word.
-  void AddWithin(const unsigned char* digest, size_t first_word, size_t end_word) {
-    const size_t word = Word(digest);
-    if (word >= first_word && word < end_word) words_[word] |= Bits(digest);
-  }
-  size_t word_count() const { return words_.size(); }
-  bool MayHold(const unsigned char* digest) const {
-    const uint64_t bits = Bits(digest);
-    return (words_[Word(digest)] & bits) == bits;
-  }
-  // Where MayHold will read, to fetch it ahead.
-  const uint64_t* WordOf(const unsigned char* digest) const { return &words_[Word(digest)]; }
-
- private:
-  size_t Word(const unsigned char* digest) const {
-    return static_cast<size_t>(DigestHalf(digest + 8) >> shift_);
-  }
-  static uint64_t Bits(const unsigned char* digest) {
-    const uint64_t low = DigestHalf(digest + 8);
-    return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
-  }
-
-  std::vector<uint64_t> words_ = std::vector<uint64_t>(1);
-  int shift_ = 63;
-};
 
 class CountIndex {
  public:
@@ -68,11 +27,9 @@ class CountIndex {
   CountIndex& operator=(const CountIndex&) = delete;
   ~CountIndex();
 
-  // The counts ConvertToSet gives: the first record of each digest in list
-  // order. N is the list's size, T its total.
-  static CountIndex FromSet(const CShingleSet& shingles);
-  // The same for a flat set: the first record of each digest wins; N is the
-  // number of records, duplicates included, and T the set's total.
+  // The counts ConvertToSet gives for a flat set: the first record of each
+  // digest wins; N is the number of records, duplicates included, and T the
+  // set's total.
   static CountIndex FromFlat(const FlatSet& shingles);
   // The same, taking over the set's arrays when each digest occurs once.
   static CountIndex FromFlat(FlatSet&& shingles);
@@ -85,9 +42,8 @@ class CountIndex {
   // rewritten in place; only a file marked immutable (chattr +i), which
   // nobody can write, truncate or replace, is mapped and shared instead. A
   // file that is not a readable regular file, or that keeps changing while
-  // it is read, gives false, leaving out empty, after the "Error opening
-  // file: " line, or with error not null the description of the failure
-  // there. Look-ups need BuildDirectory() first; a join into a SidesIndex
+  // it is read, gives false, leaving out empty, with error (when not null)
+  // describing the failure; the caller reports it. Look-ups need BuildDirectory() first; a join into a SidesIndex
   // reads only the digests in order.
   static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
   // Whether the digests are a mapping of the file, shared with other processes.
@@ -173,11 +129,3 @@ class CountIndex {
   uint64_t records_ = 0;
   int32_t total_ = 0;
 };
-
-void AdviseHugePages(void* data, size_t bytes);
-
-template <typename T>
-void ReserveLarge(std::vector<T>& array, size_t size) {
-  array.reserve(size);
-  AdviseHugePages(array.data(), array.capacity() * sizeof(T));
-}

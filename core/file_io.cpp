@@ -41,6 +41,24 @@ int OpenWithoutWaiting(const char* name, int flags, mode_t mode) {
   return fd;
 }
 
+FileCheck OpenRegularFile(const std::string& name, int flags, int& fd, struct stat& info,
+                          mode_t mode) {
+  fd = OpenWithoutWaiting(name.c_str(), flags | O_CLOEXEC, mode);
+  if (fd < 0) return FileCheck::kUnopened;
+  FileCheck check = FileCheck::kRegular;
+  if (fstat(fd, &info) != 0)
+    check = FileCheck::kUnexamined;
+  else if (!S_ISREG(info.st_mode))
+    check = FileCheck::kNotRegular;
+  if (check != FileCheck::kRegular) {
+    const int error = errno;
+    close(fd);
+    fd = -1;
+    errno = error;
+  }
+  return check;
+}
+
 int OpenInputFile(const std::string& name, bool allow_directory) {
   int fd = OpenWithoutWaiting(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;

@@ -2,6 +2,7 @@
 // the file-system steps of saving safely.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -17,6 +18,16 @@ bool WriteAll(int fd, const void* data, size_t size);
 // switches the descriptor to blocking reads and writes. -1 with errno set on
 // failure.
 int OpenWithoutWaiting(const char* name, int flags, mode_t mode = 0);
+
+// What OpenRegularFile found.
+enum class FileCheck { kRegular, kUnopened, kUnexamined, kNotRegular };
+// Opens a file as OpenWithoutWaiting does (flags as open() takes them, close
+// on exec added) and examines it: kRegular with fd and info set when it is a
+// regular file; otherwise fd is -1, and errno is set when it could not be
+// opened (kUnopened) or examined (kUnexamined). Only regular files are read
+// or written whole: a device could feed an endless model or header.
+FileCheck OpenRegularFile(const std::string& name, int flags, int& fd, struct stat& info,
+                          mode_t mode = 0);
 
 // Opens a file for reading without ever blocking in open(): a FIFO with no
 // writer then reads as empty, while a pipe with a writer is read as usual

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "core/md5_lanes_kernel.h"
+#include "core/word_digests.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "core/messages.h"
 #include "core/provenance.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 
 namespace {
 

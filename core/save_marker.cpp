@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <iostream>
 
+#include "core/file_io.h"
 #include "core/messages.h"
 
 namespace {
@@ -29,12 +29,12 @@ void SyncDirectory(const std::string& directory) {
 
 // Never through a link, and never waiting for a FIFO's reader.
 bool WriteMarker(const std::string& path) {
-  const int fd =
-      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  int fd;
   struct stat info;
-  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            WriteAll(fd, kMarkerText, sizeof kMarkerText - 1) && fsync(fd) == 0;
+  if (OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, fd, info, 0666) !=
+      FileCheck::kRegular)
+    return false;
+  bool ok = WriteAll(fd, kMarkerText, sizeof kMarkerText - 1) && fsync(fd) == 0;
   return close(fd) == 0 && ok;
 }
 
@@ -72,13 +72,8 @@ ModelReadLock::ModelReadLock(const std::vector<std::string>& files)
   }
 }
 
-bool ModelReadLock::Refused(std::string* error) const {
+bool ModelReadLock::Refused(std::string& error) const {
   if (unfinished_.empty()) return false;
-  const std::string message =
-      messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
-  if (error != nullptr)
-    *error = message;
-  else
-    std::cerr << "Error: " << message << "\n";
+  error = messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
   return true;
 }

@@ -25,9 +25,9 @@ void RemoveSaveMarkers(const std::vector<std::string>& directories);
 class ModelReadLock {
  public:
   explicit ModelReadLock(const std::vector<std::string>& files);
-  // True when a save into one of the directories did not finish: the message
-  // naming it goes to *error, or with error null to standard error.
-  bool Refused(std::string* error) const;
+  // True when a save into one of the directories did not finish, with the
+  // message naming it in error.
+  bool Refused(std::string& error) const;
 
  private:
   std::vector<std::string> directories_;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "core/digest.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/save_marker.h"
@@ -64,7 +65,7 @@ pid_t TempOwner(const std::string& entry, const std::string& base) {
 // holds the lock its owner takes (which covers owners on other machines).
 bool IsAbandoned(const std::string& path, pid_t owner) {
   if (kill(owner, 0) == 0 || errno != ESRCH) return false;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = OpenWithoutWaiting(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
   close(fd);
@@ -113,74 +114,6 @@ int CreateNamed(const std::string& target, std::string& name) {
 }
 
 }  // namespace
-
-std::ostream& operator<<(std::ostream& out, const CShingle& shingle) {
-  return out.write(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
-}
-
-std::istream& operator>>(std::istream& in, CShingle& shingle) {
-  return in.read(reinterpret_cast<char*>(shingle.hash), kDigestSize);
-}
-
-void operator<<(std::ostream& out, CShingleSet& shingles) {
-  SortByDigest(shingles.list);
-  std::vector<char> block;
-  block.reserve(kBlockBytes);
-  for (const CShingle& shingle : shingles.list) {
-    block.insert(block.end(), shingle.hash, shingle.hash + kDigestSize);
-    if (block.size() >= kBlockBytes) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
-      block.clear();
-    }
-  }
-  out.write(block.data(), static_cast<std::streamsize>(block.size()));
-}
-
-void operator>>(std::istream& in, CShingleSet& shingles) {
-  shingles.list.clear();
-  DigestReader reader(in);
-  CShingle record;
-  while (const unsigned char* digest = reader.Next()) {
-    std::memcpy(record.hash, digest, kDigestSize);
-    shingles.list.push_back(record);
-  }
-}
-
-DigestReader::DigestReader(std::istream& in) : in_(in), block_(new unsigned char[kBlockBytes]) {}
-
-bool DigestReader::Refill() {
-  // Keep an incomplete record from the previous block in front.
-  size_t kept = filled_ - offset_;
-  std::memmove(block_.get(), block_.get() + offset_, kept);
-  filled_ = kept;
-  offset_ = 0;
-  std::streambuf* source = in_.good() ? in_.rdbuf() : nullptr;
-  while (source != nullptr && filled_ < kBlockBytes) {
-    std::streamsize got = source->sgetn(reinterpret_cast<char*>(block_.get() + filled_),
-                                        static_cast<std::streamsize>(kBlockBytes - filled_));
-    if (got <= 0) {
-      at_end_ = true;
-      break;
-    }
-    filled_ += static_cast<size_t>(got);
-  }
-  if (source == nullptr) at_end_ = true;
-  return filled_ >= static_cast<size_t>(kDigestSize);
-}
-
-const unsigned char* DigestReader::Next() {
-  if (filled_ - offset_ < static_cast<size_t>(kDigestSize)) {
-    if (at_end_ || !Refill()) {
-      at_end_ = true;
-      trailing_ = filled_ - offset_;
-      in_.setstate(std::ios::eofbit | std::ios::failbit);
-      return nullptr;
-    }
-  }
-  const unsigned char* record = block_.get() + offset_;
-  offset_ += kDigestSize;
-  return record;
-}
 
 SafeFileWriter::~SafeFileWriter() { Abandon(); }
 
@@ -349,42 +282,3 @@ bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
   return all_placed;
 }
 
-void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
-  SortByDigest(shingles.list);
-  std::vector<Digest> digests(shingles.list.size());
-  size_t i = 0;
-  for (const CShingle& shingle : shingles.list)
-    std::memcpy(digests[i++].bytes, shingle.hash, kDigestSize);
-  SaveSetFilesTogether({{file_name, digests.data(), digests.size() * sizeof(Digest)}});
-}
-
-void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {
-  int fd = OpenInputFile(file_name, false);
-  if (fd < 0) {
-    std::cerr << messages::kErrorOpeningFile << file_name << "\n";
-    return;
-  }
-  DescriptorInput buffer(fd);
-  std::istream in(&buffer);
-  in >> shingles;
-}
-
-std::ostream& OutputShingle(std::ostream& out, const CShingle& shingle) {
-  static const char kHexDigits[] = "0123456789abcdef";
-  char digest[2 * kDigestSize];
-  for (int i = 0; i < kDigestSize; ++i) {
-    digest[2 * i] = kHexDigits[shingle.hash[i] >> 4];
-    digest[2 * i + 1] = kHexDigits[shingle.hash[i] & 0x0f];
-  }
-  out << '[';
-  out.write(digest, sizeof digest);
-  out << "] \"" << shingle.text << "\" " << shingle.count << ' ' << shingle.doc_count;
-  return out;
-}
-
-int ReadHex(std::istream& in) {
-  auto digit = [](int c) { return (c >= '0' && c <= '9') ? c - 48 : c - 87; };
-  int high = digit(in.get());
-  int low = digit(in.get());
-  return high * 16 + low;
-}

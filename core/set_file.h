@@ -1,54 +1,10 @@
-// Shingle set files: 16-byte digests back to back, no header. Also the
-// one-line text dump of a shingle.
+// Crash-safe saving of set files: each file replaced whole, the files of a
+// model all or none.
 #pragma once
 
 #include <cstddef>
-#include <istream>
-#include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
-
-#include "core/digest.h"
-#include "core/shingle.h"
-
-// The 16 digest bytes of one record, unformatted.
-std::ostream& operator<<(std::ostream& out, const CShingle& shingle);
-// Reads 16 bytes into hash only; the stream state tells whether all arrived.
-std::istream& operator>>(std::istream& in, CShingle& shingle);
-// Sorts the set's list by digest and writes every record.
-void operator<<(std::ostream& out, CShingleSet& shingles);
-// Replaces the set's list by the complete records of the stream.
-void operator>>(std::istream& in, CShingleSet& shingles);
-
-void saveShinglesToFile(std::string file_name, CShingleSet& shingles);
-void loadShinglesFromFile(std::string file_name, CShingleSet& shingles);
-
-// "[" 32 hex digits "] \"" text "\" " count " " doc_count, no line end.
-std::ostream& OutputShingle(std::ostream& out, const CShingle& shingle);
-// Two characters read as two hexadecimal digits (lower case).
-int ReadHex(std::istream& in);
-
-// Reads the complete 16-byte records of a stream in large blocks.
-class DigestReader {
- public:
-  explicit DigestReader(std::istream& in);
-  // The next complete record, or nullptr at the end (a trailing partial
-  // record is never returned).
-  const unsigned char* Next();
-  // Bytes of a trailing partial record seen at the end of the stream.
-  size_t trailing_bytes() const { return trailing_; }
-
- private:
-  bool Refill();
-
-  std::istream& in_;
-  std::unique_ptr<unsigned char[]> block_;  // left uninitialised: it is filled before use
-  size_t filled_ = 0;
-  size_t offset_ = 0;
-  size_t trailing_ = 0;
-  bool at_end_ = false;
-};
 
 // Writes a file so that a failure or a crash leaves either the old file or the
 // complete new one. Data goes to an unnamed temporary file in the target's

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/huge_pages.h"
 #include "core/ordered_run.h"
 
 namespace {

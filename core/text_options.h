@@ -29,8 +29,3 @@ struct TextOptions {
   TextEncoding encoding = TextEncoding::kCp1251;
   bool upper_case = false;  // ASCII letters are upper-cased like the Cyrillic ones
 };
-
-// The process-wide settings (CShingle::shingle_length, shingle_shift,
-// Stopwords and UpperCase) as they are now, read byte for byte: what the tool and the single-threaded C
-// interface read once, at their boundary.
-TextOptions CurrentTextOptions();

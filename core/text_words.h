@@ -128,11 +128,3 @@ class TextWords {
   size_t word_begin_ = 0;
   bool in_word_ = false;
 };
-
-// The MD5 digest of a byte string (one call of the digest library).
-Digest Md5Of(std::string_view text);
-// Refuses a shingle shift below 1 with a message; true when builds may run.
-bool ShiftIsUsable(int32_t shift, std::ostream& messages);
-// The same check for `builds` builds of one text, each refusing with its
-// message.
-bool ShiftUsableFor(int builds, int32_t shift, std::ostream& messages);

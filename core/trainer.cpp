@@ -9,9 +9,11 @@
 #include <new>
 #include <sstream>
 
+#include "core/digest_table.h"
 #include "core/md5_lanes.h"
 #include "core/ordered_run.h"
 #include "core/saturating.h"
+#include "core/shingle_shift.h"
 #include "core/text_words.h"
 
 namespace {
@@ -64,104 +66,37 @@ class MappedArray {
   size_t capacity_ = 0;
 };
 
-// The distinct digests of one file and how often each occurs: an
-// open-addressing table whose slot is taken from a digest's leading bits.
-// MD5 digests are uniform, so the slots are filled evenly, and the table
-// holds the distinct digests in nearly ascending order, which keeps the
-// appends to the leading-byte buckets sequential.
-class DistinctDigests {
- public:
-  struct Entry {
-    Digest digest;
-    int32_t count;  // 0 marks a free slot
-  };
-
-  DistinctDigests() = default;
-  DistinctDigests(const DistinctDigests&) = delete;
-  DistinctDigests& operator=(const DistinctDigests&) = delete;
-  ~DistinctDigests() {
-    if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
-  }
-
-  // Readies the table for a file of up to `shingles` shingles. The table
-  // lives in its own mapping on large pages where the system allows: for
-  // files of megabytes every look-up would otherwise also miss the address
-  // translation cache. Fresh pages are zero and Drain clears what it took,
-  // so every slot is free here.
-  void Reset(size_t shingles) {
-    int bits = 4;
-    while ((size_t{1} << bits) < 2 * shingles) ++bits;
-    const size_t bytes = (sizeof(Entry) << bits);
-    if (bytes > mapped_bytes_) {
-      if (entries_ != nullptr) munmap(entries_, mapped_bytes_);
-      mapped_bytes_ = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-      void* mapped = mmap(nullptr, mapped_bytes_, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (mapped == MAP_FAILED) {
-        entries_ = nullptr;
-        mapped_bytes_ = 0;
-        throw std::bad_alloc();
-      }
-      madvise(mapped, mapped_bytes_, MADV_HUGEPAGE);
-      entries_ = static_cast<Entry*>(mapped);
-    }
-    shift_ = 64 - bits;
-    mask_ = (size_t{1} << bits) - 1;
-  }
-
-  // Lets the slot of a digest load while the next digest is computed.
-  void Prefetch(const Digest& digest) const { __builtin_prefetch(entries_ + SlotOf(digest), 1); }
-
-  void Add(const Digest& digest) {
-    for (size_t slot = SlotOf(digest);; slot = (slot + 1) & mask_) {
-      Entry& entry = entries_[slot];
-      if (entry.count == 0) {
-        entry = Entry{digest, 1};
-        return;
-      }
-      if (entry.digest == digest) {
-        entry.count = SaturatingAdd(entry.count, 1);
-        return;
-      }
-    }
-  }
-
-  // Calls take(entry) for each distinct digest and leaves the table empty.
-  template <typename Take>
-  void Drain(Take take) {
-    for (Entry* entry = entries_; entry <= entries_ + mask_; ++entry) {
-      if (entry->count == 0) continue;
-      take(*entry);
-      entry->count = 0;
-    }
-  }
-
- private:
-  size_t SlotOf(const Digest& digest) const { return DigestHalf(digest.bytes) >> shift_; }
-
-  static constexpr size_t kLargePage = size_t{2} << 20;
-
-  Entry* entries_ = nullptr;
-  size_t mapped_bytes_ = 0;
-  int shift_ = 60;
-  size_t mask_ = 0;
+// One distinct shingle of a file and its occurrences there.
+struct DistinctShingle {
+  Digest digest;
+  int32_t count;
 };
 
 // One file's distinct shingles of one length with their counts, and the
 // number of its shingles.
 struct FileShingles {
-  std::vector<DistinctDigests::Entry> distinct;
+  std::vector<DistinctShingle> distinct;
   size_t count = 0;
 };
 
-// Hashes every shingle of `words` words of a text, merging repeats in the
-// calling thread's table.
+// Hashes every shingle of `words` words of a text, merging repeats through
+// the calling thread's table.
 FileShingles HashText(const TextWords& text, int words) {
   FileShingles file;
   file.count = text.ShingleCount(words);
   if (file.count == 0) return file;
-  thread_local DistinctDigests distinct;
-  distinct.Reset(file.count);
+  thread_local DigestTable table;
+  table.Reset(file.count);
+  std::vector<DistinctShingle>& distinct = file.distinct;
+  auto add = [&](const Digest& digest) {
+    const uint32_t next = static_cast<uint32_t>(distinct.size());
+    const uint32_t at =
+        table.Enter(digest, next, [&](uint32_t p) -> const Digest& { return distinct[p].digest; });
+    if (at == next)
+      distinct.push_back(DistinctShingle{digest, 1});
+    else
+      distinct[at].count = SaturatingAdd(distinct[at].count, 1);
+  };
   const size_t step = static_cast<size_t>(text.shift());
   const size_t length = static_cast<size_t>(words);
   // Each digest is entered a few shingles late, so that its slot has loaded
@@ -171,13 +106,12 @@ FileShingles HashText(const TextWords& text, int words) {
   Md5Each(
       file.count, [&](size_t k) { return text.Span(k * step, length); },
       [&](size_t k, const Digest& digest) {
-        distinct.Prefetch(digest);
-        if (k >= kAhead) distinct.Add(pending[k % kAhead]);
+        table.Prefetch(digest);
+        if (k >= kAhead) add(pending[k % kAhead]);
         pending[k % kAhead] = digest;
       });
   for (size_t k = file.count > kAhead ? file.count - kAhead : 0; k < file.count; ++k)
-    distinct.Add(pending[k % kAhead]);
-  distinct.Drain([&file](const DistinctDigests::Entry& entry) { file.distinct.push_back(entry); });
+    add(pending[k % kAhead]);
   return file;
 }
 
@@ -194,7 +128,7 @@ class ShingleAccumulator {
 
   void Add(const FileShingles& file, uint32_t file_index) {
     total_ = SaturatingAdd(total_, file.count);
-    for (const DistinctDigests::Entry& entry : file.distinct) {
+    for (const DistinctShingle& entry : file.distinct) {
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
       if (keep_counts_) counts_[bucket].push_back(entry.count);

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 #include "core/messages.h"
-#include "scoring/lm_common.h"
-#include "scoring/options.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
+#include "scoring/options.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelS
   const TextOptions text = CurrentTextOptions();
   const std::string problem = CheckModelDescription(directory, read, true, &text);
   if (problem.empty()) return;
-  std::cerr << "Error: " << problem << "\n";
+  std::cerr << messages::kErrorPrefix << problem << "\n";
   for (CountIndex& file : files) file = CountIndex();
 }
 
@@ -44,9 +45,13 @@ tessel_model* OpenModel(const char* directory) {
   if (directory != nullptr) {
     const std::vector<std::string> paths = ModelPaths(directory);
     const ModelReadLock lock(paths);
-    if (!lock.Refused(nullptr)) {
+    std::string refusal;
+    if (lock.Refused(refusal)) {
+      std::cerr << messages::kErrorPrefix << refusal << "\n";
+    } else {
       for (int slot = 0; slot < kModelSlots; ++slot)
-        CountIndex::Load(paths[slot], files[slot], nullptr);
+        if (!CountIndex::Load(paths[slot], files[slot], nullptr))
+          std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       RefuseUndescribed(directory, files);
     }
   }

@@ -9,26 +9,26 @@
 #include <cstring>
 #include <vector>
 
+#include "core/file_io.h"
+#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
 
 namespace {
 
 std::string ModelFileProblem(const std::string& path) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return SystemError("cannot open model file ", path, errno);
+  int fd;
   struct stat info;
-  std::string problem;
-  if (fstat(fd, &info) != 0)
-    problem = SystemError("cannot read model file ", path, errno);
-  else if (!S_ISREG(info.st_mode))
-    problem = "model file " + path + " is not a regular file";
-  else if (info.st_size % kDigestSize != 0)
-    problem = "model file " + path + " is damaged: its size, " + std::to_string(info.st_size) +
-              " bytes, is not a multiple of 16";
+  switch (OpenRegularFile(path, O_RDONLY, fd, info)) {
+    case FileCheck::kUnopened: return SystemError(messages::kCannotOpenModelFile, path, errno);
+    case FileCheck::kUnexamined: return SystemError(messages::kCannotReadModelFile, path, errno);
+    case FileCheck::kNotRegular: return messages::kModelFile + path + messages::kNotRegularFile;
+    case FileCheck::kRegular: break;
+  }
   close(fd);
-  return problem;
+  if (info.st_size % kDigestSize == 0) return std::string();
+  return messages::kModelFile + path + messages::kDamagedSize + std::to_string(info.st_size) +
+         messages::kDamagedSizeEnd;
 }
 
 bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
@@ -53,7 +53,7 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
     if (language_model || !IsPairSlot(slot)) paths.push_back(ModelFilePath(directory, slot));
   const ModelReadLock lock(paths);
   std::string problem;
-  if (lock.Refused(&problem)) return problem;
+  if (lock.Refused(problem)) return problem;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     if (IsPairSlot(slot) && !language_model) continue;
     const std::string path = ModelFilePath(directory, slot);

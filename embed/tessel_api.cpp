@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/builder.h"
+#include "compat/builder.h"
+#include "compat/settings.h"
 #include "core/digest_index.h"
+#include "core/messages.h"
 #include "core/save_marker.h"
-#include "core/settings.h"
 #include "core/text_words.h"
 #include "embed/embed.h"
 #include "embed/handle.h"
@@ -45,7 +46,7 @@ void Fill(tessel_result_t& result, const LmStream& judged) {
 
 extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   if (directory == nullptr) {
-    SetError(errptr, "no model directory given");
+    SetError(errptr, messages::kNoModelDirectory);
     return nullptr;
   }
   try {
@@ -63,9 +64,9 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     model->text = text;
     return model.release();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, "out of memory");
+    SetError(errptr, messages::kCallOutOfMemory);
   } catch (...) {  // no exception may reach a C caller
-    SetError(errptr, "the model could not be opened");
+    SetError(errptr, messages::kModelNotOpened);
   }
   return nullptr;
 }
@@ -85,7 +86,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
                             const tessel_settings_t* settings, tessel_result_t* result,
                             char** errptr) {
   if (model == nullptr || (text == nullptr && length != 0)) {
-    SetError(errptr, model == nullptr ? "no model given" : "no text given");
+    SetError(errptr, model == nullptr ? messages::kNoModel : messages::kNoText);
     return -1;
   }
   tessel_settings_t defaults;
@@ -95,7 +96,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
   }
   try {
     if (!model->model.language_model) {
-      SetError(errptr, "the model is not a language model");
+      SetError(errptr, messages::kNotLanguageModel);
       return -1;
     }
     TextOptions options = model->text;
@@ -111,9 +112,9 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     if (result != nullptr) Fill(*result, judged);
     return judged.result().verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {
-    SetError(errptr, "out of memory");
+    SetError(errptr, messages::kCallOutOfMemory);
   } catch (...) {
-    SetError(errptr, "the text could not be judged");
+    SetError(errptr, messages::kTextNotJudged);
   }
   return -1;
 }

@@ -13,7 +13,8 @@
 
 #include <unistd.h>
 
-#include "core/builder.h"
+#include "compat/builder.h"
+#include "core/messages.h"
 #include "core/model_description.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
@@ -58,21 +59,22 @@ int32_t Saturated(int64_t value) {
 // The problem with the open options, or the empty string.
 std::string OpenOptionsProblem(const tessel_open_options_t& options) {
   if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL)
-    return "unknown mode " + std::to_string(options.mode);
-  const std::string range = " must be 1 to " + std::to_string(INT32_MAX) + ", not ";
+    return messages::kUnknownMode + std::to_string(options.mode);
+  const std::string range =
+      messages::kOutOfRange + std::to_string(INT32_MAX) + messages::kOutOfRangeEnd;
   if (options.shingle_length < 1 || options.shingle_length > INT32_MAX)
-    return "shingle length" + range + std::to_string(options.shingle_length);
+    return messages::kShingleLength + range + std::to_string(options.shingle_length);
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
-    return "shingle shift" + range + std::to_string(options.shingle_shift);
+    return messages::kShingleShift + range + std::to_string(options.shingle_shift);
   if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_CP1251)
-    return "unknown encoding " + std::to_string(options.encoding);
+    return messages::kUnknownEncoding + std::to_string(options.encoding);
   return "";
 }
 
 std::string JudgeOptionsProblem(const tessel_judge_options_t& options) {
-  if (options.formula < 1) return "formula must be 1, 2 or 3, not " + std::to_string(options.formula);
+  if (options.formula < 1) return messages::kBadFormula + std::to_string(options.formula);
   if (options.max_threshold < 0 || options.size_threshold < 0)
-    return "the shingle thresholds must not be negative";
+    return messages::kNegativeShingleThresholds;
   return "";
 }
 
@@ -122,7 +124,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   text.upper_case = options.upper_case != 0;
   StopWordSet stop_words;
   if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words, text)) {
-    problem = SystemError("cannot open stop-word file ", options.stop_words, errno);
+    problem = SystemError(messages::kCannotOpenStopWords, options.stop_words, errno);
     return nullptr;
   }
   text.stop_words = &stop_words;
@@ -205,7 +207,7 @@ std::string JudgeItem(const tessel_t& model, const char* path, const char* text,
 bool Prepared(const tessel_t* model, const tessel_judge_options_t* options,
               ScoringOptions& scoring, char** errptr) {
   if (model == nullptr) {
-    SetError(errptr, "no model given");
+    SetError(errptr, messages::kNoModel);
     return false;
   }
   const tessel_judge_options_t given = FromHost(options, tessel_judge_options_init);
@@ -224,9 +226,9 @@ int Guarded(char** errptr, Call call) noexcept {
   try {
     return call();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, "out of memory");
+    SetError(errptr, messages::kCallOutOfMemory);
   } catch (...) {  // no exception may reach a C caller
-    SetError(errptr, "the text could not be judged");
+    SetError(errptr, messages::kTextNotJudged);
   }
   return -1;
 }
@@ -290,7 +292,7 @@ extern "C" void tessel_verdict_init_sized(tessel_verdict_t* verdict, size_t size
 extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_options_t* options,
                                       char** errptr) {
   if (directory == nullptr) {
-    SetError(errptr, "no model directory given");
+    SetError(errptr, messages::kNoModelDirectory);
     return nullptr;
   }
   try {
@@ -302,9 +304,9 @@ extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_o
     if (model == nullptr) SetError(errptr, problem.c_str());
     return model.release();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, "out of memory");
+    SetError(errptr, messages::kCallOutOfMemory);
   } catch (...) {
-    SetError(errptr, "the model could not be opened");
+    SetError(errptr, messages::kModelNotOpened);
   }
   return nullptr;
 }
@@ -313,7 +315,7 @@ extern "C" int tessel_judge_text(const tessel_t* model, const char* text, size_t
                                  const tessel_judge_options_t* options, tessel_verdict_t* verdict,
                                  char** errptr) {
   if (text == nullptr && length != 0) {
-    SetError(errptr, "no text given");
+    SetError(errptr, messages::kNoText);
     return -1;
   }
   return JudgeOne(model, nullptr, text, length, options, verdict, errptr);
@@ -323,7 +325,7 @@ extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
                                  const tessel_judge_options_t* options, tessel_verdict_t* verdict,
                                  char** errptr) {
   if (path == nullptr) {
-    SetError(errptr, "no file given");
+    SetError(errptr, messages::kNoFile);
     return -1;
   }
   return JudgeOne(model, path, nullptr, 0, options, verdict, errptr);
@@ -335,11 +337,11 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
                                   char** errptr) {
   if (count == 0) return 0;
   if (items == nullptr || verdicts == nullptr) {
-    SetError(errptr, items == nullptr ? "no items given" : "no verdicts given");
+    SetError(errptr, items == nullptr ? messages::kNoItems : messages::kNoVerdicts);
     return -1;
   }
   if (items->size < sizeof(tessel_item_t) || verdicts->size < sizeof(size_t)) {
-    SetError(errptr, "the size member of the first item or verdict is too small");
+    SetError(errptr, messages::kItemTooSmall);
     return -1;
   }
   ScoringOptions scoring;

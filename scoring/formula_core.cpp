@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -10,24 +11,11 @@
 
 #include "core/charset.h"
 #include "core/messages.h"
-#include "core/settings.h"
 #include "core/text_words.h"
-#include "scoring/lm_common.h"
 
 namespace lm {
 
-Settings CurrentSettings() {
-  Settings settings;
-  settings.threshold_1 = lm_threshold_1;
-  settings.threshold_2 = lm_threshold_2;
-  settings.length = lm_length;
-  settings.lambda = lm_lambda;
-  settings.lambda0 = lm_lambda0;
-  settings.factor = lm_factor;
-  settings.log = lm_log;
-  settings.detailed = Detailed;
-  return settings;
-}
+Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
 
 Document DocumentOf(const TextWords& text, const std::vector<Digest>& words,
                     const std::vector<Digest>& pairs) {

@@ -28,8 +28,6 @@ struct Settings {
   bool detailed = false;     // Formula1: tally every flagged phrase
 };
 
-// The process-wide settings (lm_threshold_1, ..., Detailed) as they are now.
-Settings CurrentSettings();
 
 // One trained set as the formulas see it: the count of a digest (0 when
 // absent), N = records in its list and T = its total. Counts go through a
@@ -100,6 +98,9 @@ struct Output {
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
 };
+
+// Output to std::cout and std::cerr, as the exported formulas write.
+Output StandardStreams();
 
 // Verdict and the deciding window: the first window that was a hit (also
 // with detailed Formula1, which goes on scanning), its two scores and the

@@ -3,8 +3,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "compat/lm_common.h"
 #include "core/document.h"
-#include "scoring/lm_common.h"
+#include "core/word_digests.h"
 
 void WordsAndPairs::ReadFile(const std::string& name, std::ostream& messages) {
   usable_ = ReadDocument(name, 2, text_, messages);

@@ -21,7 +21,3 @@ struct Options {
   TextOptions text;
   ScoringOptions scoring;
 };
-
-// The process-wide settings as they are now; formula and shingle-mode
-// thresholds, which have no process-wide variable, keep their defaults.
-Options CurrentOptions();

@@ -3,7 +3,7 @@
 #include <functional>
 #include <ostream>
 
-#include "scoring/compare.h"
+#include "compat/compare.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <iosfwd>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
 #include "scoring/model.h"
 
 // Shingle mode: "\n\nProtected:\n" and the shingles only the protected side

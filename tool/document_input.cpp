@@ -14,6 +14,7 @@
 
 #include "core/document.h"
 #include "core/messages.h"
+#include "core/shingle_shift.h"
 #include "tool/file_list.h"
 
 extern char** environ;

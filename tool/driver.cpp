@@ -11,22 +11,22 @@
 #include <utility>
 #include <vector>
 
-#include "core/builder.h"
+#include "compat/builder.h"
+#include "compat/settings.h"
+#include "compat/shingle.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
 #include "core/provenance.h"
 #include "core/set_file.h"
-#include "core/shingle.h"
 #include "core/trainer.h"
-#include "core/settings.h"
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
-#include "tool/shingle_run.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
+#include "tool/shingle_run.h"
 #include "tool/sources.h"
 #include "tool/subtract.h"
 

@@ -24,5 +24,3 @@ std::string ChangeFileExt(std::string name, std::string ext);
 // and the backslash are written as C escapes (\t, \n, \r, \\). Every other
 // name is returned as it is.
 std::string PrintableName(const std::string& name);
-// The directory part of a path, ending in a backslash; empty when there is none.
-std::string dirName(std::string path);

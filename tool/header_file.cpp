@@ -44,15 +44,16 @@ void ReportError(const char* what, const std::string& path, std::ostream& errors
 // may be read but not written is opened for reading only, so that one that
 // holds the key still gives the warning.
 int OpenHeader(const std::string& path, bool& created, bool& writable) {
-  const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  const char* name = path.c_str();
+  const int flags = O_CLOEXEC | O_NOFOLLOW;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_APPEND | flags);
+    int fd = OpenWithoutWaiting(name, O_RDWR | O_APPEND | flags);
     if (fd >= 0 || (errno != ENOENT && errno != EACCES && errno != EROFS)) return fd;
     if (errno != ENOENT) {
       writable = false;
-      return open(path.c_str(), O_RDONLY | flags);
+      return OpenWithoutWaiting(name, O_RDONLY | flags);
     }
-    fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | flags, 0666);
+    fd = OpenWithoutWaiting(name, O_RDWR | O_APPEND | O_CREAT | O_EXCL | flags, 0666);
     if (fd >= 0) created = true;
     if (fd >= 0 || errno != EEXIST) return fd;  // EEXIST: another run was quicker
   }
@@ -94,7 +95,7 @@ ScanResult ScanHeader(int fd) {
 // The scan of a header named apart from the file appended to (a path
 // without the "hdr" extension).
 ScanResult ScanHeader(const std::string& name) {
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = OpenWithoutWaiting(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return errno == ENOENT ? ScanResult::kNeedsBreak : ScanResult::kUnreadable;
   ScanResult result = ScanHeader(fd);
   close(fd);

@@ -11,19 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "compat/lm_common.h"
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/ordered_run.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
-#include "scoring/lm_common.h"
 #include "tool/detailed.h"
 #include "tool/document_input.h"
 #include "tool/document_output.h"
-#include "tool/file_list.h"
 #include "tool/exit_status.h"
+#include "tool/file_list.h"
 #include "tool/header_file.h"
 #include "tool/json_output.h"
-#include "core/ordered_run.h"
 
 namespace {
 

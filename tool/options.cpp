@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
+#include "compat/settings.h"
+#include "compat/shingle.h"
 #include "core/messages.h"
-#include "core/settings.h"
-#include "core/shingle.h"
 #include "experiments/protected_sum.h"
 #include "experiments/sweep.h"
 #include "tool/driver.h"

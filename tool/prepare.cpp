@@ -28,7 +28,11 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   std::vector<std::string> paths;
   for (const auto& file : wanted) paths.push_back(file.first);
   const ModelReadLock lock(paths);
-  if (lock.Refused(nullptr)) return false;
+  std::string refusal;
+  if (lock.Refused(refusal)) {
+    std::cerr << messages::kErrorPrefix << refusal << "\n";
+    return false;
+  }
   // Every file is tried, so that each one that fails is reported, in order;
   // the files are read side by side.
   struct Loaded {

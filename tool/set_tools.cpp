@@ -7,6 +7,8 @@
 #include <queue>
 #include <set>
 
+#include "compat/shingle_file.h"
+#include "core/digest_reader.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
@@ -129,7 +131,9 @@ int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& er
   CountIndex files[kModelSlots];
   const CountIndex* read[kModelSlots] = {};
   for (int slot = 0; slot < kModelSlots; ++slot) {
-    CountIndex::Load(ModelFilePath(directory, slot), files[slot], nullptr);
+    const std::string file = ModelFilePath(directory, slot);
+    if (!CountIndex::Load(file, files[slot], nullptr))
+      err << messages::kErrorOpeningFile << file << "\n";
     read[slot] = &files[slot];
   }
   const std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "core/builder.h"
+#include "compat/builder.h"
 #include "core/document.h"
+#include "core/ordered_run.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
 #include "tool/document_input.h"
@@ -13,7 +14,6 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/json_output.h"
-#include "core/ordered_run.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/digest_index.h"
+#include "core/digest_reader.h"
 #include "core/file_io.h"
 #include "core/messages.h"
-#include "core/set_file.h"
 #include "tool/exit_status.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include <random>
 
+#include "compat/lm_common.h"
 #include "support/test_support.h"
 
 namespace {
@@ -74,7 +75,7 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
       if (i % 3 == 0) set.list.push_back(shingle);
     }
     set.total = 1234;
-    const CountIndex from_set = CountIndex::FromSet(set);
+    const CountIndex from_set = IndexOfSet(set);
     EXPECT_EQ(from_set.records(), set.list.size());
     EXPECT_EQ(from_set.total(), 1234);
     ExpectSameCounts(from_set, set, random);

@@ -4,7 +4,7 @@
 #include <climits>
 #include <random>
 
-#include "scoring/compare.h"
+#include "compat/compare.h"
 #include "support/test_support.h"
 
 namespace {

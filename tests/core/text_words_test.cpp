@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "core/word_digests.h"
 #include "support/test_support.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/builder.h"
-#include "core/set_file.h"
+#include "compat/builder.h"
+#include "compat/shingle_file.h"
 
 namespace corpus {
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "core/set_file.h"
+#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
 

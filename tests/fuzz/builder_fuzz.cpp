@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "core/builder.h"
+#include "compat/builder.h"
 #include "support/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 // whole records; a refusal names the file; a verdict is 0 or 1 with a phrase
 // inside the text, repeatable, and equal to _processShingles' with the same
 // settings.
-#include "core/set_file.h"
+#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
 

@@ -3,7 +3,7 @@
 // ones, logarithms on and off): the verdict is always 0 or 1, the same
 // buffer read up to its NUL gives the same verdict, and tessel_judge with the
 // same settings agrees.
-#include "core/set_file.h"
+#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
 

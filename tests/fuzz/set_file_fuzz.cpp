@@ -2,7 +2,7 @@
 // inspection of tessel-sets agrees with the reader.
 #include <cstring>
 
-#include "core/set_file.h"
+#include "compat/shingle_file.h"
 #include "support/test_support.h"
 #include "tool/set_tools.h"
 

@@ -5,14 +5,15 @@
 #include <iomanip>
 #include <numeric>
 
-#include "core/set_file.h"
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
+#include "compat/settings.h"
+#include "compat/shingle_file.h"
 #include "core/text_words.h"
 #include "embed/corpus_model.h"
 #include "embed/embed.h"
 #include "embed/tessel.h"
-#include "scoring/formulas.h"
 #include "scoring/indexed_judge.h"
-#include "scoring/lm_common.h"
 #include "scoring/options.h"
 #include "support/test_support.h"
 
@@ -34,7 +35,7 @@ struct Model {
         out.close();
         loadShinglesFromFile(file, sets[1][s][n]);
         sets[0][s][n].ConvertToSet(), sets[1][s][n].ConvertToSet();
-        indexes[0][2 * n + s] = CountIndex::FromSet(sets[0][s][n]);
+        indexes[0][2 * n + s] = IndexOfSet(sets[0][s][n]);
         EXPECT_TRUE(CountIndex::Load(file, indexes[1][2 * n + s], nullptr));
       }
     }

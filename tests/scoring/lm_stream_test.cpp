@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "compat/lm_common.h"
 #include "core/charset.h"
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"
@@ -20,7 +21,7 @@ struct JoinedModel {
       for (int side = 0; side < 2; ++side) {
         for (const std::string& name : corpus::kSides[1][side])
           BuildShingles(name, sets[side][n - 1], n);
-        files[2 * (n - 1) + side] = CountIndex::FromSet(sets[side][n - 1]);
+        files[2 * (n - 1) + side] = IndexOfSet(sets[side][n - 1]);
       }
     words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
     pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));

@@ -1,10 +1,11 @@
 // Judging with an explicit options value: the process-wide settings must
 // reach a verdict only through the value read at the boundary.
+#include "compat/settings.h"
 #include "scoring/options.h"
 
 #include <sstream>
 
-#include "core/builder.h"
+#include "compat/builder.h"
 #include "core/digest_index.h"
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"

@@ -19,9 +19,9 @@
 #include <string>
 #include <tuple>
 
-#include "core/builder.h"
-#include "core/settings.h"
-#include "core/shingle.h"
+#include "compat/builder.h"
+#include "compat/settings.h"
+#include "compat/shingle.h"
 #include "experiments/sweep.h"
 
 // A record whose digest is first_byte, zeros, last_byte.

@@ -4,12 +4,6 @@
 
 #include <utility>
 
-// The tool never calls it: the directory part with a backslash, or nothing.
-TEST(DirName, EndsInABackslash) {
-  EXPECT_EQ(dirName("a/b/c.txt") + "|" + dirName("/x") + "|" + dirName("a\\b") + "|" + dirName("file"),
-            "a/b\\|\\|a\\|");
-}
-
 // Only the file's own name holds an extension; without one, ".ext" is added.
 TEST(ChangeFileExt, LooksInTheFilesOwnNameOnly) {
   const std::pair<const char*, const char*> cases[] = {

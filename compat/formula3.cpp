@@ -1,5 +1,6 @@
-#include "scoring/formulas.h"
-#include "scoring/lm_common.h"
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 
 bool Formula3(CShingleSet& doc, CShingleSet& protected_words, CShingleSet& unprotected_words) {
   lm::Model model;

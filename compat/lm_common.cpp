@@ -1,7 +1,6 @@
-#include "scoring/lm_common.h"
+#include "compat/lm_common.h"
 
 #include <cstring>
-#include <iostream>
 
 namespace lm {
 
@@ -32,6 +31,12 @@ CountLookup LookupOf(const CShingleSet& trained) {
   return lookup;
 }
 
+Model ModelOf(const CShingleSet& protected_words, const CShingleSet& unprotected_words,
+              const CShingleSet& protected_pairs, const CShingleSet& unprotected_pairs) {
+  return Model{LookupOf(protected_words), LookupOf(unprotected_words), LookupOf(protected_pairs),
+               LookupOf(unprotected_pairs)};
+}
+
 ListDocument::ListDocument(const CShingleSet& words, const CShingleSet* pairs) {
   AppendDigests(words, words_);
   if (pairs != nullptr) AppendDigests(*pairs, pairs_);
@@ -45,6 +50,18 @@ Document ListDocument::View() const {
   });
 }
 
-Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
-
 }  // namespace lm
+
+CountIndex IndexOfSet(const CShingleSet& shingles) {
+  // A stable sort keeps the first record of each digest first.
+  FlatSet records;
+  records.digests.reserve(shingles.list.size());
+  records.counts.reserve(shingles.list.size());
+  for (const CShingle& shingle : shingles.list) {
+    std::memcpy(records.digests.emplace_back().bytes, shingle.hash, kDigestSize);
+    records.counts.push_back(shingle.count);
+  }
+  records.total = shingles.total;
+  SortByDigest(records);
+  return CountIndex::FromFlat(records);
+}

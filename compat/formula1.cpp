@@ -1,14 +1,15 @@
 #include <iostream>
 
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 #include "core/messages.h"
-#include "scoring/formulas.h"
-#include "scoring/lm_common.h"
 
 bool Formula1(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,
               CShingleSet& unprotected_words, CShingleSet& protected_pairs,
               CShingleSet& unprotected_pairs) {
-  const lm::Model model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
-                        lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+  const lm::Model model =
+      lm::ModelOf(protected_words, unprotected_words, protected_pairs, unprotected_pairs);
   const lm::ListDocument document(doc, &doc_pairs);
   return lm::Formula1(document.View(), model, lm::CurrentSettings(), lm::StandardStreams())
       .verdict;

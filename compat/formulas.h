@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
 
 // Bigram model with additive smoothing over a sliding window.
 bool Formula1(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,

@@ -1,4 +1,4 @@
-#include "core/builder.h"
+#include "compat/builder.h"
 
 #include <cctype>
 #include <cstring>
@@ -8,11 +8,14 @@
 #include <iostream>
 #include <vector>
 
+#include "compat/settings.h"
 #include "core/charset.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/saturating.h"
+#include "core/shingle_shift.h"
 #include "core/text_words.h"
+#include "core/word_digests.h"
 
 std::set<std::string> Stopwords;
 
@@ -87,25 +90,6 @@ void AppendDistinctShingles(const TextWords& words, CShingleSet& target, int n) 
   CShingleSet file_set;
   AppendShingles(words, file_set, n);
   MoveDistinct(file_set, target);
-}
-
-bool ReadStopWords(const std::string& file_name, StopWordSet& words, const TextOptions& texts) {
-  int fd = OpenInputFile(file_name, false);
-  if (fd < 0) return false;
-  DescriptorInput buffer(fd);
-  std::string text{std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>()};
-  if (texts.encoding == TextEncoding::kUtf8 ||
-      (texts.encoding == TextEncoding::kAuto && LooksLikeUtf8(text)))
-    text = Utf8ToCp1251(text);
-  if (texts.upper_case) {
-    for (char& c : text)
-      if (isalpha_cp1251(static_cast<unsigned char>(c)))
-        c = static_cast<char>(std::toupper(toupper_cp1251(static_cast<unsigned char>(c))));
-  }
-  std::istringstream in(text);
-  std::string word;
-  while (in >> word) words.insert(word);
-  return true;
 }
 
 void LoadStopwords(std::string file_name) {

@@ -1,8 +1,9 @@
 #include <iostream>
 
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
+#include "compat/settings.h"
 #include "core/messages.h"
-#include "scoring/formulas.h"
-#include "scoring/lm_common.h"
 
 bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,
               CShingleSet& unprotected_words, CShingleSet& protected_pairs,
@@ -12,8 +13,8 @@ bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
     std::cerr << messages::kEmptyDocMessage;
     return false;
   }
-  const lm::Model model{lm::LookupOf(protected_words), lm::LookupOf(unprotected_words),
-                        lm::LookupOf(protected_pairs), lm::LookupOf(unprotected_pairs)};
+  const lm::Model model =
+      lm::ModelOf(protected_words, unprotected_words, protected_pairs, unprotected_pairs);
   const lm::ListDocument document(doc, &doc_pairs);
   return lm::Formula2(document.View(), model, lm::CurrentSettings(), lm::StandardStreams())
       .verdict;

@@ -1,4 +1,4 @@
-#include "core/shingle.h"
+#include "compat/shingle.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "core/set_file.h"
+#include "compat/shingle_file.h"
 
 #include "support/test_support.h"
 

@@ -2,9 +2,9 @@
 // Unique, Common, ConvertToSet, saveShinglesToFile) train the same corpus the
 // original way. Both must give the same four set files, byte for byte, and the
 // same judging output.
-#include "core/set_file.h"
-#include "scoring/compare.h"
-#include "scoring/formulas.h"
+#include "compat/compare.h"
+#include "compat/formulas.h"
+#include "compat/shingle_file.h"
 #include "support/run_tool.h"
 #include "support/test_support.h"
 #include "tool/driver.h"

@@ -1,6 +1,6 @@
-// Pieces shared by the language-model formulas: count look-up in the
-// std::set of a CShingleSet, and the CShingleSet forms of the formula core's
-// model and document.
+// The CShingleSet forms of the engine's look-ups: count look-up in the
+// std::set of a CShingleSet, the formula core's model and document, and a
+// CountIndex of a set.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
+#include "core/digest_index.h"
 #include "scoring/formula_core.h"
 
 namespace lm {
@@ -21,6 +22,9 @@ inline int32_t CountIn(const std::set<CShingle>& model, const CShingle& shingle)
 
 // A trained CShingleSet: counts from its set, N = its list's size, T = total.
 CountLookup LookupOf(const CShingleSet& trained);
+// The four trained sets of the six-set formulas as their model.
+Model ModelOf(const CShingleSet& protected_words, const CShingleSet& unprotected_words,
+              const CShingleSet& protected_pairs, const CShingleSet& unprotected_pairs);
 
 // The document's lists copied flat: digests in list order and the texts of
 // the words for the hit phrase. The lists must outlive the view.
@@ -35,7 +39,8 @@ class ListDocument {
   std::vector<const std::string*> texts_;
 };
 
-// Output to std::cout and std::cerr, as the exported formulas write.
-Output StandardStreams();
-
 }  // namespace lm
+
+// The counts ConvertToSet gives: the first record of each digest in list
+// order. N is the list's size, T its total.
+CountIndex IndexOfSet(const CShingleSet& shingles);

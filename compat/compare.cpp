@@ -1,10 +1,10 @@
-#include "scoring/compare.h"
+#include "compat/compare.h"
 
 #include <iostream>
 #include <iterator>
 
-#include "core/set_file.h"
-#include "core/settings.h"
+#include "compat/settings.h"
+#include "compat/shingle_file.h"
 
 namespace {
 

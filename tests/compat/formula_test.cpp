@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "compat/formulas.h"
+#include "compat/lm_common.h"
 #include "scoring/formula_core.h"
-#include "scoring/formulas.h"
-#include "scoring/lm_common.h"
 #include "support/test_support.h"
 
 namespace {

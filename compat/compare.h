@@ -4,7 +4,7 @@
 #include <functional>
 #include <iosfwd>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
 
 // Moves the shingles that a and b share (a's record) from both lists to the
 // end of out's list.

@@ -1,5 +1,6 @@
-#include "scoring/compare.h"
+#include "compat/compare.h"
 
+#include "compat/lm_common.h"
 #include "core/digest_index.h"
 #include "support/test_support.h"
 
@@ -33,7 +34,7 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   CShingleSet doc = SetOf({Record(1, "B", 2), Record(2, "AC", 2), Record(3, "Z", 5), Record(9)});
   CShingleSet ordered = SetOf({Record(0), Record(1), Record(2), Record(3), Record(7)});
   CShingleSet unordered = SetOf({Record(3), Record(7), Record(9), Record(0), Record(1)});
-  CountIndex index = CountIndex::FromSet(ordered);
+  CountIndex index = IndexOfSet(ordered);
   EXPECT_EQ(Shared([&] { return SharedWhere(doc, [&](auto d) { return index.Contains(d); }, &std::cout); }),
             Shared(doc, ordered));
   // Larger count first, equal counts by text; each line starts with a TAB.

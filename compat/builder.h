@@ -1,11 +1,13 @@
-// Text normalisation and shingle building.
+// Shingle building into lists, over the engine's TextWords, and the
+// process-wide stop words.
 #pragma once
 
 #include <istream>
 #include <set>
 #include <string>
 
-#include "core/shingle.h"
+#include "compat/shingle.h"
+#include "core/stop_words.h"
 #include "core/text_options.h"
 
 class TextWords;
@@ -13,14 +15,6 @@ class TextWords;
 // Words dropped by every build of the process-wide settings; filled by
 // LoadStopwords before building starts.
 extern StopWordSet Stopwords;
-
-// Adds the white-space separated words of a file to words; false, with
-// nothing added, when the file cannot be opened. The file is read in the
-// encoding of the texts' options (a UTF-8 file becomes the Windows-1251 bytes
-// of its words), and with their upper_case the words are upper-cased as the
-// texts' words are; otherwise the words are taken byte for byte.
-bool ReadStopWords(const std::string& file_name, StopWordSet& words,
-                   const TextOptions& texts = TextOptions());
 
 // Adds the white-space separated words of a file to Stopwords, byte for byte.
 void LoadStopwords(std::string file_name);

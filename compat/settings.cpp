@@ -1,0 +1,52 @@
+#include "compat/settings.h"
+
+#include "compat/builder.h"
+#include "compat/shingle.h"
+
+extern "C" {
+double lm_threshold_1 = 1.0;
+double lm_threshold_2 = 1.0;
+int32_t lm_length = 10;
+double lm_lambda = 0.0;
+double lm_lambda0 = 0.0;
+double lm_factor = 0.0;
+bool lm_log = false;
+bool lm_sub = false;
+bool UpperCase = false;
+bool Detailed = false;
+bool DetailedAll = false;
+}
+
+TextOptions CurrentTextOptions() {
+  TextOptions options;
+  options.shingle_length = CShingle::shingle_length;
+  options.shingle_shift = CShingle::shingle_shift;
+  options.stop_words = &Stopwords;
+  options.upper_case = UpperCase;
+  return options;
+}
+
+namespace lm {
+
+Settings CurrentSettings() {
+  Settings settings;
+  settings.threshold_1 = lm_threshold_1;
+  settings.threshold_2 = lm_threshold_2;
+  settings.length = lm_length;
+  settings.lambda = lm_lambda;
+  settings.lambda0 = lm_lambda0;
+  settings.factor = lm_factor;
+  settings.log = lm_log;
+  settings.detailed = Detailed;
+  return settings;
+}
+
+}  // namespace lm
+
+Options CurrentOptions() {
+  Options options;
+  options.text = CurrentTextOptions();
+  options.scoring.lm = lm::CurrentSettings();
+  options.scoring.exclusive_pairs = lm_sub;
+  return options;
+}

@@ -1,0 +1,36 @@
+// Process-wide settings of the scoring formulas and the tool, and their
+// reading into the values the engine takes. They are set while options are
+// parsed (or by a host before its first call) and only read afterwards. C
+// linkage lets a C host set them by name.
+#pragma once
+
+#include <cstdint>
+
+#include "scoring/options.h"
+
+extern "C" {
+extern double lm_threshold_1;  // protected score that suffices by itself
+extern double lm_threshold_2;  // upper bound for the unprotected score
+extern int32_t lm_length;      // window length of the formulas
+extern double lm_lambda;
+extern double lm_lambda0;
+extern double lm_factor;       // margin of the protected score
+extern bool lm_log;            // add logarithms instead of multiplying
+extern bool lm_sub;            // make the trained pair sets exclusive
+extern bool UpperCase;         // upper-case ASCII letters too
+extern bool Detailed;          // list matching shingles
+extern bool DetailedAll;       // accepted for compatibility; acts as Detailed
+}
+
+
+// The process-wide settings (CShingle::shingle_length, shingle_shift,
+// Stopwords and UpperCase) as they are now, read byte for byte: what the tool
+// and the single-threaded C interface read once, at their boundary.
+TextOptions CurrentTextOptions();
+namespace lm {
+// The process-wide settings (lm_threshold_1, ..., Detailed) as they are now.
+Settings CurrentSettings();
+}  // namespace lm
+// All of them; formula and shingle-mode thresholds, which have no
+// process-wide variable, keep their defaults.
+Options CurrentOptions();

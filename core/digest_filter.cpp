@@ -1,0 +1,22 @@
+#include "core/digest_filter.h"
+
+#include "core/huge_pages.h"
+
+namespace {
+
+// Eight filter bits per record, two of them set per digest: a few per cent
+// of absent digests pass.
+constexpr size_t kRecordsPerFilterWord = 8;
+// The word is chosen by at most this many leading bits of the low half.
+constexpr int kMaxFilterBits = 32;
+
+}  // namespace
+
+void DigestFilter::Reset(size_t digests) {
+  int bits = 1;
+  while (bits < kMaxFilterBits && (size_t{1} << bits) * kRecordsPerFilterWord < digests) ++bits;
+  shift_ = 64 - bits;
+  words_.clear();
+  ReserveLarge(words_, size_t{1} << bits);
+  words_.resize(size_t{1} << bits);
+}

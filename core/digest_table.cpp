@@ -1,0 +1,16 @@
+#include "core/digest_table.h"
+
+#include "core/huge_pages.h"
+
+void DigestTable::Reset(size_t digests) {
+  int bits = 4;
+  while ((size_t{1} << bits) < 2 * digests) ++bits;
+  const size_t slots = size_t{1} << bits;
+  if (slots > slots_.capacity()) {
+    slots_ = std::vector<uint32_t>();
+    ReserveLarge(slots_, slots);
+  }
+  slots_.assign(slots, 0);
+  shift_ = 64 - bits;
+  mask_ = slots - 1;
+}
