@@ -13,4 +13,6 @@ void DigestTable::Reset(size_t digests) {
   slots_.assign(slots, 0);
   shift_ = 64 - bits;
   mask_ = slots - 1;
+  // Positions stay below half the slots, so `bits` bits hold position + 1.
+  positions_ = bits >= 32 ? UINT32_MAX : (uint32_t{1} << bits) - 1;
 }

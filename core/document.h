@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/digest.h"
+#include "core/digest_table.h"
 #include "core/text_words.h"
 
 // Reads a data file as `builds` calls of the file form of _BuildShingles
@@ -48,20 +49,11 @@ class ShingleStream {
   static constexpr size_t kAhead = 8;  // digests between a slot's fetch and its search
   const Digest& At(size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
   void Add(const Digest& digest);
-  void Grow();
-  // Room for this many distinct digests, the table at most half full.
-  void Reserve(size_t digests);
-  void Rehash(size_t slots, uint32_t position_bits);
-  size_t SlotOf(const Digest& digest) const;
-  uint32_t TagOf(const Digest& digest) const;
 
   int n_;
   size_t next_ = 0;  // the next shingle to hash
   size_t size_ = 0;
   std::vector<std::vector<Digest>> blocks_;
-  // Per slot: 1 + a digest's position in the low bits (as many as the table
-  // has slots), a tag of the digest above them; 0 is free.
-  std::vector<uint32_t> table_ = std::vector<uint32_t>(16, 0);
-  uint32_t position_bits_ = 4;
+  DigestTable table_;
   std::vector<Digest> batch_;
 };
