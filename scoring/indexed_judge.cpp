@@ -265,7 +265,8 @@ size_t LmStream::Take(const TextWords& text, bool ended) {
   // word of Formula3's phrase), unless the text has ended.
   size_t end = by_words ? words : std::min(pairs, words == 0 ? 0 : words - 1);
   if (!ended && by_words && end != 0) --end;
-  const size_t start = next_ >= length ? next_ + 1 - length : 0;
+  // A whole text is judged from its first word (a window length of 0 too).
+  const size_t start = !whole && next_ >= length ? next_ + 1 - length : 0;
   if (!ended && (end <= next_ || end - start < length)) return start * step;
   if (end > next_ || next_ == 0) JudgeRange(text, start, end, ended);
   next_ = std::max(next_, end);

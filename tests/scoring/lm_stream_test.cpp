@@ -143,4 +143,24 @@ TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
   EXPECT_LT(hits, judged);
 }
 
+// Texts of one, two and a few words with window lengths of 0 and below,
+// which judge the whole text: the same as judging it at once.
+TEST(LmStream, ShortTextsAndWindowsOfNoLength) {
+  for (int length : {0, -1}) {
+    for (int formula : {1, 2, 3}) {
+      for (const std::string text : {"alpha ", "alpha beta ", "secret plan alpha beta gamma "}) {
+        SCOPED_TRACE(testing::Message() << "formula " << formula << ", length " << length
+                                        << ", text " << text);
+        lm::Settings settings;
+        settings.length = length;
+        const Judged whole = Whole(formula, text, TextOptions{}, settings);
+        const Judged streamed = Streamed(formula, text, TextOptions{}, settings);
+        EXPECT_EQ(streamed.result.verdict, whole.result.verdict);
+        EXPECT_EQ(streamed.result.phrase_words, whole.result.phrase_words);
+        EXPECT_EQ(streamed.lines, whole.lines);
+      }
+    }
+  }
+}
+
 }  // namespace
