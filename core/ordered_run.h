@@ -30,13 +30,21 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
   std::vector<Slot> slots(window);
   std::vector<char> ready(window, 0);
   std::mutex mutex;
-  std::condition_variable changed;
+  // Two conditions, so that a finished item wakes the committer only when
+  // it is the one the committer waits for, and a committed one wakes only
+  // workers waiting for room in the window: on a machine with as many
+  // threads as processors every needless wake-up takes a worker's time.
+  std::condition_variable next_ready, room;
   size_t next = 0, committed = 0;
+  bool committer_waits = false;
+  size_t workers_waiting = 0;
   std::exception_ptr failure;
   auto work = [&] {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] { return next >= count || failure || next < committed + window; });
+      ++workers_waiting;
+      room.wait(lock, [&] { return next >= count || failure || next < committed + window; });
+      --workers_waiting;
       if (next >= count || failure) return;
       const size_t i = next++;
       lock.unlock();
@@ -51,7 +59,8 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       if (thrown && !failure) failure = thrown;
       slots[i % window] = std::move(slot);
       ready[i % window] = 1;
-      changed.notify_all();
+      if (committer_waits && (i == committed || failure)) next_ready.notify_one();
+      if (failure) room.notify_all();
     }
   };
   std::vector<std::thread> workers;
@@ -61,20 +70,25 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       Slot slot;
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return ready[i % window] || failure; });
+        committer_waits = true;
+        next_ready.wait(lock, [&] { return ready[i % window] || failure; });
+        committer_waits = false;
         if (failure) break;
         slot = std::move(slots[i % window]);
         ready[i % window] = 0;
         committed = i + 1;  // its place in the window is free
+        if (workers_waiting != 0) room.notify_one();
       }
-      changed.notify_all();
       commit(i, slot);
     }
   } catch (...) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!failure) failure = std::current_exception();
   }
-  changed.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    room.notify_all();
+  }
   for (std::thread& worker : workers) worker.join();
   if (failure) std::rethrow_exception(failure);
 }
