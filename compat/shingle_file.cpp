@@ -52,7 +52,7 @@ void saveShinglesToFile(std::string file_name, CShingleSet& shingles) {
   size_t i = 0;
   for (const CShingle& shingle : shingles.list)
     std::memcpy(digests[i++].bytes, shingle.hash, kDigestSize);
-  SaveSetFilesTogether({{file_name, digests.data(), digests.size() * sizeof(Digest)}});
+  SaveSetFilesTogether({{file_name, digests.data(), digests.size() * sizeof(Digest)}}, std::cerr);
 }
 
 void loadShinglesFromFile(std::string file_name, CShingleSet& shingles) {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 
 #include "core/digest.h"
 #include "core/file_io.h"
@@ -218,11 +218,11 @@ namespace {
 // Runs one step of saving on every writer and reports each failure; true
 // when all succeeded.
 bool EveryWriter(bool (SafeFileWriter::*step)(), std::vector<SafeFileWriter>& writers,
-                 const std::vector<SetFileContent>& files) {
+                 const std::vector<SetFileContent>& files, std::ostream& messages) {
   bool all = true;
   for (size_t i = 0; i < writers.size(); ++i) {
     if ((writers[i].*step)()) continue;
-    std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
+    messages << messages::kErrorWritingFile << files[i].name << "\n";
     all = false;
   }
   return all;
@@ -246,36 +246,36 @@ std::vector<std::string> MarkedDirectories(const std::vector<SafeFileWriter>& wr
 
 }  // namespace
 
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files) {
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages) {
   std::vector<SafeFileWriter> writers(files.size());
   bool all_written = true;
   for (size_t i = 0; i < files.size(); ++i) {
     if (!writers[i].Open(files[i].name)) {
-      std::cerr << messages::kErrorOpeningFile << files[i].name << "\n";
+      messages << messages::kErrorOpeningFile << files[i].name << "\n";
       all_written = false;
       continue;
     }
     bool written = writers[i].Write(files[i].data, files[i].bytes);
     if (!writers[i].StartWriteback() || !written) {
-      std::cerr << messages::kErrorWritingFile << files[i].name << "\n";
+      messages << messages::kErrorWritingFile << files[i].name << "\n";
       all_written = false;
     }
   }
   // All files go to disk at once; each is then waited for.
-  if (all_written) all_written = EveryWriter(&SafeFileWriter::Finish, writers, files);
+  if (all_written) all_written = EveryWriter(&SafeFileWriter::Finish, writers, files, messages);
   if (!all_written) return false;  // the writers remove their temporary files
 
   std::vector<std::string> directories;
   for (const SafeFileWriter& writer : writers) directories.push_back(writer.directory());
   DirectoryLocks locks(directories);
-  if (!EveryWriter(&SafeFileWriter::Name, writers, files)) return false;
+  if (!EveryWriter(&SafeFileWriter::Name, writers, files, messages)) return false;
   const std::vector<std::string> marked = MarkedDirectories(writers);
   std::string failed;
   if (!WriteSaveMarkers(marked, failed)) {
-    std::cerr << messages::kErrorWritingFile << failed << "\n";
+    messages << messages::kErrorWritingFile << failed << "\n";
     return false;
   }
-  bool all_placed = EveryWriter(&SafeFileWriter::Place, writers, files);
+  bool all_placed = EveryWriter(&SafeFileWriter::Place, writers, files, messages);
   locks.SyncAll();
   // After a failed rename the old and new files are mixed: the markers stay.
   if (all_placed) RemoveSaveMarkers(marked);

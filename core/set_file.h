@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -66,10 +67,10 @@ struct SetFileContent {
 
 // Saves the files of a model all or none: every file is written and synced
 // to a temporary file first, and they replace the old files only when all
-// succeeded. Each failure is reported as "Error opening file: " or "Error
-// writing file: " with the name. Saves into one directory are serialised by
+// succeeded. Each failure is written to `messages` as "Error opening file: "
+// or "Error writing file: " with the name. Saves into one directory are serialised by
 // an advisory lock on it, so concurrent saves never leave a mixed model.
 // Where more than one file is renamed, the save marker stands in their
 // directories from before the first rename until after the last, and stays
 // when a rename fails, so that no reader takes a half-replaced model.
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files);
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages);

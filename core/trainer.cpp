@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 #include <new>
 #include <sstream>
 
@@ -190,8 +190,8 @@ struct Trainer::HashedFile {
 };
 
 Trainer::Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text,
-                 size_t threads)
-    : text_(text), threads_(std::max<size_t>(threads, 1)) {
+                 std::ostream& messages, size_t threads)
+    : text_(text), messages_(&messages), threads_(std::max<size_t>(threads, 1)) {
   for (int words : lengths)
     sets_.push_back(std::make_unique<ShingleAccumulator>(words, keep_counts));
 }
@@ -209,7 +209,7 @@ void Trainer::HashFile(const std::string& name, HashedFile& file) const {
 
 bool Trainer::Take(HashedFile& file) {
   const std::string messages = file.messages.str();
-  if (!messages.empty()) std::cerr << messages;
+  if (!messages.empty()) *messages_ << messages;
   for (size_t s = 0; s < file.sets.size(); ++s) sets_[s]->Add(file.sets[s], files_added_);
   ++files_added_;
   return file.read;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,9 +24,10 @@ class Trainer {
   // One set per entry of lengths (words per shingle); counts are kept when
   // keep_counts is set. Texts are read with the given options (their
   // shingle length is not used: lengths says which sets are built). Up to
-  // `threads` files are hashed, and buckets sorted, at once.
+  // `threads` files are hashed, and buckets sorted, at once. Files that
+  // cannot be read are reported to `messages`, in the order of the files.
   Trainer(const std::vector<int>& lengths, bool keep_counts, const TextOptions& text,
-          size_t threads = 1);
+          std::ostream& messages, size_t threads = 1);
   ~Trainer();
   Trainer(const Trainer&) = delete;
   Trainer& operator=(const Trainer&) = delete;
@@ -35,8 +37,8 @@ class Trainer {
   void KeepFiles(int words);
 
   // Adds one learning file to every set. True when it was read completely
-  // (an empty file too). Otherwise the system's message is on standard error
-  // once per set, as building each set from the file reports it, and what
+  // (an empty file too). Otherwise the system's message is written to the
+  // messages once per set, as building each set from the file reports it, and what
   // could be read is kept.
   bool AddFile(const std::string& name);
   // Adds the files in order, hashing several at once: the sets, counts and
@@ -54,6 +56,7 @@ class Trainer {
   bool Take(HashedFile& file);
 
   TextOptions text_;
+  std::ostream* messages_;
   size_t threads_;
   uint32_t files_added_ = 0;
   std::vector<std::unique_ptr<ShingleAccumulator>> sets_;

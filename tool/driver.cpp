@@ -59,7 +59,7 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
                        FlatSet& pairs) {
   TrainingProgress progress(names.size());
   Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
-                  language_model, text, threads);
+                  language_model, text, std::cerr, threads);
   if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
   const size_t read =
       trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
@@ -187,7 +187,7 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
   }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
-  if (!SaveSetFilesTogether(files)) {
+  if (!SaveSetFilesTogether(files, std::cerr)) {
     NoteRunError();
   } else if (!description.has_sources) {
     // A sources file left by an earlier save describes records this model

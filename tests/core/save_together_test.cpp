@@ -22,7 +22,8 @@ std::set<std::string> Entries(const TempDir& dir) {
 
 bool SaveModel(const TempDir& dir, const std::vector<Digest>& digests) {
   return SaveSetFilesTogether({{dir / "p.bin", digests.data(), digests.size() * sizeof(Digest)},
-                               {dir / "u.bin", digests.data(), digests.size() * sizeof(Digest)}});
+                               {dir / "u.bin", digests.data(), digests.size() * sizeof(Digest)}},
+                              std::cerr);
 }
 
 // Whether /proc/locks lists an flock of process pid on the inode, held or
