@@ -17,15 +17,6 @@ namespace lm {
 
 Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
 
-Document DocumentOf(const TextWords& text, const std::vector<Digest>& words,
-                    const std::vector<Digest>& pairs) {
-  Document doc(words, pairs, &text, [](const void* source, size_t k) {
-    return static_cast<const TextWords*>(source)->Word(k);
-  });
-  doc.utf8_text = text.read_as_utf8();
-  return doc;
-}
-
 namespace {
 
 // The window length as the window-size tests see it: the setting taken as an

@@ -88,10 +88,6 @@ struct Document {
         pair_count(pair_digests.size()), text(source), word_text(text_of) {}
 };
 
-// A document over the words of a TextWords and their digests.
-Document DocumentOf(const TextWords& text, const std::vector<Digest>& words,
-                    const std::vector<Digest>& pairs);
-
 // Where the formulas write: result lines to out, error lines to err. A null
 // stream silences that side.
 struct Output {

@@ -171,17 +171,6 @@ class PrunedFormula1 {
 
 }  // namespace
 
-lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
-                         const lm::Settings& settings, const lm::Output& output) {
-  const size_t words = text.size();
-  if (words >= 2 && PairsRuleWindowsOut(words - 1, settings))
-    return PrunedFormula1(text, ModelOf(model), settings, output).Run();
-  std::vector<Digest> singles, pairs;
-  text.HashNeighbours(singles, pairs);
-  return RunPrefetched(lm::Formula1, lm::DocumentOf(text, singles, pairs), singles, pairs, model,
-                       settings, output);
-}
-
 lm::Document WordsAndPairs::View() const {
   lm::Document doc;
   doc.words = words_.data();

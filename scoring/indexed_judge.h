@@ -81,13 +81,6 @@ lm::Model ModelOf(const IndexedModel& model);
 lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output);
 
-// Formula1 over the neighbouring words of a text (shift 1) with given
-// settings and output: lm::Formula1's result over all its digests, the hit
-// phrase in the text's word positions, with the same batches and pruning as
-// JudgeDocument.
-lm::Result JudgeFormula1(const TextWords& text, const IndexedModel& model,
-                         const lm::Settings& settings, const lm::Output& output);
-
 // Where a hit's phrase lies in the text read: its first byte, the end of its
 // last word there (in UTF-8 a letter takes more bytes than in the word), and
 // its normalised words joined by single spaces (one word in `shift`).
