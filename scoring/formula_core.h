@@ -12,7 +12,6 @@
 
 #include "core/digest.h"
 
-class TextWords;
 
 namespace lm {
 
