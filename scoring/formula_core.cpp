@@ -11,7 +11,6 @@
 
 #include "core/charset.h"
 #include "core/messages.h"
-#include "core/text_words.h"
 
 namespace lm {
 

@@ -12,7 +12,6 @@
 
 #include "core/digest.h"
 
-
 namespace lm {
 
 // The language-model settings, as the formulas read them.
