@@ -116,4 +116,10 @@ Result Formula2(const Document& doc, const Model& model, const Settings& setting
 Result Formula3(const Document& doc, const Model& model, const Settings& settings,
                 const Output& output);
 
+using Formula = Result (*)(const Document&, const Model&, const Settings&, const Output&);
+// The formula a number names: 1, 2, and 3 for any higher number.
+inline Formula FormulaNumbered(int formula) {
+  return formula == 1 ? Formula1 : formula == 2 ? Formula2 : Formula3;
+}
+
 }  // namespace lm

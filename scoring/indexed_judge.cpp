@@ -73,10 +73,9 @@ struct PrefetchedSides {
 };
 
 // A formula over a document's digests with their counts looked up first.
-lm::Result RunPrefetched(lm::Result (*formula)(const lm::Document&, const lm::Model&,
-                                               const lm::Settings&, const lm::Output&),
-                         const lm::Document& doc, const std::vector<Digest>& words,
-                         const std::vector<Digest>& pairs, const IndexedModel& model,
+lm::Result RunPrefetched(lm::Formula formula, const lm::Document& doc,
+                         const std::vector<Digest>& words, const std::vector<Digest>& pairs,
+                         const IndexedModel& model,
                          const lm::Settings& settings, const lm::Output& output) {
   const PrefetchedSides word_counts(*model.words, words), pair_counts(*model.pairs, pairs);
   const lm::Model prefetched{
@@ -216,8 +215,8 @@ lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& mo
       PairsRuleWindowsOut(text.size() - 1, settings))
     return PrunedFormula1(text, ModelOf(model), settings, output).Run();
   doc.HashAll();
-  const auto run = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
-  return RunPrefetched(run, doc.View(), doc.words(), doc.pairs(), model, settings, output);
+  return RunPrefetched(lm::FormulaNumbered(formula), doc.View(), doc.words(), doc.pairs(), model,
+                       settings, output);
 }
 
 namespace {
@@ -280,8 +279,7 @@ bool LmStream::Consistent(size_t words, size_t pairs) {
   stub.word_count = words;
   stub.pair_count = pairs;
   const lm::Output output{nullptr, &err_};
-  const auto run = formula_ == 1 ? lm::Formula1 : formula_ == 2 ? lm::Formula2 : lm::Formula3;
-  run(stub, ModelOf(model_), settings_, output);
+  lm::FormulaNumbered(formula_)(stub, ModelOf(model_), settings_, output);
   return false;
 }
 
@@ -302,8 +300,8 @@ void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool 
     lm::Document doc(words, pairs, &range, RangeWord);
     doc.utf8_text = text.read_as_utf8();
     doc.more_follows = by_words && !ended;
-    const auto run = formula_ == 1 ? lm::Formula1 : formula_ == 2 ? lm::Formula2 : lm::Formula3;
-    found = RunPrefetched(run, doc, words, pairs, model_, settings_, output);
+    found = RunPrefetched(lm::FormulaNumbered(formula_), doc, words, pairs, model_, settings_,
+                          output);
     if (found.phrase_words != 0) found.phrase_first += start;
   }
   if (!found.verdict) return;

@@ -226,7 +226,7 @@ TEST_F(Formulas, AgreeWithTheirDefinitions) {
                 said);
       flagged += expected.verdict, ++judged;
       if (formula == 2 && c.words.total == 0) continue;  // the core's documents have no total
-      auto core = formula == 1 ? lm::Formula1 : formula == 2 ? lm::Formula2 : lm::Formula3;
+      auto core = lm::FormulaNumbered(formula);
       ASSERT_EQ(Described(core(document.View(), model, s, {&core_out, &core_err})),
                 Described(expected));
       ASSERT_EQ(core_out.str() + "|" + core_err.str(), out.str() + "|" + err.str());
