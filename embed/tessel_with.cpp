@@ -147,7 +147,7 @@ std::string ReadItem(WordsAndPairs& doc, const char* path, const char* text, siz
     return "";
   }
   const int error = doc.ReadFileQuietly(path);
-  return error != 0 ? SystemError("cannot read ", path, error) : "";
+  return error != 0 ? SystemError(messages::kCannotRead, path, error) : "";
 }
 
 // The shingle-mode verdict, gathered while the item is read: only the
