@@ -187,7 +187,8 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
   return index;
 }
 
-bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error) {
+bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error,
+                      Use use) {
   out = CountIndex();
   int fd;
   struct stat info;
@@ -197,7 +198,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
   }
   bool loaded = false;
   try {
-    loaded = out.MapImmutable(fd, info) || out.ReadCopy(fd, info);
+    loaded = out.MapImmutable(fd, info) || out.ReadCopy(fd, info, use == Use::kLookUps);
   } catch (...) {
     close(fd);
     throw;
@@ -244,18 +245,18 @@ bool CountIndex::MapImmutable(int fd, const struct stat& before) {
   return true;
 }
 
-// Reads the complete records into anonymous memory (on huge pages where the
-// system allows it). A file written while it is read (copied over in place)
+// Reads the complete records into anonymous memory (on huge pages when asked
+// and the system allows it). A file written while it is read (copied over in place)
 // could give a mix of old and new records: the read is repeated until the
 // file's size and times stay the same across it.
-bool CountIndex::ReadCopy(int fd, struct stat& before) {
+bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;
     if (records == 0) return true;
     const size_t bytes = records * kDigestSize;
     void* copy = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (copy == MAP_FAILED) throw std::bad_alloc();
-    AdviseHugePages(copy, bytes);
+    if (huge_pages) AdviseHugePages(copy, bytes);
     const bool whole = ReadAt(fd, copy, bytes);
     struct stat after;
     if (fstat(fd, &after) != 0) {

@@ -17,6 +17,7 @@
 #include "core/digest.h"
 #include "core/digest_filter.h"
 #include "core/flat_set.h"
+#include "core/model_files.h"
 
 class CountIndex {
  public:
@@ -45,7 +46,17 @@ class CountIndex {
   // it is read, gives false, leaving out empty, with error (when not null)
   // describing the failure; the caller reports it. Look-ups need BuildDirectory() first; a join into a SidesIndex
   // reads only the digests in order.
-  static bool Load(const std::string& file_name, CountIndex& out, std::string* error);
+  //
+  // A copy looked up where it is goes on huge pages; one read once in order
+  // (to be joined into another index) does not: asking for huge pages makes
+  // the kernel compact memory to find them, which on a fragmented machine
+  // costs more than the copy itself.
+  enum class Use { kReadInOrder, kLookUps };
+  static bool Load(const std::string& file_name, CountIndex& out, std::string* error,
+                   Use use = Use::kLookUps);
+  // The use of a model slot's file: pair files are looked up as read, word
+  // and shingle files joined.
+  static Use UseOfSlot(int slot) { return IsPairSlot(slot) ? Use::kLookUps : Use::kReadInOrder; }
   // Whether the digests are a mapping of the file, shared with other processes.
   bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders
@@ -108,7 +119,7 @@ class CountIndex {
 
   void Adopt(std::vector<Digest>&& digests);
   bool MapImmutable(int fd, const struct stat& before);
-  bool ReadCopy(int fd, struct stat& before);
+  bool ReadCopy(int fd, struct stat& before, bool huge_pages);
   void Keep(void* mapping, size_t records);
   void Unmap();
 

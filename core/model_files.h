@@ -14,6 +14,10 @@ enum ModelSlot {
 inline constexpr int kModelSlots = 4;
 inline constexpr const char* kModelFileNames[kModelSlots] = {"p.bin", "p.bin.2", "u.bin",
                                                              "u.bin.2"};
+// Whether judging looks a slot's records up where they were read: the pair
+// files are; word and shingle files are joined into one index first.
+inline bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
+
 // The pair file of a set file: its name with this appended.
 inline constexpr char kPairSuffix[] = ".2";
 

@@ -31,7 +31,6 @@ std::string ModelFileProblem(const std::string& path) {
          messages::kDamagedSizeEnd;
 }
 
-bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
 
 }  // namespace
 
@@ -58,7 +57,8 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
     if (IsPairSlot(slot) && !language_model) continue;
     const std::string path = ModelFilePath(directory, slot);
     problem = ModelFileProblem(path);
-    if (problem.empty()) CountIndex::Load(path, files[slot], &problem);
+    if (problem.empty())
+      CountIndex::Load(path, files[slot], &problem, CountIndex::UseOfSlot(slot));
     if (!problem.empty()) return problem;
   }
   const CountIndex* read[kModelSlots] = {};

@@ -43,7 +43,9 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   RunOrdered<Loaded>(
       wanted.size(), JobsOf(settings), wanted.size(),
       [&](size_t i, Loaded& file) {
-        file.ok = CountIndex::Load(wanted[i].first, files[wanted[i].second], &file.error);
+        const int slot = wanted[i].second;
+        file.ok = CountIndex::Load(wanted[i].first, files[slot], &file.error,
+                                   CountIndex::UseOfSlot(slot));
       },
       [&](size_t i, Loaded& file) {
         if (!file.ok) std::cerr << messages::kErrorOpeningFile << wanted[i].first << "\n";
