@@ -187,6 +187,22 @@ CountIndex CountIndex::FromDistinct(std::vector<Digest>&& digests) {
   return index;
 }
 
+CountIndex CountIndex::ToFill(size_t capacity) {
+  CountIndex index;
+  if (capacity == 0) return index;
+  const size_t bytes = capacity * kDigestSize;
+  void* room = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (room == MAP_FAILED) throw std::bad_alloc();
+  AdviseHugePages(room, bytes);
+  index.Keep(room, capacity);
+  return index;
+}
+
+void CountIndex::Filled(size_t size) {
+  size_ = std::min(size, size_);
+  records_ = size_;
+}
+
 bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error,
                       Use use) {
   out = CountIndex();
@@ -254,7 +270,10 @@ bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
     const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;
     if (records == 0) return true;
     const size_t bytes = records * kDigestSize;
-    void* copy = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Small pages are faulted in by one call rather than one fault each.
+    const int populate = huge_pages ? 0 : MAP_POPULATE;
+    void* copy =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | populate, -1, 0);
     if (copy == MAP_FAILED) throw std::bad_alloc();
     if (huge_pages) AdviseHugePages(copy, bytes);
     const bool whole = ReadAt(fd, copy, bytes);

@@ -36,6 +36,13 @@ class CountIndex {
   static CountIndex FromFlat(FlatSet&& shingles);
   // Distinct digests in ascending order, each with count 1; N is their number.
   static CountIndex FromDistinct(std::vector<Digest>&& digests);
+  // Room for up to `capacity` such digests, in memory of the index's own (on
+  // huge pages where the system allows) that nothing clears or touches
+  // first: the caller writes them through room() (threads in disjoint
+  // ranges), then calls Filled with their number and BuildDirectory.
+  static CountIndex ToFill(size_t capacity);
+  Digest* room() { return mapping_ == nullptr ? nullptr : static_cast<Digest*>(mapping_); }
+  void Filled(size_t size);
   // Reads a set file: every count is 1, N the number of complete records
   // and T 0, as a loaded and converted set has them. The records are copied
   // into memory of the index's own, since a file mapped as it is would crash

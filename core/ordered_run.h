@@ -92,3 +92,12 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
   for (std::thread& worker : workers) worker.join();
   if (failure) std::rethrow_exception(failure);
 }
+
+// Calls work(i) for every i in [0, count) on up to `threads` threads, in no
+// particular order, and returns once all are done.
+template <typename Work>
+void RunAll(size_t count, size_t threads, Work work) {
+  struct Done {};
+  RunOrdered<Done>(
+      count, threads, count, [&](size_t i, Done&) { work(i); }, [](size_t, Done&) {});
+}

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/huge_pages.h"
 #include "core/ordered_run.h"
 
 namespace {
@@ -60,13 +59,6 @@ SortedRecords RecordsOf(const FlatSet& set) {
 
 namespace {
 
-// One part of the union of both sides, walked on its own.
-struct JoinedPart {
-  std::vector<Digest> digests;
-  std::vector<uint8_t> sides;
-  std::vector<int32_t> counts;
-};
-
 // The records of a side whose digests' leading 64 bits lie in [low, high).
 SortedRecords PartOf(const SortedRecords& side, uint64_t low, uint64_t high, bool last) {
   auto first_at_least = [&side](uint64_t bound) {
@@ -81,24 +73,19 @@ SortedRecords PartOf(const SortedRecords& side, uint64_t low, uint64_t high, boo
   return part;
 }
 
-void WalkInto(const SortedRecords& a, const SortedRecords& b, bool counted, JoinedPart& out) {
-  WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
-    out.digests.push_back(digest);
-    out.sides.push_back(static_cast<uint8_t>((p != kNone ? SidesIndex::kProtected : 0) |
-                                             (u != kNone ? SidesIndex::kUnprotected : 0)));
-    if (!counted) return;
-    out.counts.push_back(CountOf(a, p));
-    out.counts.push_back(CountOf(b, u));
-  });
-}
-
-template <typename T>
-void Append(std::vector<T>& to, const std::vector<T>& from) {
-  to.insert(to.end(), from.begin(), from.end());
+size_t UnionSize(const SortedRecords& a, const SortedRecords& b) {
+  size_t size = 0;
+  WalkUnion(a, b, [&size](const Digest&, size_t, size_t) { ++size; });
+  return size;
 }
 
 }  // namespace
 
+// Digests are uniform, so parts of equal ranges of their leading bits hold
+// about as many records each, and equal digests never straddle two parts.
+// With more than one part, a first walk counts each part's union so that
+// the second writes every part straight into its place, on its own thread;
+// a single part writes into room for both sides and keeps what it wrote.
 SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
                             const SortedRecords& unprotected_side, size_t threads) {
   SidesIndex index;
@@ -107,34 +94,46 @@ SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
   const size_t most = static_cast<size_t>((protected_side.end - protected_side.begin) +
                                           (unprotected_side.end - unprotected_side.begin));
   const bool counted = protected_side.counts != nullptr || unprotected_side.counts != nullptr;
-  JoinedPart whole;
-  ReserveLarge(whole.digests, most);
-  ReserveLarge(whole.sides, most);
-  if (counted) ReserveLarge(whole.counts, 2 * most);
-  // Digests are uniform: parts of equal ranges of their leading bits hold
-  // about as many records each, and equal digests never straddle two parts.
-  constexpr size_t kPartsPerThread = 16;  // small parts: few records held twice
+  constexpr size_t kPartsPerThread = 16;  // small parts even out the threads' shares
   const size_t parts = threads <= 1 || most < (size_t{1} << 16) ? 1 : threads * kPartsPerThread;
-  if (parts == 1) {
-    WalkInto(protected_side, unprotected_side, counted, whole);
-  } else {
-    const uint64_t width = UINT64_MAX / parts + 1;
-    RunOrdered<JoinedPart>(
-        parts, threads, 2 * threads,
-        [&](size_t i, JoinedPart& part) {
-          const bool last = i + 1 == parts;
-          const uint64_t low = i * width, high = last ? 0 : (i + 1) * width;
-          WalkInto(PartOf(protected_side, low, high, last),
-                   PartOf(unprotected_side, low, high, last), counted, part);
-        },
-        [&](size_t, JoinedPart& part) {
-          Append(whole.digests, part.digests), Append(whole.sides, part.sides);
-          Append(whole.counts, part.counts);
-        });
+  const uint64_t width = UINT64_MAX / parts + 1;
+  auto part_of = [&](const SortedRecords& side, size_t i) {
+    const bool last = i + 1 == parts;
+    return PartOf(side, i * width, last ? 0 : (i + 1) * width, last);
+  };
+  std::vector<size_t> starts(parts + 1, 0);
+  starts[1] = most;
+  if (parts > 1) {
+    RunAll(parts, threads, [&](size_t i) {
+      starts[i + 1] = UnionSize(part_of(protected_side, i), part_of(unprotected_side, i));
+    });
+    for (size_t i = 0; i < parts; ++i) starts[i + 1] += starts[i];
   }
-  index.sides_ = std::move(whole.sides);
-  index.counts_ = std::move(whole.counts);
-  index.joined_ = CountIndex::FromDistinct(std::move(whole.digests));
+  CountIndex joined = CountIndex::ToFill(starts[parts]);
+  Digest* digests = joined.room();
+  index.sides_.resize(starts[parts]);
+  if (counted) index.counts_.resize(2 * starts[parts]);
+  size_t written = 0;
+  RunAll(parts, threads, [&](size_t i) {
+    const SortedRecords a = part_of(protected_side, i), b = part_of(unprotected_side, i);
+    size_t at = starts[i];
+    WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
+      digests[at] = digest;
+      index.sides_[at] = static_cast<uint8_t>((p != kNone ? kProtected : 0) |
+                                              (u != kNone ? kUnprotected : 0));
+      if (counted) {
+        index.counts_[2 * at] = CountOf(a, p);
+        index.counts_[2 * at + 1] = CountOf(b, u);
+      }
+      ++at;
+    });
+    if (i + 1 == parts) written = at;
+  });
+  index.sides_.resize(written);
+  if (counted) index.counts_.resize(2 * written);
+  joined.Filled(written);
+  joined.BuildDirectory();
+  index.joined_ = std::move(joined);
   return index;
 }
 
@@ -148,22 +147,18 @@ SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotect
   // Two tasks build the sides' directories; the others fill the filter, each
   // its own range of the filter's words.
   const size_t ranges = std::max<size_t>(threads, 1), words = index.either_.word_count();
-  struct Done {};
-  RunOrdered<Done>(
-      2 + ranges, threads, 2 + ranges,
-      [&](size_t task, Done&) {
-        if (task < 2) {
-          if (index.apart_[task].begin() != index.apart_[task].end())
-            index.apart_[task].BuildDirectory();
-          return;
-        }
-        const size_t range = task - 2;
-        const size_t first = words * range / ranges, end = words * (range + 1) / ranges;
-        for (const CountIndex& side : index.apart_)
-          for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
-            index.either_.AddWithin(digest->bytes, first, end);
-      },
-      [](size_t, Done&) {});
+  RunAll(2 + ranges, threads, [&](size_t task) {
+    if (task < 2) {
+      if (index.apart_[task].begin() != index.apart_[task].end())
+        index.apart_[task].BuildDirectory();
+      return;
+    }
+    const size_t range = task - 2;
+    const size_t first = words * range / ranges, end = words * (range + 1) / ranges;
+    for (const CountIndex& side : index.apart_)
+      for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
+        index.either_.AddWithin(digest->bytes, first, end);
+  });
   for (int s = 0; s < 2; ++s)
     index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
   return index;
