@@ -57,18 +57,27 @@ void TextWords::Feed(const char* data, size_t size) {
   fed_ += size;
 }
 
+// A run of separators, then the run of letters after it, stored with room
+// made for all of them first, so that each byte costs a look-up and a store.
 void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_offset) {
   // The table in a local: stores into the word buffer could otherwise alias
   // the member and force a reload per byte.
   const unsigned char* const letters = letters_;
-  for (size_t i = 0; i < size; ++i) {
-    const unsigned char letter = letters[static_cast<unsigned char>(data[i])];
-    if (letter != 0) {
-      if (!in_word_) StartWord(source_offset + i);
-      joined_.push_back(static_cast<char>(letter));
-    } else if (in_word_) {
-      EndWord(source_offset + i);
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(data);
+  size_t i = 0;
+  while (i < size) {
+    if (!in_word_) {
+      while (i < size && letters[bytes[i]] == 0) ++i;
+      if (i == size) return;
+      StartWord(source_offset + i);
     }
+    MakeRoom(size - i);
+    char* const out = &joined_[joined_size_];
+    size_t stored = 0;
+    for (unsigned char letter; i < size && (letter = letters[bytes[i]]) != 0; ++i)
+      out[stored++] = static_cast<char>(letter);
+    joined_size_ += stored;
+    if (i < size) EndWord(source_offset + i++);
   }
 }
 
@@ -185,8 +194,8 @@ size_t TextWords::ShingleCount(int n) const {
 }
 
 void TextWords::StartWord(size_t source_offset) {
-  if (!starts_.empty()) joined_.push_back(' ');
-  word_begin_ = joined_.size();
+  if (!starts_.empty()) Put(' ');
+  word_begin_ = joined_size_;
   source_begin_ = source_offset;
   in_word_ = true;
 }
@@ -194,14 +203,14 @@ void TextWords::StartWord(size_t source_offset) {
 void TextWords::EndWord(size_t source_offset) {
   in_word_ = false;
   if (stop_words_ != nullptr && !stop_words_->empty()) {
-    scratch_.assign(joined_, word_begin_, joined_.size() - word_begin_);
+    scratch_.assign(joined_, word_begin_, joined_size_ - word_begin_);
     if (stop_words_->count(scratch_) != 0) {
       DropCurrentWord();
       return;
     }
   }
   starts_.push_back(word_begin_);
-  ends_.push_back(joined_.size());
+  ends_.push_back(joined_size_);
   source_starts_.push_back(source_begin_);
   if (reading_ == Reading::kUtf8) source_ends_.push_back(source_offset);
   if (sink_ && starts_.size() >= given_ + kStreamWords) GiveToSink(false);
@@ -217,8 +226,9 @@ void TextWords::GiveToSink(bool ended) {
 void TextWords::DropWordsBefore(size_t first) {
   const size_t count = std::min(first, size()) - std::min(first, base_);
   if (count == 0) return;
-  const size_t cut = count < starts_.size() ? starts_[count] : joined_.size();
+  const size_t cut = count < starts_.size() ? starts_[count] : joined_size_;
   joined_.erase(0, cut);
+  joined_size_ -= cut;
   auto drop = [&](std::vector<size_t>& offsets, size_t shift) {
     offsets.erase(offsets.begin(), offsets.begin() + std::min(count, offsets.size()));
     for (size_t& offset : offsets) offset -= shift;
@@ -232,5 +242,5 @@ void TextWords::DropWordsBefore(size_t first) {
 
 void TextWords::DropCurrentWord() {
   in_word_ = false;
-  joined_.resize(starts_.empty() ? 0 : word_begin_ - 1);
+  joined_size_ = starts_.empty() ? 0 : word_begin_ - 1;
 }

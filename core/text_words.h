@@ -4,6 +4,7 @@
 // without building a string per shingle.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
@@ -91,10 +92,19 @@ class TextWords {
     const unsigned char letter = letters_[byte];
     if (letter != 0) {
       if (!in_word_) StartWord(source_offset);
-      joined_.push_back(static_cast<char>(letter));
+      Put(static_cast<char>(letter));
     } else if (in_word_) {
       EndWord(source_offset);
     }
+  }
+  // Room for `extra` more bytes after the words held, then one byte more.
+  void MakeRoom(size_t extra) {
+    if (joined_.size() < joined_size_ + extra)
+      joined_.resize(std::max(2 * joined_.size(), joined_size_ + extra));
+  }
+  void Put(char byte) {
+    MakeRoom(1);
+    joined_[joined_size_++] = byte;
   }
   void StartWord(size_t source_offset);
   void EndWord(size_t source_offset);
@@ -114,7 +124,10 @@ class TextWords {
   size_t pending_start_ = 0;
   bool binary_ = false;
   bool stop_if_binary_ = false;
+  // The words held are its first joined_size_ bytes; the rest is room to
+  // write a run of letters into without a check per byte.
   std::string joined_;
+  size_t joined_size_ = 0;
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
