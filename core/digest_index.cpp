@@ -199,7 +199,6 @@ CountIndex CountIndex::ToFill(size_t capacity) {
   const size_t bytes = capacity * kDigestSize;
   void* room = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (room == MAP_FAILED) throw std::bad_alloc();
-  AdviseHugePages(room, bytes);
   index.Keep(room, capacity);
   return index;
 }
