@@ -15,6 +15,10 @@ class DigestFilter {
   // An empty filter with room for about `digests` digests.
   void Reset(size_t digests);
   void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
+  // Add, for threads filling one filter together.
+  void AddShared(const unsigned char* digest) {
+    __atomic_fetch_or(&words_[Word(digest)], Bits(digest), __ATOMIC_RELAXED);
+  }
   // Add, for a digest whose word lies in [first_word, end_word): threads
   // given disjoint ranges fill one filter without writing the same word.
   void AddWithin(const unsigned char* digest, size_t first_word, size_t end_word) {

@@ -17,6 +17,7 @@
 #include "core/file_io.h"
 #include "core/huge_pages.h"
 #include "core/messages.h"
+#include "core/ordered_run.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void CountIndex::Adopt(std::vector<Digest>&& digests) {
   size_ = owned_.size();
 }
 
-void CountIndex::BuildDirectory() {
+void CountIndex::BuildDirectory(size_t threads) {
   directory_.clear();
   filter_ = DigestFilter();
   if (size_ == 0) return;
@@ -141,19 +142,46 @@ void CountIndex::BuildDirectory() {
   const size_t buckets = size_t{1} << bits;
   ReserveLarge(directory_, buckets + 1);
   directory_.resize(buckets + 1);
-  size_t at = 0;
-  for (size_t bucket = 0; bucket < buckets; ++bucket) {
-    while (at < size_ && (DigestHalf(digests_[at].bytes) >> shift_) < bucket) ++at;
+  filter_.Reset(size_);
+  // Each part is a range of buckets: its directory entries, and the filter
+  // bits of its digests (set atomically, as two parts may share a word).
+  const size_t parts = std::max<size_t>(threads, 1);
+  RunAll(parts, threads, [&](size_t part) {
+    size_t from, to;
+    FillDirectory(buckets * part / parts, buckets * (part + 1) / parts, from, to);
+    FillFilter(from, to, parts > 1);
+  });
+  directory_[buckets] = size_;
+}
+
+// Fills the entries of buckets [first_bucket, end_bucket); [from, to) are
+// the positions of their digests.
+void CountIndex::FillDirectory(size_t first_bucket, size_t end_bucket, size_t& from,
+                               size_t& to) {
+  auto bucket_of = [this](const Digest& digest) { return DigestHalf(digest.bytes) >> shift_; };
+  size_t at = static_cast<size_t>(
+      std::lower_bound(digests_, digests_ + size_, first_bucket,
+                       [&](const Digest& digest, size_t bucket) { return bucket_of(digest) < bucket; }) -
+      digests_);
+  from = at;
+  for (size_t bucket = first_bucket; bucket < end_bucket; ++bucket) {
+    while (at < size_ && bucket_of(digests_[at]) < bucket) ++at;
     directory_[bucket] = at;
   }
-  directory_[buckets] = size_;
-  filter_.Reset(size_);
-  // Each digest sets bits in a random word of a filter larger than the
-  // cache: the words are fetched ahead.
+  while (at < size_ && bucket_of(digests_[at]) < end_bucket) ++at;
+  to = at;
+}
+
+// Each digest sets bits in a random word of a filter larger than the cache:
+// the words are fetched ahead.
+void CountIndex::FillFilter(size_t from, size_t to, bool shared) {
   constexpr size_t kAhead = 16;
-  for (size_t i = 0; i < size_; ++i) {
-    if (i + kAhead < size_) __builtin_prefetch(filter_.WordOf(digests_[i + kAhead].bytes), 1);
-    filter_.Add(digests_[i].bytes);
+  for (size_t i = from; i < to; ++i) {
+    if (i + kAhead < to) __builtin_prefetch(filter_.WordOf(digests_[i + kAhead].bytes), 1);
+    if (shared)
+      filter_.AddShared(digests_[i].bytes);
+    else
+      filter_.Add(digests_[i].bytes);
   }
 }
 

@@ -70,8 +70,8 @@ class CountIndex {
   // Whether the digests are a mapping of the file, shared with other processes.
   bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders
-  // build them themselves).
-  void BuildDirectory();
+  // build them themselves), on up to `threads` threads.
+  void BuildDirectory(size_t threads = 1);
 
   // The count of the digest's record, 0 when there is none.
   int32_t Count(const unsigned char* digest) const {
@@ -128,6 +128,8 @@ class CountIndex {
   }
 
   void Adopt(std::vector<Digest>&& digests);
+  void FillDirectory(size_t first_bucket, size_t end_bucket, size_t& from, size_t& to);
+  void FillFilter(size_t from, size_t to, bool shared);
   bool MapImmutable(int fd, const struct stat& before);
   bool ReadCopy(int fd, struct stat& before, bool huge_pages);
   void Keep(void* mapping, size_t records);

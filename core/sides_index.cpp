@@ -132,7 +132,7 @@ SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
   index.sides_.resize(written);
   if (counted) index.counts_.resize(2 * written);
   joined.Filled(written);
-  joined.BuildDirectory();
+  joined.BuildDirectory(threads);
   index.joined_ = std::move(joined);
   return index;
 }
