@@ -1,5 +1,7 @@
 // The tool's entry point: it parses the options and hands the run to the
 // driver.
+#include <malloc.h>
+
 #include <cstdio>
 #include <iostream>
 
@@ -7,7 +9,25 @@
 #include "tool/exit_status.h"
 #include "tool/options.h"
 
+namespace {
+
+// A run judges thousands of documents, each of which allocates and frees
+// buffers of up to a few megabytes. By default the C library hands such
+// memory back to the system after each document (a thread's free heap above
+// 128 KB, and every block above a threshold that starts there), and the next
+// document faults it in again page by page: with -j 2 that cost a tenth of
+// the run's processor time. Freed memory is kept for reuse instead, up to
+// 64 MB at the top of each heap, and only blocks of 4 MB or more are given
+// their own mapping (and back when freed).
+void KeepFreedMemory() {
+  mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  KeepFreedMemory();
   ResetRunStatus();
   RunSettings settings;
   const int status = RunCommand(ParseOptions(argc, argv, settings), settings);
