@@ -12,6 +12,18 @@ constexpr int kMaxFilterBits = 32;
 
 }  // namespace
 
+void DigestFilter::AddAll(const Digest* first, const Digest* last, bool shared) {
+  constexpr ptrdiff_t kAhead = 16;
+  for (const Digest* digest = first; digest != last; ++digest) {
+    if (last - digest > kAhead) __builtin_prefetch(WordOf(digest[kAhead].bytes), 1);
+    uint64_t& word = words_[Word(digest->bytes)];
+    if (shared)
+      __atomic_fetch_or(&word, Bits(digest->bytes), __ATOMIC_RELAXED);
+    else
+      word |= Bits(digest->bytes);
+  }
+}
+
 void DigestFilter::Reset(size_t digests) {
   int bits = 1;
   while (bits < kMaxFilterBits && (size_t{1} << bits) * kRecordsPerFilterWord < digests) ++bits;

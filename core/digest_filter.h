@@ -15,17 +15,10 @@ class DigestFilter {
   // An empty filter with room for about `digests` digests.
   void Reset(size_t digests);
   void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
-  // Add, for threads filling one filter together.
-  void AddShared(const unsigned char* digest) {
-    __atomic_fetch_or(&words_[Word(digest)], Bits(digest), __ATOMIC_RELAXED);
-  }
-  // Add, for a digest whose word lies in [first_word, end_word): threads
-  // given disjoint ranges fill one filter without writing the same word.
-  void AddWithin(const unsigned char* digest, size_t first_word, size_t end_word) {
-    const size_t word = Word(digest);
-    if (word >= first_word && word < end_word) words_[word] |= Bits(digest);
-  }
-  size_t word_count() const { return words_.size(); }
+  // Adds every digest in [first, last), fetching the words ahead (a filter
+  // larger than the cache misses it on nearly every add). Shared: other
+  // threads add to the filter at the same time.
+  void AddAll(const Digest* first, const Digest* last, bool shared);
   bool MayHold(const unsigned char* digest) const {
     const uint64_t bits = Bits(digest);
     return (words_[Word(digest)] & bits) == bits;

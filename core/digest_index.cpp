@@ -149,7 +149,7 @@ void CountIndex::BuildDirectory(size_t threads) {
   RunAll(parts, threads, [&](size_t part) {
     size_t from, to;
     FillDirectory(buckets * part / parts, buckets * (part + 1) / parts, from, to);
-    FillFilter(from, to, parts > 1);
+    filter_.AddAll(digests_ + from, digests_ + to, parts > 1);
   });
   directory_[buckets] = size_;
 }
@@ -170,19 +170,6 @@ void CountIndex::FillDirectory(size_t first_bucket, size_t end_bucket, size_t& f
   }
   while (at < size_ && bucket_of(digests_[at]) < end_bucket) ++at;
   to = at;
-}
-
-// Each digest sets bits in a random word of a filter larger than the cache:
-// the words are fetched ahead.
-void CountIndex::FillFilter(size_t from, size_t to, bool shared) {
-  constexpr size_t kAhead = 16;
-  for (size_t i = from; i < to; ++i) {
-    if (i + kAhead < to) __builtin_prefetch(filter_.WordOf(digests_[i + kAhead].bytes), 1);
-    if (shared)
-      filter_.AddShared(digests_[i].bytes);
-    else
-      filter_.Add(digests_[i].bytes);
-  }
 }
 
 CountIndex CountIndex::FromFlat(const FlatSet& shingles) {

@@ -129,7 +129,6 @@ class CountIndex {
 
   void Adopt(std::vector<Digest>&& digests);
   void FillDirectory(size_t first_bucket, size_t end_bucket, size_t& from, size_t& to);
-  void FillFilter(size_t from, size_t to, bool shared);
   bool MapImmutable(int fd, const struct stat& before);
   bool ReadCopy(int fd, struct stat& before, bool huge_pages);
   void Keep(void* mapping, size_t records);

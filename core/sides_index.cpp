@@ -144,20 +144,19 @@ SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotect
   index.apart_[0] = std::move(protected_side);
   index.apart_[1] = std::move(unprotected_side);
   index.either_.Reset(index.apart_[0].size() + index.apart_[1].size());
-  // Two tasks build the sides' directories; the others fill the filter, each
-  // its own range of the filter's words.
-  const size_t ranges = std::max<size_t>(threads, 1), words = index.either_.word_count();
-  RunAll(2 + ranges, threads, [&](size_t task) {
+  // Two tasks build the sides' directories; the others add a part of a
+  // side's digests each to the filter of both.
+  const size_t parts = std::max<size_t>(threads, 1);
+  RunAll(2 + 2 * parts, threads, [&](size_t task) {
     if (task < 2) {
       if (index.apart_[task].begin() != index.apart_[task].end())
         index.apart_[task].BuildDirectory();
       return;
     }
-    const size_t range = task - 2;
-    const size_t first = words * range / ranges, end = words * (range + 1) / ranges;
-    for (const CountIndex& side : index.apart_)
-      for (const Digest* digest = side.begin(); digest != side.end(); ++digest)
-        index.either_.AddWithin(digest->bytes, first, end);
+    const CountIndex& side = index.apart_[(task - 2) / parts];
+    const size_t part = (task - 2) % parts;
+    index.either_.AddAll(side.begin() + side.size() * part / parts,
+                         side.begin() + side.size() * (part + 1) / parts, threads > 1);
   });
   for (int s = 0; s < 2; ++s)
     index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
