@@ -224,7 +224,7 @@ void CountIndex::Filled(size_t size) {
 }
 
 bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error,
-                      Use use) {
+                      Pages pages) {
   out = CountIndex();
   int fd;
   struct stat info;
@@ -234,7 +234,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
   }
   bool loaded = false;
   try {
-    loaded = out.MapImmutable(fd, info) || out.ReadCopy(fd, info, use == Use::kLookUps);
+    loaded = out.MapImmutable(fd, info) || out.ReadCopy(fd, info, pages == Pages::kHuge);
   } catch (...) {
     close(fd);
     throw;

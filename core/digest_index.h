@@ -54,19 +54,22 @@ class CountIndex {
   // nobody can write, truncate or replace, is mapped and shared instead. A
   // file that is not a readable regular file, or that keeps changing while
   // it is read, gives false, leaving out empty, with error (when not null)
-  // describing the failure; the caller reports it. Look-ups need BuildDirectory() first; a join into a SidesIndex
-  // reads only the digests in order.
+  // describing the failure; the caller reports it. Look-ups need
+  // BuildDirectory() first; a join into a SidesIndex reads only the digests
+  // in order.
   //
-  // A copy looked up where it is goes on huge pages; one read once in order
-  // (to be joined into another index) does not: asking for huge pages makes
-  // the kernel compact memory to find them, which on a fragmented machine
-  // costs more than the copy itself.
-  enum class Use { kReadInOrder, kLookUps };
+  // The copy is on huge pages when asked. They are worth it only where most
+  // digests of a document are found and looked up in place: a fresh huge
+  // page is slow to fill (the kernel may compact memory for it, and a
+  // virtual machine that hands free memory back to its host refills it), and
+  // a look-up that stops at the filter never reads the copy.
+  enum class Pages { kOrdinary, kHuge };
   static bool Load(const std::string& file_name, CountIndex& out, std::string* error,
-                   Use use = Use::kLookUps);
-  // The use of a model slot's file: pair files are looked up as read, word
-  // and shingle files joined.
-  static Use UseOfSlot(int slot) { return IsPairSlot(slot) ? Use::kLookUps : Use::kReadInOrder; }
+                   Pages pages = Pages::kHuge);
+  // The pages for a model slot's file: huge for the pair files of a language
+  // model, looked up in place for most pairs of a text; ordinary for words,
+  // which are joined, and for shingles, most of which stop at the filter.
+  static Pages PagesOfSlot(int slot) { return IsPairSlot(slot) ? Pages::kHuge : Pages::kOrdinary; }
   // Whether the digests are a mapping of the file, shared with other processes.
   bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders

@@ -50,7 +50,7 @@ tessel_model* OpenModel(const char* directory) {
       std::cerr << messages::kErrorPrefix << refusal << "\n";
     } else {
       for (int slot = 0; slot < kModelSlots; ++slot)
-        if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::UseOfSlot(slot)))
+        if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::PagesOfSlot(slot)))
           std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       RefuseUndescribed(directory, files);
     }

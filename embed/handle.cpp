@@ -58,7 +58,7 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
     const std::string path = ModelFilePath(directory, slot);
     problem = ModelFileProblem(path);
     if (problem.empty())
-      CountIndex::Load(path, files[slot], &problem, CountIndex::UseOfSlot(slot));
+      CountIndex::Load(path, files[slot], &problem, CountIndex::PagesOfSlot(slot));
     if (!problem.empty()) return problem;
   }
   const CountIndex* read[kModelSlots] = {};

@@ -16,18 +16,42 @@ FlatSet TakeFlat(CountIndex& index) {
   return flat;
 }
 
+// Two slots' sets joined into one index, the sets released.
+template <typename Set>
+SidesIndex JoinSlots(Set (&sets)[kModelSlots], int protected_slot, int unprotected_slot,
+                     size_t threads) {
+  SidesIndex joined =
+      SidesIndex::Join(RecordsOf(sets[protected_slot]), RecordsOf(sets[unprotected_slot]), threads);
+  Release(sets[protected_slot]), Release(sets[unprotected_slot]);
+  return joined;
+}
+
+// Two slots' set files kept as read, behind one filter of both sides
+// (shared with other processes where the files are immutable). A digest of
+// a document that neither side holds, as most are, stops at that filter;
+// the few that pass it are looked up on each side. Joining the sides
+// instead would copy every record once more before the first document.
+SidesIndex ShareSlots(CountIndex (&files)[kModelSlots], int protected_slot, int unprotected_slot,
+                      size_t threads) {
+  return SidesIndex::Share(std::move(files[protected_slot]), std::move(files[unprotected_slot]),
+                           threads);
+}
+
+// Trained shingles are joined: they are in memory already and in order.
+SidesIndex ShinglesOf(FlatSet (&sets)[kModelSlots], size_t threads) {
+  return JoinSlots(sets, kProtectedWords, kUnprotectedWords, threads);
+}
+SidesIndex ShinglesOf(CountIndex (&files)[kModelSlots], size_t threads) {
+  return ShareSlots(files, kProtectedWords, kUnprotectedWords, threads);
+}
+
 // Both sides' pairs as judging reads them: trained sets joined; set files
-// kept as read, behind one filter (shared with other processes where the
-// files are immutable).
+// kept as read.
 SidesIndex PairsOf(FlatSet (&sets)[kModelSlots], size_t threads) {
-  SidesIndex pairs =
-      SidesIndex::Join(RecordsOf(sets[kProtectedPairs]), RecordsOf(sets[kUnprotectedPairs]), threads);
-  Release(sets[kProtectedPairs]), Release(sets[kUnprotectedPairs]);
-  return pairs;
+  return JoinSlots(sets, kProtectedPairs, kUnprotectedPairs, threads);
 }
 SidesIndex PairsOf(CountIndex (&files)[kModelSlots], size_t threads) {
-  return SidesIndex::Share(std::move(files[kProtectedPairs]), std::move(files[kUnprotectedPairs]),
-                           threads);
+  return ShareSlots(files, kProtectedPairs, kUnprotectedPairs, threads);
 }
 
 // The pairs both sides hold move to the common set; the rest are joined.
@@ -45,14 +69,11 @@ Model Prepare(Set (&sets)[kModelSlots], bool language_model, bool exclusive_pair
               size_t threads) {
   Model model;
   model.language_model = language_model;
-  SidesIndex first =
-      SidesIndex::Join(RecordsOf(sets[kProtectedWords]), RecordsOf(sets[kUnprotectedWords]), threads);
-  Release(sets[kProtectedWords]), Release(sets[kUnprotectedWords]);
   if (!language_model) {
-    model.shingles = std::move(first);
+    model.shingles = ShinglesOf(sets, threads);
     return model;
   }
-  model.words = std::move(first);
+  model.words = JoinSlots(sets, kProtectedWords, kUnprotectedWords, threads);
   if (exclusive_pairs)
     JoinExclusivePairs(TakeFlat(sets[kProtectedPairs]), TakeFlat(sets[kUnprotectedPairs]), threads,
                        model);

@@ -1,6 +1,6 @@
 // A model as judging reads it, whether trained in this run or loaded from
-// set files: each kind's two sides joined, so that one look-up of a digest
-// gives both sides' counts.
+// set files: each kind's two sides in one index, so that one call gives both
+// sides' counts of a digest.
 #pragma once
 
 #include "core/digest_index.h"
@@ -24,9 +24,10 @@ struct Model {
 // The sides are joined on up to `threads` threads.
 Model PrepareModel(FlatSet (&sets)[kModelSlots], bool language_model, bool exclusive_pairs,
                    size_t threads = 1);
-// From mapped set files, in slot order, released on the way; pairs not
-// subtracted keep their mappings, shared with other processes. The words of
-// a language model are joined: a vocabulary is small beside its pairs, and
-// every learning file repeats it.
+// From set files, in slot order, released on the way; shingles, and pairs
+// not subtracted, are looked up where they were read (shared with other
+// processes where the files are immutable). The words of a language model
+// are joined: a vocabulary is small beside its pairs, and nearly every word
+// of a document is in it.
 Model PrepareModel(CountIndex (&files)[kModelSlots], bool language_model, bool exclusive_pairs,
                    size_t threads = 1);

@@ -45,7 +45,7 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
       [&](size_t i, Loaded& file) {
         const int slot = wanted[i].second;
         file.ok = CountIndex::Load(wanted[i].first, files[slot], &file.error,
-                                   CountIndex::UseOfSlot(slot));
+                                   CountIndex::PagesOfSlot(slot));
       },
       [&](size_t i, Loaded& file) {
         if (!file.ok) std::cerr << messages::kErrorOpeningFile << wanted[i].first << "\n";

@@ -132,7 +132,7 @@ int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& er
   const CountIndex* read[kModelSlots] = {};
   for (int slot = 0; slot < kModelSlots; ++slot) {
     const std::string file = ModelFilePath(directory, slot);
-    if (!CountIndex::Load(file, files[slot], nullptr, CountIndex::Use::kReadInOrder))
+    if (!CountIndex::Load(file, files[slot], nullptr, CountIndex::Pages::kOrdinary))
       err << messages::kErrorOpeningFile << file << "\n";
     read[slot] = &files[slot];
   }
