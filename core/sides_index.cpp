@@ -59,75 +59,90 @@ SortedRecords RecordsOf(const FlatSet& set) {
 
 namespace {
 
-// The records of a side whose digests' leading 64 bits lie in [low, high).
-SortedRecords PartOf(const SortedRecords& side, uint64_t low, uint64_t high, bool last) {
-  auto first_at_least = [&side](uint64_t bound) {
-    return std::lower_bound(side.begin, side.end, bound, [](const Digest& d, uint64_t b) {
-      return DigestHalf(d.bytes) < b;
-    });
-  };
-  SortedRecords part = side;
-  part.begin = first_at_least(low);
-  part.end = last ? side.end : first_at_least(high);
-  part.counts = side.counts == nullptr ? nullptr : side.counts + (part.begin - side.begin);
-  return part;
+// Digests are uniform, so parts of equal ranges of their leading bits hold
+// about as many records each, and equal digests never straddle two parts.
+struct Parts {
+  size_t count;
+  uint64_t width;
+
+  // The records of a side in part i.
+  SortedRecords Of(const SortedRecords& side, size_t i) const {
+    const bool last = i + 1 == count;
+    auto first_at_least = [&side](uint64_t bound) {
+      return std::lower_bound(side.begin, side.end, bound, [](const Digest& d, uint64_t b) {
+        return DigestHalf(d.bytes) < b;
+      });
+    };
+    SortedRecords part = side;
+    part.begin = first_at_least(i * width);
+    part.end = last ? side.end : first_at_least((i + 1) * width);
+    part.counts = side.counts == nullptr ? nullptr : side.counts + (part.begin - side.begin);
+    return part;
+  }
+};
+
+Parts PartsFor(size_t records, size_t threads) {
+  constexpr size_t kPartsPerThread = 16;  // small parts even out the threads' shares
+  const size_t count = threads <= 1 || records < (size_t{1} << 16) ? 1 : threads * kPartsPerThread;
+  return {count, UINT64_MAX / count + 1};
 }
 
-size_t UnionSize(const SortedRecords& a, const SortedRecords& b) {
-  size_t size = 0;
-  WalkUnion(a, b, [&size](const Digest&, size_t, size_t) { ++size; });
-  return size;
+// Where each part's union begins in the joined index, and where the last
+// one may end. With more than one part a first walk counts each part's
+// union, so that the parts can be written on their threads straight into
+// their places; a single part gets room for both sides and keeps what it
+// writes.
+std::vector<size_t> PartStarts(const Parts& parts, const SortedRecords& a, const SortedRecords& b,
+                               size_t threads) {
+  std::vector<size_t> starts(parts.count + 1, 0);
+  if (parts.count == 1) {
+    starts[1] = static_cast<size_t>((a.end - a.begin) + (b.end - b.begin));
+    return starts;
+  }
+  RunAll(parts.count, threads, [&](size_t i) {
+    WalkUnion(parts.Of(a, i), parts.Of(b, i),
+              [&](const Digest&, size_t, size_t) { ++starts[i + 1]; });
+  });
+  for (size_t i = 0; i < parts.count; ++i) starts[i + 1] += starts[i];
+  return starts;
 }
 
 }  // namespace
 
-// Digests are uniform, so parts of equal ranges of their leading bits hold
-// about as many records each, and equal digests never straddle two parts.
-// With more than one part, a first walk counts each part's union so that
-// the second writes every part straight into its place, on its own thread;
-// a single part writes into room for both sides and keeps what it wrote.
+// Writes the union of a part of each side from position at on; returns
+// where it ends.
+size_t SidesIndex::WritePart(const SortedRecords& a, const SortedRecords& b, size_t at,
+                             bool counted, Digest* digests) {
+  WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
+    digests[at] = digest;
+    sides_[at] = static_cast<uint8_t>((p != kNone ? kProtected : 0) | (u != kNone ? kUnprotected : 0));
+    if (counted) {
+      counts_[2 * at] = CountOf(a, p);
+      counts_[2 * at + 1] = CountOf(b, u);
+    }
+    ++at;
+  });
+  return at;
+}
+
 SidesIndex SidesIndex::Join(const SortedRecords& protected_side,
                             const SortedRecords& unprotected_side, size_t threads) {
   SidesIndex index;
   index.records_[0] = protected_side.records, index.records_[1] = unprotected_side.records;
   index.totals_[0] = protected_side.total, index.totals_[1] = unprotected_side.total;
-  const size_t most = static_cast<size_t>((protected_side.end - protected_side.begin) +
-                                          (unprotected_side.end - unprotected_side.begin));
   const bool counted = protected_side.counts != nullptr || unprotected_side.counts != nullptr;
-  constexpr size_t kPartsPerThread = 16;  // small parts even out the threads' shares
-  const size_t parts = threads <= 1 || most < (size_t{1} << 16) ? 1 : threads * kPartsPerThread;
-  const uint64_t width = UINT64_MAX / parts + 1;
-  auto part_of = [&](const SortedRecords& side, size_t i) {
-    const bool last = i + 1 == parts;
-    return PartOf(side, i * width, last ? 0 : (i + 1) * width, last);
-  };
-  std::vector<size_t> starts(parts + 1, 0);
-  starts[1] = most;
-  if (parts > 1) {
-    RunAll(parts, threads, [&](size_t i) {
-      starts[i + 1] = UnionSize(part_of(protected_side, i), part_of(unprotected_side, i));
-    });
-    for (size_t i = 0; i < parts; ++i) starts[i + 1] += starts[i];
-  }
-  CountIndex joined = CountIndex::ToFill(starts[parts]);
-  Digest* digests = joined.room();
-  index.sides_.resize(starts[parts]);
-  if (counted) index.counts_.resize(2 * starts[parts]);
+  const Parts parts = PartsFor(static_cast<size_t>((protected_side.end - protected_side.begin) +
+                                                   (unprotected_side.end - unprotected_side.begin)),
+                               threads);
+  const std::vector<size_t> starts = PartStarts(parts, protected_side, unprotected_side, threads);
+  CountIndex joined = CountIndex::ToFill(starts.back());
+  index.sides_.resize(starts.back());
+  if (counted) index.counts_.resize(2 * starts.back());
   size_t written = 0;
-  RunAll(parts, threads, [&](size_t i) {
-    const SortedRecords a = part_of(protected_side, i), b = part_of(unprotected_side, i);
-    size_t at = starts[i];
-    WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
-      digests[at] = digest;
-      index.sides_[at] = static_cast<uint8_t>((p != kNone ? kProtected : 0) |
-                                              (u != kNone ? kUnprotected : 0));
-      if (counted) {
-        index.counts_[2 * at] = CountOf(a, p);
-        index.counts_[2 * at + 1] = CountOf(b, u);
-      }
-      ++at;
-    });
-    if (i + 1 == parts) written = at;
+  RunAll(parts.count, threads, [&](size_t i) {
+    const size_t end = index.WritePart(parts.Of(protected_side, i), parts.Of(unprotected_side, i),
+                                       starts[i], counted, joined.room());
+    if (i + 1 == parts.count) written = end;
   });
   index.sides_.resize(written);
   if (counted) index.counts_.resize(2 * written);

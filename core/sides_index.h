@@ -61,6 +61,8 @@ class SidesIndex {
   int32_t total(int32_t side) const { return totals_[side - 1]; }
 
  private:
+  size_t WritePart(const SortedRecords& a, const SortedRecords& b, size_t at, bool counted,
+                   Digest* digests);
   void CountApart(const Digest* digests, size_t size, int32_t* protected_counts,
                   int32_t* unprotected_counts) const;
   int32_t CountAt(size_t at, int32_t side) const {
