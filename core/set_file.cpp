@@ -18,6 +18,7 @@
 #include "core/digest.h"
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/ordered_run.h"
 #include "core/save_marker.h"
 
 namespace {
@@ -246,20 +247,31 @@ std::vector<std::string> MarkedDirectories(const std::vector<SafeFileWriter>& wr
 
 }  // namespace
 
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages) {
+namespace {
+
+// Writes a file's content to its temporary file and starts its writeback;
+// the message of a failure, empty when there is none.
+std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer) {
+  if (!writer.Open(file.name)) return messages::kErrorOpeningFile + file.name + "\n";
+  const bool written = writer.Write(file.data, file.bytes);
+  if (!writer.StartWriteback() || !written) return messages::kErrorWritingFile + file.name + "\n";
+  return "";
+}
+
+}  // namespace
+
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
+                          size_t threads) {
   std::vector<SafeFileWriter> writers(files.size());
+  std::vector<std::string> problems(files.size());
+  // Filling the page cache with a large model takes longer than syncing it,
+  // so the files are written side by side; their messages keep file order.
+  RunAll(files.size(), threads,
+         [&](size_t i) { problems[i] = WriteTemporary(files[i], writers[i]); });
   bool all_written = true;
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (!writers[i].Open(files[i].name)) {
-      messages << messages::kErrorOpeningFile << files[i].name << "\n";
-      all_written = false;
-      continue;
-    }
-    bool written = writers[i].Write(files[i].data, files[i].bytes);
-    if (!writers[i].StartWriteback() || !written) {
-      messages << messages::kErrorWritingFile << files[i].name << "\n";
-      all_written = false;
-    }
+  for (const std::string& problem : problems) {
+    messages << problem;
+    all_written = all_written && problem.empty();
   }
   // All files go to disk at once; each is then waited for.
   if (all_written) all_written = EveryWriter(&SafeFileWriter::Finish, writers, files, messages);

@@ -73,4 +73,6 @@ struct SetFileContent {
 // Where more than one file is renamed, the save marker stands in their
 // directories from before the first rename until after the last, and stays
 // when a rename fails, so that no reader takes a half-replaced model.
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages);
+// The files are written on up to `threads` threads.
+bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
+                          size_t threads = 1);

@@ -16,6 +16,7 @@
 #include "compat/shingle.h"
 #include "core/file_io.h"
 #include "core/messages.h"
+#include "core/ordered_run.h"
 #include "core/model_description.h"
 #include "core/provenance.h"
 #include "core/set_file.h"
@@ -164,16 +165,18 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
 // description, all or none. Loaded sets may come in any order; trained ones
 // already are in digest order.
 void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text,
-                     const std::vector<std::string>& protected_names) {
+                     const std::vector<std::string>& protected_names, size_t threads) {
   ModelDescription description = DescribeTraining(language_model, text);
-  std::vector<SetFileContent> files;
-
-  for (int slot = 0; slot < kModelSlots; ++slot) {
+  RunAll(kModelSlots, threads, [&](size_t slot) {
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
-    files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
     description.records[slot] = digests.size();
     description.checksums[slot] = RecordsChecksum(digests.data(), digests.size());
+  });
+  std::vector<SetFileContent> files;
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    const std::vector<Digest>& digests = sets[slot].digests;
+    files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
   }
   std::string sources;
   const FlatSet& traced = sets[SourcesSlot(language_model)];
@@ -187,7 +190,7 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
   }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
-  if (!SaveSetFilesTogether(files, std::cerr)) {
+  if (!SaveSetFilesTogether(files, std::cerr, threads)) {
     NoteRunError();
   } else if (!description.has_sources) {
     // A sources file left by an earlier save describes records this model
@@ -264,7 +267,8 @@ void RunDriver(const RunSettings& given) {
       std::cerr << messages::kNoShingleSaved;
       NoteRunError();
     } else {
-      SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names);
+      SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names,
+                      JobsOf(settings));
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data

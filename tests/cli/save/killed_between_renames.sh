@@ -3,8 +3,9 @@
 # below prints what -f then judges with, the old model, the new one, or a
 # refusal naming the directory, which lasts until a save succeeds again. The
 # sources each hit names come from the same save as the sets.
-# strace stops the save at the Nth call of each step's system call (the leak
-# checker of a sanitizer build cannot run under it).
+# strace stops the save at the Nth call of each step's system call, counted
+# on one thread (-j 1: strace counts each thread's calls apart). The leak
+# checker of a sanitizer build cannot run under it.
 strace -o /dev/null true 2>/dev/null || { echo "skip: strace cannot trace here"; exit 77; }
 # The calls are counted: a ThreadSanitizer runtime makes calls of its own.
 if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libtsan; then
@@ -25,7 +26,7 @@ for fault in signal=KILL error=EIO; do
     [ $fault = error=EIO ] && [ $call != rename ] && continue
     for n in $(seq 12); do
       rm -f tessel.saving && cp old/* .
-      status=$(ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -o /dev/null -e inject=$call:$fault:when=$n "$BIN/tessel" \
+      status=$(ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -o /dev/null -e inject=$call:$fault:when=$n "$BIN/tessel" -j 1 \
         -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -v >save.out 2>&1; echo $?)
       [ $status -eq 0 ] && [ ! -s save.out ] && break  # fewer calls than n: the save is whole
       echo "$call $n ${fault%=*}ed ($status): $(what)" && cat save.out
