@@ -159,10 +159,9 @@ void CountIndex::BuildDirectory(size_t threads) {
 void CountIndex::FillDirectory(size_t first_bucket, size_t end_bucket, size_t& from,
                                size_t& to) {
   auto bucket_of = [this](const Digest& digest) { return DigestHalf(digest.bytes) >> shift_; };
+  auto before = [&](const Digest& digest, size_t bucket) { return bucket_of(digest) < bucket; };
   size_t at = static_cast<size_t>(
-      std::lower_bound(digests_, digests_ + size_, first_bucket,
-                       [&](const Digest& digest, size_t bucket) { return bucket_of(digest) < bucket; }) -
-      digests_);
+      std::lower_bound(digests_, digests_ + size_, first_bucket, before) - digests_);
   from = at;
   for (size_t bucket = first_bucket; bucket < end_bucket; ++bucket) {
     while (at < size_ && bucket_of(digests_[at]) < bucket) ++at;
@@ -282,9 +281,9 @@ bool CountIndex::MapImmutable(int fd, const struct stat& before) {
 }
 
 // Reads the complete records into anonymous memory (on huge pages when asked
-// and the system allows it). A file written while it is read (copied over in place)
-// could give a mix of old and new records: the read is repeated until the
-// file's size and times stay the same across it.
+// and the system allows it). A file written while it is read (copied over in
+// place) could give a mix of old and new records: the read is repeated until
+// the file's size and times stay the same across it.
 bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;

@@ -44,6 +44,7 @@ class CountIndex {
   // back to its host fills each fresh huge page slowly (a run of shingle
   // judging took 1.05-1.3x as long with them).
   static CountIndex ToFill(size_t capacity);
+  // The room of an index from ToFill.
   Digest* room() { return mapping_ == nullptr ? nullptr : static_cast<Digest*>(mapping_); }
   void Filled(size_t size);
   // Reads a set file: every count is 1, N the number of complete records

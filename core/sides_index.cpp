@@ -115,7 +115,8 @@ size_t SidesIndex::WritePart(const SortedRecords& a, const SortedRecords& b, siz
                              bool counted, Digest* digests) {
   WalkUnion(a, b, [&](const Digest& digest, size_t p, size_t u) {
     digests[at] = digest;
-    sides_[at] = static_cast<uint8_t>((p != kNone ? kProtected : 0) | (u != kNone ? kUnprotected : 0));
+    sides_[at] =
+        static_cast<uint8_t>((p != kNone ? kProtected : 0) | (u != kNone ? kUnprotected : 0));
     if (counted) {
       counts_[2 * at] = CountOf(a, p);
       counts_[2 * at + 1] = CountOf(b, u);
