@@ -12,15 +12,18 @@
 #include <vector>
 
 // Calls prepare(i, slot) for every i in [0, count) on up to `threads`
-// threads and commit(i, slot) on the calling thread in the order of i. At
+// threads (the calling thread one of them) and commit(i, slot) for each in
+// the order of i, one at a time. The thread that finishes the item next in
+// line commits it, and every later one that is ready, so no thread is woken
+// just to commit; the commits may therefore run on any of the threads. At
 // most `window` items are prepared ahead of the next one to commit, so memory
 // is bounded by the window rather than by count. An exception from prepare
-// is rethrown here after the workers have stopped.
+// or commit is rethrown here after every thread has stopped.
 template <typename Slot, typename Prepare, typename Commit>
 void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit) {
   if (threads <= 1 || count <= 1) {
     for (size_t i = 0; i < count; ++i) {
-      Slot slot;
+      Slot slot{};
       prepare(i, slot);
       commit(i, slot);
     }
@@ -30,25 +33,46 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
   std::vector<Slot> slots(window);
   std::vector<char> ready(window, 0);
   std::mutex mutex;
-  // Two conditions, so that a finished item wakes the committer only when
-  // it is the one the committer waits for, and a committed one wakes only
-  // workers waiting for room in the window: on a machine with as many
-  // threads as processors every needless wake-up takes a worker's time.
-  std::condition_variable next_ready, room;
-  size_t next = 0, committed = 0;
-  bool committer_waits = false;
-  size_t workers_waiting = 0;
+  std::condition_variable room;  // an item was committed: the window moved on
+  size_t next = 0, committed = 0, waiting = 0;
   std::exception_ptr failure;
+  auto fail = [&](std::exception_ptr thrown) {
+    if (!failure) failure = thrown;
+    room.notify_all();
+  };
+  // Called with the lock held after an item became ready: commits the items
+  // in line that are ready. The item in line is taken under the lock and the
+  // line moves on only once its commit is done, so commits never overlap; a
+  // thread that finds the item in line taken leaves it to the committing
+  // thread, which looks for the next one when it is done.
+  auto commit_ready = [&](std::unique_lock<std::mutex>& lock) {
+    while (!failure && committed < count && ready[committed % window]) {
+      const size_t i = committed;
+      Slot slot = std::move(slots[i % window]);
+      ready[i % window] = 0;
+      lock.unlock();
+      std::exception_ptr thrown;
+      try {
+        commit(i, slot);
+      } catch (...) {
+        thrown = std::current_exception();
+      }
+      lock.lock();
+      committed = i + 1;  // its place in the window is free
+      if (thrown) fail(thrown);
+      if (waiting != 0) room.notify_all();
+    }
+  };
   auto work = [&] {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      ++workers_waiting;
+      ++waiting;
       room.wait(lock, [&] { return next >= count || failure || next < committed + window; });
-      --workers_waiting;
+      --waiting;
       if (next >= count || failure) return;
       const size_t i = next++;
       lock.unlock();
-      Slot slot;
+      Slot slot{};
       std::exception_ptr thrown;
       try {
         prepare(i, slot);
@@ -56,40 +80,24 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
         thrown = std::current_exception();
       }
       lock.lock();
-      if (thrown && !failure) failure = thrown;
+      if (thrown) {
+        fail(thrown);
+        return;
+      }
       slots[i % window] = std::move(slot);
       ready[i % window] = 1;
-      if (committer_waits && (i == committed || failure)) next_ready.notify_one();
-      if (failure) room.notify_all();
+      commit_ready(lock);
     }
   };
-  std::vector<std::thread> workers;
-  for (size_t t = 0; t < std::min(threads, count); ++t) workers.emplace_back(work);
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
   try {
-    for (size_t i = 0; i < count; ++i) {
-      Slot slot;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        committer_waits = true;
-        next_ready.wait(lock, [&] { return ready[i % window] || failure; });
-        committer_waits = false;
-        if (failure) break;
-        slot = std::move(slots[i % window]);
-        ready[i % window] = 0;
-        committed = i + 1;  // its place in the window is free
-        if (workers_waiting != 0) room.notify_one();
-      }
-      commit(i, slot);
-    }
-  } catch (...) {
+    work();
+  } catch (...) {  // the lock itself failed
     std::lock_guard<std::mutex> lock(mutex);
-    if (!failure) failure = std::current_exception();
+    fail(std::current_exception());
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    room.notify_all();
-  }
-  for (std::thread& worker : workers) worker.join();
+  for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
 }
 
