@@ -78,15 +78,51 @@ bool Unchanged(const struct stat& before, const struct stat& after) {
 
 // Reads exactly size bytes from the start of the file; false on an error or
 // when the file ends before.
-bool ReadAt(int fd, void* data, size_t size) {
+bool ReadAt(int fd, void* data, size_t size, off_t offset) {
   char* bytes = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
     const ssize_t got = pread(fd, bytes + done, std::min(size - done, kLargestRead),
-                              static_cast<off_t>(done));
+                              offset + static_cast<off_t>(done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// The checksum of records in the order they come and whether they ascend,
+// taken as they arrive.
+class RecordsScan {
+ public:
+  explicit RecordsScan(size_t count) : checksum_(count) {}
+  void Add(const Digest* records, size_t size) {
+    checksum_.Add(records, size);
+    if (size == 0) return;
+    ascending_ = ascending_ && (!seen_ || !DigestLess(records[0].bytes, last_.bytes)) &&
+                 IsAscending(records, size);
+    last_ = records[size - 1];
+    seen_ = true;
+  }
+  uint64_t checksum() const { return checksum_.value(); }
+  bool ascending() const { return ascending_; }
+
+ private:
+  RecordsChecksum checksum_;
+  bool ascending_ = true;
+  bool seen_ = false;
+  Digest last_{};
+};
+
+// Reads whole records in pieces small enough to stay cached while the scan
+// takes them, so that it costs no second trip to memory.
+bool ReadRecords(int fd, Digest* records, size_t count, RecordsScan& scan) {
+  constexpr size_t kPiece = size_t{1} << 16;  // records: 1 MB
+  for (size_t at = 0; at < count; at += kPiece) {
+    const size_t size = std::min(kPiece, count - at);
+    if (!ReadAt(fd, records + at, size * kDigestSize, static_cast<off_t>(at * kDigestSize)))
+      return false;
+    scan.Add(records + at, size);
   }
   return true;
 }
@@ -113,6 +149,8 @@ CountIndex& CountIndex::operator=(CountIndex&& other) noexcept {
   shift_ = std::exchange(other.shift_, 63);
   filter_ = std::exchange(other.filter_, DigestFilter());
   records_ = std::exchange(other.records_, 0);
+  checksum_ = std::exchange(other.checksum_, 0);
+  ascending_ = std::exchange(other.ascending_, true);
   total_ = std::exchange(other.total_, 0);
   // A moved vector keeps its buffer, so digests_ still points into owned_.
   return *this;
@@ -245,7 +283,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
     return false;
   }
   out.records_ = out.size_;
-  if (!IsAscending(out.digests_, out.size_)) {
+  if (!out.ascending_) {
     // Reading does not depend on the order of records: a mapped file is
     // sorted in a private copy, a copy where it is.
     if (out.shared_) {
@@ -275,6 +313,10 @@ bool CountIndex::MapImmutable(int fd, const struct stat& before) {
     munmap(mapping, records * kDigestSize);
     return false;
   }
+  RecordsScan scan(records);
+  scan.Add(static_cast<const Digest*>(mapping), records);
+  checksum_ = scan.checksum();
+  ascending_ = scan.ascending();
   shared_ = true;
   Keep(mapping, records);
   return true;
@@ -287,7 +329,10 @@ bool CountIndex::MapImmutable(int fd, const struct stat& before) {
 bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const size_t records = static_cast<size_t>(before.st_size) / kDigestSize;
-    if (records == 0) return true;
+    if (records == 0) {
+      checksum_ = ChecksumOfRecords(nullptr, 0);
+      return true;
+    }
     const size_t bytes = records * kDigestSize;
     // Small pages are faulted in by one call rather than one fault each.
     const int populate = huge_pages ? 0 : MAP_POPULATE;
@@ -295,7 +340,8 @@ bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
         mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | populate, -1, 0);
     if (copy == MAP_FAILED) throw std::bad_alloc();
     if (huge_pages) AdviseHugePages(copy, bytes);
-    const bool whole = ReadAt(fd, copy, bytes);
+    RecordsScan scan(records);
+    const bool whole = ReadRecords(fd, static_cast<Digest*>(copy), records, scan);
     struct stat after;
     if (fstat(fd, &after) != 0) {
       munmap(copy, bytes);
@@ -303,6 +349,8 @@ bool CountIndex::ReadCopy(int fd, struct stat& before, bool huge_pages) {
     }
     if (whole && Unchanged(before, after)) {
       Keep(copy, records);
+      checksum_ = scan.checksum();
+      ascending_ = scan.ascending();
       return true;
     }
     munmap(copy, bytes);

@@ -18,6 +18,7 @@
 #include "core/digest_filter.h"
 #include "core/flat_set.h"
 #include "core/model_files.h"
+#include "core/records_checksum.h"
 
 class CountIndex {
  public:
@@ -71,6 +72,9 @@ class CountIndex {
   // model, looked up in place for most pairs of a text; ordinary for words,
   // which are joined, and for shingles, most of which stop at the filter.
   static Pages PagesOfSlot(int slot) { return IsPairSlot(slot) ? Pages::kHuge : Pages::kOrdinary; }
+  // For a loaded file, the checksum of its complete records in the file's
+  // order (ChecksumOfRecords), taken as they were read.
+  uint64_t checksum() const { return checksum_; }
   // Whether the digests are a mapping of the file, shared with other processes.
   bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders
@@ -154,4 +158,6 @@ class CountIndex {
   DigestFilter filter_;
   uint64_t records_ = 0;
   int32_t total_ = 0;
+  uint64_t checksum_ = 0;
+  bool ascending_ = true;  // as read, before a file out of order is sorted
 };

@@ -67,25 +67,9 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
 
 }  // namespace
 
-// Four independent chains of multiply-xor steps, one per record position
-// modulo four, so that the multiplications overlap; folded at the end.
-uint64_t RecordsChecksum(const Digest* digests, size_t count) {
-  constexpr uint64_t kPrime = 0x100000001b3u;
-  uint64_t chains[4] = {0xcbf29ce484222325u ^ count, 0x84222325cbf29ce4u, 0x9e3779b97f4a7c15u,
-                        0xc2b2ae3d27d4eb4fu};
-  for (size_t i = 0; i < count; ++i) {
-    uint64_t halves[2];
-    std::memcpy(halves, digests[i].bytes, sizeof halves);
-    uint64_t& chain = chains[i % 4];
-    chain = ((chain ^ halves[0]) * kPrime ^ halves[1]) * kPrime;
-  }
-  uint64_t sum = 0;
-  for (uint64_t chain : chains) sum = (sum ^ chain) * kPrime;
-  return sum;
-}
-
 uint64_t FileChecksum(const std::string& bytes) {
-  return RecordsChecksum(reinterpret_cast<const Digest*>(bytes.data()), bytes.size() / kDigestSize);
+  return ChecksumOfRecords(reinterpret_cast<const Digest*>(bytes.data()),
+                           bytes.size() / kDigestSize);
 }
 
 std::string StopWordsDigest(const StopWordSet* words) {
@@ -203,7 +187,7 @@ std::string CheckModelDescription(const std::string& directory,
     const CountIndex* file = files[slot];
     if (file == nullptr) continue;
     if (file->size() != model.records[slot] ||
-        RecordsChecksum(file->begin(), file->size()) != model.checksums[slot])
+        file->checksum() != model.checksums[slot])
       return prefix + messages::kMixedModel + kModelFileNames[slot] + messages::kMixedModelEnd;
   }
   return "";

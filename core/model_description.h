@@ -11,6 +11,7 @@
 #include "core/digest.h"
 #include "core/digest_index.h"
 #include "core/model_files.h"
+#include "core/records_checksum.h"
 #include "core/text_options.h"
 
 inline constexpr char kModelDescriptionFile[] = "tessel.model";
@@ -33,11 +34,7 @@ struct ModelDescription {
   uint64_t sources_checksum = 0;
 };
 
-// The checksum of a set file's records: cheap enough to take while a file is
-// read, and any change of a record, their order or their number changes it.
-uint64_t RecordsChecksum(const Digest* digests, size_t count);
-
-// The checksum of a whole file's bytes: RecordsChecksum over its complete
+// The checksum of a whole file's bytes: ChecksumOfRecords over its complete
 // 16-byte pieces (a file the tool writes has no partial one).
 uint64_t FileChecksum(const std::string& bytes);
 

@@ -78,7 +78,7 @@ std::string FormatSources(int slot, const Digest* records, size_t count, const u
   PutLittle(out, kVersionAt, kSourcesVersion, 4);
   PutLittle(out, kSlotAt, static_cast<uint32_t>(slot), 4);
   PutLittle(out, kRecordsAt, count, 8);
-  PutLittle(out, kChecksumAt, RecordsChecksum(records, count), 8);
+  PutLittle(out, kChecksumAt, ChecksumOfRecords(records, count), 8);
   PutLittle(out, kPathCountAt, paths.size(), 4);
   PutLittle(out, kWidthAt, width, 4);
   PutLittle(out, kPathTableAt, table, 8);

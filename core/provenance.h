@@ -23,7 +23,7 @@ inline constexpr size_t kSourcesHeaderBytes = 48;
 struct SourcesFile {
   int slot = 0;              // the set file the records follow (kProtectedWords or kProtectedPairs)
   uint64_t records = 0;      // its number of records
-  uint64_t set_checksum = 0; // and their checksum (RecordsChecksum)
+  uint64_t set_checksum = 0; // and their checksum (ChecksumOfRecords)
   uint32_t width = 0;        // bytes per file index: 1, 2 or 4
   const unsigned char* indexes = nullptr;  // records * width bytes, little-endian
   std::vector<std::string> paths;

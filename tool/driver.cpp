@@ -171,7 +171,7 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
     description.records[slot] = digests.size();
-    description.checksums[slot] = RecordsChecksum(digests.data(), digests.size());
+    description.checksums[slot] = ChecksumOfRecords(digests.data(), digests.size());
   });
   std::vector<SetFileContent> files;
   for (int slot = 0; slot < kModelSlots; ++slot) {

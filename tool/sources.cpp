@@ -31,7 +31,7 @@ std::string SourcesProblem(const std::string& directory, const CountIndex& set, 
     return "it does not match the model's description";
   if (!ParseSources(bytes, file, error)) return error;
   if (file.slot != slot || file.records != set.size() ||
-      file.set_checksum != RecordsChecksum(set.begin(), set.size()))
+      file.set_checksum != ChecksumOfRecords(set.begin(), set.size()))
     return std::string("it does not follow ") + kModelFileNames[slot];
   return "";
 }
