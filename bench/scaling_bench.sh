@@ -11,12 +11,12 @@
 # The judging corpus is sim_text_bench.sh's; the training corpus is
 # make_corpus.py 134.
 #
-# On a shared machine wall times say little about threads (a session's
-# processes share one slice of the processors, however many threads they
-# run), so each workload is also run once more under bench/thread_times.py:
-# the main thread's processor time over the whole is taken as the serial
-# fraction f of Amdahl's law, and the expected speedup on n cores is
-# 1 / (f + (1 - f) / n), printed for 2, 16 and 64.
+# Each workload's serial fraction is then estimated from its speedup S on N
+# threads (the Karp-Flatt metric, e = (1/S - 1/N) / (1 - 1/N)): the part of
+# the run that more threads did not shorten, whatever it was spent on. The
+# expected speedup on n cores is 1 / (e + (1 - e) / n), printed for 16 and
+# 64. (Every thread of a run judges or hashes, the calling one too, so the
+# main thread's processor time no longer marks the serial part.)
 set -euo pipefail
 source "$(dirname "$0")/bench_lib.sh"
 dir=$(realpath "${1:-$bench_root/build}") base=${2:-} work=${3:-/tmp/tessel-scaling-bench}
@@ -44,35 +44,33 @@ cd "$work"  # language-model runs write their title file here
 shingle="-f -p $work/judge/shingle/p.bin -u $work/judge/shingle/u.bin"
 lm="-f -p $work/judge/lm/p.bin -u $work/judge/lm/u.bin -o 1"
 echo "== load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
+# Prints the medians, then the serial fraction of the first two commands.
+timed() {  # label runs command...
+  local label=$1 runs=$2
+  shift 2
+  median_times "$runs" "$@" | tee /dev/stderr |
+    awk -v label="$label" -v n="$jobs" 'NR <= 2 { median[NR] = $(NF - 10) }
+      END { s = median[1] / median[2]; e = (1 / s - 1 / n) / (1 - 1 / n)
+        printf "%-28s -j %d: %.2fx; serial fraction %.2f; expected on 16 / 64 cores: %.1fx %.1fx\n",
+          label, n, s, e, 1 / (e + (1 - e) / 16), 1 / (e + (1 - e) / 64) }' >>"$work/fractions"
+}
+: >"$work/fractions"
+labels=("judging, shingle mode" "judging, language model" "the same, creating headers")
+i=0
 for what in "run:$shingle" "run:$lm" "fresh:$lm"; do
   command=${what%%:*} options=${what#*:}
   commands=("$command $dir -j 1 $options" "$command $dir -j $jobs $options")
   [ -n "$base" ] && commands+=("$command $base $options")
   echo "== judging: $command $options"
-  median_times "$runs" "${commands[@]}"
+  timed "${labels[i]}" "$runs" "${commands[@]}" 2>&1 >/dev/null
+  i=$((i + 1))
 done
 for mode in "" "-o 1"; do
   commands=("train $dir $work/m1 -j 1 $mode" "train $dir $work/mj -j $jobs $mode")
   [ -n "$base" ] && commands+=("train $base $work/mb $mode")
   echo "== training on 134 MB ${mode:-shingle mode}"
-  median_times "${RUNS:-3}" "${commands[@]}"
+  timed "training ${mode:-shingle mode}" "${RUNS:-3}" "${commands[@]}" 2>&1 >/dev/null
 done
-echo "== serial fractions (bench/thread_times.py, -j $jobs)"
-amdahl() {  # label command...
-  local label=$1
-  shift
-  LD_LIBRARY_PATH="$dir" python3 "$bench_root/bench/thread_times.py" "$@" |
-    awk -v label="$label" '{ f = $2 / ($2 + $4)
-      printf "%-28s main %.2f s, others %.2f s: f = %.2f; expected on 2 / 16 / 64 cores: %.2fx %.2fx %.2fx\n",
-        label, $2, $4, f, 1 / (f + (1 - f) / 2), 1 / (f + (1 - f) / 16), 1 / (f + (1 - f) / 64) }'
-}
-docs=(-d "$work/judge/docs/*.txt")
-amdahl "judging, shingle mode" "$dir/tessel" -j "$jobs" $shingle "${docs[@]}"
-amdahl "judging, language model" "$dir/tessel" -j "$jobs" $lm "${docs[@]}"
-rm -f "$work"/judge/docs/*.hdr
-amdahl "the same, creating headers" "$dir/tessel" -j "$jobs" $lm "${docs[@]}"
-learn=(-p "$work/train/protected/*.txt" -u "$work/train/unprotected/*.txt" -v)
-cd "$work/mj"
-amdahl "training, shingle mode" "$dir/tessel" -j "$jobs" "${learn[@]}"
-amdahl "training, language model" "$dir/tessel" -j "$jobs" "${learn[@]}" -o 1
+echo "== serial fractions from the speedups (Karp-Flatt)"
+cat "$work/fractions"
 echo "== load: $(cut -d' ' -f1-3 /proc/loadavg)"
