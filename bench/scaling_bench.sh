@@ -46,9 +46,11 @@ lm="-f -p $work/judge/lm/p.bin -u $work/judge/lm/u.bin -o 1"
 echo "== load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
 # Prints the medians, then the serial fraction of the first two commands.
 timed() {  # label runs command...
-  local label=$1 runs=$2
+  local label=$1 runs=$2 out
   shift 2
-  median_times "$runs" "$@" | tee /dev/stderr |
+  out=$(median_times "$runs" "$@")
+  echo "$out"
+  echo "$out" |
     awk -v label="$label" -v n="$jobs" 'NR <= 2 { median[NR] = $(NF - 10) }
       END { s = median[1] / median[2]; e = (1 / s - 1 / n) / (1 - 1 / n)
         printf "%-28s -j %d: %.2fx; serial fraction %.2f; expected on 16 / 64 cores: %.1fx %.1fx\n",
@@ -62,14 +64,14 @@ for what in "run:$shingle" "run:$lm" "fresh:$lm"; do
   commands=("$command $dir -j 1 $options" "$command $dir -j $jobs $options")
   [ -n "$base" ] && commands+=("$command $base $options")
   echo "== judging: $command $options"
-  timed "${labels[i]}" "$runs" "${commands[@]}" 2>&1 >/dev/null
+  timed "${labels[i]}" "$runs" "${commands[@]}"
   i=$((i + 1))
 done
 for mode in "" "-o 1"; do
   commands=("train $dir $work/m1 -j 1 $mode" "train $dir $work/mj -j $jobs $mode")
   [ -n "$base" ] && commands+=("train $base $work/mb $mode")
   echo "== training on 134 MB ${mode:-shingle mode}"
-  timed "training ${mode:-shingle mode}" "${RUNS:-3}" "${commands[@]}" 2>&1 >/dev/null
+  timed "training ${mode:-shingle mode}" "${RUNS:-3}" "${commands[@]}"
 done
 echo "== serial fractions from the speedups (Karp-Flatt)"
 cat "$work/fractions"
