@@ -1,5 +1,7 @@
 #include "core/digest_filter.h"
 
+#include <stdexcept>
+
 #include "core/huge_pages.h"
 
 namespace {
@@ -22,6 +24,19 @@ void DigestFilter::AddAll(const Digest* first, const Digest* last, bool shared) 
     else
       word |= Bits(digest->bytes);
   }
+}
+
+DigestFilter DigestFilter::Union(const DigestFilter& a, const DigestFilter& b) {
+  // A filter never reset keeps its single word; Reset gives two or more.
+  if (b.words_.size() == 1) return a;
+  if (a.words_.size() == 1) return b;
+  if (a.shift_ != b.shift_) throw std::logic_error("filters of different sizes");
+  DigestFilter both;
+  both.shift_ = a.shift_;
+  both.words_.clear();
+  ReserveLarge(both.words_, a.words_.size());
+  for (size_t w = 0; w < a.words_.size(); ++w) both.words_.push_back(a.words_[w] | b.words_[w]);
+  return both;
 }
 
 void DigestFilter::Reset(size_t digests) {

@@ -14,6 +14,9 @@ class DigestFilter {
  public:
   // An empty filter with room for about `digests` digests.
   void Reset(size_t digests);
+  // A filter of the digests of both: for filters sized alike (by Reset with
+  // the same number), or one of them never reset (then a copy of the other).
+  static DigestFilter Union(const DigestFilter& a, const DigestFilter& b);
   void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
   // Adds every digest in [first, last), fetching the words ahead (a filter
   // larger than the cache misses it on nearly every add). Shared: other

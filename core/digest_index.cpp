@@ -171,7 +171,7 @@ void CountIndex::Adopt(std::vector<Digest>&& digests) {
   size_ = owned_.size();
 }
 
-void CountIndex::BuildDirectory(size_t threads) {
+void CountIndex::BuildDirectory(size_t threads, size_t filter_digests) {
   directory_.clear();
   filter_ = DigestFilter();
   if (size_ == 0) return;
@@ -180,7 +180,7 @@ void CountIndex::BuildDirectory(size_t threads) {
   const size_t buckets = size_t{1} << bits;
   ReserveLarge(directory_, buckets + 1);
   directory_.resize(buckets + 1);
-  filter_.Reset(size_);
+  filter_.Reset(std::max(size_, filter_digests));
   // Each part is a range of buckets: its directory entries, and the filter
   // bits of its digests (set atomically, as two parts may share a word).
   const size_t parts = std::max<size_t>(threads, 1);

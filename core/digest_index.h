@@ -78,8 +78,10 @@ class CountIndex {
   // Whether the digests are a mapping of the file, shared with other processes.
   bool shared() const { return shared_; }
   // Builds the directory and filter that look-ups read (the From... builders
-  // build them themselves), on up to `threads` threads.
-  void BuildDirectory(size_t threads = 1);
+  // build them themselves), on up to `threads` threads; the filter is sized
+  // for `filter_digests` digests when that is more than the index holds.
+  void BuildDirectory(size_t threads = 1, size_t filter_digests = 0);
+  const DigestFilter& filter() const { return filter_; }
 
   // The count of the digest's record, 0 when there is none.
   int32_t Count(const unsigned char* digest) const {

@@ -159,21 +159,15 @@ SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotect
   index.shared_ = true;
   index.apart_[0] = std::move(protected_side);
   index.apart_[1] = std::move(unprotected_side);
-  index.either_.Reset(index.apart_[0].size() + index.apart_[1].size());
-  // Two tasks build the sides' directories; the others add a part of a
-  // side's digests each to the filter of both.
-  const size_t parts = std::max<size_t>(threads, 1);
-  RunAll(2 + 2 * parts, threads, [&](size_t task) {
-    if (task < 2) {
-      if (index.apart_[task].begin() != index.apart_[task].end())
-        index.apart_[task].BuildDirectory();
-      return;
-    }
-    const CountIndex& side = index.apart_[(task - 2) / parts];
-    const size_t part = (task - 2) % parts;
-    index.either_.AddAll(side.begin() + side.size() * part / parts,
-                         side.begin() + side.size() * (part + 1) / parts, threads > 1);
+  // Both sides' filters are sized for the digests of both, so that the
+  // filter of both is their union, word by word, rather than every digest
+  // added once more.
+  const size_t both = index.apart_[0].size() + index.apart_[1].size();
+  const size_t each = std::max<size_t>(threads / 2, 1);
+  RunAll(2, threads, [&](size_t side) {
+    if (index.apart_[side].size() != 0) index.apart_[side].BuildDirectory(each, both);
   });
+  index.either_ = DigestFilter::Union(index.apart_[0].filter(), index.apart_[1].filter());
   for (int s = 0; s < 2; ++s)
     index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
   return index;
