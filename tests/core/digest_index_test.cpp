@@ -117,9 +117,11 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
                     from_flat, loaded, random);
     // Shared sides that differ (a digest repeated in the list lands on both).
     FlatSet halves[2];
-    for (size_t i = 0; i < flat.digests.size(); ++i) halves[i % 2].digests.push_back(flat.digests[i]);
-    ExpectBothSides(SidesIndex::Share(CountIndex::FromFlat(halves[0]), CountIndex::FromFlat(halves[1]), 2),
-                    CountIndex::FromFlat(halves[0]), CountIndex::FromFlat(halves[1]), random);
+    for (size_t i = 0; i < flat.digests.size(); ++i)
+      halves[i % 2].digests.push_back(flat.digests[i]);
+    ExpectBothSides(
+        SidesIndex::Share(CountIndex::FromFlat(halves[0]), CountIndex::FromFlat(halves[1]), 2),
+        CountIndex::FromFlat(halves[0]), CountIndex::FromFlat(halves[1]), random);
   }
 }
 
