@@ -11,6 +11,17 @@
 #include <thread>
 #include <vector>
 
+// What call() throws, null when it returns.
+template <typename Call>
+std::exception_ptr Caught(Call call) {
+  try {
+    call();
+  } catch (...) {
+    return std::current_exception();
+  }
+  return nullptr;
+}
+
 // Calls prepare(i, slot) for every i in [0, count) on up to `threads`
 // threads (the calling thread one of them) and commit(i, slot) for each in
 // the order of i, one at a time. The thread that finishes the item next in
@@ -51,12 +62,7 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       Slot slot = std::move(slots[i % window]);
       ready[i % window] = 0;
       lock.unlock();
-      std::exception_ptr thrown;
-      try {
-        commit(i, slot);
-      } catch (...) {
-        thrown = std::current_exception();
-      }
+      const std::exception_ptr thrown = Caught([&] { commit(i, slot); });
       lock.lock();
       committed = i + 1;  // its place in the window is free
       if (thrown) fail(thrown);
@@ -73,12 +79,7 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       const size_t i = next++;
       lock.unlock();
       Slot slot{};
-      std::exception_ptr thrown;
-      try {
-        prepare(i, slot);
-      } catch (...) {
-        thrown = std::current_exception();
-      }
+      const std::exception_ptr thrown = Caught([&] { prepare(i, slot); });
       lock.lock();
       if (thrown) {
         fail(thrown);
