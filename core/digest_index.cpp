@@ -18,6 +18,7 @@
 #include "core/huge_pages.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
+#include "core/records_checksum.h"
 
 namespace {
 

@@ -18,7 +18,6 @@
 #include "core/digest_filter.h"
 #include "core/flat_set.h"
 #include "core/model_files.h"
-#include "core/records_checksum.h"
 
 class CountIndex {
  public:

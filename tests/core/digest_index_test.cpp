@@ -1,5 +1,6 @@
 #include "core/digest_index.h"
 
+#include "core/records_checksum.h"
 #include "core/sides_index.h"
 
 #include <fcntl.h>
