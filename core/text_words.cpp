@@ -57,9 +57,11 @@ void TextWords::Feed(const char* data, size_t size) {
   fed_ += size;
 }
 
-// A run of separators, then the run of letters after it, stored with room
-// made for all of them first, so that each byte costs a look-up and a store.
+// A run of separators, then the run of letters after it, stored a slice at
+// a time with room made for the slice first, so that each byte costs a
+// look-up and a store; the room stays small however much data comes at once.
 void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_offset) {
+  constexpr size_t kSlice = size_t{1} << 12;
   // The table in a local: stores into the word buffer could otherwise alias
   // the member and force a reload per byte.
   const unsigned char* const letters = letters_;
@@ -71,13 +73,14 @@ void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_off
       if (i == size) return;
       StartWord(source_offset + i);
     }
-    MakeRoom(size - i);
+    const size_t end = std::min(size, i + kSlice);
+    MakeRoom(end - i);
     char* const out = &joined_[joined_size_];
     size_t stored = 0;
-    for (unsigned char letter; i < size && (letter = letters[bytes[i]]) != 0; ++i)
+    for (unsigned char letter; i < end && (letter = letters[bytes[i]]) != 0; ++i)
       out[stored++] = static_cast<char>(letter);
     joined_size_ += stored;
-    if (i < size) EndWord(source_offset + i++);
+    if (i < end) EndWord(source_offset + i++);  // a separator; otherwise the word goes on
   }
 }
 

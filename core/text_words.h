@@ -97,7 +97,7 @@ class TextWords {
       EndWord(source_offset);
     }
   }
-  // Room for `extra` more bytes after the words held, then one byte more.
+  // Room for `extra` more bytes after the words held.
   void MakeRoom(size_t extra) {
     if (joined_.size() < joined_size_ + extra)
       joined_.resize(std::max(2 * joined_.size(), joined_size_ + extra));
