@@ -27,9 +27,6 @@ void DigestFilter::AddAll(const Digest* first, const Digest* last, bool shared) 
 }
 
 DigestFilter DigestFilter::Union(const DigestFilter& a, const DigestFilter& b) {
-  // A filter never reset keeps its single word; Reset gives two or more.
-  if (b.words_.size() == 1) return a;
-  if (a.words_.size() == 1) return b;
   if (a.shift_ != b.shift_) throw std::logic_error("filters of different sizes");
   DigestFilter both;
   both.shift_ = a.shift_;

@@ -14,8 +14,8 @@ class DigestFilter {
  public:
   // An empty filter with room for about `digests` digests.
   void Reset(size_t digests);
-  // A filter of the digests of both: for filters sized alike (by Reset with
-  // the same number), or one of them never reset (then a copy of the other).
+  // A filter of the digests of both, for filters sized alike (by Reset with
+  // the same number).
   static DigestFilter Union(const DigestFilter& a, const DigestFilter& b);
   void Add(const unsigned char* digest) { words_[Word(digest)] |= Bits(digest); }
   // Adds every digest in [first, last), fetching the words ahead (a filter
@@ -38,6 +38,7 @@ class DigestFilter {
     return (uint64_t{1} << (low & 63)) | (uint64_t{1} << ((low >> 6) & 63));
   }
 
-  std::vector<uint64_t> words_ = std::vector<uint64_t>(1);
+  // Empty until Reset: two words, as the shift picks one of two.
+  std::vector<uint64_t> words_ = std::vector<uint64_t>(2);
   int shift_ = 63;
 };

@@ -174,14 +174,15 @@ void CountIndex::Adopt(std::vector<Digest>&& digests) {
 
 void CountIndex::BuildDirectory(size_t threads, size_t filter_digests) {
   directory_.clear();
-  filter_ = DigestFilter();
+  // An empty index gets its filter all the same, so that a filter sized for
+  // both sides of a shared index has the same size on each.
+  filter_.Reset(std::max(size_, filter_digests));
   if (size_ == 0) return;
   const int bits = DirectoryBits(size_);
   shift_ = 64 - bits;
   const size_t buckets = size_t{1} << bits;
   ReserveLarge(directory_, buckets + 1);
   directory_.resize(buckets + 1);
-  filter_.Reset(std::max(size_, filter_digests));
   // Each part is a range of buckets: its directory entries, and the filter
   // bits of its digests (set atomically, as two parts may share a word).
   const size_t parts = std::max<size_t>(threads, 1);

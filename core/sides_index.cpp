@@ -164,9 +164,7 @@ SidesIndex SidesIndex::Share(CountIndex&& protected_side, CountIndex&& unprotect
   // added once more.
   const size_t both = index.apart_[0].size() + index.apart_[1].size();
   const size_t each = std::max<size_t>(threads / 2, 1);
-  RunAll(2, threads, [&](size_t side) {
-    if (index.apart_[side].size() != 0) index.apart_[side].BuildDirectory(each, both);
-  });
+  RunAll(2, threads, [&](size_t side) { index.apart_[side].BuildDirectory(each, both); });
   index.either_ = DigestFilter::Union(index.apart_[0].filter(), index.apart_[1].filter());
   for (int s = 0; s < 2; ++s)
     index.records_[s] = index.apart_[s].records(), index.totals_[s] = index.apart_[s].total();
