@@ -26,32 +26,21 @@ SidesIndex JoinSlots(Set (&sets)[kModelSlots], int protected_slot, int unprotect
   return joined;
 }
 
-// Two slots' set files kept as read, behind one filter of both sides
-// (shared with other processes where the files are immutable). A digest of
-// a document that neither side holds, as most are, stops at that filter;
-// the few that pass it are looked up on each side. Joining the sides
-// instead would copy every record once more before the first document.
-SidesIndex ShareSlots(CountIndex (&files)[kModelSlots], int protected_slot, int unprotected_slot,
-                      size_t threads) {
+// Shingles or pairs as judging looks them up. Trained sets are joined: they
+// are in memory already and in order. Set files are kept as read, behind
+// one filter of both sides (shared with other processes where the files are
+// immutable): a digest of a document that neither side holds, as most are,
+// stops at that filter, and the few that pass it are looked up on each
+// side; joining would copy every record once more before the first
+// document.
+SidesIndex LookUpIndex(FlatSet (&sets)[kModelSlots], int protected_slot, int unprotected_slot,
+                       size_t threads) {
+  return JoinSlots(sets, protected_slot, unprotected_slot, threads);
+}
+SidesIndex LookUpIndex(CountIndex (&files)[kModelSlots], int protected_slot,
+                       int unprotected_slot, size_t threads) {
   return SidesIndex::Share(std::move(files[protected_slot]), std::move(files[unprotected_slot]),
                            threads);
-}
-
-// Trained shingles are joined: they are in memory already and in order.
-SidesIndex ShinglesOf(FlatSet (&sets)[kModelSlots], size_t threads) {
-  return JoinSlots(sets, kProtectedWords, kUnprotectedWords, threads);
-}
-SidesIndex ShinglesOf(CountIndex (&files)[kModelSlots], size_t threads) {
-  return ShareSlots(files, kProtectedWords, kUnprotectedWords, threads);
-}
-
-// Both sides' pairs as judging reads them: trained sets joined; set files
-// kept as read.
-SidesIndex PairsOf(FlatSet (&sets)[kModelSlots], size_t threads) {
-  return JoinSlots(sets, kProtectedPairs, kUnprotectedPairs, threads);
-}
-SidesIndex PairsOf(CountIndex (&files)[kModelSlots], size_t threads) {
-  return ShareSlots(files, kProtectedPairs, kUnprotectedPairs, threads);
 }
 
 // The pairs both sides hold move to the common set; the rest are joined.
@@ -70,7 +59,7 @@ Model Prepare(Set (&sets)[kModelSlots], bool language_model, bool exclusive_pair
   Model model;
   model.language_model = language_model;
   if (!language_model) {
-    model.shingles = ShinglesOf(sets, threads);
+    model.shingles = LookUpIndex(sets, kProtectedWords, kUnprotectedWords, threads);
     return model;
   }
   model.words = JoinSlots(sets, kProtectedWords, kUnprotectedWords, threads);
@@ -78,7 +67,7 @@ Model Prepare(Set (&sets)[kModelSlots], bool language_model, bool exclusive_pair
     JoinExclusivePairs(TakeFlat(sets[kProtectedPairs]), TakeFlat(sets[kUnprotectedPairs]), threads,
                        model);
   else
-    model.pairs = PairsOf(sets, threads);
+    model.pairs = LookUpIndex(sets, kProtectedPairs, kUnprotectedPairs, threads);
   return model;
 }
 
