@@ -10,19 +10,23 @@
 
 namespace {
 
-constexpr std::streamsize kUnlimited = std::numeric_limits<std::streamsize>::max();
+enum class Tally {
+  kDone,      // the three counts were read and the first tallied
+  kReadMore,  // the counts go on past the end of this line
+  kStop,      // a count is not a number, or the input ended
+};
 
-// Tallies one result line: name, TAB, then the three counts. False, with
-// nothing tallied, at the end of input or when a count is not a number.
-bool TallyResultLine(std::istream& in, std::map<int, int>& frequency) {
-  // ignore() skips a field or a line of any length without buffering it.
-  in.ignore(kUnlimited, '\t');
+// Tallies the counts of a result line, the text after its name's TAB.
+// Formatted extraction skips white space, line feeds included, so counts
+// may be continued on the following lines.
+Tally TallyCounts(const std::string& counts, std::map<int, int>& frequency) {
+  std::istringstream in(counts);
   int protected_count, unprotected_count, common_count;
   in >> protected_count >> unprotected_count >> common_count;
-  if (in.fail() || in.eof()) return false;
+  if (in.eof()) return Tally::kReadMore;  // a line read whole ends in its line feed
+  if (in.fail()) return Tally::kStop;
   ++frequency[protected_count];
-  in.ignore(kUnlimited, '\n');
-  return true;
+  return Tally::kDone;
 }
 
 // The protected count of a JSON Lines object of --format=json: true for a
@@ -52,13 +56,27 @@ bool IsSourceLine(const std::string& line) {
 void CalculateProtectedSum(std::istream& in, std::ostream& out) {
   std::map<int, int> frequency;
   std::string line;
+  std::string counts;  // a result line's counts begun on an earlier line
   while (in.peek() != std::char_traits<char>::eof()) {
     std::getline(in, line);
     const bool ended = !in.eof();  // a line feed followed
-    if (line.empty() || IsSourceLine(line)) continue;
-    if (line.front() == '{' && ReadJsonLine(line, frequency)) continue;
-    std::istringstream result_line(ended ? line + "\n" : line);
-    if (!TallyResultLine(result_line, frequency)) break;
+    if (counts.empty()) {
+      if (line.empty() || IsSourceLine(line)) continue;
+      if (line.front() == '{' && ReadJsonLine(line, frequency)) continue;
+      // A result line's name runs up to its TAB, across line ends: a line
+      // without one is part of the name of the next.
+      const size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      counts = line.substr(tab + 1);
+    } else if (line.find_first_not_of(" \t\v\f\r") == std::string::npos) {
+      continue;  // adds nothing to the counts but white space
+    } else {
+      counts += line;
+    }
+    if (ended) counts += '\n';
+    const Tally tally = TallyCounts(counts, frequency);
+    if (tally == Tally::kStop || (tally == Tally::kReadMore && !ended)) break;
+    if (tally == Tally::kDone) counts.clear();
   }
   int running_sum = 0;
   for (const auto& [count, lines] : frequency) {
