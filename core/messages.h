@@ -59,6 +59,8 @@ inline constexpr char kUnfinishedSaveSuffix[] =
 // After a document's name.
 inline constexpr char kBinaryDocument[] =
     ": binary file (a NUL byte in its first 8 KiB), not judged; --binary judges it\n";
+// Why a binary document is skipped, in its JSON object.
+inline constexpr char kBinaryReason[] = "binary file (a NUL byte in its first 8 KiB)";
 inline constexpr char kCannotRunProgram[] = ": not judged: cannot run ";
 inline constexpr char kProgramFailed[] = ": not judged: ";
 

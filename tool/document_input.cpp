@@ -138,21 +138,21 @@ bool ReadThroughProgram(const std::string& program, const std::string& path, Tex
   return false;
 }
 
-bool ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
-                  TextWords& words, std::ostream& messages) {
-  if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
+DocumentRead ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
+                          TextWords& words, std::ostream& messages) {
+  if (!ShiftUsableFor(builds, words.shift(), messages)) return DocumentRead::kFailed;
   if (!how.judge_binary) words.StopIfBinary();
   if (!how.preprocessor.empty()) {
-    if (!ReadThroughProgram(how.preprocessor, name, words, messages)) return false;
+    if (!ReadThroughProgram(how.preprocessor, name, words, messages)) return DocumentRead::kFailed;
   } else if (const int error = words.ReadFile(name, 0, messages); error != 0) {
     // What each build would have written, as perror(name) writes it.
     for (int i = 0; i < builds; ++i)
       messages << PrintableName(name) << ": " << SystemMessage(error) << "\n";
-    return false;
+    return DocumentRead::kFailed;
   }
   if (words.binary() && !how.judge_binary) {
     messages << PrintableName(name) << messages::kBinaryDocument;
-    return false;
+    return DocumentRead::kBinary;
   }
-  return true;
+  return DocumentRead::kRead;
 }

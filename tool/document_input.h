@@ -16,11 +16,18 @@ struct DocumentReading {
 
 DocumentReading ReadingOf(const RunSettings& settings);
 
-// Reads a data file into words for `builds` builds. False, after messages
-// naming it, when it is not to be judged: the shift is unusable, the file
+// How reading a data file ended.
+enum class DocumentRead {
+  kRead,    // its words are there to judge
+  kBinary,  // refused as binary, by design: a notice, not an error
+  kFailed,  // not judged because something went wrong
+};
+
+// Reads a data file into words for `builds` builds. Unless kRead, after
+// messages naming it, it is not to be judged: the shift is unusable, the file
 // cannot be read (the system's message as perror(name) writes it, once per
-// build), the program fails, or it is binary.
-bool ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
+// build), the program fails (all kFailed), or it is binary (kBinary).
+DocumentRead ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
                   TextWords& words, std::ostream& messages);
 
 // Runs program with path as its one argument and standard input from

@@ -80,12 +80,14 @@ lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
 }
 
 // In JSON every listed document gets a line: an error when its reading
-// reported a problem, a note when it has no word pair to judge.
+// reported a problem, a note when it is binary or has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Options& options,
                          const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
-                         JudgedDocument& output) {
+                         bool binary, JudgedDocument& output) {
   const int32_t formula = options.scoring.formula;
-  if (output.failed) {
+  if (binary) {
+    output.out << JsonSkippedLine(name, formula, messages::kBinaryReason);
+  } else if (output.failed) {
     output.out << JsonErrorLine(name, formula, output.err.str());
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
@@ -109,12 +111,14 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json,
                   options.scoring.lm.detailed || sources.wanted());
   StreamDocument(doc, stream);
+  DocumentRead how = DocumentRead::kFailed;
   const bool read = doc.ReadWith([&](TextWords& words) {
-    return ReadDataFile(name, reading, 2, words, output.err);
+    how = ReadDataFile(name, reading, 2, words, output.err);
+    return how == DocumentRead::kRead;
   });
-  output.failed = ReadReportedProblem(output);
+  output.failed = how != DocumentRead::kBinary && ReadReportedProblem(output);
   if (json) {
-    JudgeDataFileAsJson(name, options, sources, doc, stream, output);
+    JudgeDataFileAsJson(name, options, sources, doc, stream, how == DocumentRead::kBinary, output);
     return;
   }
   if (!read) return;

@@ -6,6 +6,7 @@
 
 #include "compat/builder.h"
 #include "core/document.h"
+#include "core/messages.h"
 #include "core/ordered_run.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
@@ -34,7 +35,7 @@ struct ShingleDocument : DocumentOutput {
 // document is built as records; otherwise only its distinct digests are
 // needed, hashed straight from its words. A document that is not read gets
 // no line; in JSON a document whose reading reported a problem gets an error
-// instead of a verdict.
+// instead of a verdict, and a binary one is skipped.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
                       const DocumentReading& reading, bool json, const RunSources& sources,
                       ShingleDocument& output) {
@@ -45,13 +46,17 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   ShingleStream stream(length);
   if (!options.scoring.lm.detailed)
     words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
-  const bool read = ReadDataFile(name, reading, 1, words, output.err);
-  output.failed = ReadReportedProblem(output);
+  const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
+  output.failed = read != DocumentRead::kBinary && ReadReportedProblem(output);
+  if (json && read == DocumentRead::kBinary) {
+    output.out << JsonSkippedLine(name, 0, messages::kBinaryReason);
+    return;
+  }
   if (json && output.failed) {
     output.out << JsonErrorLine(name, 0, output.err.str());
     return;
   }
-  if (!read) return;
+  if (read != DocumentRead::kRead) return;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
     AppendDistinctShingles(words, document, length);

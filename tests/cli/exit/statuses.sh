@@ -1,5 +1,6 @@
 # --exit-status ends like grep: 0 when no data file was judged protected, 1
-# when one was, 2 after any error, 2 winning; without it the status is 0.
+# when one was, 2 after any error, 2 winning; without it the status is 0. A
+# binary document is skipped with a notice, not an error.
 cp -r "$SRC/examples/corpus/." . && mkdir -p bad mix/dir.txt && cp docs/ru_leak.txt mix/ && cp -r protected learn && mkdir learn/dir.txt
 learn=(-t stop.txt -p 'protected/*.txt' -u 'unprotected/*.txt')
 status() {  # label, options...
@@ -13,6 +14,11 @@ status "protected found, without the option" "${learn[@]}" -d 'docs/*.txt'
 status "clean, language model" "${learn[@]}" -o 1 --no-headers -d docs/ru_notice.txt --exit-status
 status "protected, language model, json" "${learn[@]}" -o 3 --format=json --no-headers -d docs/ru_leak.txt --exit-status
 status "unreadable document beside a protected one" "${learn[@]}" -d 'mix/*' --exit-status
+mkdir bin && cp docs/ru_leak.txt docs/weekly_update.txt bin/ && printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR' >bin/logo.png
+status "binary document beside a protected one" "${learn[@]}" -d 'bin/*' --exit-status
+status "binary document beside a clean one, language model" "${learn[@]}" -o 1 --no-headers \
+  -d 'bin/[lw]*' --exit-status
+for o in 0 2; do tessel "${learn[@]}" -o $o --format=json --no-headers -d bin/logo.png --exit-status; echo "$?"; done
 status "pattern matching nothing" "${learn[@]}" -d 'docs/none*' --exit-status
 status "unknown option" --exit-status --bogus "${learn[@]}" -d docs/weekly_update.txt
 status "missing option argument" "${learn[@]}" -d docs/weekly_update.txt --exit-status -m
