@@ -25,6 +25,10 @@ inline constexpr char kNegativeFormula[] = "Error: lm-formula must not be negati
 inline constexpr char kNegativeThreshold[] = " must not be negative: ";
 inline constexpr char kNegativeThresholdEnd[] = "; using 0\n";
 inline constexpr char kZeroLength[] = "Error: lm-length must not be 0; keeping ";
+// "Error: NAME must be a number, not \"TEXT\"; nothing run".
+inline constexpr char kNotANumber[] = "Error: ";
+inline constexpr char kNotANumberMiddle[] = " must be a number, not \"";
+inline constexpr char kNotANumberEnd[] = "\"; nothing run\n";
 inline constexpr char kBadJobs[] = "Error: jobs must be 1 to ";
 inline constexpr char kBadJobsEnd[] = "; using one per processor\n";
 inline constexpr char kNoMatch[] = "No match found for: \"";

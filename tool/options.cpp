@@ -133,19 +133,37 @@ const char* const kUsage[] = {
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a
 // huge number saturates instead of wrapping around to an unrelated value.
-int32_t ToInt32(const char* text) {
-  long value = std::strtol(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
+// False when the text is not wholly a number: a typo ("abc", "1O") must not
+// be read as 0 or 1.
+bool ToInt32(const char* text, int32_t& value) {
+  char* end = nullptr;
+  const long number = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0') return false;
+  value = number > INT32_MAX   ? INT32_MAX
+          : number < INT32_MIN ? INT32_MIN
+                               : static_cast<int32_t>(number);
+  return true;
 }
 
-double ToDouble(const char* text) { return std::strtod(text, nullptr); }
+bool ToDouble(const char* text, double& value) {
+  char* end = nullptr;
+  const double number = std::strtod(text, &end);
+  if (end == text || *end != '\0') return false;
+  value = number;
+  return true;
+}
+
+// A numeric option whose value is not a number: the run stops, since going
+// on with 0 (a threshold of 0 flags every document) would judge wrongly.
+void RefuseValue(const char* name, const char* text) {
+  std::cerr << messages::kNotANumber << name << messages::kNotANumberMiddle << text
+            << messages::kNotANumberEnd;
+  NoteRunError();
+}
 
 // The shingle-mode thresholds are counts; a negative one would make every
 // comparison trivially true, so it is reported and taken as 0.
-int32_t NonNegativeThreshold(const char* name, const char* text) {
-  int32_t value = ToInt32(text);
+int32_t NonNegativeThreshold(const char* name, int32_t value) {
   if (value >= 0) return value;
   std::cerr << "Error: " << name << messages::kNegativeThreshold << value
             << messages::kNegativeThresholdEnd;
@@ -155,9 +173,8 @@ int32_t NonNegativeThreshold(const char* name, const char* text) {
 
 // 1 to kMaxJobs threads; anything else is reported and one per processor
 // is used.
-int32_t JobCount(const char* text) {
+int32_t JobCount(const char* text, int32_t value) {
   constexpr int32_t kMaxJobs = 1024;
-  const int32_t value = ToInt32(text);
   if (value >= 1 && value <= kMaxJobs) return value;
   std::cerr << messages::kBadJobs << kMaxJobs << ", not " << text << messages::kBadJobsEnd;
   NoteRunError();
@@ -165,8 +182,7 @@ int32_t JobCount(const char* text) {
 }
 
 // At least 1; anything else is reported and no sources are named.
-int32_t SourceCount(const char* text) {
-  const int32_t value = ToInt32(text);
+int32_t SourceCount(const char* text, int32_t value) {
   if (value >= 1) return value;
   std::cerr << messages::kBadSources << text << messages::kBadSourcesEnd;
   NoteRunError();
@@ -205,7 +221,8 @@ void ReportIgnoredArguments(int argc, char** argv) {
 }
 
 void RunSweeps(const char* text) {
-  double tolerance = ToDouble(text);
+  double tolerance = 0;
+  ToDouble(text, tolerance);  // checked when the option was read
   std::cerr << text << "\n" << tolerance << "\n";
   CalculateAll(1174, "C2", tolerance);
   CalculateAll(242, "B2", tolerance);
@@ -243,41 +260,55 @@ void Help() {
 
 Command ParseOptions(int argc, char** argv, RunSettings& settings) {
   optind = 0;  // a full reset of getopt's state, so that every call starts afresh
+  // A refused value stops the run, but the options after it are still read,
+  // so that every problem is reported and a later --exit-status counts.
+  bool refused = false;
+  int32_t number = 0;
+  // The option's value as a whole number in `number`; false after refusing it.
+  const auto integer = [&](const char* name) {
+    if (ToInt32(optarg, number)) return true;
+    RefuseValue(name, optarg);
+    refused = true;
+    return false;
+  };
+  const auto real = [&](const char* name, double& setting) {
+    if (ToDouble(optarg, setting)) return;
+    RefuseValue(name, optarg);
+    refused = true;
+  };
   int code;
   while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (code) {
-      case 'h': return Command::kHelp;
-      case 'x': return Command::kProtectedSum;
-      case 'z':
+      case 'h': return refused ? Command::kRefused : Command::kHelp;
+      case 'x': return refused ? Command::kRefused : Command::kProtectedSum;
+      case 'z': {
+        double tolerance = 0;
+        real("recall tolerance (-z)", tolerance);
         settings.SweepTolerance = optarg;
-        return Command::kSweeps;
-      case kLmThreshold1: lm_threshold_1 = ToDouble(optarg); break;
-      case kLmThreshold2: lm_threshold_2 = ToDouble(optarg); break;
-      case kLmLength: {
-        int32_t value = ToInt32(optarg);
-        if (value == 0) {
+        return refused ? Command::kRefused : Command::kSweeps;
+      }
+      case kLmThreshold1: real("lm-threshold-1", lm_threshold_1); break;
+      case kLmThreshold2: real("lm-threshold-2", lm_threshold_2); break;
+      case kLmLength:
+        if (!integer("lm-length")) break;
+        if (number == 0) {
           std::cerr << messages::kZeroLength << lm_length << "\n";
           NoteRunError();
         } else {
-          lm_length = value;
+          lm_length = number;
         }
         break;
-      }
-      case kLmLambda: lm_lambda = ToDouble(optarg); break;
-      case kLmLambda0: lm_lambda0 = ToDouble(optarg); break;
+      case kLmLambda: real("lm-lambda", lm_lambda); break;
+      case kLmLambda0: real("lm-lambda0", lm_lambda0); break;
       case kLmLog: lm_log = true; break;
-      case kLmFactor: lm_factor = ToDouble(optarg); break;
+      case kLmFactor: real("lm-factor", lm_factor); break;
       case kLmSub: lm_sub = true; break;
-      case 'l': {
-        int32_t value = ToInt32(optarg);
-        if (value != 0) CShingle::shingle_length = value;
+      case 'l':  // 0 keeps the length, as it always has
+        if (integer("shingle-length") && number != 0) CShingle::shingle_length = number;
         break;
-      }
-      case 's': {
-        int32_t value = ToInt32(optarg);
-        if (value != 0) CShingle::shingle_shift = value;
+      case 's':
+        if (integer("shingle-shift") && number != 0) CShingle::shingle_shift = number;
         break;
-      }
       case 'p': settings.ProtectedFiles = optarg; break;
       case 'u': settings.UnprotectedFiles = optarg; break;
       case 'd': SetDataPattern(optarg, settings); break;
@@ -290,21 +321,29 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case 't': settings.StopwordFile = optarg; break;
       case 'c': UpperCase = true; break;
       case 'f': settings.FromFile = true; break;
-      case 'm': settings.MaxThreshold = NonNegativeThreshold("max-threshold", optarg); break;
-      case kSizeThreshold:
-        settings.SizeThreshold = NonNegativeThreshold("size-threshold", optarg);
+      case 'm':
+        if (integer("max-threshold"))
+          settings.MaxThreshold = NonNegativeThreshold("max-threshold", number);
         break;
-      case 'o': settings.LmFormula = ToInt32(optarg); break;
+      case kSizeThreshold:
+        if (integer("size-threshold"))
+          settings.SizeThreshold = NonNegativeThreshold("size-threshold", number);
+        break;
+      case 'o':
+        if (integer("lm-formula")) settings.LmFormula = number;
+        break;
       case 'v': settings.SaveProtected = true; break;
-      case 'j': settings.Jobs = JobCount(optarg); break;
+      case 'j':
+        if (integer("jobs")) settings.Jobs = JobCount(optarg, number);
+        break;
       case kFormat:
-        if (!ReadFormat(optarg, settings)) return Command::kRefused;
+        if (!ReadFormat(optarg, settings)) refused = true;
         break;
       case kExitStatus: settings.ExitStatus = true; break;
       case kNoHeaders: settings.NoHeaders = true; break;
       case kTitle: settings.TitleFile = optarg; break;
       case kNoTitle: settings.TitleFile.clear(); break;
-      case kVersion: return Command::kVersion;
+      case kVersion: return refused ? Command::kRefused : Command::kVersion;
       case kEncoding: settings.Encoding = EncodingOf(optarg); break;
       case kBinary: settings.JudgeBinary = true; break;
       case kPreprocessor: settings.Preprocessor = optarg; break;
@@ -312,14 +351,16 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kNull: settings.NullSeparated = true; break;
       case kProtectedFrom: settings.ProtectedList = optarg; break;
       case kUnprotectedFrom: settings.UnprotectedList = optarg; break;
-      case kSources: settings.Sources = SourceCount(optarg); break;
+      case kSources:
+        if (integer("sources")) settings.Sources = SourceCount(optarg, number);
+        break;
       default:  // getopt_long has already written its diagnostic
         NoteRunError();
         break;
     }
   }
   ReportIgnoredArguments(argc, argv);
-  return Command::kRun;
+  return refused ? Command::kRefused : Command::kRun;
 }
 
 int RunCommand(Command command, const RunSettings& settings) {
