@@ -29,11 +29,19 @@ inline constexpr char kZeroLength[] = "Error: lm-length must not be 0; keeping "
 inline constexpr char kNotANumber[] = "Error: ";
 inline constexpr char kNotANumberMiddle[] = " must be a number, not \"";
 inline constexpr char kNotANumberEnd[] = "\"; nothing run\n";
+// "Error: line N of LIST holds a NUL byte; ...": a list read by lines.
+inline constexpr char kNameWithNul[] = "Error: line ";
+inline constexpr char kNameWithNulOf[] = " of ";
+inline constexpr char kNameWithNulEnd[] =
+    " holds a NUL byte; that name is not read (a list of NUL-ended names needs --null)\n";
 inline constexpr char kBadJobs[] = "Error: jobs must be 1 to ";
 inline constexpr char kBadJobsEnd[] = "; using one per processor\n";
 inline constexpr char kNoMatch[] = "No match found for: \"";
 inline constexpr char kGlobError[] = "Glob error: ";
 inline constexpr char kEmptyFile[] = "Empty file: ";
+// "Error: the header file of NAME is the document itself; ..."
+inline constexpr char kHeaderIsDocument[] = "Error: the header file of ";
+inline constexpr char kHeaderIsDocumentEnd[] = " is the document itself; verdict not recorded\n";
 inline constexpr char kAlreadyUpgraded[] = "Warning; file \"";
 inline constexpr char kAlreadyUpgradedEnd[] = "\" was already upgraded.\n";
 inline constexpr char kNoShingleSaved[] =

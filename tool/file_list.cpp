@@ -35,13 +35,26 @@ bool ReadNameList(const std::string& list, bool null_separated, std::vector<std:
   const int fd = list == "-" ? dup(STDIN_FILENO) : OpenInputFile(list, false);
   if (fd < 0) {
     std::cerr << messages::kErrorOpeningFile << list << "\n";
+    NoteRunError();  // none of its documents is judged
     return false;
   }
   DescriptorInput buffer(fd);
   std::istream in(&buffer);
   std::string name;
-  while (std::getline(in, name, null_separated ? '\0' : '\n'))
-    if (!name.empty()) names.push_back(name);
+  size_t line = 0;
+  while (std::getline(in, name, null_separated ? '\0' : '\n')) {
+    ++line;
+    if (name.empty()) continue;
+    // Every use of a name stops at a NUL: "a.txt<NUL>b.txt" would be read
+    // as a.txt, and its header "a.txt<NUL>b.hdr" would open a.txt itself.
+    if (!null_separated && name.find('\0') != std::string::npos) {
+      std::cerr << messages::kNameWithNul << line << messages::kNameWithNulOf << list
+                << messages::kNameWithNulEnd;
+      NoteRunError();
+      continue;
+    }
+    names.push_back(name);
+  }
   return true;
 }
 

@@ -9,8 +9,9 @@
 std::list<std::string> getFileList(std::string pattern);
 // Appends the names a list file holds, in its order: one a line, or each
 // ended by a NUL when null_separated (the last one may lack its end); empty
-// names are skipped. "-" reads standard input. False, after "Error opening
-// file: " and the list's name, when the list cannot be read.
+// names are skipped, and a line holding a NUL is refused with a message. "-"
+// reads standard input. False, after "Error opening file: " and the list's
+// name, when the list cannot be read. Both problems count as errors of the run.
 bool ReadNameList(const std::string& list, bool null_separated, std::vector<std::string>& names);
 // The files of one role: the pattern's matches, then the names listed. An
 // empty pattern is expanded (and reported) only when no list was given.

@@ -124,20 +124,48 @@ ScanResult ScanLocked(int fd, const std::string& path, bool created) {
   return created && scan == ScanResult::kEmpty ? ScanResult::kNeedsBreak : scan;
 }
 
-}  // namespace
-
-void UpdateHdrFile(std::string path, double value) { RecordHeaderVerdict(path, value, std::cout); }
-
-void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings) {
-  RecordHeaderVerdict(path, value, warnings, std::cerr);
+void ReportHeaderIsDocument(const std::string& document, std::ostream& errors) {
+  errors << messages::kHeaderIsDocument << PrintableName(document)
+         << messages::kHeaderIsDocumentEnd;
+  NoteRunError();
 }
 
-void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings,
-                         std::ostream& errors) {
+// Whether the header opened as fd is the document: appending the key line
+// would then write into the text that was judged.
+bool IsTheDocument(const std::string& document, int fd) {
+  struct stat header, text;
+  return fstat(fd, &header) == 0 && stat(document.c_str(), &text) == 0 &&
+         header.st_dev == text.st_dev && header.st_ino == text.st_ino;
+}
+
+}  // namespace
+
+void UpdateHdrFile(std::string path, double value) {
+  RecordHeaderVerdict(std::string(), path, value, std::cout);
+}
+
+void RecordHeaderVerdict(const std::string& document, const std::string& path, double value,
+                         std::ostream& warnings) {
+  RecordHeaderVerdict(document, path, value, warnings, std::cerr);
+}
+
+void RecordHeaderVerdict(const std::string& document, const std::string& path, double value,
+                         std::ostream& warnings, std::ostream& errors) {
+  // A name is used up to its first NUL, so such a name may well open the
+  // document itself.
+  if (path.find('\0') != std::string::npos || (!document.empty() && path == document)) {
+    ReportHeaderIsDocument(document, errors);
+    return;
+  }
   bool created = false, writable = true;
   int fd = OpenHeader(path, created, writable);
   if (fd < 0) {
     ReportError(messages::kErrorOpeningFile, path, errors);
+    return;
+  }
+  if (!document.empty() && !created && IsTheDocument(document, fd)) {
+    close(fd);
+    ReportHeaderIsDocument(document, errors);
     return;
   }
   // Held from the scan to the append, so that two runs record one key line.

@@ -7,13 +7,15 @@
 
 // Appends "QUIV_SHINGLES_VALUE    = " value once; warns when the key is there.
 void UpdateHdrFile(std::string path, double value);
-// UpdateHdrFile with the warning written to `warnings` instead of standard
-// output.
-void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings);
+// UpdateHdrFile of document's header `path`, with the warning written to
+// `warnings` instead of standard output. A header that is the document itself
+// (the same name, or the same file) is refused with an error and left alone.
+void RecordHeaderVerdict(const std::string& document, const std::string& path, double value,
+                         std::ostream& warnings);
 // The same with the errors (a header that cannot be opened or written) written
 // to `errors` instead of standard error.
-void RecordHeaderVerdict(const std::string& path, double value, std::ostream& warnings,
-                         std::ostream& errors);
+void RecordHeaderVerdict(const std::string& document, const std::string& path, double value,
+                         std::ostream& warnings, std::ostream& errors);
 // For each header: whether it is the only one of the run that names its file,
 // and no document of the run is that file, so that it may be updated apart
 // from the others and in any order. Others are updated in the run's order.

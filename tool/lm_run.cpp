@@ -148,7 +148,7 @@ void CommitDataFile(const std::string& name, JudgedDocument& output, const LoopS
     Emit(output.header_warnings, warnings);
     Emit(output.header_errors, std::cerr);
   } else if (loop.headers) {
-    RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0, warnings);
+    RecordHeaderVerdict(name, ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0, warnings);
   }
   Emit(output.details, std::cout);
 }
@@ -158,7 +158,7 @@ void CommitDataFile(const std::string& name, JudgedDocument& output, const LoopS
 // most of such a run's work.
 void RecordPrivateHeader(const std::string& name, JudgedDocument& output) {
   if (!output.judged) return;
-  RecordHeaderVerdict(ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0,
+  RecordHeaderVerdict(name, ChangeFileExt(name, "hdr"), output.verdict ? 1.0 : 0.0,
                       output.header_warnings, output.header_errors);
   output.header_recorded = true;
 }

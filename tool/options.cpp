@@ -204,10 +204,22 @@ TextEncoding EncodingOf(const char* text) {
 // A second -d replaces the first, as it always has; the pattern dropped is
 // named, since an unquoted pattern the shell expanded looks just like this.
 void SetDataPattern(const char* pattern, RunSettings& settings) {
-  if (!settings.DataFiles.empty())
+  if (!settings.DataFiles.empty()) {
     std::cerr << "Error: -d given again; ignoring the data pattern \"" << settings.DataFiles
               << "\"\n";
+    NoteRunError();  // its documents are not judged
+  }
   settings.DataFiles = pattern;
+}
+
+// A second list of the same role replaces the first, as a second -d does;
+// the list dropped is named.
+void SetList(const char* option, const char* list, std::string& setting) {
+  if (!setting.empty()) {
+    std::cerr << "Error: " << option << " given again; ignoring the list \"" << setting << "\"\n";
+    NoteRunError();
+  }
+  setting = list;
 }
 
 // getopt_long has moved the arguments that are not options to the end.
@@ -347,10 +359,10 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kEncoding: settings.Encoding = EncodingOf(optarg); break;
       case kBinary: settings.JudgeBinary = true; break;
       case kPreprocessor: settings.Preprocessor = optarg; break;
-      case kFilesFrom: settings.DataList = optarg; break;
+      case kFilesFrom: SetList("--files-from", optarg, settings.DataList); break;
       case kNull: settings.NullSeparated = true; break;
-      case kProtectedFrom: settings.ProtectedList = optarg; break;
-      case kUnprotectedFrom: settings.UnprotectedList = optarg; break;
+      case kProtectedFrom: SetList("--protected-from", optarg, settings.ProtectedList); break;
+      case kUnprotectedFrom: SetList("--unprotected-from", optarg, settings.UnprotectedList); break;
       case kSources:
         if (integer("sources")) settings.Sources = SourceCount(optarg, number);
         break;

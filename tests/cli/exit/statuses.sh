@@ -19,6 +19,7 @@ status "binary document beside a protected one" "${learn[@]}" -d 'bin/*' --exit-
 status "binary document beside a clean one, language model" "${learn[@]}" -o 1 --no-headers \
   -d 'bin/[lw]*' --exit-status
 for o in 0 2; do tessel "${learn[@]}" -o $o --format=json --no-headers -d bin/logo.png --exit-status; echo "$?"; done
+status "unreadable list" "${learn[@]}" -d docs/ru_leak.txt --files-from=none.lst --exit-status
 status "pattern matching nothing" "${learn[@]}" -d 'docs/none*' --exit-status
 status "unknown option" --exit-status --bogus "${learn[@]}" -d docs/weekly_update.txt
 status "missing option argument" "${learn[@]}" -d docs/weekly_update.txt --exit-status -m
