@@ -146,13 +146,14 @@ ModelDescription DescribeTraining(bool language_model, const TextOptions& text) 
 
 namespace {
 
-// The description file's text: false when there is none; a file that
-// exists but cannot be read, or is larger than any description, is read as
-// far as it goes and then fails to parse.
+// The description file's text: false when there is none (the model path is
+// missing, or is a file rather than a directory, so its set files are
+// reported instead); a file that exists but cannot be read, or is larger
+// than any description, is read as far as it goes and then fails to parse.
 bool ReadDescription(const std::string& path, std::string& text) {
   constexpr size_t kMostBytes = 1 << 16;
   const int fd = OpenInputFile(path, false);
-  if (fd < 0) return errno != ENOENT;
+  if (fd < 0) return errno != ENOENT && errno != ENOTDIR;
   char buffer[4096];
   for (ssize_t got; text.size() <= kMostBytes && (got = read(fd, buffer, sizeof buffer)) != 0;) {
     if (got < 0 && errno == EINTR) continue;
