@@ -131,28 +131,48 @@ bool ParseModelDescription(const std::string& text, ModelDescription& descriptio
   return true;
 }
 
+namespace {
+
+std::string EncodingName(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8     ? "utf-8"
+         : encoding == TextEncoding::kCp1251 ? "cp1251"
+                                             : "auto";
+}
+
+// Whether texts read by the given rule lose the words a model trained by its
+// recorded rule holds. "auto" reads a text as either rule would, so it suits
+// every model; reading byte for byte ("cp1251", what the C interfaces always
+// did) is how "auto" reads every text that is not UTF-8, so it suits an
+// "auto" model; "utf-8" turns the bytes of a Windows-1251 text into
+// separators, so it suits a "utf-8" model only.
+bool EncodingsContradict(const std::string& recorded, const std::string& given) {
+  if (given == recorded || given == "auto") return false;
+  return !(given == "cp1251" && recorded == "auto");
+}
+
+}  // namespace
+
 ModelDescription DescribeTraining(bool language_model, const TextOptions& text) {
   ModelDescription description;
   description.language_model = language_model;
   description.shingle_length = text.shingle_length;
   description.shingle_shift = text.shingle_shift;
   description.stop_words = StopWordsDigest(text.stop_words);
-  description.encoding = text.encoding == TextEncoding::kUtf8     ? "utf-8"
-                         : text.encoding == TextEncoding::kCp1251 ? "cp1251"
-                                                                  : "auto";
+  description.encoding = EncodingName(text.encoding);
   description.upper_case = text.upper_case;
   return description;
 }
 
 namespace {
 
-// The description file's text: false when there is none; a file that
-// exists but cannot be read, or is larger than any description, is read as
-// far as it goes and then fails to parse.
+// The description file's text: false when there is none (the model path is
+// missing, or is a file rather than a directory, so its set files are
+// reported instead); a file that exists but cannot be read, or is larger
+// than any description, is read as far as it goes and then fails to parse.
 bool ReadDescription(const std::string& path, std::string& text) {
   constexpr size_t kMostBytes = 1 << 16;
   const int fd = OpenInputFile(path, false);
-  if (fd < 0) return errno != ENOENT;
+  if (fd < 0) return errno != ENOENT && errno != ENOTDIR;
   char buffer[4096];
   for (ssize_t got; text.size() <= kMostBytes && (got = read(fd, buffer, sizeof buffer)) != 0;) {
     if (got < 0 && errno == EINTR) continue;
@@ -173,7 +193,8 @@ bool ReadModelDescription(const std::string& directory, ModelDescription& descri
 
 std::string CheckModelDescription(const std::string& directory,
                                   const CountIndex* const (&files)[kModelSlots],
-                                  bool language_model, const TextOptions* text) {
+                                  bool language_model, const TextOptions* text,
+                                  const std::string* names) {
   const std::string path = directory + "/" + kModelDescriptionFile;
   std::string content, reason;
   if (!ReadDescription(path, content)) return "";
@@ -188,7 +209,9 @@ std::string CheckModelDescription(const std::string& directory,
     if (file == nullptr) continue;
     if (file->size() != model.records[slot] ||
         file->checksum() != model.checksums[slot])
-      return prefix + messages::kMixedModel + kModelFileNames[slot] + messages::kMixedModelEnd;
+      return prefix + messages::kMixedModel +
+             (names != nullptr && !names[slot].empty() ? names[slot] : kModelFileNames[slot]) +
+             messages::kMixedModelEnd;
   }
   return "";
 }
@@ -210,5 +233,7 @@ std::string ContradictedSetting(const ModelDescription& model, bool language_mod
     found = differs("upper-case", model.upper_case ? "yes" : "no", text.upper_case ? "yes" : "no");
   if (found.empty())
     found = differs("stop-words", model.stop_words, StopWordsDigest(text.stop_words));
+  if (found.empty() && EncodingsContradict(model.encoding, EncodingName(text.encoding)))
+    found = differs("encoding", model.encoding, EncodingName(text.encoding));
   return found;
 }

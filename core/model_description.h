@@ -66,6 +66,9 @@ bool ReadModelDescription(const std::string& directory, ModelDescription& descri
 // against the settings the model is to be read with. The empty string, or
 // why the model must be refused: its description is damaged, a file does
 // not match it (a damaged or mixed model), or a setting contradicts it.
+// A file is named by its base name, or by names[slot] when that is given and
+// not empty (a file read from elsewhere).
 std::string CheckModelDescription(const std::string& directory,
                                   const CountIndex* const (&files)[kModelSlots],
-                                  bool language_model, const TextOptions* text);
+                                  bool language_model, const TextOptions* text,
+                                  const std::string* names = nullptr);

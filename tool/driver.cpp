@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -121,24 +122,39 @@ void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[
     sets[slot].digests.assign(loaded[slot].begin(), loaded[slot].end());
 }
 
-// With -f naming set files of a saved model directory (its p.bin), the
-// directory's description must agree with the files read from it and with
-// the run's settings; a model without one is read as it is.
+// With -f naming set files of saved model directories (a p.bin or a u.bin,
+// as a save names them), each such directory's description must agree with
+// the run's settings and with every set file loaded under a save's name,
+// wherever it was read from: a u.bin of another training, or of a model of
+// the other mode, beside a p.bin makes a mixed model. A file of another name
+// is the caller's own choice and is not checked; a model without a
+// description is read as it is.
 bool DescriptionAgrees(const RunSettings& settings, const Options& options,
                        const CountIndex (&loaded)[kModelSlots]) {
-  if (BaseOf(settings.ProtectedFiles) != kModelFileNames[kProtectedWords]) return true;
-  const std::string directory = DirectoryOf(settings.ProtectedFiles);
   const bool language_model = LanguageModelMode(settings);
-  const CountIndex* files[kModelSlots] = {};
-  for (const auto& [path, slot] : SetFilesOf(settings, language_model))
-    if (DirectoryOf(path) == directory && BaseOf(path) == kModelFileNames[slot])
+  const std::vector<std::pair<std::string, int>> wanted = SetFilesOf(settings, language_model);
+  std::vector<std::string> directories;
+  for (const auto& [path, slot] : wanted)
+    if ((slot == kProtectedWords || slot == kUnprotectedWords) &&
+        BaseOf(path) == kModelFileNames[slot] &&
+        std::find(directories.begin(), directories.end(), DirectoryOf(path)) == directories.end())
+      directories.push_back(DirectoryOf(path));
+  for (const std::string& directory : directories) {
+    const CountIndex* files[kModelSlots] = {};
+    std::string names[kModelSlots];
+    for (const auto& [path, slot] : wanted) {
+      if (BaseOf(path) != kModelFileNames[slot]) continue;
       files[slot] = &loaded[slot];
-  const std::string problem =
-      CheckModelDescription(directory, files, language_model, &options.text);
-  if (problem.empty()) return true;
-  std::cerr << "Error: " << problem << "\n";
-  NoteRunError();
-  return false;
+      if (DirectoryOf(path) != directory) names[slot] = path;
+    }
+    const std::string problem =
+        CheckModelDescription(directory, files, language_model, &options.text, names);
+    if (problem.empty()) continue;
+    std::cerr << "Error: " << problem << "\n";
+    NoteRunError();
+    return false;
+  }
+  return true;
 }
 
 // With -f the set files are loaded straight into the judging model; a file

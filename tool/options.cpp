@@ -129,6 +129,18 @@ const char* const kUsage[] = {
     "      --protected-from      file naming protected learning files\n",
     "      --unprotected-from    file naming unprotected learning files\n",
     "      --sources             name up to N protected files each hit shares most with\n",
+    // The lines above keep their historical form; what they leave out or get
+    // wrong is told here.
+    "\nFurther options:\n",
+    "  -v, --save-protected      save the trained sets (p.bin, p.bin.2, u.bin, u.bin.2)\n",
+    "  -x                        report the protected-match counts of result lines\n",
+    "                            read on standard input, and exit\n",
+    "  -z TOLERANCE              run the parameter sweeps with this recall tolerance,\n",
+    "                            and exit\n",
+    "      --lm-threshold-1      protected score that suffices by itself (default 1)\n",
+    "      --lm-threshold-2      upper bound for the unprotected score (default 1)\n",
+    "  -o, --lm-formula          0: shingle mode (default); 1, 2, 3: formula 1, 2, 3\n",
+    "  -e, --detailed            detailed output: list the matching shingles\n",
 };
 
 // strtol in base 10, kept inside the 32-bit range of the settings so that a

@@ -1,6 +1,7 @@
 #include "tool/set_tools.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/model_files.h"
+#include "core/provenance.h"
 #include "core/set_file.h"
 
 namespace {
@@ -117,8 +120,30 @@ bool InspectSetFile(const std::string& path, SetFileInfo& info, std::ostream& er
   return true;
 }
 
+// Whether the sources file beside a model matches the size and checksum its
+// description records (a later --sources run would refuse it otherwise), as
+// for a set file: the empty string, or why not. A file that cannot be read is
+// reported and does not match; a model saved without sources has none.
+namespace {
+
+std::string SourcesFileProblem(const std::string& directory, const ModelDescription& description,
+                               std::ostream& err) {
+  const std::string path = directory + "/" + kSourcesFile;
+  std::string bytes, error;
+  const bool read = ReadSourcesFile(path, bytes, error);
+  if (!read && errno == ENOENT && !description.has_sources) return "";
+  if (!read) err << messages::kErrorOpeningFile << path << "\n";
+  if (read && description.has_sources && description.sources_bytes == bytes.size() &&
+      description.sources_checksum == FileChecksum(bytes))
+    return "";
+  return messages::kModelPrefix + directory + messages::kMixedModel + kSourcesFile +
+         messages::kMixedModelEnd;
+}
+
+}  // namespace
+
 // A model's description: its lines, and whether each set file beside it
-// matches it.
+// (and the sources file, when there is one) matches it.
 int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   const std::string directory = DirectoryOf(path);
   ModelDescription description;
@@ -136,7 +161,8 @@ int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& er
       err << messages::kErrorOpeningFile << file << "\n";
     read[slot] = &files[slot];
   }
-  const std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);
+  std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);
+  if (problem.empty()) problem = SourcesFileProblem(directory, description, err);
   out << "set files: " << (problem.empty() ? "match" : problem) << "\n";
   return problem.empty() ? 0 : 1;
 }

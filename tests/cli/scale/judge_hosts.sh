@@ -22,11 +22,13 @@ check -f -p shingle/p.bin -u shingle/u.bin -l 3
 check -f -p shingle/p.bin -u shingle/u.bin -l 3 -e -j 2
 check -f -p lm/p.bin -u lm/u.bin -o 1
 check -f -p lm/p.bin -u lm/u.bin -o 1 -e
-# One pattern per shard: a store of directories needs no list.
-mkdir -p store/a store/b && cp docs/d*.txt store/a && cp docs/r*.txt docs/odd* store/b
-parallel -k -q -S 1/hostA,1/hostB --workdir "$PWD" tessel -f -p shingle/p.bin -u shingle/u.bin \
-  -l 3 -d '{}*.txt' ::: store/*/ | sort >many
-tessel -f -p shingle/p.bin -u shingle/u.bin -l 3 -d 'store/*/*.txt' | sort | cmp - many && wc -l <many
+# A store of nested directories, listed by find -print0: every document,
+# subfolders included, once.
+mkdir -p store/a store/b/c && cp docs/d*.txt store/a && cp docs/r*.txt store/b && cp docs/odd* store/b/c
+find store -type f -print0 >store.list
+bash "$SRC/examples/judge-hosts.sh" -0 -S 1/hostA,1/hostB store.list -- \
+  -f -p shingle/p.bin -u shingle/u.bin -l 3 >many
+tessel -f -p shingle/p.bin -u shingle/u.bin -l 3 --files-from store.list --null | cmp - many && wc -l <many
 sort hosts | uniq -c
 # The output follows the list, not the directory.
 tac list | bash "$SRC/examples/judge-list.sh" -- -f -p shingle/p.bin -u shingle/u.bin -l 3 >many
@@ -46,5 +48,5 @@ touch -d 2000-01-01 out/* && rm out/shard-00001.out
 for task in 4 5 6; do slurm $task; done
 cat out/shard-*.out | cmp - one && find out -name 'shard*' -newer list
 # An empty list judges nothing; a bad call is refused.
-bash "$SRC/examples/judge-list.sh" /dev/null -- -f -p shingle/p.bin -u shingle/u.bin; echo "status $?"
+bash "$SRC/examples/judge-list.sh" /dev/null -- -f -p shingle/p.bin -u shingle/u.bin -l 3; echo "status $?"
 bash "$SRC/examples/judge-list.sh" list -f 2>&1 | sed "s|$SRC/||"; echo "status ${PIPESTATUS[0]}"
