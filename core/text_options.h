@@ -13,8 +13,9 @@ using StopWordSet = std::set<std::string>;
 // is decoded and every character Windows-1251 has becomes its byte there
 // (any other character separates words), so both give the same words.
 enum class TextEncoding : int32_t {
-  kAuto,    // UTF-8 when the text starts with a byte-order mark, or is valid
-            // UTF-8 with at least one multi-byte character; else Windows-1251
+  kAuto,    // decided line by line: UTF-8 for a line that reads as UTF-8 with
+            // at most one fault in four multi-byte characters, else
+            // Windows-1251; the whole text is UTF-8 after a byte-order mark
   kUtf8,
   kCp1251,
 };

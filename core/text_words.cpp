@@ -42,9 +42,10 @@ TextWords::TextWords(const TextOptions& options)
     : shift_(options.shingle_shift),
       stop_words_(options.stop_words),
       letters_(options.upper_case ? kUpperLetters.data() : kLetters.data()),
-      reading_(options.encoding == TextEncoding::kAuto   ? Reading::kUndecided
+      reading_(options.encoding == TextEncoding::kAuto   ? Reading::kByLine
                : options.encoding == TextEncoding::kUtf8 ? Reading::kUtf8
-                                                         : Reading::kSingleByte) {}
+                                                         : Reading::kSingleByte),
+      track_source_ends_(reading_ == Reading::kUtf8) {}
 
 void TextWords::Feed(const char* data, size_t size) {
   if (fed_ < kBinaryHead && std::memchr(data, 0, std::min(size, kBinaryHead - fed_)) != nullptr)
@@ -52,7 +53,7 @@ void TextWords::Feed(const char* data, size_t size) {
   switch (reading_) {
     case Reading::kSingleByte: FeedSingleBytes(data, size, fed_); break;
     case Reading::kUtf8: FeedUtf8(data, size, fed_); break;
-    case Reading::kUndecided: FeedUndecided(data, size); break;
+    case Reading::kByLine: FeedByLine(data, size, fed_); break;
   }
   fed_ += size;
 }
@@ -104,53 +105,137 @@ void TextWords::TakeUtf8(unsigned char byte, size_t source_offset) {
   }
 }
 
-// ASCII is fed at once; from the first other byte on, the bytes wait until
-// they prove not to be UTF-8 (then the text is Windows-1251) or the text ends
-// (UTF-8, since it holds a multi-byte character). A Windows-1251 text gives
-// itself away within a few letters.
-void TextWords::FeedUndecided(const char* data, size_t size) {
+// Automatic reading decides line by line, so that a UTF-8 passage in a
+// Windows-1251 file, or one stray byte in a UTF-8 file, costs no more than
+// its own line. ASCII reads the same either way and is fed at once; from a
+// line's first other byte on, its bytes wait until they show which reading
+// fits (see DecideLineEarly) or the line ends, and the rest of the line is
+// read the way chosen. Only a bounded piece of one line is ever held.
+void TextWords::FeedByLine(const char* data, size_t size, size_t source_offset) {
   size_t i = 0;
-  if (pending_.empty()) {
-    while (i < size && static_cast<unsigned char>(data[i]) < 0x80) ++i;
-    FeedSingleBytes(data, i, fed_);
-    if (i == size) return;
-    pending_start_ = fed_ + i;
-  }
-  for (; i < size; ++i) {
-    pending_.push_back(data[i]);
-    const Utf8Decoder::Step step = decoder_.Push(static_cast<unsigned char>(data[i]));
-    if (step == Utf8Decoder::kInvalid || step == Utf8Decoder::kBroken) {
-      Decide(Reading::kSingleByte);
-      FeedSingleBytes(data + i + 1, size - i - 1, fed_ + i + 1);
-      return;
-    }
-    if (pending_start_ == 0 && pending_.size() == kByteOrderMarkSize && pending_ == kByteOrderMark) {
-      Decide(Reading::kUtf8);
-      FeedUtf8(data + i + 1, size - i - 1, fed_ + i + 1);
-      return;
+  while (i < size) {
+    if (reading_ == Reading::kUtf8) return FeedUtf8(data + i, size - i, source_offset + i);
+    switch (line_) {
+      case LineReading::kAscii: {
+        size_t end = i;
+        while (end < size && static_cast<unsigned char>(data[end]) < 0x80) ++end;
+        FeedSingleBytes(data + i, end - i, source_offset + i);
+        if (end < size) {
+          line_ = LineReading::kPending;
+          pending_start_ = source_offset + end;
+        }
+        i = end;
+        break;
+      }
+      case LineReading::kPending: i = FeedPending(data, size, i); break;
+      case LineReading::kSingleByte: {
+        const void* line_feed = std::memchr(data + i, '\n', size - i);
+        const size_t end = line_feed != nullptr ? static_cast<size_t>(static_cast<const char*>(line_feed) - data) + 1 : size;
+        FeedSingleBytes(data + i, end - i, source_offset + i);
+        if (line_feed != nullptr) line_ = LineReading::kAscii;
+        i = end;
+        break;
+      }
+      case LineReading::kUtf8:
+        while (i < size) {
+          const unsigned char byte = static_cast<unsigned char>(data[i]);
+          TakeUtf8(byte, source_offset + i++);
+          if (byte == '\n') {  // never mid-sequence after it: it breaks any sequence
+            line_ = LineReading::kAscii;
+            break;
+          }
+        }
+        break;
     }
   }
 }
 
-void TextWords::Decide(Reading reading) {
-  reading_ = reading;
-  // The words so far were ASCII, one byte per letter.
-  if (reading == Reading::kUtf8)
-    for (size_t k = source_ends_.size(); k < starts_.size(); ++k)
-      source_ends_.push_back(source_starts_[k] + Word(base_ + k).size());
+// Holds the line's bytes from data[i] on until the reading is decided;
+// returns where the line's decided reading goes on.
+size_t TextWords::FeedPending(const char* data, size_t size, size_t i) {
+  for (; i < size; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(data[i]);
+    if (byte == '\n') {
+      if (decoder_.mid_sequence()) ++line_faults_;  // a character cut by the line's end
+      DecideLine(LineLooksUtf8());
+      return i;
+    }
+    pending_.push_back(static_cast<char>(byte));
+    CountUtf8(byte);
+    if (pending_start_ == 0 && pending_.size() == kByteOrderMarkSize && pending_ == kByteOrderMark) {
+      // A byte-order mark makes the whole text UTF-8, as it says.
+      reading_ = Reading::kUtf8;
+      DecideLine(true);
+      return i + 1;
+    }
+    if (line_faults_ >= 2 && 4 * line_faults_ > line_characters_) {
+      DecideLine(false);
+      return i + 1;
+    }
+    if (decoder_.mid_sequence()) continue;  // UTF-8 is chosen between characters
+    if ((line_faults_ == 0 && line_characters_ >= kSureUtf8Characters) || pending_.size() >= kMaxPending) {
+      DecideLine(LineLooksUtf8());
+      return i + 1;
+    }
+  }
+  return i;
+}
+
+// Counts the multi-byte characters and the faults (bytes that begin no
+// character, sequences broken off) that a UTF-8 reading would meet.
+void TextWords::CountUtf8(unsigned char byte) {
+  switch (decoder_.Push(byte)) {
+    case Utf8Decoder::kPending: break;
+    case Utf8Decoder::kCharacter:
+      if (decoder_.code_point() >= 0x80) ++line_characters_;
+      break;
+    case Utf8Decoder::kInvalid: ++line_faults_; break;
+    case Utf8Decoder::kBroken:
+      ++line_faults_;
+      CountUtf8(byte);
+      break;
+  }
+}
+
+// Windows-1251 text meets a fault within a letter or two of each word, and
+// only by chance a valid sequence; UTF-8 meets none but a stray byte.
+bool TextWords::LineLooksUtf8() const {
+  return line_characters_ > 0 && 4 * line_faults_ <= line_characters_;
+}
+
+void TextWords::DecideLine(bool utf8) {
+  if (!decided_) {
+    decided_ = true;
+    first_line_utf8_ = utf8;
+  }
+  if (utf8) TrackSourceEnds();
   decoder_ = Utf8Decoder();
-  std::string pending;
-  pending.swap(pending_);
-  if (reading == Reading::kUtf8)
-    FeedUtf8(pending.data(), pending.size(), pending_start_);
+  if (line_ != LineReading::kPending) return;
+  line_ = utf8 ? LineReading::kUtf8 : LineReading::kSingleByte;
+  if (utf8)
+    FeedUtf8(pending_.data(), pending_.size(), pending_start_);
   else
-    FeedSingleBytes(pending.data(), pending.size(), pending_start_);
+    FeedSingleBytes(pending_.data(), pending_.size(), pending_start_);
+  pending_.clear();
+  line_characters_ = line_faults_ = 0;
+}
+
+// From the first word read as UTF-8 on, where each word ends in the bytes fed
+// is kept, since a letter may take more bytes there than in the word; the
+// words before it were read a byte per letter.
+void TextWords::TrackSourceEnds() {
+  if (track_source_ends_) return;
+  track_source_ends_ = true;
+  for (size_t k = source_ends_.size(); k < starts_.size(); ++k)
+    source_ends_.push_back(source_starts_[k] + Word(base_ + k).size());
 }
 
 void TextWords::Finish() {
-  if (reading_ == Reading::kUndecided && !pending_.empty())
-    Decide(decoder_.mid_sequence() ? Reading::kSingleByte : Reading::kUtf8);
-  if (reading_ == Reading::kUtf8 && decoder_.mid_sequence()) {
+  if (line_ == LineReading::kPending) {
+    if (decoder_.mid_sequence()) ++line_faults_;  // a character cut by the text's end
+    DecideLine(LineLooksUtf8());  // a cut character stays pending in the decoder
+  }
+  if (decoder_.mid_sequence()) {
     decoder_ = Utf8Decoder();
     Take(0, character_start_);  // a sequence cut off at the end separates too
   }
@@ -215,7 +300,7 @@ void TextWords::EndWord(size_t source_offset) {
   starts_.push_back(word_begin_);
   ends_.push_back(joined_size_);
   source_starts_.push_back(source_begin_);
-  if (reading_ == Reading::kUtf8) source_ends_.push_back(source_offset);
+  if (track_source_ends_) source_ends_.push_back(source_offset);
   if (sink_ && starts_.size() >= given_ + kStreamWords) GiveToSink(false);
 }
 

@@ -29,7 +29,11 @@ class TextWords {
   // After Finish: whether the text was read as UTF-8. Its words are
   // Windows-1251 bytes either way; DisplayText gives them back as the text
   // had them.
-  bool read_as_utf8() const { return reading_ == Reading::kUtf8; }
+  // Read line by line (automatic reading), this is how the first line that
+  // needed a choice was read.
+  bool read_as_utf8() const {
+    return reading_ == Reading::kUtf8 || (reading_ == Reading::kByLine && first_line_utf8_);
+  }
   std::string DisplayText(std::string_view normalised) const;
   // Whether the first kBinaryHead bytes fed hold a NUL: not text. After
   // StopIfBinary, ReadFile stops reading such a file there.
@@ -66,7 +70,7 @@ class TextWords {
   // may take more bytes there than in the word).
   size_t SourceOffset(size_t index) const { return source_starts_[index - base_]; }
   size_t SourceEnd(size_t index) const {
-    return read_as_utf8() ? source_ends_[index - base_] : SourceOffset(index) + Word(index).size();
+    return track_source_ends_ ? source_ends_[index - base_] : SourceOffset(index) + Word(index).size();
   }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
@@ -80,13 +84,23 @@ class TextWords {
   void HashNeighbours(std::vector<Digest>& words, std::vector<Digest>& pairs) const;
 
  private:
-  enum class Reading { kUndecided, kSingleByte, kUtf8 };
+  enum class Reading { kSingleByte, kUtf8, kByLine };
+  // Automatic reading, within the current line: ASCII so far; held until
+  // decided; decided.
+  enum class LineReading { kAscii, kPending, kSingleByte, kUtf8 };
+  // A line held this long, or this sure of UTF-8, is decided at once.
+  static constexpr size_t kMaxPending = size_t{1} << 16;
+  static constexpr size_t kSureUtf8Characters = 16;
 
   void FeedSingleBytes(const char* data, size_t size, size_t source_offset);
   void FeedUtf8(const char* data, size_t size, size_t source_offset);
-  void FeedUndecided(const char* data, size_t size);
+  void FeedByLine(const char* data, size_t size, size_t source_offset);
+  size_t FeedPending(const char* data, size_t size, size_t i);
   void TakeUtf8(unsigned char byte, size_t source_offset);
-  void Decide(Reading reading);
+  void CountUtf8(unsigned char byte);
+  bool LineLooksUtf8() const;
+  void DecideLine(bool utf8);
+  void TrackSourceEnds();
   // One character as its Windows-1251 byte, found at source_offset.
   void Take(unsigned char byte, size_t source_offset) {
     const unsigned char letter = letters_[byte];
@@ -116,12 +130,19 @@ class TextWords {
   const StopWordSet* stop_words_;
   const unsigned char* letters_;  // for each byte: 0, or the letter it normalises to
   Reading reading_;
+  LineReading line_ = LineReading::kAscii;
+  bool decided_ = false;          // whether a line has needed a choice yet
+  bool first_line_utf8_ = false;  // how the first such line was read
+  bool track_source_ends_;
   Utf8Decoder decoder_;
   size_t character_start_ = 0;  // where the character being decoded began
-  // Undecided: the bytes from the first one above ASCII on (ASCII reads the
-  // same either way), and where they began.
+  // A line held until decided: its bytes from the first one above ASCII on
+  // (ASCII reads the same either way), where they began, and what a UTF-8
+  // reading of them met.
   std::string pending_;
   size_t pending_start_ = 0;
+  size_t line_characters_ = 0;
+  size_t line_faults_ = 0;
   bool binary_ = false;
   bool stop_if_binary_ = false;
   // The words held are its first joined_size_ bytes; the rest is room to
@@ -131,7 +152,7 @@ class TextWords {
   std::vector<size_t> starts_;
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
-  std::vector<size_t> source_ends_;  // kept only when reading UTF-8
+  std::vector<size_t> source_ends_;  // kept from the first word read as UTF-8 on
   size_t base_ = 0;                   // index of the first word held
   Sink sink_;
   size_t given_ = 0;                  // words held when the sink was last given them

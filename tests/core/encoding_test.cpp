@@ -86,13 +86,37 @@ TEST(TextWords, AutoReadsUtf8OnlyWhenItIsValidAndNotPlainAscii) {
   EXPECT_TRUE(marked.utf8);
   EXPECT_EQ(marked.words, (std::vector<std::string>{"z\xc0"}));
   EXPECT_EQ(marked.places[0], (std::pair<size_t, size_t>{3, 6}));
-  // Valid until the last byte, then cut off: Windows-1251 from the start.
+  // One character, then one cut off: the line is Windows-1251.
   const Read cut = ReadText("\xD0\x90 x\xD0", TextEncoding::kAuto, 2);
   EXPECT_FALSE(cut.utf8);
   EXPECT_EQ(cut.words, (std::vector<std::string>{"\xD0"}));
   // Explicit UTF-8: what does not decode separates words.
   EXPECT_EQ(ReadText("ab\xFF" "cd\xD0 ef\xE0\x80gh.", TextEncoding::kUtf8).words,
             (std::vector<std::string>{"ab", "cd", "ef", "gh"}));
+}
+
+// Automatic reading decides each line for itself: a UTF-8 passage in a
+// Windows-1251 text, or a stray byte in a UTF-8 one, costs only its line.
+TEST(TextWords, AutoDecidesEachLine) {
+  const std::string host = "\xcf\xf0\xe8\xe2\xe5\xf2 \xec\xe8\xf0 one\n";
+  const std::string passage = "\xe4\xe0\xeb\xe5\xea\xee \xe8 \xe1\xeb\xe8\xe7\xea\xee two\n";
+  const std::vector<std::string> words = ReadText(host + passage + host, TextEncoding::kCp1251).words;
+  const std::string mixed = host + Iconv("CP1251", "UTF-8", passage) + host;
+  for (size_t piece : {size_t{0}, size_t{1}, size_t{5}}) {
+    const Read read = ReadText(mixed, TextEncoding::kAuto, piece);
+    EXPECT_EQ(read.words, words) << piece;
+    EXPECT_FALSE(read.utf8);  // shown as its first decided line was read
+    ASSERT_EQ(read.places.size(), 10u);
+    EXPECT_EQ(read.places[3], (std::pair<size_t, size_t>{host.size(), host.size() + 12}));
+    EXPECT_EQ(read.places[7].second, mixed.size() - host.size() + 6);
+  }
+  // A UTF-8 text with a stray byte at the end, or its last character cut.
+  const std::string utf8 = Iconv("CP1251", "UTF-8", passage + passage);
+  for (const std::string& spoilt : {utf8 + "\xff", utf8 + "\xd0", utf8.substr(0, utf8.size() - 1) + "\xd0"}) {
+    const Read read = ReadText(spoilt, TextEncoding::kAuto, 3);
+    EXPECT_TRUE(read.utf8);
+    EXPECT_EQ(read.words, ReadText(utf8, TextEncoding::kAuto).words);
+  }
 }
 
 TEST(TextWords, UpperCaseRaisesAsciiLettersOnlyWhenAsked) {
