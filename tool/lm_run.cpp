@@ -79,8 +79,8 @@ lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
   return stream.result();
 }
 
-// In JSON every listed document gets a line: an error when its reading
-// reported a problem, a note when it has no word pair to judge.
+// In JSON every listed document gets a line: an error when it could not be
+// read, a note when it has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Options& options,
                          const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
                          JudgedDocument& output) {
@@ -112,7 +112,7 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   const bool read = doc.ReadWith([&](TextWords& words) {
     return ReadDataFile(name, reading, 2, words, output.err);
   });
-  output.failed = ReadReportedProblem(output);
+  output.failed = !read;
   if (json) {
     JudgeDataFileAsJson(name, options, sources, doc, stream, output);
     return;

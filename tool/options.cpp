@@ -39,6 +39,7 @@ enum LongOnlyCode : int {
   kEncoding,
   kBinary,
   kPreprocessor,
+  kPreTimeout,
   kFilesFrom,
   kNull,
   kProtectedFrom,
@@ -81,6 +82,7 @@ const option kLongOptions[] = {
     {"encoding", required_argument, nullptr, kEncoding},
     {"binary", no_argument, nullptr, kBinary},
     {"pre", required_argument, nullptr, kPreprocessor},
+    {"pre-timeout", required_argument, nullptr, kPreTimeout},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"null", no_argument, nullptr, kNull},
     {"protected-from", required_argument, nullptr, kProtectedFrom},
@@ -124,6 +126,7 @@ const char* const kUsage[] = {
     "      --encoding            encoding of the texts: auto (default), utf-8, cp1251\n",
     "      --binary              judge documents that hold NUL bytes as text\n",
     "      --pre                 program that turns each document into text\n",
+    "      --pre-timeout         seconds a --pre program may run (default 60; 0: no limit)\n",
     "      --files-from          file naming data files, one a line (-: standard input)\n",
     "      --null                names in --files-from etc. end with NUL, not a line end\n",
     "      --protected-from      file naming protected learning files\n",
@@ -171,6 +174,19 @@ int32_t SourceCount(const char* text) {
   std::cerr << messages::kBadSources << text << messages::kBadSourcesEnd;
   NoteRunError();
   return 0;
+}
+
+// Seconds written wholly as a number, 0 or more ("1", "2.5"); anything else
+// is reported and the value in force kept.
+double PreTimeoutOf(const char* text, double current) {
+  const std::string value = text;
+  const bool number = value.find_first_of("0123456789") != std::string::npos &&
+                      value.find_first_not_of("0123456789.") == std::string::npos &&
+                      value.find('.') == value.rfind('.');
+  if (number) return std::strtod(text, nullptr);
+  std::cerr << messages::kBadPreTimeout << value << messages::kBadPreTimeoutEnd << current << "\n";
+  NoteRunError();
+  return current;
 }
 
 // The names --encoding takes; anything else is reported and auto is used.
@@ -308,6 +324,7 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kEncoding: settings.Encoding = EncodingOf(optarg); break;
       case kBinary: settings.JudgeBinary = true; break;
       case kPreprocessor: settings.Preprocessor = optarg; break;
+      case kPreTimeout: settings.PreTimeout = PreTimeoutOf(optarg, settings.PreTimeout); break;
       case kFilesFrom: settings.DataList = optarg; break;
       case kNull: settings.NullSeparated = true; break;
       case kProtectedFrom: settings.ProtectedList = optarg; break;

@@ -33,8 +33,7 @@ struct ShingleDocument : DocumentOutput {
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
 // needed, hashed straight from its words. A document that is not read gets
-// no line; in JSON a document whose reading reported a problem gets an error
-// instead of a verdict.
+// no line; in JSON it gets an error instead of a verdict.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
                       const DocumentReading& reading, bool json, const RunSources& sources,
                       ShingleDocument& output) {
@@ -46,7 +45,7 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   if (!options.scoring.lm.detailed)
     words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
   const bool read = ReadDataFile(name, reading, 1, words, output.err);
-  output.failed = ReadReportedProblem(output);
+  output.failed = !read;
   if (json && output.failed) {
     output.out << JsonErrorLine(name, 0, output.err.str());
     return;
