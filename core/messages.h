@@ -75,6 +75,19 @@ inline constexpr char kBinaryDocument[] =
 inline constexpr char kBinaryReason[] = "binary file (a NUL byte in its first 8 KiB)";
 inline constexpr char kCannotRunProgram[] = ": not judged: cannot run ";
 inline constexpr char kProgramFailed[] = ": not judged: ";
+// A --pre program: a file it is not given, one it did not finish in time,
+// what it wrote to standard error (each line after the document's name and
+// kProgramWarning) and what was left of that, and a process it left behind.
+inline constexpr char kNotGivenToProgram[] =
+    ": not judged: a FIFO, socket or device is not given to ";
+inline constexpr char kProgramUnread[] = ": not judged: cannot read the output of ";
+inline constexpr char kProgramTimedOut[] = " was stopped: it ran longer than --pre-timeout=";
+inline constexpr char kProgramWarning[] = ": warning: ";
+inline constexpr char kProgramErrorsDropped[] = "the first ";
+inline constexpr char kProgramErrorsDroppedMiddle[] = " bytes ";
+inline constexpr char kProgramErrorsDroppedEnd[] = " wrote to standard error are left out\n";
+inline constexpr char kProgramLeftProcess[] =
+    " left a process holding its output; it was stopped\n";
 
 // Errors of the C interfaces, returned through errptr (and "Error: " with the
 // message on standard error for the model description's).

@@ -12,6 +12,7 @@
 struct DocumentReading {
   std::string preprocessor;   // empty: the file itself
   bool judge_binary = false;  // judge a document with a NUL in its first bytes
+  double timeout = 0;         // seconds the program may run; 0: no limit
 };
 
 DocumentReading ReadingOf(const RunSettings& settings);
@@ -26,13 +27,20 @@ enum class DocumentRead {
 // Reads a data file into words for `builds` builds. Unless kRead, after
 // messages naming it, it is not to be judged: the shift is unusable, the file
 // cannot be read (the system's message as perror(name) writes it, once per
-// build), the program fails (all kFailed), or it is binary (kBinary).
+// build), the program fails (all kFailed), or it is binary (kBinary); the
+// last line written is then the reason. Warnings of the program come first
+// and alone are no failure.
 DocumentRead ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
                   TextWords& words, std::ostream& messages);
 
 // Runs program with path as its one argument and standard input from
-// /dev/null, feeding its standard output to words (finished) and its
-// standard error to messages. False, after a message naming the document,
-// when it cannot be started or does not exit with status 0.
-bool ReadThroughProgram(const std::string& program, const std::string& path, TextWords& words,
-                        std::ostream& messages);
+// /dev/null, feeding its standard output to words (finished). What it wrote
+// to standard error goes to messages as warnings naming the document (only
+// its last few KiB). False, after a message naming the document as the last
+// line, when the path is a FIFO, socket or device (the program is not run),
+// or the program cannot be started, does not exit with status 0, or runs
+// longer than timeout seconds (0: no limit; it and its process group are
+// killed). Once it has exited, a process it left holding its output is
+// waited for only while that output keeps coming, then killed.
+bool ReadThroughProgram(const std::string& program, const std::string& path, double timeout,
+                        TextWords& words, std::ostream& messages);

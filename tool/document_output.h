@@ -10,12 +10,8 @@
 struct DocumentOutput {
   std::ostringstream out;  // what goes to standard output
   std::ostringstream err;  // what goes to standard error
-  bool failed = false;     // reading the document reported a problem
+  bool failed = false;     // the document could not be read, or not as a text
 };
-
-// Whether reading the document, the first thing written to its buffers,
-// wrote a message: it could not be read, or not as a text.
-inline bool ReadReportedProblem(const DocumentOutput& output) { return !output.err.str().empty(); }
 
 // Appends a buffer's text to a stream (nothing for an empty buffer).
 void Emit(const std::ostringstream& buffer, std::ostream& to);

@@ -138,7 +138,10 @@ std::string Base64(std::string_view bytes) {
 
 std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages) {
   Json line = DocumentLine(path, formula);
-  line["error"] = PathAsUtf8(messages.substr(0, messages.find('\n')));
+  // The reason is the last line: warnings of a --pre program come before it.
+  std::string_view last = messages.substr(0, messages.find_last_not_of('\n') + 1);
+  last = last.substr(last.rfind('\n') + 1);
+  line["error"] = PathAsUtf8(last);
   return LineOf(line);
 }
 

@@ -28,8 +28,8 @@ std::string PathAsUtf8(std::string_view path);
 // Standard base64 with padding.
 std::string Base64(std::string_view bytes);
 
-// A document that could not be judged: `error` holds the first line of the
-// messages its reading wrote.
+// A document that could not be judged: `error` holds the last line of the
+// messages its reading wrote, the reason.
 std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages);
 // A shingle-mode verdict with the counts behind it.
 // With sources (--sources), a "sources" member: [{"path", "shared"}].

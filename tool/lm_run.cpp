@@ -79,8 +79,8 @@ lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
   return stream.result();
 }
 
-// In JSON every listed document gets a line: an error when its reading
-// reported a problem, a note when it is binary or has no word pair to judge.
+// In JSON every listed document gets a line: an error when it could not be
+// read, a note when it is binary or has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Options& options,
                          const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
                          bool binary, JudgedDocument& output) {
@@ -116,7 +116,7 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
     how = ReadDataFile(name, reading, 2, words, output.err);
     return how == DocumentRead::kRead;
   });
-  output.failed = how != DocumentRead::kBinary && ReadReportedProblem(output);
+  output.failed = how == DocumentRead::kFailed;
   if (json) {
     JudgeDataFileAsJson(name, options, sources, doc, stream, how == DocumentRead::kBinary, output);
     return;

@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -39,6 +40,7 @@ enum LongOnlyCode : int {
   kEncoding,
   kBinary,
   kPreprocessor,
+  kPreTimeout,
   kFilesFrom,
   kNull,
   kProtectedFrom,
@@ -81,6 +83,7 @@ const option kLongOptions[] = {
     {"encoding", required_argument, nullptr, kEncoding},
     {"binary", no_argument, nullptr, kBinary},
     {"pre", required_argument, nullptr, kPreprocessor},
+    {"pre-timeout", required_argument, nullptr, kPreTimeout},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"null", no_argument, nullptr, kNull},
     {"protected-from", required_argument, nullptr, kProtectedFrom},
@@ -124,6 +127,7 @@ const char* const kUsage[] = {
     "      --encoding            encoding of the texts: auto (default), utf-8, cp1251\n",
     "      --binary              judge documents that hold NUL bytes as text\n",
     "      --pre                 program that turns each document into text\n",
+    "      --pre-timeout         seconds a --pre program may run (default 60; 0: no limit)\n",
     "      --files-from          file naming data files, one a line (-: standard input)\n",
     "      --null                names in --files-from etc. end with NUL, not a line end\n",
     "      --protected-from      file naming protected learning files\n",
@@ -200,6 +204,7 @@ int32_t SourceCount(const char* text, int32_t value) {
   NoteRunError();
   return 0;
 }
+
 
 // The names --encoding takes; anything else is reported and auto is used.
 TextEncoding EncodingOf(const char* text) {
@@ -371,6 +376,17 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kEncoding: settings.Encoding = EncodingOf(optarg); break;
       case kBinary: settings.JudgeBinary = true; break;
       case kPreprocessor: settings.Preprocessor = optarg; break;
+      case kPreTimeout: {
+        double seconds = settings.PreTimeout;
+        real("pre-timeout", seconds);
+        if (seconds >= 0 && std::isfinite(seconds)) {
+          settings.PreTimeout = seconds;
+        } else {  // a number, but no number of seconds
+          RefuseValue("pre-timeout", optarg);
+          refused = true;
+        }
+        break;
+      }
       case kFilesFrom: SetList("--files-from", optarg, settings.DataList); break;
       case kNull: settings.NullSeparated = true; break;
       case kProtectedFrom: SetList("--protected-from", optarg, settings.ProtectedList); break;

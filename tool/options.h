@@ -36,6 +36,7 @@ struct RunSettings {
   TextEncoding Encoding = TextEncoding::kAuto;  // of learning files, stop words and documents
   bool JudgeBinary = false;  // judge documents with a NUL in their first bytes as text
   std::string Preprocessor;  // a program that turns a document into text
+  double PreTimeout = 60;    // seconds the program may run per document; 0: no limit
   // The names the list files hold, read once by the driver.
   std::vector<std::string> ListedData;
   std::vector<std::string> ListedProtected;

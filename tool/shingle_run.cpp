@@ -34,8 +34,8 @@ struct ShingleDocument : DocumentOutput {
 // The detailed block lists the shared shingles with their texts, so the
 // document is built as records; otherwise only its distinct digests are
 // needed, hashed straight from its words. A document that is not read gets
-// no line; in JSON a document whose reading reported a problem gets an error
-// instead of a verdict, and a binary one is skipped.
+// no line; in JSON a document that could not be read gets an error instead
+// of a verdict, and a binary one is skipped.
 void ScoreShingleFile(const std::string& name, const Model& model, const Options& options,
                       const DocumentReading& reading, bool json, const RunSources& sources,
                       ShingleDocument& output) {
@@ -47,7 +47,7 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   if (!options.scoring.lm.detailed)
     words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
   const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
-  output.failed = read != DocumentRead::kBinary && ReadReportedProblem(output);
+  output.failed = read == DocumentRead::kFailed;
   if (json && read == DocumentRead::kBinary) {
     output.out << JsonSkippedLine(name, 0, messages::kBinaryReason);
     return;

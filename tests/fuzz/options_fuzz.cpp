@@ -23,7 +23,7 @@ auto Fields(const RunSettings& s) {
                   s.MaxThreshold, s.SizeThreshold, s.FromFile, s.SaveProtected, s.Subtract,
                   s.Jobs, s.SweepTolerance, s.Json, s.ExitStatus, s.NoHeaders, s.TitleFile,
                   s.Encoding, s.JudgeBinary, s.Preprocessor, s.DataList, s.ProtectedList,
-                  s.UnprotectedList, s.NullSeparated);
+                  s.UnprotectedList, s.NullSeparated, s.PreTimeout);
 }
 
 }  // namespace
