@@ -47,6 +47,7 @@ TextWords::TextWords(const TextOptions& options)
                                                          : Reading::kSingleByte) {}
 
 void TextWords::Feed(const char* data, size_t size) {
+  if (size == 0) return;  // an empty piece may come without a buffer (data null)
   if (fed_ < kBinaryHead && std::memchr(data, 0, std::min(size, kBinaryHead - fed_)) != nullptr)
     binary_ = true;
   switch (reading_) {

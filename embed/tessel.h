@@ -185,8 +185,10 @@ void tessel_free(void *ptr);
  * tessel_judge_text(model, text, length, options, verdict, errptr)
  *     Judges length bytes at text (never read beyond them; NUL separates
  *     words like any other non-letter) as the tool judges a data file with
- *     the same settings: 1 protected, 0 not, -1 on failure. verdict may be
- *     NULL. Nothing is written to the standard streams.
+ *     the same settings: 1 protected, 0 not, -1 on failure (a NULL text
+ *     with a non-zero length, refused options). A NULL text with length 0
+ *     is the empty text. verdict may be NULL. Nothing is written to the
+ *     standard streams.
  * tessel_judge_file(model, path, options, verdict, errptr)
  *     The same for a file, opened as the tool opens data files (never waiting
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
@@ -196,7 +198,8 @@ void tessel_free(void *ptr);
  *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
- *     item that failed; a failed item's verdict member is -1. Returns the
+ *     item that failed (a file that cannot be read, a NULL path and text with
+ *     a non-zero length); a failed item's verdict member is -1. Returns the
  *     number of failed items, or -1 with a message in *errptr when the call
  *     itself is wrong (a NULL model, items or verdicts with a count above 0,
  *     an item or verdict size too small, refused options).

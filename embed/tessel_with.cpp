@@ -143,6 +143,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
 // file could not be read.
 std::string ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
   if (path == nullptr) {
+    if (text == nullptr && length != 0) return messages::kNoText;  // no buffer to read
     doc.ReadBuffer(text, length);
     return "";
   }
