@@ -40,6 +40,9 @@ void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelS
 
 tessel_model* OpenModel(const char* directory) {
   CountIndex files[kModelSlots];
+  // Texts are read as the model's description says the tool read its
+  // learning files; a model without one, byte for byte.
+  TextEncoding encoding = TextEncoding::kCp1251;
   // A file that cannot be loaded is reported and leaves its set empty; a
   // model whose last save did not finish is reported and left empty whole.
   if (directory != nullptr) {
@@ -53,9 +56,10 @@ tessel_model* OpenModel(const char* directory) {
         if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::PagesOfSlot(slot)))
           std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       RefuseUndescribed(directory, files);
+      encoding = ModelEncoding(directory, encoding);
     }
   }
-  return new tessel_model(files);
+  return new tessel_model(files, encoding);
 }
 
 // A positive length is the text's size, NUL bytes included (they separate
@@ -64,7 +68,8 @@ tessel_model* OpenModel(const char* directory) {
 // change them between calls.
 int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
-  const Options options = CurrentOptions();
+  Options options = CurrentOptions();
+  options.text.encoding = model.encoding;
   WordsAndPairs doc(options.text);
   // Judged in windows of words as the text is read; the formula's lines are
   // written when reading ends, as judging the whole text writes them.
