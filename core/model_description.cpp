@@ -191,6 +191,22 @@ bool ReadModelDescription(const std::string& directory, ModelDescription& descri
          ParseModelDescription(content, description, reason);
 }
 
+bool DescribedEncoding(const ModelDescription& description, TextEncoding& encoding) {
+  const std::string& name = description.encoding;
+  if (name != "auto" && name != "utf-8" && name != "cp1251") return false;
+  encoding = name == "auto"    ? TextEncoding::kAuto
+             : name == "utf-8" ? TextEncoding::kUtf8
+                               : TextEncoding::kCp1251;
+  return true;
+}
+
+TextEncoding ModelEncoding(const std::string& directory, TextEncoding fallback) {
+  ModelDescription description;
+  TextEncoding encoding = fallback;
+  if (ReadModelDescription(directory, description)) DescribedEncoding(description, encoding);
+  return encoding;
+}
+
 std::string CheckModelDescription(const std::string& directory,
                                   const CountIndex* const (&files)[kModelSlots],
                                   bool language_model, const TextOptions* text,

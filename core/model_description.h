@@ -61,6 +61,13 @@ ModelDescription DescribeTraining(bool language_model, const TextOptions& text);
 // cannot be parsed.
 bool ReadModelDescription(const std::string& directory, ModelDescription& description);
 
+// The rule the description records for reading texts ("auto", "utf-8" or
+// "cp1251"): false for a name this version does not know.
+bool DescribedEncoding(const ModelDescription& description, TextEncoding& encoding);
+// The rule of a model directory's description: fallback when it has none, or
+// one this version cannot read.
+TextEncoding ModelEncoding(const std::string& directory, TextEncoding fallback);
+
 // Checks a model directory's description, when it has one, against the set
 // files read from it (null for a slot not read) and, when text is given,
 // against the settings the model is to be read with. The empty string, or

@@ -48,6 +48,7 @@ TextWords::TextWords(const TextOptions& options)
       track_source_ends_(reading_ == Reading::kUtf8) {}
 
 void TextWords::Feed(const char* data, size_t size) {
+  if (size == 0) return;  // an empty piece may come without a buffer (data null)
   if (fed_ < kBinaryHead && std::memchr(data, 0, std::min(size, kBinaryHead - fed_)) != nullptr)
     binary_ = true;
   switch (reading_) {
@@ -75,12 +76,15 @@ void TextWords::FeedSingleBytes(const char* data, size_t size, size_t source_off
       StartWord(source_offset + i);
     }
     const size_t end = std::min(size, i + kSlice);
-    MakeRoom(end - i);
+    // Letters are kept up to the word's cap; those after it are passed over.
+    const size_t stop = std::min(end, i + (kMaxWordBytes - (joined_size_ - word_begin_)));
+    MakeRoom(stop - i);
     char* const out = &joined_[joined_size_];
     size_t stored = 0;
-    for (unsigned char letter; i < end && (letter = letters[bytes[i]]) != 0; ++i)
+    for (unsigned char letter; i < stop && (letter = letters[bytes[i]]) != 0; ++i)
       out[stored++] = static_cast<char>(letter);
     joined_size_ += stored;
+    while (i < end && letters[bytes[i]] != 0) ++i;  // only once the cap is reached
     if (i < end) EndWord(source_offset + i++);  // a separator; otherwise the word goes on
   }
 }
@@ -109,7 +113,7 @@ void TextWords::TakeUtf8(unsigned char byte, size_t source_offset) {
 // Windows-1251 file, or one stray byte in a UTF-8 file, costs no more than
 // its own line. ASCII reads the same either way and is fed at once; from a
 // line's first other byte on, its bytes wait until they show which reading
-// fits (see DecideLineEarly) or the line ends, and the rest of the line is
+// fits (see FeedPending) or the line ends, and the rest of the line is
 // read the way chosen. Only a bounded piece of one line is ever held.
 void TextWords::FeedByLine(const char* data, size_t size, size_t source_offset) {
   size_t i = 0;
@@ -227,7 +231,7 @@ void TextWords::TrackSourceEnds() {
   if (track_source_ends_) return;
   track_source_ends_ = true;
   for (size_t k = source_ends_.size(); k < starts_.size(); ++k)
-    source_ends_.push_back(source_starts_[k] + Word(base_ + k).size());
+    source_ends_.push_back(CutSourceEnd(base_ + k));
 }
 
 void TextWords::Finish() {
@@ -281,6 +285,13 @@ size_t TextWords::ShingleCount(int n) const {
   return (words - static_cast<size_t>(n)) / step + 1;
 }
 
+size_t TextWords::CutSourceEnd(size_t index) const {
+  const auto cut = std::lower_bound(cut_ends_.begin(), cut_ends_.end(),
+                                    std::make_pair(index, size_t{0}));
+  if (cut != cut_ends_.end() && cut->first == index) return cut->second;
+  return SourceOffset(index) + Word(index).size();
+}
+
 void TextWords::StartWord(size_t source_offset) {
   if (!starts_.empty()) Put(' ');
   word_begin_ = joined_size_;
@@ -301,6 +312,8 @@ void TextWords::EndWord(size_t source_offset) {
   ends_.push_back(joined_size_);
   source_starts_.push_back(source_begin_);
   if (track_source_ends_) source_ends_.push_back(source_offset);
+  else if (source_offset - source_begin_ > joined_size_ - word_begin_)
+    cut_ends_.emplace_back(size() - 1, source_offset);
   if (sink_ && starts_.size() >= given_ + kStreamWords) GiveToSink(false);
 }
 
@@ -326,6 +339,7 @@ void TextWords::DropWordsBefore(size_t first) {
   drop(source_starts_, 0);
   drop(source_ends_, 0);
   base_ += count;
+  while (!cut_ends_.empty() && cut_ends_.front().first < base_) cut_ends_.erase(cut_ends_.begin());
 }
 
 void TextWords::DropCurrentWord() {

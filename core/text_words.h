@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/charset.h"
@@ -24,6 +25,11 @@ class TextWords {
 
   // Adds bytes of the text; may be called repeatedly with consecutive pieces.
   void Feed(const char* data, size_t size);
+  // A word keeps its first kMaxWordBytes normalised bytes; the letters after
+  // them are read (the word still ends at the next separator) but not kept,
+  // so one endless run of letters costs no more memory than ordinary words.
+  // No language has words near this long: only data that is not prose does.
+  static constexpr size_t kMaxWordBytes = size_t{1} << 20;
   // Ends the text. A word still open has no separator after it and is dropped.
   void Finish();
   // After Finish: whether the text was read as UTF-8. Its words are
@@ -70,7 +76,9 @@ class TextWords {
   // may take more bytes there than in the word).
   size_t SourceOffset(size_t index) const { return source_starts_[index - base_]; }
   size_t SourceEnd(size_t index) const {
-    return track_source_ends_ ? source_ends_[index - base_] : SourceOffset(index) + Word(index).size();
+    if (track_source_ends_) return source_ends_[index - base_];
+    if (!cut_ends_.empty()) return CutSourceEnd(index);
+    return SourceOffset(index) + Word(index).size();
   }
   // Start positions of the shingles of n words: 0, shift, 2 * shift, ... while
   // a whole shingle fits. None when n < 1 or the text has fewer than n words.
@@ -106,7 +114,7 @@ class TextWords {
     const unsigned char letter = letters_[byte];
     if (letter != 0) {
       if (!in_word_) StartWord(source_offset);
-      Put(static_cast<char>(letter));
+      if (joined_size_ - word_begin_ < kMaxWordBytes) Put(static_cast<char>(letter));
     } else if (in_word_) {
       EndWord(source_offset);
     }
@@ -120,6 +128,7 @@ class TextWords {
     MakeRoom(1);
     joined_[joined_size_++] = byte;
   }
+  size_t CutSourceEnd(size_t index) const;
   void StartWord(size_t source_offset);
   void EndWord(size_t source_offset);
   void DropCurrentWord();
@@ -153,6 +162,9 @@ class TextWords {
   std::vector<size_t> ends_;
   std::vector<size_t> source_starts_;
   std::vector<size_t> source_ends_;  // kept from the first word read as UTF-8 on
+  // Read byte for byte, the words held that were cut to kMaxWordBytes: their
+  // index and where they ended in the bytes fed, in text order.
+  std::vector<std::pair<size_t, size_t>> cut_ends_;
   size_t base_ = 0;                   // index of the first word held
   Sink sink_;
   size_t given_ = 0;                  // words held when the sink was last given them

@@ -29,9 +29,11 @@ bool IsDirectory(const char* path) {
 
 // A model its description refuses (damaged, mixed, or trained with other
 // settings than the process-wide ones) is reported and left empty whole.
-void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelSlots]) {
+void RefuseUndescribed(const std::string& directory, TextEncoding encoding,
+                       CountIndex (&files)[kModelSlots]) {
   const CountIndex* read[kModelSlots] = {&files[0], &files[1], &files[2], &files[3]};
-  const TextOptions text = CurrentTextOptions();
+  TextOptions text = CurrentTextOptions();
+  text.encoding = encoding;
   const std::string problem = CheckModelDescription(directory, read, true, &text);
   if (problem.empty()) return;
   std::cerr << messages::kErrorPrefix << problem << "\n";
@@ -40,6 +42,9 @@ void RefuseUndescribed(const std::string& directory, CountIndex (&files)[kModelS
 
 tessel_model* OpenModel(const char* directory) {
   CountIndex files[kModelSlots];
+  // Texts are read as the model's description says the tool read its
+  // learning files; a model without one, byte for byte.
+  TextEncoding encoding = TextEncoding::kCp1251;
   // A file that cannot be loaded is reported and leaves its set empty; a
   // model whose last save did not finish is reported and left empty whole.
   if (directory != nullptr) {
@@ -52,10 +57,11 @@ tessel_model* OpenModel(const char* directory) {
       for (int slot = 0; slot < kModelSlots; ++slot)
         if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::PagesOfSlot(slot)))
           std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
-      RefuseUndescribed(directory, files);
+      encoding = ModelEncoding(directory, encoding);
+      RefuseUndescribed(directory, encoding, files);
     }
   }
-  return new tessel_model(files);
+  return new tessel_model(files, encoding);
 }
 
 // A positive length is the text's size, NUL bytes included (they separate
@@ -64,7 +70,8 @@ tessel_model* OpenModel(const char* directory) {
 // change them between calls.
 int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
-  const Options options = CurrentOptions();
+  Options options = CurrentOptions();
+  options.text.encoding = model.encoding;
   WordsAndPairs doc(options.text);
   // Judged in windows of words as the text is read; the formula's lines are
   // written when reading ends, as judging the whole text writes them.

@@ -8,11 +8,13 @@
 #include "embed/tessel.h"
 #include "scoring/model.h"
 
-// The handle of the single-threaded interface: a language model.
+// The handle of the single-threaded interface: a language model, and how
+// its texts are read.
 struct tessel_model {
-  explicit tessel_model(CountIndex (&files)[kModelSlots])
-      : model(PrepareModel(files, true, false)) {}
+  tessel_model(CountIndex (&files)[kModelSlots], TextEncoding read_as)
+      : model(PrepareModel(files, true, false)), encoding(read_as) {}
   Model model;
+  TextEncoding encoding;
 };
 
 // Judges "data/test.txt" against the model directory "data" of the current

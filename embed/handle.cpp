@@ -46,7 +46,8 @@ std::string SystemError(const std::string& what, const std::string& path, int er
 }
 
 std::string LoadModelFiles(const std::string& directory, bool language_model,
-                           const TextOptions& text, CountIndex (&files)[kModelSlots]) {
+                           const TextOptions& text, CountIndex (&files)[kModelSlots],
+                           TextEncoding* encoding) {
   std::vector<std::string> paths;
   for (int slot = 0; slot < kModelSlots; ++slot)
     if (language_model || !IsPairSlot(slot)) paths.push_back(ModelFilePath(directory, slot));
@@ -64,5 +65,6 @@ std::string LoadModelFiles(const std::string& directory, bool language_model,
   const CountIndex* read[kModelSlots] = {};
   for (int slot = 0; slot < kModelSlots; ++slot)
     if (language_model || !IsPairSlot(slot)) read[slot] = &files[slot];
+  if (encoding != nullptr) *encoding = ModelEncoding(directory, *encoding);
   return CheckModelDescription(directory, read, language_model, &text);
 }

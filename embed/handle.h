@@ -31,6 +31,9 @@ std::string SystemError(const std::string& what, const std::string& path, int er
 // open for reading, is not a regular file or does not hold whole 16-byte
 // records.
 // The model's description, when it has one, must agree with the files and
-// with the text options the model is to be read with.
+// with the text options the model is to be read with. When encoding is not
+// null, it receives the rule the description records (it is left as it is
+// without a description), read under the same lock as the files.
 std::string LoadModelFiles(const std::string& directory, bool language_model,
-                           const TextOptions& text, CountIndex (&files)[kModelSlots]);
+                           const TextOptions& text, CountIndex (&files)[kModelSlots],
+                           TextEncoding* encoding = nullptr);

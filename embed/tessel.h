@@ -23,8 +23,12 @@
  *     NULL directory gives a handle of four empty sets without any message.
  *     The result is NULL only when memory runs out.
  * _processShingles(model, text, length)
- *     1 when the Windows-1251 or ASCII text reads like the protected
- *     material, else 0. A positive length is the size of the text in bytes:
+ *     1 when the text reads like the protected material, else 0. The text
+ *     is read by the encoding rule the model's description (tessel.model)
+ *     records, as the tool reads texts for a model it trained (by default
+ *     auto: UTF-8 is decoded, Windows-1251 and ASCII read byte for byte);
+ *     against a model without a description, byte for byte as Windows-1251
+ *     or ASCII. A positive length is the size of the text in bytes:
  *     no byte beyond it is read, and a NUL inside it separates words like any
  *     other non-letter. A length of 0 or less means the text ends at its
  *     first NUL. A NULL model or text gives 0. The scoring may write its
@@ -102,8 +106,9 @@ extern bool DetailedAll;      /* false: no effect */
  * tessel_settings_default(settings)
  *     Fills the settings with the tool's defaults.
  * tessel_judge(model, text, length, settings, result, errptr)
- *     Judges the length bytes at text (Windows-1251 or ASCII; never read
- *     beyond them; a NUL is a separator like any other non-letter) with the
+ *     Judges the length bytes at text (read by the model's encoding rule, as
+ *     _processShingles reads them; never read beyond them; a NUL is a
+ *     separator like any other non-letter) with the
  *     tool's first formula and returns 1 when the text reads like the
  *     protected material, 0 when not, -1 on failure (a NULL model, a NULL
  *     text with a non-zero length, or memory exhausted). NULL settings mean
@@ -179,14 +184,19 @@ void tessel_free(void *ptr);
  *     language-model mode all four files, as tessel_open does. The text
  *     options (shingle length and shift, stop words, encoding, upper case)
  *     are those the model was trained with; every judge call on the handle
- *     reads texts, and the stop-word file, with them.
+ *     reads texts, and the stop-word file, with them. The encoding left at
+ *     its default (TESSEL_ENCODING_MODEL), or NULL options, takes the rule
+ *     from the model's description; NULL options take its mode, shingle
+ *     length and shift from there too.
  *     NULL with a message when a file (a model file or the stop-word file)
  *     cannot be used.
  * tessel_judge_text(model, text, length, options, verdict, errptr)
  *     Judges length bytes at text (never read beyond them; NUL separates
  *     words like any other non-letter) as the tool judges a data file with
- *     the same settings: 1 protected, 0 not, -1 on failure. verdict may be
- *     NULL. Nothing is written to the standard streams.
+ *     the same settings: 1 protected, 0 not, -1 on failure (a NULL text
+ *     with a non-zero length, refused options). A NULL text with length 0
+ *     is the empty text. verdict may be NULL. Nothing is written to the
+ *     standard streams.
  * tessel_judge_file(model, path, options, verdict, errptr)
  *     The same for a file, opened as the tool opens data files (never waiting
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
@@ -196,7 +206,8 @@ void tessel_free(void *ptr);
  *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
- *     item that failed; a failed item's verdict member is -1. Returns the
+ *     item that failed (a file that cannot be read, a NULL path and text with
+ *     a non-zero length); a failed item's verdict member is -1. Returns the
  *     number of failed items, or -1 with a message in *errptr when the call
  *     itself is wrong (a NULL model, items or verdicts with a count above 0,
  *     an item or verdict size too small, refused options).
@@ -216,7 +227,9 @@ enum {
   TESSEL_ENCODING_AUTO = 0,   /* UTF-8 when the text starts with a byte-order mark or
                                  is valid UTF-8 with a multi-byte character */
   TESSEL_ENCODING_UTF8 = 1,
-  TESSEL_ENCODING_CP1251 = 2  /* byte for byte, as _processShingles and tessel_judge read */
+  TESSEL_ENCODING_CP1251 = 2, /* byte for byte */
+  TESSEL_ENCODING_MODEL = 3   /* the rule the model's description (tessel.model)
+                                 records; TESSEL_ENCODING_AUTO without one */
 };
 
 /* Every member is 8 bytes wide, so that no struct has padding a later
@@ -228,7 +241,7 @@ typedef struct tessel_open_options_t {
   int64_t shingle_shift;   /* 1: words between the starts of shingles; at least 1 */
   const char *stop_words;  /* NULL: none; else a file of white-space separated words */
   int64_t exclusive_pairs; /* 0: non-zero drops the pairs both sides hold (--lm-sub) */
-  int64_t encoding;        /* TESSEL_ENCODING_AUTO: the tool's default */
+  int64_t encoding;        /* TESSEL_ENCODING_MODEL: as the model was trained */
   int64_t upper_case;      /* 0: non-zero upper-cases ASCII letters too (-c) */
 } tessel_open_options_t;
 

@@ -55,7 +55,9 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     TextOptions text;
     text.stop_words = &Stopwords;
     CountIndex files[kModelSlots];
-    const std::string problem = LoadModelFiles(directory, true, text, files);
+    // Texts are read as the model's description says, as _openShingles
+    // reads them; a model without one, byte for byte.
+    const std::string problem = LoadModelFiles(directory, true, text, files, &text.encoding);
     if (!problem.empty()) {
       SetError(errptr, problem.c_str());
       return nullptr;

@@ -66,7 +66,7 @@ std::string OpenOptionsProblem(const tessel_open_options_t& options) {
     return messages::kShingleLength + range + std::to_string(options.shingle_length);
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
     return messages::kShingleShift + range + std::to_string(options.shingle_shift);
-  if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_CP1251)
+  if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_MODEL)
     return messages::kUnknownEncoding + std::to_string(options.encoding);
   return "";
 }
@@ -106,10 +106,13 @@ tessel_open_options_t DescribedDefaults(const std::string& directory) {
   return defaults;
 }
 
-TextEncoding EncodingOf(int64_t encoding) {
+// The model's own rule is the one its description records, and the tool's
+// default, auto, for a model without one.
+TextEncoding EncodingOf(int64_t encoding, const std::string& directory) {
   switch (encoding) {
     case TESSEL_ENCODING_UTF8: return TextEncoding::kUtf8;
     case TESSEL_ENCODING_CP1251: return TextEncoding::kCp1251;
+    case TESSEL_ENCODING_MODEL: return ModelEncoding(directory, TextEncoding::kAuto);
     default: return TextEncoding::kAuto;
   }
 }
@@ -120,7 +123,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   TextOptions text;
   text.shingle_length = static_cast<int32_t>(options.shingle_length);
   text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
-  text.encoding = EncodingOf(options.encoding);
+  text.encoding = EncodingOf(options.encoding, directory);
   text.upper_case = options.upper_case != 0;
   StopWordSet stop_words;
   if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words, text)) {
@@ -143,6 +146,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
 // file could not be read.
 std::string ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
   if (path == nullptr) {
+    if (text == nullptr && length != 0) return messages::kNoText;  // no buffer to read
     doc.ReadBuffer(text, length);
     return "";
   }
@@ -264,7 +268,7 @@ extern "C" void tessel_open_options_init(tessel_open_options_t* options, size_t 
   const TextOptions text;
   defaults.shingle_length = text.shingle_length;
   defaults.shingle_shift = text.shingle_shift;
-  defaults.encoding = TESSEL_ENCODING_AUTO;
+  defaults.encoding = TESSEL_ENCODING_MODEL;
   defaults.upper_case = 0;
   InitHost(defaults, options, size);
 }

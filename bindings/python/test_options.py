@@ -203,6 +203,28 @@ class OptionsTest(unittest.TestCase):
             self.assertEqual(as_str.phrase, text[as_str.phrase_offset:][:as_str.phrase_length])
             self.assertEqual(as_str.phrase, as_bytes.phrase.decode("cp1251"))
 
+    def test_texts_are_read_as_the_model_was_trained(self):
+        directory = tempfile.mkdtemp(dir=self.dir.name)
+        run_tool(directory, PLAIN_EXAMPLES, ["-o", "1"])
+        raw = pathlib.Path(EXAMPLES + "/docs/ru_leak.txt").read_bytes()
+        text = raw.decode("cp1251")
+        utf8 = text.encode("utf-8")
+        # The tool recorded --encoding=auto: a UTF-8 copy judges as the
+        # original, with and without options; cp1251 given reads it apart.
+        for options in ({}, {"mode": "language_model"}):
+            with self.subTest(options=options), tessel.Model(directory, **options) as model:
+                original = model.judge(raw, length=3)
+                self.assertTrue(original.verdict)
+                copy, as_str = model.judge(utf8, length=3), model.judge(text, length=3)
+                self.assertEqual((copy.verdict, copy.protected_score),
+                                 (original.verdict, original.protected_score))
+                self.assertEqual(copy.phrase.decode("utf-8"), original.phrase.decode("cp1251"))
+                self.assertEqual(as_str.phrase, original.phrase.decode("cp1251"))
+                self.assertEqual(as_str.phrase, text[as_str.phrase_offset:][:as_str.phrase_length])
+        with tessel.Model(directory, mode="language_model", encoding="cp1251") as model:
+            self.assertFalse(model.judge(utf8, length=3).verdict)
+            self.assertTrue(model.judge(text, length=3).verdict)
+
     def test_refusals(self):
         broken, directory = (tempfile.mkdtemp(dir=self.dir.name) for _ in range(2))
         run_tool(broken, PLAIN_EXAMPLES, [])

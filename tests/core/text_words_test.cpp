@@ -58,4 +58,41 @@ TEST(TextWords, WordsAreTheSameHoweverTheTextIsFed) {
   EXPECT_EQ(expected.substr(0, 3), "ab ");
 }
 
+// A word keeps its first kMaxWordBytes letters, however it is read and fed;
+// the rest is passed over, and the words after it, the word's place in the
+// text and its end there stay as they were.
+TEST(TextWords, LongWordsKeepTheirFirstBytes) {
+  constexpr size_t kCap = TextWords::kMaxWordBytes;
+  const std::string kept(kCap, 'q'), ascii = "ab " + std::string(kCap + 5000, 'q') + " cd ";
+  // The same in UTF-8: Cyrillic letters of two bytes each, the long word
+  // after a multi-byte character so that auto reads UTF-8 from its start.
+  std::string cyrillic = "\xd0\xb1 ";
+  for (size_t i = 0; i < kCap + 5000; ++i) cyrillic += "\xd0\xb0";
+  cyrillic += " \xd0\xb2 ";
+  const struct {
+    std::string text;
+    TextEncoding encoding;
+    std::string word;
+    size_t end;
+  } cases[] = {{ascii, TextEncoding::kCp1251, kept, 3 + kCap + 5000},
+               {ascii + "\xd0\xb0 ", TextEncoding::kAuto, kept, 3 + kCap + 5000},
+               {cyrillic, TextEncoding::kUtf8, std::string(kCap, '\xc0'), 3 + 2 * (kCap + 5000)}};
+  for (const auto& c : cases) {
+    for (size_t piece : {size_t{4095}, kCap - 1, c.text.size()}) {
+      TextOptions options;
+      options.encoding = c.encoding;
+      TextWords words(options);
+      for (size_t at = 0; at < c.text.size(); at += piece)
+        words.Feed(c.text.data() + at, std::min(piece, c.text.size() - at));
+      words.Finish();
+      ASSERT_GE(words.size(), 3u) << piece;
+      EXPECT_TRUE(words.Word(1) == c.word) << piece;
+      EXPECT_EQ(words.Word(2).size(), c.encoding == TextEncoding::kUtf8 ? 1u : 2u) << piece;
+      EXPECT_EQ(words.SourceOffset(1), 3u);
+      EXPECT_EQ(words.SourceEnd(1), c.end) << piece;
+      EXPECT_EQ(words.SourceOffset(2), c.end + 1) << piece;
+    }
+  }
+}
+
 }  // namespace

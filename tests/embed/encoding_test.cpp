@@ -4,7 +4,9 @@
 #include <iconv.h>
 
 #include "core/charset.h"
+#include "embed/embed.h"
 #include "embed/tessel.h"
+#include "support/run_tool.h"
 #include "support/test_support.h"
 #include "corpus_model.h"
 
@@ -73,9 +75,9 @@ TEST(OptionsEncoding, Utf8TextsJudgeAsTheirWindows1251Form) {
   char* error = nullptr;
   tessel_open_options_t open;
   tessel_open_options_default(&open);
-  open.encoding = 3;
+  open.encoding = 4;
   EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
-  EXPECT_STREQ(error, "unknown encoding 3");
+  EXPECT_STREQ(error, "unknown encoding 4");
   tessel_free(error);
 }
 
@@ -93,6 +95,64 @@ TEST(OptionsEncoding, UpperCaseReadsSmallLettersAsCapitals) {
     EXPECT_EQ(Judge(model, "alpha beta gamma delta.").verdict, upper_case);
     tessel_close(model);
   }
+}
+
+// The verdicts of one text through every interface that opens a model by
+// its directory alone, window length 3: _processShingles, tessel_judge, and
+// tessel_open_with with NULL options, with default options and with the
+// options' encoding given as cp1251.
+std::string Verdicts(const std::string& dir, const std::string& text) {
+  std::string verdicts;
+  lm_length = 3;
+  tessel_model* single = nullptr;
+  Said([&] {
+    single = _openShingles(dir.c_str());
+    verdicts += '0' + _processShingles(single, text.data(), static_cast<int>(text.size()));
+    return true;
+  });
+  _closeShingles(single);
+  tessel_t* model = tessel_open(dir.c_str(), nullptr);
+  tessel_settings_t settings;
+  tessel_settings_default(&settings);
+  settings.length = 3;
+  verdicts += '0' + tessel_judge(model, text.data(), text.size(), &settings, nullptr, nullptr);
+  tessel_close(model);
+  model = tessel_open_with(dir.c_str(), nullptr, nullptr);
+  verdicts += model == nullptr ? '-' : '0' + static_cast<char>(Judge(model, text).verdict);
+  tessel_close(model);
+  for (int64_t encoding : {int64_t{TESSEL_ENCODING_MODEL}, int64_t{TESSEL_ENCODING_CP1251}}) {
+    model = OpenWith(dir, encoding, 0);
+    verdicts += '0' + static_cast<char>(Judge(model, text).verdict);
+    tessel_close(model);
+  }
+  return verdicts;
+}
+
+// A model the tool trained records its encoding rule (auto by default), and
+// every interface reads texts by it unless the options name another: the
+// UTF-8 copy of a flagged document is flagged too. Without a description,
+// _processShingles and tessel_judge read byte for byte as they always have.
+TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
+  const SettingsGuard guard;
+  const std::string examples = TESSEL_EXAMPLES;
+  TempDir trained, bare;
+  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
+                             examples + "/unprotected/*.txt", "-o", "1", "-v"});
+  corpus::WriteModel(bare.path(), 1);
+  int flagged = 0;
+  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+    const std::string cp1251 = ReadFile(name), utf8 = ToUtf8(cp1251);
+    if (utf8 == cp1251) continue;
+    const std::string original = Verdicts(trained.path(), cp1251);
+    if (original.substr(0, 4) != "1111") continue;
+    ++flagged;
+    EXPECT_EQ(Verdicts(trained.path(), utf8), "11110") << name;
+    // Without a description: byte for byte, except for the options
+    // interface, whose default is the tool's (NULL options mean shingle
+    // mode there).
+    EXPECT_EQ(Verdicts(bare.path(), utf8), "00010") << name;
+  }
+  EXPECT_GT(flagged, 0);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The options interface judges as the tool does: the same model files, the
 // same settings, the same numbers for every document of both corpora.
+#include <cstring>
 #include <sstream>
 
 #include "embed/tessel.h"
 #include "support/run_tool.h"
 #include "support/test_support.h"
+#include "corpus_model.h"
 
 namespace {
 
@@ -181,6 +183,40 @@ TEST_F(OptionsInterface, RefusalsSayWhy) {
   EXPECT_EQ(tessel_open_with(dir_.path().c_str(), &open, &error), nullptr);
   EXPECT_STREQ(error, "shingle shift must be 1 to 2147483647, not 1099511627776");
   tessel_free(error);
+}
+
+// An item without a buffer fails alone; an empty text needs no buffer and
+// judges as the empty buffer does.
+TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 1);
+  tessel_open_options_t open;
+  tessel_open_options_default(&open);
+  open.mode = TESSEL_MODE_LANGUAGE_MODEL;
+  tessel_t* model = tessel_open_with(dir.path().c_str(), &open, nullptr);
+  ASSERT_NE(model, nullptr);
+  const std::string text = ReadFile(corpus::kSides[1][0][0]);
+  const tessel_item_t items[] = {{sizeof(tessel_item_t), nullptr, nullptr, 100},
+                                 {sizeof(tessel_item_t), nullptr, text.data(), text.size()},
+                                 {sizeof(tessel_item_t), nullptr, nullptr, 0}};
+  tessel_verdict_t verdicts[3];
+  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  char* errors[3];
+  EXPECT_EQ(tessel_judge_many(model, items, 3, nullptr, verdicts, errors, 2, nullptr), 1);
+  EXPECT_EQ(verdicts[0].verdict, -1);
+  EXPECT_STREQ(errors[0], "no text given");
+  EXPECT_EQ(verdicts[1].verdict, 1);
+  EXPECT_EQ(errors[1], nullptr);
+  EXPECT_EQ(verdicts[2].verdict, 0);
+  EXPECT_EQ(errors[2], nullptr);
+  tessel_free(errors[0]);
+  tessel_verdict_t empty;
+  tessel_verdict_init(&empty);
+  EXPECT_EQ(tessel_judge_text(model, nullptr, 0, nullptr, &empty, nullptr), 0);
+  EXPECT_EQ(tessel_judge_text(model, "", 0, nullptr, &verdicts[2], nullptr), 0);
+  EXPECT_EQ(std::memcmp(&empty, &verdicts[2], sizeof empty), 0);
+  EXPECT_EQ(tessel_judge(model, nullptr, 0, nullptr, nullptr, nullptr), 0);
+  tessel_close(model);
 }
 
 }  // namespace

@@ -20,12 +20,14 @@ SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "si
 OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs",
                 "encoding", "upper_case")
 # How a str text becomes bytes for a model that reads bytes as they are
-# (Model(directory), encoding="cp1251"): one byte per character, "?" (a
-# separator, as every character outside Windows-1251 would be) for the
-# unencodable. A model reading UTF-8 ("auto", the default with options, or
-# "utf-8") is given UTF-8, and its phrase offsets are turned back into
-# indexes of the str.
+# (encoding="cp1251", or a model trained so, or Model(directory) of a model
+# without a description): one byte per character, "?" (a separator, as every
+# character outside Windows-1251 would be) for the unencodable. A model
+# reading UTF-8 ("auto", the tool's default, or "utf-8") is given UTF-8, and
+# its phrase offsets are turned back into indexes of the str.
 TEXT_ENCODING = "cp1251"
+# The file in which a model directory describes how it was trained.
+DESCRIPTION_FILE = b"tessel.model"
 # Opened with options but without a mode, a Model is what Model(directory)
 # has always been: a language model.
 DEFAULT_MODE = "language_model"
@@ -91,6 +93,22 @@ def _as_str_indexes(result, data: bytes):
                                phrase=phrase)
 
 
+def _described_encoding(directory: bytes) -> Optional[str]:
+    """The encoding rule a model's description records, as the library reads
+    it: None without a description; "cp1251" for one without the line."""
+    try:
+        with open(os.path.join(directory, DESCRIPTION_FILE), "rb") as description:
+            lines = description.read(1 << 16).decode("utf-8", "replace").splitlines()
+    except OSError:
+        return None
+    found = "cp1251"
+    for line in lines:
+        key, _, value = line.rpartition(" ")
+        if key == "encoding":
+            found = value
+    return found
+
+
 def _text_argument(text: Any, encoding: str):
     """The bytes to judge, and what the phrase is sliced from."""
     if isinstance(text, str):
@@ -113,12 +131,13 @@ def _open_options(library: ctypes.CDLL, given: Dict[str, Any]) -> _native.OpenOp
     stop_words = given.pop("stop_words", None)
     if stop_words is not None:
         stop_words = _path_argument(stop_words, "the stop-word file")
-    encoding = given.pop("encoding", "auto")
-    if encoding not in _native.ENCODINGS:
+    encoding = given.pop("encoding", None)
+    if encoding is not None and encoding not in _native.ENCODINGS:
         raise ValueError(f"encoding must be one of {', '.join(_native.ENCODINGS)}, not {encoding!r}")
     options = _native.OpenOptions.filled(library.tessel_open_options_init)
     _fill(options, given, OPEN_OPTIONS, flags=("exclusive_pairs", "upper_case"))
-    options.encoding = _native.ENCODINGS[encoding]
+    # Not given: the library takes the rule from the model's description.
+    options.encoding = _native.ENCODINGS.get(encoding, _native.ENCODING_OF_MODEL)
     options.mode = _native.MODES[mode]
     options.stop_words = stop_words
     return options
@@ -165,9 +184,13 @@ class Model:
     tessel_open, as it always has; judge() then returns a Result. Given any
     of OPEN_OPTIONS, it opens with tessel_open_with: mode ("language_model",
     the default, or "shingles", which needs p.bin and u.bin only),
-    shingle_length, shingle_shift, stop_words (a file) and exclusive_pairs
-    (the tool's --lm-sub), the text options the model was trained with;
-    judge() then returns a ShingleVerdict or a LanguageModelVerdict."""
+    shingle_length, shingle_shift, stop_words (a file), exclusive_pairs
+    (the tool's --lm-sub), encoding and upper_case, the text options the
+    model was trained with; judge() then returns a ShingleVerdict or a
+    LanguageModelVerdict. Without an encoding, texts are read by the rule
+    the model's description records (the tool's --encoding at training);
+    a model without a description is read byte for byte by Model(directory)
+    and by "auto" with options."""
 
     def __init__(self, directory, library: Optional[str] = None, **options):
         self._handle = None
@@ -175,9 +198,12 @@ class Model:
         self._library = _native.load(_locate.library_path(library))
         self._typed = bool(options)
         self.mode = options.get("mode", DEFAULT_MODE)
-        self.encoding = TEXT_ENCODING
-        if options and options.get("encoding", "auto") != "cp1251":
-            self.encoding = "utf-8"
+        # The rule the handle reads texts by: the one given, else the
+        # description's, else the default of the call that opens it.
+        rule = options.get("encoding") or _described_encoding(path)
+        if rule is None:
+            rule = "auto" if options else TEXT_ENCODING
+        self.encoding = TEXT_ENCODING if rule == "cp1251" else "utf-8"
         error = ctypes.c_void_p()
         if self._typed:
             values = _open_options(self._library, options)
@@ -287,6 +313,10 @@ class Model:
         if verdict < 0:
             _native.raise_failure(self._library, error)
         start, size = result.phrase_offset, result.phrase_length
+        if isinstance(source, str) and self.encoding == "utf-8":
+            # Offsets in the UTF-8 bytes, turned into indexes of the str.
+            start = len(data[:start].decode("utf-8", "replace"))
+            size = len(data[result.phrase_offset:result.phrase_offset + size].decode("utf-8", "replace"))
         return Result(bool(verdict), result.protected_score, result.unprotected_score,
                       source[start:start + size], start, size)
 

@@ -109,6 +109,8 @@ class Item(ctypes.Structure):
 
 MODES = {"shingles": 0, "language_model": 1}
 ENCODINGS = {"auto": 0, "utf-8": 1, "cp1251": 2}
+# The open options' default: the rule the model's description records.
+ENCODING_OF_MODEL = 3
 
 _ERRPTR = ctypes.POINTER(ctypes.c_void_p)
 

@@ -2,7 +2,8 @@
 # to one training: a language model's u.bin beside a shingle model's p.bin,
 # or a u.bin of another training, is refused naming the file; a copy of the
 # model's own u.bin is not. An --encoding that reads the model's texts
-# otherwise than its training did is refused naming the setting.
+# otherwise than its training did is refused naming the setting; a host
+# reads texts as the training did (UTF-8 here, so a Windows-1251 text has no words).
 cp -r "$SRC/examples/corpus/." . && mkdir sh lm other utf copy
 learn=(-p '../protected/*.txt' -u '../unprotected/*.txt')
 (cd sh && tessel "${learn[@]}" -v)
