@@ -8,6 +8,9 @@ inline constexpr char kErrorWritingFile[] = "Error writing file: ";
 inline constexpr char kErrorOpeningFiles[] = "Error opening file(s)\n";
 inline constexpr char kErrorWritingOutput[] = "Error writing standard output\n";
 inline constexpr char kOutOfMemory[] = "Error: out of memory\n";
+// Then the file whose reading ran out of memory.
+inline constexpr char kOutOfMemoryReading[] = "Error: out of memory reading ";
+inline constexpr char kUnexpectedFailure[] = "Error: the run failed: ";
 inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";
@@ -27,6 +30,9 @@ inline constexpr char kNegativeThresholdEnd[] = "; using 0\n";
 inline constexpr char kZeroLength[] = "Error: lm-length must not be 0; keeping ";
 inline constexpr char kBadJobs[] = "Error: jobs must be 1 to ";
 inline constexpr char kBadJobsEnd[] = "; using one per processor\n";
+// A thread the system refused, then its reason; the run goes on.
+inline constexpr char kFewerThreads[] = "Warning: cannot start more threads: ";
+inline constexpr char kFewerThreadsEnd[] = "; going on with those started\n";
 inline constexpr char kNoMatch[] = "No match found for: \"";
 inline constexpr char kGlobError[] = "Glob error: ";
 inline constexpr char kEmptyFile[] = "Empty file: ";

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/thread_start.h"
+
 // What call() throws, null when it returns.
 template <typename Call>
 std::exception_ptr Caught(Call call) {
@@ -23,7 +25,8 @@ std::exception_ptr Caught(Call call) {
 }
 
 // Calls prepare(i, slot) for every i in [0, count) on up to `threads`
-// threads (the calling thread one of them) and commit(i, slot) for each in
+// threads (the calling thread one of them, and fewer when the system refuses
+// some) and commit(i, slot) for each in
 // the order of i, one at a time. The thread that finishes the item next in
 // line commits it, and every later one that is ready, so no thread is woken
 // just to commit; the commits may therefore run on any of the threads. At
@@ -90,8 +93,8 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       commit_ready(lock);
     }
   };
-  std::vector<std::thread> helpers;
-  for (size_t t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+  // Threads the system refuses leave their share to the others.
+  std::vector<std::thread> helpers = StartThreads(std::min(threads, count) - 1, work);
   try {
     work();
   } catch (...) {  // the lock itself failed

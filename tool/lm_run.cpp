@@ -15,6 +15,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
+#include "core/out_of_memory.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "tool/detailed.h"
@@ -191,7 +192,9 @@ void JudgeFiles(const std::vector<std::string>& names, size_t jobs, JudgeFile ju
                 CommitFile commit) {
   RunOrdered<JudgedDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
-      [&](size_t i, JudgedDocument& output) { judge(i, names[i], output); },
+      [&](size_t i, JudgedDocument& output) {
+        NamingOutOfMemory(names[i], [&] { judge(i, names[i], output); });
+      },
       [&](size_t i, JudgedDocument& output) { commit(names[i], output); });
 }
 
