@@ -31,10 +31,13 @@ std::exception_ptr Caught(Call call) {
 // line commits it, and every later one that is ready, so no thread is woken
 // just to commit; the commits may therefore run on any of the threads. At
 // most `window` items are prepared ahead of the next one to commit, so memory
-// is bounded by the window rather than by count. An exception from prepare
-// or commit is rethrown here after every thread has stopped.
-template <typename Slot, typename Prepare, typename Commit>
-void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit) {
+// is bounded by the window rather than by count. An item may depend on what
+// earlier items' commits wrote: prepare(i) starts only once the first
+// after(i) items (at most i) are committed. An exception from prepare or
+// commit is rethrown here after every thread has stopped.
+template <typename Slot, typename Prepare, typename Commit, typename After>
+void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit,
+                After after) {
   if (threads <= 1 || count <= 1) {
     for (size_t i = 0; i < count; ++i) {
       Slot slot{};
@@ -80,6 +83,15 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       --waiting;
       if (next >= count || failure) return;
       const size_t i = next++;
+      // Every item before i is taken, and those not waiting themselves get
+      // committed, so this wait ends.
+      const size_t needed = after(i);
+      if (committed < needed) {
+        ++waiting;
+        room.wait(lock, [&] { return failure || committed >= needed; });
+        --waiting;
+        if (failure) return;
+      }
       lock.unlock();
       Slot slot{};
       const std::exception_ptr thrown = Caught([&] { prepare(i, slot); });
@@ -103,6 +115,12 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
   }
   for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
+}
+
+// RunOrdered of items that depend on no commit.
+template <typename Slot, typename Prepare, typename Commit>
+void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit) {
+  RunOrdered<Slot>(count, threads, window, prepare, commit, [](size_t) { return size_t{0}; });
 }
 
 // Calls work(i) for every i in [0, count) on up to `threads` threads, in no

@@ -192,3 +192,17 @@ std::vector<bool> PrivateHeaders(const std::vector<std::string>& headers,
   for (size_t i = 0; i < headers.size(); ++i) private_header[i] = uses[keys[i]] == 1;
   return private_header;
 }
+
+std::vector<size_t> ReadAfterHeaders(const std::vector<std::string>& headers,
+                                     const std::vector<std::string>& documents) {
+  std::map<std::string, std::string> directories;
+  // A file: one more than the last document so far whose header it is.
+  std::map<std::string, size_t> last_with_header;
+  std::vector<size_t> after(documents.size(), 0);
+  for (size_t i = 0; i < documents.size(); ++i) {
+    auto named = last_with_header.find(FileKey(documents[i], directories));
+    if (named != last_with_header.end()) after[i] = named->second;
+    last_with_header[FileKey(headers[i], directories)] = i + 1;
+  }
+  return after;
+}

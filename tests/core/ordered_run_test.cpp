@@ -71,6 +71,20 @@ TEST(RunOrdered, AFailureStopsTheRunAndReachesTheCaller) {
   }
 }
 
+// An item that depends on earlier commits is prepared only after them, and
+// items waiting so never stall the run, on any number of threads.
+TEST(RunOrdered, PreparesAnItemAfterTheCommitsItDependsOn) {
+  for (size_t threads : {2, 3, 8}) {
+    std::atomic<size_t> committed{0};
+    auto after = [](size_t i) { return i % 3 == 0 ? i : i / 2; };
+    RunOrdered<int>(
+        600, threads, threads * 2,
+        [&](size_t i, int&) { EXPECT_GE(committed.load(), after(i)) << i; },
+        [&](size_t i, int&) { committed.store(i + 1); }, after);
+    EXPECT_EQ(committed.load(), 600u);
+  }
+}
+
 // A system that starts only so many threads, as under a limit on processes
 // or on address space.
 std::atomic<int> threads_allowed{0};
