@@ -200,7 +200,8 @@ void RecordHeaderVerdict(const std::string& path, double value, std::ostream& wa
     if (errno != ENOENT) break;
     // A missing header is new: an empty line, then the key line. The name
     // scanned differs from the path only for a path without the extension.
-    const ScanResult scan = ScanHeader(ChangeFileExt(path, "hdr"));
+    const std::string scan_name = ChangeFileExt(path, "hdr");
+    const ScanResult scan = scan_name == path ? ScanResult::kNeedsBreak : ScanHeader(scan_name);
     if (scan == ScanResult::kHasKey) {
       WarnAlreadyUpgraded(path, warnings);
       return;
