@@ -73,9 +73,8 @@ bool IsAbandoned(const std::string& path, pid_t owner) {
   return free;
 }
 
-// Removes the temporary files of the target left by saves that were killed
-// after naming them, or anywhere where the file system offers no unnamed
-// temporary files.
+}  // namespace
+
 void RemoveAbandonedTemporaries(const std::string& target) {
   const std::string directory = DirectoryOf(target), base = BaseOf(target);
   DIR* listing = opendir(directory.c_str());
@@ -87,6 +86,8 @@ void RemoveAbandonedTemporaries(const std::string& target) {
   }
   closedir(listing);
 }
+
+namespace {
 
 // Gives an unnamed temporary file a name beside the target.
 bool LinkUnnamed(int fd, const std::string& target, std::string& name) {
