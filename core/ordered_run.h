@@ -25,16 +25,16 @@ std::exception_ptr Caught(Call call) {
 }
 
 // Calls prepare(i, slot) for every i in [0, count) on up to `threads`
-// threads (the calling thread one of them, and fewer when the system refuses
-// some) and commit(i, slot) for each in
-// the order of i, one at a time. The thread that finishes the item next in
-// line commits it, and every later one that is ready, so no thread is woken
-// just to commit; the commits may therefore run on any of the threads. At
-// most `window` items are prepared ahead of the next one to commit, so memory
-// is bounded by the window rather than by count. An item may depend on what
-// earlier items' commits wrote: prepare(i) starts only once the first
-// after(i) items (at most i) are committed. An exception from prepare or
-// commit is rethrown here after every thread has stopped.
+// threads (the calling thread one of them; fewer when the system refuses
+// some) and commit(i, slot) for each in the order of i, one at a time. The
+// thread that finishes the item next in line commits it, and every later one
+// that is ready, so no thread is woken just to commit; the commits may
+// therefore run on any of the threads. At most `window` items are prepared
+// ahead of the next one to commit, so memory is bounded by the window rather
+// than by count. An item may depend on what earlier items' commits wrote:
+// prepare(i) starts only once the first after(i) items (at most i) are
+// committed. An exception from prepare or commit is rethrown here after
+// every thread has stopped.
 template <typename Slot, typename Prepare, typename Commit, typename After>
 void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit,
                 After after) {

@@ -3,9 +3,9 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <iostream>
-
 #include <exception>
+#include <iostream>
+#include <string>
 
 #include "core/messages.h"
 #include "core/out_of_memory.h"
@@ -42,7 +42,13 @@ void ReportFailure(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const OutOfMemoryReading& out) {
-    std::cerr << messages::kOutOfMemoryReading << PrintableName(out.name()) << "\n";
+    std::string name;
+    try {
+      name = PrintableName(out.name());
+    } catch (const std::bad_alloc&) {  // the message without the name, then
+    }
+    if (name.empty()) std::cerr << messages::kOutOfMemory;
+    else std::cerr << messages::kOutOfMemoryReading << name << "\n";
   } catch (const std::bad_alloc&) {
     std::cerr << messages::kOutOfMemory;
   } catch (const std::exception& other) {
