@@ -92,6 +92,14 @@ DescriptorInput::int_type DescriptorInput::underflow() {
   return traits_type::to_int_type(*gptr());
 }
 
+int LinkUnnamedFile(int fd, const std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const int linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  if (linked != 0 && errno == ENOENT)  // no /proc: needs the right to link by descriptor
+    return linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+  return linked;
+}
+
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";

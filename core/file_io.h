@@ -53,6 +53,11 @@ class DescriptorInput : public std::streambuf {
   std::vector<char> block_;
 };
 
+// Gives an unnamed file (opened with O_TMPFILE) the name `name`, through
+// /proc, or where there is none by its descriptor alone (which needs
+// privilege). 0, or -1 with errno set: EEXIST when the name is taken.
+int LinkUnnamedFile(int fd, const std::string& name);
+
 std::string DirectoryOf(const std::string& path);
 std::string BaseOf(const std::string& path);
 

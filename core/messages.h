@@ -8,6 +8,9 @@ inline constexpr char kErrorWritingFile[] = "Error writing file: ";
 inline constexpr char kErrorOpeningFiles[] = "Error opening file(s)\n";
 inline constexpr char kErrorWritingOutput[] = "Error writing standard output\n";
 inline constexpr char kOutOfMemory[] = "Error: out of memory\n";
+// Then the file whose reading ran out of memory.
+inline constexpr char kOutOfMemoryReading[] = "Error: out of memory reading ";
+inline constexpr char kUnexpectedFailure[] = "Error: the run failed: ";
 inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";
@@ -36,11 +39,14 @@ inline constexpr char kNameWithNulEnd[] =
     " holds a NUL byte; that name is not read (a list of NUL-ended names needs --null)\n";
 inline constexpr char kBadJobs[] = "Error: jobs must be 1 to ";
 inline constexpr char kBadJobsEnd[] = "; using one per processor\n";
+// A thread the system refused, then its reason; the run goes on.
+inline constexpr char kFewerThreads[] = "Warning: cannot start more threads: ";
+inline constexpr char kFewerThreadsEnd[] = "; going on with those started\n";
 inline constexpr char kNoMatch[] = "No match found for: \"";
 inline constexpr char kGlobError[] = "Glob error: ";
 inline constexpr char kEmptyFile[] = "Empty file: ";
-// "Error: the header file of NAME is the document itself; ..."
-inline constexpr char kHeaderIsDocument[] = "Error: the header file of ";
+// "Warning: (or Error: ) the header file of NAME is the document itself; ..."
+inline constexpr char kHeaderIsDocument[] = "the header file of ";
 inline constexpr char kHeaderIsDocumentEnd[] = " is the document itself; verdict not recorded\n";
 inline constexpr char kAlreadyUpgraded[] = "Warning; file \"";
 inline constexpr char kAlreadyUpgradedEnd[] = "\" was already upgraded.\n";
@@ -92,6 +98,7 @@ inline constexpr char kProgramLeftProcess[] =
 // Errors of the C interfaces, returned through errptr (and "Error: " with the
 // message on standard error for the model description's).
 inline constexpr char kErrorPrefix[] = "Error: ";
+inline constexpr char kWarningPrefix[] = "Warning: ";
 inline constexpr char kNoModelDirectory[] = "no model directory given";
 inline constexpr char kNoModel[] = "no model given";
 inline constexpr char kNoText[] = "no text given";

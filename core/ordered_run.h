@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/thread_start.h"
+
 // What call() throws, null when it returns.
 template <typename Call>
 std::exception_ptr Caught(Call call) {
@@ -23,15 +25,19 @@ std::exception_ptr Caught(Call call) {
 }
 
 // Calls prepare(i, slot) for every i in [0, count) on up to `threads`
-// threads (the calling thread one of them) and commit(i, slot) for each in
-// the order of i, one at a time. The thread that finishes the item next in
-// line commits it, and every later one that is ready, so no thread is woken
-// just to commit; the commits may therefore run on any of the threads. At
-// most `window` items are prepared ahead of the next one to commit, so memory
-// is bounded by the window rather than by count. An exception from prepare
-// or commit is rethrown here after every thread has stopped.
-template <typename Slot, typename Prepare, typename Commit>
-void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit) {
+// threads (the calling thread one of them; fewer when the system refuses
+// some) and commit(i, slot) for each in the order of i, one at a time. The
+// thread that finishes the item next in line commits it, and every later one
+// that is ready, so no thread is woken just to commit; the commits may
+// therefore run on any of the threads. At most `window` items are prepared
+// ahead of the next one to commit, so memory is bounded by the window rather
+// than by count. An item may depend on what earlier items' commits wrote:
+// prepare(i) starts only once the first after(i) items (at most i) are
+// committed. An exception from prepare or commit is rethrown here after
+// every thread has stopped.
+template <typename Slot, typename Prepare, typename Commit, typename After>
+void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit,
+                After after) {
   if (threads <= 1 || count <= 1) {
     for (size_t i = 0; i < count; ++i) {
       Slot slot{};
@@ -77,6 +83,15 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       --waiting;
       if (next >= count || failure) return;
       const size_t i = next++;
+      // Every item before i is taken, and those not waiting themselves get
+      // committed, so this wait ends.
+      const size_t needed = after(i);
+      if (committed < needed) {
+        ++waiting;
+        room.wait(lock, [&] { return failure || committed >= needed; });
+        --waiting;
+        if (failure) return;
+      }
       lock.unlock();
       Slot slot{};
       const std::exception_ptr thrown = Caught([&] { prepare(i, slot); });
@@ -90,8 +105,8 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
       commit_ready(lock);
     }
   };
-  std::vector<std::thread> helpers;
-  for (size_t t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+  // Threads the system refuses leave their share to the others.
+  std::vector<std::thread> helpers = StartThreads(std::min(threads, count) - 1, work);
   try {
     work();
   } catch (...) {  // the lock itself failed
@@ -100,6 +115,12 @@ void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Co
   }
   for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
+}
+
+// RunOrdered of items that depend on no commit.
+template <typename Slot, typename Prepare, typename Commit>
+void RunOrdered(size_t count, size_t threads, size_t window, Prepare prepare, Commit commit) {
+  RunOrdered<Slot>(count, threads, window, prepare, commit, [](size_t) { return size_t{0}; });
 }
 
 // Calls work(i) for every i in [0, count) on up to `threads` threads, in no

@@ -73,9 +73,8 @@ bool IsAbandoned(const std::string& path, pid_t owner) {
   return free;
 }
 
-// Removes the temporary files of the target left by saves that were killed
-// after naming them, or anywhere where the file system offers no unnamed
-// temporary files.
+}  // namespace
+
 void RemoveAbandonedTemporaries(const std::string& target) {
   const std::string directory = DirectoryOf(target), base = BaseOf(target);
   DIR* listing = opendir(directory.c_str());
@@ -88,15 +87,13 @@ void RemoveAbandonedTemporaries(const std::string& target) {
   closedir(listing);
 }
 
+namespace {
+
 // Gives an unnamed temporary file a name beside the target.
 bool LinkUnnamed(int fd, const std::string& target, std::string& name) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = TempName(target);
-    int linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    if (linked != 0 && errno == ENOENT)  // no /proc: needs the right to link by descriptor
-      linked = linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    if (linked == 0) return true;
+    if (LinkUnnamedFile(fd, name) == 0) return true;
     if (errno != EEXIST) break;
   }
   name.clear();

@@ -57,6 +57,12 @@ class SafeFileWriter {
   bool failed_ = false;
 };
 
+// Removes the temporary files of the target left by saves that were killed
+// after naming them (or anywhere where the file system offers no unnamed
+// temporary files): those whose owner process is gone. Saving the target
+// does this itself.
+void RemoveAbandonedTemporaries(const std::string& target);
+
 // One file of a model: its name and its bytes (a set file's records, in
 // digest order, or the model's description).
 struct SetFileContent {

@@ -12,6 +12,7 @@
 #include "core/digest_table.h"
 #include "core/md5_lanes.h"
 #include "core/ordered_run.h"
+#include "core/out_of_memory.h"
 #include "core/saturating.h"
 #include "core/shingle_shift.h"
 #include "core/text_words.h"
@@ -221,9 +222,11 @@ void Trainer::KeepFiles(int words) {
 }
 
 bool Trainer::AddFile(const std::string& name) {
-  HashedFile file;
-  HashFile(name, file);
-  return Take(file);
+  return NamingOutOfMemory(name, [&] {
+    HashedFile file;
+    HashFile(name, file);
+    return Take(file);
+  });
 }
 
 size_t Trainer::AddFiles(const std::vector<std::string>& names,
@@ -231,9 +234,11 @@ size_t Trainer::AddFiles(const std::vector<std::string>& names,
   size_t read = 0;
   RunOrdered<HashedFile>(
       names.size(), threads_, 2 * threads_,
-      [&](size_t i, HashedFile& file) { HashFile(names[i], file); },
       [&](size_t i, HashedFile& file) {
-        read += Take(file);
+        NamingOutOfMemory(names[i], [&] { HashFile(names[i], file); });
+      },
+      [&](size_t i, HashedFile& file) {
+        read += NamingOutOfMemory(names[i], [&] { return Take(file); });
         done(names[i]);
       });
   return read;

@@ -16,6 +16,7 @@
 #include "compat/builder.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/thread_start.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
 #include "scoring/indexed_judge.h"
@@ -375,11 +376,8 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
   };
   const size_t online = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : online;
-  std::vector<std::thread> pool;
-  try {
-    for (size_t t = 1; t < std::min(wanted, count); ++t) pool.emplace_back(work);
-  } catch (...) {  // fewer threads than asked: the others share the work
-  }
+  // Threads the system refuses leave their share to the others.
+  std::vector<std::thread> pool = StartThreads(std::min(wanted, count) - 1, work);
   work();
   for (std::thread& thread : pool) thread.join();
   return failed;

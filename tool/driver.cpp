@@ -210,8 +210,9 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     NoteRunError();
   } else if (!description.has_sources) {
     // A sources file left by an earlier save describes records this model
-    // may not have; the new model has none.
+    // may not have; the new model has none, nor temporary files of one.
     unlink(kSourcesFile);
+    RemoveAbandonedTemporaries(kSourcesFile);
   }
 }
 

@@ -38,26 +38,55 @@ void ReportError(const char* what, const std::string& path, std::ostream& errors
   NoteRunError();
 }
 
-// Opens the header for reading and appending, never through a symbolic link
-// (it could lead anywhere, /etc/passwd included) and without blocking on a
-// FIFO. A missing header is created, and `created` says so. A header that
-// may be read but not written is opened for reading only, so that one that
-// holds the key still gives the warning.
-int OpenHeader(const std::string& path, bool& created, bool& writable) {
+// Opens an existing header for reading and appending, never through a
+// symbolic link (it could lead anywhere, /etc/passwd included) and without
+// blocking on a FIFO. A header that may be read but not written is opened
+// for reading only, so that one that holds the key still gives the warning.
+// -1 with errno ENOENT when there is none.
+int OpenHeader(const std::string& path, bool& writable) {
   const char* name = path.c_str();
   const int flags = O_CLOEXEC | O_NOFOLLOW;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    int fd = OpenWithoutWaiting(name, O_RDWR | O_APPEND | flags);
-    if (fd >= 0 || (errno != ENOENT && errno != EACCES && errno != EROFS)) return fd;
-    if (errno != ENOENT) {
-      writable = false;
-      return OpenWithoutWaiting(name, O_RDONLY | flags);
-    }
-    fd = OpenWithoutWaiting(name, O_RDWR | O_APPEND | O_CREAT | O_EXCL | flags, 0666);
-    if (fd >= 0) created = true;
-    if (fd >= 0 || errno != EEXIST) return fd;  // EEXIST: another run was quicker
+  const int fd = OpenWithoutWaiting(name, O_RDWR | O_APPEND | flags);
+  if (fd >= 0 || (errno != EACCES && errno != EROFS)) return fd;
+  writable = false;
+  return OpenWithoutWaiting(name, O_RDONLY | flags);
+}
+
+enum class Creation {
+  kCreated,
+  kTaken,      // the name exists now: another run was quicker
+  kUnopened,   // the directory refuses a new file
+  kUnwritten,  // the text could not be written (a full disk); nothing is left
+};
+
+// Creates a header that is not there, holding `text`. The text is written
+// into an unnamed file in the header's directory, which then gets its name,
+// so that a run killed meanwhile leaves no empty header behind and no other
+// run reads one half written. Where the file system has no unnamed files
+// (or one cannot be named) the header is created by name and then written,
+// and removed again when the write fails.
+Creation CreateHeader(const std::string& path, const std::string& text) {
+  int fd = open(DirectoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    const bool written = WriteAll(fd, text.data(), text.size());
+    const int linked = written ? LinkUnnamedFile(fd, path) : -1;
+    const int error = errno;
+    close(fd);
+    if (linked == 0) return Creation::kCreated;
+    if (!written) return Creation::kUnwritten;
+    if (error == EEXIST) return Creation::kTaken;
+  } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return Creation::kUnopened;
   }
-  return -1;
+  fd = OpenWithoutWaiting(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          0666);
+  if (fd < 0) return errno == EEXIST ? Creation::kTaken : Creation::kUnopened;
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  const bool written = WriteAll(fd, text.data(), text.size());
+  if (!written) unlink(path.c_str());
+  close(fd);
+  return written ? Creation::kCreated : Creation::kUnwritten;
 }
 
 // Looks for the key marker anywhere in the file. The marker holds no line
@@ -102,32 +131,62 @@ ScanResult ScanHeader(const std::string& name) {
   return result;
 }
 
-// Appends the key line; a write cut short (a full disk) is taken back, and a
-// header this run created is removed again rather than left empty.
-void AppendKeyLine(int fd, const std::string& path, const std::string& text, bool created,
+// Appends the key line; a write cut short (a full disk) is taken back.
+void AppendKeyLine(int fd, const std::string& path, const std::string& text,
                    std::ostream& errors) {
   struct stat before;
   bool known_size = fstat(fd, &before) == 0;
   bool written = WriteAll(fd, text.data(), text.size());
-  if (!written && created) unlink(path.c_str());
   if (!written && known_size && ftruncate(fd, before.st_size) != 0) {
     // Nothing more can be done; the message below still reports the failure.
   }
   if (!written) ReportError(messages::kErrorWritingFile, path, errors);
 }
 
-ScanResult ScanLocked(int fd, const std::string& path, bool created) {
+ScanResult ScanLocked(int fd, const std::string& path) {
   const std::string scan_name = ChangeFileExt(path, "hdr");
-  if (scan_name != path) return ScanHeader(scan_name);
-  ScanResult scan = ScanHeader(fd);
-  // Still empty after this run created it: a new header starts with an empty line.
-  return created && scan == ScanResult::kEmpty ? ScanResult::kNeedsBreak : scan;
+  return scan_name != path ? ScanHeader(scan_name) : ScanHeader(fd);
 }
 
-void ReportHeaderIsDocument(const std::string& document, std::ostream& errors) {
-  errors << messages::kHeaderIsDocument << PrintableName(document)
+// What is appended for the scan's result: the key line, after a line feed
+// where the last line has none (or the header is new).
+std::string KeyAddition(ScanResult scan, double value) {
+  std::ostringstream addition;
+  if (scan == ScanResult::kNeedsBreak) addition << "\n";
+  addition << kKeyLine << value << "\n";
+  return addition.str();
+}
+
+void WarnAlreadyUpgraded(const std::string& path, std::ostream& warnings) {
+  warnings << messages::kAlreadyUpgraded << PrintableName(path) << messages::kAlreadyUpgradedEnd;
+}
+
+// Records the verdict in a header that is open.
+void UpdateHeader(int fd, const std::string& path, double value, bool writable,
+                  std::ostream& warnings, std::ostream& errors) {
+  // Held from the scan to the append, so that two runs record one key line.
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  const ScanResult scan = ScanLocked(fd, path);
+  if (scan == ScanResult::kHasKey) {
+    WarnAlreadyUpgraded(path, warnings);
+  } else if (scan == ScanResult::kUnreadable || !writable) {
+    // Appending without knowing whether the key is already there could give
+    // the file a second key line.
+    ReportError(messages::kErrorOpeningFile, path, errors);
+  } else {
+    AppendKeyLine(fd, path, KeyAddition(scan, value), errors);
+  }
+}
+
+// A document named NAME.hdr is its own header file: by design nothing is
+// written into it, and the run is told so. A name cut short by a NUL, or a
+// link to the document's own header, reaching the document is an error.
+void ReportHeaderIsDocument(const std::string& document, bool by_design, std::ostream& errors) {
+  errors << (by_design ? messages::kWarningPrefix : messages::kErrorPrefix)
+         << messages::kHeaderIsDocument << PrintableName(document)
          << messages::kHeaderIsDocumentEnd;
-  NoteRunError();
+  if (!by_design) NoteRunError();
 }
 
 // Whether the header opened as fd is the document: appending the key line
@@ -154,37 +213,41 @@ void RecordHeaderVerdict(const std::string& document, const std::string& path, d
   // A name is used up to its first NUL, so such a name may well open the
   // document itself.
   if (path.find('\0') != std::string::npos || (!document.empty() && path == document)) {
-    ReportHeaderIsDocument(document, errors);
+    ReportHeaderIsDocument(document, path == document, errors);
     return;
   }
-  bool created = false, writable = true;
-  int fd = OpenHeader(path, created, writable);
-  if (fd < 0) {
-    ReportError(messages::kErrorOpeningFile, path, errors);
-    return;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    bool writable = true;
+    const int fd = OpenHeader(path, writable);
+    if (fd >= 0 && !document.empty() && IsTheDocument(document, fd)) {
+      close(fd);
+      ReportHeaderIsDocument(document, false, errors);
+      return;
+    }
+    if (fd >= 0) {
+      UpdateHeader(fd, path, value, writable, warnings, errors);
+      close(fd);
+      return;
+    }
+    if (errno != ENOENT) break;
+    // A missing header is new: an empty line, then the key line. The name
+    // scanned differs from the path only for a path without the extension.
+    const std::string scan_name = ChangeFileExt(path, "hdr");
+    const ScanResult scan = scan_name == path ? ScanResult::kNeedsBreak : ScanHeader(scan_name);
+    if (scan == ScanResult::kHasKey) {
+      WarnAlreadyUpgraded(path, warnings);
+      return;
+    }
+    if (scan == ScanResult::kUnreadable) break;
+    switch (CreateHeader(path, KeyAddition(scan, value))) {
+      case Creation::kCreated: return;
+      case Creation::kTaken: continue;  // the header another run made is updated
+      case Creation::kUnwritten: ReportError(messages::kErrorWritingFile, path, errors); return;
+      case Creation::kUnopened: break;
+    }
+    break;
   }
-  if (!document.empty() && !created && IsTheDocument(document, fd)) {
-    close(fd);
-    ReportHeaderIsDocument(document, errors);
-    return;
-  }
-  // Held from the scan to the append, so that two runs record one key line.
-  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  ScanResult scan = ScanLocked(fd, path, created);
-  if (scan == ScanResult::kHasKey) {
-    warnings << messages::kAlreadyUpgraded << PrintableName(path) << messages::kAlreadyUpgradedEnd;
-  } else if (scan == ScanResult::kUnreadable || !writable) {
-    // Appending without knowing whether the key is already there could give
-    // the file a second key line.
-    ReportError(messages::kErrorOpeningFile, path, errors);
-  } else {
-    std::ostringstream addition;
-    if (scan == ScanResult::kNeedsBreak) addition << "\n";
-    addition << kKeyLine << value << "\n";
-    AppendKeyLine(fd, path, addition.str(), created, errors);
-  }
-  close(fd);
+  ReportError(messages::kErrorOpeningFile, path, errors);
 }
 
 namespace {
@@ -219,4 +282,18 @@ std::vector<bool> PrivateHeaders(const std::vector<std::string>& headers,
   std::vector<bool> private_header(headers.size());
   for (size_t i = 0; i < headers.size(); ++i) private_header[i] = uses[keys[i]] == 1;
   return private_header;
+}
+
+std::vector<size_t> ReadAfterHeaders(const std::vector<std::string>& headers,
+                                     const std::vector<std::string>& documents) {
+  std::map<std::string, std::string> directories;
+  // A file: one more than the last document so far whose header it is.
+  std::map<std::string, size_t> last_with_header;
+  std::vector<size_t> after(documents.size(), 0);
+  for (size_t i = 0; i < documents.size(); ++i) {
+    auto named = last_with_header.find(FileKey(documents[i], directories));
+    if (named != last_with_header.end()) after[i] = named->second;
+    last_with_header[FileKey(headers[i], directories)] = i + 1;
+  }
+  return after;
 }

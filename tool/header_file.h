@@ -21,3 +21,9 @@ void RecordHeaderVerdict(const std::string& document, const std::string& path, d
 // from the others and in any order. Others are updated in the run's order.
 std::vector<bool> PrivateHeaders(const std::vector<std::string>& headers,
                                  const std::vector<std::string>& documents);
+// For each document: how many of the run's first documents must have their
+// headers updated before it is read, since the last of them has the
+// document as its header (0 when none before it has); a run's output then
+// is the same whatever the number of threads.
+std::vector<size_t> ReadAfterHeaders(const std::vector<std::string>& headers,
+                                     const std::vector<std::string>& documents);

@@ -15,6 +15,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
+#include "core/out_of_memory.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "tool/detailed.h"
@@ -163,16 +164,23 @@ void RecordPrivateHeader(const std::string& name, JudgedDocument& output) {
   output.header_recorded = true;
 }
 
-// For each data file: whether its header may be updated on its judging
-// thread. (The evaluation pass reads its files after every header is
-// written, whichever thread wrote it.)
-std::vector<bool> HeadersOnThreads(const std::vector<std::string>& names, const LoopSettings& loop,
-                                   size_t jobs) {
-  if (!loop.headers || jobs < 2) return std::vector<bool>(names.size(), false);
+// How the data files' headers are updated on several threads: which may be
+// updated on the judging thread, and which documents, being headers of
+// earlier documents, are read only once those headers are updated. (The
+// evaluation pass reads its files after every header is written, whichever
+// thread wrote it.)
+struct HeaderOrder {
+  std::vector<bool> on_threads;
+  std::vector<size_t> read_after;
+};
+
+HeaderOrder OrderOfHeaders(const std::vector<std::string>& names, const LoopSettings& loop,
+                           size_t jobs) {
+  if (!loop.headers || jobs < 2) return {std::vector<bool>(names.size(), false), {}};
   std::vector<std::string> headers;
   headers.reserve(names.size());
   for (const std::string& name : names) headers.push_back(ChangeFileExt(name, "hdr"));
-  return PrivateHeaders(headers, names);
+  return {PrivateHeaders(headers, names), ReadAfterHeaders(headers, names)};
 }
 
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
@@ -189,14 +197,18 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
   output.judged = true;
 }
 
-// Judges every file with `judge`, committing them in order.
+// Judges every file with `judge`, committing them in order; file i is read
+// once the first after[i] files are committed (none when after is empty).
 template <typename JudgeFile, typename CommitFile>
 void JudgeFiles(const std::vector<std::string>& names, size_t jobs, JudgeFile judge,
-                CommitFile commit) {
+                CommitFile commit, const std::vector<size_t>& after = {}) {
   RunOrdered<JudgedDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
-      [&](size_t i, JudgedDocument& output) { judge(i, names[i], output); },
-      [&](size_t i, JudgedDocument& output) { commit(names[i], output); });
+      [&](size_t i, JudgedDocument& output) {
+        NamingOutOfMemory(names[i], [&] { judge(i, names[i], output); });
+      },
+      [&](size_t i, JudgedDocument& output) { commit(names[i], output); },
+      [&](size_t i) { return after.empty() ? 0 : after[i]; });
 }
 
 // Never through a symbolic link (reported), and never waiting for a reader
@@ -243,16 +255,17 @@ void RunLanguageModel(const Model& model, const RunSettings& settings, const Opt
   const DocumentReading reading = ReadingOf(settings);
   Evaluation counters;
   const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
-  const std::vector<bool> on_threads = HeadersOnThreads(names, loop, jobs);
+  const HeaderOrder headers = OrderOfHeaders(names, loop, jobs);
   JudgeFiles(
       names, jobs,
       [&](size_t i, const std::string& name, JudgedDocument& output) {
         JudgeDataFile(name, model, options, reading, sources, loop.json, output);
-        if (on_threads[i]) RecordPrivateHeader(name, output);
+        if (headers.on_threads[i]) RecordPrivateHeader(name, output);
       },
       [&](const std::string& name, JudgedDocument& output) {
         CommitDataFile(name, output, loop, counters);
-      });
+      },
+      headers.read_after);
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.

@@ -7,6 +7,7 @@
 
 #include "core/messages.h"
 #include "core/ordered_run.h"
+#include "core/out_of_memory.h"
 #include "core/save_marker.h"
 #include "tool/document_output.h"
 
@@ -44,8 +45,10 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
       wanted.size(), JobsOf(settings), wanted.size(),
       [&](size_t i, Loaded& file) {
         const int slot = wanted[i].second;
-        file.ok = CountIndex::Load(wanted[i].first, files[slot], &file.error,
-                                   CountIndex::PagesOfSlot(slot));
+        file.ok = NamingOutOfMemory(wanted[i].first, [&] {
+          return CountIndex::Load(wanted[i].first, files[slot], &file.error,
+                                  CountIndex::PagesOfSlot(slot));
+        });
       },
       [&](size_t i, Loaded& file) {
         if (!file.ok) std::cerr << messages::kErrorOpeningFile << wanted[i].first << "\n";

@@ -8,6 +8,7 @@
 #include "core/document.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
+#include "core/out_of_memory.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
 #include "tool/document_input.h"
@@ -92,7 +93,9 @@ void RunShingleMode(const Model& model, const RunSettings& settings, const Optio
   RunOrdered<ShingleDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, ShingleDocument& output) {
-        ScoreShingleFile(names[i], model, options, reading, settings.Json, sources, output);
+        NamingOutOfMemory(names[i], [&] {
+          ScoreShingleFile(names[i], model, options, reading, settings.Json, sources, output);
+        });
       },
       [](size_t, ShingleDocument& output) {
         EmitToStandardStreams(output);

@@ -1,7 +1,12 @@
 // The options interface judges as the tool does: the same model files, the
 // same settings, the same numbers for every document of both corpora.
 #include <cstring>
+#include <functional>
 #include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "core/thread_start.h"
 
 #include "embed/tessel.h"
 #include "support/run_tool.h"
@@ -160,6 +165,29 @@ TEST_F(OptionsInterface, EveryFormulaGivesTheToolsVerdicts) {
       tessel_close(model);
     }
   }
+}
+
+std::thread RefuseThread(std::function<void()>) {
+  throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
+
+// Threads the system refuses leave a batch to the calling thread, with the
+// same verdicts.
+TEST_F(OptionsInterface, ABatchIsJudgedWhenThreadsAreRefused) {
+  Tool(kCorpora[0], {"-o", "1"});
+  tessel_t* model = Open(kCorpora[0], TESSEL_MODE_LANGUAGE_MODEL, 5, 1);
+  tessel_judge_options_t judge;
+  tessel_judge_options_default(&judge);
+  auto line = [](auto& out, auto& name, auto& v) {
+    out << name << ' ' << v.verdict << ' ' << v.protected_score << '\n';
+  };
+  const std::string threaded = Judged(model, judge, line);
+  const ThreadStarter standard = SetThreadStarter(RefuseThread);
+  const std::string alone = Judged(model, judge, line);
+  SetThreadStarter(standard);
+  EXPECT_EQ(alone, threaded);
+  EXPECT_NE(threaded.find(" 1 "), std::string::npos);
+  tessel_close(model);
 }
 
 // A call the interface refuses says why: a batch with refused options, open

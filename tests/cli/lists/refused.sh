@@ -7,7 +7,7 @@ L="$DATA/lm" && cp -r "$L/docs" . && mkdir own && cp docs/d1.txt own/notes.hdr
 cp docs/d4.txt own/linked.hdr && ln -s linked.hdr own/linked.txt && mkdir dir before && cp -r docs own before/
 learn=(-l 2 -p "$L/prot/*.txt" -u "$L/plain/*.txt")
 run() {  # the lines with a TAB: result lines, messages with a name, the evaluation line
-  tessel "$@" --exit-status 2>&1 | grep -a "$(printf '\t')\|^Error" | sed "s|$DATA/||g"
+  tessel "$@" --exit-status 2>&1 | grep -a "$(printf '\t')\|^Error\|^Warning" | sed "s|$DATA/||g"
   echo "status ${PIPESTATUS[0]}"
 }
 echo "== lists that cannot be read"
