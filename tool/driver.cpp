@@ -260,6 +260,15 @@ void PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
     run.model = PrepareModel(run.trained, language_model, exclusive, threads);
 }
 
+// Judging a saved model without --encoding reads documents by the rule the
+// model was trained with, as every other interface does.
+RunSettings WithModelEncoding(RunSettings settings) {
+  if (settings.FromFile && !settings.EncodingGiven &&
+      BaseOf(settings.ProtectedFiles) == kModelFileNames[kProtectedWords])
+    settings.Encoding = ModelEncoding(DirectoryOf(settings.ProtectedFiles), settings.Encoding);
+  return settings;
+}
+
 }  // namespace
 
 void RunDriver(const RunSettings& given) {
@@ -268,7 +277,7 @@ void RunDriver(const RunSettings& given) {
     return;
   }
   if (RunIsRefused(given)) return;
-  const RunSettings settings = WithListedNames(given);
+  const RunSettings settings = WithModelEncoding(WithListedNames(given));
   const Options options = OptionsOf(settings);
   if (!settings.StopwordFile.empty()) LoadRunStopWords(settings.StopwordFile, options.text);
   RunSets run;

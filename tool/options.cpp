@@ -373,7 +373,10 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kTitle: settings.TitleFile = optarg; break;
       case kNoTitle: settings.TitleFile.clear(); break;
       case kVersion: return refused ? Command::kRefused : Command::kVersion;
-      case kEncoding: settings.Encoding = EncodingOf(optarg); break;
+      case kEncoding:
+        settings.Encoding = EncodingOf(optarg);
+        settings.EncodingGiven = true;
+        break;
       case kBinary: settings.JudgeBinary = true; break;
       case kPreprocessor: settings.Preprocessor = optarg; break;
       case kPreTimeout: {

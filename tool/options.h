@@ -34,6 +34,7 @@ struct RunSettings {
   std::string UnprotectedList;
   bool NullSeparated = false;
   TextEncoding Encoding = TextEncoding::kAuto;  // of learning files, stop words and documents
+  bool EncodingGiven = false;  // --encoding was given; otherwise a saved model's rule is used
   bool JudgeBinary = false;  // judge documents with a NUL in their first bytes as text
   std::string Preprocessor;  // a program that turns a document into text
   double PreTimeout = 60;    // seconds the program may run per document; 0: no limit

@@ -20,3 +20,9 @@ judge -p lm/p.bin -u lm/u.bin -o 1 --encoding cp1251
 judge -p utf/p.bin -u utf/u.bin -o 1 --encoding cp1251
 judge -p utf/p.bin -u utf/u.bin -o 1 --encoding auto
 tessel-host utf docs/ru_leak.txt 2>&1 | grep -v "^Error opening"
+# Without --encoding a saved model's documents are read by its own rule, as a
+# host reads them: a model trained byte for byte reads a UTF-8 copy so too.
+mkdir cp && (cd cp && tessel "${learn[@]}" -v --encoding cp1251)
+iconv -f cp1251 -t utf-8 docs/ru_leak.txt >utf8_leak.txt
+tessel -f -p cp/p.bin -u cp/u.bin -d utf8_leak.txt
+tessel -f -p cp/p.bin -u cp/u.bin -d utf8_leak.txt --encoding auto
