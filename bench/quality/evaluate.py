@@ -202,8 +202,11 @@ def plot(b, results, work):
                 f.write(f"{x:.6g} {y:.6g}\n")
             f.write("\n\n")
     png = os.path.join(work, "curve.png")
-    plots = ", ".join(f"'{dat}' index {i} with steps lw 2 title '{n}'"
-                      for i, n in enumerate(results))
+    colours = ["#1b9e77", "#d95f02", "#7570b3", "#e7298a", "#66a61e", "#e6ab02", "#a6761d",
+               "#666666", "#1f78b4", "#000000", "#fb9a99", "#b2df8a"]
+    plots = ", ".join(f"'{dat}' index {i} with steps lw 2 lc rgb '{colours[i % len(colours)]}' "
+                      f"dt {1 if r['verdicts'] is not None else 2} title '{n}'"
+                      for i, (n, r) in enumerate(results.items()))
     script = f"""set terminal pngcairo size 800,520 font ',10'
 set output '{png}'
 set logscale x

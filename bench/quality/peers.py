@@ -176,7 +176,7 @@ def shingle_keys(ws, n=5):
     return [" ".join(ws[i:i + n]) for i in range(len(ws) - n + 1)]
 
 
-def chain(b, gap=3, fold=True):
+def chain(b, gap=6, fold=True):
     """Prototype of a graded score: the longest chain of protected-only 5-word shingles from one
     protected file, consecutive ones at most gap positions apart (case folded as with -c)."""
     common = set()

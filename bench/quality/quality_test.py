@@ -166,6 +166,9 @@ class Baselines(unittest.TestCase):
         outer = HOST.text[:2000] + inner + HOST.text[2000:4000]
         self.assertTrue(peers.fingerprints(inner) & peers.fingerprints(outer))
         self.assertFalse(peers.fingerprints(SRC.text) & peers.fingerprints(HOST.text))
+        # about 2/(w+1) of the k-grams are kept: one a window, not every one
+        kgrams = len(re.sub(r"[\W_]+", "", SRC.text)) - 29
+        self.assertLess(len(peers.fingerprints(SRC.text)), kgrams / 5)
 
 
 if __name__ == "__main__":
