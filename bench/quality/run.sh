@@ -16,9 +16,11 @@
 #                   TESSEL_CONFIGS=$'tessel -c=-c\nrobust=--robust'
 #   QUALITY_PEERS   comma-separated peers (default
 #                   sim_text,ssdeep,tlsh,minhash,winnowing,chain; empty: none)
-#   QUALITY_SCALE, QUALITY_PER_EDIT   store size for a quick run (default
-#                   1 and 100; a store of another size goes to its own
-#                   directory only if DATA_DIR says so)
+#   QUALITY_SCALE, QUALITY_PER_EDIT   share of the default sizes and
+#                   positives per edit (default 1 and 100), for a quick run;
+#                   read only when the store is built, so give such a store
+#                   a DATA_DIR of its own
+#   QUALITY_NO_SETUP=1  only check for the Debian packages, install nothing
 set -euo pipefail
 here=$(realpath "$(dirname "$0")")
 root=$(realpath "$here/../..")
