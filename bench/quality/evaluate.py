@@ -175,7 +175,7 @@ def report(b, results, manifest, machine):
     lines_ += ["## Summary", "",
                "| configuration | all @1% FP | all @0.1% FP | recall at default verdict | "
                "FP at default (all negatives) | FP at default (same-family negatives) | "
-               "CPU train s | CPU judge s |",
+               "CPU train s | CPU judge s (peers: all their work) |",
                "|---|---|---|---|---|---|---|---|"]
     for n in names:
         m, r = results[n]["metrics"], results[n]
@@ -183,7 +183,7 @@ def report(b, results, manifest, machine):
         lines_.append(f"| {n} | {fmt(m[0.01]['all'])} | {fmt(m[0.001]['all'])} | "
                       f"{fmt(d['recall']) if d else '-'} | {fmt(d['fp']) if d else '-'} | "
                       f"{fmt(d['fp_same']) if d else '-'} | "
-                      f"{r['train']:.1f} | {r['judge']:.1f} |")
+                      f"{'-' if r['train'] is None else format(r['train'], '.1f')} | {r['judge']:.1f} |")
     for rate in RATES:
         lines_ += ["", f"## Recall per edit at {rate * 100:g}% false positives", "",
                    "| edit | " + " | ".join(names) + " |", "|---" * (len(names) + 1) + "|"]
@@ -252,7 +252,7 @@ def main():
             continue
         t, c0 = time.time(), cpu()
         scores = fn(b)
-        results[name] = {"scores": scores, "verdicts": None, "train": 0.0, "judge": cpu() - c0}
+        results[name] = {"scores": scores, "verdicts": None, "train": None, "judge": cpu() - c0}
         print(f"evaluate: {name}: {time.time() - t:.1f} s", file=sys.stderr)
     for r in results.values():
         r["metrics"] = metrics(b, r["scores"], r["verdicts"])

@@ -8,7 +8,11 @@ set -euo pipefail
 packages=(man-db groff-base manpages manpages-ru similarity-tester ssdeep tlsh-tools gnuplot-nox python3)
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+  # Files are in place from "unpacked" on; another apt run may be processing
+  # triggers (man-db's, say) at this very moment.
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+    grep -qE "ok (installed|unpacked|half-configured|triggers-awaited|triggers-pending)$" ||
+    missing+=("$package")
 done
 if [ "${1:-}" = --check ]; then
   [ ${#missing[@]} -eq 0 ] && exit 0
