@@ -123,6 +123,12 @@ void TextWords::FeedByLine(const char* data, size_t size, size_t source_offset) 
       case LineReading::kAscii: {
         size_t end = i;
         while (end < size && static_cast<unsigned char>(data[end]) < 0x80) ++end;
+        if (OpensWindows1251Word(data, end, size)) {
+          // Decided as FeedPending would decide it; the line is fed whole below.
+          DecideLine(false);
+          line_ = LineReading::kSingleByte;
+          break;
+        }
         FeedSingleBytes(data + i, end - i, source_offset + i);
         if (end < size) {
           line_ = LineReading::kPending;
@@ -152,6 +158,15 @@ void TextWords::FeedByLine(const char* data, size_t size, size_t source_offset) 
         break;
     }
   }
+}
+
+// Three bytes from 0xC0 up, as Windows-1251 letters come, are two faults to
+// a UTF-8 reading before any character: what FeedPending decides on, known
+// here without holding the line.
+bool TextWords::OpensWindows1251Word(const char* data, size_t at, size_t size) {
+  if (size - at < 3) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data + at);
+  return bytes[0] >= 0xC0 && bytes[1] >= 0xC0 && bytes[2] >= 0xC0;
 }
 
 // Holds the line's bytes from data[i] on until the reading is decided;

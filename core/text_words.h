@@ -104,6 +104,7 @@ class TextWords {
   void FeedUtf8(const char* data, size_t size, size_t source_offset);
   void FeedByLine(const char* data, size_t size, size_t source_offset);
   size_t FeedPending(const char* data, size_t size, size_t i);
+  static bool OpensWindows1251Word(const char* data, size_t at, size_t size);
   void TakeUtf8(unsigned char byte, size_t source_offset);
   void CountUtf8(unsigned char byte);
   bool LineLooksUtf8() const;
