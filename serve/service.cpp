@@ -44,7 +44,6 @@ std::string UtcNow() {
   return text;
 }
 
-void CloseModel(const tessel_t* model) { tessel_close(const_cast<tessel_t*>(model)); }
 
 // One judgement's state, shared by the request and the thread that judges:
 // whichever finishes last releases it, so a request that gave up waiting
@@ -60,6 +59,17 @@ struct JudgeTask {
 };
 
 }  // namespace
+
+// A model with the number of its load: requests hold it while they judge,
+// and the last one to let go of a swapped-out model closes it.
+struct Service::LoadedModel {
+  LoadedModel(tessel_t* h, uint64_t g) : handle(h), generation(g) {}
+  ~LoadedModel() { tessel_close(handle); }
+  LoadedModel(const LoadedModel&) = delete;
+  LoadedModel& operator=(const LoadedModel&) = delete;
+  tessel_t* handle;
+  uint64_t generation;
+};
 
 struct Service::Counters {
   std::atomic<uint64_t> outcomes[sizeof kOutcomes / sizeof kOutcomes[0]]{};
@@ -87,7 +97,7 @@ Service::~Service() {
   if (log_ != nullptr) std::fclose(log_);
 }
 
-std::shared_ptr<const tessel_t> Service::Current() const { return std::atomic_load(&model_); }
+std::shared_ptr<const Service::LoadedModel> Service::Current() const { return std::atomic_load(&model_); }
 
 bool Service::HasModel() const { return Current() != nullptr; }
 
@@ -105,11 +115,21 @@ bool Service::Reload(std::string* error) {
     LogEvent("reload_failed", *error);
     return false;
   }
-  std::shared_ptr<const tessel_t> fresh(opened, CloseModel);
+  uint64_t generation = counters_->generation + 1;
+  std::shared_ptr<const LoadedModel> fresh;
+  try {
+    fresh = std::make_shared<const LoadedModel>(opened, generation);
+  } catch (const std::bad_alloc&) {
+    tessel_close(opened);
+    *error = "out of memory";
+    counters_->reload_failures++;
+    LogEvent("reload_failed", *error);
+    return false;
+  }
   std::atomic_store(&model_, fresh);
   uint64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
   counters_->load_micros = micros;
-  uint64_t generation = ++counters_->generation;
+  counters_->generation = generation;
   LogEvent("model_loaded", "generation " + std::to_string(generation) + " from " + config_.model);
   return true;
 }
@@ -143,8 +163,7 @@ bool Service::WaitIdle(std::chrono::duration<double> timeout) {
 
 Judgement Service::Judge(const char* text, size_t length) {
   Judgement judgement;
-  std::shared_ptr<const tessel_t> model = Current();
-  judgement.generation = counters_->generation;
+  std::shared_ptr<const LoadedModel> model = Current();
   if (model == nullptr) {
     judgement.error = "no model loaded";
     return judgement;
@@ -160,10 +179,11 @@ Judgement Service::Judge(const char* text, size_t length) {
   task->text.assign(text, length);
   tessel_verdict_init(&task->verdict);
   tessel_judge_options_t options = config_.judge;
+  judgement.generation = model->generation;
   try {
     std::thread([this, task, model, options] {
       char* message = nullptr;
-      int rc = tessel_judge_text(model.get(), task->text.data(), task->text.size(), &options,
+      int rc = tessel_judge_text(model->handle, task->text.data(), task->text.size(), &options,
                                  &task->verdict, &message);
       {
         std::lock_guard<std::mutex> lock(task->mutex);

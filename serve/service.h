@@ -67,13 +67,14 @@ class Service {
 
  private:
   struct Counters;
-  std::shared_ptr<const tessel_t> Current() const;
+  struct LoadedModel;
+  std::shared_ptr<const LoadedModel> Current() const;
   bool AcquireSlot();
   void ReleaseSlot();
   void WriteLog(const std::string& line);
 
   ServeConfig config_;
-  std::shared_ptr<const tessel_t> model_;  // read and swapped with std::atomic_load/store
+  std::shared_ptr<const LoadedModel> model_;  // read and swapped with std::atomic_load/store
   std::mutex reload_mutex_;
   mutable std::mutex slots_mutex_;
   std::condition_variable slots_cv_;
