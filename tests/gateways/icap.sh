@@ -5,6 +5,7 @@
 # leaves the old one serving.
 source "$(dirname "$0")/lib.sh"
 command -v c-icap >/dev/null && command -v c-icap-client >/dev/null || { echo "skip: no c-icap"; exit 77; }
+[ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
 train model
 icap_config() {  # icap_config ACTION
   { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
