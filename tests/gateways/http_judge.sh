@@ -46,3 +46,13 @@ kill -TERM "$server"
 write_config open.conf "listen = 0.0.0.0:0"
 status=0; "$GATEWAY_BIN/tessel-serve" open.conf 2>err || status=$?
 expect "off loopback" "$status $(cat err)" "2 tessel-serve: listening on 0.0.0.0 needs a token_file (bearer authentication)"
+
+printf 'model = %s\nmax_bodies = 5\n' "$work/model" >typo.conf
+status=0; "$GATEWAY_BIN/tessel-serve" typo.conf 2>err || status=$?
+expect "unknown key" "$status $(cat err)" "2 tessel-serve: typo.conf: line 2: unknown setting \"max_bodies\""
+printf 'model = %s\nmax_in_flight = 0\n' "$work/model" >zero.conf
+status=0; "$GATEWAY_BIN/tessel-serve" zero.conf 2>err || status=$?
+expect "refused value" "$status $(cat err)" "2 tessel-serve: zero.conf: line 2: refused value \"0\" for max_in_flight"
+printf 'model = %s/missing\n' "$work" >missing.conf
+status=0; "$GATEWAY_BIN/tessel-serve" missing.conf 2>err || status=$?
+expect "no model" "$status" 1
