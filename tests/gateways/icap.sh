@@ -4,45 +4,10 @@
 # body over the limit passes unjudged; a damaged model on reconfiguration
 # leaves the old one serving.
 source "$(dirname "$0")/lib.sh"
-command -v c-icap >/dev/null && command -v c-icap-client >/dev/null || { echo "skip: no c-icap"; exit 77; }
-[ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
+need_icap
 train model
-icap_config() {  # icap_config ACTION
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
-    echo "max_body = 4096"; echo "request_log = $work/requests.log"; } >icap.conf
-}
 icap_config block
-for attempt in 1 2 3 4 5; do
-  port=$((20000 + RANDOM % 40000))
-  cat >c-icap.conf <<CONF
-PidFile $work/c-icap.pid
-CommandsSocket $work/c-icap.ctl
-Timeout 10
-StartServers 1
-MaxServers 1
-MinSpareThreads 2
-MaxSpareThreads 8
-ThreadsPerChild 8
-Port 127.0.0.1:$port
-TmpDir $work
-ServerLog $work/server.log
-AccessLog $work/access.log
-ModulesDir $(dirname "$(command -v c-icap)")/../lib/$(gcc -print-multiarch 2>/dev/null || echo x86_64-linux-gnu)/c_icap
-ServicesDir $ICAP_MODULE_DIR
-Service tessel srv_tessel.so
-tessel.ConfigFile $work/icap.conf
-CONF
-  c-icap -N -f "$work/c-icap.conf" >c-icap.out 2>&1 &
-  icap=$!
-  pids+=("$icap")
-  for _ in $(seq 40); do
-    c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 && break 2
-    kill -0 "$icap" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -TERM "$icap" 2>/dev/null || true
-done
-c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 || fail "c-icap did not start: $(cat c-icap.out server.log 2>/dev/null)"
+start_icap
 
 icap() {  # icap FILE [c-icap-client ARGS...]: the answer's headers and body
   local file=$1; shift
