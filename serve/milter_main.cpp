@@ -55,15 +55,25 @@ bool TextBearing(GMimeObject* part) {
          g_mime_content_type_is_type(type, "application", "xml");
 }
 
-// Appends the decoded content of every text part, attachments included.
+// Appends the decoded content of every text part, attachments included: as
+// UTF-8 when the part names its charset (so that parts in different charsets
+// read alike), else as its bytes.
 void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
   if (!GMIME_IS_PART(part) || !TextBearing(part)) return;
+  auto* text = static_cast<std::string*>(data);
+  if (GMIME_IS_TEXT_PART(part) && g_mime_object_get_content_type_parameter(part, "charset") != nullptr) {
+    if (char* utf8 = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
+      text->append(utf8);
+      text->append("\n");
+      g_free(utf8);
+      return;
+    }
+  }
   GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
   if (content == nullptr) return;
   GMimeStream* out = g_mime_stream_mem_new();
   g_mime_data_wrapper_write_to_stream(content, out);
   GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-  auto* text = static_cast<std::string*>(data);
   text->append(reinterpret_cast<const char*>(bytes->data), bytes->len);
   text->append("\n");
   g_object_unref(out);

@@ -1,5 +1,6 @@
 # tessel-milter under Debian's miltertest: a clean message, a leak in the
-# body, in a base64 attachment, split over two parts (neither flagged alone),
+# body, in a base64 attachment, split over two parts, one in KOI8-R (neither
+# flagged alone),
 # a malformed MIME message and one over the size limit; then the reject and
 # quarantine actions, and a model reloaded by SIGUSR1.
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,8 +18,8 @@ message() {  # message NAME CONTENT-TYPE: headers on standard output; the body f
   printf 'Content-Type: text/plain; name="notes.txt"\nContent-Disposition: attachment; filename="notes.txt"\n'
   printf 'Content-Transfer-Encoding: base64\n\n'; base64 docs/ru_leak.txt; printf -- '--b1--\n'; } >attachment.eml
 { message split 'multipart/alternative; boundary="b2"'
-  printf -- '--b2\nContent-Type: text/plain\n\n'; head -1 docs/ru_leak.txt
-  printf -- '--b2\nContent-Type: text/plain\n\n'; tail -n +2 docs/ru_leak.txt; printf -- '--b2--\n'; } >split.eml
+  printf -- '--b2\nContent-Type: text/plain; charset=koi8-r\n\n'; head -1 docs/ru_leak.txt | iconv -f cp1251 -t koi8-r
+  printf -- '--b2\nContent-Type: text/plain; charset=windows-1251\n\n'; tail -n +2 docs/ru_leak.txt; printf -- '--b2--\n'; } >split.eml
 { head -1 docs/ru_leak.txt; printf '\n'; tail -n +2 docs/ru_leak.txt; } >split-parts
 { message broken 'multipart/mixed; boundary="never"'; cat docs/ru_leak.txt; } >broken.eml
 { message huge text/plain; for _ in $(seq 1200); do cat docs/ru_leak.txt; done; } >huge.eml
