@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -97,6 +98,12 @@ class HttpFront {
     server.set_write_timeout(std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::duration<double>(config.read_timeout)));
     server.set_keep_alive_timeout(2);
+    // A worker serves one connection for as long as it is kept alive, so
+    // there are workers for more connections than documents judged at once;
+    // answers go out without waiting for Nagle's delay.
+    size_t workers = std::min<size_t>(1024, std::max<size_t>(16, 4 * size_t{config.max_in_flight}));
+    server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    server.set_tcp_nodelay(true);
     server.set_payload_max_length(config.max_body);
     server.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
       bool ok = service_.HasModel();
