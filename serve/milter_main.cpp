@@ -1,0 +1,265 @@
+// tessel-milter: judges mail for Postfix and Sendmail through libmilter.
+//
+//     tessel-milter CONFIG
+//
+// The text parts of a message and its text attachments, MIME decoded by
+// GMime, are judged together as one document (so that a leak split over two
+// parts is seen whole). A protected message is, by "action": accept (only
+// logged), headers (X-Tessel-Verdict and X-Tessel-Score added), quarantine
+// (held, with the headers) or reject (550 5.7.1 with block_message).
+// SIGUSR1 reloads the model (libmilter keeps SIGHUP, SIGTERM and SIGINT to
+// stop; it finishes the messages in progress).
+#include <gmime/gmime.h>
+#include <libmilter/mfapi.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "serve/config.h"
+#include "serve/service.h"
+
+namespace tessel::serve {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Service* gateway = nullptr;
+
+struct Message {
+  Clock::time_point start = Clock::now();
+  std::string raw;  // headers and body as received, up to max_body
+  size_t size = 0;
+  bool too_large = false;
+};
+
+Message* Of(SMFICTX* ctx) { return static_cast<Message*>(smfi_getpriv(ctx)); }
+
+void Append(Message* m, const char* data, size_t length) {
+  m->size += length;
+  if (m->too_large) return;
+  if (m->raw.size() + length > gateway->config().max_body) {
+    m->too_large = true;
+    std::string().swap(m->raw);
+    return;
+  }
+  m->raw.append(data, length);
+}
+
+bool TextBearing(GMimeObject* part) {
+  GMimeContentType* type = g_mime_object_get_content_type(part);
+  return g_mime_content_type_is_type(type, "text", "*") ||
+         g_mime_content_type_is_type(type, "application", "xml");
+}
+
+// Appends the decoded content of every text part, attachments included: as
+// UTF-8 when the part names its charset (so that parts in different charsets
+// read alike), else as its bytes.
+void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
+  if (!GMIME_IS_PART(part) || !TextBearing(part)) return;
+  auto* text = static_cast<std::string*>(data);
+  if (GMIME_IS_TEXT_PART(part) && g_mime_object_get_content_type_parameter(part, "charset") != nullptr) {
+    if (char* utf8 = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
+      text->append(utf8);
+      text->append("\n");
+      g_free(utf8);
+      return;
+    }
+  }
+  GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
+  if (content == nullptr) return;
+  GMimeStream* out = g_mime_stream_mem_new();
+  g_mime_data_wrapper_write_to_stream(content, out);
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+  text->append(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  text->append("\n");
+  g_object_unref(out);
+}
+
+// The text to judge: the message's text parts; when it cannot be parsed as
+// MIME, or no text part is found in it (a multipart whose boundary never
+// comes), the raw message itself, so that broken MIME hides nothing.
+std::string TextOf(const std::string& raw, bool* parsed) {
+  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+  std::string text;
+  *parsed = message != nullptr;
+  if (message != nullptr) {
+    g_mime_message_foreach(message, CollectText, &text);
+    g_object_unref(message);
+  }
+  if (text.empty()) text = raw;
+  g_object_unref(parser);
+  g_object_unref(stream);
+  return text;
+}
+
+sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) {
+  smfi_setpriv(ctx, nullptr);
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnEnvFrom(SMFICTX* ctx, char**) {
+  delete Of(ctx);
+  smfi_setpriv(ctx, new Message);
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnHeader(SMFICTX* ctx, char* name, char* value) {
+  if (Message* m = Of(ctx)) {
+    std::string line = std::string(name) + ": " + value + "\r\n";
+    Append(m, line.data(), line.size());
+  }
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnEndOfHeaders(SMFICTX* ctx) {
+  if (Message* m = Of(ctx)) Append(m, "\r\n", 2);
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnBody(SMFICTX* ctx, unsigned char* data, size_t length) {
+  if (Message* m = Of(ctx)) Append(m, reinterpret_cast<const char*>(data), length);
+  return SMFIS_CONTINUE;
+}
+
+std::string Score(const Judgement& j) {
+  if (gateway->config().open.mode == TESSEL_MODE_LANGUAGE_MODEL) return std::to_string(j.verdict.protected_score);
+  return std::to_string(j.verdict.protected_count);
+}
+
+sfsistat OnEndOfMessage(SMFICTX* ctx) {
+  Message* m = Of(ctx);
+  if (m == nullptr) return SMFIS_CONTINUE;
+  const char* queue_id = smfi_getsymval(ctx, const_cast<char*>("i"));
+  std::string id = queue_id != nullptr ? queue_id : gateway->NextId();
+  if (m->too_large) {
+    gateway->Record("milter", id, m->size,
+                    gateway->Refuse(Outcome::kTooLarge, "over max_body: accepted unjudged"), m->start);
+    return SMFIS_CONTINUE;
+  }
+  bool parsed = true;
+  std::string text = TextOf(m->raw, &parsed);
+  Judgement j = gateway->Judge(text.data(), text.size());
+  if (!parsed && j.outcome == Outcome::kJudged) gateway->LogEvent("not_mime", id + ": judged as plain text");
+  gateway->Record("milter", id, m->size, j, m->start);
+  if (j.outcome != Outcome::kJudged || j.verdict.verdict != 1) return SMFIS_CONTINUE;
+  const std::string& action = gateway->config().action;
+  if (action == "reject") {
+    smfi_setreply(ctx, const_cast<char*>("550"), const_cast<char*>("5.7.1"),
+                  const_cast<char*>(gateway->config().block_message.c_str()));
+    return SMFIS_REJECT;
+  }
+  if (action == "accept") return SMFIS_CONTINUE;
+  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Verdict"), const_cast<char*>("protected"));
+  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Score"), const_cast<char*>(Score(j).c_str()));
+  if (action == "quarantine")
+    smfi_quarantine(ctx, const_cast<char*>("tessel: the message holds protected text"));
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnAbort(SMFICTX* ctx) {
+  delete Of(ctx);
+  smfi_setpriv(ctx, nullptr);
+  return SMFIS_CONTINUE;
+}
+
+sfsistat OnClose(SMFICTX* ctx) {
+  delete Of(ctx);
+  smfi_setpriv(ctx, nullptr);
+  return SMFIS_CONTINUE;
+}
+
+// libmilter's own listener address: "unix:PATH", "inet:PORT@HOST", or the
+// configuration's HOST:PORT.
+std::string MilterAddress(const std::string& listen) {
+  if (listen.rfind("unix:", 0) == 0 || listen.rfind("inet:", 0) == 0 || listen.rfind("local:", 0) == 0)
+    return listen;
+  size_t colon = listen.rfind(':');
+  if (colon == std::string::npos) return listen;
+  return "inet:" + listen.substr(colon + 1) + "@" + listen.substr(0, colon);
+}
+
+int Run(int argc, char** argv) {
+  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
+    std::fprintf(argc == 2 ? stdout : stderr, "usage: tessel-milter CONFIG\n");
+    return argc == 2 ? 0 : 2;
+  }
+  ServeConfig config = DefaultConfig();
+  config.listen = "inet:8891@127.0.0.1";
+  config.action = "headers";
+  std::string error;
+  if (!LoadConfig(argv[1], &config, &error)) {
+    std::fprintf(stderr, "tessel-milter: %s\n", error.c_str());
+    return 2;
+  }
+  if (config.action != "accept" && config.action != "headers" && config.action != "quarantine" &&
+      config.action != "reject") {
+    std::fprintf(stderr, "tessel-milter: action must be accept, headers, quarantine or reject\n");
+    return 2;
+  }
+  // SIGUSR1 is taken by a thread of its own, and the signals that stop
+  // libmilter by libmilter's; blocked before any thread starts, so that no
+  // other thread receives them.
+  sigset_t reload, stop;
+  sigemptyset(&reload);
+  sigaddset(&reload, SIGUSR1);
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGHUP);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &reload, nullptr);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  Service service(config);
+  gateway = &service;
+  if (!service.Reload(&error)) {
+    std::fprintf(stderr, "tessel-milter: %s\n", error.c_str());
+    return 1;
+  }
+  std::thread([&service, reload] {
+    for (;;) {
+      int signal = 0;
+      if (sigwait(&reload, &signal) != 0) continue;
+      std::string reload_error;
+      service.Reload(&reload_error);
+    }
+  }).detach();
+
+  g_mime_init();
+  struct smfiDesc description = {};
+  description.xxfi_name = const_cast<char*>("tessel");
+  description.xxfi_version = SMFI_VERSION;
+  description.xxfi_flags = SMFIF_ADDHDRS | SMFIF_QUARANTINE;
+  description.xxfi_connect = OnConnect;
+  description.xxfi_envfrom = OnEnvFrom;
+  description.xxfi_header = OnHeader;
+  description.xxfi_eoh = OnEndOfHeaders;
+  description.xxfi_body = OnBody;
+  description.xxfi_eom = OnEndOfMessage;
+  description.xxfi_abort = OnAbort;
+  description.xxfi_close = OnClose;
+  std::string address = MilterAddress(config.listen);
+  if (smfi_setconn(const_cast<char*>(address.c_str())) == MI_FAILURE ||
+      smfi_settimeout(static_cast<int>(config.read_timeout)) == MI_FAILURE ||
+      smfi_register(description) == MI_FAILURE) {
+    std::fprintf(stderr, "tessel-milter: cannot listen on %s\n", address.c_str());
+    return 1;
+  }
+  if (address.rfind("unix:", 0) == 0 || address.rfind("local:", 0) == 0) smfi_opensocket(true);
+  service.LogEvent("listening", address);
+  int status = smfi_main();
+  service.WaitIdle(std::chrono::duration<double>(config.drain_timeout));
+  service.LogEvent("stopped", "drained");
+  std::fflush(nullptr);
+  _exit(status == MI_SUCCESS ? 0 : 1);
+}
+
+}  // namespace
+}  // namespace tessel::serve
+
+int main(int argc, char** argv) { return tessel::serve::Run(argc, argv); }

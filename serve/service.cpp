@@ -1,0 +1,349 @@
+#include "serve/service.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <thread>
+#include <vector>
+
+namespace tessel::serve {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Upper bounds of the latency histogram, in seconds.
+constexpr double kLatencyBuckets[] = {0.001, 0.005, 0.01, 0.05, 0.1, 0.5, 1, 5, 30};
+constexpr size_t kBucketCount = sizeof kLatencyBuckets / sizeof kLatencyBuckets[0];
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kJudged: return "judged";
+    case Outcome::kBusy: return "busy";
+    case Outcome::kTimedOut: return "timeout";
+    case Outcome::kFailed: return "failed";
+    case Outcome::kTooLarge: return "too_large";
+    case Outcome::kBadRequest: return "bad_request";
+    case Outcome::kUnauthorized: return "unauthorized";
+  }
+  return "failed";
+}
+constexpr Outcome kOutcomes[] = {Outcome::kJudged,   Outcome::kBusy,       Outcome::kTimedOut,
+                                 Outcome::kFailed,   Outcome::kTooLarge,   Outcome::kBadRequest,
+                                 Outcome::kUnauthorized};
+
+std::string UtcNow() {
+  auto now = std::chrono::system_clock::now();
+  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm tm{};
+  gmtime_r(&seconds, &tm);
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(millis));
+  return text;
+}
+
+
+// One judgement's state, shared by the request and the thread that judges:
+// whichever finishes last releases it, so a request that gave up waiting
+// leaves nothing dangling.
+struct JudgeTask {
+  std::mutex mutex;
+  std::condition_variable done_cv;
+  bool done = false;
+  int rc = -1;
+  tessel_verdict_t verdict{};
+  std::string error;
+  std::string text;
+};
+
+}  // namespace
+
+// A model with the number of its load: requests hold it while they judge,
+// and the last one to let go of a swapped-out model closes it.
+struct Service::LoadedModel {
+  LoadedModel(tessel_t* h, uint64_t g) : handle(h), generation(g) {}
+  ~LoadedModel() { tessel_close(handle); }
+  LoadedModel(const LoadedModel&) = delete;
+  LoadedModel& operator=(const LoadedModel&) = delete;
+  tessel_t* handle;
+  uint64_t generation;
+};
+
+struct Service::Counters {
+  std::atomic<uint64_t> outcomes[sizeof kOutcomes / sizeof kOutcomes[0]]{};
+  std::atomic<uint64_t> protected_verdicts{0};
+  std::atomic<uint64_t> clean_verdicts{0};
+  std::atomic<uint64_t> bytes{0};
+  std::atomic<uint64_t> buckets[kBucketCount]{};
+  std::atomic<uint64_t> latency_count{0};
+  std::atomic<uint64_t> latency_micros{0};
+  std::atomic<uint64_t> generation{0};
+  std::atomic<uint64_t> reload_failures{0};
+  std::atomic<uint64_t> load_micros{0};
+};
+
+Service::Service(ServeConfig config) : config_(std::move(config)), counters_(new Counters) {
+  if (config_.request_log != "-") {
+    log_ = std::fopen(config_.request_log.c_str(), "a");
+    if (log_ == nullptr)
+      std::fprintf(stderr, "tessel: %s: %s; logging to standard error\n", config_.request_log.c_str(),
+                   std::strerror(errno));
+  }
+}
+
+Service::~Service() {
+  if (log_ != nullptr) std::fclose(log_);
+}
+
+std::shared_ptr<const Service::LoadedModel> Service::Current() const { return std::atomic_load(&model_); }
+
+bool Service::HasModel() const { return Current() != nullptr; }
+
+bool Service::Reload(std::string* error) {
+  std::lock_guard<std::mutex> lock(reload_mutex_);
+  tessel_open_options_t open = config_.open;
+  open.stop_words = config_.stop_words.empty() ? nullptr : config_.stop_words.c_str();
+  auto start = Clock::now();
+  char* message = nullptr;
+  tessel_t* opened = tessel_open_with(config_.model.c_str(), &open, &message);
+  if (opened == nullptr) {
+    *error = message != nullptr ? message : "the model cannot be opened";
+    tessel_free(message);
+    counters_->reload_failures++;
+    LogEvent("reload_failed", *error);
+    return false;
+  }
+  uint64_t generation = counters_->generation + 1;
+  std::shared_ptr<const LoadedModel> fresh;
+  try {
+    fresh = std::make_shared<const LoadedModel>(opened, generation);
+  } catch (const std::bad_alloc&) {
+    tessel_close(opened);
+    *error = "out of memory";
+    counters_->reload_failures++;
+    LogEvent("reload_failed", *error);
+    return false;
+  }
+  std::atomic_store(&model_, fresh);
+  uint64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+  counters_->load_micros = micros;
+  counters_->generation = generation;
+  LogEvent("model_loaded", "generation " + std::to_string(generation) + " from " + config_.model);
+  return true;
+}
+
+bool Service::AcquireSlot() {
+  std::unique_lock<std::mutex> lock(slots_mutex_);
+  bool free = slots_cv_.wait_for(lock, std::chrono::duration<double>(config_.queue_timeout),
+                                 [this] { return in_flight_ < config_.max_in_flight; });
+  if (!free) return false;
+  ++in_flight_;
+  return true;
+}
+
+void Service::ReleaseSlot() {
+  {
+    std::lock_guard<std::mutex> lock(slots_mutex_);
+    --in_flight_;
+  }
+  slots_cv_.notify_all();
+}
+
+unsigned Service::InFlight() const {
+  std::lock_guard<std::mutex> lock(slots_mutex_);
+  return in_flight_;
+}
+
+bool Service::WaitIdle(std::chrono::duration<double> timeout) {
+  std::unique_lock<std::mutex> lock(slots_mutex_);
+  return slots_cv_.wait_for(lock, timeout, [this] { return in_flight_ == 0; });
+}
+
+Judgement Service::Judge(const char* text, size_t length) {
+  Judgement judgement;
+  std::shared_ptr<const LoadedModel> model = Current();
+  if (model == nullptr) {
+    judgement.error = "no model loaded";
+    return judgement;
+  }
+  if (!AcquireSlot()) {
+    judgement.outcome = Outcome::kBusy;
+    judgement.error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
+    return judgement;
+  }
+  // The judgement runs on a thread of its own so that the request can stop
+  // waiting for it; the slot stays taken until it really ends.
+  auto task = std::make_shared<JudgeTask>();
+  task->text.assign(text, length);
+  tessel_verdict_init(&task->verdict);
+  tessel_judge_options_t options = config_.judge;
+  judgement.generation = model->generation;
+  try {
+    std::thread([this, task, model, options] {
+      char* message = nullptr;
+      int rc = tessel_judge_text(model->handle, task->text.data(), task->text.size(), &options,
+                                 &task->verdict, &message);
+      {
+        std::lock_guard<std::mutex> lock(task->mutex);
+        task->rc = rc;
+        if (message != nullptr) task->error = message;
+        task->done = true;
+        std::string().swap(task->text);
+      }
+      tessel_free(message);
+      task->done_cv.notify_all();
+      ReleaseSlot();
+    }).detach();
+  } catch (const std::system_error&) {
+    ReleaseSlot();
+    judgement.error = "no thread to judge on";
+    return judgement;
+  }
+  std::unique_lock<std::mutex> lock(task->mutex);
+  if (!task->done_cv.wait_for(lock, std::chrono::duration<double>(config_.judge_timeout),
+                              [&] { return task->done; })) {
+    judgement.outcome = Outcome::kTimedOut;
+    judgement.error = "judging took longer than the judge timeout";
+    return judgement;
+  }
+  if (task->rc < 0) {
+    judgement.error = task->error.empty() ? "the document could not be judged" : task->error;
+    return judgement;
+  }
+  judgement.outcome = Outcome::kJudged;
+  judgement.verdict = task->verdict;
+  return judgement;
+}
+
+Judgement Service::Refuse(Outcome outcome, std::string error) {
+  Judgement judgement;
+  judgement.outcome = outcome;
+  judgement.error = std::move(error);
+  judgement.generation = counters_->generation;
+  return judgement;
+}
+
+void Service::Record(const char* front, const std::string& id, size_t size, const Judgement& judgement,
+                     Clock::time_point start) {
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  Counters& c = *counters_;
+  c.outcomes[static_cast<size_t>(judgement.outcome)]++;
+  c.bytes += size;
+  size_t bucket = 0;
+  while (bucket < kBucketCount && seconds > kLatencyBuckets[bucket]) ++bucket;
+  if (bucket < kBucketCount) c.buckets[bucket]++;
+  c.latency_count++;
+  c.latency_micros += static_cast<uint64_t>(seconds * 1e6);
+
+  nlohmann::ordered_json line = {{"time", UtcNow()}, {"front", front}, {"id", id},
+                         {"size", size},     {"outcome", OutcomeName(judgement.outcome)}};
+  if (judgement.outcome == Outcome::kJudged) {
+    bool flagged = judgement.verdict.verdict == 1;
+    (flagged ? c.protected_verdicts : c.clean_verdicts)++;
+    line["verdict"] = flagged;
+    if (config_.open.mode == TESSEL_MODE_LANGUAGE_MODEL) {
+      line["score"] = judgement.verdict.protected_score;
+    } else {
+      line["protected"] = judgement.verdict.protected_count;
+    }
+  } else {
+    line["error"] = judgement.error;
+  }
+  line["seconds"] = seconds;
+  line["generation"] = judgement.generation;
+  WriteLog(line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+std::string Service::VerdictJson(const std::string& name, const Judgement& judgement) const {
+  nlohmann::ordered_json out = {{"type", "document"}, {"path", name}, {"mode", ModeName(config_)}};
+  bool lm = config_.open.mode == TESSEL_MODE_LANGUAGE_MODEL;
+  if (lm) out["formula"] = config_.judge.formula;
+  if (judgement.outcome != Outcome::kJudged) {
+    out["error"] = judgement.error;
+    return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  }
+  const tessel_verdict_t& v = judgement.verdict;
+  out["verdict"] = v.verdict == 1;
+  if (lm) {
+    if (v.verdict == 1) {
+      nlohmann::ordered_json window = {{"protected_score", v.protected_score},
+                               {"unprotected_score", v.unprotected_score}};
+      window["offset"] = v.phrase_length == 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(v.phrase_offset);
+      window["length"] = v.phrase_length;
+      out["window"] = window;
+    } else {
+      out["window"] = nullptr;
+    }
+  } else {
+    out["protected"] = v.protected_count;
+    out["unprotected"] = v.unprotected_count;
+    out["common"] = v.common_count;
+    out["distinct"] = v.distinct;
+    double threshold = static_cast<double>(config_.judge.max_threshold);
+    if (v.scaled) threshold = threshold * static_cast<double>(v.distinct) / static_cast<double>(config_.judge.size_threshold);
+    out["threshold"] = threshold;
+    out["scaled"] = v.scaled != 0;
+  }
+  out["generation"] = judgement.generation;
+  return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string Service::Metrics() const {
+  const Counters& c = *counters_;
+  std::string out;
+  auto metric = [&](const char* name, const char* type, const char* help) {
+    out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+  };
+  auto value = [&](const std::string& series, double v) {
+    char number[64];
+    std::snprintf(number, sizeof number, "%.17g", v);
+    out += series + " " + number + "\n";
+  };
+  metric("tessel_requests_total", "counter", "Requests answered, by outcome.");
+  for (Outcome outcome : kOutcomes)
+    value(std::string("tessel_requests_total{outcome=\"") + OutcomeName(outcome) + "\"}",
+          static_cast<double>(c.outcomes[static_cast<size_t>(outcome)]));
+  metric("tessel_verdicts_total", "counter", "Documents judged, by verdict.");
+  value("tessel_verdicts_total{verdict=\"protected\"}", static_cast<double>(c.protected_verdicts));
+  value("tessel_verdicts_total{verdict=\"clean\"}", static_cast<double>(c.clean_verdicts));
+  metric("tessel_request_bytes_total", "counter", "Bytes of the documents received.");
+  value("tessel_request_bytes_total", static_cast<double>(c.bytes));
+  metric("tessel_request_seconds", "histogram", "Time from a request's body to its answer.");
+  uint64_t cumulative = 0;
+  for (size_t i = 0; i < kBucketCount; ++i) {
+    cumulative += c.buckets[i];
+    char le[32];
+    std::snprintf(le, sizeof le, "%g", kLatencyBuckets[i]);
+    value(std::string("tessel_request_seconds_bucket{le=\"") + le + "\"}", static_cast<double>(cumulative));
+  }
+  value("tessel_request_seconds_bucket{le=\"+Inf\"}", static_cast<double>(c.latency_count));
+  value("tessel_request_seconds_sum", static_cast<double>(c.latency_micros) / 1e6);
+  value("tessel_request_seconds_count", static_cast<double>(c.latency_count));
+  metric("tessel_in_flight", "gauge", "Requests being judged now.");
+  value("tessel_in_flight", InFlight());
+  metric("tessel_model_generation", "gauge", "Models loaded since start; the serving one is the last.");
+  value("tessel_model_generation", static_cast<double>(c.generation));
+  metric("tessel_model_load_seconds", "gauge", "Time the serving model took to load.");
+  value("tessel_model_load_seconds", static_cast<double>(c.load_micros) / 1e6);
+  metric("tessel_model_reload_failures_total", "counter", "Reloads whose model could not be opened.");
+  value("tessel_model_reload_failures_total", static_cast<double>(c.reload_failures));
+  return out;
+}
+
+void Service::LogEvent(const std::string& event, const std::string& detail) {
+  nlohmann::ordered_json line = {{"time", UtcNow()}, {"event", event}, {"detail", detail}};
+  WriteLog(line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+void Service::WriteLog(const std::string& line) {
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  FILE* out = log_ != nullptr ? log_ : stderr;
+  std::fprintf(out, "%s\n", line.c_str());
+  std::fflush(out);
+}
+
+std::string Service::NextId() { return std::to_string(next_id_++); }
+
+}  // namespace tessel::serve

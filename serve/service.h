@@ -1,0 +1,88 @@
+// The serving core shared by the gateways: one model for every request,
+// swapped whole on reload; a bounded number of requests judged at once, each
+// with a time limit; one JSON log line per request and counters in
+// Prometheus's text format.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "serve/config.h"
+#include "tessel.h"
+
+namespace tessel::serve {
+
+// What became of one request.
+enum class Outcome { kJudged, kBusy, kTimedOut, kFailed, kTooLarge, kBadRequest, kUnauthorized };
+
+struct Judgement {
+  Outcome outcome = Outcome::kFailed;
+  tessel_verdict_t verdict{};  // when judged
+  std::string error;           // otherwise: why
+  uint64_t generation = 0;     // the model that judged it
+};
+
+class Service {
+ public:
+  explicit Service(ServeConfig config);
+  ~Service();
+  Service(const Service&) = delete;
+  Service& operator=(const Service&) = delete;
+
+  // Opens the configured model beside the one serving and swaps it in; on
+  // failure the old one keeps serving, the failure is logged and counted.
+  bool Reload(std::string* error);
+  bool HasModel() const;
+
+  // Judges one document: waits up to queue_timeout for a slot among
+  // max_in_flight, then up to judge_timeout for the verdict. The model is
+  // held for the whole judgement, so a reload never reaches it.
+  Judgement Judge(const char* text, size_t length);
+
+  // One log line and the counters for a finished request; front is the
+  // front end's name, id the request's.
+  void Record(const char* front, const std::string& id, size_t size, const Judgement& judgement,
+              std::chrono::steady_clock::time_point start);
+  // Counts a request refused before judging (too large, malformed, unauthorised).
+  Judgement Refuse(Outcome outcome, std::string error);
+
+  // The document's object of the tool's --format=json schema (its "path" is
+  // the name given), or an error object.
+  std::string VerdictJson(const std::string& name, const Judgement& judgement) const;
+  // The counters in Prometheus's text exposition format.
+  std::string Metrics() const;
+  // Requests being judged now.
+  unsigned InFlight() const;
+  // Waits until no request is judged, at most timeout; true when none is.
+  bool WaitIdle(std::chrono::duration<double> timeout);
+  // A structured line on the log, for events other than requests.
+  void LogEvent(const std::string& event, const std::string& detail);
+  const ServeConfig& config() const { return config_; }
+  std::string NextId();
+
+ private:
+  struct Counters;
+  struct LoadedModel;
+  std::shared_ptr<const LoadedModel> Current() const;
+  bool AcquireSlot();
+  void ReleaseSlot();
+  void WriteLog(const std::string& line);
+
+  ServeConfig config_;
+  std::shared_ptr<const LoadedModel> model_;  // read and swapped with std::atomic_load/store
+  std::mutex reload_mutex_;
+  mutable std::mutex slots_mutex_;
+  std::condition_variable slots_cv_;
+  unsigned in_flight_ = 0;
+  std::unique_ptr<Counters> counters_;
+  std::mutex log_mutex_;
+  FILE* log_ = nullptr;
+  std::atomic<uint64_t> next_id_{1};
+};
+
+}  // namespace tessel::serve

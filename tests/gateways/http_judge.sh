@@ -1,0 +1,58 @@
+# tessel-serve judges posted documents as the tool does, and refuses what it
+# must: a body over the limit, a malformed request, a missing token, a
+# listening address off loopback without one.
+source "$(dirname "$0")/lib.sh"
+train model
+write_config serve.conf "max_body = 4096"
+start_serve serve.conf
+
+expect "leak" "$(post docs/ru_leak.txt -H 'X-Request-Id: leak-1')" \
+  '200 {"type":"document","path":"leak-1","mode":"shingle","verdict":true,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'
+expect "clean" "$(query=?name=weekly.txt post docs/weekly_update.txt)" '200 *"path":"weekly.txt"*"verdict":false*'
+tool=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d docs/weekly_update.txt --format=json)
+expect "same as the tool" "$(cut -d' ' -f2- <<<"$(post docs/weekly_update.txt)" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \
+  "$(sed 's/"path":"[^"]*"//' <<<"$tool")"
+head -c 5000 /dev/zero | tr '\0' 'a' >big
+expect "over the limit" "$(post big)" '413 {"error":"the body is over the limit of 4096 bytes"}'
+raw() {  # raw REQUEST: the status line of the answer to bytes sent as they are
+  exec 3<>"/dev/tcp/127.0.0.1/$port"
+  printf "$1" >&3
+  timeout 5 head -1 <&3 | tr -d '\r'
+  exec 3<&-
+}
+expect "malformed" "$(raw 'NOT A REQUEST\r\n\r\n')" 'HTTP/1.1 400*'
+expect "bad chunk" "$(raw "POST /v1/judge HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n")" "HTTP/1.1 400*"
+
+expect "health" "$(curl -s -m 5 "http://127.0.0.1:$port/healthz")" ok
+metrics=$(curl -s -m 5 "http://127.0.0.1:$port/metrics")
+grep -qx 'tessel_verdicts_total{verdict="protected"} 1' <<<"$metrics" || fail "metrics: $metrics"
+grep -qx 'tessel_requests_total{outcome="too_large"} 1' <<<"$metrics" || fail "metrics: $metrics"
+grep -qx 'tessel_request_seconds_count [0-9]*' <<<"$metrics" || fail "metrics: $metrics"
+# One line per request, and never the document's text.
+grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.log || fail "log: $(cat requests.log)"
+! grep -qi 'merger' requests.log || fail "the log holds the text"
+kill -TERM "$server"
+wait_exit "$server" 5
+expect "exit" "$status" 0
+
+head -c 24 /dev/urandom | base64 >token
+write_config token.conf "token_file = $work/token"
+start_serve token.conf
+expect "no token" "$(post docs/ru_leak.txt)" '401 {"error":"unauthorized"}'
+expect "token" "$(post docs/ru_leak.txt -H "Authorization: Bearer $(cat token)")" '200 *"verdict":true*'
+expect "metrics need it" "$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/metrics")" 401
+kill -TERM "$server"
+
+write_config open.conf "listen = 0.0.0.0:0"
+status=0; "$GATEWAY_BIN/tessel-serve" open.conf 2>err || status=$?
+expect "off loopback" "$status $(cat err)" "2 tessel-serve: listening on 0.0.0.0 needs a token_file (bearer authentication)"
+
+printf 'model = %s\nmax_bodies = 5\n' "$work/model" >typo.conf
+status=0; "$GATEWAY_BIN/tessel-serve" typo.conf 2>err || status=$?
+expect "unknown key" "$status $(cat err)" "2 tessel-serve: typo.conf: line 2: unknown setting \"max_bodies\""
+printf 'model = %s\nmax_in_flight = 0\n' "$work/model" >zero.conf
+status=0; "$GATEWAY_BIN/tessel-serve" zero.conf 2>err || status=$?
+expect "refused value" "$status $(cat err)" "2 tessel-serve: zero.conf: line 2: refused value \"0\" for max_in_flight"
+printf 'model = %s/missing\n' "$work" >missing.conf
+status=0; "$GATEWAY_BIN/tessel-serve" missing.conf 2>err || status=$?
+expect "no model" "$status" 1

@@ -1,0 +1,43 @@
+# A model swapped by SIGHUP while requests run: none fails, the new model
+# judges the requests after the swap; a damaged or removed model is logged
+# and the old one keeps serving.
+source "$(dirname "$0")/lib.sh"
+train model
+write_config serve.conf
+start_serve serve.conf
+verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"protected.*"generation"/ generation/'; }
+expect "first model" "$(verdict)" '"verdict":true generation:1'
+
+# wait_log PATTERN: waits until the request log has a line matching it.
+wait_log() {
+  for _ in $(seq 100); do grep -q "$1" requests.log && return; sleep 0.05; done
+  fail "no \"$1\" in the log: $(cat requests.log)"
+}
+
+(for _ in $(seq 60); do post docs/ru_leak.txt | cut -c1-3; done >statuses) &
+load=$!
+pids+=("$load")
+for _ in 1 2 3; do kill -HUP "$server"; sleep 0.1; done
+wait "$load"
+expect "no request failed during swaps" "$(sort -u statuses | tr '\n' ' ')" '200 '
+wait_log 'generation 4 from'
+
+train model reverse
+kill -HUP "$server"
+wait_log 'generation 5 from'
+expect "the new model judges" "$(verdict)" '"verdict":false generation:5'
+
+printf 'X' >>model/p.bin
+kill -HUP "$server"
+wait_log '"event":"reload_failed".*p.bin'
+expect "damaged: the old model serves" "$(verdict)" '"verdict":false generation:5'
+rm -rf model
+kill -HUP "$server"
+for _ in $(seq 100); do [ "$(grep -c reload_failed requests.log)" = 2 ] && break; sleep 0.05; done
+[ "$(grep -c reload_failed requests.log)" = 2 ] || fail "second failure not logged: $(cat requests.log)"
+expect "removed: the old model serves" "$(verdict)" '"verdict":false generation:5'
+grep -qx 'tessel_model_reload_failures_total 2' <(curl -s -m 5 "http://127.0.0.1:$port/metrics") || fail "failures not counted"
+grep -qx 'tessel_model_generation 5' <(curl -s -m 5 "http://127.0.0.1:$port/metrics") || fail "generation"
+kill -TERM "$server"
+wait_exit "$server" 5
+expect "exit" "$status" 0

@@ -1,0 +1,109 @@
+# Shared by the gateway tests: a model trained on the example corpus, a
+# server started on 127.0.0.1 with a free port, stopped when the test exits
+# whatever happens. Sourced with TESSEL, GATEWAY_BIN and SRC set.
+set -euo pipefail
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work"
+cp -r "$SRC/examples/corpus/." .
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# train DIR [reverse]: a shingle-mode model; "reverse" swaps the sides, so
+# that what one model flags the other does not.
+train() {
+  local dir=$1 p=protected u=unprotected
+  [ "${2:-}" = reverse ] && { p=unprotected; u=protected; }
+  mkdir -p "$dir.new"
+  (cd "$dir.new" && "$TESSEL" -t ../stop.txt -p "../$p/*.txt" -u "../$u/*.txt" -v >/dev/null 2>&1)
+  rm -rf "$dir" && mv "$dir.new" "$dir"
+}
+
+# write_config FILE [EXTRA LINES...]
+write_config() {
+  local file=$1; shift
+  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:0"
+    echo "port_file = $work/port"; echo "request_log = $work/requests.log"
+    printf '%s\n' "$@"; } >"$file"
+}
+
+# start_serve CONFIG: starts tessel-serve, waits for its port (in $port).
+start_serve() {
+  rm -f port
+  "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
+  server=$!
+  pids+=("$server")
+  for _ in $(seq 100); do [ -s port ] && break; sleep 0.05; done
+  [ -s port ] || fail "tessel-serve did not start: $(cat serve.err)"
+  port=$(cat port)
+}
+
+# post FILE [CURL ARGS...]: prints the status, a space, and the body.
+post() {
+  local file=$1; shift
+  curl -s -m 10 -o body -w '%{http_code}' --data-binary "@$file" "$@" "http://127.0.0.1:$port/v1/judge${query:-}"
+  echo " $(cat body)"
+}
+
+expect() {  # expect WHAT ACTUAL PATTERN
+  [[ $2 == $3 ]] || fail "$1: got '$2', expected '$3'"
+}
+
+# wait_exit PID SECONDS: waits for a server that must stop in time; its exit
+# status in $status.
+wait_exit() {
+  for _ in $(seq $(($2 * 20))); do kill -0 "$1" 2>/dev/null || break; sleep 0.05; done
+  kill -0 "$1" 2>/dev/null && fail "the server did not stop in $2 s"
+  status=0
+  wait "$1" || status=$?
+}
+
+need_icap() {
+  command -v c-icap >/dev/null && command -v c-icap-client >/dev/null || { echo "skip: no c-icap"; exit 77; }
+  [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
+}
+
+icap_config() {  # icap_config ACTION: the service's configuration, icap.conf
+  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
+    echo "max_body = 4096"; echo "request_log = $work/requests.log"; } >icap.conf
+}
+
+# start_icap: c-icap with the tessel service on 127.0.0.1 (port in $port,
+# process in $icap).
+start_icap() {
+  for attempt in 1 2 3 4 5; do
+    port=$((20000 + RANDOM % 40000))
+    cat >c-icap.conf <<CONF
+PidFile $work/c-icap.pid
+CommandsSocket $work/c-icap.ctl
+Timeout 10
+StartServers 1
+MaxServers 1
+MinSpareThreads 2
+MaxSpareThreads 8
+ThreadsPerChild 8
+Port 127.0.0.1:$port
+TmpDir $work
+ServerLog $work/server.log
+AccessLog $work/access.log
+ServicesDir $ICAP_MODULE_DIR
+Service tessel srv_tessel.so
+tessel.ConfigFile $work/icap.conf
+CONF
+    c-icap -N -f "$work/c-icap.conf" >c-icap.out 2>&1 &
+    icap=$!
+    pids+=("$icap")
+    for _ in $(seq 40); do
+      c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 && break 2
+      kill -0 "$icap" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -TERM "$icap" 2>/dev/null || true
+  done
+  c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 || fail "c-icap did not start: $(cat c-icap.out server.log 2>/dev/null)"
+}

@@ -1,0 +1,70 @@
+# tessel-milter under Debian's miltertest: a clean message, a leak in the
+# body, in a base64 attachment, split over two parts, one in KOI8-R (neither
+# flagged alone),
+# a malformed MIME message and one over the size limit; then the reject and
+# quarantine actions, and a model reloaded by SIGUSR1.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+command -v miltertest >/dev/null || { echo "skip: no miltertest"; exit 77; }
+[ -x "$GATEWAY_BIN/tessel-milter" ] || { echo "skip: tessel-milter not built"; exit 77; }
+train model
+message() {  # message NAME CONTENT-TYPE: headers on standard output; the body follows
+  printf 'From: a@example.test\nTo: b@example.test\nSubject: %s\nMIME-Version: 1.0\nContent-Type: %s\n\n' "$1" "$2"
+}
+{ message clean text/plain; cat docs/weekly_update.txt; } >clean.eml
+{ message body 'text/plain; charset=windows-1251'; cat docs/ru_leak.txt; } >body.eml
+{ message attachment 'multipart/mixed; boundary="b1"'
+  printf -- '--b1\nContent-Type: text/plain\n\nSee the attachment.\n--b1\n'
+  printf 'Content-Type: text/plain; name="notes.txt"\nContent-Disposition: attachment; filename="notes.txt"\n'
+  printf 'Content-Transfer-Encoding: base64\n\n'; base64 docs/ru_leak.txt; printf -- '--b1--\n'; } >attachment.eml
+{ message split 'multipart/alternative; boundary="b2"'
+  printf -- '--b2\nContent-Type: text/plain; charset=koi8-r\n\n'; head -1 docs/ru_leak.txt | iconv -f cp1251 -t koi8-r
+  printf -- '--b2\nContent-Type: text/plain; charset=windows-1251\n\n'; tail -n +2 docs/ru_leak.txt; printf -- '--b2--\n'; } >split.eml
+{ head -1 docs/ru_leak.txt; printf '\n'; tail -n +2 docs/ru_leak.txt; } >split-parts
+{ message broken 'multipart/mixed; boundary="never"'; cat docs/ru_leak.txt; } >broken.eml
+{ message huge text/plain; for _ in $(seq 1200); do cat docs/ru_leak.txt; done; } >huge.eml
+
+# Each half of the split message alone stays under the threshold.
+for half in 1 2; do
+  if [ $half = 1 ]; then head -1 docs/ru_leak.txt; else tail -n +2 docs/ru_leak.txt; fi >half
+  "$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d half -m 12 --size-threshold 1 | grep -q '<12' ||
+    fail "half $half is flagged alone"
+done
+
+start_milter() {  # start_milter ACTION
+  port=$((20000 + RANDOM % 40000))
+  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
+    echo "action = $1"; echo "max_threshold = 12"; echo "size_threshold = 1"; echo "max_body = 200000"
+    echo "request_log = $work/$1.log"; } >"$1.conf"
+  "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
+  milter=$!
+  pids+=("$milter")
+}
+run() {  # run MESSAGE...: miltertest's lines for the messages
+  local list
+  list=$(IFS=,; echo "$*")
+  timeout 15 miltertest -D port="$port" -D messages="$list" -s "$here/milter.lua" 2>&1 || true
+}
+
+start_milter headers
+expect "headers" "$(run clean.eml body.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
+"clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|attachment.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|broken.eml: SMFIR_CONTINUE verdict-header score-header|huge.eml: SMFIR_CONTINUE|"
+grep -q '"front":"milter","id":"huge.eml","size":[0-9]*,"outcome":"too_large"' headers.log || fail "log: $(cat headers.log)"
+grep -q '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","verdict":true' headers.log || fail "log: $(cat headers.log)"
+
+# A model trained the other way round, loaded by SIGUSR1, passes the leak.
+train model reverse
+kill -USR1 "$milter"
+for _ in $(seq 50); do [ "$(grep -c model_loaded headers.log)" = 2 ] && break; sleep 0.05; done
+expect "reloaded" "$(run body.eml)" "body.eml: SMFIR_CONTINUE"
+kill -TERM "$milter"
+wait_exit "$milter" 5
+expect "exit" "$status" 0
+
+train model
+start_milter reject
+expect "reject" "$(run clean.eml body.eml | tr '\n' '|')" "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_REPLYCODE|"
+kill -TERM "$milter"
+start_milter quarantine
+expect "quarantine" "$(run body.eml)" "body.eml: SMFIR_CONTINUE verdict-header score-header quarantined"
+kill -TERM "$milter"
