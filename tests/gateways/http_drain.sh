@@ -18,7 +18,7 @@ wait "$slow" || true
 exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'POST /v1/judge HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nsome words' >&3
 exec 3<&-
-for _ in $(seq 60); do grep -q '"outcome":"bad_request"' requests.log && break; sleep 0.05; done
+for _ in $(seq 200); do grep -q '"outcome":"bad_request"' requests.log && break; sleep 0.05; done
 grep -q '"outcome":"bad_request","error":"the body could not be read"' requests.log || fail "hang-up: $(cat requests.log)"
 expect "still serving" "$(post docs/ru_leak.txt | cut -c1-3)" 200
 
@@ -29,7 +29,7 @@ printf 'POST /v1/judge HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\nConnection: 
 head -c 100 docs/ru_leak.txt >&3
 sleep 0.2
 kill -TERM "$server"
-for _ in $(seq 40); do grep -q '"event":"draining"' requests.log && break; sleep 0.05; done
+for _ in $(seq 200); do grep -q '"event":"draining"' requests.log && break; sleep 0.05; done
 status=0; curl -s -m 2 "http://127.0.0.1:$port/healthz" >/dev/null || status=$?
 expect "no new connections" "$status" '[1-9]*'
 tail -c +101 docs/ru_leak.txt >&3

@@ -10,7 +10,7 @@ expect "first model" "$(verdict)" '"verdict":true generation:1'
 
 # wait_log PATTERN: waits until the request log has a line matching it.
 wait_log() {
-  for _ in $(seq 100); do grep -q "$1" requests.log && return; sleep 0.05; done
+  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
   fail "no \"$1\" in the log: $(cat requests.log)"
 }
 
@@ -33,7 +33,7 @@ wait_log '"event":"reload_failed".*p.bin'
 expect "damaged: the old model serves" "$(verdict)" '"verdict":false generation:5'
 rm -rf model
 kill -HUP "$server"
-for _ in $(seq 100); do [ "$(grep -c reload_failed requests.log)" = 2 ] && break; sleep 0.05; done
+for _ in $(seq 300); do [ "$(grep -c reload_failed requests.log)" = 2 ] && break; sleep 0.05; done
 [ "$(grep -c reload_failed requests.log)" = 2 ] || fail "second failure not logged: $(cat requests.log)"
 expect "removed: the old model serves" "$(verdict)" '"verdict":false generation:5'
 grep -qx 'tessel_model_reload_failures_total 2' <(curl -s -m 5 "http://127.0.0.1:$port/metrics") || fail "failures not counted"

@@ -32,7 +32,7 @@ grep -q '"front":"icap","id":"[0-9]*-[0-9]*","size":6300,"outcome":"too_large"' 
 # c-icap's reconfiguration (SIGHUP) reads the service's file again.
 icap_config monitor
 kill -HUP "$(cat c-icap.pid)"
-for _ in $(seq 50); do [ "$(grep -c model_loaded requests.log)" = 2 ] && break; sleep 0.1; done
+for _ in $(seq 150); do [ "$(grep -c model_loaded requests.log)" = 2 ] && break; sleep 0.1; done
 sleep 0.5
 answer=$(icap docs/ru_leak.txt -no204)
 has "monitor" "$answer" 'X-Tessel-Verdict: protected' 'X-Tessel-Score: 15' "$(head -1 docs/ru_leak.txt)"

@@ -38,7 +38,7 @@ start_serve() {
   "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
   server=$!
   pids+=("$server")
-  for _ in $(seq 100); do [ -s port ] && break; sleep 0.05; done
+  for _ in $(seq 300); do [ -s port ] && break; sleep 0.05; done
   [ -s port ] || fail "tessel-serve did not start: $(cat serve.err)"
   port=$(cat port)
 }
