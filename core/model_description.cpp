@@ -52,6 +52,7 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
     return value == "yes" || value == "no";
   }
   if (key == "stop-words") return d.stop_words = value, !value.empty();
+  if (key == "profile") return d.robust = value == "robust", true;  // later profiles: not robust
   if (key == std::string("bytes ") + kSourcesFile) return ParseUnsigned(value, d.sources_bytes);
   if (key == std::string("checksum ") + kSourcesFile) {
     d.has_sources = true;
@@ -96,6 +97,7 @@ std::string FormatModelDescription(const ModelDescription& d) {
   if (d.has_sources)
     out << "bytes " << kSourcesFile << " " << d.sources_bytes << "\n"
         << "checksum " << kSourcesFile << " " << std::hex << d.sources_checksum << std::dec << "\n";
+  if (d.robust) out << "profile robust\n";
   return out.str();
 }
 

@@ -32,6 +32,9 @@ struct ModelDescription {
   bool has_sources = false;
   uint64_t sources_bytes = 0;
   uint64_t sources_checksum = 0;
+  // Trained with --robust: judging with --robust reads this model ("profile
+  // robust"; a model without the line was trained for the exact modes).
+  bool robust = false;
 };
 
 // The checksum of a whole file's bytes: ChecksumOfRecords over its complete

@@ -6,6 +6,7 @@
 // beside the set files; see docs/file-formats.md for the layout.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,6 +71,18 @@ class SourceFinder {
   std::vector<Source> Find(const std::vector<Digest>& digests, const std::vector<Digest>& phrase,
                            size_t most) const;
   bool empty() const { return paths_.empty(); }
+  size_t files() const { return paths_.size(); }
+  const std::string& PathOf(uint32_t file) const { return paths_[file]; }
+  // Calls take(file) for each file that holds digest (a file listed twice
+  // by a merged model, twice).
+  template <typename Take>
+  void ForEachFile(const Digest& digest, Take take) const {
+    const auto range = std::equal_range(records_.begin(), records_.end(), digest);
+    for (auto at = range.first; at != range.second; ++at) {
+      const uint32_t file = files_[static_cast<size_t>(at - records_.begin())];
+      if (file < paths_.size()) take(file);
+    }
+  }
 
  private:
   // Each (file, k) once for every digest k that the file holds.

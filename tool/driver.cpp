@@ -28,6 +28,7 @@
 #include "tool/lm_run.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
+#include "tool/robust_run.h"
 #include "tool/shingle_run.h"
 #include "tool/sources.h"
 #include "tool/subtract.h"
@@ -45,12 +46,13 @@ struct RunSets {
   Model model;
   std::vector<std::string> protected_names;  // in training order: what FlatSet::files index
   RunSources sources;
+  SourceFinder robust_files;  // --robust: the protected file of each protected record
 };
 
 // The trained protected set knows where its records came from when a save
 // writes that down or this run names sources.
 bool KeepsFiles(const RunSettings& settings) {
-  return settings.SaveProtected || settings.Sources > 0;
+  return settings.SaveProtected || settings.Sources > 0 || settings.Robust;
 }
 
 // Builds the learning files into the trained set (and, for the language
@@ -172,6 +174,7 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
     NoteRunError();
     return false;
   }
+  if (settings.Robust && !IsRobustModel(settings.ProtectedFiles)) return false;
   if (!DescriptionAgrees(settings, options, run.loaded)) return false;
   if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
@@ -181,8 +184,10 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
 // description, all or none. Loaded sets may come in any order; trained ones
 // already are in digest order.
 void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text,
-                     const std::vector<std::string>& protected_names, size_t threads) {
+                     const std::vector<std::string>& protected_names, size_t threads,
+                     bool robust) {
   ModelDescription description = DescribeTraining(language_model, text);
+  description.robust = robust;
   RunAll(kModelSlots, threads, [&](size_t slot) {
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
@@ -249,8 +254,16 @@ void PrepareRunSources(const RunSettings& settings, RunSets& run) {
 }
 
 // Joins the trained or loaded sets for judging, releasing them.
-void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
+bool PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
   PrepareRunSources(settings, run);
+  if (settings.Robust) {
+    if (!settings.FromFile)
+      run.robust_files = SourceFinder(run.trained[kProtectedWords].digests,
+                                      run.trained[kProtectedWords].files, run.protected_names);
+    else if (!RobustFilesOfModel(settings.ProtectedFiles, run.loaded[kProtectedWords],
+                                 run.robust_files))
+      return false;
+  }
   const bool language_model = LanguageModelMode(settings);
   const bool exclusive = options.scoring.exclusive_pairs;
   const size_t threads = JobsOf(settings);
@@ -258,6 +271,7 @@ void PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
     run.model = PrepareModel(run.loaded, language_model, exclusive, threads);
   else
     run.model = PrepareModel(run.trained, language_model, exclusive, threads);
+  return true;
 }
 
 // Judging a saved model without --encoding reads documents by the rule the
@@ -276,7 +290,7 @@ void RunDriver(const RunSettings& given) {
     ShingleSubtract(given.ProtectedFiles, given.UnprotectedFiles);
     return;
   }
-  if (RunIsRefused(given)) return;
+  if (RunIsRefused(given) || (given.Robust && RobustRunIsRefused(given))) return;
   const RunSettings settings = WithModelEncoding(WithListedNames(given));
   const Options options = OptionsOf(settings);
   if (!settings.StopwordFile.empty()) LoadRunStopWords(settings.StopwordFile, options.text);
@@ -294,14 +308,16 @@ void RunDriver(const RunSettings& given) {
       NoteRunError();
     } else {
       SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names,
-                      JobsOf(settings));
+                      JobsOf(settings), settings.Robust && !settings.FromFile);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
   if (!HasDataFiles(settings)) return;
-  PrepareRunModel(settings, options, run);
-  if (LanguageModelMode(settings))
+  if (!PrepareRunModel(settings, options, run)) return;
+  if (settings.Robust)
+    RunRobust(run.model, settings, options, run.robust_files);
+  else if (LanguageModelMode(settings))
     RunLanguageModel(run.model, settings, options, run.sources);
   else
     RunShingleMode(run.model, settings, options, run.sources);
