@@ -72,6 +72,7 @@ class SourceFinder {
                            size_t most) const;
   bool empty() const { return paths_.empty(); }
   size_t files() const { return paths_.size(); }
+  const std::vector<std::string>& paths() const { return paths_; }
   const std::string& PathOf(uint32_t file) const { return paths_[file]; }
   // Calls take(file) for each file that holds digest (a file listed twice
   // by a merged model, twice).

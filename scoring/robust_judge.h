@@ -18,21 +18,32 @@
 inline constexpr int64_t kRobustGap = 6;
 // The default threshold: measured on the labelled benchmark (bench/quality)
 // to let through at most 0.5% of the negatives of the protected families
-// (0.3%, with .908 of the leaks found).
-inline constexpr double kRobustThreshold = 13;
+// (0.3%, with .941 of the leaks found).
+inline constexpr double kRobustThreshold = 14;
 // No protected file: a document without protected-only shingles.
 inline constexpr uint32_t kNoFile = UINT32_MAX;
+
+// Where the protected-only units of the scan come from: the model's
+// shingles (their records, checked against the sides as they are looked up)
+// and the shorter units, which hold only protected-only ones.
+struct RobustSources {
+  SourceFinder shingles;
+  SourceFinder shorter;
+  int32_t shorter_words = 0;  // 0: no shorter units
+};
 
 struct RobustResult {
   int64_t score = 0;          // the longest chain, in shingles
   int64_t protected_count = 0;  // distinct shingles only the protected side holds
+  bool shorter = false;       // the longest chain is of shorter units
   uint32_t file = kNoFile;    // the protected file of the longest chain
   bool verdict = false;
 };
 
-// Judges a document's shingle digests in text order: the longest chain of
-// shingles only the protected side holds, all held by one protected file,
-// each at most kRobustGap positions after the one before. Ties go to the
-// file listed first. The verdict is score >= threshold.
-RobustResult JudgeRobust(const std::vector<Digest>& shingles, const SidesIndex& sides,
-                         const SourceFinder& files, double threshold);
+// Judges a document's shingle digests and its shorter units' digests, both
+// in text order: the score is the longest chain of either kind of unit
+// that only the protected side holds, all held by one protected file, each
+// at most kRobustGap positions after the one before. Ties go to the longer
+// units, then to the file first reached. The verdict is score >= threshold.
+RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
+                         const SidesIndex& sides, const RobustSources& sources, double threshold);

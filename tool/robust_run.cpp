@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compat/settings.h"
+#include "core/chain_units.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
@@ -50,7 +51,7 @@ Json RobustLine(const std::string& path) {
 // one that could not be read gets an error, a binary one is skipped.
 void ScoreRobustFile(const std::string& name, const Model& model, const Options& options,
                      const RunSettings& settings, const DocumentReading& reading,
-                     const SourceFinder& files, DocumentOutput& output, bool& verdict) {
+                     const RobustSources& sources, DocumentOutput& output, bool& verdict) {
   TextWords words(options.text);
   const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
   output.failed = read == DocumentRead::kFailed;
@@ -70,9 +71,12 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
     return;
   }
   if (read != DocumentRead::kRead) return;
-  std::vector<Digest> shingles;
+  std::vector<Digest> shingles, shorter;
   words.HashShingles(options.text.shingle_length, shingles);
-  const RobustResult result = JudgeRobust(shingles, model.shingles, files, settings.RobustThreshold);
+  if (sources.shorter_words > 0) words.HashShingles(sources.shorter_words, shorter);
+  const RobustResult result =
+      JudgeRobust(shingles, shorter, model.shingles, sources, settings.RobustThreshold);
+  const SourceFinder& files = sources.shingles;
   verdict = result.verdict;
   if (settings.Json) {
     Json line = RobustLine(name);
@@ -92,6 +96,25 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
   if (settings.Sources > 0 && result.verdict)
     output.out << "source\tchain=" << result.score << "\t" << PrintableName(files.PathOf(result.file))
                << "\n";
+}
+
+// Why the chains file in directory cannot serve, or the empty string after
+// reading it into sources; a model saved without one has no shorter units.
+std::string ChainsProblem(const std::string& directory, RobustSources& sources) {
+  ModelDescription description;
+  if (!ReadModelDescription(directory, description) || !description.has_chains) return "";
+  std::string bytes, error;
+  if (!ReadSourcesFile(directory + "/" + kChainsFile, bytes, error))
+    return std::string(kChainsFile) + ": " + error;
+  if (description.chains_bytes != bytes.size() || description.chains_checksum != FileChecksum(bytes))
+    return std::string(kChainsFile) + " does not match the model's description";
+  FlatSet units;
+  int32_t words = 0;
+  if (!ParseChainUnits(bytes, words, units, error)) return std::string(kChainsFile) + ": " + error;
+  sources.shorter_words = words;
+  sources.shorter = SourceFinder(std::move(units.digests), std::move(units.files),
+                                 sources.shingles.paths());
+  return "";
 }
 
 }  // namespace
@@ -117,10 +140,11 @@ bool IsRobustModel(const std::string& protected_path) {
 }
 
 bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& protected_set,
-                        SourceFinder& files) {
+                        RobustSources& sources) {
   const std::string directory = DirectoryOf(protected_path);
   std::string problem;
-  files = FilesOfModel(protected_path, protected_set, problem);
+  sources.shingles = FilesOfModel(protected_path, protected_set, problem);
+  if (problem.empty()) problem = ChainsProblem(directory, sources);
   if (problem.empty()) return true;
   std::cerr << kRobustModel << directory << kUnusableRobustSources << problem << "\n";
   NoteRunError();
@@ -128,7 +152,7 @@ bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& pro
 }
 
 void RunRobust(const Model& model, const RunSettings& settings, const Options& options,
-               const SourceFinder& files) {
+               const RobustSources& sources) {
   const std::vector<std::string> names =
       FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
   const DocumentReading reading = ReadingOf(settings);
@@ -140,7 +164,7 @@ void RunRobust(const Model& model, const RunSettings& settings, const Options& o
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, RobustDocument& output) {
         NamingOutOfMemory(names[i], [&] {
-          ScoreRobustFile(names[i], model, options, settings, reading, files, output,
+          ScoreRobustFile(names[i], model, options, settings, reading, sources, output,
                           output.verdict);
         });
       },

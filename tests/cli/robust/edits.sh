@@ -34,3 +34,6 @@ echo "== refused: a model trained without --robust, --robust with -o"
 mkdir exact && (cd exact && tessel -c -p '../protected/*.txt' -u '../unprotected/*.txt' -v)
 tessel --robust -f -p exact/p.bin -u exact/u.bin -d docs/caps.txt --no-headers; echo "status $?"
 tessel --robust -o 1 -f -p p.bin -u u.bin -d docs/caps.txt --no-headers --exit-status; echo "status $?"
+echo "== a chains file that is not the model's own"
+printf x >>tessel.chains
+tessel --robust -f -p p.bin -u u.bin -d docs/caps.txt --no-headers; echo "status $?"
