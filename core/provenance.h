@@ -78,7 +78,13 @@ class SourceFinder {
   // by a merged model, twice).
   template <typename Take>
   void ForEachFile(const Digest& digest, Take take) const {
-    const auto range = std::equal_range(records_.begin(), records_.end(), digest);
+    if (records_.empty()) return;
+    // The directory narrows the search to the records of the digest's
+    // leading 16 bits, a few for any model: one cache miss, not twenty.
+    const size_t bucket = size_t{digest.bytes[0]} << 8 | digest.bytes[1];
+    const auto first = records_.begin() + directory_[bucket];
+    const auto last = records_.begin() + directory_[bucket + 1];
+    const auto range = std::equal_range(first, last, digest);
     for (auto at = range.first; at != range.second; ++at) {
       const uint32_t file = files_[static_cast<size_t>(at - records_.begin())];
       if (file < paths_.size()) take(file);
@@ -89,7 +95,11 @@ class SourceFinder {
   // Each (file, k) once for every digest k that the file holds.
   std::vector<uint64_t> FilesHolding(std::vector<Digest> digests) const;
 
+  // Where the records of each leading 16 bits start, and one more entry.
+  void BuildDirectory();
+
   std::vector<Digest> records_;
   std::vector<uint32_t> files_;
+  std::vector<size_t> directory_;
   std::vector<std::string> paths_;
 };

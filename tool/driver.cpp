@@ -249,7 +249,8 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     unlink(kSourcesFile);
     RemoveAbandonedTemporaries(kSourcesFile);
   }
-  if (saved && !description.has_chains) {  // the same for a chains file
+  // The same for a chains file, which only a --robust save leaves.
+  if (saved && !description.has_chains && access(kChainsFile, F_OK) == 0) {
     unlink(kChainsFile);
     RemoveAbandonedTemporaries(kChainsFile);
   }
