@@ -167,6 +167,11 @@ void SourceFinder::BuildDirectory() {
     ++directory_[(size_t{record.bytes[0]} << 8 | record.bytes[1]) + 1];
   for (size_t bucket = 1; bucket < directory_.size(); ++bucket)
     directory_[bucket] += directory_[bucket - 1];
+  filter_.assign((size_t{1} << 23) / 64, 0);
+  for (const Digest& record : records_) {
+    const size_t bit = FilterBit(record);
+    filter_[bit / 64] |= uint64_t{1} << (bit % 64);
+  }
 }
 
 std::vector<uint64_t> SourceFinder::FilesHolding(std::vector<Digest> digests) const {
