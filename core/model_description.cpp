@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "core/chain_units.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/provenance.h"
@@ -52,6 +53,12 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
     return value == "yes" || value == "no";
   }
   if (key == "stop-words") return d.stop_words = value, !value.empty();
+  if (key == std::string("bytes ") + kChainsFile) return ParseUnsigned(value, d.chains_bytes);
+  if (key == std::string("checksum ") + kChainsFile) {
+    d.has_chains = true;
+    return ParseUnsigned(value, d.chains_checksum, 16);
+  }
+  if (key == "profile") return d.robust = value == "robust", true;  // later profiles: not robust
   if (key == std::string("bytes ") + kSourcesFile) return ParseUnsigned(value, d.sources_bytes);
   if (key == std::string("checksum ") + kSourcesFile) {
     d.has_sources = true;
@@ -96,6 +103,10 @@ std::string FormatModelDescription(const ModelDescription& d) {
   if (d.has_sources)
     out << "bytes " << kSourcesFile << " " << d.sources_bytes << "\n"
         << "checksum " << kSourcesFile << " " << std::hex << d.sources_checksum << std::dec << "\n";
+  if (d.has_chains)
+    out << "bytes " << kChainsFile << " " << d.chains_bytes << "\n"
+        << "checksum " << kChainsFile << " " << std::hex << d.chains_checksum << std::dec << "\n";
+  if (d.robust) out << "profile robust\n";
   return out.str();
 }
 

@@ -32,6 +32,14 @@ struct ModelDescription {
   bool has_sources = false;
   uint64_t sources_bytes = 0;
   uint64_t sources_checksum = 0;
+  // Trained with --robust: judging with --robust reads this model ("profile
+  // robust"; a model without the line was trained for the exact modes).
+  bool robust = false;
+  // Its chains file (tessel.chains, the robust scan's shorter units), when
+  // there is one: size and checksum, as for the sources file.
+  bool has_chains = false;
+  uint64_t chains_bytes = 0;
+  uint64_t chains_checksum = 0;
 };
 
 // The checksum of a whole file's bytes: ChecksumOfRecords over its complete

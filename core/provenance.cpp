@@ -150,12 +150,28 @@ bool ReadSourcesFile(const std::string& path, std::string& bytes, std::string& e
 
 SourceFinder::SourceFinder(std::vector<Digest> records, std::vector<uint32_t> files,
                            std::vector<std::string> paths)
-    : records_(std::move(records)), files_(std::move(files)), paths_(std::move(paths)) {}
+    : records_(std::move(records)), files_(std::move(files)), paths_(std::move(paths)) {
+  BuildDirectory();
+}
 
 SourceFinder::SourceFinder(const Digest* records, const SourcesFile& file)
     : records_(records, records + file.records), paths_(file.paths) {
   files_.resize(file.records);
   for (size_t k = 0; k < file.records; ++k) files_[k] = file.FileOf(k);
+  BuildDirectory();
+}
+
+void SourceFinder::BuildDirectory() {
+  directory_.assign(size_t{1} << 16 | 1, 0);
+  for (const Digest& record : records_)
+    ++directory_[(size_t{record.bytes[0]} << 8 | record.bytes[1]) + 1];
+  for (size_t bucket = 1; bucket < directory_.size(); ++bucket)
+    directory_[bucket] += directory_[bucket - 1];
+  filter_.assign((size_t{1} << 23) / 64, 0);
+  for (const Digest& record : records_) {
+    const size_t bit = FilterBit(record);
+    filter_[bit / 64] |= uint64_t{1} << (bit % 64);
+  }
 }
 
 std::vector<uint64_t> SourceFinder::FilesHolding(std::vector<Digest> digests) const {

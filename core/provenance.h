@@ -6,6 +6,7 @@
 // beside the set files; see docs/file-formats.md for the layout.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,12 +71,47 @@ class SourceFinder {
   std::vector<Source> Find(const std::vector<Digest>& digests, const std::vector<Digest>& phrase,
                            size_t most) const;
   bool empty() const { return paths_.empty(); }
+  size_t files() const { return paths_.size(); }
+  const std::vector<std::string>& paths() const { return paths_; }
+  const std::string& PathOf(uint32_t file) const { return paths_[file]; }
+  // Calls take(file) for each file that holds digest (a file listed twice
+  // by a merged model, twice).
+  template <typename Take>
+  void ForEachFile(const Digest& digest, Take take) const {
+    if (records_.empty() || !MayHold(digest)) return;
+    // The directory narrows the search to the records of the digest's
+    // leading 16 bits, a few for any model: one cache miss, not twenty.
+    const size_t bucket = size_t{digest.bytes[0]} << 8 | digest.bytes[1];
+    const auto first = records_.begin() + directory_[bucket];
+    const auto last = records_.begin() + directory_[bucket + 1];
+    const auto range = std::equal_range(first, last, digest);
+    for (auto at = range.first; at != range.second; ++at) {
+      const uint32_t file = files_[static_cast<size_t>(at - records_.begin())];
+      if (file < paths_.size()) take(file);
+    }
+  }
 
  private:
   // Each (file, k) once for every digest k that the file holds.
   std::vector<uint64_t> FilesHolding(std::vector<Digest> digests) const;
 
+  // Where the records of each leading 16 bits start, and one more entry;
+  // and the filter.
+  void BuildDirectory();
+  // False when no record has the digest's filter bit: most digests a
+  // document looks up are not held, and the 1 MiB filter answers them from
+  // the cache.
+  static size_t FilterBit(const Digest& digest) {
+    return (size_t{digest.bytes[2]} << 16 | size_t{digest.bytes[3]} << 8 | digest.bytes[4]) >> 1;
+  }
+  bool MayHold(const Digest& digest) const {
+    const size_t bit = FilterBit(digest);
+    return (filter_[bit / 64] >> (bit % 64) & 1) != 0;
+  }
+
   std::vector<Digest> records_;
   std::vector<uint32_t> files_;
+  std::vector<size_t> directory_;
+  std::vector<uint64_t> filter_;  // one bit per 23 bits of the digest
   std::vector<std::string> paths_;
 };

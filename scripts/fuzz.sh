@@ -15,7 +15,7 @@ root=$PWD
 seconds=${1:-${FUZZ_SECONDS:-20}}
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(set_file builder options header_file protected_sum process_shingles md5_lanes count_index judge text_reading count_lookup sources)
+[ ${#targets[@]} -gt 0 ] || targets=(set_file builder options header_file protected_sum process_shingles md5_lanes count_index judge text_reading count_lookup sources chain_units)
 build=$root/build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DTESSEL_FUZZ=ON -DTESSEL_BUILD_TESTS=OFF \

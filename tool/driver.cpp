@@ -15,6 +15,7 @@
 #include "compat/builder.h"
 #include "compat/settings.h"
 #include "compat/shingle.h"
+#include "core/chain_units.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
@@ -28,6 +29,7 @@
 #include "tool/lm_run.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
+#include "tool/robust_run.h"
 #include "tool/shingle_run.h"
 #include "tool/sources.h"
 #include "tool/subtract.h"
@@ -45,30 +47,45 @@ struct RunSets {
   Model model;
   std::vector<std::string> protected_names;  // in training order: what FlatSet::files index
   RunSources sources;
+  RobustSources robust;  // --robust: the protected file of each protected unit
+  FlatSet shorter[2];    // --robust training: the shorter units of each side
+  FlatSet chain_units;   // ... and those only the protected side holds
 };
+
+// The words of the robust scan's shorter units: one fewer than a shingle's
+// (none for shingles of one word).
+int32_t ShorterWords(const TextOptions& text) {
+  return text.shingle_length > 1 ? text.shingle_length - 1 : 0;
+}
 
 // The trained protected set knows where its records came from when a save
 // writes that down or this run names sources.
 bool KeepsFiles(const RunSettings& settings) {
-  return settings.SaveProtected || settings.Sources > 0;
+  return settings.SaveProtected || settings.Sources > 0 || settings.Robust;
 }
 
 // Builds the learning files into the trained set (and, for the language
 // model, single words and word pairs). Returns the number of files that
 // could be read.
+// With shorter (the robust scan) the shorter units are built as well, in
+// the same pass over the files.
 size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
                        bool language_model, size_t threads, bool keep_files, FlatSet& words,
-                       FlatSet& pairs) {
+                       FlatSet& pairs, FlatSet* shorter) {
   TrainingProgress progress(names.size());
-  Trainer trainer(language_model ? std::vector<int>{1, 2} : std::vector<int>{text.shingle_length},
-                  language_model, text, std::cerr, threads);
+  std::vector<int> lengths{text.shingle_length};
+  if (language_model) lengths = {1, 2};
+  if (shorter != nullptr) lengths.push_back(ShorterWords(text));
+  Trainer trainer(lengths, language_model, text, std::cerr, threads);
   if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
+  if (keep_files && shorter != nullptr) trainer.KeepFiles(ShorterWords(text));
   const size_t read =
       trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
   if (read < names.size()) NoteRunError();  // each unreadable file is reported
   std::vector<FlatSet> sets = trainer.Finish();
   words = std::move(sets[0]);
   if (language_model) pairs = std::move(sets[1]);
+  if (shorter != nullptr) *shorter = std::move(sets.back());
   return read;
 }
 
@@ -76,8 +93,10 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
 // pattern (or list, without a pattern) that yielded no readable learning
 // file, or an empty string.
 std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
-                             FlatSet (&sets)[kModelSlots], std::vector<std::string>& protected_names) {
+                             FlatSet (&sets)[kModelSlots], std::vector<std::string>& protected_names,
+                             FlatSet (&shorter)[2]) {
   const bool language_model = LanguageModelMode(settings);
+  const bool robust = settings.Robust && ShorterWords(options.text) > 0;
   std::string unread;
   for (const bool is_protected : {true, false}) {
     const std::string& pattern = is_protected ? settings.ProtectedFiles : settings.UnprotectedFiles;
@@ -88,7 +107,8 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
     const bool keep_files = is_protected && KeepsFiles(settings);
     size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
                                   keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
-                                  sets[is_protected ? kProtectedPairs : kUnprotectedPairs]);
+                                  sets[is_protected ? kProtectedPairs : kUnprotectedPairs],
+                                  robust ? &shorter[is_protected ? 0 : 1] : nullptr);
     if (is_protected) protected_names = names;
     if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
@@ -165,13 +185,17 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
 bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunSets& run,
                        std::string& unread) {
   if (!settings.FromFile) {
-    unread = BuildTrainedSets(settings, options, run.trained, run.protected_names);
+    unread = BuildTrainedSets(settings, options, run.trained, run.protected_names, run.shorter);
+    run.chain_units = ProtectedOnly(run.shorter[0], run.shorter[1]);
+    run.shorter[0] = FlatSet();
+    run.shorter[1] = FlatSet();
     return true;
   }
   if (!LoadSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
     NoteRunError();
     return false;
   }
+  if (settings.Robust && !IsRobustModel(settings.ProtectedFiles)) return false;
   if (!DescriptionAgrees(settings, options, run.loaded)) return false;
   if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
@@ -181,8 +205,10 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
 // description, all or none. Loaded sets may come in any order; trained ones
 // already are in digest order.
 void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const TextOptions& text,
-                     const std::vector<std::string>& protected_names, size_t threads) {
+                     const std::vector<std::string>& protected_names, size_t threads,
+                     bool robust, const FlatSet& chain_units) {
   ModelDescription description = DescribeTraining(language_model, text);
+  description.robust = robust;
   RunAll(kModelSlots, threads, [&](size_t slot) {
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
@@ -204,15 +230,29 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     description.sources_bytes = sources.size();
     description.sources_checksum = FileChecksum(sources);
   }
+  std::string chains;
+  if (robust && ShorterWords(text) > 0) {
+    chains = FormatChainUnits(ShorterWords(text), chain_units);
+    files.push_back({kChainsFile, chains.data(), chains.size()});
+    description.has_chains = true;
+    description.chains_bytes = chains.size();
+    description.chains_checksum = FileChecksum(chains);
+  }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
-  if (!SaveSetFilesTogether(files, std::cerr, threads)) {
+  const bool saved = SaveSetFilesTogether(files, std::cerr, threads);
+  if (!saved) {
     NoteRunError();
   } else if (!description.has_sources) {
     // A sources file left by an earlier save describes records this model
     // may not have; the new model has none, nor temporary files of one.
     unlink(kSourcesFile);
     RemoveAbandonedTemporaries(kSourcesFile);
+  }
+  // The same for a chains file, which only a --robust save leaves.
+  if (saved && !description.has_chains && access(kChainsFile, F_OK) == 0) {
+    unlink(kChainsFile);
+    RemoveAbandonedTemporaries(kChainsFile);
   }
 }
 
@@ -249,8 +289,20 @@ void PrepareRunSources(const RunSettings& settings, RunSets& run) {
 }
 
 // Joins the trained or loaded sets for judging, releasing them.
-void PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
+bool PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
   PrepareRunSources(settings, run);
+  if (settings.Robust) {
+    if (!settings.FromFile) {
+      run.robust.shingles = SourceFinder(run.trained[kProtectedWords].digests,
+                                         run.trained[kProtectedWords].files, run.protected_names);
+      run.robust.shorter_words = ShorterWords(options.text);
+      run.robust.shorter = SourceFinder(std::move(run.chain_units.digests),
+                                        std::move(run.chain_units.files), run.protected_names);
+    } else if (!RobustFilesOfModel(settings.ProtectedFiles, run.loaded[kProtectedWords],
+                                   run.robust)) {
+      return false;
+    }
+  }
   const bool language_model = LanguageModelMode(settings);
   const bool exclusive = options.scoring.exclusive_pairs;
   const size_t threads = JobsOf(settings);
@@ -258,6 +310,7 @@ void PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
     run.model = PrepareModel(run.loaded, language_model, exclusive, threads);
   else
     run.model = PrepareModel(run.trained, language_model, exclusive, threads);
+  return true;
 }
 
 // Judging a saved model without --encoding reads documents by the rule the
@@ -276,7 +329,7 @@ void RunDriver(const RunSettings& given) {
     ShingleSubtract(given.ProtectedFiles, given.UnprotectedFiles);
     return;
   }
-  if (RunIsRefused(given)) return;
+  if (RunIsRefused(given) || (given.Robust && RobustRunIsRefused(given))) return;
   const RunSettings settings = WithModelEncoding(WithListedNames(given));
   const Options options = OptionsOf(settings);
   if (!settings.StopwordFile.empty()) LoadRunStopWords(settings.StopwordFile, options.text);
@@ -294,14 +347,16 @@ void RunDriver(const RunSettings& given) {
       NoteRunError();
     } else {
       SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names,
-                      JobsOf(settings));
+                      JobsOf(settings), settings.Robust && !settings.FromFile, run.chain_units);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
   if (!HasDataFiles(settings)) return;
-  PrepareRunModel(settings, options, run);
-  if (LanguageModelMode(settings))
+  if (!PrepareRunModel(settings, options, run)) return;
+  if (settings.Robust)
+    RunRobust(run.model, settings, options, run.robust);
+  else if (LanguageModelMode(settings))
     RunLanguageModel(run.model, settings, options, run.sources);
   else
     RunShingleMode(run.model, settings, options, run.sources);

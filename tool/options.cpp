@@ -46,6 +46,8 @@ enum LongOnlyCode : int {
   kProtectedFrom,
   kUnprotectedFrom,
   kSources,
+  kRobust,
+  kRobustLimit,
 };
 
 const option kLongOptions[] = {
@@ -89,6 +91,8 @@ const option kLongOptions[] = {
     {"protected-from", required_argument, nullptr, kProtectedFrom},
     {"unprotected-from", required_argument, nullptr, kUnprotectedFrom},
     {"sources", required_argument, nullptr, kSources},
+    {"robust", no_argument, nullptr, kRobust},
+    {"robust-threshold", required_argument, nullptr, kRobustLimit},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -133,6 +137,8 @@ const char* const kUsage[] = {
     "      --protected-from      file naming protected learning files\n",
     "      --unprotected-from    file naming unprotected learning files\n",
     "      --sources             name up to N protected files each hit shares most with\n",
+    "      --robust              judge by chains of protected-only shingles (implies -c)\n",
+    "      --robust-threshold    chain length that flags a document with --robust (default 14)\n",
     // The lines above keep their historical form; what they leave out or get
     // wrong is told here.
     "\nFurther options:\n",
@@ -397,6 +403,21 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
       case kSources:
         if (integer("sources")) settings.Sources = SourceCount(optarg, number);
         break;
+      case kRobust:
+        settings.Robust = true;
+        UpperCase = true;  // a robust model is case folded
+        break;
+      case kRobustLimit: {
+        double chain = settings.RobustThreshold;
+        real("robust-threshold", chain);
+        if (std::isfinite(chain)) {
+          settings.RobustThreshold = chain;
+        } else {
+          RefuseValue("robust-threshold", optarg);
+          refused = true;
+        }
+        break;
+      }
       default:  // getopt_long has already written its diagnostic
         NoteRunError();
         break;

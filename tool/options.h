@@ -7,6 +7,7 @@
 
 #include "core/text_options.h"
 #include "scoring/options.h"
+#include "scoring/robust_judge.h"
 
 // Settings that belong to one run of the tool's main.
 struct RunSettings {
@@ -26,6 +27,8 @@ struct RunSettings {
   bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
   bool NoHeaders = false;     // --no-headers: header files neither read nor written
   int32_t Sources = 0;        // --sources=N: name up to N protected files per hit
+  bool Robust = false;        // --robust: judge by chains of protected-only shingles
+  double RobustThreshold = kRobustThreshold;  // --robust-threshold: the chain that flags
   std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
   // Files naming documents and learning files, one name a line (NUL-separated
   // with NullSeparated), "-" for standard input; in addition to the patterns.

@@ -71,6 +71,17 @@ RunSources SourcesOfModel(const std::string& protected_path, const CountIndex& p
   return sources;
 }
 
+SourceFinder FilesOfModel(const std::string& protected_path, const CountIndex& protected_set,
+                          std::string& problem) {
+  std::string bytes;
+  SourcesFile file;
+  bool missing = false;
+  problem = SourcesProblem(DirectoryOf(protected_path), protected_set, kProtectedWords, bytes, file,
+                           missing);
+  if (missing) problem = std::string("it keeps no sources file (") + kSourcesFile + ")";
+  return problem.empty() ? SourceFinder(protected_set.begin(), file) : SourceFinder();
+}
+
 std::vector<Source> ShingleSources(const ShingleStream& document, const SidesIndex& shingles,
                                    const RunSources& sources) {
   std::vector<Digest> only_protected;

@@ -39,6 +39,12 @@ RunSources SourcesOfTraining(const FlatSet& protected_set, const std::vector<std
 RunSources SourcesOfModel(const std::string& protected_path, const CountIndex& protected_set,
                           int slot, size_t most);
 
+// The files of the records of a saved protected set, for the robust scan:
+// empty with the reason in problem when the sources file beside it is
+// missing, damaged or of other records.
+SourceFinder FilesOfModel(const std::string& protected_path, const CountIndex& protected_set,
+                          std::string& problem);
+
 // The sources of a document in shingle mode: its distinct shingles only the
 // protected side holds (the ones counted in P).
 std::vector<Source> ShingleSources(const ShingleStream& document, const SidesIndex& shingles,

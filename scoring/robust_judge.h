@@ -1,0 +1,49 @@
+// The robust scan (--robust): a graded score that asks where a document's
+// protected-only shingles sit and which protected file they come from, not
+// only how many there are. A leak is a run of shingles of one protected file
+// close together; coincidences with the protected set are scattered and from
+// many files.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/digest.h"
+#include "core/provenance.h"
+#include "core/sides_index.h"
+
+// Consecutive links of a chain are at most this many shingle positions
+// apart: one replaced word removes the 5 shingles that hold it, and a chain
+// must survive that; at 10 positions coincidences begin to join.
+inline constexpr int64_t kRobustGap = 6;
+// The default threshold: measured on the labelled benchmark (bench/quality)
+// to let through at most 0.5% of the negatives of the protected families
+// (0.3%, with .941 of the leaks found).
+inline constexpr double kRobustThreshold = 14;
+// No protected file: a document without protected-only shingles.
+inline constexpr uint32_t kNoFile = UINT32_MAX;
+
+// Where the protected-only units of the scan come from: the model's
+// shingles (their records, checked against the sides as they are looked up)
+// and the shorter units, which hold only protected-only ones.
+struct RobustSources {
+  SourceFinder shingles;
+  SourceFinder shorter;
+  int32_t shorter_words = 0;  // 0: no shorter units
+};
+
+struct RobustResult {
+  int64_t score = 0;          // the longest chain, in shingles
+  int64_t protected_count = 0;  // distinct shingles only the protected side holds
+  bool shorter = false;       // the longest chain is of shorter units
+  uint32_t file = kNoFile;    // the protected file of the longest chain
+  bool verdict = false;
+};
+
+// Judges a document's shingle digests and its shorter units' digests, both
+// in text order: the score is the longest chain of either kind of unit
+// that only the protected side holds, all held by one protected file, each
+// at most kRobustGap positions after the one before. Ties go to the longer
+// units, then to the file first reached. The verdict is score >= threshold.
+RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
+                         const SidesIndex& sides, const RobustSources& sources, double threshold);

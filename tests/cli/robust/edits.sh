@@ -1,0 +1,39 @@
+# --robust scores a document by the longest chain of protected-only shingles
+# from one protected file. A 60-word passage of a protected file, edited in
+# each way a leak is, inside an ordinary document is flagged, and the file
+# is named; the ordinary document alone is not. -f reads the profile and the
+# sources from the saved model, and judges as the training run does; -j 3
+# writes what -j 1 does.
+words() {  # words N SEED: N made-up words, ten a line, each line a sentence
+  awk -v n="$1" -v x="$2" 'BEGIN { split("ka lo mi ne su ta ri vo pe da", s, " ")
+    for (i = 1; i <= n; i++) { w = ""
+      for (k = 0; k < 3; k++) { x = (x * 16807) % 2147483647; w = w s[x % 10 + 1] }
+      printf "%s%s", w, (i % 10 ? " " : ".\n") } }'
+}
+mkdir -p protected unprotected docs
+words 400 7 >protected/secret.txt && words 400 11 >protected/other.txt
+words 400 13 >unprotected/plain.txt
+words 200 17 >host.txt
+sed -n 21,26p protected/secret.txt >passage.txt
+plant() { { head -n 10 host.txt; cat; tail -n 10 host.txt; } >"docs/$1.txt"; }
+plant verbatim <passage.txt
+tr a-z A-Z <passage.txt | plant caps
+tr -s ' .\n' '\n' <passage.txt | paste -d ' ' - - - - - - - | plant rewrapped
+awk '{ for (i = 1; i <= NF; i++) { if (++n % 10 == 0) $i = "zzz" } print }' passage.txt | plant replace-10th
+awk '{ for (i = 1; i <= NF; i++) if (++n % 10 == 0) $i = "" } { print }' passage.txt | plant drop-10pct
+tac passage.txt | plant reordered
+{ head -n 3 passage.txt; cat host.txt; tail -n 3 passage.txt; } >docs/split.txt
+cp host.txt docs/ordinary.txt
+tessel --robust -p 'protected/*.txt' -u 'unprotected/*.txt' -v && grep profile tessel.model
+tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j 1 | tee one.out
+tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j 3 | cmp - one.out
+tessel --robust -p 'protected/*.txt' -u 'unprotected/*.txt' -d 'docs/*.txt' --no-headers \
+  --sources=1 | cmp - one.out
+tessel --robust -f -p p.bin -u u.bin -d docs/caps.txt --no-headers --format=json --robust-threshold=60
+echo "== refused: a model trained without --robust, --robust with -o"
+mkdir exact && (cd exact && tessel -c -p '../protected/*.txt' -u '../unprotected/*.txt' -v)
+tessel --robust -f -p exact/p.bin -u exact/u.bin -d docs/caps.txt --no-headers; echo "status $?"
+tessel --robust -o 1 -f -p p.bin -u u.bin -d docs/caps.txt --no-headers --exit-status; echo "status $?"
+echo "== a chains file that is not the model's own"
+printf x >>tessel.chains
+tessel --robust -f -p p.bin -u u.bin -d docs/caps.txt --no-headers; echo "status $?"

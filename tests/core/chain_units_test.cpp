@@ -1,0 +1,47 @@
+// The chains file (tessel.chains): the protected-only units read back as
+// written, with their files, and bytes that are not such a file refused.
+#include "core/chain_units.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Digest DigestOf(unsigned char first, unsigned char second = 0) {
+  Digest digest{};
+  digest.bytes[0] = first;
+  digest.bytes[1] = second;
+  return digest;
+}
+
+TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
+  FlatSet protected_set, unprotected_set;
+  protected_set.digests = {DigestOf(1), DigestOf(2), DigestOf(2), DigestOf(3), DigestOf(9, 9)};
+  protected_set.files = {0, 0, 1, 1, 7};
+  unprotected_set.digests = {DigestOf(2), DigestOf(4)};
+  const FlatSet only = ProtectedOnly(protected_set, unprotected_set);
+  ASSERT_EQ(only.digests, (std::vector<Digest>{DigestOf(1), DigestOf(3), DigestOf(9, 9)}));
+  EXPECT_EQ(only.files, (std::vector<uint32_t>{0, 1, 7}));
+
+  const std::string bytes = FormatChainUnits(4, only);
+  EXPECT_EQ(bytes.size() % 16, 0u);
+  FlatSet read;
+  int32_t words = 0;
+  std::string error;
+  ASSERT_TRUE(ParseChainUnits(bytes, words, read, error)) << error;
+  EXPECT_EQ(words, 4);
+  EXPECT_EQ(read.digests, only.digests);
+  EXPECT_EQ(read.files, only.files);
+
+  // Cut short, another magic, records out of order: refused with a reason.
+  EXPECT_FALSE(ParseChainUnits(bytes.substr(0, bytes.size() - 16), words, read, error));
+  EXPECT_EQ(error, "its size does not fit its header");
+  std::string other = bytes;
+  other[0] = 'X';
+  EXPECT_FALSE(ParseChainUnits(other, words, read, error));
+  std::string swapped = bytes;
+  std::swap_ranges(swapped.begin() + 32, swapped.begin() + 48, swapped.begin() + 48);
+  EXPECT_FALSE(ParseChainUnits(swapped, words, read, error));
+  EXPECT_EQ(error, "its digests are out of order");
+}
+
+}  // namespace
