@@ -72,8 +72,8 @@ ModelReadLock::ModelReadLock(const std::vector<std::string>& files)
   }
 }
 
-bool ModelReadLock::Refused(std::string& error) const {
-  if (unfinished_.empty()) return false;
-  error = messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
-  return true;
+Status ModelReadLock::Check() const {
+  if (unfinished_.empty()) return Status();
+  return Status(StatusCode::kIncompleteSave,
+                messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/status.h"
 
 inline constexpr char kSaveMarker[] = "tessel.saving";
 
@@ -25,9 +26,9 @@ void RemoveSaveMarkers(const std::vector<std::string>& directories);
 class ModelReadLock {
  public:
   explicit ModelReadLock(const std::vector<std::string>& files);
-  // True when a save into one of the directories did not finish, with the
-  // message naming it in error.
-  bool Refused(std::string& error) const;
+  // An incomplete save, naming the directory, when a save into one of the
+  // directories did not finish.
+  Status Check() const;
 
  private:
   std::vector<std::string> directories_;

@@ -161,7 +161,8 @@ int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& er
       err << messages::kErrorOpeningFile << file << "\n";
     read[slot] = &files[slot];
   }
-  std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);
+  std::string problem =
+      CheckModelDescription(directory, read, description.language_model, nullptr).message();
   if (problem.empty()) problem = SourcesFileProblem(directory, description, err);
   out << "set files: " << (problem.empty() ? "match" : problem) << "\n";
   return problem.empty() ? 0 : 1;
