@@ -223,7 +223,8 @@ int tessel_last_error_code(void);
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
  * tessel_judge_many(model, items, count, options, verdicts, errors, threads, errptr)
  *     Judges count items (each a path, or a buffer when path is NULL) with up
- *     to `threads` threads (0: one per online processor). verdicts[i] gets
+ *     to `threads` threads (0: one per processor the process may run on, as
+ *     the tool's -j counts them: its CPU affinity). verdicts[i] gets
  *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
@@ -232,7 +233,8 @@ int tessel_last_error_code(void);
  *     error_code member (in a struct that has one) says why. Returns the
  *     number of failed items, or -1 with a message in *errptr when the call
  *     itself is wrong (a NULL model, items or verdicts with a count above 0,
- *     an item or verdict size too small, refused options).
+ *     an item or verdict size too small, refused options), or when memory
+ *     runs out before any item is judged.
  * All calls on an open handle may run at the same time from any threads;
  * handles of different options live side by side.
  */

@@ -8,15 +8,13 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <vector>
-
-#include <unistd.h>
 
 #include "compat/builder.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
@@ -357,33 +355,30 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
   // The strides are read once: the first verdict is written while others
   // are judged.
   const size_t item_stride = items->size, verdict_stride = verdicts->size;
-  std::atomic<size_t> next{0};
   std::atomic<long> failed{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < count;) {
-      const tessel_item_t& item = *Element(items, item_stride, i);
-      tessel_verdict_t found;
-      char* error = nullptr;
-      const int verdict = Guarded(&error, [&] {
-        const Status problem = JudgeItem(*model, item.path, item.text, item.length, scoring, found);
-        if (!problem.ok()) SetError(&error, problem);
-        return problem.ok() ? static_cast<int>(found.verdict) : -1;
-      });
-      if (verdict < 0) {
-        found.verdict = -1;
-        found.error_code = tessel_last_error_code();  // set on this thread by the failure
-      }
-      ToHost(found, Element(verdicts, verdict_stride, i));
-      if (verdict < 0) ++failed;
-      if (errors != nullptr) errors[i] = error;
-      else std::free(error);
+  auto judge = [&](size_t i) {
+    const tessel_item_t& item = *Element(items, item_stride, i);
+    tessel_verdict_t found;
+    char* error = nullptr;
+    const int verdict = Guarded(&error, [&] {
+      const Status problem = JudgeItem(*model, item.path, item.text, item.length, scoring, found);
+      if (!problem.ok()) SetError(&error, problem);
+      return problem.ok() ? static_cast<int>(found.verdict) : -1;
+    });
+    if (verdict < 0) {
+      found.verdict = -1;
+      found.error_code = tessel_last_error_code();  // set on this thread by the failure
     }
+    ToHost(found, Element(verdicts, verdict_stride, i));
+    if (verdict < 0) ++failed;
+    if (errors != nullptr) errors[i] = error;
+    else std::free(error);
   };
-  const size_t online = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-  const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : online;
-  // Threads the system refuses leave their share to the others.
-  std::vector<std::thread> pool = StartThreads(std::min(wanted, count) - 1, work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-  return failed;
+  // As the tool's -j: one thread per processor this process may use.
+  const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : UsableProcessors();
+  return Guarded(errptr, [&] {
+    // Threads the system refuses leave their share to the others.
+    RunAll(count, wanted, judge);
+    return 0;
+  }) < 0 ? -1 : failed.load();
 }
