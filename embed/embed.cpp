@@ -55,7 +55,7 @@ tessel_model* OpenModel(const char* directory) {
       std::cerr << messages::kErrorPrefix << unfinished.message() << "\n";
     } else {
       for (int slot = 0; slot < kModelSlots; ++slot)
-        if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::PagesOfSlot(slot)))
+        if (!CountIndex::Load(paths[slot], files[slot], CountIndex::PagesOfSlot(slot)).ok())
           std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       encoding = ModelEncoding(directory, encoding);
       RefuseUndescribed(directory, encoding, files);

@@ -68,9 +68,8 @@ Status LoadModelFiles(const std::string& directory, bool language_model, const T
     const std::string path = ModelFilePath(directory, slot);
     problem = ModelFileProblem(path);
     if (!problem.ok()) return problem;
-    std::string unread;
-    if (!CountIndex::Load(path, files[slot], &unread, CountIndex::PagesOfSlot(slot)))
-      return Status(StatusCode::kIoError, unread);
+    problem = CountIndex::Load(path, files[slot], CountIndex::PagesOfSlot(slot));
+    if (!problem.ok()) return problem;
   }
   const CountIndex* read[kModelSlots] = {};
   for (int slot = 0; slot < kModelSlots; ++slot)

@@ -39,7 +39,6 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   // the files are read side by side.
   struct Loaded {
     bool ok = false;
-    std::string error;
   };
   bool loaded = true;
   RunOrdered<Loaded>(
@@ -47,8 +46,7 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
       [&](size_t i, Loaded& file) {
         const int slot = wanted[i].second;
         file.ok = NamingOutOfMemory(wanted[i].first, [&] {
-          return CountIndex::Load(wanted[i].first, files[slot], &file.error,
-                                  CountIndex::PagesOfSlot(slot));
+          return CountIndex::Load(wanted[i].first, files[slot], CountIndex::PagesOfSlot(slot)).ok();
         });
       },
       [&](size_t i, Loaded& file) {
