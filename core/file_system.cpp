@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "core/file_io.h"
@@ -16,6 +17,18 @@ int FileSystem::Sync(int fd) { return fsync(fd); }
 int FileSystem::LinkUnnamed(int fd, const std::string& name) { return LinkUnnamedFile(fd, name); }
 
 int FileSystem::Rename(const char* from, const char* to) { return rename(from, to); }
+
+bool FileSystem::WriteAll(int fd, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = Write(fd, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
 
 FileSystem& FileSystem::Default() {
   static FileSystem system;

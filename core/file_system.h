@@ -20,6 +20,10 @@ class FileSystem {
   virtual int LinkUnnamed(int fd, const std::string& name);
   virtual int Rename(const char* from, const char* to);
 
+  // Writes all of data through Write, retrying short writes and interrupted
+  // calls; false on an error.
+  bool WriteAll(int fd, const void* data, size_t size);
+
   // The system's own calls.
   static FileSystem& Default();
 };

@@ -152,23 +152,11 @@ bool SafeFileWriter::OpenTemporary(int keep_mode) {
   return true;
 }
 
-bool SafeFileWriter::WriteAll(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t written = fs_->Write(fd_, bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 bool SafeFileWriter::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = static_cast<const char*>(data);
   if (buffer_.empty() && size >= kBlockBytes) {  // whole blocks need no copy
-    if (!WriteAll(bytes, size)) failed_ = true;
+    if (!fs_->WriteAll(fd_, bytes, size)) failed_ = true;
     return !failed_;
   }
   buffer_.insert(buffer_.end(), bytes, bytes + size);
@@ -177,7 +165,7 @@ bool SafeFileWriter::Write(const void* data, size_t size) {
 }
 
 bool SafeFileWriter::Flush() {
-  if (!failed_ && !WriteAll(buffer_.data(), buffer_.size())) failed_ = true;
+  if (!failed_ && !fs_->WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
 }
@@ -296,10 +284,10 @@ Status SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostre
   failed = EveryWriter(&SafeFileWriter::Name, writers, files, messages, StatusCode::kIoError);
   if (!failed.ok()) return failed;
   const std::vector<std::string> marked = MarkedDirectories(writers);
-  std::string marker;
-  if (!WriteSaveMarkers(marked, marker)) {
-    messages << messages::kErrorWritingFile << marker << "\n";
-    return Status(StatusCode::kIoError, messages::kErrorWritingFile + marker);
+  failed = WriteSaveMarkers(marked, fs);
+  if (!failed.ok()) {
+    messages << failed.message() << "\n";
+    return failed;
   }
   failed =
       EveryWriter(&SafeFileWriter::Place, writers, files, messages, StatusCode::kIncompleteSave);

@@ -52,8 +52,6 @@ class SafeFileWriter {
   bool Flush();
   void Abandon();
 
-  bool WriteAll(const void* data, size_t size);
-
   FileSystem* fs_ = &FileSystem::Default();
   std::string target_;
   std::string temp_;  // the temporary file's name; empty while it has none

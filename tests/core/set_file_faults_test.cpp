@@ -78,14 +78,17 @@ TEST(SaveFaults, EachFailedCallLeavesTheOldModelOrAMarker) {
         break;
       }
       const std::string p = ReadFile(dir / "p.bin"), u = ReadFile(dir / "u.bin");
-      if (call == kOpen && saved.ok()) {
+      if (call == kOpen && nth < 3) {
         // An unnamed temporary file refused, a named one stands in.
+        EXPECT_TRUE(saved.ok());
         EXPECT_EQ(p + u, new_p + new_u);
         EXPECT_EQ(Entries(dir), (std::set<std::string>{"p.bin", "u.bin"}));
         continue;
       }
       ASSERT_FALSE(saved.ok());
-      EXPECT_EQ(messages.str(), "Error writing file: " + dir / (nth == 1 ? "p.bin" : "u.bin") + "\n");
+      // Each file's temporary file, then the save marker.
+      const char* const kFailed[] = {"p.bin", "u.bin", kSaveMarker};
+      EXPECT_EQ(messages.str(), "Error writing file: " + dir / kFailed[nth - 1] + "\n");
       EXPECT_EQ(saved.message() + "\n", messages.str());
       if (call != kRename) {
         EXPECT_EQ(saved.code(), StatusCode::kIoError);
@@ -103,6 +106,19 @@ TEST(SaveFaults, EachFailedCallLeavesTheOldModelOrAMarker) {
       EXPECT_EQ(Entries(dir), (std::set<std::string>{"p.bin", "u.bin"}));
     }
   }
+}
+
+// A marker that an earlier save left stays when this save fails to write
+// its own: the files it stands for may still be mixed.
+TEST(SaveFaults, AnEarlierSavesMarkerStays) {
+  TempDir dir;
+  std::ostringstream ignored;
+  ASSERT_TRUE(Save(dir, "old", "old", FileSystem::Default(), ignored).ok());
+  WriteFile(dir / kSaveMarker, "");
+  FaultyFileSystem faulty(kWrite, 3);  // the marker's
+  EXPECT_EQ(Save(dir, "new", "new", faulty, ignored).code(), StatusCode::kIoError);
+  EXPECT_TRUE(faulty.failed);
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"p.bin", "u.bin", kSaveMarker}));
 }
 
 TEST(SaveFaults, ShortWritesAreCompleted) {
