@@ -53,6 +53,8 @@ Status SystemError(const std::string& what, const std::string& path, int error) 
   return Status::FromErrno(error, what + path + ": " + strerror_r(error, buffer, sizeof buffer));
 }
 
+void RestoreLastErrorCode(int code) noexcept { last_error_code = code; }
+
 extern "C" int tessel_last_error_code(void) { return last_error_code; }
 
 Status LoadModelFiles(const std::string& directory, bool language_model, const TextOptions& text,

@@ -26,6 +26,9 @@ struct tessel_t {
 // (tessel_last_error_code). Allocates nothing that could throw.
 void SetError(char** errptr, StatusCode code, const char* message) noexcept;
 void SetError(char** errptr, const Status& status) noexcept;
+// Sets the calling thread's last error code back to an earlier value: a
+// batch's items may fail on the caller's thread while the call succeeds.
+void RestoreLastErrorCode(int code) noexcept;
 // A system error: what, the path, ": " and the reason, of the kind the
 // error number stands for.
 Status SystemError(const std::string& what, const std::string& path, int error);

@@ -360,6 +360,7 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     const tessel_item_t& item = *Element(items, item_stride, i);
     tessel_verdict_t found;
     char* error = nullptr;
+    const int caller_code = tessel_last_error_code();
     const int verdict = Guarded(&error, [&] {
       const Status problem = JudgeItem(*model, item.path, item.text, item.length, scoring, found);
       if (!problem.ok()) SetError(&error, problem);
@@ -368,6 +369,7 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     if (verdict < 0) {
       found.verdict = -1;
       found.error_code = tessel_last_error_code();  // set on this thread by the failure
+      RestoreLastErrorCode(caller_code);
     }
     ToHost(found, Element(verdicts, verdict_stride, i));
     if (verdict < 0) ++failed;

@@ -147,6 +147,18 @@ TEST(ModelDirectory, RefusalsCarryTheirKind) {
   EXPECT_EQ(code(dir.path()), TESSEL_ERROR_INVALID_ARGUMENT);
   EXPECT_EQ(tessel_judge_file(nullptr, "x", nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
+  // A batch's failed item carries its code; the batch itself succeeded.
+  TempDir good;
+  corpus::WriteModel(good.path(), 0);
+  tessel_t* model = tessel_open(good.path().c_str(), nullptr);
+  const std::string missing = dir / "missing";
+  const tessel_item_t item = {sizeof(tessel_item_t), missing.c_str(), nullptr, 0};
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  EXPECT_EQ(tessel_judge_many(model, &item, 1, nullptr, &verdict, nullptr, 1, nullptr), 1);
+  EXPECT_EQ(verdict.error_code, TESSEL_ERROR_NOT_FOUND);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
+  tessel_close(model);
   // Each thread has its own.
   std::async(std::launch::async, [&] { code(dir / "missing"); }).wait();
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
