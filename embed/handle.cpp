@@ -17,7 +17,19 @@
 
 namespace {
 
-thread_local int last_error_code = 0;
+thread_local int last_error_code = TESSEL_OK;
+
+// A host compares the codes with these names.
+static_assert(static_cast<int>(StatusCode::kNotFound) == TESSEL_ERROR_NOT_FOUND &&
+              static_cast<int>(StatusCode::kNotDirectory) == TESSEL_ERROR_NOT_DIRECTORY &&
+              static_cast<int>(StatusCode::kDamaged) == TESSEL_ERROR_DAMAGED &&
+              static_cast<int>(StatusCode::kMixed) == TESSEL_ERROR_MIXED &&
+              static_cast<int>(StatusCode::kIncompleteSave) == TESSEL_ERROR_INCOMPLETE_SAVE &&
+              static_cast<int>(StatusCode::kOutOfMemory) == TESSEL_ERROR_OUT_OF_MEMORY &&
+              static_cast<int>(StatusCode::kIoError) == TESSEL_ERROR_IO &&
+              static_cast<int>(StatusCode::kInvalidArgument) == TESSEL_ERROR_INVALID_ARGUMENT &&
+              static_cast<int>(StatusCode::kPreprocessorFailed) == TESSEL_ERROR_PREPROCESSOR &&
+              static_cast<int>(StatusCode::kInternal) == TESSEL_ERROR_INTERNAL);
 
 Status ModelFileProblem(const std::string& path) {
   int fd;

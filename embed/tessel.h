@@ -133,19 +133,21 @@ extern bool DetailedAll;      /* false: no effect */
  */
 typedef struct tessel_t tessel_t;
 
-/* The codes of tessel_last_error_code. */
-#define TESSEL_OK 0
-#define TESSEL_ERROR_NOT_FOUND 1        /* a model file or directory does not exist */
-#define TESSEL_ERROR_NOT_DIRECTORY 2    /* the model path is not a directory */
-#define TESSEL_ERROR_DAMAGED 3          /* a damaged model file or description */
-#define TESSEL_ERROR_MIXED 4            /* files that do not match their description */
-#define TESSEL_ERROR_INCOMPLETE_SAVE 5  /* the model's last save did not finish */
-#define TESSEL_ERROR_OUT_OF_MEMORY 6
-#define TESSEL_ERROR_IO 7               /* any other failure to read */
-#define TESSEL_ERROR_INVALID_ARGUMENT 8 /* a NULL argument, an option out of range,
-                                           settings the model was not trained with */
-#define TESSEL_ERROR_PREPROCESSOR 9     /* reserved: a preprocessor command failed */
-#define TESSEL_ERROR_INTERNAL 10        /* a failure the library did not foresee */
+/* The codes of tessel_last_error_code and of a failed item's verdict. */
+enum {
+  TESSEL_OK = 0,
+  TESSEL_ERROR_NOT_FOUND = 1,        /* a model file or directory does not exist */
+  TESSEL_ERROR_NOT_DIRECTORY = 2,    /* the model path is not a directory */
+  TESSEL_ERROR_DAMAGED = 3,          /* a damaged model file or description */
+  TESSEL_ERROR_MIXED = 4,            /* files that do not match their description */
+  TESSEL_ERROR_INCOMPLETE_SAVE = 5,  /* the model's last save did not finish */
+  TESSEL_ERROR_OUT_OF_MEMORY = 6,
+  TESSEL_ERROR_IO = 7,               /* any other failure to read */
+  TESSEL_ERROR_INVALID_ARGUMENT = 8, /* a NULL argument, an option out of range,
+                                        settings the model was not trained with */
+  TESSEL_ERROR_PREPROCESSOR = 9,     /* reserved: a preprocessor command failed */
+  TESSEL_ERROR_INTERNAL = 10         /* a failure the library did not foresee */
+};
 
 /* The settings of the first formula: the ones it reads (lm_lambda0 and
  * Detailed do not change its verdict and are not here). */
