@@ -128,9 +128,6 @@ bool ReadRecords(int fd, Digest* records, size_t count, RecordsScan& scan) {
   return true;
 }
 
-void ReportUnopened(const std::string& file_name, std::string* error) {
-  if (error != nullptr) *error = messages::kCannotLoadModelFile + file_name;
-}
 
 }  // namespace
 
@@ -262,14 +259,17 @@ void CountIndex::Filled(size_t size) {
   records_ = size_;
 }
 
-bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string* error,
-                      Pages pages) {
+Status CountIndex::Load(const std::string& file_name, CountIndex& out, Pages pages) {
   out = CountIndex();
   int fd;
   struct stat info;
-  if (OpenRegularFile(file_name, O_RDONLY, fd, info) != FileCheck::kRegular) {
-    ReportUnopened(file_name, error);
-    return false;
+  switch (OpenRegularFile(file_name, O_RDONLY, fd, info)) {
+    case FileCheck::kUnopened:
+    case FileCheck::kUnexamined:
+      return Status::FromErrno(errno, messages::kCannotLoadModelFile + file_name);
+    case FileCheck::kNotRegular:
+      return Status(StatusCode::kDamaged, messages::kCannotLoadModelFile + file_name);
+    case FileCheck::kRegular: break;
   }
   bool loaded = false;
   try {
@@ -279,11 +279,8 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
     throw;
   }
   close(fd);
-  if (!loaded) {
-    if (error != nullptr)
-      *error = messages::kModelFile + file_name + messages::kNotReadWhole;
-    return false;
-  }
+  if (!loaded)
+    return Status(StatusCode::kIoError, messages::kModelFile + file_name + messages::kNotReadWhole);
   out.records_ = out.size_;
   if (!out.ascending_) {
     // Reading does not depend on the order of records: a mapped file is
@@ -298,7 +295,7 @@ bool CountIndex::Load(const std::string& file_name, CountIndex& out, std::string
       std::sort(copy, copy + out.size_);
     }
   }
-  return true;
+  return Status();
 }
 
 // A file nobody can change stays where it is, in the page cache shared by

@@ -18,6 +18,7 @@
 #include "core/digest_filter.h"
 #include "core/flat_set.h"
 #include "core/model_files.h"
+#include "core/status.h"
 
 class CountIndex {
  public:
@@ -54,8 +55,9 @@ class CountIndex {
   // rewritten in place; only a file marked immutable (chattr +i), which
   // nobody can write, truncate or replace, is mapped and shared instead. A
   // file that is not a readable regular file, or that keeps changing while
-  // it is read, gives false, leaving out empty, with error (when not null)
-  // describing the failure; the caller reports it. Look-ups need
+  // it is read, leaves out empty and returns why (not found, not a
+  // directory, damaged for a file that is not a regular one, I/O); the
+  // caller reports it. Look-ups need
   // BuildDirectory() first; a join into a SidesIndex reads only the digests
   // in order.
   //
@@ -65,8 +67,7 @@ class CountIndex {
   // virtual machine that hands free memory back to its host refills it), and
   // a look-up that stops at the filter never reads the copy.
   enum class Pages { kOrdinary, kHuge };
-  static bool Load(const std::string& file_name, CountIndex& out, std::string* error,
-                   Pages pages = Pages::kHuge);
+  static Status Load(const std::string& file_name, CountIndex& out, Pages pages = Pages::kHuge);
   // The pages for a model slot's file: huge for the pair files of a language
   // model, looked up in place for most pairs of a text; ordinary for words,
   // which are joined, and for shingles, most of which stop at the filter.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "core/file_system.h"
+
 namespace {
 
 constexpr size_t kInputBlock = 1 << 16;
@@ -17,15 +19,7 @@ constexpr int kMaxLinkHops = 40;  // the kernel's own limit
 }  // namespace
 
 bool WriteAll(int fd, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t written = write(fd, bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
+  return FileSystem::Default().WriteAll(fd, data, size);
 }
 
 int OpenWithoutWaiting(const char* name, int flags, mode_t mode) {

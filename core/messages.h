@@ -8,9 +8,6 @@ inline constexpr char kErrorWritingFile[] = "Error writing file: ";
 inline constexpr char kErrorOpeningFiles[] = "Error opening file(s)\n";
 inline constexpr char kErrorWritingOutput[] = "Error writing standard output\n";
 inline constexpr char kOutOfMemory[] = "Error: out of memory\n";
-// Then the file whose reading ran out of memory.
-inline constexpr char kOutOfMemoryReading[] = "Error: out of memory reading ";
-inline constexpr char kUnexpectedFailure[] = "Error: the run failed: ";
 inline constexpr char kEmptyDocMessage[] = "Error: empty doc shingles\n";
 inline constexpr char kSizeErrorPrefix[] = "Algorithm error; size1=";
 inline constexpr char kSizeErrorMiddle[] = " size2=";

@@ -218,29 +218,31 @@ TextEncoding ModelEncoding(const std::string& directory, TextEncoding fallback) 
   return encoding;
 }
 
-std::string CheckModelDescription(const std::string& directory,
-                                  const CountIndex* const (&files)[kModelSlots],
-                                  bool language_model, const TextOptions* text,
-                                  const std::string* names) {
+Status CheckModelDescription(const std::string& directory,
+                             const CountIndex* const (&files)[kModelSlots], bool language_model,
+                             const TextOptions* text, const std::string* names) {
   const std::string path = directory + "/" + kModelDescriptionFile;
   std::string content, reason;
-  if (!ReadDescription(path, content)) return "";
+  if (!ReadDescription(path, content)) return Status();
   ModelDescription model;
   const std::string prefix = messages::kModelPrefix + directory;
   if (!ParseModelDescription(content, model, reason))
-    return prefix + messages::kDamagedDescription + reason;
+    return Status(StatusCode::kDamaged, prefix + messages::kDamagedDescription + reason);
   if (text != nullptr) reason = ContradictedSetting(model, language_model, *text);
-  if (!reason.empty()) return prefix + messages::kOtherSettings + reason;
+  if (!reason.empty())
+    return Status(StatusCode::kInvalidArgument, prefix + messages::kOtherSettings + reason);
   for (int slot = 0; slot < kModelSlots; ++slot) {
     const CountIndex* file = files[slot];
     if (file == nullptr) continue;
     if (file->size() != model.records[slot] ||
         file->checksum() != model.checksums[slot])
-      return prefix + messages::kMixedModel +
-             (names != nullptr && !names[slot].empty() ? names[slot] : kModelFileNames[slot]) +
-             messages::kMixedModelEnd;
+      return Status(StatusCode::kMixed,
+                    prefix + messages::kMixedModel +
+                        (names != nullptr && !names[slot].empty() ? names[slot]
+                                                                  : kModelFileNames[slot]) +
+                        messages::kMixedModelEnd);
   }
-  return "";
+  return Status();
 }
 
 std::string ContradictedSetting(const ModelDescription& model, bool language_model,

@@ -12,6 +12,7 @@
 #include "core/digest_index.h"
 #include "core/model_files.h"
 #include "core/records_checksum.h"
+#include "core/status.h"
 #include "core/text_options.h"
 
 inline constexpr char kModelDescriptionFile[] = "tessel.model";
@@ -78,12 +79,13 @@ TextEncoding ModelEncoding(const std::string& directory, TextEncoding fallback);
 
 // Checks a model directory's description, when it has one, against the set
 // files read from it (null for a slot not read) and, when text is given,
-// against the settings the model is to be read with. The empty string, or
-// why the model must be refused: its description is damaged, a file does
-// not match it (a damaged or mixed model), or a setting contradicts it.
+// against the settings the model is to be read with. Why the model must be
+// refused: its description is damaged (damaged), a file does not match it
+// (mixed: a damaged file or one of another save), or a setting contradicts
+// it (invalid argument).
 // A file is named by its base name, or by names[slot] when that is given and
 // not empty (a file read from elsewhere).
-std::string CheckModelDescription(const std::string& directory,
+Status CheckModelDescription(const std::string& directory,
                                   const CountIndex* const (&files)[kModelSlots],
                                   bool language_model, const TextOptions* text,
                                   const std::string* names = nullptr);

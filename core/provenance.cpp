@@ -92,7 +92,9 @@ std::string FormatSources(int slot, const Digest* records, size_t count, const u
   return out;
 }
 
-bool ParseSources(std::string_view bytes, SourcesFile& out, std::string& error) {
+namespace {
+
+bool ParseSourcesInto(std::string_view bytes, SourcesFile& out, std::string& error) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   if (bytes.size() < kSourcesHeaderBytes || std::memcmp(data, kSourcesMagic, 8) != 0) {
     error = "not a sources file";
@@ -127,25 +129,30 @@ bool ParseSources(std::string_view bytes, SourcesFile& out, std::string& error) 
   return true;
 }
 
-bool ReadSourcesFile(const std::string& path, std::string& bytes, std::string& error) {
+}  // namespace
+
+Status ParseSources(std::string_view bytes, SourcesFile& out) {
+  std::string reason;
+  if (!ParseSourcesInto(bytes, out, reason)) return Status(StatusCode::kDamaged, reason);
+  return Status();
+}
+
+Status ReadSourcesFile(const std::string& path, std::string& bytes) {
   const int fd = OpenInputFile(path, false);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return Status::FromErrno(errno, std::strerror(errno));
   bytes.clear();
   char buffer[1 << 16];
   for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      error = std::strerror(errno);
+      const int error = errno;
       close(fd);
-      return false;
+      return Status::FromErrno(error, std::strerror(error));
     }
     bytes.append(buffer, static_cast<size_t>(got));
   }
   close(fd);
-  return true;
+  return Status();
 }
 
 SourceFinder::SourceFinder(std::vector<Digest> records, std::vector<uint32_t> files,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/digest.h"
+#include "core/status.h"
 
 inline constexpr char kSourcesFile[] = "tessel.sources";
 inline constexpr char kSourcesMagic[8] = {'T', 'S', 'S', 'O', 'U', 'R', 'C', 'E'};
@@ -38,13 +39,14 @@ struct SourcesFile {
 // part starting at a multiple of 16 bytes.
 std::string FormatSources(int slot, const Digest* records, size_t count, const uint32_t* files,
                           const std::vector<std::string>& paths);
-// Reads the bytes of a sources file; false with the reason in error for
-// bytes that are not one (cut short, damaged, a later version). The result
-// points into bytes.
-bool ParseSources(std::string_view bytes, SourcesFile& out, std::string& error);
+// Reads the bytes of a sources file; damaged, with the reason, for bytes
+// that are not one (cut short, damaged, a later version). The result points
+// into bytes.
+Status ParseSources(std::string_view bytes, SourcesFile& out);
 // Reads a whole file into bytes (a private copy: a file replaced or cut
-// short while mapped could crash the process). False with the reason.
-bool ReadSourcesFile(const std::string& path, std::string& bytes, std::string& error);
+// short while mapped could crash the process); the system's reason when it
+// cannot, of the kind its error stands for (not found for a missing file).
+Status ReadSourcesFile(const std::string& path, std::string& bytes);
 
 // One protected learning file sharing records with a document.
 struct Source {

@@ -27,30 +27,36 @@ void SyncDirectory(const std::string& directory) {
   close(fd);
 }
 
-// Never through a link, and never waiting for a FIFO's reader.
-bool WriteMarker(const std::string& path) {
-  int fd;
+// Never through a link, and never waiting for a FIFO's reader: only a
+// regular file is written.
+bool WriteMarker(const std::string& path, FileSystem& fs) {
+  const int fd =
+      fs.Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
   struct stat info;
-  if (OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, fd, info, 0666) !=
-      FileCheck::kRegular)
-    return false;
-  bool ok = WriteAll(fd, kMarkerText, sizeof kMarkerText - 1) && fsync(fd) == 0;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            fs.WriteAll(fd, kMarkerText, sizeof kMarkerText - 1) && fs.Sync(fd) == 0;
   return close(fd) == 0 && ok;
 }
 
 }  // namespace
 
-bool WriteSaveMarkers(const std::vector<std::string>& directories, std::string& failed) {
-  for (size_t i = 0; i < directories.size(); ++i) {
-    if (WriteMarker(MarkerIn(directories[i]))) {
-      SyncDirectory(directories[i]);
+Status WriteSaveMarkers(const std::vector<std::string>& directories, FileSystem& fs) {
+  std::vector<std::string> created;  // the directories whose marker this save made
+  for (const std::string& directory : directories) {
+    const std::string marker = MarkerIn(directory);
+    struct stat info;
+    if (lstat(marker.c_str(), &info) != 0) created.push_back(directory);
+    if (WriteMarker(marker, fs)) {
+      SyncDirectory(directory);
       continue;
     }
-    failed = MarkerIn(directories[i]);
-    RemoveSaveMarkers(std::vector<std::string>(directories.begin(), directories.begin() + i));
-    return false;
+    // The files are all still the old ones, so the markers this save made
+    // go; one an earlier, unfinished save left stays whatever happens here.
+    RemoveSaveMarkers(created);
+    return Status(StatusCode::kIoError, messages::kErrorWritingFile + marker);
   }
-  return true;
+  return Status();
 }
 
 void RemoveSaveMarkers(const std::vector<std::string>& directories) {
@@ -72,8 +78,8 @@ ModelReadLock::ModelReadLock(const std::vector<std::string>& files)
   }
 }
 
-bool ModelReadLock::Refused(std::string& error) const {
-  if (unfinished_.empty()) return false;
-  error = messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix;
-  return true;
+Status ModelReadLock::Check() const {
+  if (unfinished_.empty()) return Status();
+  return Status(StatusCode::kIncompleteSave,
+                messages::kUnfinishedSavePrefix + unfinished_ + messages::kUnfinishedSaveSuffix);
 }

@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/file_system.h"
+#include "core/status.h"
 
 inline constexpr char kSaveMarker[] = "tessel.saving";
 
-// Writes and syncs the marker in each directory. False when one cannot be
-// written, with its path in failed; the markers already written are removed.
-bool WriteSaveMarkers(const std::vector<std::string>& directories, std::string& failed);
+// Writes and syncs the marker in each directory through fs. An I/O error
+// naming the marker when one cannot be written ("Error writing file: " and
+// its path); the markers already written are then removed.
+Status WriteSaveMarkers(const std::vector<std::string>& directories,
+                        FileSystem& fs = FileSystem::Default());
 // Removes the markers and syncs the directories.
 void RemoveSaveMarkers(const std::vector<std::string>& directories);
 
@@ -25,9 +29,9 @@ void RemoveSaveMarkers(const std::vector<std::string>& directories);
 class ModelReadLock {
  public:
   explicit ModelReadLock(const std::vector<std::string>& files);
-  // True when a save into one of the directories did not finish, with the
-  // message naming it in error.
-  bool Refused(std::string& error) const;
+  // An incomplete save, naming the directory, when a save into one of the
+  // directories did not finish.
+  Status Check() const;
 
  private:
   std::vector<std::string> directories_;

@@ -90,20 +90,20 @@ void RemoveAbandonedTemporaries(const std::string& target) {
 namespace {
 
 // Gives an unnamed temporary file a name beside the target.
-bool LinkUnnamed(int fd, const std::string& target, std::string& name) {
+bool LinkUnnamed(FileSystem& fs, int fd, const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = TempName(target);
-    if (LinkUnnamedFile(fd, name) == 0) return true;
+    if (fs.LinkUnnamed(fd, name) == 0) return true;
     if (errno != EEXIST) break;
   }
   name.clear();
   return false;
 }
 
-int CreateNamed(const std::string& target, std::string& name) {
+int CreateNamed(FileSystem& fs, const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = TempName(target);
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = fs.Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;
   }
@@ -115,7 +115,8 @@ int CreateNamed(const std::string& target, std::string& name) {
 
 SafeFileWriter::~SafeFileWriter() { Abandon(); }
 
-bool SafeFileWriter::Open(const std::string& path) {
+bool SafeFileWriter::Open(const std::string& path, FileSystem& fs) {
+  fs_ = &fs;
   target_ = FollowLinks(path);
   if (target_.empty()) return false;  // a loop of links
   struct stat info;
@@ -141,8 +142,8 @@ bool SafeFileWriter::OpenTemporary(int keep_mode) {
   // An unnamed file can be named later through /proc (or, for root, by its
   // descriptor alone); without either it could never be placed.
   if (access("/proc/self/fd", X_OK) == 0 || geteuid() == 0)
-    fd_ = open(directory().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd_ < 0) fd_ = CreateNamed(target_, temp_);
+    fd_ = fs_->Open(directory().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) fd_ = CreateNamed(*fs_, target_, temp_);
   if (fd_ < 0) return false;
   if (keep_mode >= 0) fchmod(fd_, static_cast<mode_t>(keep_mode));
   // Held until the file is placed or abandoned: it tells other saves that
@@ -155,7 +156,7 @@ bool SafeFileWriter::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = static_cast<const char*>(data);
   if (buffer_.empty() && size >= kBlockBytes) {  // whole blocks need no copy
-    if (!WriteAll(fd_, bytes, size)) failed_ = true;
+    if (!fs_->WriteAll(fd_, bytes, size)) failed_ = true;
     return !failed_;
   }
   buffer_.insert(buffer_.end(), bytes, bytes + size);
@@ -164,7 +165,7 @@ bool SafeFileWriter::Write(const void* data, size_t size) {
 }
 
 bool SafeFileWriter::Flush() {
-  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+  if (!failed_ && !fs_->WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
 }
@@ -178,18 +179,18 @@ bool SafeFileWriter::StartWriteback() {
 
 bool SafeFileWriter::Finish() {
   if (fd_ < 0 || !Flush()) return false;
-  if (!in_place_ && fsync(fd_) != 0) return false;
+  if (!in_place_ && fs_->Sync(fd_) != 0) return false;
   return finished_ = true;
 }
 
 bool SafeFileWriter::Name() {
   if (!finished_) return false;
-  return in_place_ || !temp_.empty() || LinkUnnamed(fd_, target_, temp_);
+  return in_place_ || !temp_.empty() || LinkUnnamed(*fs_, fd_, target_, temp_);
 }
 
 bool SafeFileWriter::Place() {
   if (!finished_ || (!in_place_ && temp_.empty())) return false;
-  bool ok = in_place_ || rename(temp_.c_str(), target_.c_str()) == 0;
+  bool ok = in_place_ || fs_->Rename(temp_.c_str(), target_.c_str()) == 0;
   if (ok) temp_.clear();
   if (close(fd_) != 0 && in_place_) ok = false;  // a device may report a late error here
   fd_ = -1;
@@ -213,17 +214,18 @@ void SafeFileWriter::Abandon() {
 
 namespace {
 
-// Runs one step of saving on every writer and reports each failure; true
-// when all succeeded.
-bool EveryWriter(bool (SafeFileWriter::*step)(), std::vector<SafeFileWriter>& writers,
-                 const std::vector<SetFileContent>& files, std::ostream& messages) {
-  bool all = true;
+// Runs one step of saving on every writer and reports each failure; the
+// first one as a Status of the given kind.
+Status EveryWriter(bool (SafeFileWriter::*step)(), std::vector<SafeFileWriter>& writers,
+                   const std::vector<SetFileContent>& files, std::ostream& messages,
+                   StatusCode kind) {
+  Status first;
   for (size_t i = 0; i < writers.size(); ++i) {
     if ((writers[i].*step)()) continue;
     messages << messages::kErrorWritingFile << files[i].name << "\n";
-    all = false;
+    if (first.ok()) first = Status(kind, messages::kErrorWritingFile + files[i].name);
   }
-  return all;
+  return first;
 }
 
 // The directories where files are renamed into place, when there is more
@@ -248,8 +250,8 @@ namespace {
 
 // Writes a file's content to its temporary file and starts its writeback;
 // the message of a failure, empty when there is none.
-std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer) {
-  if (!writer.Open(file.name)) return messages::kErrorOpeningFile + file.name + "\n";
+std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer, FileSystem& fs) {
+  if (!writer.Open(file.name, fs)) return messages::kErrorOpeningFile + file.name + "\n";
   const bool written = writer.Write(file.data, file.bytes);
   if (!writer.StartWriteback() || !written) return messages::kErrorWritingFile + file.name + "\n";
   return "";
@@ -257,37 +259,40 @@ std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer) {
 
 }  // namespace
 
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
-                          size_t threads) {
+Status SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
+                            size_t threads, FileSystem& fs) {
   std::vector<SafeFileWriter> writers(files.size());
   std::vector<std::string> problems(files.size());
   // Filling the page cache with a large model takes longer than syncing it,
   // so the files are written side by side; their messages keep file order.
   RunAll(files.size(), threads,
-         [&](size_t i) { problems[i] = WriteTemporary(files[i], writers[i]); });
-  bool all_written = true;
+         [&](size_t i) { problems[i] = WriteTemporary(files[i], writers[i], fs); });
+  Status failed;
   for (const std::string& problem : problems) {
     messages << problem;
-    all_written = all_written && problem.empty();
+    if (failed.ok() && !problem.empty())
+      failed = Status(StatusCode::kIoError, problem.substr(0, problem.size() - 1));
   }
   // All files go to disk at once; each is then waited for.
-  if (all_written) all_written = EveryWriter(&SafeFileWriter::Finish, writers, files, messages);
-  if (!all_written) return false;  // the writers remove their temporary files
+  if (failed.ok())
+    failed = EveryWriter(&SafeFileWriter::Finish, writers, files, messages, StatusCode::kIoError);
+  if (!failed.ok()) return failed;  // the writers remove their temporary files
 
   std::vector<std::string> directories;
   for (const SafeFileWriter& writer : writers) directories.push_back(writer.directory());
   DirectoryLocks locks(directories);
-  if (!EveryWriter(&SafeFileWriter::Name, writers, files, messages)) return false;
+  failed = EveryWriter(&SafeFileWriter::Name, writers, files, messages, StatusCode::kIoError);
+  if (!failed.ok()) return failed;
   const std::vector<std::string> marked = MarkedDirectories(writers);
-  std::string failed;
-  if (!WriteSaveMarkers(marked, failed)) {
-    messages << messages::kErrorWritingFile << failed << "\n";
-    return false;
+  failed = WriteSaveMarkers(marked, fs);
+  if (!failed.ok()) {
+    messages << failed.message() << "\n";
+    return failed;
   }
-  bool all_placed = EveryWriter(&SafeFileWriter::Place, writers, files, messages);
+  failed =
+      EveryWriter(&SafeFileWriter::Place, writers, files, messages, StatusCode::kIncompleteSave);
   locks.SyncAll();
   // After a failed rename the old and new files are mixed: the markers stay.
-  if (all_placed) RemoveSaveMarkers(marked);
-  return all_placed;
+  if (failed.ok()) RemoveSaveMarkers(marked);
+  return failed;
 }
-

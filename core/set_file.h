@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/file_system.h"
+#include "core/status.h"
+
 // Writes a file so that a failure or a crash leaves either the old file or the
 // complete new one. Data goes to an unnamed temporary file in the target's
 // directory (a named one where the file system has none), so a killed save
@@ -20,7 +23,8 @@ class SafeFileWriter {
   SafeFileWriter& operator=(const SafeFileWriter&) = delete;
   ~SafeFileWriter();
 
-  bool Open(const std::string& path);
+  // Every later step goes through fs.
+  bool Open(const std::string& path, FileSystem& fs = FileSystem::Default());
   bool Write(const void* data, size_t size);
   // Finish, Name and Place; false when any step failed (the target is then
   // left as it was).
@@ -48,6 +52,7 @@ class SafeFileWriter {
   bool Flush();
   void Abandon();
 
+  FileSystem* fs_ = &FileSystem::Default();
   std::string target_;
   std::string temp_;  // the temporary file's name; empty while it has none
   std::vector<char> buffer_;
@@ -79,6 +84,8 @@ struct SetFileContent {
 // Where more than one file is renamed, the save marker stands in their
 // directories from before the first rename until after the last, and stays
 // when a rename fails, so that no reader takes a half-replaced model.
-// The files are written on up to `threads` threads.
-bool SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
-                          size_t threads = 1);
+// The files are written on up to `threads` threads, through fs. The first
+// failure is returned too: an I/O error while the old files are all still in
+// place, an incomplete save once a rename failed.
+Status SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostream& messages,
+                            size_t threads = 1, FileSystem& fs = FileSystem::Default());

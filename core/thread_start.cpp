@@ -1,5 +1,10 @@
 #include "core/thread_start.h"
 
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include <atomic>
 #include <exception>
 #include <utility>
@@ -26,6 +31,13 @@ ThreadStarter SetThreadStarter(ThreadStarter replacement) {
 void SetThreadShortfallHandler(ThreadShortfallHandler handler) {
   shortfall_handler = handler;
   shortfall_told = false;
+}
+
+size_t UsableProcessors() {
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+    return static_cast<size_t>(CPU_COUNT(&allowed));
+  return static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
 }
 
 std::vector<std::thread> StartThreads(size_t wanted, const std::function<void()>& work) {

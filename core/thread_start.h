@@ -23,6 +23,11 @@ ThreadStarter SetThreadStarter(ThreadStarter starter);
 // default, lets the shortfall pass silently.
 void SetThreadShortfallHandler(ThreadShortfallHandler handler);
 
+// The processors this process may run on (taskset, cgroup cpusets, a Slurm
+// allocation), or else those online: the number of threads a caller that
+// names none gets.
+size_t UsableProcessors();
+
 // Starts up to `wanted` threads running `work`, stopping at the first one
 // refused, and returns those that started, for the caller to join.
 std::vector<std::thread> StartThreads(size_t wanted, const std::function<void()>& work);

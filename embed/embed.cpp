@@ -34,9 +34,9 @@ void RefuseUndescribed(const std::string& directory, TextEncoding encoding,
   const CountIndex* read[kModelSlots] = {&files[0], &files[1], &files[2], &files[3]};
   TextOptions text = CurrentTextOptions();
   text.encoding = encoding;
-  const std::string problem = CheckModelDescription(directory, read, true, &text);
-  if (problem.empty()) return;
-  std::cerr << messages::kErrorPrefix << problem << "\n";
+  const Status checked = CheckModelDescription(directory, read, true, &text);
+  if (checked.ok()) return;
+  std::cerr << messages::kErrorPrefix << checked.message() << "\n";
   for (CountIndex& file : files) file = CountIndex();
 }
 
@@ -50,12 +50,12 @@ tessel_model* OpenModel(const char* directory) {
   if (directory != nullptr) {
     const std::vector<std::string> paths = ModelPaths(directory);
     const ModelReadLock lock(paths);
-    std::string refusal;
-    if (lock.Refused(refusal)) {
-      std::cerr << messages::kErrorPrefix << refusal << "\n";
+    const Status unfinished = lock.Check();
+    if (!unfinished.ok()) {
+      std::cerr << messages::kErrorPrefix << unfinished.message() << "\n";
     } else {
       for (int slot = 0; slot < kModelSlots; ++slot)
-        if (!CountIndex::Load(paths[slot], files[slot], nullptr, CountIndex::PagesOfSlot(slot)))
+        if (!CountIndex::Load(paths[slot], files[slot], CountIndex::PagesOfSlot(slot)).ok())
           std::cerr << messages::kErrorOpeningFile << paths[slot] << "\n";
       encoding = ModelEncoding(directory, encoding);
       RefuseUndescribed(directory, encoding, files);

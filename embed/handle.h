@@ -5,6 +5,7 @@
 
 #include "core/digest_index.h"
 #include "core/model_files.h"
+#include "core/status.h"
 #include "core/text_options.h"
 #include "scoring/model.h"
 
@@ -21,19 +22,26 @@ struct tessel_t {
 };
 
 // Stores a copy of message in *errptr (freeing what was there) unless
-// errptr is null. Allocates nothing that could throw.
-void SetError(char** errptr, const char* message) noexcept;
-// The message of a system error: what, the path, ": " and the reason.
-std::string SystemError(const std::string& what, const std::string& path, int error);
+// errptr is null, and code as the calling thread's last error code
+// (tessel_last_error_code). Allocates nothing that could throw.
+void SetError(char** errptr, StatusCode code, const char* message) noexcept;
+void SetError(char** errptr, const Status& status) noexcept;
+// Sets the calling thread's last error code back to an earlier value: a
+// batch's items may fail on the caller's thread while the call succeeds.
+void RestoreLastErrorCode(int code) noexcept;
+// A system error: what, the path, ": " and the reason, of the kind the
+// error number stands for.
+Status SystemError(const std::string& what, const std::string& path, int error);
 // Reads the model directory's files (the pair files only for a language
-// model) under a shared lock of the directory; the empty string, or why the
-// model cannot be used: a save into it did not finish, or a file does not
-// open for reading, is not a regular file or does not hold whole 16-byte
-// records.
+// model) under a shared lock of the directory; why the model cannot be
+// used: a save into it did not finish (incomplete save), a file does not
+// open for reading (not found, not a directory, I/O), is not a regular file
+// or does not hold whole 16-byte records (damaged), or the description
+// refuses the files (damaged, mixed, invalid argument).
 // The model's description, when it has one, must agree with the files and
 // with the text options the model is to be read with. When encoding is not
 // null, it receives the rule the description records (it is left as it is
 // without a description), read under the same lock as the files.
-std::string LoadModelFiles(const std::string& directory, bool language_model,
-                           const TextOptions& text, CountIndex (&files)[kModelSlots],
-                           TextEncoding* encoding = nullptr);
+Status LoadModelFiles(const std::string& directory, bool language_model,
+                      const TextOptions& text, CountIndex (&files)[kModelSlots],
+                      TextEncoding* encoding = nullptr);

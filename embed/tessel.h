@@ -95,7 +95,13 @@ extern bool DetailedAll;      /* false: no effect */
  * Failures are reported LevelDB-style: a function that fails stores a
  * message in *errptr (freeing what was there) when errptr is not NULL; the
  * caller releases it with tessel_free. Nothing is written to standard output
- * or standard error.
+ * or standard error. The kind of failure is kept as a code as well:
+ * tessel_last_error_code() returns the code of the last failure of a call
+ * made on the calling thread (also when errptr was NULL), one of the
+ * TESSEL_ERROR_ values below, so that a host can tell a missing model from a
+ * damaged one without reading the message. A call that succeeds leaves it
+ * as it was, as errno is left. tessel_judge_many's failed items carry their
+ * codes in their verdicts.
  *
  * tessel_open(directory, errptr)
  *     Opens the model directory's p.bin, p.bin.2, u.bin and u.bin.2 (paths
@@ -127,6 +133,22 @@ extern bool DetailedAll;      /* false: no effect */
  */
 typedef struct tessel_t tessel_t;
 
+/* The codes of tessel_last_error_code and of a failed item's verdict. */
+enum {
+  TESSEL_OK = 0,
+  TESSEL_ERROR_NOT_FOUND = 1,        /* a model file or directory does not exist */
+  TESSEL_ERROR_NOT_DIRECTORY = 2,    /* the model path is not a directory */
+  TESSEL_ERROR_DAMAGED = 3,          /* a damaged model file or description */
+  TESSEL_ERROR_MIXED = 4,            /* files that do not match their description */
+  TESSEL_ERROR_INCOMPLETE_SAVE = 5,  /* the model's last save did not finish */
+  TESSEL_ERROR_OUT_OF_MEMORY = 6,
+  TESSEL_ERROR_IO = 7,               /* any other failure to read */
+  TESSEL_ERROR_INVALID_ARGUMENT = 8, /* a NULL argument, an option out of range,
+                                        settings the model was not trained with */
+  TESSEL_ERROR_PREPROCESSOR = 9,     /* reserved: a preprocessor command failed */
+  TESSEL_ERROR_INTERNAL = 10         /* a failure the library did not foresee */
+};
+
 /* The settings of the first formula: the ones it reads (lm_lambda0 and
  * Detailed do not change its verdict and are not here). */
 typedef struct tessel_settings_t {
@@ -157,6 +179,7 @@ int tessel_judge(const tessel_t *model, const char *text, size_t length,
                  const tessel_settings_t *settings, tessel_result_t *result, char **errptr);
 void tessel_close(tessel_t *model);
 void tessel_free(void *ptr);
+int tessel_last_error_code(void);
 
 /*
  * Everything the tool judges, from any host.
@@ -202,15 +225,18 @@ void tessel_free(void *ptr);
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
  * tessel_judge_many(model, items, count, options, verdicts, errors, threads, errptr)
  *     Judges count items (each a path, or a buffer when path is NULL) with up
- *     to `threads` threads (0: one per online processor). verdicts[i] gets
+ *     to `threads` threads (0: one per processor the process may run on, as
+ *     the tool's -j counts them: its CPU affinity). verdicts[i] gets
  *     item i's verdict; verdicts[0].size, set by tessel_verdict_init on every
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
  *     item that failed (a file that cannot be read, a NULL path and text with
- *     a non-zero length); a failed item's verdict member is -1. Returns the
+ *     a non-zero length); a failed item's verdict member is -1 and its
+ *     error_code member (in a struct that has one) says why. Returns the
  *     number of failed items, or -1 with a message in *errptr when the call
  *     itself is wrong (a NULL model, items or verdicts with a count above 0,
- *     an item or verdict size too small, refused options).
+ *     an item or verdict size too small, refused options), or when memory
+ *     runs out before any item is judged.
  * All calls on an open handle may run at the same time from any threads;
  * handles of different options live side by side.
  */
@@ -276,6 +302,8 @@ typedef struct tessel_verdict_t {
   double unprotected_score;
   size_t phrase_offset;
   size_t phrase_length;
+  /* A failed item's TESSEL_ERROR_ code (tessel_judge_many), else 0. */
+  int64_t error_code;
 } tessel_verdict_t;
 
 typedef struct tessel_item_t {

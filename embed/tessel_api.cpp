@@ -46,7 +46,7 @@ void Fill(tessel_result_t& result, const LmStream& judged) {
 
 extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
   if (directory == nullptr) {
-    SetError(errptr, messages::kNoModelDirectory);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoModelDirectory);
     return nullptr;
   }
   try {
@@ -57,18 +57,18 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     CountIndex files[kModelSlots];
     // Texts are read as the model's description says, as _openShingles
     // reads them; a model without one, byte for byte.
-    const std::string problem = LoadModelFiles(directory, true, text, files, &text.encoding);
-    if (!problem.empty()) {
-      SetError(errptr, problem.c_str());
+    const Status loaded = LoadModelFiles(directory, true, text, files, &text.encoding);
+    if (!loaded.ok()) {
+      SetError(errptr, loaded);
       return nullptr;
     }
     auto model = std::make_unique<tessel_t>(PrepareModel(files, true, false));
     model->text = text;
     return model.release();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, messages::kCallOutOfMemory);
+    SetError(errptr, StatusCode::kOutOfMemory, messages::kCallOutOfMemory);
   } catch (...) {  // no exception may reach a C caller
-    SetError(errptr, messages::kModelNotOpened);
+    SetError(errptr, StatusCode::kInternal, messages::kModelNotOpened);
   }
   return nullptr;
 }
@@ -88,7 +88,8 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
                             const tessel_settings_t* settings, tessel_result_t* result,
                             char** errptr) {
   if (model == nullptr || (text == nullptr && length != 0)) {
-    SetError(errptr, model == nullptr ? messages::kNoModel : messages::kNoText);
+    SetError(errptr, StatusCode::kInvalidArgument,
+             model == nullptr ? messages::kNoModel : messages::kNoText);
     return -1;
   }
   tessel_settings_t defaults;
@@ -98,7 +99,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
   }
   try {
     if (!model->model.language_model) {
-      SetError(errptr, messages::kNotLanguageModel);
+      SetError(errptr, StatusCode::kInvalidArgument, messages::kNotLanguageModel);
       return -1;
     }
     TextOptions options = model->text;
@@ -114,9 +115,9 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     if (result != nullptr) Fill(*result, judged);
     return judged.result().verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {
-    SetError(errptr, messages::kCallOutOfMemory);
+    SetError(errptr, StatusCode::kOutOfMemory, messages::kCallOutOfMemory);
   } catch (...) {
-    SetError(errptr, messages::kTextNotJudged);
+    SetError(errptr, StatusCode::kInternal, messages::kTextNotJudged);
   }
   return -1;
 }

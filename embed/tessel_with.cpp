@@ -2,20 +2,19 @@
 // every formula, files and batches.
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <vector>
-
-#include <unistd.h>
 
 #include "compat/builder.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
@@ -57,26 +56,28 @@ int32_t Saturated(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-// The problem with the open options, or the empty string.
-std::string OpenOptionsProblem(const tessel_open_options_t& options) {
+Status Invalid(std::string message) { return Status(StatusCode::kInvalidArgument, std::move(message)); }
+
+// What is wrong with the open options.
+Status OpenOptionsProblem(const tessel_open_options_t& options) {
   if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL)
-    return messages::kUnknownMode + std::to_string(options.mode);
+    return Invalid(messages::kUnknownMode + std::to_string(options.mode));
   const std::string range =
       messages::kOutOfRange + std::to_string(INT32_MAX) + messages::kOutOfRangeEnd;
   if (options.shingle_length < 1 || options.shingle_length > INT32_MAX)
-    return messages::kShingleLength + range + std::to_string(options.shingle_length);
+    return Invalid(messages::kShingleLength + range + std::to_string(options.shingle_length));
   if (options.shingle_shift < 1 || options.shingle_shift > INT32_MAX)
-    return messages::kShingleShift + range + std::to_string(options.shingle_shift);
+    return Invalid(messages::kShingleShift + range + std::to_string(options.shingle_shift));
   if (options.encoding < TESSEL_ENCODING_AUTO || options.encoding > TESSEL_ENCODING_MODEL)
-    return messages::kUnknownEncoding + std::to_string(options.encoding);
-  return "";
+    return Invalid(messages::kUnknownEncoding + std::to_string(options.encoding));
+  return Status();
 }
 
-std::string JudgeOptionsProblem(const tessel_judge_options_t& options) {
-  if (options.formula < 1) return messages::kBadFormula + std::to_string(options.formula);
+Status JudgeOptionsProblem(const tessel_judge_options_t& options) {
+  if (options.formula < 1) return Invalid(messages::kBadFormula + std::to_string(options.formula));
   if (options.max_threshold < 0 || options.size_threshold < 0)
-    return messages::kNegativeShingleThresholds;
-  return "";
+    return Invalid(messages::kNegativeShingleThresholds);
+  return Status();
 }
 
 ScoringOptions ScoringOf(const tessel_judge_options_t& given) {
@@ -119,7 +120,7 @@ TextEncoding EncodingOf(int64_t encoding, const std::string& directory) {
 }
 
 std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
-                                    const tessel_open_options_t& options, std::string& problem) {
+                                    const tessel_open_options_t& options, Status& problem) {
   const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
   TextOptions text;
   text.shingle_length = static_cast<int32_t>(options.shingle_length);
@@ -134,7 +135,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   text.stop_words = &stop_words;
   CountIndex files[kModelSlots];
   problem = LoadModelFiles(directory, language_model, text, files);
-  if (!problem.empty()) return nullptr;
+  if (!problem.ok()) return nullptr;
   auto model = std::make_unique<tessel_t>(
       PrepareModel(files, language_model, options.exclusive_pairs != 0));
   model->stop_words = std::move(stop_words);
@@ -143,28 +144,27 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   return model;
 }
 
-// Reads a file (path) or a buffer into doc: the empty string, or why the
-// file could not be read.
-std::string ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
+// Reads a file (path) or a buffer into doc; why the file could not be read.
+Status ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
   if (path == nullptr) {
-    if (text == nullptr && length != 0) return messages::kNoText;  // no buffer to read
+    if (text == nullptr && length != 0) return Invalid(messages::kNoText);  // no buffer to read
     doc.ReadBuffer(text, length);
-    return "";
+    return Status();
   }
   const int error = doc.ReadFileQuietly(path);
-  return error != 0 ? SystemError(messages::kCannotRead, path, error) : "";
+  return error != 0 ? SystemError(messages::kCannotRead, path, error) : Status();
 }
 
 // The shingle-mode verdict, gathered while the item is read: only the
 // document's distinct digests are kept.
-std::string JudgeShingleItem(const tessel_t& model, const char* path, const char* text,
+Status JudgeShingleItem(const tessel_t& model, const char* path, const char* text,
                              size_t length, const ScoringOptions& scoring,
                              tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
   ShingleStream stream(model.text.shingle_length);
   doc.StreamTo([&stream](const TextWords& words, bool) { return stream.Take(words); });
-  const std::string problem = ReadItem(doc, path, text, length);
-  if (!problem.empty()) return problem;
+  const Status problem = ReadItem(doc, path, text, length);
+  if (!problem.ok()) return problem;
   const ShingleResult found = JudgeDistinctShingles(stream, model.model.shingles, scoring);
   verdict.verdict = found.verdict;
   verdict.protected_count = found.protected_count;
@@ -172,34 +172,34 @@ std::string JudgeShingleItem(const tessel_t& model, const char* path, const char
   verdict.common_count = found.common_count;
   verdict.distinct = found.distinct;
   verdict.scaled = found.scaled;
-  return "";
+  return Status();
 }
 
 // The language-model verdict, judged in windows of words as the item is
 // read, so only a formula window's words are held.
-std::string JudgeLanguageModelItem(const tessel_t& model, const char* path, const char* text,
+Status JudgeLanguageModelItem(const tessel_t& model, const char* path, const char* text,
                                    size_t length, const ScoringOptions& scoring,
                                    tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
   LmStream stream(scoring.formula, model.model.roles(), scoring.lm, false);
   doc.StreamTo([&stream](const TextWords& words, bool ended) { return stream.Take(words, ended); });
-  const std::string problem = ReadItem(doc, path, text, length);
-  if (!problem.empty()) return problem;
+  const Status problem = ReadItem(doc, path, text, length);
+  if (!problem.ok()) return problem;
   // The tool judges no document without a word pair (it prints no line).
-  if (doc.pair_count() == 0) return "";
+  if (doc.pair_count() == 0) return Status();
   const lm::Result& found = stream.result();
   verdict.verdict = found.verdict;
   verdict.protected_score = found.protected_score;
   verdict.unprotected_score = found.unprotected_score;
-  if (found.phrase_words == 0) return "";
+  if (found.phrase_words == 0) return Status();
   verdict.phrase_offset = stream.phrase().offset;
   verdict.phrase_length = stream.phrase().end - stream.phrase().offset;
-  return "";
+  return Status();
 }
 
 // One item: a file (path) or a buffer, judged as the tool judges a
-// document. The empty string, or why it failed.
-std::string JudgeItem(const tessel_t& model, const char* path, const char* text, size_t length,
+// document; why it failed.
+Status JudgeItem(const tessel_t& model, const char* path, const char* text, size_t length,
                       const ScoringOptions& scoring, tessel_verdict_t& verdict) {
   tessel_verdict_init(&verdict);
   if (model.model.language_model)
@@ -212,13 +212,13 @@ std::string JudgeItem(const tessel_t& model, const char* path, const char* text,
 bool Prepared(const tessel_t* model, const tessel_judge_options_t* options,
               ScoringOptions& scoring, char** errptr) {
   if (model == nullptr) {
-    SetError(errptr, messages::kNoModel);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoModel);
     return false;
   }
   const tessel_judge_options_t given = FromHost(options, tessel_judge_options_init);
-  const std::string problem = JudgeOptionsProblem(given);
-  if (!problem.empty()) {
-    SetError(errptr, problem.c_str());
+  const Status problem = JudgeOptionsProblem(given);
+  if (!problem.ok()) {
+    SetError(errptr, problem);
     return false;
   }
   scoring = ScoringOf(given);
@@ -231,9 +231,9 @@ int Guarded(char** errptr, Call call) noexcept {
   try {
     return call();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, messages::kCallOutOfMemory);
+    SetError(errptr, StatusCode::kOutOfMemory, messages::kCallOutOfMemory);
   } catch (...) {  // no exception may reach a C caller
-    SetError(errptr, messages::kTextNotJudged);
+    SetError(errptr, StatusCode::kInternal, messages::kTextNotJudged);
   }
   return -1;
 }
@@ -244,9 +244,9 @@ int JudgeOne(const tessel_t* model, const char* path, const char* text, size_t l
   if (!Prepared(model, options, scoring, errptr)) return -1;
   return Guarded(errptr, [&] {
     tessel_verdict_t found;
-    const std::string problem = JudgeItem(*model, path, text, length, scoring, found);
-    if (!problem.empty()) {
-      SetError(errptr, problem.c_str());
+    const Status problem = JudgeItem(*model, path, text, length, scoring, found);
+    if (!problem.ok()) {
+      SetError(errptr, problem);
       return -1;
     }
     ToHost(found, verdict);
@@ -297,21 +297,21 @@ extern "C" void tessel_verdict_init_sized(tessel_verdict_t* verdict, size_t size
 extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_options_t* options,
                                       char** errptr) {
   if (directory == nullptr) {
-    SetError(errptr, messages::kNoModelDirectory);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoModelDirectory);
     return nullptr;
   }
   try {
     const tessel_open_options_t given =
         options != nullptr ? FromHost(options, tessel_open_options_init) : DescribedDefaults(directory);
-    std::string problem = OpenOptionsProblem(given);
+    Status problem = OpenOptionsProblem(given);
     std::unique_ptr<tessel_t> model;
-    if (problem.empty()) model = OpenModel(directory, given, problem);
-    if (model == nullptr) SetError(errptr, problem.c_str());
+    if (problem.ok()) model = OpenModel(directory, given, problem);
+    if (model == nullptr) SetError(errptr, problem);
     return model.release();
   } catch (const std::bad_alloc&) {
-    SetError(errptr, messages::kCallOutOfMemory);
+    SetError(errptr, StatusCode::kOutOfMemory, messages::kCallOutOfMemory);
   } catch (...) {
-    SetError(errptr, messages::kModelNotOpened);
+    SetError(errptr, StatusCode::kInternal, messages::kModelNotOpened);
   }
   return nullptr;
 }
@@ -320,7 +320,7 @@ extern "C" int tessel_judge_text(const tessel_t* model, const char* text, size_t
                                  const tessel_judge_options_t* options, tessel_verdict_t* verdict,
                                  char** errptr) {
   if (text == nullptr && length != 0) {
-    SetError(errptr, messages::kNoText);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoText);
     return -1;
   }
   return JudgeOne(model, nullptr, text, length, options, verdict, errptr);
@@ -330,7 +330,7 @@ extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
                                  const tessel_judge_options_t* options, tessel_verdict_t* verdict,
                                  char** errptr) {
   if (path == nullptr) {
-    SetError(errptr, messages::kNoFile);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoFile);
     return -1;
   }
   return JudgeOne(model, path, nullptr, 0, options, verdict, errptr);
@@ -342,11 +342,12 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
                                   char** errptr) {
   if (count == 0) return 0;
   if (items == nullptr || verdicts == nullptr) {
-    SetError(errptr, items == nullptr ? messages::kNoItems : messages::kNoVerdicts);
+    SetError(errptr, StatusCode::kInvalidArgument,
+             items == nullptr ? messages::kNoItems : messages::kNoVerdicts);
     return -1;
   }
   if (items->size < sizeof(tessel_item_t) || verdicts->size < sizeof(size_t)) {
-    SetError(errptr, messages::kItemTooSmall);
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kItemTooSmall);
     return -1;
   }
   ScoringOptions scoring;
@@ -354,31 +355,32 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
   // The strides are read once: the first verdict is written while others
   // are judged.
   const size_t item_stride = items->size, verdict_stride = verdicts->size;
-  std::atomic<size_t> next{0};
   std::atomic<long> failed{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < count;) {
-      const tessel_item_t& item = *Element(items, item_stride, i);
-      tessel_verdict_t found;
-      char* error = nullptr;
-      const int verdict = Guarded(&error, [&] {
-        const std::string problem =
-            JudgeItem(*model, item.path, item.text, item.length, scoring, found);
-        if (!problem.empty()) SetError(&error, problem.c_str());
-        return problem.empty() ? static_cast<int>(found.verdict) : -1;
-      });
-      if (verdict < 0) found.verdict = -1;
-      ToHost(found, Element(verdicts, verdict_stride, i));
-      if (verdict < 0) ++failed;
-      if (errors != nullptr) errors[i] = error;
-      else std::free(error);
+  auto judge = [&](size_t i) {
+    const tessel_item_t& item = *Element(items, item_stride, i);
+    tessel_verdict_t found;
+    char* error = nullptr;
+    const int caller_code = tessel_last_error_code();
+    const int verdict = Guarded(&error, [&] {
+      const Status problem = JudgeItem(*model, item.path, item.text, item.length, scoring, found);
+      if (!problem.ok()) SetError(&error, problem);
+      return problem.ok() ? static_cast<int>(found.verdict) : -1;
+    });
+    if (verdict < 0) {
+      found.verdict = -1;
+      found.error_code = tessel_last_error_code();  // set on this thread by the failure
+      RestoreLastErrorCode(caller_code);
     }
+    ToHost(found, Element(verdicts, verdict_stride, i));
+    if (verdict < 0) ++failed;
+    if (errors != nullptr) errors[i] = error;
+    else std::free(error);
   };
-  const size_t online = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-  const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : online;
-  // Threads the system refuses leave their share to the others.
-  std::vector<std::thread> pool = StartThreads(std::min(wanted, count) - 1, work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-  return failed;
+  // As the tool's -j: one thread per processor this process may use.
+  const size_t wanted = threads > 0 ? static_cast<size_t>(threads) : UsableProcessors();
+  return Guarded(errptr, [&] {
+    // Threads the system refuses leave their share to the others.
+    RunAll(count, wanted, judge);
+    return 0;
+  }) < 0 ? -1 : failed.load();
 }

@@ -1,12 +1,9 @@
 #include "tool/document_output.h"
 
-#include <sched.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <iostream>
 #include <string>
 
+#include "core/thread_start.h"
 #include "tool/exit_status.h"
 
 void Emit(const std::ostringstream& buffer, std::ostream& to) {
@@ -20,12 +17,6 @@ void EmitToStandardStreams(const DocumentOutput& output) {
   if (output.failed) NoteRunError();
 }
 
-// The processors this process may run on (taskset, cgroup cpusets, a
-// Slurm allocation), or else those online.
 size_t JobsOf(const RunSettings& settings) {
-  if (settings.Jobs > 0) return static_cast<size_t>(settings.Jobs);
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
-    return static_cast<size_t>(CPU_COUNT(&allowed));
-  return static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  return settings.Jobs > 0 ? static_cast<size_t>(settings.Jobs) : UsableProcessors();
 }

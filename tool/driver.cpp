@@ -167,11 +167,10 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
       files[slot] = &loaded[slot];
       if (DirectoryOf(path) != directory) names[slot] = path;
     }
-    const std::string problem =
+    const Status checked =
         CheckModelDescription(directory, files, language_model, &options.text, names);
-    if (problem.empty()) continue;
-    std::cerr << "Error: " << problem << "\n";
-    NoteRunError();
+    if (checked.ok()) continue;
+    ReportError(checked, std::cerr);
     return false;
   }
   return true;
@@ -240,7 +239,8 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
   }
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
-  const bool saved = SaveSetFilesTogether(files, std::cerr, threads);
+  // Each failure is written as it happens, file by file.
+  const bool saved = SaveSetFilesTogether(files, std::cerr, threads).ok();
   if (!saved) {
     NoteRunError();
   } else if (!description.has_sources) {

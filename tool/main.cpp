@@ -5,13 +5,10 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <string>
 
 #include "core/messages.h"
-#include "core/out_of_memory.h"
 #include "core/thread_start.h"
 #include "tool/exit_status.h"
-#include "tool/file_list.h"
 #include "tool/options.h"
 
 namespace {
@@ -35,30 +32,6 @@ void WarnFewerThreads(const char* reason) {
   std::cerr << messages::kFewerThreads << reason << messages::kFewerThreadsEnd;
 }
 
-// What ended the run early, from any thread of it (work spread over threads
-// rethrows its failures on the calling one). Unwinding has released what the
-// run held, so the message itself finds memory.
-void ReportFailure(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const OutOfMemoryReading& out) {
-    std::string name;
-    try {
-      name = PrintableName(out.name());
-    } catch (const std::bad_alloc&) {  // the message without the name, then
-    }
-    if (name.empty()) std::cerr << messages::kOutOfMemory;
-    else std::cerr << messages::kOutOfMemoryReading << name << "\n";
-  } catch (const std::bad_alloc&) {
-    std::cerr << messages::kOutOfMemory;
-  } catch (const std::exception& other) {
-    std::cerr << messages::kUnexpectedFailure << other.what() << "\n";
-  } catch (...) {
-    std::cerr << messages::kUnexpectedFailure << "unknown\n";
-  }
-  NoteRunError();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,8 +44,8 @@ int main(int argc, char** argv) {
   // save it stopped has left the old model as it was.
   try {
     status = RunCommand(ParseOptions(argc, argv, settings), settings);
-  } catch (...) {
-    ReportFailure(std::current_exception());
+  } catch (...) {  // rethrown here from any thread of the run
+    ReportError(StatusOfFailure(std::current_exception()), std::cerr);
   }
   // Results lost to a full disk or a closed pipe must not pass unnoticed.
   std::cout.flush();

@@ -10,6 +10,7 @@
 #include "core/out_of_memory.h"
 #include "core/save_marker.h"
 #include "tool/document_output.h"
+#include "tool/exit_status.h"
 
 std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
                                                     bool language_model) {
@@ -29,16 +30,15 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   std::vector<std::string> paths;
   for (const auto& file : wanted) paths.push_back(file.first);
   const ModelReadLock lock(paths);
-  std::string refusal;
-  if (lock.Refused(refusal)) {
-    std::cerr << messages::kErrorPrefix << refusal << "\n";
+  const Status unfinished = lock.Check();
+  if (!unfinished.ok()) {
+    ReportError(unfinished, std::cerr);
     return false;
   }
   // Every file is tried, so that each one that fails is reported, in order;
   // the files are read side by side.
   struct Loaded {
     bool ok = false;
-    std::string error;
   };
   bool loaded = true;
   RunOrdered<Loaded>(
@@ -46,8 +46,7 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
       [&](size_t i, Loaded& file) {
         const int slot = wanted[i].second;
         file.ok = NamingOutOfMemory(wanted[i].first, [&] {
-          return CountIndex::Load(wanted[i].first, files[slot], &file.error,
-                                  CountIndex::PagesOfSlot(slot));
+          return CountIndex::Load(wanted[i].first, files[slot], CountIndex::PagesOfSlot(slot)).ok();
         });
       },
       [&](size_t i, Loaded& file) {

@@ -104,8 +104,8 @@ std::string ChainsProblem(const std::string& directory, RobustSources& sources) 
   ModelDescription description;
   if (!ReadModelDescription(directory, description) || !description.has_chains) return "";
   std::string bytes, error;
-  if (!ReadSourcesFile(directory + "/" + kChainsFile, bytes, error))
-    return std::string(kChainsFile) + ": " + error;
+  if (const Status read = ReadSourcesFile(directory + "/" + kChainsFile, bytes); !read.ok())
+    return std::string(kChainsFile) + ": " + read.message();
   if (description.chains_bytes != bytes.size() || description.chains_checksum != FileChecksum(bytes))
     return std::string(kChainsFile) + " does not match the model's description";
   FlatSet units;

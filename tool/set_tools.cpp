@@ -1,7 +1,6 @@
 #include "tool/set_tools.h"
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -129,9 +128,10 @@ namespace {
 std::string SourcesFileProblem(const std::string& directory, const ModelDescription& description,
                                std::ostream& err) {
   const std::string path = directory + "/" + kSourcesFile;
-  std::string bytes, error;
-  const bool read = ReadSourcesFile(path, bytes, error);
-  if (!read && errno == ENOENT && !description.has_sources) return "";
+  std::string bytes;
+  const Status status = ReadSourcesFile(path, bytes);
+  const bool read = status.ok();
+  if (status.code() == StatusCode::kNotFound && !description.has_sources) return "";
   if (!read) err << messages::kErrorOpeningFile << path << "\n";
   if (read && description.has_sources && description.sources_bytes == bytes.size() &&
       description.sources_checksum == FileChecksum(bytes))
@@ -157,11 +157,12 @@ int DescriptionInfo(const std::string& path, std::ostream& out, std::ostream& er
   const CountIndex* read[kModelSlots] = {};
   for (int slot = 0; slot < kModelSlots; ++slot) {
     const std::string file = ModelFilePath(directory, slot);
-    if (!CountIndex::Load(file, files[slot], nullptr, CountIndex::Pages::kOrdinary))
+    if (!CountIndex::Load(file, files[slot], CountIndex::Pages::kOrdinary).ok())
       err << messages::kErrorOpeningFile << file << "\n";
     read[slot] = &files[slot];
   }
-  std::string problem = CheckModelDescription(directory, read, description.language_model, nullptr);
+  std::string problem =
+      CheckModelDescription(directory, read, description.language_model, nullptr).message();
   if (problem.empty()) problem = SourcesFileProblem(directory, description, err);
   out << "set files: " << (problem.empty() ? "match" : problem) << "\n";
   return problem.empty() ? 0 : 1;

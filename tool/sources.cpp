@@ -1,6 +1,5 @@
 #include "tool/sources.h"
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <string_view>
@@ -19,17 +18,18 @@ namespace {
 // set, or the empty string; a missing file sets missing.
 std::string SourcesProblem(const std::string& directory, const CountIndex& set, int slot,
                            std::string& bytes, SourcesFile& file, bool& missing) {
-  std::string error;
-  if (!ReadSourcesFile(directory + "/" + kSourcesFile, bytes, error)) {
-    missing = errno == ENOENT;
-    return error;
+  const Status read = ReadSourcesFile(directory + "/" + kSourcesFile, bytes);
+  if (!read.ok()) {
+    missing = read.code() == StatusCode::kNotFound;
+    return read.message();
   }
   ModelDescription description;
   if (!ReadModelDescription(directory, description) || !description.has_sources ||
       description.sources_bytes != bytes.size() ||
       description.sources_checksum != FileChecksum(bytes))
     return "it does not match the model's description";
-  if (!ParseSources(bytes, file, error)) return error;
+  const Status parsed = ParseSources(bytes, file);
+  if (!parsed.ok()) return parsed.message();
   if (file.slot != slot || file.records != set.size() ||
       file.set_checksum != ChecksumOfRecords(set.begin(), set.size()))
     return std::string("it does not follow ") + kModelFileNames[slot];

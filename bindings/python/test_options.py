@@ -116,7 +116,8 @@ class OptionsTest(unittest.TestCase):
         middle = len(paths) // 2
         found = model.judge_files(paths[:middle] + [MISSING] + paths[middle:], threads=2, **settings)
         self.assertEqual(found.pop(middle), tessel.JudgeError(MISSING, "cannot read missing.txt: "
-                                                                       "No such file or directory"))
+                                                                       "No such file or directory",
+                                                              tessel.ERROR_NOT_FOUND))
         self.assertEqual(found, [model.judge_file(path, **settings) for path in paths])
         return model, out, paths, found
 

@@ -74,13 +74,15 @@ class ModelTest(unittest.TestCase):
 
     def test_broken_and_closed_models(self):
         with tempfile.TemporaryDirectory() as empty:
-            with self.assertRaisesRegex(tessel.TesselError, "p.bin: No such file"):
+            with self.assertRaisesRegex(tessel.TesselError, "p.bin: No such file") as refused:
                 tessel.Model(empty)
+            self.assertEqual(refused.exception.code, tessel.ERROR_NOT_FOUND)
         model = tessel.Model(self.dir.name)
         model.close()
         model.close()
-        with self.assertRaises(tessel.TesselError):
+        with self.assertRaises(tessel.TesselError) as refused:
             model.judge(b"text\n")
+        self.assertEqual(refused.exception.code, 0)
 
     def test_close_waits_for_the_running_judges(self):
         # No hit, so that every call reads the whole text (some 10 ms).

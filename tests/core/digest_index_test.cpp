@@ -100,9 +100,9 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
       file.append(reinterpret_cast<const char*>(shingle.hash), kDigestSize);
     WriteFile(dir / "set.bin", file + "partial");
     CountIndex loaded, loaded_again;
-    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded).ok());
     loaded.BuildDirectory();
-    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded_again, nullptr));
+    ASSERT_TRUE(CountIndex::Load(dir / "set.bin", loaded_again).ok());
     EXPECT_EQ(loaded.records(), set.list.size());
     EXPECT_EQ(loaded.total(), 0);
     for (CShingle& shingle : ones.list) shingle.count = 1;
@@ -157,7 +157,7 @@ TEST(CountIndex, LoadsCopiesAndMapsOnlyImmutableFiles) {
       WriteFile(dir / "set.bin", bytes);
       if (immutable && !MarkImmutable(dir / "set.bin", true)) GTEST_SKIP() << "no immutable files here";
       CountIndex index;
-      EXPECT_TRUE(CountIndex::Load(dir / "set.bin", index, nullptr));
+      EXPECT_TRUE(CountIndex::Load(dir / "set.bin", index).ok());
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(index.begin()), 16 * index.size()), ascending);
       EXPECT_EQ(index.shared(), immutable && bytes == ascending);
       if (immutable) MarkImmutable(dir / "set.bin", false);
@@ -180,7 +180,7 @@ TEST(CountIndex, ReadsInPiecesAsAWhole) {
   WriteFile(dir / "set.bin", std::string(reinterpret_cast<const char*>(file.data()),
                                          file.size() * sizeof(Digest)));
   CountIndex index;
-  ASSERT_TRUE(CountIndex::Load(dir / "set.bin", index, nullptr, CountIndex::Pages::kOrdinary));
+  ASSERT_TRUE(CountIndex::Load(dir / "set.bin", index, CountIndex::Pages::kOrdinary).ok());
   ASSERT_EQ(index.size(), records.size());
   EXPECT_TRUE(std::equal(records.begin(), records.end(), index.begin()));
   EXPECT_EQ(index.checksum(), ChecksumOfRecords(file.data(), file.size()));

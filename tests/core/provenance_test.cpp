@@ -34,8 +34,8 @@ TEST(SourcesFile, ReadsBackWhatWasWrittenAtAnyIndexWidth) {
                                             saved.files.data(), saved.paths);
     EXPECT_EQ(bytes.size() % 16, 0u);
     SourcesFile file;
-    std::string error;
-    ASSERT_TRUE(ParseSources(bytes, file, error)) << error;
+    const Status parsed = ParseSources(bytes, file);
+    ASSERT_TRUE(parsed.ok()) << parsed.message();
     EXPECT_EQ(file.slot, kProtectedWords);
     EXPECT_EQ(file.records, 4u);
     EXPECT_EQ(file.paths, saved.paths);
@@ -48,18 +48,17 @@ TEST(SourcesFile, ReadsBackWhatWasWrittenAtAnyIndexWidth) {
 TEST(SourcesFile, RefusesFilesCutShortOrDamaged) {
   const Saved saved;
   SourcesFile file;
-  std::string error;
   for (size_t size = 0; size < saved.bytes.size(); ++size) {
     const std::string cut = saved.bytes.substr(0, size);
-    if (size >= saved.bytes.size() - 15 && ParseSources(cut, file, error)) continue;  // padding
-    error.clear();
-    EXPECT_FALSE(ParseSources(cut, file, error)) << size;
-    EXPECT_FALSE(error.empty());
+    const Status parsed = ParseSources(cut, file);
+    if (size >= saved.bytes.size() - 15 && parsed.ok()) continue;  // padding
+    EXPECT_EQ(parsed.code(), StatusCode::kDamaged) << size;
+    EXPECT_FALSE(parsed.message().empty());
   }
   auto damaged = [&](size_t at, unsigned char value) {
     std::string bytes = saved.bytes;
     bytes[at] = static_cast<char>(value);
-    return !ParseSources(bytes, file, error);
+    return !ParseSources(bytes, file).ok();
   };
   EXPECT_TRUE(damaged(0, 'X'));                // magic
   EXPECT_TRUE(damaged(8, 2));                  // version

@@ -20,7 +20,7 @@ std::set<std::string> Entries(const TempDir& dir) {
   return names;
 }
 
-bool SaveModel(const TempDir& dir, const std::vector<Digest>& digests) {
+Status SaveModel(const TempDir& dir, const std::vector<Digest>& digests) {
   return SaveSetFilesTogether({{dir / "p.bin", digests.data(), digests.size() * sizeof(Digest)},
                                {dir / "u.bin", digests.data(), digests.size() * sizeof(Digest)}},
                               std::cerr);
@@ -56,7 +56,7 @@ TEST(SaveTogether, WaitsForTheLockOnTheDirectory) {
   pid_t pid = fork();
   if (pid == 0) {
     close(lock);  // the inherited descriptor would hold the lock for the child too
-    _exit(SaveModel(dir, std::vector<Digest>(3)) ? 0 : 1);
+    _exit(SaveModel(dir, std::vector<Digest>(3)).ok() ? 0 : 1);
   }
   int status = -1;
   bool waiting = false, ended = false;
@@ -94,7 +94,7 @@ TEST(SaveTogether, KilledSavesLeaveNoTemporaryFiles) {
     for (const std::string& name : model) left.erase(name);
     left.erase(kSaveMarker);
     rounds_with_leftovers += !left.empty();
-    ASSERT_TRUE(SaveModel(dir, {}));
+    ASSERT_TRUE(SaveModel(dir, {}).ok());
     EXPECT_EQ(Entries(dir), model) << "round " << round;
   }
   EXPECT_LE(rounds_with_leftovers, 5);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <future>
 
+#include "core/model_description.h"
 #include "corpus_model.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
@@ -101,6 +102,7 @@ TEST(ModelDirectory, UnfinishedSavesAreRefused) {
   // The single-threaded interface keeps its contract: a handle, judging
   // against empty sets, after the message.
   tessel_model* model = nullptr;
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INCOMPLETE_SAVE);
   EXPECT_EQ(Said([&] { return (model = _openShingles(dir.path().c_str())) != nullptr; }),
             "T||Error: " + refusal + "\n");
   const std::string flagged = ReadFile(corpus::kSides[0][0][0]);
@@ -119,6 +121,47 @@ TEST(ModelDirectory, OpeningWaitsForASaveInProgress) {
   tessel_t* api = opened.get();
   EXPECT_NE(api, nullptr);
   tessel_close(api);
+}
+
+// A host tells why a model was refused by its code, with or without a message.
+TEST(ModelDirectory, RefusalsCarryTheirKind) {
+  TempDir dir;
+  auto code = [](const std::string& directory) {
+    EXPECT_EQ(tessel_open(directory.c_str(), nullptr), nullptr);
+    return tessel_last_error_code();
+  };
+  EXPECT_EQ(code(dir / "missing"), TESSEL_ERROR_NOT_FOUND);
+  WriteFile(dir / "file", "");
+  EXPECT_EQ(code(dir / "file"), TESSEL_ERROR_NOT_DIRECTORY);
+  corpus::WriteModel(dir.path(), 0);
+  WriteFile(dir / "p.bin.2", std::string(40, 'x'));
+  EXPECT_EQ(code(dir.path()), TESSEL_ERROR_DAMAGED);
+  corpus::WriteModel(dir.path(), 0);
+  WriteFile(dir / kModelDescriptionFile, "not a description\n");
+  EXPECT_EQ(code(dir.path()), TESSEL_ERROR_DAMAGED);
+  ModelDescription described = DescribeTraining(true, TextOptions());  // counts of no files
+  WriteFile(dir / kModelDescriptionFile, FormatModelDescription(described));
+  EXPECT_EQ(code(dir.path()), TESSEL_ERROR_MIXED);
+  described.language_model = false;
+  WriteFile(dir / kModelDescriptionFile, FormatModelDescription(described));
+  EXPECT_EQ(code(dir.path()), TESSEL_ERROR_INVALID_ARGUMENT);
+  EXPECT_EQ(tessel_judge_file(nullptr, "x", nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
+  // A batch's failed item carries its code; the batch itself succeeded.
+  TempDir good;
+  corpus::WriteModel(good.path(), 0);
+  tessel_t* model = tessel_open(good.path().c_str(), nullptr);
+  const std::string missing = dir / "missing";
+  const tessel_item_t item = {sizeof(tessel_item_t), missing.c_str(), nullptr, 0};
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  EXPECT_EQ(tessel_judge_many(model, &item, 1, nullptr, &verdict, nullptr, 1, nullptr), 1);
+  EXPECT_EQ(verdict.error_code, TESSEL_ERROR_NOT_FOUND);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
+  tessel_close(model);
+  // Each thread has its own.
+  std::async(std::launch::async, [&] { code(dir / "missing"); }).wait();
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
 }
 
 }  // namespace

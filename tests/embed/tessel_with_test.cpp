@@ -1,5 +1,8 @@
 // The options interface judges as the tool does: the same model files, the
 // same settings, the same numbers for every document of both corpora.
+#include <sched.h>
+
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <sstream>
@@ -187,6 +190,40 @@ TEST_F(OptionsInterface, ABatchIsJudgedWhenThreadsAreRefused) {
   SetThreadStarter(standard);
   EXPECT_EQ(alone, threaded);
   EXPECT_NE(threaded.find(" 1 "), std::string::npos);
+  tessel_close(model);
+}
+
+std::atomic<int> started{0};
+std::thread CountedThread(std::function<void()> work) {
+  ++started;
+  return std::thread(std::move(work));
+}
+
+// Without a number of threads, a batch takes one per processor the process
+// may run on, as the tool's -j does: none beside the caller on one.
+TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 0);
+  tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
+  ASSERT_NE(model, nullptr);
+  std::vector<tessel_item_t> items(4, {sizeof(tessel_item_t), nullptr, "a b c", 5});
+  std::vector<tessel_verdict_t> verdicts(items.size());
+  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  cpu_set_t all, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  CPU_ZERO(&one);
+  for (int cpu = 0; CPU_COUNT(&one) == 0; ++cpu)
+    if (CPU_ISSET(cpu, &all)) CPU_SET(cpu, &one);
+  const ThreadStarter standard = SetThreadStarter(CountedThread);
+  for (cpu_set_t* allowed : {&one, &all}) {
+    ASSERT_EQ(sched_setaffinity(0, sizeof *allowed, allowed), 0);
+    started = 0;
+    EXPECT_EQ(tessel_judge_many(model, items.data(), items.size(), nullptr, verdicts.data(),
+                                nullptr, 0, nullptr),
+              0);
+    EXPECT_EQ(started, std::min(CPU_COUNT(allowed), 4) - 1);
+  }
+  SetThreadStarter(standard);
   tessel_close(model);
 }
 

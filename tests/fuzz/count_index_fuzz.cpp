@@ -85,8 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteFile(path, file);
 
   CountIndex index;
-  std::string error;
-  if (!CountIndex::Load(path, index, &error) || index.records() != records.size() ||
+  if (!CountIndex::Load(path, index).ok() || index.records() != records.size() ||
       index.size() != records.size())
     abort();
   std::vector<Digest> sorted = records;

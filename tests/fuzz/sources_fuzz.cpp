@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   SourcesFile file;
-  std::string error;
-  if (!ParseSources(bytes, file, error)) {
-    if (error.empty()) abort();
+  const Status parsed = ParseSources(bytes, file);
+  if (!parsed.ok()) {
+    if (parsed.message().empty()) abort();
     return 0;
   }
   std::vector<Digest> records(file.records);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string again =
       FormatSources(file.slot, records.data(), records.size(), files.data(), file.paths);
   SourcesFile reread;
-  if (!ParseSources(again, reread, error) || reread.paths != file.paths ||
+  if (!ParseSources(again, reread).ok() || reread.paths != file.paths ||
       reread.records != file.records)
     abort();
   return 0;

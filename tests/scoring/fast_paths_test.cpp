@@ -36,7 +36,7 @@ struct Model {
         loadShinglesFromFile(file, sets[1][s][n]);
         sets[0][s][n].ConvertToSet(), sets[1][s][n].ConvertToSet();
         indexes[0][2 * n + s] = IndexOfSet(sets[0][s][n]);
-        EXPECT_TRUE(CountIndex::Load(file, indexes[1][2 * n + s], nullptr));
+        EXPECT_TRUE(CountIndex::Load(file, indexes[1][2 * n + s]).ok());
       }
     }
     handle = _openShingles(dir.path().c_str());

@@ -45,7 +45,7 @@ class ExplicitOptions : public LmSettingsTest {
     corpus::WriteModel(dir_.path(), 0);
     int slot = 0;
     for (const char* file : {"/p.bin", "/u.bin", "/p.bin.2", "/u.bin.2"})
-      ASSERT_TRUE(CountIndex::Load(dir_.path() + file, files_[slot++], nullptr));
+      ASSERT_TRUE(CountIndex::Load(dir_.path() + file, files_[slot++]).ok());
     words_ = SidesIndex::Join(RecordsOf(files_[0]), RecordsOf(files_[1]));
     pairs_ = SidesIndex::Join(RecordsOf(files_[2]), RecordsOf(files_[3]));
   }

@@ -297,7 +297,7 @@ class Model:
         for (i, _), verdict, error in zip(batch, verdicts, errors):
             if error:
                 message = _native.take_message(self._library, ctypes.c_void_p(error))
-                results[i] = _results.JudgeError(paths[i], message)
+                results[i] = _results.JudgeError(paths[i], message, verdict.error_code)
             else:
                 results[i] = _results.typed(verdict, language_model)
 

@@ -93,6 +93,7 @@ class Verdict(_Versioned):
         ("unprotected_score", ctypes.c_double),
         ("phrase_offset", ctypes.c_size_t),
         ("phrase_length", ctypes.c_size_t),
+        ("error_code", ctypes.c_int64),
     ]
 
 
@@ -138,6 +139,7 @@ SIGNATURES = {
                                           ctypes.c_void_p, ctypes.c_int, _ERRPTR]),
     "tessel_close": (None, [ctypes.c_void_p]),
     "tessel_free": (None, [ctypes.c_void_p]),
+    "tessel_last_error_code": (ctypes.c_int, []),
 }
 
 _libraries: Dict[str, ctypes.CDLL] = {}
@@ -179,4 +181,6 @@ def take_message(library: ctypes.CDLL, error: ctypes.c_void_p) -> str:
 
 
 def raise_failure(library: ctypes.CDLL, error: ctypes.c_void_p) -> None:
-    raise TesselError(take_message(library, error))
+    """Raises what the call that just failed on this thread stored."""
+    code = library.tessel_last_error_code()
+    raise TesselError(take_message(library, error), code)

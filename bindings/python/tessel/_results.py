@@ -44,6 +44,7 @@ class JudgeError:
 
     path: Any
     message: str
+    code: int = 0  # the kind of failure, as TesselError.code
     # Lets "if result.verdict" pass over failed items.
     verdict = None
 
