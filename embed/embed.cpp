@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
 #include "core/messages.h"
@@ -75,18 +76,15 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   WordsAndPairs doc(options.text);
   // Judged in windows of words as the text is read; the formula's lines are
   // written when reading ends, as judging the whole text writes them.
-  LmStream judged(1, model.model.roles(), options.scoring.lm, true);
-  judged.FormatLike(std::cout, std::cerr);
+  LmStream judged(1, model.model.roles(), options.scoring.lm);
   doc.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
   doc.ReadBuffer(text, size, &std::cerr);
-  if (!doc.usable()) {  // nothing was read: the formula reports the empty text
-    const lm::Result result =
-        JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
-    return result.verdict ? 1 : 0;
-  }
-  std::cout << judged.lines();
-  std::cerr << judged.messages();
-  return judged.result().verdict ? 1 : 0;
+  // When nothing was read the formula reports the empty text.
+  const lm::Result result = doc.usable()
+                                ? judged.result()
+                                : JudgeDocument(1, doc, model.model.roles(), options.scoring.lm);
+  lm::WriteFormulaOutput(1, result, std::cout, std::cerr);
+  return result.verdict ? 1 : 0;
 }
 
 }  // namespace

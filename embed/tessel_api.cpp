@@ -107,7 +107,7 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     // Judged in windows of words as the text is read: only a formula
     // window's words are held, whatever the text's size.
     TextWords words(options);
-    LmStream judged(1, model->model.roles(), SettingsOf(*settings), false);
+    LmStream judged(1, model->model.roles(), SettingsOf(*settings));
     words.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
     if (length != 0) words.Feed(text, length);
     words.Finish();

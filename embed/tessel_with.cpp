@@ -181,7 +181,7 @@ std::string JudgeLanguageModelItem(const tessel_t& model, const char* path, cons
                                    size_t length, const ScoringOptions& scoring,
                                    tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
-  LmStream stream(scoring.formula, model.model.roles(), scoring.lm, false);
+  LmStream stream(scoring.formula, model.model.roles(), scoring.lm);
   doc.StreamTo([&stream](const TextWords& words, bool ended) { return stream.Take(words, ended); });
   const std::string problem = ReadItem(doc, path, text, length);
   if (!problem.empty()) return problem;

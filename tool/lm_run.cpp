@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "core/file_io.h"
 #include "core/messages.h"
@@ -67,17 +68,19 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-// Judges the document as it is read. In JSON the formulas' own lines
-// ("values:", the phrase) have no place on standard output; their messages
-// still go to standard error.
+// Judges the document as it is read.
 void StreamDocument(WordsAndPairs& doc, LmStream& stream) {
   doc.StreamTo([&stream](const TextWords& text, bool ended) { return stream.Take(text, ended); });
 }
 
-lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
-  output.out << stream.lines();
-  output.err << stream.messages();
-  return stream.result();
+// The formula's result: its messages go to standard error, and in text its
+// own lines ("values:", the phrase) to standard output, which in JSON has no
+// place for them.
+lm::Result Judged(int32_t formula, const LmStream& stream, bool json, JudgedDocument& output) {
+  const lm::Result& result = stream.result();
+  lm::WriteFormulaMessages(result, output.err);
+  if (!json) lm::WriteFormulaLines(formula, result, output.out);
+  return result;
 }
 
 // In JSON every listed document gets a line: an error when it could not be
@@ -93,7 +96,7 @@ void JudgeDataFileAsJson(const std::string& name, const Options& options,
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
-    const lm::Result result = Judged(stream, output);
+    const lm::Result result = Judged(formula, stream, true, output);
     std::vector<Source> found;
     if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
     output.out << JsonLanguageModelLine(name, formula, result, stream.phrase(),
@@ -108,8 +111,11 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
                    JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   // The detailed block and the sources of a hit look at every pair of the
-  // document, so then the whole of it is kept.
-  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json,
+  // document, so then the whole of it is kept. JSON ranks documents by the
+  // best window's margin, so there every window is scored.
+  lm::Settings settings = options.scoring.lm;
+  settings.best_score = json;
+  LmStream stream(options.scoring.formula, model.roles(), settings,
                   options.scoring.lm.detailed || sources.wanted());
   StreamDocument(doc, stream);
   DocumentRead how = DocumentRead::kFailed;
@@ -125,7 +131,7 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   if (!read) return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
-  const lm::Result result = Judged(stream, output);
+  const lm::Result result = Judged(options.scoring.formula, stream, false, output);
   output.verdict = result.verdict;
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
@@ -186,14 +192,14 @@ HeaderOrder OrderOfHeaders(const std::vector<std::string>& names, const LoopSett
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
                         bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json);
+  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm);
   StreamDocument(doc, stream);
   doc.ReadFile(name, output.err);
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judged(stream, output).verdict;
+  output.verdict = Judged(options.scoring.formula, stream, json, output).verdict;
   output.judged = true;
 }
 

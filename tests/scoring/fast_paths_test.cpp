@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <numeric>
 
+#include "compat/formula_lines.h"
 #include "compat/formulas.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
@@ -67,9 +68,9 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
     doc.ReadBuffer(text.data(), text.size(), &std::cerr);
     const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
     const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));
-    return JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm,
-                         lm::StandardStreams())
-        .verdict;
+    const lm::Result result = JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm);
+    lm::WriteFormulaOutput(formula, result, std::cout, std::cerr);
+    return result.verdict;
   });
 }
 

@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "core/charset.h"
 #include "embed/corpus_model.h"
@@ -72,7 +73,8 @@ Judged Whole(int formula, const std::string& text, const TextOptions& options,
   doc.ReadBuffer(text.data(), text.size());
   std::ostringstream out, err;
   Judged judged;
-  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings, {&out, &err});
+  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings);
+  lm::WriteFormulaOutput(formula, judged.result, out, err);
   judged.phrase = PhraseBytesOf(judged.result, doc.text());
   judged.lines = out.str() + "|" + err.str();
   return judged;
@@ -81,11 +83,13 @@ Judged Whole(int formula, const std::string& text, const TextOptions& options,
 Judged Streamed(int formula, const std::string& text, const TextOptions& options,
                 const lm::Settings& settings) {
   WordsAndPairs doc(options);
-  LmStream stream(formula, Model().indexed(), settings, true);
+  LmStream stream(formula, Model().indexed(), settings);
   doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
   doc.ReadBuffer(text.data(), text.size());
   EXPECT_LT(doc.text().size() - doc.text().first_held(), 2 * TextWords::kStreamWords);
-  return {stream.result(), stream.phrase(), stream.lines() + "|" + stream.messages()};
+  std::ostringstream out, err;
+  lm::WriteFormulaOutput(formula, stream.result(), out, err);
+  return {stream.result(), stream.phrase(), out.str() + "|" + err.str()};
 }
 
 struct Setting {
