@@ -272,11 +272,16 @@ void ScanWindows(size_t positions, size_t limit, bool log, Estimates estimate, S
 double WindowMargin(double protected_score, double unprotected_score, double margin,
                     const Settings& settings) {
   const double sp = protected_score, su = unprotected_score;
-  const double balance = Difference(sp, su + margin);
-  if (settings.log) return balance;
-  const double below_bound = Strict(Difference(settings.threshold_2, su));
-  const double enough = Difference(sp, settings.threshold_1);
-  return std::min(below_bound, std::max(enough, std::min(balance, Strict(sp))));
+  const double bound = su + margin;
+  if (settings.log) return Difference(sp, bound);
+  if (!(su < settings.threshold_2)) return Strict(Difference(settings.threshold_2, su));
+  // sp >= bound and sp > 0: with a positive bound the first implies the
+  // second, otherwise the second implies the first (a bound that is not a
+  // number fails both).
+  const double balance = std::isnan(bound) ? -std::numeric_limits<double>::infinity()
+                         : bound > 0       ? Difference(sp, bound)
+                                           : Strict(sp);
+  return std::max(Difference(sp, settings.threshold_1), balance);
 }
 
 Result Formula1(const Document& doc, const Model& model, const Settings& settings) {

@@ -126,13 +126,16 @@ struct Result {
 };
 
 // How far a window's scores are from failing the formula's test, as one
-// number that is >= 0 exactly when the window is a hit. With logarithms the
-// test is sp >= su + margin, and this is sp - (su + margin). Without, the
-// test is su < threshold_2 and (sp >= threshold_1 or (sp >= su + margin and
-// sp > 0)): each comparison becomes a difference (a strict one moved down by
-// one step of the double, so that 0 fails it), "and" the smaller, "or" the
-// larger of its operands. A comparison with a not-a-number operand fails,
-// and so does its difference (taken as -infinity).
+// number that is >= 0 exactly when the window is a hit, and larger the
+// further the protected score is past the bound it must reach. With
+// logarithms the test is sp >= su + margin, and this is sp - (su + margin).
+// Without, the test is su < threshold_2 and (sp >= threshold_1 or (sp >= su +
+// margin and sp > 0)): when su < threshold_2 fails, it is the negative
+// threshold_2 - su moved down one step of the double (0 would pass); else the
+// larger of sp - threshold_1 and either sp - (su + margin) (when su + margin
+// > 0) or sp moved down one step (sp > 0 as a difference). A difference of
+// equal operands is 0, and one that is not a number is -infinity, as such a
+// comparison fails.
 double WindowMargin(double protected_score, double unprotected_score, double margin,
                     const Settings& settings);
 

@@ -141,6 +141,25 @@ TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
       ASSERT_EQ(streamed.phrase.words, whole.phrase.words);
       ASSERT_EQ(streamed.lines, whole.lines);
       hits += whole.result.verdict, ++judged;
+      // Scoring every window for the best margin changes no judgement; the
+      // margin passes exactly for a hit, streamed or not.
+      lm::Settings scoring_all = setting.settings;
+      scoring_all.best_score = true;
+      const Judged best = Whole(setting.formula, text, options, scoring_all);
+      const Judged best_streamed = Streamed(setting.formula, text, options, scoring_all);
+      for (const Judged* judged_all : {&best, &best_streamed}) {
+        ASSERT_EQ(judged_all->lines, whole.lines);
+        ASSERT_EQ(judged_all->phrase.offset, whole.phrase.offset);
+        ASSERT_EQ(judged_all->result.protected_score, whole.result.protected_score);
+        // A refused document has no window: no margin either.
+        const bool refused = judged_all->result.refusal != lm::Refusal::kNone;
+        ASSERT_EQ(judged_all->result.scored_windows == 0, refused);
+        if (!refused) {
+          ASSERT_EQ(judged_all->result.best >= 0, whole.result.verdict);
+        }
+      }
+      ASSERT_EQ(best_streamed.result.best, best.result.best);
+      ASSERT_EQ(best_streamed.result.scored_windows, best.result.scored_windows);
     }
   }
   EXPECT_GT(hits, judged / 2);
