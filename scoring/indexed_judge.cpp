@@ -1,24 +1,14 @@
 #include "scoring/indexed_judge.h"
 
 #include <algorithm>
-#include <iostream>
 #include <sstream>
 
 #include "core/document.h"
 #include "core/word_digests.h"
 
-void WordsAndPairs::ReadFile(const std::string& name, std::ostream& messages) {
-  usable_ = ReadDocument(name, 2, text_, messages);
-}
-
-int WordsAndPairs::ReadFileQuietly(const std::string& name) {
-  usable_ = true;
-  return text_.ReadFile(name, 0, std::cerr);  // no report is written
-}
-
-void WordsAndPairs::ReadBuffer(const char* text, size_t size, std::ostream* messages) {
+void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
   std::ostringstream unused;
-  usable_ = ReadDocument(text, size, 2, text_, messages != nullptr ? *messages : unused);
+  usable_ = ReadDocument(text, size, 2, text_, unused);
 }
 
 void WordsAndPairs::HashAll() {

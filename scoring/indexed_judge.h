@@ -18,11 +18,6 @@ class WordsAndPairs {
  public:
   explicit WordsAndPairs(const TextOptions& options) : text_(options) {}
 
-  // Reads a data file; the messages are those of the two builds.
-  void ReadFile(const std::string& name, std::ostream& messages);
-  // Reads a data file without writing any message: 0, or the error number
-  // of the failed open or read. The shift must be usable.
-  int ReadFileQuietly(const std::string& name);
   // Reads the text with read(words), which tells whether the words are
   // usable; the result is read's.
   // Judges while reading, as sink(text, ended) of TextWords::StreamTo.
@@ -31,9 +26,9 @@ class WordsAndPairs {
   bool ReadWith(Read read) {
     return usable_ = read(text_);
   }
-  // Reads a caller's buffer of size bytes; an unusable shift is reported to
-  // messages (when given).
-  void ReadBuffer(const char* text, size_t size, std::ostream* messages = nullptr);
+  // Reads a caller's buffer of size bytes (nothing when the shift is
+  // unusable).
+  void ReadBuffer(const char* text, size_t size);
   // Hashes every word and pair; words() and pairs() are empty before.
   void HashAll();
 

@@ -17,6 +17,8 @@
 #include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
+#include "core/document.h"
+#include "scoring/document_judge.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "tool/detailed.h"
@@ -68,16 +70,12 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-// Judges the document as it is read.
-void StreamDocument(WordsAndPairs& doc, LmStream& stream) {
-  doc.StreamTo([&stream](const TextWords& text, bool ended) { return stream.Take(text, ended); });
-}
-
 // The formula's result: its messages go to standard error, and in text its
 // own lines ("values:", the phrase) to standard output, which in JSON has no
 // place for them.
-lm::Result Judged(int32_t formula, const LmStream& stream, bool json, JudgedDocument& output) {
-  const lm::Result& result = stream.result();
+const lm::Result& Judged(int32_t formula, const DocumentJudge& judge, bool json,
+                         JudgedDocument& output) {
+  const lm::Result& result = judge.lm_result();
   lm::WriteFormulaMessages(result, output.err);
   if (!json) lm::WriteFormulaLines(formula, result, output.out);
   return result;
@@ -86,8 +84,8 @@ lm::Result Judged(int32_t formula, const LmStream& stream, bool json, JudgedDocu
 // In JSON every listed document gets a line: an error when it could not be
 // read, a note when it is binary or has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Options& options,
-                         const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
-                         bool binary, JudgedDocument& output) {
+                         const RunSources& sources, WordsAndPairs& doc,
+                         const DocumentJudge& judge, bool binary, JudgedDocument& output) {
   const int32_t formula = options.scoring.formula;
   if (binary) {
     output.out << JsonSkippedLine(name, formula, messages::kBinaryReason);
@@ -96,10 +94,10 @@ void JudgeDataFileAsJson(const std::string& name, const Options& options,
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
-    const lm::Result result = Judged(formula, stream, true, output);
+    const lm::Result& result = Judged(formula, judge, true, output);
     std::vector<Source> found;
     if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
-    output.out << JsonLanguageModelLine(name, formula, result, stream.phrase(),
+    output.out << JsonLanguageModelLine(name, formula, result, judge.phrase(),
                                         sources.wanted() ? &found : nullptr);
     output.verdict = result.verdict;
     output.judged = true;
@@ -113,25 +111,24 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   // The detailed block and the sources of a hit look at every pair of the
   // document, so then the whole of it is kept. JSON ranks documents by the
   // best window's margin, so there every window is scored.
-  lm::Settings settings = options.scoring.lm;
-  settings.best_score = json;
-  LmStream stream(options.scoring.formula, model.roles(), settings,
-                  options.scoring.lm.detailed || sources.wanted());
-  StreamDocument(doc, stream);
+  ScoringOptions scoring = options.scoring;
+  scoring.lm.best_score = json;
+  DocumentJudge judge(model, scoring, options.text.shingle_length,
+                      options.scoring.lm.detailed || sources.wanted());
   DocumentRead how = DocumentRead::kFailed;
-  const bool read = doc.ReadWith([&](TextWords& words) {
+  const bool read = judge.Judge(doc, [&](TextWords& words) {
     how = ReadDataFile(name, reading, 2, words, output.err);
     return how == DocumentRead::kRead;
   });
   output.failed = how == DocumentRead::kFailed;
   if (json) {
-    JudgeDataFileAsJson(name, options, sources, doc, stream, how == DocumentRead::kBinary, output);
+    JudgeDataFileAsJson(name, options, sources, doc, judge, how == DocumentRead::kBinary, output);
     return;
   }
   if (!read) return;
   if (doc.pair_count() == 0) return;
   output.out << PrintableName(name) << "\t";
-  const lm::Result result = Judged(options.scoring.formula, stream, false, output);
+  const lm::Result& result = Judged(options.scoring.formula, judge, false, output);
   output.verdict = result.verdict;
   output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
@@ -192,14 +189,13 @@ HeaderOrder OrderOfHeaders(const std::vector<std::string>& names, const LoopSett
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
                         bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm);
-  StreamDocument(doc, stream);
-  doc.ReadFile(name, output.err);
+  DocumentJudge judge(model, options.scoring, options.text.shingle_length);
+  judge.Judge(doc, [&](TextWords& words) { return ReadDocument(name, 2, words, output.err); });
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judged(options.scoring.formula, stream, json, output).verdict;
+  output.verdict = Judged(options.scoring.formula, judge, json, output).verdict;
   output.judged = true;
 }
 

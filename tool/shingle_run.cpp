@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
+#include "scoring/document_judge.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
 #include "tool/document_input.h"
@@ -41,13 +42,19 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
                       const DocumentReading& reading, bool json, const RunSources& sources,
                       ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
-  TextWords words(options.text);
+  WordsAndPairs doc(options.text);
+  DocumentRead read = DocumentRead::kFailed;
+  const auto read_file = [&](TextWords& words) {
+    read = ReadDataFile(name, reading, 1, words, output.err);
+    return true;
+  };
   // Without the detailed block only the distinct digests are kept, gathered
-  // as the text is read.
-  ShingleStream stream(length);
-  if (!options.scoring.lm.detailed)
-    words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
-  const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
+  // as the text is read; the block lists the shingles of the whole text.
+  DocumentJudge judge(model, options.scoring, length);
+  if (options.scoring.lm.detailed)
+    doc.ReadWith(read_file);
+  else
+    judge.Judge(doc, read_file);
   output.failed = read == DocumentRead::kFailed;
   if (json && read == DocumentRead::kBinary) {
     output.out << JsonSkippedLine(name, 0, messages::kBinaryReason);
@@ -60,18 +67,17 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   if (read != DocumentRead::kRead) return;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
-    AppendDistinctShingles(words, document, length);
+    AppendDistinctShingles(doc.text(), document, length);
     Unique(document);
     output.out << PrintableName(name);
     WriteShingleDetails(document, model, output.out);
     return;
   }
-  const ShingleResult result =
-      JudgeDistinctShingles(stream, model.shingles, options.scoring);
+  const ShingleResult& result = judge.shingle_result();
   output.verdict = result.verdict;
   std::vector<Source> found;
   if (sources.wanted() && result.verdict)
-    found = ShingleSources(stream, model.shingles, sources);
+    found = ShingleSources(judge.shingles(), model.shingles, sources);
   if (json) {
     output.out << JsonShingleLine(name, result, options.scoring,
                                   sources.wanted() ? &found : nullptr);
