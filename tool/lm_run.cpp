@@ -28,6 +28,7 @@
 #include "tool/file_list.h"
 #include "tool/header_file.h"
 #include "tool/json_output.h"
+#include "tool/text_output.h"
 
 namespace {
 
@@ -70,14 +71,10 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-// The formula's result: its messages go to standard error, and in text its
-// own lines ("values:", the phrase) to standard output, which in JSON has no
-// place for them.
-const lm::Result& Judged(int32_t formula, const DocumentJudge& judge, bool json,
-                         JudgedDocument& output) {
+// The formula's result, whose messages go to standard error.
+const lm::Result& Judged(const DocumentJudge& judge, JudgedDocument& output) {
   const lm::Result& result = judge.lm_result();
   lm::WriteFormulaMessages(result, output.err);
-  if (!json) lm::WriteFormulaLines(formula, result, output.out);
   return result;
 }
 
@@ -94,7 +91,7 @@ void JudgeDataFileAsJson(const std::string& name, const Options& options,
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
-    const lm::Result& result = Judged(formula, judge, true, output);
+    const lm::Result& result = Judged(judge, output);
     std::vector<Source> found;
     if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
     output.out << JsonLanguageModelLine(name, formula, result, judge.phrase(),
@@ -127,13 +124,12 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
   }
   if (!read) return;
   if (doc.pair_count() == 0) return;
-  output.out << PrintableName(name) << "\t";
-  const lm::Result& result = Judged(options.scoring.formula, judge, false, output);
+  const lm::Result& result = Judged(judge, output);
+  std::vector<Source> found;
+  if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
+  WriteLanguageModelText(name, options.scoring.formula, result, found, output.out);
   output.verdict = result.verdict;
-  output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
-  if (sources.wanted() && result.verdict)
-    WriteSources(PairSources(doc, result, sources), true, output.out);
   if (options.scoring.lm.detailed) WriteDetails(doc, model, output.details);
 }
 
@@ -195,7 +191,11 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judged(options.scoring.formula, judge, json, output).verdict;
+  // In text the formula's own lines ("values:", the phrase) are written
+  // too; JSON has no place for them.
+  const lm::Result& result = Judged(judge, output);
+  if (!json) lm::WriteFormulaLines(options.scoring.formula, result, output.out);
+  output.verdict = result.verdict;
   output.judged = true;
 }
 

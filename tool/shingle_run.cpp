@@ -17,17 +17,9 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/json_output.h"
+#include "tool/text_output.h"
 
 namespace {
-
-// "P>=M" or "P<M" for documents of at least size_threshold distinct
-// shingles, otherwise the threshold scaled by n / size_threshold ("P>=M*R").
-void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, std::ostream& out) {
-  out << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
-  if (result.scaled)
-    out << "*" << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
-  out << "\n";
-}
 
 struct ShingleDocument : DocumentOutput {
   bool verdict = false;
@@ -83,10 +75,7 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
                                   sources.wanted() ? &found : nullptr);
     return;
   }
-  output.out << PrintableName(name) << "\t" << result.protected_count << "\t"
-             << result.unprotected_count << "\t" << result.common_count << "\t";
-  WriteVerdict(result, options.scoring, output.out);
-  WriteSources(found, false, output.out);
+  WriteShingleText(name, result, options.scoring, found, output.out);
 }
 
 }  // namespace
