@@ -11,7 +11,8 @@ namespace {
 void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, std::ostream& out) {
   out << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
   if (result.scaled)
-    out << "*" << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
+    out << "*"
+        << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
   out << "\n";
 }
 

@@ -55,7 +55,8 @@ TEST(Embed, AnUnusableShiftJudgesAnEmptyText) {
   ASSERT_NE(model, nullptr);
   const int32_t shift = CShingle::shingle_shift;
   CShingle::shingle_shift = 0;
-  const std::string said = Said([&] { return _processShingles(model, "alpha beta gamma\n", 0) == 1; });
+  const std::string said =
+      Said([&] { return _processShingles(model, "alpha beta gamma\n", 0) == 1; });
   CShingle::shingle_shift = shift;
   _closeShingles(model);
   EXPECT_EQ(said.substr(0, 3), "F||");

@@ -80,8 +80,9 @@ TEST(WindowMargin, PassesExactlyForAHit) {
   EXPECT_LT(hits, cases - cases / 5);
   // Graded: a protected score further past its bound ranks higher.
   lm::Settings defaults;
-  EXPECT_LT(lm::WindowMargin(0.001, 0.0, 0.0, defaults), lm::WindowMargin(0.01, 0.0, 0.0, defaults));
-  EXPECT_LT(lm::WindowMargin(0.0, 0.5, 0.0, defaults), lm::WindowMargin(0.0, 0.1, 0.0, defaults));
+  const auto margin = [&](double sp, double su) { return lm::WindowMargin(sp, su, 0.0, defaults); };
+  EXPECT_LT(margin(0.001, 0.0), margin(0.01, 0.0));
+  EXPECT_LT(margin(0.0, 0.5), margin(0.0, 0.1));
 }
 
 }  // namespace
