@@ -86,7 +86,8 @@ TEST(JsonLanguageModelLine, LocatesTheWindowInTheDocumentsBytes) {
   EXPECT_EQ(JsonLanguageModelLine("d", 7, result, PhraseBytesOf(result, text)),
             "{\"type\":\"document\",\"version\":1,\"path\":\"d\",\"mode\":\"language-model\","
             "\"formula\":3,\"verdict\":true,\"score\":null,\"window\":{\"protected_score\":0.5,"
-            "\"unprotected_score\":0.0,\"offset\":7,\"length\":9,\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
+            "\"unprotected_score\":0.0,\"offset\":7,\"length\":9,"
+            "\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
   result.verdict = false;
   EXPECT_NE(JsonLanguageModelLine("d", 1, result, PhraseBytesOf(result, text)).find("\"window\":null"),
             std::string::npos);
