@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "compat/formula_lines.h"
 #include "compat/formulas.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
@@ -16,8 +17,9 @@ bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_w
   const lm::Model model =
       lm::ModelOf(protected_words, unprotected_words, protected_pairs, unprotected_pairs);
   const lm::ListDocument document(doc, &doc_pairs);
-  return lm::Formula2(document.View(), model, lm::CurrentSettings(), lm::StandardStreams())
-      .verdict;
+  const lm::Result result = lm::Formula2(document.View(), model, lm::CurrentSettings());
+  lm::WriteFormulaOutput(2, result, std::cout, std::cerr);
+  return result.verdict;
 }
 
 // Interpolated bigram probability with fixed weights 0.5 over at most the

@@ -1,3 +1,6 @@
+#include <iostream>
+
+#include "compat/formula_lines.h"
 #include "compat/formulas.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
@@ -7,6 +10,7 @@ bool Formula3(CShingleSet& doc, CShingleSet& protected_words, CShingleSet& unpro
   model.protected_words = lm::LookupOf(protected_words);
   model.unprotected_words = lm::LookupOf(unprotected_words);
   const lm::ListDocument document(doc, nullptr);
-  return lm::Formula3(document.View(), model, lm::CurrentSettings(), lm::StandardStreams())
-      .verdict;
+  const lm::Result result = lm::Formula3(document.View(), model, lm::CurrentSettings());
+  lm::WriteFormulaOutput(3, result, std::cout, std::cerr);
+  return result.verdict;
 }

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
 #include "core/messages.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
+#include "scoring/document_judge.h"
 #include "scoring/options.h"
 
 namespace {
@@ -72,21 +74,15 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   const size_t size = length > 0 ? static_cast<size_t>(length) : std::strlen(text);
   Options options = CurrentOptions();
   options.text.encoding = model.encoding;
+  options.scoring.formula = 1;
   WordsAndPairs doc(options.text);
   // Judged in windows of words as the text is read; the formula's lines are
   // written when reading ends, as judging the whole text writes them.
-  LmStream judged(1, model.model.roles(), options.scoring.lm, true);
-  judged.FormatLike(std::cout, std::cerr);
-  doc.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
-  doc.ReadBuffer(text, size, &std::cerr);
-  if (!doc.usable()) {  // nothing was read: the formula reports the empty text
-    const lm::Result result =
-        JudgeDocument(1, doc, model.model.roles(), options.scoring.lm, lm::StandardStreams());
-    return result.verdict ? 1 : 0;
-  }
-  std::cout << judged.lines();
-  std::cerr << judged.messages();
-  return judged.result().verdict ? 1 : 0;
+  DocumentJudge judge(model.model, options.scoring, options.text.shingle_length);
+  judge.Judge(doc, [&](TextWords& words) { return ReadDocument(text, size, 2, words, std::cerr); });
+  const lm::Result& result = judge.lm_result();
+  lm::WriteFormulaOutput(1, result, std::cout, std::cerr);
+  return result.verdict ? 1 : 0;
 }
 
 }  // namespace

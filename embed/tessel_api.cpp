@@ -14,6 +14,7 @@
 #include "embed/embed.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
+#include "scoring/document_judge.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 
@@ -30,8 +31,8 @@ lm::Settings SettingsOf(const tessel_settings_t& given) {
   return settings;
 }
 
-void Fill(tessel_result_t& result, const LmStream& judged) {
-  const lm::Result& found = judged.result();
+void Fill(tessel_result_t& result, const DocumentJudge& judged) {
+  const lm::Result& found = judged.lm_result();
   result.verdict = found.verdict ? 1 : 0;
   result.protected_score = found.protected_score;
   result.unprotected_score = found.unprotected_score;
@@ -107,13 +108,18 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
     options.upper_case = UpperCase;  // as _processShingles reads it
     // Judged in windows of words as the text is read: only a formula
     // window's words are held, whatever the text's size.
-    TextWords words(options);
-    LmStream judged(1, model->model.roles(), SettingsOf(*settings), false);
-    words.StreamTo([&judged](const TextWords& read, bool ended) { return judged.Take(read, ended); });
-    if (length != 0) words.Feed(text, length);
-    words.Finish();
+    ScoringOptions scoring;
+    scoring.formula = 1;
+    scoring.lm = SettingsOf(*settings);
+    WordsAndPairs doc(options);
+    DocumentJudge judged(model->model, scoring, options.shingle_length);
+    judged.Judge(doc, [&](TextWords& words) {
+      if (length != 0) words.Feed(text, length);
+      words.Finish();
+      return true;
+    });
     if (result != nullptr) Fill(*result, judged);
-    return judged.result().verdict ? 1 : 0;
+    return judged.lm_result().verdict ? 1 : 0;
   } catch (const std::bad_alloc&) {
     SetError(errptr, StatusCode::kOutOfMemory, messages::kCallOutOfMemory);
   } catch (...) {

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <new>
+#include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "core/thread_start.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
+#include "scoring/document_judge.h"
 #include "scoring/indexed_judge.h"
 #include "scoring/shingle_judge.h"
 
@@ -144,14 +147,20 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   return model;
 }
 
-// Reads a file (path) or a buffer into doc; why the file could not be read.
-Status ReadItem(WordsAndPairs& doc, const char* path, const char* text, size_t length) {
-  if (path == nullptr) {
-    if (text == nullptr && length != 0) return Invalid(messages::kNoText);  // no buffer to read
-    doc.ReadBuffer(text, length);
-    return Status();
-  }
-  const int error = doc.ReadFileQuietly(path);
+// Judges a file (path) or a buffer into doc with judge; why the file could
+// not be read.
+Status ReadItem(DocumentJudge& judge, WordsAndPairs& doc, const char* path, const char* text,
+                size_t length) {
+  if (path == nullptr && text == nullptr && length != 0) return Invalid(messages::kNoText);
+  int error = 0;
+  judge.Judge(doc, [&](TextWords& words) {
+    if (path != nullptr) {
+      error = words.ReadFile(path, 0, std::cerr);  // no report is written
+      return true;
+    }
+    std::ostringstream unused;
+    return ReadDocument(text, length, 2, words, unused);
+  });
   return error != 0 ? SystemError(messages::kCannotRead, path, error) : Status();
 }
 
@@ -161,11 +170,10 @@ Status JudgeShingleItem(const tessel_t& model, const char* path, const char* tex
                              size_t length, const ScoringOptions& scoring,
                              tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
-  ShingleStream stream(model.text.shingle_length);
-  doc.StreamTo([&stream](const TextWords& words, bool) { return stream.Take(words); });
-  const Status problem = ReadItem(doc, path, text, length);
+  DocumentJudge judge(model.model, scoring, model.text.shingle_length);
+  const Status problem = ReadItem(judge, doc, path, text, length);
   if (!problem.ok()) return problem;
-  const ShingleResult found = JudgeDistinctShingles(stream, model.model.shingles, scoring);
+  const ShingleResult& found = judge.shingle_result();
   verdict.verdict = found.verdict;
   verdict.protected_count = found.protected_count;
   verdict.unprotected_count = found.unprotected_count;
@@ -181,19 +189,18 @@ Status JudgeLanguageModelItem(const tessel_t& model, const char* path, const cha
                                    size_t length, const ScoringOptions& scoring,
                                    tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
-  LmStream stream(scoring.formula, model.model.roles(), scoring.lm, false);
-  doc.StreamTo([&stream](const TextWords& words, bool ended) { return stream.Take(words, ended); });
-  const Status problem = ReadItem(doc, path, text, length);
+  DocumentJudge judge(model.model, scoring, model.text.shingle_length);
+  const Status problem = ReadItem(judge, doc, path, text, length);
   if (!problem.ok()) return problem;
   // The tool judges no document without a word pair (it prints no line).
   if (doc.pair_count() == 0) return Status();
-  const lm::Result& found = stream.result();
+  const lm::Result& found = judge.lm_result();
   verdict.verdict = found.verdict;
   verdict.protected_score = found.protected_score;
   verdict.unprotected_score = found.unprotected_score;
   if (found.phrase_words == 0) return Status();
-  verdict.phrase_offset = stream.phrase().offset;
-  verdict.phrase_length = stream.phrase().end - stream.phrase().offset;
+  verdict.phrase_offset = judge.phrase().offset;
+  verdict.phrase_length = judge.phrase().end - judge.phrase().offset;
   return Status();
 }
 

@@ -2,19 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+#include <limits>
 #include <map>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/charset.h"
-#include "core/messages.h"
 
 namespace lm {
-
-Output StandardStreams() { return Output{&std::cout, &std::cerr}; }
 
 namespace {
 
@@ -34,23 +30,41 @@ bool IsHit(double protected_score, double unprotected_score, double margin,
           (protected_score >= unprotected_score + margin && protected_score > 0));
 }
 
-bool ReportEmpty(const Document& doc, const Output& output) {
+bool RefuseEmpty(const Document& doc, Result& result) {
   if (doc.word_count != 0) return false;
-  if (output.err) *output.err << messages::kEmptyDocMessage;
+  result.refusal = Refusal::kEmpty;
   return true;
 }
 
-bool ReportSizeMismatch(const Document& doc, const Output& output) {
+bool RefuseSizeMismatch(const Document& doc, Result& result) {
   if (doc.word_count == doc.pair_count + 1) return false;
-  if (output.err)
-    *output.err << messages::kSizeErrorPrefix << doc.word_count << messages::kSizeErrorMiddle << doc.pair_count
-                << "\n";
+  result.refusal = Refusal::kSizeMismatch;
+  result.refused_words = doc.word_count;
+  result.refused_pairs = doc.pair_count;
   return true;
 }
 
-void WriteValues(const Output& output, double protected_score, double unprotected_score) {
-  if (output.out)
-    *output.out << "values: \t" << protected_score << '\t' << unprotected_score << '\n';
+// Not-a-number fails every comparison, so it ranks below every difference.
+double Ordered(double difference) {
+  return std::isnan(difference) ? -std::numeric_limits<double>::infinity() : difference;
+}
+
+// a - b, which is >= 0 exactly when a >= b: 0 for equal operands (infinite
+// ones too, whose difference is not a number).
+double Difference(double a, double b) { return a == b ? 0.0 : Ordered(a - b); }
+
+// x > 0 as a difference that is >= 0 exactly then: the next double below x
+// (0 only from the smallest positive double, down to a negative from 0).
+double Strict(double x) {
+  return std::nextafter(Ordered(x), -std::numeric_limits<double>::infinity());
+}
+
+// Records the window's margin when the settings ask for the best one.
+void Score(Result& result, const Settings& settings, double margin, double protected_score,
+           double unprotected_score) {
+  if (!settings.best_score) return;
+  const double m = WindowMargin(protected_score, unprotected_score, margin, settings);
+  if (result.scored_windows++ == 0 || m > result.best) result.best = m;
 }
 
 struct Phrase {
@@ -66,6 +80,7 @@ Phrase PhraseOf(int64_t first, int64_t last) {
 // The phrase's words joined by single spaces.
 std::string PhraseText(const Document& doc, const Phrase& phrase) {
   std::string text;
+  if (doc.word_text == nullptr) return text;
   for (size_t k = phrase.first; k < phrase.first + phrase.words; ++k) {
     if (k != phrase.first) text += ' ';
     text += doc.word_text(doc.text, k);
@@ -73,14 +88,15 @@ std::string PhraseText(const Document& doc, const Phrase& phrase) {
   return doc.utf8_text ? Cp1251ToUtf8(text) : text;
 }
 
-void Decide(Result& result, double protected_score, double unprotected_score,
-            const Phrase& phrase) {
+void Decide(Result& result, const Document& doc, double protected_score,
+            double unprotected_score, const Phrase& phrase) {
   if (result.verdict) return;
   result.verdict = true;
   result.protected_score = protected_score;
   result.unprotected_score = unprotected_score;
   result.phrase_first = phrase.first;
   result.phrase_words = phrase.words;
+  result.phrase_text = PhraseText(doc, phrase);
 }
 
 // ---- Formula1: additive smoothing of the word frequency and of the pair
@@ -121,11 +137,6 @@ Phrase Formula1Phrase(int64_t length, size_t words, size_t j) {
   return PhraseOf(start, std::min(start + length - 2, last_word));
 }
 
-void WriteTally(const Output& output, const std::map<std::string, int>& tally) {
-  for (const auto& [phrase, count] : tally)
-    *output.out << "count: " << count << " string: " << phrase << '\n';
-}
-
 // ---- Formula2: frequencies smoothed towards a constant with weight lambda0;
 // the pair term interpolates between the word-to-pair ratio and the next
 // word's frequency.
@@ -155,14 +166,6 @@ struct InterpolatedSide {
     return t;
   }
 };
-
-// "String:" lines: a heading, then each word with a space before it.
-void WriteSpacedPhrase(const Output& output, const Document& doc, const Phrase& phrase) {
-  if (!output.out) return;
-  *output.out << "String:\n";
-  if (phrase.words != 0) *output.out << ' ' << PhraseText(doc, phrase);
-  *output.out << '\n';
-}
 
 // ---- Formula3: additive smoothing of the word frequency alone.
 
@@ -266,10 +269,24 @@ void ScanWindows(size_t positions, size_t limit, bool log, Estimates estimate, S
 
 }  // namespace
 
-Result Formula1(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output) {
+double WindowMargin(double protected_score, double unprotected_score, double margin,
+                    const Settings& settings) {
+  const double sp = protected_score, su = unprotected_score;
+  const double bound = su + margin;
+  if (settings.log) return Difference(sp, bound);
+  if (!(su < settings.threshold_2)) return Strict(Difference(settings.threshold_2, su));
+  // sp >= bound and sp > 0: with a positive bound the first implies the
+  // second, otherwise the second implies the first (a bound that is not a
+  // number fails both).
+  const double balance = std::isnan(bound) ? -std::numeric_limits<double>::infinity()
+                         : bound > 0       ? Difference(sp, bound)
+                                           : Strict(sp);
+  return std::max(Difference(sp, settings.threshold_1), balance);
+}
+
+Result Formula1(const Document& doc, const Model& model, const Settings& settings) {
   Result result;
-  if (ReportEmpty(doc, output) || ReportSizeMismatch(doc, output)) return result;
+  if (RefuseEmpty(doc, result) || RefuseSizeMismatch(doc, result)) return result;
   const size_t m = doc.pair_count;
   // A window length of 0 would empty every window before it is scored.
   if (m == 0 || settings.length == 0) return result;
@@ -277,7 +294,6 @@ Result Formula1(const Document& doc, const Model& model, const Settings& setting
   const SmoothedSide protected_side{model.protected_words, model.protected_pairs, settings};
   const SmoothedSide unprotected_side{model.unprotected_words, model.unprotected_pairs, settings};
   const size_t limit = WindowLimit(settings);
-  std::map<std::string, int> tally;
   ScanWindows<Estimate>(
       m, limit, settings.log,
       [&](size_t j) {
@@ -287,25 +303,23 @@ Result Formula1(const Document& doc, const Model& model, const Settings& setting
       // Windows are scored once full, and the last one always.
       [&](size_t j) { return j + 1 >= limit || j + 1 == m; },
       [&](size_t j, double sp, double su) {
+        Score(result, settings, settings.factor, sp, su);
         if (!IsHit(sp, su, settings.factor, settings)) return false;
-        WriteValues(output, sp, su);
         const Phrase phrase = Formula1Phrase(settings.length, doc.word_count, j);
-        Decide(result, sp, su, phrase);
+        Decide(result, doc, sp, su, phrase);
         if (settings.detailed) {
-          if (output.out) ++tally[PhraseText(doc, phrase)];
+          result.hits.emplace_back(sp, su);
+          ++result.tally[PhraseText(doc, phrase)];
           return false;
         }
-        if (output.out) *output.out << "string:\n" << PhraseText(doc, phrase) << '\n';
-        return true;
+        return !settings.best_score;
       });
-  if (settings.detailed && output.out) WriteTally(output, tally);
   return result;
 }
 
-Result Formula2(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output) {
+Result Formula2(const Document& doc, const Model& model, const Settings& settings) {
   Result result;
-  if (ReportEmpty(doc, output) || ReportSizeMismatch(doc, output)) return result;
+  if (RefuseEmpty(doc, result) || RefuseSizeMismatch(doc, result)) return result;
   const size_t m = doc.pair_count;
   if (m == 0 || settings.length == 0) return result;
 
@@ -324,24 +338,22 @@ Result Formula2(const Document& doc, const Model& model, const Settings& setting
       // Only full windows are scored; a document shorter than one never is.
       [&](size_t j) { return j + 1 >= limit; },
       [&](size_t j, double sp, double su) {
+        Score(result, settings, 0.0, sp, su);
         if (!IsHit(sp, su, 0.0, settings)) return false;
-        WriteValues(output, sp, su);
         // The window is full here, so j >= length - 1 and its first word exists.
         const int64_t length = settings.length;
         const Phrase phrase =
             length >= 2 ? PhraseOf(static_cast<int64_t>(j) - length + 2, static_cast<int64_t>(j))
                         : Phrase{};
-        WriteSpacedPhrase(output, doc, phrase);
-        Decide(result, sp, su, phrase);
-        return true;
+        Decide(result, doc, sp, su, phrase);
+        return !settings.best_score;
       });
   return result;
 }
 
-Result Formula3(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output) {
+Result Formula3(const Document& doc, const Model& model, const Settings& settings) {
   Result result;
-  if (ReportEmpty(doc, output) || settings.length == 0) return result;
+  if (RefuseEmpty(doc, result) || settings.length == 0) return result;
 
   const WordSide protected_side{model.protected_words, settings};
   const WordSide unprotected_side{model.unprotected_words, settings};
@@ -355,12 +367,11 @@ Result Formula3(const Document& doc, const Model& model, const Settings& setting
       },
       [&](size_t j) { return j + 1 >= limit || (j + 1 == n && !doc.more_follows); },
       [&](size_t j, double sp, double su) {
+        Score(result, settings, settings.factor, sp, su);
         if (!IsHit(sp, su, settings.factor, settings)) return false;
-        WriteValues(output, sp, su);
         const Phrase phrase = Formula3Phrase(settings, n, j);
-        WriteSpacedPhrase(output, doc, phrase);
-        Decide(result, sp, su, phrase);
-        return true;
+        Decide(result, doc, sp, su, phrase);
+        return !settings.best_score;
       });
   return result;
 }

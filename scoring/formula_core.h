@@ -1,13 +1,16 @@
 // The one implementation of each language-model formula. It reads its
 // settings from a value, looks counts up through any index of a trained set,
-// takes the document as flat digests and writes only to the streams it is
-// given, so one call keeps all its state to itself and calls may run at once.
+// takes the document as flat digests and returns what it found, writing
+// nothing: the callers' printers turn a result into lines. One call keeps all
+// its state to itself, so calls may run at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
+#include <map>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/digest.h"
@@ -24,6 +27,9 @@ struct Settings {
   double factor = 0.0;       // margin of the protected score (Formula1, Formula3)
   bool log = false;          // add logarithms instead of multiplying
   bool detailed = false;     // Formula1: tally every flagged phrase
+  // Score every window for Result::best, also after the first hit and where
+  // the pruned Formula1 would skip windows that cannot pass.
+  bool best_score = false;
 };
 
 
@@ -86,37 +92,59 @@ struct Document {
         pair_count(pair_digests.size()), text(source), word_text(text_of) {}
 };
 
-// Where the formulas write: result lines to out, error lines to err. A null
-// stream silences that side.
-struct Output {
-  std::ostream* out = nullptr;
-  std::ostream* err = nullptr;
-};
-
-// Output to std::cout and std::cerr, as the exported formulas write.
-Output StandardStreams();
+// A document the formula refuses to judge: no words, or not one word more
+// than pairs (Formula1 and Formula2).
+enum class Refusal { kNone, kEmpty, kSizeMismatch };
 
 // Verdict and the deciding window: the first window that was a hit (also
 // with detailed Formula1, which goes on scanning), its two scores and the
 // words of its hit phrase (first word index and count; count 0 for an empty
-// phrase). Without a hit the scores are 0 and the phrase is empty.
+// phrase) with their text, in UTF-8 when the document was. Without a hit the
+// scores are 0 and the phrase is empty.
 struct Result {
   bool verdict = false;
   double protected_score = 0.0;
   double unprotected_score = 0.0;
   size_t phrase_first = 0;
   size_t phrase_words = 0;
+  std::string phrase_text;
+
+  Refusal refusal = Refusal::kNone;
+  size_t refused_words = 0;  // the counts a size mismatch reports
+  size_t refused_pairs = 0;
+
+  // Detailed Formula1: the scores of every hit window in text order, and
+  // how often each hit phrase was flagged.
+  std::vector<std::pair<double, double>> hits;
+  std::map<std::string, int> tally;
+
+  // With Settings::best_score: the largest WindowMargin of any window the
+  // formula scored (scored_windows of them), so the verdict is best >= 0
+  // whenever a window was scored.
+  size_t scored_windows = 0;
+  double best = 0.0;
 };
 
-Result Formula1(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output);
-Result Formula2(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output);
-// Reads only the document's words and the model's word sets.
-Result Formula3(const Document& doc, const Model& model, const Settings& settings,
-                const Output& output);
+// How far a window's scores are from failing the formula's test, as one
+// number that is >= 0 exactly when the window is a hit, and larger the
+// further the protected score is past the bound it must reach. With
+// logarithms the test is sp >= su + margin, and this is sp - (su + margin).
+// Without, the test is su < threshold_2 and (sp >= threshold_1 or (sp >= su +
+// margin and sp > 0)): when su < threshold_2 fails, it is the negative
+// threshold_2 - su moved down one step of the double (0 would pass); else the
+// larger of sp - threshold_1 and either sp - (su + margin) (when su + margin
+// > 0) or sp moved down one step (sp > 0 as a difference). A difference of
+// equal operands is 0, and one that is not a number is -infinity, as such a
+// comparison fails.
+double WindowMargin(double protected_score, double unprotected_score, double margin,
+                    const Settings& settings);
 
-using Formula = Result (*)(const Document&, const Model&, const Settings&, const Output&);
+Result Formula1(const Document& doc, const Model& model, const Settings& settings);
+Result Formula2(const Document& doc, const Model& model, const Settings& settings);
+// Reads only the document's words and the model's word sets.
+Result Formula3(const Document& doc, const Model& model, const Settings& settings);
+
+using Formula = Result (*)(const Document&, const Model&, const Settings&);
 // The formula a number names: 1, 2, and 3 for any higher number.
 inline Formula FormulaNumbered(int formula) {
   return formula == 1 ? Formula1 : formula == 2 ? Formula2 : Formula3;

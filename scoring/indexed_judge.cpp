@@ -1,24 +1,14 @@
 #include "scoring/indexed_judge.h"
 
-#include <iostream>
+#include <algorithm>
 #include <sstream>
 
-#include "compat/lm_common.h"
 #include "core/document.h"
 #include "core/word_digests.h"
 
-void WordsAndPairs::ReadFile(const std::string& name, std::ostream& messages) {
-  usable_ = ReadDocument(name, 2, text_, messages);
-}
-
-int WordsAndPairs::ReadFileQuietly(const std::string& name) {
-  usable_ = true;
-  return text_.ReadFile(name, 0, std::cerr);  // no report is written
-}
-
-void WordsAndPairs::ReadBuffer(const char* text, size_t size, std::ostream* messages) {
+void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
   std::ostringstream unused;
-  usable_ = ReadDocument(text, size, 2, text_, messages != nullptr ? *messages : unused);
+  usable_ = ReadDocument(text, size, 2, text_, unused);
 }
 
 void WordsAndPairs::HashAll() {
@@ -75,22 +65,22 @@ struct PrefetchedSides {
 // A formula over a document's digests with their counts looked up first.
 lm::Result RunPrefetched(lm::Formula formula, const lm::Document& doc,
                          const std::vector<Digest>& words, const std::vector<Digest>& pairs,
-                         const IndexedModel& model,
-                         const lm::Settings& settings, const lm::Output& output) {
+                         const IndexedModel& model, const lm::Settings& settings) {
   const PrefetchedSides word_counts(*model.words, words), pair_counts(*model.pairs, pairs);
   const lm::Model prefetched{
       lm::LookupOf(word_counts.protected_side), lm::LookupOf(word_counts.unprotected_side),
       lm::LookupOf(pair_counts.protected_side), lm::LookupOf(pair_counts.unprotected_side)};
-  return formula(doc, prefetched, settings, output);
+  return formula(doc, prefetched, settings);
 }
 
 // A pair unknown to the protected pair set gives the pair estimate 0 (no
 // smoothing), every factor of the product is finite, so the protected score
-// of a window holding it is 0 and fails both branches of the test.
+// of a window holding it is 0 and fails both branches of the test. The best
+// margin needs every window's scores, so it is never pruned.
 bool PairsRuleWindowsOut(size_t pairs, const lm::Settings& settings) {
   const size_t length = static_cast<size_t>(settings.length);
   return settings.length >= 1 && pairs >= length && !settings.log && settings.lambda == 0 &&
-         settings.threshold_1 > 0 && !settings.detailed;
+         settings.threshold_1 > 0 && !settings.detailed && !settings.best_score;
 }
 
 // The full windows of Formula1 end at positions length - 1 .. pairs - 1. A
@@ -101,11 +91,10 @@ class PrunedFormula1 {
  public:
   // The pairs first .. first + pairs - 1 of the text (all by default).
   PrunedFormula1(const TextWords& text, const lm::Model& model, const lm::Settings& settings,
-                 const lm::Output& output, size_t first = 0, size_t pairs = SIZE_MAX)
+                 size_t first = 0, size_t pairs = SIZE_MAX)
       : text_(text),
         model_(model),
         settings_(settings),
-        output_(output),
         first_(first),
         known_(pairs != SIZE_MAX ? pairs : text.size() - 1, kUnhashed) {}
 
@@ -140,7 +129,7 @@ class PrunedFormula1 {
   }
 
   // The window as a document of its own: its only scored window is this
-  // one, with the same estimates, scores, output and phrase (moved back to
+  // one, with the same estimates, scores and phrase (moved back to
   // the text's word positions).
   lm::Result ScoreWindow(size_t first, size_t length) {
     std::vector<Digest> words, pairs;
@@ -155,7 +144,7 @@ class PrunedFormula1 {
       return self->text->Word(self->first + k);
     });
     doc.utf8_text = text_.read_as_utf8();
-    lm::Result result = lm::Formula1(doc, model_, settings_, output_);
+    lm::Result result = lm::Formula1(doc, model_, settings_);
     if (result.phrase_words != 0) result.phrase_first += first;
     return result;
   }
@@ -163,7 +152,6 @@ class PrunedFormula1 {
   const TextWords& text_;
   const lm::Model& model_;
   const lm::Settings& settings_;
-  const lm::Output& output_;
   const size_t first_;
   std::vector<signed char> known_;
 };
@@ -209,14 +197,14 @@ lm::Model ModelOf(const IndexedModel& model) {
 }
 
 lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model,
-                         const lm::Settings& settings, const lm::Output& output) {
+                         const lm::Settings& settings) {
   const TextWords& text = doc.text();
   if (formula == 1 && doc.usable() && text.shift() == 1 && text.size() >= 2 &&
       PairsRuleWindowsOut(text.size() - 1, settings))
-    return PrunedFormula1(text, ModelOf(model), settings, output).Run();
+    return PrunedFormula1(text, ModelOf(model), settings).Run();
   doc.HashAll();
   return RunPrefetched(lm::FormulaNumbered(formula), doc.View(), doc.words(), doc.pairs(), model,
-                       settings, output);
+                       settings);
 }
 
 namespace {
@@ -246,7 +234,7 @@ size_t LmStream::Take(const TextWords& text, bool ended) {
                      length > kLongestStreamedWindow;
   const size_t words = text.ShingleCount(1), pairs = text.ShingleCount(2);
   if (ended && !Consistent(words, pairs)) return keep_whole_ ? 0 : text.size();
-  if (done_) return keep_whole_ ? 0 : text.size();
+  if (done_ && !settings_.best_score) return keep_whole_ ? 0 : text.size();
   if (whole && !ended) return 0;
   const bool by_words = formula_ > 2;
   // A position needs the word after it (the pair's second word, or the last
@@ -262,34 +250,26 @@ size_t LmStream::Take(const TextWords& text, bool ended) {
   return (next_ >= length ? next_ + 1 - length : 0) * step;
 }
 
-void LmStream::FormatLike(const std::ostream& out, const std::ostream& err) {
-  out_.copyfmt(out), err_.copyfmt(err);
-  out_.tie(nullptr), err_.tie(nullptr);  // the format only: nothing is flushed
-}
-
 // The checks the whole document's formula makes first: when they fail, what
-// the windows found is dropped and the formula's message written instead.
+// the windows found is dropped for the formula's refusal.
 bool LmStream::Consistent(size_t words, size_t pairs) {
   const bool by_words = formula_ > 2;
   if (words != 0 && (by_words || words == pairs + 1)) return true;
-  out_.str("");
-  result_ = lm::Result();
   phrase_ = PhraseBytes();
   lm::Document stub;
   stub.word_count = words;
   stub.pair_count = pairs;
-  const lm::Output output{nullptr, &err_};
-  lm::FormulaNumbered(formula_)(stub, ModelOf(model_), settings_, output);
+  result_ = lm::FormulaNumbered(formula_)(stub, ModelOf(model_), settings_);
+  done_ = true;
   return false;
 }
 
 void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool ended) {
   const size_t step = static_cast<size_t>(text.shift());
   const size_t positions = end - start;
-  const lm::Output output{write_ ? &out_ : nullptr, &err_};
   lm::Result found;
   if (formula_ == 1 && step == 1 && positions >= 1 && PairsRuleWindowsOut(positions, settings_)) {
-    found = PrunedFormula1(text, ModelOf(model_), settings_, output, start, positions).Run();
+    found = PrunedFormula1(text, ModelOf(model_), settings_, start, positions).Run();
   } else {
     const bool by_words = formula_ > 2;
     const size_t word_count = by_words && ended ? positions : positions + 1;
@@ -300,14 +280,23 @@ void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool 
     lm::Document doc(words, pairs, &range, RangeWord);
     doc.utf8_text = text.read_as_utf8();
     doc.more_follows = by_words && !ended;
-    found = RunPrefetched(lm::FormulaNumbered(formula_), doc, words, pairs, model_, settings_,
-                          output);
+    found = RunPrefetched(lm::FormulaNumbered(formula_), doc, words, pairs, model_, settings_);
     if (found.phrase_words != 0) found.phrase_first += start;
   }
-  if (!found.verdict) return;
-  result_ = found;
-  done_ = true;
-  phrase_ = PhraseBytesOf(found, text);
+  // The best margin is over every range's windows; the verdict is the first
+  // hit's.
+  const bool scored_before = result_.scored_windows != 0;
+  const double best = scored_before && found.scored_windows != 0
+                          ? std::max(result_.best, found.best)
+                          : scored_before ? result_.best : found.best;
+  const size_t scored_windows = result_.scored_windows + found.scored_windows;
+  if (found.verdict && !done_) {
+    result_ = std::move(found);
+    done_ = true;
+    phrase_ = PhraseBytesOf(result_, text);
+  }
+  result_.best = best;
+  result_.scored_windows = scored_windows;
 }
 
 PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text) {

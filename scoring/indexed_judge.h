@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,6 @@ class WordsAndPairs {
  public:
   explicit WordsAndPairs(const TextOptions& options) : text_(options) {}
 
-  // Reads a data file; the messages are those of the two builds.
-  void ReadFile(const std::string& name, std::ostream& messages);
-  // Reads a data file without writing any message: 0, or the error number
-  // of the failed open or read. The shift must be usable.
-  int ReadFileQuietly(const std::string& name);
   // Reads the text with read(words), which tells whether the words are
   // usable; the result is read's.
   // Judges while reading, as sink(text, ended) of TextWords::StreamTo.
@@ -32,9 +26,9 @@ class WordsAndPairs {
   bool ReadWith(Read read) {
     return usable_ = read(text_);
   }
-  // Reads a caller's buffer of size bytes; an unusable shift is reported to
-  // messages (when given).
-  void ReadBuffer(const char* text, size_t size, std::ostream* messages = nullptr);
+  // Reads a caller's buffer of size bytes (nothing when the shift is
+  // unusable).
+  void ReadBuffer(const char* text, size_t size);
   // Hashes every word and pair; words() and pairs() are empty before.
   void HashAll();
 
@@ -71,7 +65,7 @@ struct IndexedModel {
 lm::Model ModelOf(const IndexedModel& model);
 
 // The result of Formula1, Formula2 or Formula3 (formula 1, 2, or above) for
-// the document with the given settings and output: exactly what the formula
+// the document with the given settings: exactly what the formula
 // core gives. The counts of the
 // document's words and pairs are looked up in batches before the formula
 // runs. Formula1, where the settings let no window pass that holds a pair the
@@ -79,7 +73,7 @@ lm::Model ModelOf(const IndexedModel& model);
 // lm_threshold_1, shift 1, no detailed tally), hashes pairs only while a
 // window could still pass and scores only such windows.
 lm::Result JudgeDocument(int formula, WordsAndPairs& doc, const IndexedModel& model,
-                         const lm::Settings& settings, const lm::Output& output);
+                         const lm::Settings& settings);
 
 // Where a hit's phrase lies in the text read: its first byte, the end of its
 // last word there (in UTF-8 a letter takes more bytes than in the word), and
@@ -94,31 +88,23 @@ PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text);
 
 // JudgeDocument while the text is read (a sink of TextWords::StreamTo):
 // windows of words are judged as they arrive, with the overlap a window of
-// the formula needs, so only a window's words are held. The formula's lines
-// are kept until reading ends, as reading may still fail; its verdict,
-// windows, phrase and lines are those JudgeDocument gives. A window longer
+// the formula needs, so only a window's words are held. Its result (verdict,
+// window, phrase, refusal, best margin) is the one JudgeDocument gives, and
+// is complete once reading ends. A window longer
 // than kLongestStreamedWindow, none at all, or keep_whole (the detailed
 // listing needs every word) judges the whole text when it ends.
 class LmStream {
  public:
   static constexpr size_t kLongestStreamedWindow = size_t{1} << 14;
 
-  LmStream(int formula, const IndexedModel& model, const lm::Settings& settings, bool write,
+  LmStream(int formula, const IndexedModel& model, const lm::Settings& settings,
            bool keep_whole = false)
-      : formula_(formula), model_(model), settings_(settings), write_(write),
-        keep_whole_(keep_whole) {}
+      : formula_(formula), model_(model), settings_(settings), keep_whole_(keep_whole) {}
 
   size_t Take(const TextWords& text, bool ended);
 
-  // Formats the formula's lines and messages as out and err would, for a
-  // caller that writes them there (a host may have set their precision).
-  void FormatLike(const std::ostream& out, const std::ostream& err);
-
   const lm::Result& result() const { return result_; }
   const PhraseBytes& phrase() const { return phrase_; }
-  // The formula's result lines and messages, in their order.
-  std::string lines() const { return out_.str(); }
-  std::string messages() const { return err_.str(); }
 
  private:
   bool Consistent(size_t words, size_t pairs);
@@ -127,11 +113,9 @@ class LmStream {
   int formula_;
   IndexedModel model_;
   lm::Settings settings_;
-  bool write_;
   bool keep_whole_;
   size_t next_ = 0;  // the first position not judged yet
   bool done_ = false;
   lm::Result result_;
   PhraseBytes phrase_;
-  std::ostringstream out_, err_;
 };

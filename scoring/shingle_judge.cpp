@@ -1,5 +1,7 @@
 #include "scoring/shingle_judge.h"
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/document.h"
@@ -22,6 +24,7 @@ ShingleResult ResultOf(const int32_t matches[4], int64_t distinct, const Scoring
   result.distinct = distinct;
   result.scaled = result.distinct < scoring.size_threshold;
   result.verdict = ShingleVerdict(result.protected_count, result.distinct, scoring);
+  result.score = ShingleScore(result.protected_count, result.distinct, scoring);
   return result;
 }
 
@@ -56,4 +59,20 @@ bool ShingleVerdict(int32_t protected_count, int64_t distinct, const ScoringOpti
   if (distinct == 0) return false;
   if (distinct >= size_threshold) return protected_count >= max_threshold;
   return protected_count * size_threshold >= distinct * max_threshold;
+}
+
+double ShingleScore(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring) {
+  const int64_t size_threshold = scoring.size_threshold;
+  const double threshold = scoring.max_threshold;
+  const bool verdict = ShingleVerdict(protected_count, distinct, scoring);
+  double score = 0.0;
+  if (distinct >= size_threshold)
+    score = protected_count;
+  else if (distinct != 0)
+    score = static_cast<double>(protected_count * size_threshold) / static_cast<double>(distinct);
+  // A document without shingles never passes, even a threshold of 0 or below.
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  if (verdict && !(score >= threshold)) score = threshold;
+  if (!verdict && score >= threshold) score = std::nextafter(threshold, -kInfinity);
+  return score;
 }

@@ -17,6 +17,7 @@ struct ShingleResult {
   int64_t distinct = 0;           // the document's distinct shingles
   bool scaled = false;            // fewer than size_threshold: the threshold was scaled
   bool verdict = false;
+  double score = 0.0;             // ShingleScore: >= max_threshold exactly when verdict
 };
 
 // Counts the distinct shingles of `length` words of a document's words in
@@ -35,3 +36,12 @@ ShingleResult JudgeDistinctShingles(const ShingleStream& stream, const SidesInde
 // comparison is P * size_threshold >= distinct * max_threshold, in 64 bits so
 // that large counts cannot overflow.
 bool ShingleVerdict(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring);
+
+// P on the scale of max_threshold, to rank documents by: P itself for a
+// document of at least size_threshold distinct shingles, P * size_threshold /
+// distinct for a shorter one, and 0 for one without shingles, so that score
+// >= max_threshold exactly when ShingleVerdict holds. A quotient that rounds
+// across max_threshold (possible only when distinct * max_threshold is beyond
+// 2^53) becomes max_threshold, or the double just below it; so does the 0 of
+// a document without shingles when max_threshold is 0.
+double ShingleScore(int32_t protected_count, int64_t distinct, const ScoringOptions& scoring);

@@ -256,8 +256,18 @@ void Service::Record(const char* front, const std::string& id, size_t size, cons
   WriteLog(line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
+// The shingle count the verdict compares with -m, scaled to the document's
+// size as the tool's JSON gives it: P, or P * S / D below S distinct shingles.
+static double ShingleScore(const tessel_verdict_t& v, int64_t size_threshold) {
+  if (v.distinct <= 0) return 0.0;
+  if (!v.scaled) return static_cast<double>(v.protected_count);
+  return static_cast<double>(v.protected_count) * static_cast<double>(size_threshold) /
+         static_cast<double>(v.distinct);
+}
+
 std::string Service::VerdictJson(const std::string& name, const Judgement& judgement) const {
-  nlohmann::ordered_json out = {{"type", "document"}, {"path", name}, {"mode", ModeName(config_)}};
+  nlohmann::ordered_json out = {
+      {"type", "document"}, {"version", 1}, {"path", name}, {"mode", ModeName(config_)}};
   bool lm = config_.open.mode == TESSEL_MODE_LANGUAGE_MODEL;
   if (lm) out["formula"] = config_.judge.formula;
   if (judgement.outcome != Outcome::kJudged) {
@@ -266,6 +276,7 @@ std::string Service::VerdictJson(const std::string& name, const Judgement& judge
   }
   const tessel_verdict_t& v = judgement.verdict;
   out["verdict"] = v.verdict == 1;
+  if (!lm) out["score"] = ShingleScore(v, config_.judge.size_threshold);
   if (lm) {
     if (v.verdict == 1) {
       nlohmann::ordered_json window = {{"protected_score", v.protected_score},

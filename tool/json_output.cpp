@@ -10,6 +10,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;  // members in the order they are set
 
+// The version of the objects' members, written in each ("version"): it
+// changes when a member is renamed, removed or changes meaning, not when one
+// is added.
+constexpr int kSchemaVersion = 1;
+
 constexpr char kShingleMode[] = "shingle";
 constexpr char kLanguageModelMode[] = "language-model";
 
@@ -65,6 +70,7 @@ void SetPath(Json& line, const std::string& path) {
 Json DocumentLine(const std::string& path, int32_t formula) {
   Json line;
   line["type"] = "document";
+  line["version"] = kSchemaVersion;
   SetPath(line, path);
   line["mode"] = formula == 0 ? kShingleMode : kLanguageModelMode;
   if (formula != 0) line["formula"] = formula > 3 ? 3 : formula;  // above 2: Formula3
@@ -149,6 +155,7 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
                             const ScoringOptions& scoring, const std::vector<Source>* sources) {
   Json line = DocumentLine(path, 0);
   line["verdict"] = result.verdict;
+  line["score"] = result.score;
   line["protected"] = result.protected_count;
   line["unprotected"] = result.unprotected_count;
   line["common"] = result.common_count;
@@ -169,6 +176,9 @@ std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
                                   const std::vector<Source>* sources) {
   Json line = DocumentLine(path, formula);
   line["verdict"] = result.verdict;
+  // The best window's margin (>= 0 exactly for a hit); null when the
+  // formula scored no window.
+  line["score"] = result.scored_windows != 0 ? Json(result.best) : Json(nullptr);
   line["window"] = result.verdict ? WindowOf(result, phrase) : Json(nullptr);
   if (sources != nullptr) line["sources"] = SourcesOf(*sources, true);
   return LineOf(line);
@@ -183,6 +193,7 @@ std::string JsonSkippedLine(const std::string& path, int32_t formula, const char
 std::string JsonEvaluationLine(const lm::Settings& lm, const Evaluation& evaluation) {
   Json line;
   line["type"] = "evaluation";
+  line["version"] = kSchemaVersion;
   line["lm_threshold_1"] = lm.threshold_1;
   line["lm_threshold_2"] = lm.threshold_2;
   line["lm_length"] = lm.length;
@@ -194,8 +205,8 @@ std::string JsonEvaluationLine(const lm::Settings& lm, const Evaluation& evaluat
   line["u_count"] = evaluation.u_count;
   line["p_p_count"] = evaluation.p_p_count;
   line["p_u_count"] = evaluation.p_u_count;
-  line["Recall"] = evaluation.recall;
-  line["Precision"] = evaluation.precision;
-  line["F"] = evaluation.f;
+  line["recall"] = evaluation.recall;
+  line["precision"] = evaluation.precision;
+  line["f"] = evaluation.f;
   return LineOf(line);
 }

@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
+#include "core/document.h"
+#include "scoring/document_judge.h"
 #include "scoring/formula_core.h"
 #include "scoring/indexed_judge.h"
 #include "tool/detailed.h"
@@ -25,6 +28,7 @@
 #include "tool/file_list.h"
 #include "tool/header_file.h"
 #include "tool/json_output.h"
+#include "tool/text_output.h"
 
 namespace {
 
@@ -67,24 +71,18 @@ void WriteDetails(WordsAndPairs& doc, const Model& model, std::ostream& out) {
   WriteWordDetails(words, model, out);
 }
 
-// Judges the document as it is read. In JSON the formulas' own lines
-// ("values:", the phrase) have no place on standard output; their messages
-// still go to standard error.
-void StreamDocument(WordsAndPairs& doc, LmStream& stream) {
-  doc.StreamTo([&stream](const TextWords& text, bool ended) { return stream.Take(text, ended); });
-}
-
-lm::Result Judged(const LmStream& stream, JudgedDocument& output) {
-  output.out << stream.lines();
-  output.err << stream.messages();
-  return stream.result();
+// The formula's result, whose messages go to standard error.
+const lm::Result& Judged(const DocumentJudge& judge, JudgedDocument& output) {
+  const lm::Result& result = judge.lm_result();
+  lm::WriteFormulaMessages(result, output.err);
+  return result;
 }
 
 // In JSON every listed document gets a line: an error when it could not be
 // read, a note when it is binary or has no word pair to judge.
 void JudgeDataFileAsJson(const std::string& name, const Options& options,
-                         const RunSources& sources, WordsAndPairs& doc, const LmStream& stream,
-                         bool binary, JudgedDocument& output) {
+                         const RunSources& sources, WordsAndPairs& doc,
+                         const DocumentJudge& judge, bool binary, JudgedDocument& output) {
   const int32_t formula = options.scoring.formula;
   if (binary) {
     output.out << JsonSkippedLine(name, formula, messages::kBinaryReason);
@@ -93,10 +91,10 @@ void JudgeDataFileAsJson(const std::string& name, const Options& options,
   } else if (doc.pair_count() == 0) {
     output.out << JsonSkippedLine(name, formula, kTooFewWords);
   } else {
-    const lm::Result result = Judged(stream, output);
+    const lm::Result& result = Judged(judge, output);
     std::vector<Source> found;
     if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
-    output.out << JsonLanguageModelLine(name, formula, result, stream.phrase(),
+    output.out << JsonLanguageModelLine(name, formula, result, judge.phrase(),
                                         sources.wanted() ? &found : nullptr);
     output.verdict = result.verdict;
     output.judged = true;
@@ -108,29 +106,30 @@ void JudgeDataFile(const std::string& name, const Model& model, const Options& o
                    JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   // The detailed block and the sources of a hit look at every pair of the
-  // document, so then the whole of it is kept.
-  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json,
-                  options.scoring.lm.detailed || sources.wanted());
-  StreamDocument(doc, stream);
+  // document, so then the whole of it is kept. JSON ranks documents by the
+  // best window's margin, so there every window is scored.
+  ScoringOptions scoring = options.scoring;
+  scoring.lm.best_score = json;
+  DocumentJudge judge(model, scoring, options.text.shingle_length,
+                      options.scoring.lm.detailed || sources.wanted());
   DocumentRead how = DocumentRead::kFailed;
-  const bool read = doc.ReadWith([&](TextWords& words) {
+  const bool read = judge.Judge(doc, [&](TextWords& words) {
     how = ReadDataFile(name, reading, 2, words, output.err);
     return how == DocumentRead::kRead;
   });
   output.failed = how == DocumentRead::kFailed;
   if (json) {
-    JudgeDataFileAsJson(name, options, sources, doc, stream, how == DocumentRead::kBinary, output);
+    JudgeDataFileAsJson(name, options, sources, doc, judge, how == DocumentRead::kBinary, output);
     return;
   }
   if (!read) return;
   if (doc.pair_count() == 0) return;
-  output.out << PrintableName(name) << "\t";
-  const lm::Result result = Judged(stream, output);
+  const lm::Result& result = Judged(judge, output);
+  std::vector<Source> found;
+  if (sources.wanted() && result.verdict) found = PairSources(doc, result, sources);
+  WriteLanguageModelText(name, options.scoring.formula, result, found, output.out);
   output.verdict = result.verdict;
-  output.out << std::boolalpha << output.verdict << "\n";
   output.judged = true;
-  if (sources.wanted() && result.verdict)
-    WriteSources(PairSources(doc, result, sources), true, output.out);
   if (options.scoring.lm.detailed) WriteDetails(doc, model, output.details);
 }
 
@@ -186,14 +185,17 @@ HeaderOrder OrderOfHeaders(const std::vector<std::string>& names, const LoopSett
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
                         bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
-  LmStream stream(options.scoring.formula, model.roles(), options.scoring.lm, !json);
-  StreamDocument(doc, stream);
-  doc.ReadFile(name, output.err);
+  DocumentJudge judge(model, options.scoring, options.text.shingle_length);
+  judge.Judge(doc, [&](TextWords& words) { return ReadDocument(name, 2, words, output.err); });
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;
   }
-  output.verdict = Judged(stream, output).verdict;
+  // In text the formula's own lines ("values:", the phrase) are written
+  // too; JSON has no place for them.
+  const lm::Result& result = Judged(judge, output);
+  if (!json) lm::WriteFormulaLines(options.scoring.formula, result, output.out);
+  output.verdict = result.verdict;
   output.judged = true;
 }
 

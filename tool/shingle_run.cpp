@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
+#include "scoring/document_judge.h"
 #include "scoring/shingle_judge.h"
 #include "tool/detailed.h"
 #include "tool/document_input.h"
@@ -16,17 +17,9 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/json_output.h"
+#include "tool/text_output.h"
 
 namespace {
-
-// "P>=M" or "P<M" for documents of at least size_threshold distinct
-// shingles, otherwise the threshold scaled by n / size_threshold ("P>=M*R").
-void WriteVerdict(const ShingleResult& result, const ScoringOptions& scoring, std::ostream& out) {
-  out << result.protected_count << (result.verdict ? ">=" : "<") << scoring.max_threshold;
-  if (result.scaled)
-    out << "*" << static_cast<double>(result.distinct) / static_cast<double>(scoring.size_threshold);
-  out << "\n";
-}
 
 struct ShingleDocument : DocumentOutput {
   bool verdict = false;
@@ -41,13 +34,19 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
                       const DocumentReading& reading, bool json, const RunSources& sources,
                       ShingleDocument& output) {
   const int32_t length = options.text.shingle_length;
-  TextWords words(options.text);
+  WordsAndPairs doc(options.text);
+  DocumentRead read = DocumentRead::kFailed;
+  const auto read_file = [&](TextWords& words) {
+    read = ReadDataFile(name, reading, 1, words, output.err);
+    return true;
+  };
   // Without the detailed block only the distinct digests are kept, gathered
-  // as the text is read.
-  ShingleStream stream(length);
-  if (!options.scoring.lm.detailed)
-    words.StreamTo([&](const TextWords& text, bool) { return stream.Take(text); });
-  const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
+  // as the text is read; the block lists the shingles of the whole text.
+  DocumentJudge judge(model, options.scoring, length);
+  if (options.scoring.lm.detailed)
+    doc.ReadWith(read_file);
+  else
+    judge.Judge(doc, read_file);
   output.failed = read == DocumentRead::kFailed;
   if (json && read == DocumentRead::kBinary) {
     output.out << JsonSkippedLine(name, 0, messages::kBinaryReason);
@@ -60,27 +59,23 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
   if (read != DocumentRead::kRead) return;
   if (options.scoring.lm.detailed) {
     CShingleSet document;
-    AppendDistinctShingles(words, document, length);
+    AppendDistinctShingles(doc.text(), document, length);
     Unique(document);
     output.out << PrintableName(name);
     WriteShingleDetails(document, model, output.out);
     return;
   }
-  const ShingleResult result =
-      JudgeDistinctShingles(stream, model.shingles, options.scoring);
+  const ShingleResult& result = judge.shingle_result();
   output.verdict = result.verdict;
   std::vector<Source> found;
   if (sources.wanted() && result.verdict)
-    found = ShingleSources(stream, model.shingles, sources);
+    found = ShingleSources(judge.shingles(), model.shingles, sources);
   if (json) {
     output.out << JsonShingleLine(name, result, options.scoring,
                                   sources.wanted() ? &found : nullptr);
     return;
   }
-  output.out << PrintableName(name) << "\t" << result.protected_count << "\t"
-             << result.unprotected_count << "\t" << result.common_count << "\t";
-  WriteVerdict(result, options.scoring, output.out);
-  WriteSources(found, false, output.out);
+  WriteShingleText(name, result, options.scoring, found, output.out);
 }
 
 }  // namespace

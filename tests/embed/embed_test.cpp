@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "compat/shingle.h"
 #include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
@@ -43,6 +44,24 @@ TEST(Embed, JudgesBuffersUpToTheirFirstNul) {
   EXPECT_EQ(said.substr(said.rfind('|')), "|Error: empty doc shingles\n");
   _closeShingles(model);
   _closeShingles(nullptr);
+}
+
+// A shift below 1 is refused before reading; the formula then judges an
+// empty text and says so, after the refusal.
+TEST(Embed, AnUnusableShiftJudgesAnEmptyText) {
+  TempDir dir;
+  WriteModel(dir.path());
+  tessel_model* model = _openShingles(dir.path().c_str());
+  ASSERT_NE(model, nullptr);
+  const int32_t shift = CShingle::shingle_shift;
+  CShingle::shingle_shift = 0;
+  const std::string said =
+      Said([&] { return _processShingles(model, "alpha beta gamma\n", 0) == 1; });
+  CShingle::shingle_shift = shift;
+  _closeShingles(model);
+  EXPECT_EQ(said.substr(0, 3), "F||");
+  EXPECT_GT(said.size(), 3 + sizeof "Error: empty doc shingles\n");
+  EXPECT_EQ(said.substr(said.size() - 26), "Error: empty doc shingles\n");
 }
 
 TEST(Embed, MissingModelFilesLeaveTheirPartEmpty) {

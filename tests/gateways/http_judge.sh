@@ -7,7 +7,7 @@ write_config serve.conf "max_body = 4096"
 start_serve serve.conf
 
 expect "leak" "$(post docs/ru_leak.txt -H 'X-Request-Id: leak-1')" \
-  '200 {"type":"document","path":"leak-1","mode":"shingle","verdict":true,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'
+  '200 {"type":"document","version":1,"path":"leak-1","mode":"shingle","verdict":true,"score":68.18181818181819,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'
 expect "clean" "$(query=?name=weekly.txt post docs/weekly_update.txt)" '200 *"path":"weekly.txt"*"verdict":false*'
 tool=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d docs/weekly_update.txt --format=json)
 expect "same as the tool" "$(cut -d' ' -f2- <<<"$(post docs/weekly_update.txt)" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \

@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 train model
 write_config serve.conf
 start_serve serve.conf
-verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"protected.*"generation"/ generation/'; }
+verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"score.*"generation"/ generation/'; }
 expect "first model" "$(verdict)" '"verdict":true generation:1'
 
 # wait_log PATTERN: waits until the request log has a line matching it.

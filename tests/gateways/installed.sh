@@ -25,5 +25,5 @@ if [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ]; then
 fi
 # The programs and the module find the installed library by themselves.
 for program in $(find "$prefix" -name srv_tessel.so -o -name tessel-milter -o -name tessel-serve); do
-  ldd "$program" | grep -q "libtessel.so.* => $prefix/" || fail "$(ldd "$program")"
+  ldd "$program" | grep "libtessel.so.* => $prefix/" >/dev/null || fail "$(ldd "$program")"
 done

@@ -5,10 +5,12 @@
 #include <iomanip>
 #include <numeric>
 
+#include "compat/formula_lines.h"
 #include "compat/formulas.h"
 #include "compat/lm_common.h"
 #include "compat/settings.h"
 #include "compat/shingle_file.h"
+#include "core/document.h"
 #include "core/text_words.h"
 #include "embed/corpus_model.h"
 #include "embed/embed.h"
@@ -64,12 +66,14 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
   return Said([&] {
     const Options options = CurrentOptions();
     WordsAndPairs doc(options.text);
-    doc.ReadBuffer(text.data(), text.size(), &std::cerr);
+    doc.ReadWith([&](TextWords& read) {
+      return ReadDocument(text.data(), text.size(), 2, read, std::cerr);
+    });
     const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
     const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));
-    return JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm,
-                         lm::StandardStreams())
-        .verdict;
+    const lm::Result result = JudgeDocument(formula, doc, {&words, &pairs}, options.scoring.lm);
+    lm::WriteFormulaOutput(formula, result, std::cout, std::cerr);
+    return result.verdict;
   });
 }
 

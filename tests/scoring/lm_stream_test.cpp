@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "compat/formula_lines.h"
 #include "compat/lm_common.h"
 #include "core/charset.h"
 #include "embed/corpus_model.h"
@@ -72,7 +73,8 @@ Judged Whole(int formula, const std::string& text, const TextOptions& options,
   doc.ReadBuffer(text.data(), text.size());
   std::ostringstream out, err;
   Judged judged;
-  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings, {&out, &err});
+  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings);
+  lm::WriteFormulaOutput(formula, judged.result, out, err);
   judged.phrase = PhraseBytesOf(judged.result, doc.text());
   judged.lines = out.str() + "|" + err.str();
   return judged;
@@ -81,11 +83,13 @@ Judged Whole(int formula, const std::string& text, const TextOptions& options,
 Judged Streamed(int formula, const std::string& text, const TextOptions& options,
                 const lm::Settings& settings) {
   WordsAndPairs doc(options);
-  LmStream stream(formula, Model().indexed(), settings, true);
+  LmStream stream(formula, Model().indexed(), settings);
   doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
   doc.ReadBuffer(text.data(), text.size());
   EXPECT_LT(doc.text().size() - doc.text().first_held(), 2 * TextWords::kStreamWords);
-  return {stream.result(), stream.phrase(), stream.lines() + "|" + stream.messages()};
+  std::ostringstream out, err;
+  lm::WriteFormulaOutput(formula, stream.result(), out, err);
+  return {stream.result(), stream.phrase(), out.str() + "|" + err.str()};
 }
 
 struct Setting {
@@ -137,6 +141,25 @@ TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
       ASSERT_EQ(streamed.phrase.words, whole.phrase.words);
       ASSERT_EQ(streamed.lines, whole.lines);
       hits += whole.result.verdict, ++judged;
+      // Scoring every window for the best margin changes no judgement; the
+      // margin passes exactly for a hit, streamed or not.
+      lm::Settings scoring_all = setting.settings;
+      scoring_all.best_score = true;
+      const Judged best = Whole(setting.formula, text, options, scoring_all);
+      const Judged best_streamed = Streamed(setting.formula, text, options, scoring_all);
+      for (const Judged* judged_all : {&best, &best_streamed}) {
+        ASSERT_EQ(judged_all->lines, whole.lines);
+        ASSERT_EQ(judged_all->phrase.offset, whole.phrase.offset);
+        ASSERT_EQ(judged_all->result.protected_score, whole.result.protected_score);
+        // A refused document has no window: no margin either.
+        const bool refused = judged_all->result.refusal != lm::Refusal::kNone;
+        ASSERT_EQ(judged_all->result.scored_windows == 0, refused);
+        if (!refused) {
+          ASSERT_EQ(judged_all->result.best >= 0, whole.result.verdict);
+        }
+      }
+      ASSERT_EQ(best_streamed.result.best, best.result.best);
+      ASSERT_EQ(best_streamed.result.scored_windows, best.result.scored_windows);
     }
   }
   EXPECT_GT(hits, judged / 2);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "compat/builder.h"
+#include "compat/formula_lines.h"
 #include "core/digest_index.h"
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"
@@ -19,7 +20,8 @@ std::string JudgedAll(const std::string& text, const IndexedModel& model, const 
   for (int formula = 1; formula <= 3; ++formula) {
     WordsAndPairs doc(options.text);
     doc.ReadBuffer(text.data(), text.size());
-    const lm::Result r = JudgeDocument(formula, doc, model, options.scoring.lm, {&said, &said});
+    const lm::Result r = JudgeDocument(formula, doc, model, options.scoring.lm);
+    lm::WriteFormulaOutput(formula, r, said, said);
     said << r.verdict << ' ' << r.protected_score << ' ' << r.unprotected_score << ' '
          << r.phrase_first << ' ' << r.phrase_words << '\n';
   }

@@ -62,8 +62,8 @@ TEST(JsonShingleLine, GivesTheThresholdApplied) {
   ShingleResult result;
   result.protected_count = 4, result.distinct = 37, result.scaled = true, result.verdict = true;
   EXPECT_EQ(JsonShingleLine("a\xFF", result, scoring),
-            "{\"type\":\"document\",\"path\":\"a\xC3\xBF\",\"path_bytes\":\"Yf8=\","
-            "\"mode\":\"shingle\",\"verdict\":true,\"protected\":4,\"unprotected\":0,"
+            "{\"type\":\"document\",\"version\":1,\"path\":\"a\xC3\xBF\",\"path_bytes\":\"Yf8=\","
+            "\"mode\":\"shingle\",\"verdict\":true,\"score\":0.0,\"protected\":4,\"unprotected\":0,"
             "\"common\":0,\"distinct\":37,\"threshold\":3.7,\"scaled\":true}\n");
   result.distinct = 150, result.scaled = false, result.verdict = false;
   EXPECT_NE(JsonShingleLine("a", result, scoring).find("\"threshold\":10.0,\"scaled\":false"),
@@ -84,9 +84,10 @@ TEST(JsonLanguageModelLine, LocatesTheWindowInTheDocumentsBytes) {
   result.verdict = true, result.protected_score = 0.5, result.phrase_first = 1;
   result.phrase_words = 2;
   EXPECT_EQ(JsonLanguageModelLine("d", 7, result, PhraseBytesOf(result, text)),
-            "{\"type\":\"document\",\"path\":\"d\",\"mode\":\"language-model\",\"formula\":3,"
-            "\"verdict\":true,\"window\":{\"protected_score\":0.5,\"unprotected_score\":0.0,"
-            "\"offset\":7,\"length\":9,\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
+            "{\"type\":\"document\",\"version\":1,\"path\":\"d\",\"mode\":\"language-model\","
+            "\"formula\":3,\"verdict\":true,\"score\":null,\"window\":{\"protected_score\":0.5,"
+            "\"unprotected_score\":0.0,\"offset\":7,\"length\":9,"
+            "\"phrase\":\"cc \xD0\x95\xD0\x95\"}}\n");
   result.verdict = false;
   EXPECT_NE(JsonLanguageModelLine("d", 1, result, PhraseBytesOf(result, text)).find("\"window\":null"),
             std::string::npos);

@@ -13,7 +13,7 @@ import base64, json, os, sys
 for raw in sys.stdin.buffer:
     obj = json.loads(raw)
     if obj["type"] == "evaluation":
-        print("evaluation", obj["p_count"], obj["u_count"], obj["Recall"], obj["Precision"])
+        print("evaluation", obj["p_count"], obj["u_count"], obj["recall"], obj["precision"])
         continue
     name = base64.b64decode(obj["path_bytes"]) if "path_bytes" in obj else obj["path"].encode()
     assert os.path.lexists(name), name

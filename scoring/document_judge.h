@@ -1,0 +1,58 @@
+// One document judged against a model in the model's mode while it is read:
+// the distinct shingles counted (shingle mode), or the formula's windows
+// judged as the words arrive (language-model mode). Every caller that judges
+// a file or a buffer (the tool's runs, the C interfaces) reads through
+// Judge and takes the result here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "core/document.h"
+#include "core/text_words.h"
+#include "scoring/indexed_judge.h"
+#include "scoring/model.h"
+#include "scoring/options.h"
+#include "scoring/shingle_judge.h"
+
+class DocumentJudge {
+ public:
+  // Shingles of shingle_length words in shingle mode. keep_whole keeps every
+  // word of a language-model document until its end (the detailed block and
+  // the sources of a hit look at all of them).
+  DocumentJudge(const Model& model, const ScoringOptions& scoring, int32_t shingle_length,
+                bool keep_whole = false);
+
+  // Judges doc while read(words) reads it; read tells whether the words are
+  // usable, and its answer is returned.
+  template <typename Read>
+  bool Judge(WordsAndPairs& doc, Read read) {
+    if (lm_) {
+      doc.StreamTo([this](const TextWords& text, bool ended) { return lm_->Take(text, ended); });
+    } else {
+      doc.StreamTo([this](const TextWords& text, bool) { return shingles_->Take(text); });
+    }
+    const bool usable = doc.ReadWith(read);
+    Finish(doc);
+    return usable;
+  }
+
+  // Shingle mode: the counts and verdict, and the distinct shingles.
+  const ShingleResult& shingle_result() const { return shingle_result_; }
+  const ShingleStream& shingles() const { return *shingles_; }
+  // Language-model mode: the formula's result (for words that were not
+  // usable, the formula's judgement of an empty text), and where its phrase
+  // lies in the bytes read.
+  const lm::Result& lm_result() const { return lm_result_; }
+  const PhraseBytes& phrase() const { return lm_->phrase(); }
+
+ private:
+  void Finish(WordsAndPairs& doc);
+
+  const Model& model_;
+  const ScoringOptions scoring_;
+  std::optional<LmStream> lm_;
+  std::optional<ShingleStream> shingles_;
+  ShingleResult shingle_result_;
+  lm::Result lm_result_;
+};
