@@ -3,7 +3,6 @@
 #include <iostream>
 #include <sstream>
 
-#include "compat/lm_common.h"
 #include "core/document.h"
 #include "core/word_digests.h"
 
