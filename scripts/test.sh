@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite: once as a release build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets up, builds and runs the test suite: every test once as a release build
+# and once under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# scripts/extra-checks.sh (valgrind, ThreadSanitizer and the fuzzers over a
+# representative part). About 10 minutes on two idle cores.
+#
+#   scripts/test.sh [--long]    --long: the extra checks over everything, longer
 set -euo pipefail
 cd "$(dirname "$0")/.."
+long=()
+case "${1:-}" in
+  --long) long=(--long) ;;
+  "") ;;
+  *) echo "usage: scripts/test.sh [--long]" >&2; exit 2 ;;
+esac
 scripts/setup.sh
 jobs=$(nproc)
 
@@ -34,5 +44,5 @@ cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
-if [ -x scripts/extra-checks.sh ]; then scripts/extra-checks.sh; fi
+scripts/extra-checks.sh "${long[@]}"
 echo "All tests passed."

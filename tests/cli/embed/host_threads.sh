@@ -1,3 +1,4 @@
+# labels: quick threads
 # -t judges on several threads through the tessel_ interface: the verdicts of
 # _processShingles, with each deciding window's scores and phrase; a model
 # with a missing file stops it before any text is judged.

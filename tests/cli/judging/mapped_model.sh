@@ -1,3 +1,4 @@
+# labels: quick
 # A saved model judges as the training run did when its set files are mapped,
 # also from a file out of order, and a document that repeats itself counts
 # each shingle once; then a mapped language model with -e and --lm-sub, which

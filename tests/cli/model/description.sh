@@ -1,3 +1,4 @@
+# labels: quick
 # A save writes the model's description, tessel.model, beside its four set
 # files in the same all-or-nothing step. A reader refuses settings that
 # contradict it and set files that do not match it (damaged, or mixed with
