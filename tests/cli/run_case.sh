@@ -2,9 +2,10 @@
 # Runs one command-line case: CASE.sh runs with bash in a fresh empty
 # directory, and its standard output, standard error and exit status are
 # compared whole with CASE.sh.stdout, CASE.sh.stderr and CASE.sh.exit (a
-# missing file means empty output, or status 0). Where paths vary, CASE.sh.stdout.glob
-# (or .stderr.glob) replaces the plain file: each of its lines must match the
-# output's line, a "*" in it standing for any text. A case that prints "skip: "
+# missing file means empty output, or status 0). Where paths vary,
+# CASE.sh.stdout.glob (or .stderr.glob) replaces the plain file: each of its
+# lines must match the output's line, a "*" in it standing for any text (the
+# last line's line feed is not compared). A case that prints "skip: "
 # and exits 77 is reported as skipped. Cases see $DATA (the test data), $SRC
 # (the source tree) and $BIN (the first of PATH_DIRS). TESSEL_CLI_WRAPPER (e.g.
 # "valgrind --log-file=...") is put in front of every built program they run;
@@ -48,14 +49,14 @@ compare() {  # expected-file actual-file what
 matches() {  # glob-file actual-file: line by line, "*" any text, the rest literal
   local expected actual line=0
   exec 3<"$1" 4<"$2"
-  while IFS= read -r expected <&3; do
+  while IFS= read -r expected <&3 || [ -n "$expected" ]; do
     line=$((line + 1))
-    IFS= read -r actual <&4 || { echo "line $line missing: $expected"; return 1; }
+    IFS= read -r actual <&4 || [ -n "$actual" ] || { echo "line $line missing: $expected"; return 1; }
     expected=$(printf '%s' "$expected" | sed 's/[][?\\]/\\&/g')
     # shellcheck disable=SC2053  # the expected line is the pattern
     [[ $actual == $expected ]] || { echo "line $line: $actual"; return 1; }
   done
-  IFS= read -r actual <&4 && { echo "line $((line + 1)) not expected: $actual"; return 1; }
+  if IFS= read -r actual <&4 || [ -n "$actual" ]; then echo "line $((line + 1)) not expected: $actual"; return 1; fi
   return 0
 }
 for stream in stdout stderr; do
