@@ -14,8 +14,10 @@ enum ModelSlot {
 inline constexpr int kModelSlots = 4;
 inline constexpr const char* kModelFileNames[kModelSlots] = {"p.bin", "p.bin.2", "u.bin",
                                                              "u.bin.2"};
-// Whether judging looks a slot's records up where they were read: the pair
-// files are; word and shingle files are joined into one index first.
+// Whether a slot holds word pairs: only language-model mode reads them, and
+// theirs are the files that ask for huge pages. Shingle files are looked up
+// where they were read, behind one filter of both sides; a language model's
+// word files are joined into one index.
 inline bool IsPairSlot(int slot) { return slot == kProtectedPairs || slot == kUnprotectedPairs; }
 
 // The pair file of a set file: its name with this appended.

@@ -17,9 +17,6 @@
 
 struct PhraseBytes;
 
-// Windows-1251 (ASCII included) as UTF-8; the one unassigned byte, 0x98,
-// becomes U+FFFD.
-
 
 // A path as a JSON string must be UTF-8: every byte that does not belong to
 // a valid UTF-8 sequence is taken as the code point of the same number

@@ -1,7 +1,14 @@
 # Every tests/cli/AREA/NAME.sh is one CTest test, cli.AREA.NAME, run by
 # run_case.sh against the built programs (labels cli and AREA).
 file(GLOB_RECURSE TESSEL_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.sh)
-list(REMOVE_ITEM TESSEL_CLI_CASES ${CMAKE_CURRENT_LIST_DIR}/run_case.sh)
+list(REMOVE_ITEM TESSEL_CLI_CASES ${CMAKE_CURRENT_LIST_DIR}/run_case.sh
+  ${CMAKE_CURRENT_LIST_DIR}/train_models.sh)
+# The models many cases judge with, trained once per run (train_models.sh);
+# a case that names $MODELS requires this fixture.
+set(TESSEL_CLI_MODELS ${CMAKE_CURRENT_BINARY_DIR}/cli-models)
+add_test(NAME cli.models COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/train_models.sh ${TESSEL_CLI_MODELS}
+  $<TARGET_FILE:tessel_program> ${CMAKE_CURRENT_LIST_DIR}/../data)
+set_tests_properties(cli.models PROPERTIES FIXTURES_SETUP cli_models LABELS cli)
 set(TESSEL_CLI_PATH "$<TARGET_FILE_DIR:tessel_program>")
 if(TARGET tessel-host)
   string(APPEND TESSEL_CLI_PATH ":$<TARGET_FILE_DIR:tessel-host>")
@@ -20,5 +27,9 @@ foreach(case_file ${TESSEL_CLI_CASES})
   string(REGEX REPLACE "^# labels: " "" case_labels "${case_labels}")
   string(REPLACE " " ";" case_labels "${case_labels}")
   set_tests_properties(cli.${case_name} PROPERTIES LABELS "cli;${case_area};${case_labels}"
-    SKIP_RETURN_CODE 77)
+    SKIP_RETURN_CODE 77 ENVIRONMENT MODELS=${TESSEL_CLI_MODELS})
+  file(STRINGS ${case_file} case_models REGEX "\\$MODELS")
+  if(case_models)
+    set_tests_properties(cli.${case_name} PROPERTIES FIXTURES_REQUIRED cli_models)
+  endif()
 endforeach()

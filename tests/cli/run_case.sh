@@ -2,7 +2,10 @@
 # Runs one command-line case: CASE.sh runs with bash in a fresh empty
 # directory, and its standard output, standard error and exit status are
 # compared whole with CASE.sh.stdout, CASE.sh.stderr and CASE.sh.exit (a
-# missing file means empty output, or status 0). A case that prints "skip: "
+# missing file means empty output, or status 0). Where paths vary,
+# CASE.sh.stdout.glob (or .stderr.glob) replaces the plain file: each of its
+# lines must match the output's line, a "*" in it standing for any text (the
+# last line's line feed is not compared). A case that prints "skip: "
 # and exits 77 is reported as skipped. Cases see $DATA (the test data), $SRC
 # (the source tree) and $BIN (the first of PATH_DIRS). TESSEL_CLI_WRAPPER (e.g.
 # "valgrind --log-file=...") is put in front of every built program they run;
@@ -30,6 +33,7 @@ status=$?
 [ "$status" -eq 77 ] && { cat "$work.stdout"; exit 77; }
 if [ "${TESSEL_CLI_UPDATE:-0}" = 1 ]; then
   for stream in stdout stderr; do
+    [ -f "$case_file.$stream.glob" ] && continue  # written by hand
     if [ -s "$work.$stream" ]; then cp "$work.$stream" "$case_file.$stream"; else rm -f "$case_file.$stream"; fi
   done
   if [ "$status" -ne 0 ]; then echo "$status" >"$case_file.exit"; else rm -f "$case_file.exit"; fi
@@ -42,8 +46,28 @@ compare() {  # expected-file actual-file what
   diff <(cat "$1" 2>/dev/null) "$2" | head -40
   failed=1
 }
-compare "$case_file.stdout" "$work.stdout" "standard output"
-compare "$case_file.stderr" "$work.stderr" "standard error"
+matches() {  # glob-file actual-file: line by line, "*" any text, the rest literal
+  local expected actual line=0
+  exec 3<"$1" 4<"$2"
+  while IFS= read -r expected <&3 || [ -n "$expected" ]; do
+    line=$((line + 1))
+    IFS= read -r actual <&4 || [ -n "$actual" ] || { echo "line $line missing: $expected"; return 1; }
+    expected=$(printf '%s' "$expected" | sed 's/[][?\\]/\\&/g')
+    # shellcheck disable=SC2053  # the expected line is the pattern
+    [[ $actual == $expected ]] || { echo "line $line: $actual"; return 1; }
+  done
+  if IFS= read -r actual <&4 || [ -n "$actual" ]; then echo "line $((line + 1)) not expected: $actual"; return 1; fi
+  return 0
+}
+for stream in stdout stderr; do
+  what="standard output" && [ $stream = stderr ] && what="standard error"
+  if [ -f "$case_file.$stream.glob" ]; then
+    report=$(matches "$case_file.$stream.glob" "$work.$stream") ||
+      { echo "--- $what does not match ${case_file##*/}.$stream.glob: $report"; failed=1; }
+  else
+    compare "$case_file.$stream" "$work.$stream" "$what"
+  fi
+done
 expected_status=$(cat "$case_file.exit" 2>/dev/null || echo 0)
 [ "$status" -eq "$expected_status" ] || { echo "--- exit status $status, expected $expected_status"; failed=1; }
 exit $failed

@@ -33,6 +33,7 @@ TEST(Charset, EveryWindows1251ByteMapsBothWaysAsTheSystemConverterDoes) {
     EXPECT_EQ(Cp1251ToUtf8(single), utf8) << byte;
     EXPECT_EQ(Cp1251Of(UnicodeOfCp1251(static_cast<unsigned char>(byte))), byte) << byte;
   }
+  EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD");  // the one unassigned byte
   EXPECT_EQ(Cp1251Of(0x00E9), 0);   // é: not in Windows-1251
   EXPECT_EQ(Cp1251Of(0x1F600), 0);  // beyond the plane
 }

@@ -1,5 +1,8 @@
-// The options interface judges as the tool does: the same model files, the
-// same settings, the same numbers for every document of both corpora.
+// The options interface beyond its verdicts: a batch whose threads are
+// refused, refusals that say why and of what kind, items without a buffer,
+// the processors a batch counts. That it judges as
+// the tool does, in every mode and formula over both corpora, is checked
+// through the Python package (bindings/python/test_options.py).
 #include <sched.h>
 
 #include <atomic>
@@ -85,90 +88,6 @@ class OptionsInterface : public LmSettingsTest {
   TempDir dir_;
   std::vector<std::string> options_;
 };
-
-// Glob order is the file system's; lines are compared as a sorted list.
-std::string Sorted(const std::string& lines) {
-  std::istringstream in(lines);
-  std::vector<std::string> all;
-  for (std::string line; std::getline(in, line);) all.push_back(line);
-  std::sort(all.begin(), all.end());
-  std::string joined;
-  for (const std::string& line : all) joined += line + "\n";
-  return joined;
-}
-
-TEST_F(OptionsInterface, ShingleModeGivesTheToolsColumns) {
-  for (const Corpus& corpus : kCorpora) {
-    TempDir fresh;
-    std::swap(dir_, fresh), options_.clear();
-    const std::string tool =
-        Tool(corpus, {"-l", "2", "-s", "2", "-m", "2", "--size-threshold", "7"});
-    tessel_t* model = Open(corpus, TESSEL_MODE_SHINGLES, 2, 2);
-    tessel_judge_options_t judge;
-    tessel_judge_options_default(&judge);
-    judge.max_threshold = 2, judge.size_threshold = 7;
-    const std::string api = Judged(model, judge, [](auto& out, auto& name, auto& v) {
-      out << name << '\t' << v.protected_count << '\t' << v.unprotected_count << '\t'
-          << v.common_count << '\t' << v.protected_count << (v.verdict ? ">=" : "<") << 2;
-      if (v.scaled) out << '*' << static_cast<double>(v.distinct) / 7;
-      out << '\n';
-    });
-    EXPECT_EQ(Sorted(api), Sorted(tool));
-    EXPECT_NE(api.find(">="), std::string::npos);
-    tessel_close(model);
-  }
-}
-
-// The tool's language-model records (the name, the formula's lines, the
-// verdict) as "name scores verdict" lines: the scores of the first hit the
-// formula wrote, if any.
-std::string Records(const std::string& tool) {
-  std::istringstream in(tool);
-  std::ostringstream out;
-  std::string scores;
-  for (std::string line; std::getline(in, line);) {
-    const size_t values = line.find("values: \t");
-    if (line.rfind("docs/", 0) == 0) out << line.substr(0, line.find('\t')), scores.clear();
-    if (values != std::string::npos && scores.empty()) scores = line.substr(values + 9);
-    const size_t last_tab = line.rfind('\t');
-    const std::string tail = line.substr(last_tab == std::string::npos ? 0 : last_tab + 1);
-    if (tail == "true" || tail == "false") out << ' ' << scores << ' ' << tail << '\n';
-  }
-  return out.str();
-}
-
-TEST_F(OptionsInterface, EveryFormulaGivesTheToolsVerdicts) {
-  for (const Corpus& corpus : kCorpora) {
-    for (int formula = 1; formula <= 3; ++formula) {
-      TempDir fresh;
-      std::swap(dir_, fresh), options_.clear();
-      const std::string tool = Tool(corpus, {"-o", std::to_string(formula), "--lm-lambda",
-                                             "0.001", "--lm-lambda0", "0.3", "--lm-length", "3"});
-      tessel_t* model = Open(corpus, TESSEL_MODE_LANGUAGE_MODEL, 5, 1);
-      tessel_judge_options_t judge;
-      tessel_judge_options_default(&judge);
-      judge.formula = formula, judge.lambda = 0.001, judge.lambda0 = 0.3, judge.length = 3;
-      const std::string api = Judged(model, judge, [](auto& out, auto& name, auto& v) {
-        out << name << ' ';
-        if (v.verdict) out << v.protected_score << '\t' << v.unprotected_score;
-        out << ' ' << (v.verdict ? "true" : "false") << '\n';
-      });
-      // Documents the tool skips (no word pair) are not flagged.
-      std::string judged = Records(tool);
-      std::istringstream lines(api);
-      for (std::string line; std::getline(lines, line);) {
-        const std::string name = line.substr(0, line.find(' '));
-        if (judged.find(name + ' ') == std::string::npos) judged += name + "  false\n";
-      }
-      EXPECT_EQ(Sorted(api), Sorted(judged)) << formula;
-      // Formula2 needs counts that set files do not keep: it flags nothing.
-      if (formula != 2) {
-        EXPECT_NE(api.find("true"), std::string::npos);
-      }
-      tessel_close(model);
-    }
-  }
-}
 
 std::thread RefuseThread(std::function<void()>) {
   throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));

@@ -1,6 +1,6 @@
 # The ThreadSanitizer configuration (-DTESSEL_TSAN=ON): the library, the
 # test of many threads judging against one model, and the command-line cases
-# (scripts/extra-checks.sh runs them with tessel -j 4).
+# (scripts/extra-checks.sh runs those labelled threads with tessel -j 4).
 find_package(GTest REQUIRED)
 add_executable(judge_threads_test ${CMAKE_CURRENT_LIST_DIR}/judge_threads_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../support/test_main.cpp)

@@ -3,37 +3,10 @@
 #include "scoring/indexed_judge.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
 #include "core/text_words.h"
-
-namespace {
-
-// What the C library's converter makes of one Windows-1251 byte.
-std::string IconvCp1251(char byte) {
-  iconv_t converter = iconv_open("UTF-8", "CP1251");
-  char out[8] = {};
-  char* in_at = &byte;
-  char* out_at = out;
-  size_t in_left = 1, out_left = sizeof out;
-  const size_t done = iconv(converter, &in_at, &in_left, &out_at, &out_left);
-  iconv_close(converter);
-  return done == static_cast<size_t>(-1) ? "?" : std::string(out, out_at);
-}
-
-}  // namespace
-
-TEST(Cp1251ToUtf8, AgreesWithTheCLibraryOnEveryAssignedByte) {
-  for (int byte = 1; byte < 256; ++byte) {
-    const std::string text(1, static_cast<char>(byte));
-    if (byte == 0x98)
-      EXPECT_EQ(Cp1251ToUtf8(text), "\xEF\xBF\xBD");
-    else
-      EXPECT_EQ(Cp1251ToUtf8(text), IconvCp1251(text[0])) << byte;
-  }
-}
 
 // Valid sequences pass whole; every byte of an invalid one (overlong forms,
 // surrogates, code points past U+10FFFF, cut sequences) becomes U+00XX.

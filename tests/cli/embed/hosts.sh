@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # Both host programs judge text buffers like the library's own run: a
 # protected text, one whose first word only the unprotected side knows, one
 # of unknown words, an empty one; then a document that cannot be read.

@@ -39,7 +39,7 @@ pdf docs/memo.pdf "${lines[@]}"
 iconv -f cp1251 -t utf-8 "$C/protected/ru_contract.txt" >ru.txt && zipped docs/contract.docx word/document.xml ru.txt
 cp "$C/docs/weekly_update.txt" docs/ && zipped docs/update.odt content.xml docs/weekly_update.txt
 echo "not a pdf" >docs/fake.pdf && : >list && for f in fake.pdf memo.pdf contract.docx update.odt weekly_update.txt; do echo docs/$f >>list; done
-tessel -t "$C/stop.txt" -p "$C/protected/*.txt" -u "$C/unprotected/*.txt" -o 1 -v 2>/dev/null
+cp "$MODELS"/examples-lm/* .
 echo "== pdf2text" && tessel --pre "$P/pdf2text" -t "$C/stop.txt" -f -p p.bin -u u.bin -d docs/memo.pdf -o 1
 echo "== any2text, shingle mode"
 tessel --pre "$P/any2text" -t "$C/stop.txt" -p "$C/protected/*.txt" -u "$C/unprotected/*.txt" --files-from=list 2>err

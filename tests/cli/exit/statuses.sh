@@ -1,3 +1,4 @@
+# labels: quick
 # --exit-status ends like grep: 0 when no data file was judged protected, 1
 # when one was, 2 after any error, 2 winning; without it the status is 0. A
 # binary document is skipped with a notice, not an error.

@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # A save that fails leaves the old files and no temporary file, and the four
 # model files are saved all or none: p.bin a directory, p.bin.2 a link to a
 # full device, u.bin a link; then every write limited in size (prlimit).

@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # Verdicts are appended to DIR/NAME.hdr: a missing header is created, a last
 # line without a line feed gets one, a header holding the key anywhere (even
 # deep in a long line) is left alone with a warning; the key is case-sensitive.

@@ -1,3 +1,4 @@
+# labels: threads
 # Two runs judging the same documents at once record one key line in each
 # header.
 for i in $(seq 60); do cp "$DATA/lm/docs/d$((i % 6 + 1)).txt" doc$i.txt; done

@@ -1,3 +1,4 @@
+# labels: threads
 # A document that is the header file of a document before it in the list is
 # read once that header is updated, as on one thread: -j 2 and -j 4 judge
 # the header documents with their new key lines (and warn that each was

@@ -1,3 +1,4 @@
+# labels: quick
 # FIFOs and devices as inputs never hang or run away: a FIFO with no writer reads
 # as empty (also when a pattern matches it), a pipe with a writer is read,
 # devices are refused as unreadable, and so is a stop-word directory.

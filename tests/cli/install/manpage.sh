@@ -1,3 +1,4 @@
+# labels: quick
 # The man page lists each option of the usage text once, in the order the
 # usage text first names it; every option note names an option the usage
 # text has.

@@ -1,3 +1,4 @@
+# labels: threads
 # -j 4 writes byte for byte what -j 1 writes: standard output, standard
 # error, header files (two documents share one), the title file and saved
 # models, in every mode and option family, on both corpora, with an

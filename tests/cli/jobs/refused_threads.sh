@@ -1,3 +1,4 @@
+# labels: quick threads
 # Threads the system refuses (here each thread's stack would pass the limit
 # on address space) leave their work to the calling thread: training,
 # saving, loading and judging give what -j 1 gives, with one warning.

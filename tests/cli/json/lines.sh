@@ -1,3 +1,4 @@
+# labels: threads
 # --format=json writes one JSON object per listed document and nothing else
 # on standard output, in both modes: names with a TAB, a line feed and bytes
 # that are not UTF-8 come back whole through json.loads (path_bytes), an

@@ -1,3 +1,4 @@
+# labels: threads
 # A run judging with a loaded model keeps the model it loaded when its files
 # are cut short, copied over in place or replaced while it judges (a file
 # still mapped would have killed it with SIGBUS): the document, read from a

@@ -1,6 +1,6 @@
 # -f with -v saves the loaded sets again, in digest order: a set file out of
 # order comes back sorted, the others unchanged.
-tessel -p "$DATA/lm/prot/*.txt" -u "$DATA/lm/plain/*.txt" -o 1 -v 2>/dev/null
+cp "$MODELS"/lm/* .
 mkdir m && od -An -v -w16 -tx1 p.bin | sort -r | xxd -r -p > m/p.bin && cp p.bin.2 u.bin u.bin.2 m/
 cd m && tessel -f -p p.bin -u u.bin -o 1 -v 2>/dev/null
 for f in p.bin p.bin.2 u.bin u.bin.2; do cmp $f ../$f && wc -c < $f; done

@@ -1,3 +1,4 @@
+# labels: quick
 # Documents and learning files named in lists: one a line, or every list
 # NUL-separated with --null (find -print0), "-" for standard input, judged in
 # list order after a pattern's matches; empty names are skipped. An unquoted

@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # Each formula, plain and with --lm-log, on a saved model (counts 1, totals 0:
 # a known word scores 100, a known pair 1/1.01); the evaluation line follows.
 cp -r "$DATA/lm/prot" "$DATA/lm/plain" "$DATA/lm/docs" . && tessel -p 'prot/*' -u 'plain/*' -v -o 1

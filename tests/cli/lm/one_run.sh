@@ -1,3 +1,4 @@
+# labels: quick valgrind threads
 # Trained in the same run the counts are real and the protected files are
 # judged again for recall; -e lists the shared words once each; --lm-lambda
 # and --lm-lambda0 weigh the smoothed formulas.

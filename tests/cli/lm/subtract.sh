@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # -b writes the records of the first set file that the second lacks, each
 # with a line feed, and runs nothing else (no stop words, no documents).
 cp -r "$DATA/lm/prot" "$DATA/lm/plain" "$DATA/lm/docs" .

@@ -1,3 +1,4 @@
+# labels: quick
 # Formula1 on d1 scores 98.0296 against 0: it passes lm_threshold_1 on its own,
 # or a margin of lm_factor over the unprotected score while that stays below
 # lm_threshold_2.

@@ -1,3 +1,4 @@
+# labels: quick
 # A file name holding a TAB, a line feed or a carriage return can neither
 # forge a result line nor shift a column: in such a name these bytes, and
 # backslashes, print as C escapes, in both modes, in the -e listing and in the

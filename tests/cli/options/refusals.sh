@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # Bad values are refused or ignored with a message; the last occurrence of an
 # option wins; numbers out of range saturate. A numeric value that is not
 # wholly a number is refused and nothing runs (status 2 only with

@@ -1,3 +1,4 @@
+# labels: quick
 # The usage text, whole; -h ends the run before later options.
 tessel --help
 tessel -h -p 'late*'

@@ -1,3 +1,4 @@
+# labels: quick
 # What a --pre program writes to standard error is passed on, line by line,
 # as a warning naming the document; only a program that fails withholds the
 # verdict. In JSON the error is the failure, not the program's first line,

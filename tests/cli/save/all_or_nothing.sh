@@ -1,3 +1,4 @@
+# labels: quick
 # A model is saved all or nothing: when one of the four files cannot be
 # written (a directory in its place, a file size limit, a full device), none
 # is replaced and no temporary file stays behind.

@@ -11,7 +11,7 @@ iconv -f cp1251 -t utf-8 "$C/protected/ru_contract.txt" |
 body = "".join("<w:p><w:r><w:t>%s</w:t></w:r></w:p>" % line.replace("&", "&amp;") for line in sys.stdin.read().split("\n"))
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z: z.writestr("word/document.xml", "<doc>" + body + "</doc>")' \
   store/mail/2024/contract.docx
-(cd model && tessel -t "$C/stop.txt" -p "$C/protected/*.txt" -u "$C/unprotected/*.txt" -o 1 -v 2>/dev/null)
+cp "$MODELS"/examples-lm/* model/
 options=(-f -t "$C/stop.txt" -p model/p.bin -u model/u.bin -o 1 --pre "$SRC/examples/pre/any2text")
 find store -type f -print0 | LC_ALL=C sort -z >list
 bash "$SRC/examples/judge-list.sh" -0 list -- "${options[@]}" 2>/dev/null >one

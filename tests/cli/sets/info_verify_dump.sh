@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # info, verify and dump name what is wrong: 8 trailing bytes, record 2 below
 # record 1 (bytes compare unsigned), repeated digests; any bad file fails the run.
 rec() { printf "\\x$1"; head -c 14 /dev/zero; printf "\\x${2:-00}"; }

@@ -1,3 +1,4 @@
+# labels: quick valgrind
 # merge keeps every record; its output may be one of its inputs; a damaged or
 # missing input, or an output that cannot be written, leaves the output alone.
 rec() { printf "\\x$1"; head -c 15 /dev/zero; }

@@ -1,3 +1,4 @@
+# labels: quick valgrind threads
 # Bigrams, stop words THE and И: trained and judged in one run, then saved and
 # judged from the files, with the same lines (sorted: directory order varies).
 cp -r "$DATA/shingle/." . && opts="-t stop.txt -l 2 -m 2"

@@ -1,3 +1,4 @@
+# labels: quick
 # How texts become shingles, shown by judging a text against itself with -e:
 # separators, Windows-1251 upper case, the lost unterminated last word, stop
 # words spanned, the word count, the shift (-s 0 and -l 0 are ignored).

@@ -1,3 +1,4 @@
+# labels: threads
 # --sources=N names, for each document judged protected, the protected
 # learning files sharing the most shingles (pairs) with it, the largest first.
 # A passage of one protected file inside ordinary text is traced to that file

@@ -1,3 +1,4 @@
+# labels: quick
 # Training that yields no shingle at all (every learning file shorter than
 # one shingle; in language-model mode, no word in any of them; no pattern)
 # saves nothing and says so, like a mistyped pattern, so the model of an
