@@ -3,21 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-void PutLittle(std::string& out, size_t at, uint64_t value, size_t bytes) {
-  for (size_t i = 0; i < bytes; ++i) out[at + i] = static_cast<char>(value >> (8 * i));
-}
-
-uint64_t GetLittle(const unsigned char* in, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = bytes; i-- > 0;) value = value << 8 | in[i];
-  return value;
-}
-
-size_t Padded(size_t bytes) { return (bytes + 15) / 16 * 16; }
-
-}  // namespace
+#include "core/little_endian.h"
 
 FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_set) {
   FlatSet only;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/file_io.h"
+#include "core/little_endian.h"
 #include "core/model_description.h"
 #include "core/model_files.h"
 
@@ -17,18 +18,6 @@ namespace {
 // Header fields, at these byte offsets, little-endian.
 constexpr size_t kVersionAt = 8, kSlotAt = 12, kRecordsAt = 16, kChecksumAt = 24,
                  kPathCountAt = 32, kWidthAt = 36, kPathTableAt = 40;
-
-size_t Padded(size_t bytes) { return (bytes + 15) / 16 * 16; }
-
-void PutLittle(std::string& out, size_t at, uint64_t value, size_t bytes) {
-  for (size_t i = 0; i < bytes; ++i) out[at + i] = static_cast<char>(value >> (8 * i));
-}
-
-uint64_t GetLittle(const unsigned char* in, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = bytes; i-- > 0;) value = value << 8 | in[i];
-  return value;
-}
 
 uint32_t IndexWidth(size_t paths) { return paths <= 0x100 ? 1 : paths <= 0x10000 ? 2 : 4; }
 
