@@ -268,32 +268,38 @@ std::string FileKey(const std::string& path, std::map<std::string, std::string>&
 
 }  // namespace
 
-std::vector<bool> PrivateHeaders(const std::vector<std::string>& headers,
-                                 const std::vector<std::string>& documents) {
+HeaderKeys KeysOfHeaders(const std::vector<std::string>& documents) {
   std::map<std::string, std::string> directories;
-  std::map<std::string, int> uses;
-  std::vector<std::string> keys;
-  keys.reserve(headers.size());
-  for (const std::string& header : headers) ++uses[keys.emplace_back(FileKey(header, directories))];
+  HeaderKeys keys;
+  keys.documents.reserve(documents.size());
+  keys.headers.reserve(documents.size());
   for (const std::string& document : documents) {
-    auto use = uses.find(FileKey(document, directories));
+    keys.documents.push_back(FileKey(document, directories));
+    keys.headers.push_back(FileKey(ChangeFileExt(document, "hdr"), directories));
+  }
+  return keys;
+}
+
+std::vector<bool> PrivateHeaders(const HeaderKeys& keys) {
+  std::map<std::string, int> uses;
+  for (const std::string& header : keys.headers) ++uses[header];
+  for (const std::string& document : keys.documents) {
+    auto use = uses.find(document);
     if (use != uses.end()) ++use->second;
   }
-  std::vector<bool> private_header(headers.size());
-  for (size_t i = 0; i < headers.size(); ++i) private_header[i] = uses[keys[i]] == 1;
+  std::vector<bool> private_header(keys.headers.size());
+  for (size_t i = 0; i < keys.headers.size(); ++i) private_header[i] = uses[keys.headers[i]] == 1;
   return private_header;
 }
 
-std::vector<size_t> ReadAfterHeaders(const std::vector<std::string>& headers,
-                                     const std::vector<std::string>& documents) {
-  std::map<std::string, std::string> directories;
+std::vector<size_t> ReadAfterHeaders(const HeaderKeys& keys) {
   // A file: one more than the last document so far whose header it is.
   std::map<std::string, size_t> last_with_header;
-  std::vector<size_t> after(documents.size(), 0);
-  for (size_t i = 0; i < documents.size(); ++i) {
-    auto named = last_with_header.find(FileKey(documents[i], directories));
+  std::vector<size_t> after(keys.documents.size(), 0);
+  for (size_t i = 0; i < keys.documents.size(); ++i) {
+    auto named = last_with_header.find(keys.documents[i]);
     if (named != last_with_header.end()) after[i] = named->second;
-    last_with_header[FileKey(headers[i], directories)] = i + 1;
+    last_with_header[keys.headers[i]] = i + 1;
   }
   return after;
 }

@@ -176,10 +176,8 @@ struct HeaderOrder {
 HeaderOrder OrderOfHeaders(const std::vector<std::string>& names, const LoopSettings& loop,
                            size_t jobs) {
   if (!loop.headers || jobs < 2) return {std::vector<bool>(names.size(), false), {}};
-  std::vector<std::string> headers;
-  headers.reserve(names.size());
-  for (const std::string& name : names) headers.push_back(ChangeFileExt(name, "hdr"));
-  return {PrivateHeaders(headers, names), ReadAfterHeaders(headers, names)};
+  const HeaderKeys keys = KeysOfHeaders(names);
+  return {PrivateHeaders(keys), ReadAfterHeaders(keys)};
 }
 
 void JudgeProtectedFile(const std::string& name, const Model& model, const Options& options,
