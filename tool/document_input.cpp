@@ -237,10 +237,6 @@ bool IsGivenToProgram(const std::string& path) {
 
 }  // namespace
 
-DocumentReading ReadingOf(const RunSettings& settings) {
-  return DocumentReading{settings.Preprocessor, settings.JudgeBinary, settings.PreTimeout};
-}
-
 bool ReadThroughProgram(const std::string& program, const std::string& path, double timeout,
                         TextWords& words, std::ostream& messages) {
   const std::string name = PrintableName(path);

@@ -9,14 +9,6 @@
 #include "core/text_words.h"
 #include "tool/options.h"
 
-struct DocumentReading {
-  std::string preprocessor;   // empty: the file itself
-  bool judge_binary = false;  // judge a document with a NUL in its first bytes
-  double timeout = 0;         // seconds the program may run; 0: no limit
-};
-
-DocumentReading ReadingOf(const RunSettings& settings);
-
 // How reading a data file ended.
 enum class DocumentRead {
   kRead,    // its words are there to judge

@@ -17,6 +17,6 @@ void EmitToStandardStreams(const DocumentOutput& output) {
   if (output.failed) NoteRunError();
 }
 
-size_t JobsOf(const RunSettings& settings) {
-  return settings.Jobs > 0 ? static_cast<size_t>(settings.Jobs) : UsableProcessors();
+size_t JobsOf(int32_t jobs) {
+  return jobs > 0 ? static_cast<size_t>(jobs) : UsableProcessors();
 }

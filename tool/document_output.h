@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <sstream>
 
 #include "tool/options.h"
@@ -20,7 +21,7 @@ void Emit(const std::ostringstream& buffer, std::ostream& to);
 void EmitToStandardStreams(const DocumentOutput& output);
 
 // The threads that judge documents: -j, or one per processor the run may use.
-size_t JobsOf(const RunSettings& settings);
+size_t JobsOf(int32_t jobs);
 // Documents judged ahead of the next one to write, per thread: enough to
 // keep every thread busy behind a long document, few enough to bound memory.
 inline constexpr size_t kDocumentsAheadPerThread = 16;

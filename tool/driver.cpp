@@ -12,9 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "compat/builder.h"
-#include "compat/settings.h"
-#include "compat/shingle.h"
 #include "core/chain_units.h"
 #include "core/file_io.h"
 #include "core/messages.h"
@@ -22,6 +19,7 @@
 #include "core/model_description.h"
 #include "core/provenance.h"
 #include "core/set_file.h"
+#include "core/stop_words.h"
 #include "core/trainer.h"
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
@@ -37,7 +35,9 @@
 namespace {
 
 
-bool LanguageModelMode(const RunSettings& settings) { return settings.LmFormula != 0; }
+bool LanguageModelMode(const RunSettings& settings) {
+  return settings.options.scoring.formula != 0;
+}
 
 // The sets of one run, in slot order: as trained (or read back from the
 // loaded files for saving), as mapped with -f, and as judging reads them.
@@ -61,7 +61,7 @@ int32_t ShorterWords(const TextOptions& text) {
 // The trained protected set knows where its records came from when a save
 // writes that down or this run names sources.
 bool KeepsFiles(const RunSettings& settings) {
-  return settings.SaveProtected || settings.Sources > 0 || settings.Robust;
+  return settings.model.SaveProtected || settings.judging.Sources > 0 || settings.robust.Robust;
 }
 
 // Builds the learning files into the trained set (and, for the language
@@ -92,20 +92,21 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
 // Builds the trained sets from the learning files. Returns the first training
 // pattern (or list, without a pattern) that yielded no readable learning
 // file, or an empty string.
-std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
-                             FlatSet (&sets)[kModelSlots], std::vector<std::string>& protected_names,
-                             FlatSet (&shorter)[2]) {
+std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModelSlots],
+                             std::vector<std::string>& protected_names, FlatSet (&shorter)[2]) {
+  const Options& options = settings.options;
+  const FileSettings& files = settings.files;
   const bool language_model = LanguageModelMode(settings);
-  const bool robust = settings.Robust && ShorterWords(options.text) > 0;
+  const bool robust = settings.robust.Robust && ShorterWords(options.text) > 0;
   std::string unread;
   for (const bool is_protected : {true, false}) {
-    const std::string& pattern = is_protected ? settings.ProtectedFiles : settings.UnprotectedFiles;
-    const std::string& list = is_protected ? settings.ProtectedList : settings.UnprotectedList;
+    const std::string& pattern = is_protected ? files.ProtectedFiles : files.UnprotectedFiles;
+    const std::string& list = is_protected ? files.ProtectedList : files.UnprotectedList;
     if (pattern.empty() && list.empty()) continue;
     const std::vector<std::string> names =
-        FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
+        FilesOf(pattern, list, is_protected ? files.ListedProtected : files.ListedUnprotected);
     const bool keep_files = is_protected && KeepsFiles(settings);
-    size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
+    size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings.Jobs),
                                   keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs],
                                   robust ? &shorter[is_protected ? 0 : 1] : nullptr);
@@ -117,20 +118,20 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
 
 // The names of the list files, each read once (standard input can be read
 // only once).
-RunSettings WithListedNames(const RunSettings& settings) {
-  RunSettings run = settings;
+FileSettings WithListedNames(FileSettings files) {
   const std::pair<const std::string*, std::vector<std::string>*> lists[] = {
-      {&run.ProtectedList, &run.ListedProtected},
-      {&run.UnprotectedList, &run.ListedUnprotected},
-      {&run.DataList, &run.ListedData}};
+      {&files.ProtectedList, &files.ListedProtected},
+      {&files.UnprotectedList, &files.ListedUnprotected},
+      {&files.DataList, &files.ListedData}};
   for (const auto& [list, names] : lists)
-    if (!list->empty()) ReadNameList(*list, run.NullSeparated, *names);
-  return run;
+    if (!list->empty()) ReadNameList(*list, files.NullSeparated, *names);
+  return files;
 }
 
 // The stop words read as the texts are (encoding, -c).
-void LoadRunStopWords(const std::string& file_name, const TextOptions& text) {
-  if (ReadStopWords(file_name, Stopwords, text)) return;
+void LoadRunStopWords(const std::string& file_name, const TextOptions& text,
+                      StopWordSet& stop_words) {
+  if (ReadStopWords(file_name, stop_words, text)) return;
   std::cerr << messages::kErrorOpeningFile << file_name << "\n";
   NoteRunError();
 }
@@ -149,10 +150,10 @@ void ReadSetsForSaving(const CountIndex (&loaded)[kModelSlots], FlatSet (&sets)[
 // the other mode, beside a p.bin makes a mixed model. A file of another name
 // is the caller's own choice and is not checked; a model without a
 // description is read as it is.
-bool DescriptionAgrees(const RunSettings& settings, const Options& options,
-                       const CountIndex (&loaded)[kModelSlots]) {
+bool DescriptionAgrees(const RunSettings& settings, const CountIndex (&loaded)[kModelSlots]) {
   const bool language_model = LanguageModelMode(settings);
-  const std::vector<std::pair<std::string, int>> wanted = SetFilesOf(settings, language_model);
+  const std::vector<std::pair<std::string, int>> wanted =
+      SetFilesOf(settings.files, language_model);
   std::vector<std::string> directories;
   for (const auto& [path, slot] : wanted)
     if ((slot == kProtectedWords || slot == kUnprotectedWords) &&
@@ -168,7 +169,7 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
       if (DirectoryOf(path) != directory) names[slot] = path;
     }
     const Status checked =
-        CheckModelDescription(directory, files, language_model, &options.text, names);
+        CheckModelDescription(directory, files, language_model, &settings.options.text, names);
     if (checked.ok()) continue;
     ReportError(checked, std::cerr);
     return false;
@@ -181,22 +182,22 @@ bool DescriptionAgrees(const RunSettings& settings, const Options& options,
 // an empty model would print verdicts that mean nothing. Without -f the sets
 // are trained, and unread names a training pattern that yielded no readable
 // learning file. False when nothing is to be saved or judged.
-bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunSets& run,
-                       std::string& unread) {
-  if (!settings.FromFile) {
-    unread = BuildTrainedSets(settings, options, run.trained, run.protected_names, run.shorter);
+bool ObtainTrainedSets(const RunSettings& settings, RunSets& run, std::string& unread) {
+  if (!settings.model.FromFile) {
+    unread = BuildTrainedSets(settings, run.trained, run.protected_names, run.shorter);
     run.chain_units = ProtectedOnly(run.shorter[0], run.shorter[1]);
     run.shorter[0] = FlatSet();
     run.shorter[1] = FlatSet();
     return true;
   }
-  if (!LoadSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
+  if (!LoadSetFiles(settings.files, LanguageModelMode(settings), JobsOf(settings.Jobs),
+                    run.loaded)) {
     NoteRunError();
     return false;
   }
-  if (settings.Robust && !IsRobustModel(settings.ProtectedFiles)) return false;
-  if (!DescriptionAgrees(settings, options, run.loaded)) return false;
-  if (settings.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
+  if (settings.robust.Robust && !IsRobustModel(settings.files.ProtectedFiles)) return false;
+  if (!DescriptionAgrees(settings, run.loaded)) return false;
+  if (settings.model.SaveProtected) ReadSetsForSaving(run.loaded, run.trained);
   return true;
 }
 
@@ -259,9 +260,10 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
 // What the run refuses before anything is read: a negative formula,
 // and detailed listings that JSON Lines have no place for.
 bool RunIsRefused(const RunSettings& settings) {
-  if (settings.LmFormula < 0) {
-    std::cerr << messages::kNegativeFormula << settings.LmFormula << "\n";
-  } else if (settings.Json && Detailed) {
+  const ScoringOptions& scoring = settings.options.scoring;
+  if (scoring.formula < 0) {
+    std::cerr << messages::kNegativeFormula << scoring.formula << "\n";
+  } else if (settings.judging.Json && scoring.lm.detailed) {
     std::cerr << messages::kJsonWithDetails;
   } else {
     return false;
@@ -279,34 +281,34 @@ bool TrainedNothing(const FlatSet (&sets)[kModelSlots]) {
 
 // What --sources reads, taken before the sets are released for judging.
 void PrepareRunSources(const RunSettings& settings, RunSets& run) {
-  if (settings.Sources <= 0) return;
+  if (settings.judging.Sources <= 0) return;
   const int slot = SourcesSlot(LanguageModelMode(settings));
-  const size_t most = static_cast<size_t>(settings.Sources);
-  if (settings.FromFile)
-    run.sources = SourcesOfModel(settings.ProtectedFiles, run.loaded[slot], slot, most);
+  const size_t most = static_cast<size_t>(settings.judging.Sources);
+  if (settings.model.FromFile)
+    run.sources = SourcesOfModel(settings.files.ProtectedFiles, run.loaded[slot], slot, most);
   else
     run.sources = SourcesOfTraining(run.trained[slot], run.protected_names, most);
 }
 
 // Joins the trained or loaded sets for judging, releasing them.
-bool PrepareRunModel(const RunSettings& settings, const Options& options, RunSets& run) {
+bool PrepareRunModel(const RunSettings& settings, RunSets& run) {
   PrepareRunSources(settings, run);
-  if (settings.Robust) {
-    if (!settings.FromFile) {
+  if (settings.robust.Robust) {
+    if (!settings.model.FromFile) {
       run.robust.shingles = SourceFinder(run.trained[kProtectedWords].digests,
                                          run.trained[kProtectedWords].files, run.protected_names);
-      run.robust.shorter_words = ShorterWords(options.text);
+      run.robust.shorter_words = ShorterWords(settings.options.text);
       run.robust.shorter = SourceFinder(std::move(run.chain_units.digests),
                                         std::move(run.chain_units.files), run.protected_names);
-    } else if (!RobustFilesOfModel(settings.ProtectedFiles, run.loaded[kProtectedWords],
+    } else if (!RobustFilesOfModel(settings.files.ProtectedFiles, run.loaded[kProtectedWords],
                                    run.robust)) {
       return false;
     }
   }
   const bool language_model = LanguageModelMode(settings);
-  const bool exclusive = options.scoring.exclusive_pairs;
-  const size_t threads = JobsOf(settings);
-  if (settings.FromFile)
+  const bool exclusive = settings.options.scoring.exclusive_pairs;
+  const size_t threads = JobsOf(settings.Jobs);
+  if (settings.model.FromFile)
     run.model = PrepareModel(run.loaded, language_model, exclusive, threads);
   else
     run.model = PrepareModel(run.trained, language_model, exclusive, threads);
@@ -315,49 +317,62 @@ bool PrepareRunModel(const RunSettings& settings, const Options& options, RunSet
 
 // Judging a saved model without --encoding reads documents by the rule the
 // model was trained with, as every other interface does.
-RunSettings WithModelEncoding(RunSettings settings) {
-  if (settings.FromFile && !settings.EncodingGiven &&
-      BaseOf(settings.ProtectedFiles) == kModelFileNames[kProtectedWords])
-    settings.Encoding = ModelEncoding(DirectoryOf(settings.ProtectedFiles), settings.Encoding);
-  return settings;
+TextEncoding EncodingOfRun(const RunSettings& settings) {
+  const TextEncoding given = settings.options.text.encoding;
+  const std::string& protected_files = settings.files.ProtectedFiles;
+  if (settings.model.FromFile && !settings.model.EncodingGiven &&
+      BaseOf(protected_files) == kModelFileNames[kProtectedWords])
+    return ModelEncoding(DirectoryOf(protected_files), given);
+  return given;
 }
 
 }  // namespace
 
 void RunDriver(const RunSettings& given) {
   if (given.Subtract) {
-    ShingleSubtract(given.ProtectedFiles, given.UnprotectedFiles);
+    ShingleSubtract(given.files.ProtectedFiles, given.files.UnprotectedFiles);
     return;
   }
-  if (RunIsRefused(given) || (given.Robust && RobustRunIsRefused(given))) return;
-  const RunSettings settings = WithModelEncoding(WithListedNames(given));
-  const Options options = OptionsOf(settings);
-  if (!settings.StopwordFile.empty()) LoadRunStopWords(settings.StopwordFile, options.text);
+  if (RunIsRefused(given) || (given.robust.Robust && RobustRunIsRefused(given))) return;
+  RunSettings settings = given;
+  settings.files = WithListedNames(given.files);
+  settings.options.text.encoding = EncodingOfRun(settings);
+  // The run's stop words, read as its texts are read; the options point to
+  // them for the rest of the run.
+  StopWordSet stop_words;
+  if (!settings.model.StopwordFile.empty())
+    LoadRunStopWords(settings.model.StopwordFile, settings.options.text, stop_words);
+  settings.options.text.stop_words = &stop_words;
+  const Options& options = settings.options;
+  const FileSettings& files = settings.files;
+  const bool from_file = settings.model.FromFile;
   RunSets run;
   std::string unread;
-  if (!ObtainTrainedSets(settings, options, run, unread)) return;
-  if (settings.SaveProtected) {
+  if (!ObtainTrainedSets(settings, run, unread)) return;
+  if (settings.model.SaveProtected) {
     // Empty sets from a mistyped pattern, or from files all shorter than
     // one shingle, must not replace a good model.
     if (!unread.empty()) {
       std::cerr << messages::kNothingSaved << unread << messages::kNothingSavedEnd;
       NoteRunError();
-    } else if (!settings.FromFile && TrainedNothing(run.trained)) {
+    } else if (!from_file && TrainedNothing(run.trained)) {
       std::cerr << messages::kNoShingleSaved;
       NoteRunError();
     } else {
       SaveTrainedSets(run.trained, LanguageModelMode(settings), options.text, run.protected_names,
-                      JobsOf(settings), settings.Robust && !settings.FromFile, run.chain_units);
+                      JobsOf(settings.Jobs), settings.robust.Robust && !from_file,
+                      run.chain_units);
     }
   }
   // Preparing the sets changes nothing that is printed; a run without data
   // files (training and saving only) skips it.
-  if (!HasDataFiles(settings)) return;
-  if (!PrepareRunModel(settings, options, run)) return;
-  if (settings.Robust)
-    RunRobust(run.model, settings, options, run.robust);
+  if (!HasDataFiles(files)) return;
+  if (!PrepareRunModel(settings, run)) return;
+  const size_t jobs = JobsOf(settings.Jobs);
+  if (settings.robust.Robust)
+    RunRobust(run.model, options, files, settings.judging, settings.robust, jobs, run.robust);
   else if (LanguageModelMode(settings))
-    RunLanguageModel(run.model, settings, options, run.sources);
+    RunLanguageModel(run.model, options, files, settings.judging, !from_file, jobs, run.sources);
   else
-    RunShingleMode(run.model, settings, options, run.sources);
+    RunShingleMode(run.model, options, files, settings.judging, jobs, run.sources);
 }

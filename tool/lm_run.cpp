@@ -227,13 +227,13 @@ void WriteTitleFile(const std::string& path) {
 
 // The evaluation line on standard error, or in JSON its object, the last
 // line of standard output; then the column names in the title file.
-void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const RunSettings& settings) {
+void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const JudgingSettings& judging) {
   int32_t judged_protected = c.p_p_count + c.p_u_count;
   int32_t judged_data = c.u_count + c.p_count;
   c.recall = judged_protected == 0 ? 0.0 : static_cast<double>(c.p_p_count) / judged_protected;
   c.precision = judged_data == 0 ? 0.0 : static_cast<double>(c.u_count) / judged_data;
   c.f = c.recall >= kRecallNeeded ? c.precision : 0.0;
-  if (settings.Json) {
+  if (judging.Json) {
     std::cout << JsonEvaluationLine(lm, c);
   } else {
     std::cerr << lm.threshold_1 << "\t" << lm.threshold_2 << "\t" << lm.length << "\t"
@@ -241,20 +241,20 @@ void WriteEvaluation(Evaluation& c, const lm::Settings& lm, const RunSettings& s
               << c.p_count << "\t" << c.u_count << "\t" << c.p_p_count << "\t" << c.p_u_count
               << "\t" << c.recall << "\t" << c.precision << "\t" << c.f << "\n";
   }
-  if (!settings.TitleFile.empty()) WriteTitleFile(settings.TitleFile);
+  if (!judging.TitleFile.empty()) WriteTitleFile(judging.TitleFile);
 }
 
 }  // namespace
 
-void RunLanguageModel(const Model& model, const RunSettings& settings, const Options& options,
+void RunLanguageModel(const Model& model, const Options& options, const FileSettings& files,
+                      const JudgingSettings& judging, bool evaluate, size_t jobs,
                       const RunSources& sources) {
   // Only 1, 2 and higher name a formula; the driver refuses other values.
-  if (settings.LmFormula < 1 || !HasDataFiles(settings)) return;
-  const size_t jobs = JobsOf(settings);
-  const LoopSettings loop{settings.Json, !settings.NoHeaders};
-  const DocumentReading reading = ReadingOf(settings);
+  if (options.scoring.formula < 1 || !HasDataFiles(files)) return;
+  const LoopSettings loop{judging.Json, !judging.NoHeaders};
+  const DocumentReading& reading = judging.reading;
   Evaluation counters;
-  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
+  const std::vector<std::string> names = FilesOf(files.DataFiles, files.DataList, files.ListedData);
   const HeaderOrder headers = OrderOfHeaders(names, loop, jobs);
   JudgeFiles(
       names, jobs,
@@ -269,9 +269,9 @@ void RunLanguageModel(const Model& model, const RunSettings& settings, const Opt
   // With -f the protected pattern names a shingle set file, not texts: read
   // as a document its digest bytes would give a meaningless recall, so there
   // is nothing to evaluate and the counts stay 0.
-  if (!settings.FromFile) {
+  if (evaluate) {
     JudgeFiles(
-        FilesOf(settings.ProtectedFiles, settings.ProtectedList, settings.ListedProtected), jobs,
+        FilesOf(files.ProtectedFiles, files.ProtectedList, files.ListedProtected), jobs,
         [&](size_t, const std::string& name, JudgedDocument& output) {
           JudgeProtectedFile(name, model, options, loop.json, output);
         },
@@ -280,5 +280,5 @@ void RunLanguageModel(const Model& model, const RunSettings& settings, const Opt
           if (output.judged) ++(output.verdict ? counters.p_p_count : counters.p_u_count);
         });
   }
-  WriteEvaluation(counters, options.scoring.lm, settings);
+  WriteEvaluation(counters, options.scoring.lm, judging);
 }

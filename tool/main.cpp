@@ -1,5 +1,6 @@
-// The tool's entry point: it parses the options and hands the run to the
-// driver.
+// The tool's entry point: it parses the options and carries out the command
+// they ask for: the usage text, the version, the report (-x), the sweeps
+// (-z), or a run of the driver.
 #include <malloc.h>
 
 #include <cstdio>
@@ -8,6 +9,9 @@
 
 #include "core/messages.h"
 #include "core/thread_start.h"
+#include "experiments/protected_sum.h"
+#include "experiments/sweep.h"
+#include "tool/driver.h"
 #include "tool/exit_status.h"
 #include "tool/options.h"
 
@@ -32,18 +36,38 @@ void WarnFewerThreads(const char* reason) {
   std::cerr << messages::kFewerThreads << reason << messages::kFewerThreadsEnd;
 }
 
+void RunSweeps(const CommandLine& line) {
+  std::cerr << line.SweepText << "\n" << line.SweepTolerance << "\n";
+  CalculateAll(1174, "C2", line.SweepTolerance);
+  CalculateAll(242, "B2", line.SweepTolerance);
+}
+
+void PrintVersion() { std::cout << "tessel " << TESSEL_VERSION << "\n" << std::flush; }
+
+void RunCommand(const CommandLine& line) {
+  switch (line.command) {
+    case Command::kHelp: Help(); break;
+    case Command::kProtectedSum: CalculateProtectedSum(); break;
+    case Command::kSweeps: RunSweeps(line); break;
+    case Command::kRun: RunDriver(line.run); break;
+    case Command::kVersion: PrintVersion(); break;
+    case Command::kRefused: break;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   KeepFreedMemory();
   ResetRunStatus();
   SetThreadShortfallHandler(WarnFewerThreads);
-  RunSettings settings;
-  int status = 0;
+  bool exit_status = false;
   // A failure is reported rather than ending the process with an abort: a
   // save it stopped has left the old model as it was.
   try {
-    status = RunCommand(ParseOptions(argc, argv, settings), settings);
+    const CommandLine line = ParseOptions(argc, argv);
+    exit_status = line.ExitStatus;
+    RunCommand(line);
   } catch (...) {  // rethrown here from any thread of the run
     ReportError(StatusOfFailure(std::current_exception()), std::cerr);
   }
@@ -54,5 +78,5 @@ int main(int argc, char** argv) {
     NoteRunError();
   }
   // Without --exit-status the status stays 0 whatever happened.
-  return settings.ExitStatus ? RunExitStatus() : status;
+  return exit_status ? RunExitStatus() : 0;
 }

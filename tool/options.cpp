@@ -8,12 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "compat/settings.h"
-#include "compat/shingle.h"
 #include "core/messages.h"
-#include "experiments/protected_sum.h"
-#include "experiments/sweep.h"
-#include "tool/driver.h"
 #include "tool/exit_status.h"
 
 namespace {
@@ -226,13 +221,13 @@ TextEncoding EncodingOf(const char* text) {
 
 // A second -d replaces the first, as it always has; the pattern dropped is
 // named, since an unquoted pattern the shell expanded looks just like this.
-void SetDataPattern(const char* pattern, RunSettings& settings) {
-  if (!settings.DataFiles.empty()) {
-    std::cerr << "Error: -d given again; ignoring the data pattern \"" << settings.DataFiles
+void SetDataPattern(const char* pattern, FileSettings& files) {
+  if (!files.DataFiles.empty()) {
+    std::cerr << "Error: -d given again; ignoring the data pattern \"" << files.DataFiles
               << "\"\n";
     NoteRunError();  // its documents are not judged
   }
-  settings.DataFiles = pattern;
+  files.DataFiles = pattern;
 }
 
 // A second list of the same role replaces the first, as a second -d does;
@@ -255,19 +250,11 @@ void ReportIgnoredArguments(int argc, char** argv) {
   }
 }
 
-void RunSweeps(const char* text) {
-  double tolerance = 0;
-  ToDouble(text, tolerance);  // checked when the option was read
-  std::cerr << text << "\n" << tolerance << "\n";
-  CalculateAll(1174, "C2", tolerance);
-  CalculateAll(242, "B2", tolerance);
-}
-
 // "text" or "json"; false (after the message) for anything else.
-bool ReadFormat(const char* text, RunSettings& settings) {
+bool ReadFormat(const char* text, JudgingSettings& judging) {
   const std::string format = text;
   if (format == "text" || format == "json") {
-    settings.Json = format == "json";
+    judging.Json = format == "json";
     return true;
   }
   std::cerr << messages::kUnknownFormat << format << "\n";
@@ -275,26 +262,22 @@ bool ReadFormat(const char* text, RunSettings& settings) {
   return false;
 }
 
-void PrintVersion() { std::cout << "tessel " << TESSEL_VERSION << "\n" << std::flush; }
-
 }  // namespace
-
-Options OptionsOf(const RunSettings& settings) {
-  Options options = CurrentOptions();
-  options.scoring.formula = settings.LmFormula;
-  options.scoring.max_threshold = settings.MaxThreshold;
-  options.scoring.size_threshold = settings.SizeThreshold;
-  options.text.encoding = settings.Encoding;
-  return options;
-}
 
 void Help() {
   for (const char* line : kUsage) std::cout << line;
   std::cout.flush();
 }
 
-Command ParseOptions(int argc, char** argv, RunSettings& settings) {
+CommandLine ParseOptions(int argc, char** argv) {
   optind = 0;  // a full reset of getopt's state, so that every call starts afresh
+  CommandLine line;
+  RunSettings& settings = line.run;
+  TextOptions& text = settings.options.text;
+  ScoringOptions& scoring = settings.options.scoring;
+  lm::Settings& lm = scoring.lm;
+  FileSettings& files = settings.files;
+  JudgingSettings& judging = settings.judging;
   // A refused value stops the run, but the options after it are still read,
   // so that every problem is reported and a later --exit-status counts.
   bool refused = false;
@@ -311,107 +294,107 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
     RefuseValue(name, optarg);
     refused = true;
   };
+  // Ends the parsing with command, unless a value was refused.
+  const auto ending = [&](Command command) {
+    line.command = refused ? Command::kRefused : command;
+    return line;
+  };
   int code;
   while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (code) {
-      case 'h': return refused ? Command::kRefused : Command::kHelp;
-      case 'x': return refused ? Command::kRefused : Command::kProtectedSum;
-      case 'z': {
-        double tolerance = 0;
-        real("recall tolerance (-z)", tolerance);
-        settings.SweepTolerance = optarg;
-        return refused ? Command::kRefused : Command::kSweeps;
-      }
-      case kLmThreshold1: real("lm-threshold-1", lm_threshold_1); break;
-      case kLmThreshold2: real("lm-threshold-2", lm_threshold_2); break;
+      case 'h': return ending(Command::kHelp);
+      case 'x': return ending(Command::kProtectedSum);
+      case 'z':
+        real("recall tolerance (-z)", line.SweepTolerance);
+        line.SweepText = optarg;
+        return ending(Command::kSweeps);
+      case kLmThreshold1: real("lm-threshold-1", lm.threshold_1); break;
+      case kLmThreshold2: real("lm-threshold-2", lm.threshold_2); break;
       case kLmLength:
         if (!integer("lm-length")) break;
         if (number == 0) {
-          std::cerr << messages::kZeroLength << lm_length << "\n";
+          std::cerr << messages::kZeroLength << lm.length << "\n";
           NoteRunError();
         } else {
-          lm_length = number;
+          lm.length = number;
         }
         break;
-      case kLmLambda: real("lm-lambda", lm_lambda); break;
-      case kLmLambda0: real("lm-lambda0", lm_lambda0); break;
-      case kLmLog: lm_log = true; break;
-      case kLmFactor: real("lm-factor", lm_factor); break;
-      case kLmSub: lm_sub = true; break;
+      case kLmLambda: real("lm-lambda", lm.lambda); break;
+      case kLmLambda0: real("lm-lambda0", lm.lambda0); break;
+      case kLmLog: lm.log = true; break;
+      case kLmFactor: real("lm-factor", lm.factor); break;
+      case kLmSub: scoring.exclusive_pairs = true; break;
       case 'l':  // 0 keeps the length, as it always has
-        if (integer("shingle-length") && number != 0) CShingle::shingle_length = number;
+        if (integer("shingle-length") && number != 0) text.shingle_length = number;
         break;
       case 's':
-        if (integer("shingle-shift") && number != 0) CShingle::shingle_shift = number;
+        if (integer("shingle-shift") && number != 0) text.shingle_shift = number;
         break;
-      case 'p': settings.ProtectedFiles = optarg; break;
-      case 'u': settings.UnprotectedFiles = optarg; break;
-      case 'd': SetDataPattern(optarg, settings); break;
-      case 'e': Detailed = true; break;
-      case 'a':
-        Detailed = true;
-        DetailedAll = true;
-        break;
+      case 'p': files.ProtectedFiles = optarg; break;
+      case 'u': files.UnprotectedFiles = optarg; break;
+      case 'd': SetDataPattern(optarg, files); break;
+      case 'e':
+      case 'a': lm.detailed = true; break;  // -a lists what -e lists
       case 'b': settings.Subtract = true; break;
-      case 't': settings.StopwordFile = optarg; break;
-      case 'c': UpperCase = true; break;
-      case 'f': settings.FromFile = true; break;
+      case 't': settings.model.StopwordFile = optarg; break;
+      case 'c': text.upper_case = true; break;
+      case 'f': settings.model.FromFile = true; break;
       case 'm':
         if (integer("max-threshold"))
-          settings.MaxThreshold = NonNegativeThreshold("max-threshold", number);
+          scoring.max_threshold = NonNegativeThreshold("max-threshold", number);
         break;
       case kSizeThreshold:
         if (integer("size-threshold"))
-          settings.SizeThreshold = NonNegativeThreshold("size-threshold", number);
+          scoring.size_threshold = NonNegativeThreshold("size-threshold", number);
         break;
       case 'o':
-        if (integer("lm-formula")) settings.LmFormula = number;
+        if (integer("lm-formula")) scoring.formula = number;
         break;
-      case 'v': settings.SaveProtected = true; break;
+      case 'v': settings.model.SaveProtected = true; break;
       case 'j':
         if (integer("jobs")) settings.Jobs = JobCount(optarg, number);
         break;
       case kFormat:
-        if (!ReadFormat(optarg, settings)) refused = true;
+        if (!ReadFormat(optarg, judging)) refused = true;
         break;
-      case kExitStatus: settings.ExitStatus = true; break;
-      case kNoHeaders: settings.NoHeaders = true; break;
-      case kTitle: settings.TitleFile = optarg; break;
-      case kNoTitle: settings.TitleFile.clear(); break;
-      case kVersion: return refused ? Command::kRefused : Command::kVersion;
+      case kExitStatus: line.ExitStatus = true; break;
+      case kNoHeaders: judging.NoHeaders = true; break;
+      case kTitle: judging.TitleFile = optarg; break;
+      case kNoTitle: judging.TitleFile.clear(); break;
+      case kVersion: return ending(Command::kVersion);
       case kEncoding:
-        settings.Encoding = EncodingOf(optarg);
-        settings.EncodingGiven = true;
+        text.encoding = EncodingOf(optarg);
+        settings.model.EncodingGiven = true;
         break;
-      case kBinary: settings.JudgeBinary = true; break;
-      case kPreprocessor: settings.Preprocessor = optarg; break;
+      case kBinary: judging.reading.judge_binary = true; break;
+      case kPreprocessor: judging.reading.preprocessor = optarg; break;
       case kPreTimeout: {
-        double seconds = settings.PreTimeout;
+        double seconds = judging.reading.timeout;
         real("pre-timeout", seconds);
         if (seconds >= 0 && std::isfinite(seconds)) {
-          settings.PreTimeout = seconds;
+          judging.reading.timeout = seconds;
         } else {  // a number, but no number of seconds
           RefuseValue("pre-timeout", optarg);
           refused = true;
         }
         break;
       }
-      case kFilesFrom: SetList("--files-from", optarg, settings.DataList); break;
-      case kNull: settings.NullSeparated = true; break;
-      case kProtectedFrom: SetList("--protected-from", optarg, settings.ProtectedList); break;
-      case kUnprotectedFrom: SetList("--unprotected-from", optarg, settings.UnprotectedList); break;
+      case kFilesFrom: SetList("--files-from", optarg, files.DataList); break;
+      case kNull: files.NullSeparated = true; break;
+      case kProtectedFrom: SetList("--protected-from", optarg, files.ProtectedList); break;
+      case kUnprotectedFrom: SetList("--unprotected-from", optarg, files.UnprotectedList); break;
       case kSources:
-        if (integer("sources")) settings.Sources = SourceCount(optarg, number);
+        if (integer("sources")) judging.Sources = SourceCount(optarg, number);
         break;
       case kRobust:
-        settings.Robust = true;
-        UpperCase = true;  // a robust model is case folded
+        settings.robust.Robust = true;
+        text.upper_case = true;  // a robust model is case folded
         break;
       case kRobustLimit: {
-        double chain = settings.RobustThreshold;
+        double chain = settings.robust.Threshold;
         real("robust-threshold", chain);
         if (std::isfinite(chain)) {
-          settings.RobustThreshold = chain;
+          settings.robust.Threshold = chain;
         } else {
           RefuseValue("robust-threshold", optarg);
           refused = true;
@@ -424,17 +407,5 @@ Command ParseOptions(int argc, char** argv, RunSettings& settings) {
     }
   }
   ReportIgnoredArguments(argc, argv);
-  return refused ? Command::kRefused : Command::kRun;
-}
-
-int RunCommand(Command command, const RunSettings& settings) {
-  switch (command) {
-    case Command::kHelp: Help(); break;
-    case Command::kProtectedSum: CalculateProtectedSum(); break;
-    case Command::kSweeps: RunSweeps(settings.SweepTolerance.c_str()); break;
-    case Command::kRun: RunDriver(settings); break;
-    case Command::kVersion: PrintVersion(); break;
-    case Command::kRefused: break;
-  }
-  return 0;
+  return ending(Command::kRun);
 }

@@ -1,64 +1,87 @@
-// Command-line options of the tool and the settings of one run.
+// Command-line options of the tool: what a command line asks for, as a
+// value. Parsing runs nothing and sets no process-wide setting; main
+// dispatches the command.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/text_options.h"
 #include "scoring/options.h"
 #include "scoring/robust_judge.h"
 
-// Settings that belong to one run of the tool's main.
-struct RunSettings {
+// The files a run reads: each role's glob pattern and list file.
+struct FileSettings {
   std::string ProtectedFiles;
   std::string UnprotectedFiles;
   std::string DataFiles;
-  std::string StopwordFile;
-  int32_t LmFormula = 0;  // 0 shingle mode; 1, 2, >2 Formula1, Formula2, Formula3
-  int32_t MaxThreshold = 10;
-  int32_t SizeThreshold = 100;
-  bool FromFile = false;
-  bool SaveProtected = false;
-  bool Subtract = false;
-  int32_t Jobs = 0;  // documents judged at once; 0: one per processor the run may use
-  std::string SweepTolerance;  // the argument of -z
-  bool Json = false;          // --format=json: one JSON object per document
-  bool ExitStatus = false;    // --exit-status: 0 clean, 1 protected found, 2 error
-  bool NoHeaders = false;     // --no-headers: header files neither read nor written
-  int32_t Sources = 0;        // --sources=N: name up to N protected files per hit
-  bool Robust = false;        // --robust: judge by chains of protected-only shingles
-  double RobustThreshold = kRobustThreshold;  // --robust-threshold: the chain that flags
-  std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
   // Files naming documents and learning files, one name a line (NUL-separated
   // with NullSeparated), "-" for standard input; in addition to the patterns.
-  std::string DataList;
   std::string ProtectedList;
   std::string UnprotectedList;
+  std::string DataList;
   bool NullSeparated = false;
-  TextEncoding Encoding = TextEncoding::kAuto;  // of learning files, stop words and documents
-  bool EncodingGiven = false;  // --encoding was given; otherwise a saved model's rule is used
-  bool JudgeBinary = false;  // judge documents with a NUL in their first bytes as text
-  std::string Preprocessor;  // a program that turns a document into text
-  double PreTimeout = 60;    // seconds the program may run per document; 0: no limit
   // The names the list files hold, read once by the driver.
-  std::vector<std::string> ListedData;
   std::vector<std::string> ListedProtected;
   std::vector<std::string> ListedUnprotected;
+  std::vector<std::string> ListedData;
 };
 
 // Whether the run names data files to judge (a pattern or a list).
-inline bool HasDataFiles(const RunSettings& settings) {
-  return !settings.DataFiles.empty() || !settings.DataList.empty();
+inline bool HasDataFiles(const FileSettings& files) {
+  return !files.DataFiles.empty() || !files.DataList.empty();
 }
 
-// The options of a run: the process-wide settings as the options left them,
-// with the run's formula and shingle-mode thresholds. Read once, when the
-// driver starts.
-Options OptionsOf(const RunSettings& settings);
+// How the trained sets are obtained and kept.
+struct ModelSettings {
+  std::string StopwordFile;
+  bool FromFile = false;       // -f: load set files instead of training
+  bool SaveProtected = false;  // -v: save the trained sets
+  bool EncodingGiven = false;  // --encoding was given; otherwise a saved model's rule is used
+};
 
-// Writes the usage text to standard output.
-void Help();
+// How the tool reads a data file for judging: the file itself, or what a
+// program (--pre) makes of it.
+struct DocumentReading {
+  std::string preprocessor;   // empty: the file itself
+  bool judge_binary = false;  // judge a document with a NUL in its first bytes
+  double timeout = 60;        // seconds the program may run; 0: no limit
+};
+
+// How a scoring run judges its documents and writes their results.
+struct JudgingSettings {
+  DocumentReading reading;
+  bool Json = false;          // --format=json: one JSON object per document
+  bool NoHeaders = false;     // --no-headers: header files neither read nor written
+  int32_t Sources = 0;        // --sources=N: name up to N protected files per hit
+  std::string TitleFile = "title";  // where the evaluation column names go; empty: nowhere
+};
+
+// The robust scan.
+struct RobustSettings {
+  bool Robust = false;                  // --robust: judge by chains of protected-only shingles
+  double Threshold = kRobustThreshold;  // --robust-threshold: the chain that flags
+};
+
+// The options the tool starts from: texts are read by the auto rule unless
+// --encoding names one.
+inline Options ToolDefaults() {
+  Options options;
+  options.text.encoding = TextEncoding::kAuto;
+  return options;
+}
+
+// Settings of one run of the driver. options holds everything that decides
+// a verdict (the stop words of the text options are loaded by the driver).
+struct RunSettings {
+  Options options = ToolDefaults();
+  FileSettings files;
+  ModelSettings model;
+  JudgingSettings judging;
+  RobustSettings robust;
+  bool Subtract = false;
+  int32_t Jobs = 0;  // documents judged at once; 0: one per processor the run may use
+};
 
 // What a command line asks for. -h, -x, -z and --version end the parsing:
 // the options after them are not read.
@@ -71,8 +94,17 @@ enum class Command {
   kRefused,       // an option was refused: nothing runs
 };
 
-// Reads the options into the process-wide settings and the run settings;
-// nothing runs here.
-Command ParseOptions(int argc, char** argv, RunSettings& settings);
-// Carries out a parsed command; returns the exit status.
-int RunCommand(Command command, const RunSettings& settings);
+struct CommandLine {
+  Command command = Command::kRun;
+  RunSettings run;
+  double SweepTolerance = 0;    // the argument of -z
+  std::string SweepText;        // ... as given, which the sweeps echo
+  bool ExitStatus = false;      // --exit-status: 0 clean, 1 protected found, 2 error
+};
+
+// Writes the usage text to standard output.
+void Help();
+
+// Reads the options into a command line; problems are reported on standard
+// error as they are met. Nothing runs here.
+CommandLine ParseOptions(int argc, char** argv);

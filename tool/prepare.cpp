@@ -12,7 +12,7 @@
 #include "tool/document_output.h"
 #include "tool/exit_status.h"
 
-std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
+std::vector<std::pair<std::string, int>> SetFilesOf(const FileSettings& settings,
                                                     bool language_model) {
   std::vector<std::pair<std::string, int>> wanted = {{settings.ProtectedFiles, kProtectedWords}};
   if (language_model) wanted.push_back({settings.ProtectedFiles + kPairSuffix, kProtectedPairs});
@@ -24,7 +24,7 @@ std::vector<std::pair<std::string, int>> SetFilesOf(const RunSettings& settings,
   return wanted;
 }
 
-bool LoadSetFiles(const RunSettings& settings, bool language_model,
+bool LoadSetFiles(const FileSettings& settings, bool language_model, size_t threads,
                   CountIndex (&files)[kModelSlots]) {
   const std::vector<std::pair<std::string, int>> wanted = SetFilesOf(settings, language_model);
   std::vector<std::string> paths;
@@ -42,7 +42,7 @@ bool LoadSetFiles(const RunSettings& settings, bool language_model,
   };
   bool loaded = true;
   RunOrdered<Loaded>(
-      wanted.size(), JobsOf(settings), wanted.size(),
+      wanted.size(), threads, wanted.size(),
       [&](size_t i, Loaded& file) {
         const int slot = wanted[i].second;
         file.ok = NamingOutOfMemory(wanted[i].first, [&] {

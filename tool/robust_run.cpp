@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "compat/settings.h"
 #include "core/chain_units.h"
 #include "core/file_io.h"
 #include "core/messages.h"
@@ -50,18 +49,18 @@ Json RobustLine(const std::string& path) {
 // positions), then judged. A document that is not read gets no line; in JSON
 // one that could not be read gets an error, a binary one is skipped.
 void ScoreRobustFile(const std::string& name, const Model& model, const Options& options,
-                     const RunSettings& settings, const DocumentReading& reading,
+                     const JudgingSettings& judging, double threshold,
                      const RobustSources& sources, DocumentOutput& output, bool& verdict) {
   TextWords words(options.text);
-  const DocumentRead read = ReadDataFile(name, reading, 1, words, output.err);
+  const DocumentRead read = ReadDataFile(name, judging.reading, 1, words, output.err);
   output.failed = read == DocumentRead::kFailed;
-  if (settings.Json && read != DocumentRead::kRead && read != DocumentRead::kFailed) {
+  if (judging.Json && read != DocumentRead::kRead && read != DocumentRead::kFailed) {
     Json line = RobustLine(name);
     line["skipped"] = messages::kBinaryReason;
     output.out << line.dump() << "\n";
     return;
   }
-  if (settings.Json && output.failed) {
+  if (judging.Json && output.failed) {
     const std::string messages = output.err.str();
     std::string last = messages.substr(0, messages.find_last_not_of('\n') + 1);
     last = last.substr(last.rfind('\n') + 1);
@@ -75,14 +74,14 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
   words.HashShingles(options.text.shingle_length, shingles);
   if (sources.shorter_words > 0) words.HashShingles(sources.shorter_words, shorter);
   const RobustResult result =
-      JudgeRobust(shingles, shorter, model.shingles, sources, settings.RobustThreshold);
+      JudgeRobust(shingles, shorter, model.shingles, sources, threshold);
   const SourceFinder& files = sources.shingles;
   verdict = result.verdict;
-  if (settings.Json) {
+  if (judging.Json) {
     Json line = RobustLine(name);
     line["verdict"] = result.verdict;
     line["score"] = result.score;
-    line["threshold"] = settings.RobustThreshold;
+    line["threshold"] = threshold;
     line["protected"] = result.protected_count;
     if (result.file == kNoFile)
       line["source"] = nullptr;
@@ -92,8 +91,8 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
     return;
   }
   output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.score
-             << (result.verdict ? ">=" : "<") << settings.RobustThreshold << "\n";
-  if (settings.Sources > 0 && result.verdict)
+             << (result.verdict ? ">=" : "<") << threshold << "\n";
+  if (judging.Sources > 0 && result.verdict)
     output.out << "source\tchain=" << result.score << "\t" << PrintableName(files.PathOf(result.file))
                << "\n";
 }
@@ -120,10 +119,11 @@ std::string ChainsProblem(const std::string& directory, RobustSources& sources) 
 }  // namespace
 
 bool RobustRunIsRefused(const RunSettings& settings) {
-  const char* other = settings.LmFormula != 0 ? "-o (a language model)"
-                      : Detailed              ? "-e or -a"
-                      : settings.Subtract     ? "-b"
-                                              : nullptr;
+  const ScoringOptions& scoring = settings.options.scoring;
+  const char* other = scoring.formula != 0   ? "-o (a language model)"
+                      : scoring.lm.detailed  ? "-e or -a"
+                      : settings.Subtract    ? "-b"
+                                             : nullptr;
   if (other == nullptr) return false;
   std::cerr << kRobustWith << other << "\n";
   NoteRunError();
@@ -151,12 +151,10 @@ bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& pro
   return false;
 }
 
-void RunRobust(const Model& model, const RunSettings& settings, const Options& options,
+void RunRobust(const Model& model, const Options& options, const FileSettings& files,
+               const JudgingSettings& judging, const RobustSettings& robust, size_t jobs,
                const RobustSources& sources) {
-  const std::vector<std::string> names =
-      FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
-  const DocumentReading reading = ReadingOf(settings);
-  const size_t jobs = JobsOf(settings);
+  const std::vector<std::string> names = FilesOf(files.DataFiles, files.DataList, files.ListedData);
   struct RobustDocument : DocumentOutput {
     bool verdict = false;
   };
@@ -164,7 +162,7 @@ void RunRobust(const Model& model, const RunSettings& settings, const Options& o
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, RobustDocument& output) {
         NamingOutOfMemory(names[i], [&] {
-          ScoreRobustFile(names[i], model, options, settings, reading, sources, output,
+          ScoreRobustFile(names[i], model, options, judging, robust.Threshold, sources, output,
                           output.verdict);
         });
       },

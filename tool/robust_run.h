@@ -20,6 +20,8 @@ bool IsRobustModel(const std::string& protected_path);
 // or chains file is missing, damaged or not the model's own.
 bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& protected_set,
                         RobustSources& sources);
-// Called by the driver once the model is prepared and data files are named.
-void RunRobust(const Model& model, const RunSettings& settings, const Options& options,
+// Called by the driver once the model is prepared and data files are named;
+// the documents are judged on up to jobs threads.
+void RunRobust(const Model& model, const Options& options, const FileSettings& files,
+               const JudgingSettings& judging, const RobustSettings& robust, size_t jobs,
                const RobustSources& sources);

@@ -80,16 +80,15 @@ void ScoreShingleFile(const std::string& name, const Model& model, const Options
 
 }  // namespace
 
-void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options,
-                    const RunSources& sources) {
-  const std::vector<std::string> names = FilesOf(settings.DataFiles, settings.DataList, settings.ListedData);
-  const DocumentReading reading = ReadingOf(settings);
-  const size_t jobs = JobsOf(settings);
+void RunShingleMode(const Model& model, const Options& options, const FileSettings& files,
+                    const JudgingSettings& judging, size_t jobs, const RunSources& sources) {
+  const std::vector<std::string> names = FilesOf(files.DataFiles, files.DataList, files.ListedData);
   RunOrdered<ShingleDocument>(
       names.size(), jobs, jobs * kDocumentsAheadPerThread,
       [&](size_t i, ShingleDocument& output) {
         NamingOutOfMemory(names[i], [&] {
-          ScoreShingleFile(names[i], model, options, reading, settings.Json, sources, output);
+          ScoreShingleFile(names[i], model, options, judging.reading, judging.Json, sources,
+                           output);
         });
       },
       [](size_t, ShingleDocument& output) {

@@ -6,6 +6,7 @@
 #include "tool/sources.h"
 
 // Called by the driver once the model is prepared and data files are named.
-// With sources wanted, each document judged protected names them.
-void RunShingleMode(const Model& model, const RunSettings& settings, const Options& options,
-                    const RunSources& sources);
+// The documents are judged on up to jobs threads. With sources wanted, each
+// document judged protected names them.
+void RunShingleMode(const Model& model, const Options& options, const FileSettings& files,
+                    const JudgingSettings& judging, size_t jobs, const RunSources& sources);

@@ -1,5 +1,6 @@
 // Runs the tool's option parsing and driver in-process, in a directory, as
 // the program would run there; returns what it wrote to standard output.
+// Only a run of the driver runs (not -h, -x, -z or --version).
 #pragma once
 
 #include <filesystem>
@@ -18,8 +19,8 @@ inline std::string RunToolIn(const std::string& dir, std::vector<std::string> ar
   std::filesystem::current_path(dir);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  RunSettings settings;
-  RunCommand(ParseOptions(static_cast<int>(argv.size()), argv.data(), settings), settings);
+  const CommandLine line = ParseOptions(static_cast<int>(argv.size()), argv.data());
+  if (line.command == Command::kRun) RunDriver(line.run);
   testing::internal::GetCapturedStderr();
   std::string out = testing::internal::GetCapturedStdout();
   std::filesystem::current_path(home);
