@@ -21,9 +21,13 @@ TextOptions CurrentTextOptions() {
   TextOptions options;
   options.shingle_length = CShingle::shingle_length;
   options.shingle_shift = CShingle::shingle_shift;
-  options.stop_words = &Stopwords;
-  options.upper_case = UpperCase;
-  return options;
+  return WithProcessWideWords(options);
+}
+
+TextOptions WithProcessWideWords(TextOptions text) {
+  text.stop_words = &Stopwords;
+  text.upper_case = UpperCase;
+  return text;
 }
 
 namespace lm {

@@ -24,9 +24,15 @@ extern bool DetailedAll;       // accepted for compatibility; acts as Detailed
 
 
 // The process-wide settings (CShingle::shingle_length, shingle_shift,
-// Stopwords and UpperCase) as they are now, read byte for byte: what the tool
-// and the single-threaded C interface read once, at their boundary.
+// Stopwords and UpperCase) as they are now, read byte for byte: what the
+// single-threaded C interface and the exported builds read at each call.
 TextOptions CurrentTextOptions();
+// The process-wide settings that apply to every text a C interface reads,
+// over `text`: the stop words (Stopwords, which LoadStopwords fills; pointed
+// to, so read as they are when a text is read) and UpperCase. The
+// thread-safe interface reads them here when it opens a model and at each
+// judging call, since a host may change them in between.
+TextOptions WithProcessWideWords(TextOptions text);
 namespace lm {
 // The process-wide settings (lm_threshold_1, ..., Detailed) as they are now.
 Settings CurrentSettings();

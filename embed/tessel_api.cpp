@@ -51,10 +51,10 @@ extern "C" tessel_t* tessel_open(const char* directory, char** errptr) {
     return nullptr;
   }
   try {
-    // Neighbouring words, and the stop words LoadStopwords loads, read at
-    // each call.
-    TextOptions text;
-    text.stop_words = &Stopwords;
+    // Neighbouring words; the model's description is checked against the
+    // stop words LoadStopwords loaded and UpperCase, as _openShingles checks
+    // it, and judging reads them again at each call.
+    TextOptions text = WithProcessWideWords(TextOptions());
     CountIndex files[kModelSlots];
     // Texts are read as the model's description says, as _openShingles
     // reads them; a model without one, byte for byte.
@@ -103,9 +103,8 @@ extern "C" int tessel_judge(const tessel_t* model, const char* text, size_t leng
       SetError(errptr, StatusCode::kInvalidArgument, messages::kNotLanguageModel);
       return -1;
     }
-    TextOptions options = model->text;
+    TextOptions options = WithProcessWideWords(model->text);  // as _processShingles reads them
     options.shingle_shift = 1;  // always neighbouring words
-    options.upper_case = UpperCase;  // as _processShingles reads it
     // Judged in windows of words as the text is read: only a formula
     // window's words are held, whatever the text's size.
     ScoringOptions scoring;

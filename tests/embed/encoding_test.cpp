@@ -155,4 +155,39 @@ TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
   EXPECT_GT(flagged, 0);
 }
 
+// A model the tool trained with -c is opened by both interfaces that read
+// UpperCase when it is set, and they judge alike; without it both refuse it.
+TEST(DescribedCase, AModelTrainedWithUpperCaseOpensUnderUpperCase) {
+  const SettingsGuard guard;
+  const std::string examples = TESSEL_EXAMPLES;
+  TempDir trained;
+  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
+                             examples + "/unprotected/*.txt", "-o", "1", "-v", "-c"});
+  UpperCase = true;
+  lm_length = 3;
+  tessel_t* model = tessel_open(trained.path().c_str(), nullptr);
+  ASSERT_NE(model, nullptr);
+  tessel_settings_t settings;
+  tessel_settings_default(&settings);
+  settings.length = 3;
+  int flagged = 0;
+  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+    const std::string text = ReadFile(name);
+    int single = 0;
+    Said([&] {
+      tessel_model* opened = _openShingles(trained.path().c_str());
+      single = _processShingles(opened, text.data(), static_cast<int>(text.size()));
+      _closeShingles(opened);
+      return true;
+    });
+    EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, nullptr, nullptr), single)
+        << name;
+    flagged += single;
+  }
+  EXPECT_GT(flagged, 0);
+  tessel_close(model);
+  UpperCase = false;
+  EXPECT_EQ(tessel_open(trained.path().c_str(), nullptr), nullptr);
+}
+
 }  // namespace
