@@ -11,7 +11,8 @@
 #   scripts/check-settings.sh [SOURCE_DIR]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
-settings='lm_threshold_1|lm_threshold_2|lm_length|lm_lambda|lm_lambda0|lm_factor|lm_log|lm_sub|UpperCase|Detailed|DetailedAll|Stopwords|CShingle::shingle_length|CShingle::shingle_shift'
+settings='lm_threshold_1|lm_threshold_2|lm_length|lm_lambda|lm_lambda0|lm_factor|lm_log|lm_sub'
+settings+='|UpperCase|Detailed|DetailedAll|Stopwords|CShingle::shingle_length|CShingle::shingle_shift'
 readers='CurrentOptions|CurrentTextOptions|CurrentSettings|WithProcessWideWords'
 check() {  # PATTERN FILE...
   local pattern=$1
@@ -30,10 +31,12 @@ check() {  # PATTERN FILE...
     }' "$pattern" "$@"
 }
 found=$( {
-  check "$settings|$readers" $(find core scoring experiments tool -name '*.h' -o -name '*.cpp' | sort)
+  check "$settings|$readers" \
+    $(find core scoring experiments tool -name '*.h' -o -name '*.cpp' | sort)
   check "$settings" $(find embed -name '*.cpp' | sort)
 } )
 if [ -n "$found" ]; then
-  printf '%s\n' "$found" | sed 's/$/: a process-wide setting or its reader; only compat\/ may use them/'
+  printf '%s\n' "$found" |
+    sed 's/$/: a process-wide setting or its reader; only compat\/ may use them/'
   exit 1
 fi
