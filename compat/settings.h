@@ -1,7 +1,8 @@
-// Process-wide settings of the scoring formulas and the tool, and their
-// reading into the values the engine takes. They are set while options are
-// parsed (or by a host before its first call) and only read afterwards. C
-// linkage lets a C host set them by name.
+// Process-wide settings of the scoring formulas and the text reading, kept
+// for the callers of the exported functions, and their reading into the
+// values the engine takes. A host sets them before its calls; C linkage lets
+// a C host set them by name. Only this layer reads them: the tool takes its
+// options as a value and leaves them at their initial values.
 #pragma once
 
 #include <cstdint>

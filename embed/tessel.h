@@ -74,7 +74,7 @@ extern double lm_lambda;      /* 0.0: additive smoothing */
 extern double lm_lambda0;     /* 0.0: used by the tool's second formula only */
 extern double lm_factor;      /* 0.0: margin of the protected score */
 extern bool lm_log;           /* false: add logarithms instead of multiplying */
-extern bool lm_sub;           /* false: read by the tool only */
+extern bool lm_sub;           /* false: no effect (the tool has --lm-sub) */
 extern bool UpperCase;        /* false: true upper-cases ASCII letters too */
 extern bool Detailed;         /* false: tally every flagged phrase */
 extern bool DetailedAll;      /* false: no effect */
