@@ -54,3 +54,20 @@ Options CurrentOptions() {
   options.scoring.exclusive_pairs = lm_sub;
   return options;
 }
+
+void PublishSettings(const Options& options, bool detailed_all) {
+  const lm::Settings& lm = options.scoring.lm;
+  lm_threshold_1 = lm.threshold_1;
+  lm_threshold_2 = lm.threshold_2;
+  lm_length = lm.length;
+  lm_lambda = lm.lambda;
+  lm_lambda0 = lm.lambda0;
+  lm_factor = lm.factor;
+  lm_log = lm.log;
+  lm_sub = options.scoring.exclusive_pairs;
+  Detailed = lm.detailed;
+  DetailedAll = detailed_all;
+  UpperCase = options.text.upper_case;
+  CShingle::shingle_length = options.text.shingle_length;
+  CShingle::shingle_shift = options.text.shingle_shift;
+}

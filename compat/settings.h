@@ -38,6 +38,12 @@ namespace lm {
 // The process-wide settings (lm_threshold_1, ..., Detailed) as they are now.
 Settings CurrentSettings();
 }  // namespace lm
+// Stores a parsed command line's settings in the process-wide settings, as
+// the exported main has always left them for a host that calls it in its
+// own process (and then the old functions): the language-model settings,
+// the shingle length and shift, UpperCase, Detailed and DetailedAll. The
+// tool itself reads only the value.
+void PublishSettings(const Options& options, bool detailed_all);
 // All of them; formula and shingle-mode thresholds, which have no
 // process-wide variable, keep their defaults.
 Options CurrentOptions();

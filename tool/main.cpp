@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 
+#include "compat/settings.h"
 #include "core/messages.h"
 #include "core/thread_start.h"
 #include "experiments/protected_sum.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   try {
     const CommandLine line = ParseOptions(argc, argv);
     exit_status = line.ExitStatus;
+    PublishSettings(line.run.options, line.DetailedAllOption);
     RunCommand(line);
   } catch (...) {  // rethrown here from any thread of the run
     ReportError(StatusOfFailure(std::current_exception()), std::cerr);

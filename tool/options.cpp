@@ -333,8 +333,8 @@ CommandLine ParseOptions(int argc, char** argv) {
       case 'p': files.ProtectedFiles = optarg; break;
       case 'u': files.UnprotectedFiles = optarg; break;
       case 'd': SetDataPattern(optarg, files); break;
-      case 'e':
-      case 'a': lm.detailed = true; break;  // -a lists what -e lists
+      case 'a': line.DetailedAllOption = true; [[fallthrough]];  // -a lists what -e lists
+      case 'e': lm.detailed = true; break;
       case 'b': settings.Subtract = true; break;
       case 't': settings.model.StopwordFile = optarg; break;
       case 'c': text.upper_case = true; break;

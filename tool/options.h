@@ -100,6 +100,7 @@ struct CommandLine {
   double SweepTolerance = 0;    // the argument of -z
   std::string SweepText;        // ... as given, which the sweeps echo
   bool ExitStatus = false;      // --exit-status: 0 clean, 1 protected found, 2 error
+  bool DetailedAllOption = false;  // -a, which acts as -e; kept for the process-wide setting
 };
 
 // Writes the usage text to standard output.

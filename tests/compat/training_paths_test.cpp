@@ -4,6 +4,7 @@
 // same judging output.
 #include "compat/compare.h"
 #include "compat/formulas.h"
+#include "compat/settings.h"
 #include "compat/shingle_file.h"
 #include "support/run_tool.h"
 #include "support/test_support.h"
@@ -110,3 +111,23 @@ TEST_F(TrainingPaths, LanguageModelGivesTheSameFilesAndVerdicts) {
 }
 
 }  // namespace
+
+// The exported main leaves a parsed command line in the process-wide
+// settings, for a host that calls it and then the old functions.
+TEST(PublishedSettings, HoldWhatTheCommandLineSet) {
+  std::vector<std::string> args = {"tessel", "-l", "3", "-s", "2", "-c", "-a", "--lm-length=7",
+                                   "--lm-sub", "--lm-log", "--lm-threshold-2=0.5"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  const CommandLine line = ParseOptions(static_cast<int>(argv.size()), argv.data());
+  PublishSettings(line.run.options, line.DetailedAllOption);
+  const Options published = CurrentOptions();
+  EXPECT_EQ(published.text.shingle_length, 3);
+  EXPECT_EQ(published.text.shingle_shift, 2);
+  EXPECT_TRUE(published.text.upper_case && DetailedAll && Detailed);
+  EXPECT_EQ(published.scoring.lm.length, 7);
+  EXPECT_TRUE(published.scoring.exclusive_pairs && published.scoring.lm.log);
+  EXPECT_EQ(published.scoring.lm.threshold_2, 0.5);
+  PublishSettings(Options{}, false);  // the defaults again, for the tests after this one
+  EXPECT_FALSE(UpperCase || Detailed || DetailedAll || lm_sub);
+}
