@@ -98,8 +98,8 @@ def wrappers_dir() -> Optional[str]:
     here = os.path.dirname(os.path.abspath(__file__))
     installed = _locate.installed_library_dir()
     candidates = [os.path.join(os.path.dirname(os.path.dirname(here)), "examples", "pre")]
-    if installed:
-        candidates.append(os.path.join(installed, "..", "share", "tessel", "pre"))
+    if installed:  # PREFIX/lib or PREFIX/lib/x86_64-linux-gnu
+        candidates += [os.path.join(installed, up, "share", "tessel", "pre") for up in ("..", "../..")]
     for candidate in candidates:
         if os.path.isfile(os.path.join(candidate, "pdf2text")):
             return os.path.normpath(candidate)
