@@ -65,11 +65,6 @@ void Receive(Transfer* t, ci_request_t* req, const char* data, size_t length) {
   t->body.append(data, length);
 }
 
-// The graded score of the verdict, in every mode.
-std::string ScoreText(const Judgement& j) {
-  return std::to_string(j.verdict.score);
-}
-
 void Block(Transfer* t, ci_request_t* req, const Judgement& j) {
   t->replacement = gateway->config().block_message + "\n";
   if (ci_req_type(req) == ICAP_RESPMOD) ci_http_response_reset_headers(req);

@@ -158,8 +158,6 @@ sfsistat OnBody(SMFICTX* ctx, unsigned char* data, size_t length) {
   return SMFIS_CONTINUE;
 }
 
-// The graded score of the verdict, in every mode.
-std::string Score(const Judgement& j) { return std::to_string(j.verdict.score); }
 
 sfsistat OnEndOfMessage(SMFICTX* ctx) {
   Message* m = Of(ctx);
@@ -195,7 +193,7 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
   }
   if (action == "accept") return SMFIS_CONTINUE;
   smfi_addheader(ctx, const_cast<char*>("X-Tessel-Verdict"), const_cast<char*>("protected"));
-  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Score"), const_cast<char*>(Score(j).c_str()));
+  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Score"), const_cast<char*>(ScoreText(j).c_str()));
   if (action == "quarantine")
     smfi_quarantine(ctx, const_cast<char*>("tessel: the message holds protected text"));
   return SMFIS_CONTINUE;

@@ -1,6 +1,8 @@
 #include "serve/service.h"
 
 #include <cctype>
+#include <cmath>
+#include <sstream>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -171,6 +173,13 @@ unsigned Service::InFlight() const {
 bool Service::WaitIdle(std::chrono::duration<double> timeout) {
   std::unique_lock<std::mutex> lock(slots_mutex_);
   return slots_cv_.wait_for(lock, timeout, [this] { return in_flight_ == 0; });
+}
+
+std::string ScoreText(const Judgement& judgement) {
+  if (std::isnan(judgement.verdict.score)) return "null";
+  std::ostringstream text;
+  text << judgement.verdict.score;
+  return text.str();
 }
 
 bool Service::HasConverter(const std::string& name) const {

@@ -30,6 +30,10 @@ struct Judgement {
   uint64_t generation = 0;     // the model that judged it
 };
 
+// A judgement's graded score as the X-Tessel-Score headers give it: six
+// significant digits ("15", "68.1818"), "null" where none was scored.
+std::string ScoreText(const Judgement& judgement);
+
 class Service {
  public:
   explicit Service(ServeConfig config);
