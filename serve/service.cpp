@@ -314,6 +314,7 @@ std::string Service::VerdictJson(const std::string& name, const Judgement& judge
   out["verdict"] = v.verdict == 1;
   out["score"] = v.score;  // NaN (no window scored) is written as null
   if (config_.open.mode == TESSEL_MODE_ROBUST) {
+    out["score"] = static_cast<int64_t>(v.score);  // a chain's length, as the tool writes it
     out["threshold"] = config_.judge.robust_threshold;
     out["protected"] = v.protected_count;
     out["source"] = judgement.source.empty() ? nlohmann::ordered_json(nullptr)
