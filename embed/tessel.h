@@ -330,6 +330,11 @@ typedef struct tessel_judge_options_t {
   double converter_timeout; /* 60: seconds a converter may run (--pre-timeout); 0: no limit */
   int64_t judge_binary;     /* 0: a document with a NUL byte in its first 8 KiB gets
                                TESSEL_ERROR_BINARY; non-zero judges it (--binary) */
+  int64_t score;            /* 0: in language-model mode the verdict's score is NaN;
+                               non-zero scores every window for it, as the tool's JSON
+                               does (slower: the first formula's pruning and the stop
+                               after the first hit are given up). The other modes
+                               always fill it. */
 } tessel_judge_options_t;
 
 typedef struct tessel_verdict_t {
@@ -354,9 +359,10 @@ typedef struct tessel_verdict_t {
   /* The graded quantity the verdict thresholds, as the tool's JSON "score":
    * shingle mode P on the scale of max_threshold (P, or P * size_threshold /
    * distinct for a short document; verdict exactly when score >=
-   * max_threshold); language-model mode the best window's margin (>= 0
-   * exactly for a hit; NaN when the formula scored no window); the robust
-   * mode the longest chain (verdict when >= robust_threshold). */
+   * max_threshold); language-model mode, with the score option, the best
+   * window's margin (>= 0 exactly for a hit; NaN when the formula scored no
+   * window, or without the option); the robust mode the longest chain
+   * (verdict when >= robust_threshold). */
   double score;
   /* The protected file the document shares most with: its index among the
    * model's protected files (tessel_source_name) or -1 when none is named

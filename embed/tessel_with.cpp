@@ -113,6 +113,7 @@ struct Reading {
 // Everything a judge call takes from its options.
 struct CallOptions {
   ScoringOptions scoring;
+  bool score = false;  // a language model scores every window
   double robust_threshold = kRobustThreshold;
   Reading reading;
 };
@@ -441,7 +442,7 @@ Status JudgeLanguageModelItem(const tessel_t& model, const Input& input, const C
                               tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
   ScoringOptions scoring = call.scoring;
-  scoring.lm.best_score = true;  // the score: every window's margin is looked at
+  scoring.lm.best_score = call.score;  // the score: every window's margin is looked at
   DocumentJudge judge(model.model, scoring, model.text.shingle_length, !model.sources.empty());
   const Status problem = ReadItem(judge, doc, input, call.reading);
   if (!problem.ok()) return problem;
@@ -452,7 +453,7 @@ Status JudgeLanguageModelItem(const tessel_t& model, const Input& input, const C
   verdict.verdict = found.verdict;
   verdict.protected_score = found.protected_score;
   verdict.unprotected_score = found.unprotected_score;
-  verdict.score = found.scored_windows != 0 ? found.best : std::nan("");
+  if (call.score && found.scored_windows != 0) verdict.score = found.best;
   if (found.verdict && !model.sources.empty())
     NameSource(model, PairSourcesOf(doc, found, model.sources, 1), verdict);
   if (found.phrase_words == 0) return Status();
@@ -512,6 +513,7 @@ bool Prepared(const tessel_t* model, const tessel_judge_options_t* options, Call
   call.robust_threshold = given.robust_threshold;
   call.reading.timeout = given.converter_timeout;
   call.reading.judge_binary = given.judge_binary != 0;
+  call.score = given.score != 0;
   return true;
 }
 

@@ -99,6 +99,7 @@ Service::Service(ServeConfig config) : config_(std::move(config)), counters_(new
   for (const std::string& converter : config_.converters) converters_.push_back(converter.c_str());
   converters_.push_back(nullptr);
   config_.judge.converters = config_.converters.empty() ? nullptr : converters_.data();
+  config_.judge.score = 1;  // every answer carries the score, a language model's too
   if (config_.request_log != "-") {
     log_ = std::fopen(config_.request_log.c_str(), "a");
     if (log_ == nullptr)

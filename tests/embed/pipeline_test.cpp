@@ -85,10 +85,18 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
   auto tool = Train({"-o", "1"}, {"-o", "1"});
   tessel_t* model = Open(TESSEL_MODE_LANGUAGE_MODEL, 0);
   ASSERT_NE(model, nullptr) << message_;
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  options.score = 1;
   for (auto& [name, object] : tool) {
-    tessel_verdict_t verdict;
+    tessel_verdict_t verdict, unscored;
     tessel_verdict_init(&verdict);
-    ASSERT_GE(tessel_judge_file(model, Doc(name).c_str(), nullptr, &verdict, nullptr), 0);
+    tessel_verdict_init(&unscored);
+    ASSERT_GE(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
+    // Without the option: the same verdict, and no score.
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &unscored, nullptr),
+              verdict.verdict);
+    EXPECT_TRUE(std::isnan(unscored.score));
     if (object["score"].is_null())
       EXPECT_TRUE(std::isnan(verdict.score)) << name;
     else

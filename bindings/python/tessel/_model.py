@@ -17,7 +17,7 @@ _FIRST_FORMULA_SETTINGS = tuple(name for name, _ in _native.Settings._fields_)
 # Keyword names of judge(), judge_file() and judge_files().
 SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "size_threshold",
                                       "robust_threshold", "converters", "converter_timeout",
-                                      "judge_binary")
+                                      "judge_binary", "score")
 # Keyword names of Model() that open it with tessel_open_with.
 OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs",
                 "encoding", "upper_case", "sources")
@@ -392,7 +392,7 @@ class Model:
         options = _native.JudgeOptions.filled(self._library.tessel_judge_options_init)
         settings = dict(settings)
         converters = _converters(settings.pop("converters", None))
-        _fill(options, settings, SETTINGS, flags=("log", "judge_binary"))
+        _fill(options, settings, SETTINGS, flags=("log", "judge_binary", "score"))
         if converters is not None:
             options.converters = converters
             options._converters = converters  # kept alive with the struct

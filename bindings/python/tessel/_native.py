@@ -80,6 +80,7 @@ class JudgeOptions(_Versioned):
         ("converters", ctypes.POINTER(ctypes.c_char_p)),
         ("converter_timeout", ctypes.c_double),
         ("judge_binary", ctypes.c_int64),
+        ("score", ctypes.c_int64),
     ]
 
 

@@ -44,8 +44,8 @@ class LanguageModelVerdict:
     phrase_offset: int
     phrase_length: int
     phrase: Optional[Union[bytes, str]]
-    # The best window's margin (>= 0 exactly for a hit); None when no
-    # window was scored.
+    # With score=True: the best window's margin (>= 0 exactly for a hit);
+    # None when no window was scored, or without score=True.
     score: Optional[float] = None
     source: Optional[str] = None
     source_shared: int = 0  # word pairs it shares
