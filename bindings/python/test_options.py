@@ -311,6 +311,11 @@ class DocumentPipeline(unittest.TestCase):
                                             converters=converters).verdict)
                 self.assertIsInstance(model.judge(data, name=""), tessel.Skipped)
                 self.assertFalse(model.judge(data, name="", judge_binary=True).verdict)
+                # converters=True: the checkout's wrappers; a .txt goes to none.
+                self.assertTrue(model.judge_file(os.path.join(EXAMPLES, "docs", "ru_leak.txt"),
+                                                 converters=True).verdict)
+                self.assertEqual(tessel._model.wrappers_dir(),
+                                 os.path.realpath(os.path.join(SOURCE, "examples", "pre")))
                 with self.assertRaises(tessel.TesselError) as failed:
                     model.judge_file(document, converters={".docx": "/bin/false"})
                 self.assertEqual(failed.exception.code, tessel.ERROR_PREPROCESSOR)

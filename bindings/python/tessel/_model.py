@@ -97,7 +97,8 @@ def wrappers_dir() -> Optional[str]:
     installed share/tessel/pre; None when neither is there."""
     here = os.path.dirname(os.path.abspath(__file__))
     installed = _locate.installed_library_dir()
-    candidates = [os.path.join(os.path.dirname(os.path.dirname(here)), "examples", "pre")]
+    checkout = os.path.dirname(os.path.dirname(os.path.dirname(here)))  # bindings/python/tessel
+    candidates = [os.path.join(checkout, "examples", "pre")]
     if installed:  # PREFIX/lib or PREFIX/lib/x86_64-linux-gnu
         candidates += [os.path.join(installed, up, "share", "tessel", "pre") for up in ("..", "../..")]
     for candidate in candidates:
