@@ -107,6 +107,18 @@ inline constexpr char kCallOutOfMemory[] = "out of memory";
 inline constexpr char kModelNotOpened[] = "the model could not be opened";
 inline constexpr char kNotLanguageModel[] = "the model is not a language model";
 inline constexpr char kTextNotJudged[] = "the text could not be judged";
+// The document pipeline of the C interface: the robust mode's model, the
+// sources file, converters and their temporary files, and a binary buffer.
+inline constexpr char kModelIn[] = "the model in ";
+inline constexpr char kNotTrainedRobust[] =
+    " was not trained with --robust; train it with --robust -v";
+inline constexpr char kNotJudgedRobust[] = " cannot be judged with --robust: ";
+inline constexpr char kNoSourcesForRobust[] = "it keeps no sources file (tessel.sources)";
+inline constexpr char kBadConverter[] = "a converter must be KEY=PROGRAM, not ";
+inline constexpr char kBadRobustThreshold[] = "the robust threshold must be 0 or more, not ";
+inline constexpr char kBadConverterTimeout[] = "the converter timeout must be 0 or more, not ";
+inline constexpr char kCannotMakeTemporary[] = "cannot make a temporary file in ";
+inline constexpr char kTheBuffer[] = "the buffer";
 inline constexpr char kNegativeShingleThresholds[] = "the shingle thresholds must not be negative";
 // Pieces, with a value (a name, a number, the system's reason) after each.
 inline constexpr char kCannotOpenModelFile[] = "cannot open model file ";

@@ -22,6 +22,7 @@ enum class StatusCode : int {
   kInvalidArgument = 8,     // a value a caller gave that cannot be used
   kPreprocessorFailed = 9,  // a command that should turn a file into text failed
   kInternal = 10,           // a failure the code did not foresee
+  kBinary = 11,             // a document that is not text, skipped by design
 };
 
 class Status {

@@ -7,7 +7,9 @@
 #include "core/model_files.h"
 #include "core/status.h"
 #include "core/text_options.h"
+#include "core/provenance.h"
 #include "scoring/model.h"
+#include "scoring/robust_judge.h"
 
 // An open model: read-only after opening, so any number of judge calls may
 // use it at once.
@@ -19,6 +21,12 @@ struct tessel_t {
   Model model;
   StopWordSet stop_words;  // the handle's own, when it was opened with a file
   TextOptions text;        // how its texts are read
+  bool robust = false;     // judged by the robust scan (TESSEL_MODE_ROBUST)
+  SourceFinder sources;    // opened with sources: the protected file of each record
+  RobustSources units;     // the robust scan's units and their protected files
+
+  // The protected files a verdict's source indexes.
+  const SourceFinder& files() const { return robust ? units.shingles : sources; }
 };
 
 // Stores a copy of message in *errptr (freeing what was there) unless

@@ -145,8 +145,11 @@ enum {
   TESSEL_ERROR_IO = 7,               /* any other failure to read */
   TESSEL_ERROR_INVALID_ARGUMENT = 8, /* a NULL argument, an option out of range,
                                         settings the model was not trained with */
-  TESSEL_ERROR_PREPROCESSOR = 9,     /* reserved: a preprocessor command failed */
-  TESSEL_ERROR_INTERNAL = 10         /* a failure the library did not foresee */
+  TESSEL_ERROR_PREPROCESSOR = 9,     /* a converter program failed or ran out of time */
+  TESSEL_ERROR_INTERNAL = 10,        /* a failure the library did not foresee */
+  TESSEL_ERROR_BINARY = 11           /* skipped, not judged: a document that is not text
+                                        (a NUL byte in its first 8 KiB) and no converter
+                                        for it; judge_binary judges it anyway */
 };
 
 /* The settings of the first formula: the ones it reads (lm_lambda0 and
@@ -211,6 +214,13 @@ int tessel_last_error_code(void);
  *     its default (TESSEL_ENCODING_MODEL), or NULL options, takes the rule
  *     from the model's description; NULL options take its mode, shingle
  *     length and shift from there too.
+ *     The robust mode (TESSEL_MODE_ROBUST) reads p.bin and u.bin, the
+ *     sources file and the chains file of a model trained with --robust -v,
+ *     as the tool's --robust does; a model trained otherwise is refused
+ *     (TESSEL_ERROR_INVALID_ARGUMENT). With the sources option, a model
+ *     saved without tessel.sources opens and names no source; one whose
+ *     sources file is damaged or of other records is refused
+ *     (TESSEL_ERROR_DAMAGED).
  *     NULL with a message when a file (a model file or the stop-word file)
  *     cannot be used.
  * tessel_judge_text(model, text, length, options, verdict, errptr)
@@ -223,6 +233,24 @@ int tessel_last_error_code(void);
  * tessel_judge_file(model, path, options, verdict, errptr)
  *     The same for a file, opened as the tool opens data files (never waiting
  *     on a FIFO); a file that cannot be read gives -1 and a message naming it.
+ *     As the tool reads a data file: a converter the options name for the
+ *     path's extension is run on it and its output judged (a converter that
+ *     fails, or runs out of time, gives -1, TESSEL_ERROR_PREPROCESSOR and
+ *     the tool's message); a document that is not text gives -1 and
+ *     TESSEL_ERROR_BINARY ("PATH: binary file ..., not judged") instead of
+ *     a verdict on its bytes, unless judge_binary is set.
+ * tessel_judge_buffer(model, data, length, name, options, verdict, errptr)
+ *     The same for length bytes at data, which name describes: a file name
+ *     (its extension chooses the converter) or a media type (matched whole,
+ *     parameters after ";" left out); NULL or "" for none. A converter gets
+ *     the bytes in a temporary file, created afresh (O_EXCL) in a private
+ *     directory of its own under $TMPDIR (or /tmp), named by the
+ *     extension, and removed with it afterwards; messages name the document
+ *     by name. Without a converter the bytes are judged as tessel_judge_text
+ *     judges them, after the binary check.
+ * tessel_source_name(model, index)
+ *     The path of the model's protected file of that index (a verdict's
+ *     source), owned by the handle; NULL for an index it does not have.
  * tessel_judge_many(model, items, count, options, verdicts, errors, threads, errptr)
  *     Judges count items (each a path, or a buffer when path is NULL) with up
  *     to `threads` threads (0: one per processor the process may run on, as
@@ -231,7 +259,9 @@ int tessel_last_error_code(void);
  *     element, is the array's stride. When errors is not NULL, errors[i] is
  *     NULL for an item judged and a message (to free with tessel_free) for an
  *     item that failed (a file that cannot be read, a NULL path and text with
- *     a non-zero length); a failed item's verdict member is -1 and its
+ *     a non-zero length). A path is judged as tessel_judge_file judges it
+ *     (a binary one fails with TESSEL_ERROR_BINARY), a buffer as
+ *     tessel_judge_text does. A failed item's verdict member is -1 and its
  *     error_code member (in a struct that has one) says why. Returns the
  *     number of failed items, or -1 with a message in *errptr when the call
  *     itself is wrong (a NULL model, items or verdicts with a count above 0,
@@ -242,7 +272,10 @@ int tessel_last_error_code(void);
  */
 enum {
   TESSEL_MODE_SHINGLES = 0,       /* count shingles only the protected side holds */
-  TESSEL_MODE_LANGUAGE_MODEL = 1  /* word and pair scores over a sliding window */
+  TESSEL_MODE_LANGUAGE_MODEL = 1, /* word and pair scores over a sliding window */
+  TESSEL_MODE_ROBUST = 2          /* the tool's --robust: chains of protected-only shingles
+                                     from one protected file, on a model trained with
+                                     --robust -v (case folded: upper_case is implied) */
 };
 
 /* How texts are read (the tool's --encoding). UTF-8 is decoded and every
@@ -269,6 +302,9 @@ typedef struct tessel_open_options_t {
   int64_t exclusive_pairs; /* 0: non-zero drops the pairs both sides hold (--lm-sub) */
   int64_t encoding;        /* TESSEL_ENCODING_MODEL: as the model was trained */
   int64_t upper_case;      /* 0: non-zero upper-cases ASCII letters too (-c) */
+  int64_t sources;         /* 0: non-zero reads the model's tessel.sources, so that
+                              verdicts name the protected file a document shares most
+                              with (the tool's --sources=1); the robust mode always does */
 } tessel_open_options_t;
 
 typedef struct tessel_judge_options_t {
@@ -283,6 +319,22 @@ typedef struct tessel_judge_options_t {
   int64_t log;            /* 0: non-zero adds logarithms instead of multiplying */
   int64_t max_threshold;  /* 10: shingle mode's threshold (-m) */
   int64_t size_threshold; /* 100: distinct shingles below which it is scaled */
+  double robust_threshold; /* 14: the chain that flags a document in the robust mode
+                              (--robust-threshold; the calibrated default) */
+  /* Converters, as the tool's --pre: NULL, or an array of "KEY=PROGRAM"
+   * strings ended by NULL. KEY is a file name extension (".pdf", compared
+   * without regard to case) or a media type ("application/pdf"); PROGRAM is
+   * run with the document's path as its one argument (looked up on PATH
+   * unless it holds a "/") and its standard output is judged. */
+  const char *const *converters;
+  double converter_timeout; /* 60: seconds a converter may run (--pre-timeout); 0: no limit */
+  int64_t judge_binary;     /* 0: a document with a NUL byte in its first 8 KiB gets
+                               TESSEL_ERROR_BINARY; non-zero judges it (--binary) */
+  int64_t score;            /* 0: in language-model mode the verdict's score is NaN;
+                               non-zero scores every window for it, as the tool's JSON
+                               does (slower: the first formula's pruning and the stop
+                               after the first hit are given up). The other modes
+                               always fill it. */
 } tessel_judge_options_t;
 
 typedef struct tessel_verdict_t {
@@ -304,6 +356,23 @@ typedef struct tessel_verdict_t {
   size_t phrase_length;
   /* A failed item's TESSEL_ERROR_ code (tessel_judge_many), else 0. */
   int64_t error_code;
+  /* The graded quantity the verdict thresholds, as the tool's JSON "score":
+   * shingle mode P on the scale of max_threshold (P, or P * size_threshold /
+   * distinct for a short document; verdict exactly when score >=
+   * max_threshold); language-model mode, with the score option, the best
+   * window's margin (>= 0 exactly for a hit; NaN when the formula scored no
+   * window, or without the option); the robust mode the longest chain
+   * (verdict when >= robust_threshold). */
+  double score;
+  /* The protected file the document shares most with: its index among the
+   * model's protected files (tessel_source_name) or -1 when none is named
+   * (the handle has no sources, or nothing is shared), the shingles (pairs;
+   * the robust mode: the chain's length) it shares, and its path as the
+   * model's training named it, owned by the handle (valid until
+   * tessel_close). */
+  int64_t source;
+  int64_t source_shared;
+  const char *source_name;
 } tessel_verdict_t;
 
 typedef struct tessel_item_t {
@@ -335,6 +404,10 @@ int tessel_judge_file(const tessel_t *model, const char *path,
 long tessel_judge_many(const tessel_t *model, const tessel_item_t *items, size_t count,
                        const tessel_judge_options_t *options, tessel_verdict_t *verdicts,
                        char **errors, int threads, char **errptr);
+int tessel_judge_buffer(const tessel_t *model, const char *data, size_t length,
+                        const char *name, const tessel_judge_options_t *options,
+                        tessel_verdict_t *verdict, char **errptr);
+const char *tessel_source_name(const tessel_t *model, int64_t index);
 
 #ifdef __cplusplus
 }

@@ -1,9 +1,15 @@
 // The thread-safe interface with explicit options: models of either mode,
 // every formula, files and batches.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -16,12 +22,15 @@
 #include "compat/builder.h"
 #include "core/messages.h"
 #include "core/model_description.h"
+#include "core/program_input.h"
 #include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
 #include "embed/tessel.h"
 #include "scoring/document_judge.h"
 #include "scoring/indexed_judge.h"
+#include "scoring/model_sources.h"
+#include "scoring/robust_judge.h"
 #include "scoring/shingle_judge.h"
 
 namespace {
@@ -63,7 +72,8 @@ Status Invalid(std::string message) { return Status(StatusCode::kInvalidArgument
 
 // What is wrong with the open options.
 Status OpenOptionsProblem(const tessel_open_options_t& options) {
-  if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL)
+  if (options.mode != TESSEL_MODE_SHINGLES && options.mode != TESSEL_MODE_LANGUAGE_MODEL &&
+      options.mode != TESSEL_MODE_ROBUST)
     return Invalid(messages::kUnknownMode + std::to_string(options.mode));
   const std::string range =
       messages::kOutOfRange + std::to_string(INT32_MAX) + messages::kOutOfRangeEnd;
@@ -80,6 +90,193 @@ Status JudgeOptionsProblem(const tessel_judge_options_t& options) {
   if (options.formula < 1) return Invalid(messages::kBadFormula + std::to_string(options.formula));
   if (options.max_threshold < 0 || options.size_threshold < 0)
     return Invalid(messages::kNegativeShingleThresholds);
+  if (!(options.robust_threshold >= 0))
+    return Invalid(messages::kBadRobustThreshold + std::to_string(options.robust_threshold));
+  if (!(options.converter_timeout >= 0))
+    return Invalid(messages::kBadConverterTimeout + std::to_string(options.converter_timeout));
+  return Status();
+}
+
+// One converter: a key (".pdf", or a media type) and the program.
+struct Converter {
+  std::string key, program;
+};
+
+// How a document given to tessel_judge_file or tessel_judge_buffer is read,
+// as the tool reads a data file: through a converter, then the binary check.
+struct Reading {
+  std::vector<Converter> converters;
+  double timeout = 60;
+  bool judge_binary = false;
+};
+
+// Everything a judge call takes from its options.
+struct CallOptions {
+  ScoringOptions scoring;
+  bool score = false;  // a language model scores every window
+  double robust_threshold = kRobustThreshold;
+  Reading reading;
+};
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+Status ConvertersOf(const char* const* given, std::vector<Converter>& converters) {
+  for (; given != nullptr && *given != nullptr; ++given) {
+    const std::string entry = *given;
+    const size_t equals = entry.find('=');
+    if (equals == 0 || equals == std::string::npos || equals + 1 == entry.size())
+      return Invalid(messages::kBadConverter + entry);
+    converters.push_back({Lowered(entry.substr(0, equals)), entry.substr(equals + 1)});
+  }
+  return Status();
+}
+
+// The extension of a file name's last component, with its dot and lower
+// case ("" for none): what chooses a converter for a file.
+std::string ExtensionOf(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return Lowered(name.substr(dot));
+}
+
+// A media type without its parameters, in lower case.
+std::string MediaTypeOf(const std::string& name) {
+  std::string type = name.substr(0, name.find(';'));
+  while (!type.empty() && std::isspace(static_cast<unsigned char>(type.back()))) type.pop_back();
+  return Lowered(type);
+}
+
+// The converter for a document so named (a path, a file name or a media
+// type), or null.
+const Converter* ConverterFor(const Reading& reading, const char* name) {
+  if (name == nullptr || *name == '\0' || reading.converters.empty()) return nullptr;
+  const std::string type = MediaTypeOf(name), extension = ExtensionOf(name);
+  for (const Converter& converter : reading.converters)
+    if (converter.key == type) return &converter;
+  if (extension.empty()) return nullptr;
+  for (const Converter& converter : reading.converters)
+    if (converter.key == extension) return &converter;
+  return nullptr;
+}
+
+// The extension a temporary copy gets, so that a converter that chooses by
+// extension (examples/pre/any2text) sees the kind: the name's own, or the
+// usual one of a media type; only letters and digits are kept.
+std::string TemporaryExtension(const char* name) {
+  static const struct {
+    const char* type;
+    const char* extension;
+  } kKnown[] = {
+      {"application/pdf", ".pdf"},
+      {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", ".docx"},
+      {"application/vnd.oasis.opendocument.text", ".odt"},
+      {"text/plain", ".txt"},
+  };
+  const std::string type = MediaTypeOf(name);
+  for (const auto& known : kKnown)
+    if (type == known.type) return known.extension;
+  const std::string extension = ExtensionOf(name);
+  std::string kept = extension.empty() ? "" : ".";
+  for (size_t i = 1; i < extension.size() && kept.size() < 16; ++i)
+    if (std::isalnum(static_cast<unsigned char>(extension[i]))) kept += extension[i];
+  return kept.size() > 1 ? kept : "";
+}
+
+// The last line of messages: the reason, after any warnings.
+std::string LastLine(const std::string& messages) {
+  std::string last = messages.substr(0, messages.find_last_not_of('\n') + 1);
+  return last.substr(last.rfind('\n') + 1);
+}
+
+bool WriteAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t written = write(fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    length -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Runs a converter on a buffer: the bytes go to a file created afresh
+// (O_EXCL, mode 0600) in a private directory (mkdtemp, mode 0700), which is
+// removed afterwards, whatever happened.
+Status ConvertBuffer(const Converter& converter, const char* data, size_t length,
+                     const std::string& name, const char* described, double timeout,
+                     TextWords& words, std::ostringstream& messages) {
+  const char* base = std::getenv("TMPDIR");
+  std::string directory = std::string(base != nullptr && *base != '\0' ? base : "/tmp");
+  const std::string place = directory;
+  directory += "/tessel-XXXXXX";
+  if (mkdtemp(directory.data()) == nullptr)
+    return SystemError(messages::kCannotMakeTemporary, place, errno);
+  const std::string path = directory + "/document" + TemporaryExtension(described);
+  Status problem;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0 || !WriteAll(fd, data, length)) problem = SystemError(messages::kCannotMakeTemporary, place, errno);
+  if (fd >= 0 && close(fd) != 0 && problem.ok())
+    problem = SystemError(messages::kCannotMakeTemporary, place, errno);
+  if (problem.ok() &&
+      !ReadThroughProgram(converter.program, path, name, timeout, words, messages))
+    problem = Status(StatusCode::kPreprocessorFailed, LastLine(messages.str()));
+  unlink(path.c_str());
+  rmdir(directory.c_str());
+  return problem;
+}
+
+// What one judge call is given: a path, or a buffer and what describes it.
+// A call of tessel_judge_text (and a buffer of tessel_judge_many) is not
+// checked nor converted: its bytes are the text.
+struct Input {
+  const char* path = nullptr;
+  const char* text = nullptr;
+  size_t length = 0;
+  const char* name = nullptr;  // tessel_judge_buffer's file name or media type
+  bool document = false;       // read as the tool reads a data file
+};
+
+// Reads an input into words (finished); why it was not read, or why it is
+// not to be judged (a converter failed; a document that is not text).
+Status ReadInput(TextWords& words, const Input& input, const Reading& reading) {
+  if (input.path == nullptr && input.text == nullptr && input.length != 0)
+    return Invalid(messages::kNoText);
+  std::ostringstream unused;
+  if (!input.document) {
+    if (input.path != nullptr) {
+      const int error = words.ReadFile(input.path, 0, unused);
+      return error != 0 ? SystemError(messages::kCannotRead, input.path, error) : Status();
+    }
+    ReadDocument(input.text, input.length, 2, words, unused);
+    return Status();
+  }
+  const std::string name = input.path != nullptr                           ? input.path
+                           : input.name != nullptr && *input.name != '\0' ? input.name
+                                                                            : messages::kTheBuffer;
+  if (!reading.judge_binary) words.StopIfBinary();
+  const Converter* converter = ConverterFor(reading, input.path != nullptr ? input.path : input.name);
+  std::ostringstream said;
+  if (converter != nullptr && input.path != nullptr) {
+    if (!ReadThroughProgram(converter->program, input.path, name, reading.timeout, words, said))
+      return Status(StatusCode::kPreprocessorFailed, LastLine(said.str()));
+  } else if (converter != nullptr) {
+    const Status converted = ConvertBuffer(*converter, input.text, input.length, name, input.name,
+                                           reading.timeout, words, said);
+    if (!converted.ok()) return converted;
+  } else if (input.path != nullptr) {
+    if (const int error = words.ReadFile(input.path, 0, unused); error != 0)
+      return SystemError(messages::kCannotRead, input.path, error);
+  } else {
+    ReadDocument(input.text, input.length, 2, words, unused);
+  }
+  if (words.binary() && !reading.judge_binary) {
+    const std::string line = messages::kBinaryDocument;
+    return Status(StatusCode::kBinary, name + line.substr(0, line.size() - 1));
+  }
   return Status();
 }
 
@@ -122,14 +319,48 @@ TextEncoding EncodingOf(int64_t encoding, const std::string& directory) {
   }
 }
 
+// The sources of a model opened with them (the robust mode: its units);
+// why they cannot be used. A model saved without a sources file names none,
+// except in the robust mode, which needs it.
+Status LoadSources(const std::string& directory, bool language_model, bool robust,
+                   const CountIndex (&files)[kModelSlots], tessel_t& model) {
+  const int slot = language_model ? kProtectedPairs : kProtectedWords;
+  std::string problem;
+  bool missing = false;
+  SourceFinder found = SourcesOfDirectory(directory, files[slot], slot, problem, missing);
+  const std::string in = messages::kModelIn + directory;
+  if (!robust) {
+    if (!problem.empty() && !missing)
+      return Status(StatusCode::kDamaged, in + messages::kUnusableSources + problem);
+    model.sources = std::move(found);
+    return Status();
+  }
+  if (missing)
+    return Status(StatusCode::kNotFound, in + messages::kNotJudgedRobust + messages::kNoSourcesForRobust);
+  if (problem.empty()) {
+    model.units.shingles = std::move(found);
+    problem = ChainsOfDirectory(directory, model.units);
+  }
+  if (problem.empty()) return Status();
+  return Status(StatusCode::kDamaged, in + messages::kNotJudgedRobust + problem);
+}
+
 std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
                                     const tessel_open_options_t& options, Status& problem) {
   const bool language_model = options.mode == TESSEL_MODE_LANGUAGE_MODEL;
+  const bool robust = options.mode == TESSEL_MODE_ROBUST;
+  if (robust) {
+    ModelDescription described;
+    if (!ReadModelDescription(directory, described) || !described.robust) {
+      problem = Invalid(messages::kModelIn + directory + messages::kNotTrainedRobust);
+      return nullptr;
+    }
+  }
   TextOptions text;
   text.shingle_length = static_cast<int32_t>(options.shingle_length);
   text.shingle_shift = static_cast<int32_t>(options.shingle_shift);
   text.encoding = EncodingOf(options.encoding, directory);
-  text.upper_case = options.upper_case != 0;
+  text.upper_case = options.upper_case != 0 || robust;  // a robust model is case folded
   StopWordSet stop_words;
   if (options.stop_words != nullptr && !ReadStopWords(options.stop_words, stop_words, text)) {
     problem = SystemError(messages::kCannotOpenStopWords, options.stop_words, errno);
@@ -139,39 +370,56 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   CountIndex files[kModelSlots];
   problem = LoadModelFiles(directory, language_model, text, files);
   if (!problem.ok()) return nullptr;
+  // The sources follow the protected set as read, before the model takes it.
+  tessel_t unjoined{Model()};
+  unjoined.robust = robust;
+  if (robust || options.sources != 0) {
+    problem = LoadSources(directory, language_model, robust, files, unjoined);
+    if (!problem.ok()) return nullptr;
+  }
   auto model = std::make_unique<tessel_t>(
       PrepareModel(files, language_model, options.exclusive_pairs != 0));
+  model->robust = robust;
+  model->sources = std::move(unjoined.sources);
+  model->units = std::move(unjoined.units);
   model->stop_words = std::move(stop_words);
   model->text = text;
   model->text.stop_words = &model->stop_words;
   return model;
 }
 
-// Judges a file (path) or a buffer into doc with judge; why the file could
-// not be read.
-Status ReadItem(DocumentJudge& judge, WordsAndPairs& doc, const char* path, const char* text,
-                size_t length) {
-  if (path == nullptr && text == nullptr && length != 0) return Invalid(messages::kNoText);
-  int error = 0;
+// Names in verdict the first of the sources found (a file of the handle).
+void NameSource(const tessel_t& model, const std::vector<Source>& found,
+                tessel_verdict_t& verdict) {
+  if (found.empty()) return;
+  const std::vector<std::string>& paths = model.files().paths();
+  for (size_t file = 0; file < paths.size(); ++file) {
+    if (paths[file] != found.front().path) continue;
+    verdict.source = static_cast<int64_t>(file);
+    verdict.source_shared = found.front().shared;
+    verdict.source_name = paths[file].c_str();
+    return;
+  }
+}
+
+// Judges an input into doc with judge.
+Status ReadItem(DocumentJudge& judge, WordsAndPairs& doc, const Input& input,
+                const Reading& reading) {
+  Status problem;
   judge.Judge(doc, [&](TextWords& words) {
-    if (path != nullptr) {
-      error = words.ReadFile(path, 0, std::cerr);  // no report is written
-      return true;
-    }
-    std::ostringstream unused;
-    return ReadDocument(text, length, 2, words, unused);
+    problem = ReadInput(words, input, reading);
+    return true;
   });
-  return error != 0 ? SystemError(messages::kCannotRead, path, error) : Status();
+  return problem;
 }
 
 // The shingle-mode verdict, gathered while the item is read: only the
 // document's distinct digests are kept.
-Status JudgeShingleItem(const tessel_t& model, const char* path, const char* text,
-                             size_t length, const ScoringOptions& scoring,
-                             tessel_verdict_t& verdict) {
+Status JudgeShingleItem(const tessel_t& model, const Input& input, const CallOptions& call,
+                        tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
-  DocumentJudge judge(model.model, scoring, model.text.shingle_length);
-  const Status problem = ReadItem(judge, doc, path, text, length);
+  DocumentJudge judge(model.model, call.scoring, model.text.shingle_length);
+  const Status problem = ReadItem(judge, doc, input, call.reading);
   if (!problem.ok()) return problem;
   const ShingleResult& found = judge.shingle_result();
   verdict.verdict = found.verdict;
@@ -180,55 +428,92 @@ Status JudgeShingleItem(const tessel_t& model, const char* path, const char* tex
   verdict.common_count = found.common_count;
   verdict.distinct = found.distinct;
   verdict.scaled = found.scaled;
+  verdict.score = found.score;
+  if (found.verdict && !model.sources.empty())
+    NameSource(model, ShingleSourcesOf(judge.shingles(), model.model.shingles, model.sources, 1),
+               verdict);
   return Status();
 }
 
 // The language-model verdict, judged in windows of words as the item is
-// read, so only a formula window's words are held.
-Status JudgeLanguageModelItem(const tessel_t& model, const char* path, const char* text,
-                                   size_t length, const ScoringOptions& scoring,
-                                   tessel_verdict_t& verdict) {
+// read, so only a formula window's words are held (all of them when the
+// sources of a hit are to be named).
+Status JudgeLanguageModelItem(const tessel_t& model, const Input& input, const CallOptions& call,
+                              tessel_verdict_t& verdict) {
   WordsAndPairs doc(model.text);
-  DocumentJudge judge(model.model, scoring, model.text.shingle_length);
-  const Status problem = ReadItem(judge, doc, path, text, length);
+  ScoringOptions scoring = call.scoring;
+  scoring.lm.best_score = call.score;  // the score: every window's margin is looked at
+  DocumentJudge judge(model.model, scoring, model.text.shingle_length, !model.sources.empty());
+  const Status problem = ReadItem(judge, doc, input, call.reading);
   if (!problem.ok()) return problem;
   // The tool judges no document without a word pair (it prints no line).
+  verdict.score = std::nan("");
   if (doc.pair_count() == 0) return Status();
   const lm::Result& found = judge.lm_result();
   verdict.verdict = found.verdict;
   verdict.protected_score = found.protected_score;
   verdict.unprotected_score = found.unprotected_score;
+  if (call.score && found.scored_windows != 0) verdict.score = found.best;
+  if (found.verdict && !model.sources.empty())
+    NameSource(model, PairSourcesOf(doc, found, model.sources, 1), verdict);
   if (found.phrase_words == 0) return Status();
   verdict.phrase_offset = judge.phrase().offset;
   verdict.phrase_length = judge.phrase().end - judge.phrase().offset;
   return Status();
 }
 
-// One item: a file (path) or a buffer, judged as the tool judges a
-// document; why it failed.
-Status JudgeItem(const tessel_t& model, const char* path, const char* text, size_t length,
-                      const ScoringOptions& scoring, tessel_verdict_t& verdict) {
+// The robust scan, as the tool's --robust: the document's shingles (and
+// shorter units) are kept in text order, for the chains.
+Status JudgeRobustItem(const tessel_t& model, const Input& input, const CallOptions& call,
+                       tessel_verdict_t& verdict) {
+  TextWords words(model.text);
+  const Status problem = ReadInput(words, input, call.reading);
+  if (!problem.ok()) return problem;
+  std::vector<Digest> shingles, shorter;
+  words.HashShingles(model.text.shingle_length, shingles);
+  if (model.units.shorter_words > 0) words.HashShingles(model.units.shorter_words, shorter);
+  const RobustResult found =
+      JudgeRobust(shingles, shorter, model.model.shingles, model.units, call.robust_threshold);
+  verdict.verdict = found.verdict;
+  verdict.protected_count = found.protected_count;
+  verdict.score = static_cast<double>(found.score);
+  if (found.file != kNoFile && found.file < model.units.shingles.files()) {
+    verdict.source = found.file;
+    verdict.source_shared = found.score;
+    verdict.source_name = model.units.shingles.PathOf(found.file).c_str();
+  }
+  return Status();
+}
+
+// One item judged as the tool judges a document; why it failed.
+Status JudgeItem(const tessel_t& model, const Input& input, const CallOptions& call,
+                 tessel_verdict_t& verdict) {
   tessel_verdict_init(&verdict);
-  if (model.model.language_model)
-    return JudgeLanguageModelItem(model, path, text, length, scoring, verdict);
-  return JudgeShingleItem(model, path, text, length, scoring, verdict);
+  if (model.robust) return JudgeRobustItem(model, input, call, verdict);
+  if (model.model.language_model) return JudgeLanguageModelItem(model, input, call, verdict);
+  return JudgeShingleItem(model, input, call, verdict);
 }
 
 // The checks and conversions every judge call shares; false after setting
 // the error.
-bool Prepared(const tessel_t* model, const tessel_judge_options_t* options,
-              ScoringOptions& scoring, char** errptr) {
+bool Prepared(const tessel_t* model, const tessel_judge_options_t* options, CallOptions& call,
+              char** errptr) {
   if (model == nullptr) {
     SetError(errptr, StatusCode::kInvalidArgument, messages::kNoModel);
     return false;
   }
   const tessel_judge_options_t given = FromHost(options, tessel_judge_options_init);
-  const Status problem = JudgeOptionsProblem(given);
+  Status problem = JudgeOptionsProblem(given);
+  if (problem.ok()) problem = ConvertersOf(given.converters, call.reading.converters);
   if (!problem.ok()) {
     SetError(errptr, problem);
     return false;
   }
-  scoring = ScoringOf(given);
+  call.scoring = ScoringOf(given);
+  call.robust_threshold = given.robust_threshold;
+  call.reading.timeout = given.converter_timeout;
+  call.reading.judge_binary = given.judge_binary != 0;
+  call.score = given.score != 0;
   return true;
 }
 
@@ -245,13 +530,13 @@ int Guarded(char** errptr, Call call) noexcept {
   return -1;
 }
 
-int JudgeOne(const tessel_t* model, const char* path, const char* text, size_t length,
-             const tessel_judge_options_t* options, tessel_verdict_t* verdict, char** errptr) {
-  ScoringOptions scoring;
-  if (!Prepared(model, options, scoring, errptr)) return -1;
+int JudgeOne(const tessel_t* model, const Input& input, const tessel_judge_options_t* options,
+             tessel_verdict_t* verdict, char** errptr) {
+  CallOptions call;
+  if (!Prepared(model, options, call, errptr)) return -1;
   return Guarded(errptr, [&] {
     tessel_verdict_t found;
-    const Status problem = JudgeItem(*model, path, text, length, scoring, found);
+    const Status problem = JudgeItem(*model, input, call, found);
     if (!problem.ok()) {
       SetError(errptr, problem);
       return -1;
@@ -294,11 +579,17 @@ extern "C" void tessel_judge_options_init(tessel_judge_options_t* options, size_
   defaults.log = scoring.lm.log;
   defaults.max_threshold = scoring.max_threshold;
   defaults.size_threshold = scoring.size_threshold;
+  defaults.robust_threshold = kRobustThreshold;
+  defaults.converters = nullptr;
+  defaults.converter_timeout = Reading().timeout;
+  defaults.judge_binary = 0;
   InitHost(defaults, options, size);
 }
 
 extern "C" void tessel_verdict_init_sized(tessel_verdict_t* verdict, size_t size) {
-  InitHost(tessel_verdict_t{}, verdict, size);
+  tessel_verdict_t defaults{};
+  defaults.source = -1;
+  InitHost(defaults, verdict, size);
 }
 
 extern "C" tessel_t* tessel_open_with(const char* directory, const tessel_open_options_t* options,
@@ -330,7 +621,10 @@ extern "C" int tessel_judge_text(const tessel_t* model, const char* text, size_t
     SetError(errptr, StatusCode::kInvalidArgument, messages::kNoText);
     return -1;
   }
-  return JudgeOne(model, nullptr, text, length, options, verdict, errptr);
+  Input input;
+  input.text = text;
+  input.length = length;
+  return JudgeOne(model, input, options, verdict, errptr);
 }
 
 extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
@@ -340,7 +634,31 @@ extern "C" int tessel_judge_file(const tessel_t* model, const char* path,
     SetError(errptr, StatusCode::kInvalidArgument, messages::kNoFile);
     return -1;
   }
-  return JudgeOne(model, path, nullptr, 0, options, verdict, errptr);
+  Input input;
+  input.path = path;
+  input.document = true;
+  return JudgeOne(model, input, options, verdict, errptr);
+}
+
+extern "C" int tessel_judge_buffer(const tessel_t* model, const char* data, size_t length,
+                                   const char* name, const tessel_judge_options_t* options,
+                                   tessel_verdict_t* verdict, char** errptr) {
+  if (data == nullptr && length != 0) {
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoText);
+    return -1;
+  }
+  Input input;
+  input.text = data;
+  input.length = length;
+  input.name = name;
+  input.document = true;
+  return JudgeOne(model, input, options, verdict, errptr);
+}
+
+extern "C" const char* tessel_source_name(const tessel_t* model, int64_t index) {
+  if (model == nullptr || index < 0 || static_cast<uint64_t>(index) >= model->files().files())
+    return nullptr;
+  return model->files().PathOf(static_cast<uint32_t>(index)).c_str();
 }
 
 extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* items, size_t count,
@@ -357,8 +675,8 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     SetError(errptr, StatusCode::kInvalidArgument, messages::kItemTooSmall);
     return -1;
   }
-  ScoringOptions scoring;
-  if (!Prepared(model, options, scoring, errptr)) return -1;
+  CallOptions call;
+  if (!Prepared(model, options, call, errptr)) return -1;
   // The strides are read once: the first verdict is written while others
   // are judged.
   const size_t item_stride = items->size, verdict_stride = verdicts->size;
@@ -369,7 +687,12 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     char* error = nullptr;
     const int caller_code = tessel_last_error_code();
     const int verdict = Guarded(&error, [&] {
-      const Status problem = JudgeItem(*model, item.path, item.text, item.length, scoring, found);
+      Input input;
+      input.path = item.path;
+      input.text = item.text;
+      input.length = item.length;
+      input.document = item.path != nullptr;
+      const Status problem = JudgeItem(*model, input, call, found);
       if (!problem.ok()) SetError(&error, problem);
       return problem.ok() ? static_cast<int>(found.verdict) : -1;
     });

@@ -83,6 +83,7 @@ const std::map<std::string, Setter>& Setters() {
        [](const std::string& v, ServeConfig* c) {
          if (v == "shingle") c->open.mode = TESSEL_MODE_SHINGLES;
          else if (v == "language-model") c->open.mode = TESSEL_MODE_LANGUAGE_MODEL;
+         else if (v == "robust") c->open.mode = TESSEL_MODE_ROBUST;
          else return false;
          return true;
        }},
@@ -110,6 +111,18 @@ const std::map<std::string, Setter>& Setters() {
       {"log", flag([](ServeConfig* c) -> int64_t& { return c->judge.log; })},
       {"max_threshold", integer(0, 1LL << 40, [](ServeConfig* c) -> int64_t& { return c->judge.max_threshold; })},
       {"size_threshold", integer(1, 1LL << 40, [](ServeConfig* c) -> int64_t& { return c->judge.size_threshold; })},
+      {"robust_threshold", real([](ServeConfig* c) -> double& { return c->judge.robust_threshold; })},
+      {"sources", flag([](ServeConfig* c) -> int64_t& { return c->open.sources; })},
+      // "converter = KEY PROGRAM", once per extension or media type.
+      {"converter",
+       [](const std::string& v, ServeConfig* c) {
+         const size_t space = v.find_first_of(" \t");
+         const size_t program = v.find_first_not_of(" \t", space);
+         if (space == std::string::npos || program == std::string::npos) return false;
+         c->converters.push_back(v.substr(0, space) + "=" + v.substr(program));
+         return true;
+       }},
+      {"converter_timeout", seconds([](ServeConfig* c) -> double& { return c->judge.converter_timeout; })},
       {"max_body",
        [](const std::string& v, ServeConfig* c) {
          long long n = 0;
@@ -148,6 +161,7 @@ ServeConfig DefaultConfig() {
 }
 
 const char* ModeName(const ServeConfig& config) {
+  if (config.open.mode == TESSEL_MODE_ROBUST) return "robust";
   return config.open.mode == TESSEL_MODE_LANGUAGE_MODEL ? "language-model" : "shingle";
 }
 

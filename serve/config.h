@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tessel.h"
 
@@ -15,6 +16,9 @@ struct ServeConfig {
   tessel_open_options_t open{};
   tessel_judge_options_t judge{};
   std::string stop_words;  // the open options take it when the model is opened
+  // "KEY=PROGRAM": the converters of attachments and named bodies, by file
+  // name extension or media type (the judge options point to them).
+  std::vector<std::string> converters;
 
   // Limits of one request.
   size_t max_body = 10u << 20;       // bytes; a longer body is refused
@@ -44,7 +48,7 @@ bool ParseConfig(const std::string& text, ServeConfig* config, std::string* erro
 bool LoadConfig(const std::string& path, ServeConfig* config, std::string* error);
 // The defaults: those of the tool, and the limits above.
 ServeConfig DefaultConfig();
-// "shingle" or "language-model".
+// "shingle", "language-model" or "robust".
 const char* ModeName(const ServeConfig& config);
 
 }  // namespace tessel::serve

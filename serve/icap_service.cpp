@@ -65,11 +65,6 @@ void Receive(Transfer* t, ci_request_t* req, const char* data, size_t length) {
   t->body.append(data, length);
 }
 
-std::string ScoreText(const Judgement& j) {
-  if (gateway->config().open.mode == TESSEL_MODE_LANGUAGE_MODEL) return std::to_string(j.verdict.protected_score);
-  return std::to_string(j.verdict.protected_count);
-}
-
 void Block(Transfer* t, ci_request_t* req, const Judgement& j) {
   t->replacement = gateway->config().block_message + "\n";
   if (ci_req_type(req) == ICAP_RESPMOD) ci_http_response_reset_headers(req);
@@ -162,7 +157,12 @@ int EndOfData(ci_request_t* req) {
                     gateway->Refuse(Outcome::kTooLarge, "over max_body: passed unjudged"), t->start);
     return CI_MOD_DONE;
   }
-  Judgement j = gateway->Judge(t->body.data(), t->body.size());
+  // A body of a media type a converter is configured for (a PDF, a DOCX)
+  // is judged through it.
+  const char* type = ci_http_response_get_header(req, "Content-Type");
+  if (type == nullptr) type = ci_http_request_get_header(req, "Content-Type");
+  const std::string media = type != nullptr && gateway->HasConverter(type) ? type : "";
+  Judgement j = gateway->Judge(t->body.data(), t->body.size(), media);
   gateway->Record("icap", id, t->received, j, t->start);
   bool flagged = j.outcome == Outcome::kJudged && j.verdict.verdict == 1;
   ci_icap_add_xheader(req, flagged ? "X-Tessel-Verdict: protected"

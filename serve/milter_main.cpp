@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "serve/config.h"
@@ -55,12 +57,45 @@ bool TextBearing(GMimeObject* part) {
          g_mime_content_type_is_type(type, "application", "xml");
 }
 
+// What a message gives to judge: its text parts together, and each
+// attachment a converter is configured for (by its file name, else its
+// media type), decoded, with that name.
+struct Collected {
+  std::string text;
+  std::vector<std::pair<std::string, std::string>> documents;  // name, bytes
+};
+
+std::string DecodedContent(GMimeObject* part) {
+  GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
+  if (content == nullptr) return "";
+  GMimeStream* out = g_mime_stream_mem_new();
+  g_mime_data_wrapper_write_to_stream(content, out);
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+  std::string decoded(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  g_object_unref(out);
+  return decoded;
+}
+
 // Appends the decoded content of every text part, attachments included: as
 // UTF-8 when the part names its charset (so that parts in different charsets
 // read alike), else as its bytes.
 void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
-  if (!GMIME_IS_PART(part) || !TextBearing(part)) return;
-  auto* text = static_cast<std::string*>(data);
+  if (!GMIME_IS_PART(part)) return;
+  auto* collected = static_cast<Collected*>(data);
+  if (!TextBearing(part)) {
+    const char* file = g_mime_part_get_filename(GMIME_PART(part));
+    GMimeContentType* type = g_mime_object_get_content_type(part);
+    std::string name = file != nullptr ? file : "";
+    if (name.empty() || !gateway->HasConverter(name)) {
+      char* media = type != nullptr ? g_mime_content_type_get_mime_type(type) : nullptr;
+      name = media != nullptr ? media : "";
+      g_free(media);
+    }
+    if (!name.empty() && gateway->HasConverter(name))
+      collected->documents.emplace_back(name, DecodedContent(part));
+    return;
+  }
+  std::string* text = &collected->text;
   if (GMIME_IS_TEXT_PART(part) && g_mime_object_get_content_type_parameter(part, "charset") != nullptr) {
     if (char* utf8 = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
       text->append(utf8);
@@ -69,33 +104,29 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
       return;
     }
   }
-  GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
-  if (content == nullptr) return;
-  GMimeStream* out = g_mime_stream_mem_new();
-  g_mime_data_wrapper_write_to_stream(content, out);
-  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-  text->append(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  if (g_mime_part_get_content(GMIME_PART(part)) == nullptr) return;
+  text->append(DecodedContent(part));
   text->append("\n");
-  g_object_unref(out);
 }
 
 // The text to judge: the message's text parts; when it cannot be parsed as
 // MIME, or no text part is found in it (a multipart whose boundary never
-// comes), the raw message itself, so that broken MIME hides nothing.
-std::string TextOf(const std::string& raw, bool* parsed) {
+// comes), the raw message itself, so that broken MIME hides nothing. And
+// the attachments the converters take.
+Collected TextOf(const std::string& raw, bool* parsed) {
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
   GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
-  std::string text;
+  Collected collected;
   *parsed = message != nullptr;
   if (message != nullptr) {
-    g_mime_message_foreach(message, CollectText, &text);
+    g_mime_message_foreach(message, CollectText, &collected);
     g_object_unref(message);
   }
-  if (text.empty()) text = raw;
+  if (collected.text.empty()) collected.text = raw;
   g_object_unref(parser);
   g_object_unref(stream);
-  return text;
+  return collected;
 }
 
 sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) {
@@ -127,10 +158,6 @@ sfsistat OnBody(SMFICTX* ctx, unsigned char* data, size_t length) {
   return SMFIS_CONTINUE;
 }
 
-std::string Score(const Judgement& j) {
-  if (gateway->config().open.mode == TESSEL_MODE_LANGUAGE_MODEL) return std::to_string(j.verdict.protected_score);
-  return std::to_string(j.verdict.protected_count);
-}
 
 sfsistat OnEndOfMessage(SMFICTX* ctx) {
   Message* m = Of(ctx);
@@ -143,9 +170,19 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
     return SMFIS_CONTINUE;
   }
   bool parsed = true;
-  std::string text = TextOf(m->raw, &parsed);
-  Judgement j = gateway->Judge(text.data(), text.size());
+  const Collected collected = TextOf(m->raw, &parsed);
+  Judgement j = gateway->Judge(collected.text.data(), collected.text.size());
   if (!parsed && j.outcome == Outcome::kJudged) gateway->LogEvent("not_mime", id + ": judged as plain text");
+  // Attachments through their converters, until one is flagged.
+  for (const auto& [name, bytes] : collected.documents) {
+    if (j.outcome == Outcome::kJudged && j.verdict.verdict == 1) break;
+    Judgement attached = gateway->Judge(bytes.data(), bytes.size(), name);
+    if (attached.outcome == Outcome::kJudged) {
+      if (attached.verdict.verdict == 1 || j.outcome != Outcome::kJudged) j = attached;
+    } else {
+      gateway->LogEvent("attachment_not_judged", id + ": " + attached.error);
+    }
+  }
   gateway->Record("milter", id, m->size, j, m->start);
   if (j.outcome != Outcome::kJudged || j.verdict.verdict != 1) return SMFIS_CONTINUE;
   const std::string& action = gateway->config().action;
@@ -156,7 +193,7 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
   }
   if (action == "accept") return SMFIS_CONTINUE;
   smfi_addheader(ctx, const_cast<char*>("X-Tessel-Verdict"), const_cast<char*>("protected"));
-  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Score"), const_cast<char*>(Score(j).c_str()));
+  smfi_addheader(ctx, const_cast<char*>("X-Tessel-Score"), const_cast<char*>(ScoreText(j).c_str()));
   if (action == "quarantine")
     smfi_quarantine(ctx, const_cast<char*>("tessel: the message holds protected text"));
   return SMFIS_CONTINUE;

@@ -1,5 +1,8 @@
 #include "serve/service.h"
 
+#include <cctype>
+#include <cmath>
+#include <sstream>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -53,10 +56,18 @@ struct JudgeTask {
   std::condition_variable done_cv;
   bool done = false;
   int rc = -1;
+  int code = 0;  // the failure's TESSEL_ERROR_ code
   tessel_verdict_t verdict{};
   std::string error;
   std::string text;
+  std::string name;
+  std::string source;  // copied while the model is held: the verdict's points into it
 };
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 }  // namespace
 
@@ -85,6 +96,10 @@ struct Service::Counters {
 };
 
 Service::Service(ServeConfig config) : config_(std::move(config)), counters_(new Counters) {
+  for (const std::string& converter : config_.converters) converters_.push_back(converter.c_str());
+  converters_.push_back(nullptr);
+  config_.judge.converters = config_.converters.empty() ? nullptr : converters_.data();
+  config_.judge.score = 1;  // every answer carries the score, a language model's too
   if (config_.request_log != "-") {
     log_ = std::fopen(config_.request_log.c_str(), "a");
     if (log_ == nullptr)
@@ -161,7 +176,26 @@ bool Service::WaitIdle(std::chrono::duration<double> timeout) {
   return slots_cv_.wait_for(lock, timeout, [this] { return in_flight_ == 0; });
 }
 
-Judgement Service::Judge(const char* text, size_t length) {
+std::string ScoreText(const Judgement& judgement) {
+  if (std::isnan(judgement.verdict.score)) return "null";
+  std::ostringstream text;
+  text << judgement.verdict.score;
+  return text.str();
+}
+
+bool Service::HasConverter(const std::string& name) const {
+  const std::string type = Lowered(name.substr(0, name.find(';')));
+  const size_t dot = name.rfind('.');
+  const std::string extension =
+      dot == std::string::npos || name.find('/', dot) != std::string::npos ? "" : Lowered(name.substr(dot));
+  for (const std::string& converter : config_.converters) {
+    const std::string key = Lowered(converter.substr(0, converter.find('=')));
+    if (key == type || (!extension.empty() && key == extension)) return true;
+  }
+  return false;
+}
+
+Judgement Service::Judge(const char* text, size_t length, const std::string& name) {
   Judgement judgement;
   std::shared_ptr<const LoadedModel> model = Current();
   if (model == nullptr) {
@@ -177,17 +211,25 @@ Judgement Service::Judge(const char* text, size_t length) {
   // waiting for it; the slot stays taken until it really ends.
   auto task = std::make_shared<JudgeTask>();
   task->text.assign(text, length);
+  task->name = name;
   tessel_verdict_init(&task->verdict);
   tessel_judge_options_t options = config_.judge;
   judgement.generation = model->generation;
   try {
     std::thread([this, task, model, options] {
       char* message = nullptr;
-      int rc = tessel_judge_text(model->handle, task->text.data(), task->text.size(), &options,
-                                 &task->verdict, &message);
+      int rc = task->name.empty()
+                   ? tessel_judge_text(model->handle, task->text.data(), task->text.size(),
+                                       &options, &task->verdict, &message)
+                   : tessel_judge_buffer(model->handle, task->text.data(), task->text.size(),
+                                         task->name.c_str(), &options, &task->verdict, &message);
+      const int code = rc < 0 ? tessel_last_error_code() : 0;
       {
         std::lock_guard<std::mutex> lock(task->mutex);
         task->rc = rc;
+        task->code = code;
+        if (task->verdict.source_name != nullptr) task->source = task->verdict.source_name;
+        task->verdict.source_name = nullptr;
         if (message != nullptr) task->error = message;
         task->done = true;
         std::string().swap(task->text);
@@ -210,10 +252,12 @@ Judgement Service::Judge(const char* text, size_t length) {
   }
   if (task->rc < 0) {
     judgement.error = task->error.empty() ? "the document could not be judged" : task->error;
+    judgement.skipped = task->code == TESSEL_ERROR_BINARY;
     return judgement;
   }
   judgement.outcome = Outcome::kJudged;
   judgement.verdict = task->verdict;
+  judgement.source = task->source;
   return judgement;
 }
 
@@ -243,26 +287,19 @@ void Service::Record(const char* front, const std::string& id, size_t size, cons
     bool flagged = judgement.verdict.verdict == 1;
     (flagged ? c.protected_verdicts : c.clean_verdicts)++;
     line["verdict"] = flagged;
-    if (config_.open.mode == TESSEL_MODE_LANGUAGE_MODEL) {
-      line["score"] = judgement.verdict.protected_score;
-    } else {
+    // The graded score in every mode (null where a language model scored
+    // no window), and the protected file named.
+    line["score"] = judgement.verdict.score;
+    if (config_.open.mode != TESSEL_MODE_LANGUAGE_MODEL)
       line["protected"] = judgement.verdict.protected_count;
-    }
+    if (!judgement.source.empty()) line["source"] = judgement.source;
   } else {
     line["error"] = judgement.error;
+    if (judgement.skipped) line["skipped"] = true;
   }
   line["seconds"] = seconds;
   line["generation"] = judgement.generation;
   WriteLog(line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-}
-
-// The shingle count the verdict compares with -m, scaled to the document's
-// size as the tool's JSON gives it: P, or P * S / D below S distinct shingles.
-static double ShingleScore(const tessel_verdict_t& v, int64_t size_threshold) {
-  if (v.distinct <= 0) return 0.0;
-  if (!v.scaled) return static_cast<double>(v.protected_count);
-  return static_cast<double>(v.protected_count) * static_cast<double>(size_threshold) /
-         static_cast<double>(v.distinct);
 }
 
 std::string Service::VerdictJson(const std::string& name, const Judgement& judgement) const {
@@ -276,8 +313,14 @@ std::string Service::VerdictJson(const std::string& name, const Judgement& judge
   }
   const tessel_verdict_t& v = judgement.verdict;
   out["verdict"] = v.verdict == 1;
-  if (!lm) out["score"] = ShingleScore(v, config_.judge.size_threshold);
-  if (lm) {
+  out["score"] = v.score;  // NaN (no window scored) is written as null
+  if (config_.open.mode == TESSEL_MODE_ROBUST) {
+    out["score"] = static_cast<int64_t>(v.score);  // a chain's length, as the tool writes it
+    out["threshold"] = config_.judge.robust_threshold;
+    out["protected"] = v.protected_count;
+    out["source"] = judgement.source.empty() ? nlohmann::ordered_json(nullptr)
+                                             : nlohmann::ordered_json(judgement.source);
+  } else if (lm) {
     if (v.verdict == 1) {
       nlohmann::ordered_json window = {{"protected_score", v.protected_score},
                                {"unprotected_score", v.unprotected_score}};
@@ -296,6 +339,14 @@ std::string Service::VerdictJson(const std::string& name, const Judgement& judge
     if (v.scaled) threshold = threshold * static_cast<double>(v.distinct) / static_cast<double>(config_.judge.size_threshold);
     out["threshold"] = threshold;
     out["scaled"] = v.scaled != 0;
+  }
+  // With sources: the protected file a hit shares most with, as the tool's
+  // --sources=1 names it.
+  if (config_.open.sources != 0 && config_.open.mode != TESSEL_MODE_ROBUST) {
+    nlohmann::ordered_json sources = nlohmann::ordered_json::array();
+    if (!judgement.source.empty())
+      sources.push_back({{"path", judgement.source}, {"shared", v.source_shared}});
+    out["sources"] = sources;
   }
   out["generation"] = judgement.generation;
   return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

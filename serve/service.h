@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "serve/config.h"
 #include "tessel.h"
@@ -22,10 +23,16 @@ enum class Outcome { kJudged, kBusy, kTimedOut, kFailed, kTooLarge, kBadRequest,
 
 struct Judgement {
   Outcome outcome = Outcome::kFailed;
-  tessel_verdict_t verdict{};  // when judged
+  tessel_verdict_t verdict{};  // when judged (its source_name is not kept: see source)
+  std::string source;          // the protected file named, when the model names sources
   std::string error;           // otherwise: why
+  bool skipped = false;        // failed as not text (TESSEL_ERROR_BINARY): nothing to judge
   uint64_t generation = 0;     // the model that judged it
 };
+
+// A judgement's graded score as the X-Tessel-Score headers give it: six
+// significant digits ("15", "68.1818"), "null" where none was scored.
+std::string ScoreText(const Judgement& judgement);
 
 class Service {
  public:
@@ -42,7 +49,12 @@ class Service {
   // Judges one document: waits up to queue_timeout for a slot among
   // max_in_flight, then up to judge_timeout for the verdict. The model is
   // held for the whole judgement, so a reload never reaches it.
-  Judgement Judge(const char* text, size_t length);
+  // A document with a name (a file name or media type) is read as a document
+  // file is: through the converter configured for it, after the binary check.
+  Judgement Judge(const char* text, size_t length, const std::string& name = "");
+  // Whether a converter is configured for a document of that file name or
+  // media type.
+  bool HasConverter(const std::string& name) const;
 
   // One log line and the counters for a finished request; front is the
   // front end's name, id the request's.
@@ -74,6 +86,7 @@ class Service {
   void WriteLog(const std::string& line);
 
   ServeConfig config_;
+  std::vector<const char*> converters_;  // config_.converters, ended by null
   std::shared_ptr<const LoadedModel> model_;  // read and swapped with std::atomic_load/store
   std::mutex reload_mutex_;
   mutable std::mutex slots_mutex_;

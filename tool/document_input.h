@@ -25,14 +25,6 @@ enum class DocumentRead {
 DocumentRead ReadDataFile(const std::string& name, const DocumentReading& how, int builds,
                   TextWords& words, std::ostream& messages);
 
-// Runs program with path as its one argument and standard input from
-// /dev/null, feeding its standard output to words (finished). What it wrote
-// to standard error goes to messages as warnings naming the document (only
-// its last few KiB). False, after a message naming the document as the last
-// line, when the path is a FIFO, socket or device (the program is not run),
-// or the program cannot be started, does not exit with status 0, or runs
-// longer than timeout seconds (0: no limit; it and its process group are
-// killed). Once it has exited, a process it left holding its output is
-// waited for only while that output keeps coming, then killed.
+// ReadThroughProgram (core/program_input.h) naming the document by its path.
 bool ReadThroughProgram(const std::string& program, const std::string& path, double timeout,
                         TextWords& words, std::ostream& messages);

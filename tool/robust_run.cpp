@@ -12,6 +12,7 @@
 #include "core/model_description.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
+#include "scoring/model_sources.h"
 #include "scoring/robust_judge.h"
 #include "tool/document_input.h"
 #include "tool/document_output.h"
@@ -97,25 +98,6 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
                << "\n";
 }
 
-// Why the chains file in directory cannot serve, or the empty string after
-// reading it into sources; a model saved without one has no shorter units.
-std::string ChainsProblem(const std::string& directory, RobustSources& sources) {
-  ModelDescription description;
-  if (!ReadModelDescription(directory, description) || !description.has_chains) return "";
-  std::string bytes, error;
-  if (const Status read = ReadSourcesFile(directory + "/" + kChainsFile, bytes); !read.ok())
-    return std::string(kChainsFile) + ": " + read.message();
-  if (description.chains_bytes != bytes.size() || description.chains_checksum != FileChecksum(bytes))
-    return std::string(kChainsFile) + " does not match the model's description";
-  FlatSet units;
-  int32_t words = 0;
-  if (!ParseChainUnits(bytes, words, units, error)) return std::string(kChainsFile) + ": " + error;
-  sources.shorter_words = words;
-  sources.shorter = SourceFinder(std::move(units.digests), std::move(units.files),
-                                 sources.shingles.paths());
-  return "";
-}
-
 }  // namespace
 
 bool RobustRunIsRefused(const RunSettings& settings) {
@@ -144,7 +126,7 @@ bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& pro
   const std::string directory = DirectoryOf(protected_path);
   std::string problem;
   sources.shingles = FilesOfModel(protected_path, protected_set, problem);
-  if (problem.empty()) problem = ChainsProblem(directory, sources);
+  if (problem.empty()) problem = ChainsOfDirectory(directory, sources);
   if (problem.empty()) return true;
   std::cerr << kRobustModel << directory << kUnusableRobustSources << problem << "\n";
   NoteRunError();

@@ -258,3 +258,64 @@ class OptionsTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class DocumentPipeline(unittest.TestCase):
+    """Score, sources, the robust mode, converters and the binary skip,
+    against the tool's JSON records."""
+
+    def train(self, directory, options):
+        shutil.copytree(EXAMPLES, os.path.join(directory, "corpus"))
+        tool = os.environ["TESSEL_BINARY"]
+        runs = (["-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"],
+                ["-f", "-p", "p.bin", "-u", "u.bin", "--format=json", "-d", "corpus/docs/*.txt"])
+        for arguments in runs:
+            out = subprocess.run([tool] + arguments + options, cwd=directory, check=True,
+                                 capture_output=True, text=True).stdout
+        import json
+        records = [json.loads(line) for line in out.splitlines()]
+        return {os.path.join(directory, r["path"]): r for r in records if r["type"] == "document"}
+
+    def test_score_and_source_in_each_mode(self):
+        for mode, options in (("shingles", ["--sources=1"]), ("robust", ["--robust"])):
+            with tempfile.TemporaryDirectory() as directory, self.subTest(mode=mode):
+                expected = self.train(directory, options)
+                with tessel.Model(directory, mode=mode, sources=True) as model:
+                    found = model.judge_files(sorted(expected))
+                for (path, record), result in zip(sorted(expected.items()), found):
+                    self.assertEqual(result.verdict, record["verdict"], path)
+                    self.assertEqual(result.score, record["score"], path)
+                    source = (record.get("source") if mode == "robust" else
+                              record["verdict"] and record["sources"][0]["path"])
+                    self.assertEqual(result.source, source or None, path)
+
+    def test_converters_and_the_binary_skip(self):
+        with tempfile.TemporaryDirectory() as directory:
+            self.train(directory, [])
+            text = pathlib.Path(EXAMPLES, "docs", "ru_leak.txt").read_bytes()
+            document = pathlib.Path(directory, "leak.docx")
+            document.write_bytes(b"\0".join(bytes([c]) for c in text))
+            converter = pathlib.Path(directory, "strip")
+            converter.write_text("#!/bin/sh\ntr -d '\\000' <\"$1\"\n")
+            converter.chmod(0o755)
+            with tessel.Model(directory, mode="shingles") as model:
+                skipped = model.judge_file(document)
+                self.assertIsInstance(skipped, tessel.Skipped)
+                self.assertIn("binary file", skipped.reason)
+                [batch] = model.judge_files([document])
+                self.assertIsInstance(batch, tessel.Skipped)
+                converters = {".docx": str(converter), "application/msword": str(converter)}
+                self.assertTrue(model.judge_file(document, converters=converters).verdict)
+                data = document.read_bytes()
+                self.assertTrue(model.judge(data, name="application/msword",
+                                            converters=converters).verdict)
+                self.assertIsInstance(model.judge(data, name=""), tessel.Skipped)
+                self.assertFalse(model.judge(data, name="", judge_binary=True).verdict)
+                # converters=True: the checkout's wrappers; a .txt goes to none.
+                self.assertTrue(model.judge_file(os.path.join(EXAMPLES, "docs", "ru_leak.txt"),
+                                                 converters=True).verdict)
+                self.assertEqual(tessel._model.wrappers_dir(),
+                                 os.path.realpath(os.path.join(SOURCE, "examples", "pre")))
+                with self.assertRaises(tessel.TesselError) as failed:
+                    model.judge_file(document, converters={".docx": "/bin/false"})
+                self.assertEqual(failed.exception.code, tessel.ERROR_PREPROCESSOR)

@@ -31,11 +31,11 @@ for half in 1 2; do
     fail "half $half is flagged alone"
 done
 
-start_milter() {  # start_milter ACTION
+start_milter() {  # start_milter ACTION [CONFIGURATION LINE...]
   port=$((20000 + RANDOM % 40000))
   { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
     echo "action = $1"; echo "max_threshold = 12"; echo "size_threshold = 1"; echo "max_body = 200000"
-    echo "request_log = $work/$1.log"; } >"$1.conf"
+    echo "request_log = $work/$1.log"; printf '%s\n' "${@:2}"; } >"$1.conf"
   "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
   milter=$!
   pids+=("$milter")
@@ -68,3 +68,23 @@ kill -TERM "$milter"
 start_milter quarantine
 expect "quarantine" "$(run body.eml)" "body.eml: SMFIR_CONTINUE verdict-header score-header quarantined"
 kill -TERM "$milter"
+
+# A leak in a DOCX attachment (here: its text with a NUL after each byte,
+# which the converter drops) is flagged only through the converter the
+# configuration names; the log names the protected file it comes from.
+{ message docx 'multipart/mixed; boundary="b3"'
+  printf -- '--b3\nContent-Type: text/plain\n\nSee the attachment.\n--b3\n'
+  printf 'Content-Type: application/vnd.openxmlformats-officedocument.wordprocessingml.document\n'
+  printf 'Content-Disposition: attachment; filename="leak.docx"\nContent-Transfer-Encoding: base64\n\n'
+  sed 's/./&\x00/g' docs/ru_leak.txt | base64; printf -- '--b3--\n'; } >docx.eml
+printf '#!/bin/sh\ntr -d "\\000" <"$1"\n' >strip && chmod +x strip
+start_milter headers
+expect "docx unconverted" "$(run docx.eml)" "docx.eml: SMFIR_CONTINUE"
+kill -TERM "$milter"
+wait_exit "$milter" 5
+start_milter headers "converter = .docx $work/strip" "sources = yes"
+expect "docx converted" "$(run docx.eml)" "docx.eml: SMFIR_CONTINUE verdict-header score-header"
+kill -TERM "$milter"
+wait_exit "$milter" 5
+grep -q '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log ||
+  fail "log: $(grep docx.eml headers.log)"

@@ -48,7 +48,7 @@ done
 # the package directory was chosen with it.
 python=$(command -v /usr/bin/python3 || command -v python3 || true)
 if [ -n "$python" ]; then
-  package=$(find "$prefix" -path '*/tessel/_paths.py')
+  package=$(find "$prefix" -path '*/tessel/_paths.py' ! -path '*/share/tessel/python/*')
   [ -n "$package" ] || fail "the Python package is not installed"
   verdicts=$(cd "$model" && PYTHONPATH="$(dirname "$(dirname "$package")")" PYTHONDONTWRITEBYTECODE=1 \
     "$python" -c 'import os, tessel
@@ -57,5 +57,20 @@ m = tessel.Model(".")
 print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
   [ "$verdicts" = "$(realpath "$libdir/libtessel.so.0")
 True False" ] || fail "installed Python package: '$verdicts'"
+  # pip installs the prefix's copy into a fresh environment, offline; it
+  # finds the prefix's library with no LD_LIBRARY_PATH and no PYTHONPATH.
+  if "$python" -c 'import setuptools, wheel, venv, pip' 2>/dev/null; then
+    "$python" -m venv --without-pip --system-site-packages "$work/venv"
+    "$work/venv/bin/python" -m pip install --no-build-isolation --no-index --quiet \
+      --disable-pip-version-check "$prefix/share/tessel/python" >"$work/pip.log" 2>&1 ||
+      { cat "$work/pip.log" >&2; fail "pip install of share/tessel/python failed"; }
+    verdicts=$(cd "$model" && PYTHONDONTWRITEBYTECODE=1 "$work/venv/bin/python" -c 'import os, sys, tessel
+assert tessel.__file__.startswith(sys.prefix), tessel.__file__
+print(os.path.realpath(tessel.library_path()))
+m = tessel.Model(".")
+print(m.judge(open("prot.txt", "rb").read()).verdict)')
+    [ "$verdicts" = "$(realpath "$libdir/libtessel.so.0")
+True" ] || fail "pip-installed Python package: '$verdicts'"
+  fi
 fi
 echo "install test: ok"

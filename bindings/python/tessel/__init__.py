@@ -27,12 +27,13 @@ __version__ = "0.1.0"
 
 from ._errors import (ERROR_DAMAGED, ERROR_INCOMPLETE_SAVE, ERROR_INTERNAL, ERROR_INVALID_ARGUMENT,
                       ERROR_IO, ERROR_MIXED, ERROR_NOT_DIRECTORY, ERROR_NOT_FOUND,
-                      ERROR_OUT_OF_MEMORY, ERROR_PREPROCESSOR, LibraryNotFoundError, TesselError)
+                      ERROR_OUT_OF_MEMORY, ERROR_PREPROCESSOR, ERROR_BINARY, LibraryNotFoundError, TesselError)
 from ._model import OPEN_OPTIONS, SETTINGS, TEXT_ENCODING, Model, Result, library_path
-from ._results import JudgeError, LanguageModelVerdict, ShingleVerdict
+from ._results import JudgeError, LanguageModelVerdict, RobustVerdict, ShingleVerdict, Skipped
 
-__all__ = ["Model", "Result", "ShingleVerdict", "LanguageModelVerdict", "JudgeError",
+__all__ = ["Model", "Result", "ShingleVerdict", "LanguageModelVerdict", "RobustVerdict",
+           "Skipped", "JudgeError",
            "TesselError", "LibraryNotFoundError", "SETTINGS", "OPEN_OPTIONS", "TEXT_ENCODING",
            "library_path", "ERROR_NOT_FOUND", "ERROR_NOT_DIRECTORY", "ERROR_DAMAGED", "ERROR_MIXED",
            "ERROR_INCOMPLETE_SAVE", "ERROR_OUT_OF_MEMORY", "ERROR_IO", "ERROR_INVALID_ARGUMENT",
-           "ERROR_PREPROCESSOR", "ERROR_INTERNAL"]
+           "ERROR_PREPROCESSOR", "ERROR_INTERNAL", "ERROR_BINARY"]

@@ -13,6 +13,7 @@ ERROR_IO = 7
 ERROR_INVALID_ARGUMENT = 8
 ERROR_PREPROCESSOR = 9
 ERROR_INTERNAL = 10
+ERROR_BINARY = 11  # a document skipped as not text
 
 
 class TesselError(Exception):

@@ -19,6 +19,13 @@ def _installed_dir() -> Optional[str]:
     return _paths.LIBRARY_DIR
 
 
+def installed_library_dir() -> Optional[str]:
+    """The library directory of the prefix the package was installed from,
+    or None."""
+    installed = _installed_dir()
+    return installed and os.path.normpath(os.path.join(PACKAGE_DIR, installed))
+
+
 def _checkout_library(package_dir: str) -> Optional[str]:
     """build/libtessel.so.0 of the source checkout holding bindings/python/tessel."""
     root = os.path.dirname(os.path.dirname(os.path.dirname(package_dir)))

@@ -15,10 +15,18 @@ from ._errors import TesselError
 # options passes to it as before; "lambda" is a Python keyword, hence lambda_.
 _FIRST_FORMULA_SETTINGS = tuple(name for name, _ in _native.Settings._fields_)
 # Keyword names of judge(), judge_file() and judge_files().
-SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "size_threshold")
+SETTINGS = _FIRST_FORMULA_SETTINGS + ("formula", "lambda0", "max_threshold", "size_threshold",
+                                      "robust_threshold", "converters", "converter_timeout",
+                                      "judge_binary", "score")
 # Keyword names of Model() that open it with tessel_open_with.
 OPEN_OPTIONS = ("mode", "shingle_length", "shingle_shift", "stop_words", "exclusive_pairs",
-                "encoding", "upper_case")
+                "encoding", "upper_case", "sources")
+# converters=True: the wrappers of examples/pre, by the extensions and media
+# types they take (pdftotext, docx2txt and odt2txt from Debian do the work).
+_WRAPPERS = {".pdf": "pdf2text", "application/pdf": "pdf2text",
+             ".docx": "docx2text",
+             "application/vnd.openxmlformats-officedocument.wordprocessingml.document": "docx2text",
+             ".odt": "odt2text", "application/vnd.oasis.opendocument.text": "odt2text"}
 # How a str text becomes bytes for a model that reads bytes as they are
 # (encoding="cp1251", or a model trained so, or Model(directory) of a model
 # without a description): one byte per character, "?" (a separator, as every
@@ -82,6 +90,38 @@ def _fill(values: ctypes.Structure, given: Dict[str, Any], names, flags=("log",)
         elif kinds[name] is ctypes.c_int64:
             value = _integer(name, value, _INT64)
         setattr(values, name, value)
+
+
+def wrappers_dir() -> Optional[str]:
+    """Where the examples/pre wrappers are: the source checkout's, or the
+    installed share/tessel/pre; None when neither is there."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    installed = _locate.installed_library_dir()
+    checkout = os.path.dirname(os.path.dirname(os.path.dirname(here)))  # bindings/python/tessel
+    candidates = [os.path.join(checkout, "examples", "pre")]
+    if installed:  # PREFIX/lib or PREFIX/lib/x86_64-linux-gnu
+        candidates += [os.path.join(installed, up, "share", "tessel", "pre") for up in ("..", "../..")]
+    for candidate in candidates:
+        if os.path.isfile(os.path.join(candidate, "pdf2text")):
+            return os.path.normpath(candidate)
+    return None
+
+
+def _converters(given: Any):
+    """The NULL-ended array of "KEY=PROGRAM" of a dict, or of True (the
+    wrappers); None for none."""
+    if given is None or given is False:
+        return None
+    if given is True:
+        folder = wrappers_dir()
+        if folder is None:
+            raise TesselError("converters=True: the examples/pre wrappers were not found")
+        given = {key: os.path.join(folder, name) for key, name in _WRAPPERS.items()}
+    entries = [os.fsencode(key) + b"=" + os.fsencode(program) for key, program in given.items()]
+    for entry in entries:
+        if b"\0" in entry:
+            raise ValueError("embedded null byte in a converter")
+    return (ctypes.c_char_p * (len(entries) + 1))(*entries, None)
 
 
 def _as_str_indexes(result, data: bytes):
@@ -214,7 +254,7 @@ class Model:
             _native.raise_failure(self._library, error)
         self._handle = _SharedHandle(handle, self._library.tessel_close)
 
-    def judge(self, text, **settings):
+    def judge(self, text, name=None, **settings):
         """Judges Windows-1251 or ASCII bytes, or a str (encoded as
         TEXT_ENCODING says). Settings not given keep the tool's defaults:
         threshold_1=1.0, threshold_2=1.0, length=10, lambda_=0.0, factor=0.0,
@@ -223,19 +263,33 @@ class Model:
         raises ValueError.
 
         On a Model opened without options the result is a Result, with
-        tessel_judge's verdict and scores when only its settings are given."""
+        tessel_judge's verdict and scores when only its settings are given.
+
+        Given a name (a file name, or a media type such as "application/pdf";
+        "" for neither), the bytes are read as a document is
+        (tessel_judge_buffer): through the converter its name chooses, and
+        a document that is not text gives a Skipped."""
         data, source = _text_argument(text, self.encoding)
-        if not self._typed and set(settings) <= set(_FIRST_FORMULA_SETTINGS):
+        if name is None and not self._typed and set(settings) <= set(_FIRST_FORMULA_SETTINGS):
             return self._judge_first_formula(data, source, settings)
         options = self._judge_options(settings)
         found = _native.Verdict.filled(self._library.tessel_verdict_init_sized)
         error = ctypes.c_void_p()
         with self._calling() as handle:
-            verdict = self._library.tessel_judge_text(handle, data, len(data), ctypes.byref(options),
-                                                      ctypes.byref(found), ctypes.byref(error))
+            if name is None:
+                verdict = self._library.tessel_judge_text(handle, data, len(data),
+                                                          ctypes.byref(options),
+                                                          ctypes.byref(found), ctypes.byref(error))
+            else:
+                verdict = self._library.tessel_judge_buffer(
+                    handle, data, len(data), _path_argument(name, "the name"),
+                    ctypes.byref(options), ctypes.byref(found), ctypes.byref(error))
         if verdict < 0:
+            skipped = self._skipped(name, error)
+            if skipped is not None:
+                return skipped
             _native.raise_failure(self._library, error)
-        result = _results.typed(found, self._language_model(), source)
+        result = _results.typed(found, self.mode, source)
         if self.encoding == "utf-8" and isinstance(text, str) and self._language_model():
             result = _as_str_indexes(result, data)
         if self._typed:
@@ -245,8 +299,11 @@ class Model:
 
     def judge_file(self, path, **settings):
         """Judges a file, read as the tool reads data files; the settings as
-        for judge(). Returns a ShingleVerdict or a LanguageModelVerdict
-        (phrase None); a file that cannot be read raises TesselError."""
+        for judge(). Returns a ShingleVerdict, a LanguageModelVerdict
+        (phrase None) or a RobustVerdict, or a Skipped for a document that
+        is not text (a NUL byte in its first 8 KiB) and has no converter;
+        a file that cannot be read, or whose converter fails, raises
+        TesselError."""
         encoded = _path_argument(path, "the path")
         options = self._judge_options(settings)
         found = _native.Verdict.filled(self._library.tessel_verdict_init_sized)
@@ -255,14 +312,24 @@ class Model:
             verdict = self._library.tessel_judge_file(handle, encoded, ctypes.byref(options),
                                                       ctypes.byref(found), ctypes.byref(error))
         if verdict < 0:
+            skipped = self._skipped(path, error)
+            if skipped is not None:
+                return skipped
             _native.raise_failure(self._library, error)
-        return _results.typed(found, self._language_model())
+        return _results.typed(found, self.mode)
+
+    def _skipped(self, name, error: ctypes.c_void_p):
+        """A Skipped when the call that just failed skipped a binary document."""
+        if self._library.tessel_last_error_code() != _native.ERROR_BINARY:
+            return None
+        return _results.Skipped(name, _native.take_message(self._library, error))
 
     def judge_files(self, paths: Iterable, threads: int = 0, **settings) -> List:
         """Judges the files on up to `threads` threads of the library (0: one
         per processor) and returns one result per path, in order: a verdict
-        as judge_file gives, or a JudgeError for a file that could not be
-        read, so that one such file does not lose the others' verdicts."""
+        as judge_file gives (a Skipped for a binary document), or a
+        JudgeError for a file that could not be read, so that one such file
+        does not lose the others' verdicts."""
         paths = list(paths)
         options = self._judge_options(settings)
         threads = _integer("threads", threads, (0, _INT32[1]))
@@ -293,13 +360,15 @@ class Model:
                                                      ctypes.byref(refusal))
         if failed < 0:
             _native.raise_failure(self._library, refusal)
-        language_model = self._language_model()
         for (i, _), verdict, error in zip(batch, verdicts, errors):
             if error:
                 message = _native.take_message(self._library, ctypes.c_void_p(error))
-                results[i] = _results.JudgeError(paths[i], message, verdict.error_code)
+                if verdict.error_code == _native.ERROR_BINARY:
+                    results[i] = _results.Skipped(paths[i], message)
+                else:
+                    results[i] = _results.JudgeError(paths[i], message, verdict.error_code)
             else:
-                results[i] = _results.typed(verdict, language_model)
+                results[i] = _results.typed(verdict, self.mode)
 
     def _judge_first_formula(self, data: bytes, source, settings: Dict[str, Any]) -> Result:
         values = _native.Settings()
@@ -322,7 +391,12 @@ class Model:
 
     def _judge_options(self, settings: Dict[str, Any]) -> _native.JudgeOptions:
         options = _native.JudgeOptions.filled(self._library.tessel_judge_options_init)
-        _fill(options, settings, SETTINGS)
+        settings = dict(settings)
+        converters = _converters(settings.pop("converters", None))
+        _fill(options, settings, SETTINGS, flags=("log", "judge_binary", "score"))
+        if converters is not None:
+            options.converters = converters
+            options._converters = converters  # kept alive with the struct
         return options
 
     def _language_model(self) -> bool:

@@ -57,6 +57,7 @@ class OpenOptions(_Versioned):
         ("exclusive_pairs", ctypes.c_int64),
         ("encoding", ctypes.c_int64),
         ("upper_case", ctypes.c_int64),
+        ("sources", ctypes.c_int64),
     ]
 
 
@@ -75,6 +76,11 @@ class JudgeOptions(_Versioned):
         ("log", ctypes.c_int64),
         ("max_threshold", ctypes.c_int64),
         ("size_threshold", ctypes.c_int64),
+        ("robust_threshold", ctypes.c_double),
+        ("converters", ctypes.POINTER(ctypes.c_char_p)),
+        ("converter_timeout", ctypes.c_double),
+        ("judge_binary", ctypes.c_int64),
+        ("score", ctypes.c_int64),
     ]
 
 
@@ -94,6 +100,10 @@ class Verdict(_Versioned):
         ("phrase_offset", ctypes.c_size_t),
         ("phrase_length", ctypes.c_size_t),
         ("error_code", ctypes.c_int64),
+        ("score", ctypes.c_double),
+        ("source", ctypes.c_int64),
+        ("source_shared", ctypes.c_int64),
+        ("source_name", ctypes.c_char_p),
     ]
 
 
@@ -108,7 +118,9 @@ class Item(ctypes.Structure):
     ]
 
 
-MODES = {"shingles": 0, "language_model": 1}
+MODES = {"shingles": 0, "language_model": 1, "robust": 2}
+# The code of a document skipped as not text (TESSEL_ERROR_BINARY).
+ERROR_BINARY = 11
 ENCODINGS = {"auto": 0, "utf-8": 1, "cp1251": 2}
 # The open options' default: the rule the model's description records.
 ENCODING_OF_MODEL = 3
@@ -137,6 +149,9 @@ SIGNATURES = {
     "tessel_judge_many": (ctypes.c_long, [ctypes.c_void_p, ctypes.POINTER(Item), ctypes.c_size_t,
                                           ctypes.POINTER(JudgeOptions), ctypes.c_void_p,
                                           ctypes.c_void_p, ctypes.c_int, _ERRPTR]),
+    "tessel_judge_buffer": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t,
+                                           ctypes.c_char_p, ctypes.POINTER(JudgeOptions),
+                                           ctypes.POINTER(Verdict), _ERRPTR]),
     "tessel_close": (None, [ctypes.c_void_p]),
     "tessel_free": (None, [ctypes.c_void_p]),
     "tessel_last_error_code": (ctypes.c_int, []),

@@ -1,6 +1,8 @@
 """The typed results of judging: one class per mode, and a failed item."""
 
 import dataclasses
+import math
+import os
 from typing import Any, Optional, Union
 
 from . import _native
@@ -20,6 +22,12 @@ class ShingleVerdict:
     common_count: int
     distinct: int
     scaled: bool
+    # P on the scale of max_threshold: verdict exactly when score >= it.
+    score: Optional[float] = None
+    # With Model(..., sources=True): the protected file a hit shares most
+    # shingles with, and how many.
+    source: Optional[str] = None
+    source_shared: int = 0
 
 
 @dataclasses.dataclass(frozen=True)
@@ -36,6 +44,33 @@ class LanguageModelVerdict:
     phrase_offset: int
     phrase_length: int
     phrase: Optional[Union[bytes, str]]
+    # With score=True: the best window's margin (>= 0 exactly for a hit);
+    # None when no window was scored, or without score=True.
+    score: Optional[float] = None
+    source: Optional[str] = None
+    source_shared: int = 0  # word pairs it shares
+
+
+@dataclasses.dataclass(frozen=True)
+class RobustVerdict:
+    """The robust scan (mode="robust", the tool's --robust): score is the
+    longest chain of protected-only shingles of one protected file, source
+    that file; the verdict is score >= robust_threshold."""
+
+    verdict: bool
+    score: float
+    protected_count: int
+    source: Optional[str] = None
+
+
+@dataclasses.dataclass(frozen=True)
+class Skipped:
+    """A document not judged because it is not text (a NUL byte in its first
+    8 KiB) and no converter takes it; judge_binary=True judges it anyway."""
+
+    path: Any
+    reason: str
+    verdict = None
 
 
 @dataclasses.dataclass(frozen=True)
@@ -49,11 +84,20 @@ class JudgeError:
     verdict = None
 
 
-def typed(found: _native.Verdict, language_model: bool, source=None):
+def _source(found: _native.Verdict) -> Optional[str]:
+    return None if found.source_name is None else os.fsdecode(found.source_name)
+
+
+def typed(found: _native.Verdict, mode: str, source=None):
     """The result of the verdict struct; source is the text judged, if any."""
-    if not language_model:
+    score = None if math.isnan(found.score) else found.score
+    if mode == "robust":
+        return RobustVerdict(bool(found.verdict), score, found.protected_count, _source(found))
+    if mode != "language_model":
         return ShingleVerdict(bool(found.verdict), found.protected_count, found.unprotected_count,
-                              found.common_count, found.distinct, bool(found.scaled))
+                              found.common_count, found.distinct, bool(found.scaled), score,
+                              _source(found), found.source_shared)
     start, size = found.phrase_offset, found.phrase_length
     return LanguageModelVerdict(bool(found.verdict), found.protected_score, found.unprotected_score,
-                                start, size, None if source is None else source[start:start + size])
+                                start, size, None if source is None else source[start:start + size],
+                                score, _source(found), found.source_shared)

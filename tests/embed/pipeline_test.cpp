@@ -1,0 +1,264 @@
+// The document pipeline of the options interface against the tool: the
+// graded score and the named source of each mode, the robust mode, the
+// converters and the binary check of file and buffer calls, and per-line
+// encodings in both.
+#include <iconv.h>
+
+#include <cmath>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "embed/tessel.h"
+#include "support/run_tool.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kCorpus = std::string(TESSEL_SOURCE_DIR) + "/examples/corpus";
+
+class Pipeline : public LmSettingsTest {
+ protected:
+  // Trains the example corpus with the tool's options into dir_, and judges
+  // its documents with --format=json: one object per document, by file name.
+  std::map<std::string, nlohmann::json> Train(std::vector<std::string> train,
+                                              std::vector<std::string> judge) {
+    fs::copy(kCorpus, dir_.path() + "/corpus", fs::copy_options::recursive);
+    train.insert(train.begin(), {"-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"});
+    RunToolIn(dir_.path(), train);
+    judge.insert(judge.begin(), {"-f", "-p", "p.bin", "-u", "u.bin", "--format=json", "-d",
+                                 "corpus/docs/*.txt"});
+    std::istringstream lines(RunToolIn(dir_.path(), judge));
+    std::map<std::string, nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);) {
+      nlohmann::json object = nlohmann::json::parse(line);
+      if (object["type"] == "document") objects[fs::path(object["path"]).filename()] = object;
+    }
+    return objects;
+  }
+
+  tessel_t* Open(int64_t mode, int64_t sources, int64_t* code = nullptr) {
+    tessel_open_options_t open;
+    tessel_open_options_default(&open);
+    open.mode = mode, open.sources = sources, open.upper_case = mode == TESSEL_MODE_ROBUST;
+    char* error = nullptr;
+    tessel_t* model = tessel_open_with(dir_.path().c_str(), &open, &error);
+    if (code != nullptr) *code = tessel_last_error_code();
+    if (model == nullptr) message_ = error;
+    tessel_free(error);
+    return model;
+  }
+
+  std::string Doc(const std::string& name) { return dir_ / ("corpus/docs/" + name); }
+
+  TempDir dir_;
+  std::string message_;
+};
+
+TEST_F(Pipeline, ShingleScoreAndSourceAsTheToolsJson) {
+  auto tool = Train({"--sources=1"}, {"--sources=1"});
+  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 1);
+  ASSERT_NE(model, nullptr) << message_;
+  int flagged = 0;
+  for (auto& [name, object] : tool) {
+    tessel_verdict_t verdict;
+    tessel_verdict_init(&verdict);
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &verdict, nullptr),
+              object["verdict"] ? 1 : 0) << name;
+    EXPECT_EQ(verdict.score, object["score"].get<double>()) << name;
+    if (!object["verdict"]) {
+      EXPECT_EQ(verdict.source, -1);
+      continue;
+    }
+    ++flagged;
+    ASSERT_NE(verdict.source_name, nullptr) << name;
+    EXPECT_EQ(std::string(verdict.source_name), object["sources"][0]["path"]) << name;
+    EXPECT_EQ(verdict.source_shared, object["sources"][0]["shared"]) << name;
+    EXPECT_EQ(tessel_source_name(model, verdict.source), verdict.source_name);
+  }
+  EXPECT_GT(flagged, 0);
+  EXPECT_EQ(tessel_source_name(model, 1000), nullptr);
+  tessel_close(model);
+}
+
+TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
+  auto tool = Train({"-o", "1"}, {"-o", "1"});
+  tessel_t* model = Open(TESSEL_MODE_LANGUAGE_MODEL, 0);
+  ASSERT_NE(model, nullptr) << message_;
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  options.score = 1;
+  for (auto& [name, object] : tool) {
+    tessel_verdict_t verdict, unscored;
+    tessel_verdict_init(&verdict);
+    tessel_verdict_init(&unscored);
+    ASSERT_GE(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
+    // Without the option: the same verdict, and no score.
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &unscored, nullptr),
+              verdict.verdict);
+    EXPECT_TRUE(std::isnan(unscored.score));
+    if (object["score"].is_null())
+      EXPECT_TRUE(std::isnan(verdict.score)) << name;
+    else
+      EXPECT_EQ(verdict.score, object["score"].get<double>()) << name;
+    EXPECT_EQ(verdict.source, -1);  // opened without sources
+  }
+  tessel_close(model);
+}
+
+TEST_F(Pipeline, RobustModeAsTheTool) {
+  auto tool = Train({"--robust"}, {"--robust"});
+  tessel_t* model = Open(TESSEL_MODE_ROBUST, 0);
+  ASSERT_NE(model, nullptr) << message_;
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  EXPECT_EQ(options.robust_threshold, 14);
+  for (auto& [name, object] : tool) {
+    tessel_verdict_t verdict;
+    tessel_verdict_init(&verdict);
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr),
+              object["verdict"] ? 1 : 0) << name;
+    EXPECT_EQ(verdict.score, object["score"].get<double>()) << name;
+    if (object["source"].is_null()) {
+      EXPECT_EQ(verdict.source_name, nullptr);
+    } else {
+      ASSERT_NE(verdict.source_name, nullptr) << name;
+      EXPECT_EQ(std::string(verdict.source_name), object["source"]) << name;
+    }
+    // Another threshold: a document is flagged exactly when its chain reaches it.
+    options.robust_threshold = verdict.score + 1;
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
+    options.robust_threshold = 14;
+  }
+  tessel_close(model);
+}
+
+TEST_F(Pipeline, RobustModeRefusesAModelTrainedForTheExactModes) {
+  Train({}, {});
+  int64_t code = 0;
+  EXPECT_EQ(Open(TESSEL_MODE_ROBUST, 0, &code), nullptr);
+  EXPECT_EQ(code, TESSEL_ERROR_INVALID_ARGUMENT);
+  EXPECT_NE(message_.find("was not trained with --robust"), std::string::npos) << message_;
+  // Without a sources file, the sources option names none.
+  fs::remove(dir_ / "tessel.sources");
+  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 1);
+  ASSERT_NE(model, nullptr) << message_;
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  EXPECT_EQ(tessel_judge_file(model, Doc("ru_leak.txt").c_str(), nullptr, &verdict, nullptr), 1);
+  EXPECT_EQ(verdict.source, -1);
+  tessel_close(model);
+}
+
+// A converter that drops the NUL bytes of the document it is given, notes
+// the path it was given in log, and fails for a name holding "fail".
+void WriteConverter(const std::string& path, const std::string& log) {
+  WriteFile(path, "#!/bin/sh\necho \"$1\" >>" + log + "\ncase $1 in *fail*) exit 3;; esac\n" +
+                      "tr -d '\\000' <\"$1\"\n");
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
+  Train({}, {});
+  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 0);
+  ASSERT_NE(model, nullptr) << message_;
+  std::string text = ReadFile(Doc("ru_leak.txt")), binary;
+  for (char c : text) binary += c, binary += '\0';  // as UTF-16 would be
+  const std::string docx = dir_ / "leak.DOCX", program = dir_ / "conv", log = dir_ / "log";
+  WriteFile(docx, binary);
+  WriteConverter(program, log);
+  tessel_verdict_t plain, verdict;
+  tessel_verdict_init(&plain);
+  tessel_verdict_init(&verdict);
+  ASSERT_EQ(tessel_judge_text(model, text.data(), text.size(), nullptr, &plain, nullptr), 1);
+
+  // Without a converter: skipped, with the tool's notice.
+  char* error = nullptr;
+  EXPECT_EQ(tessel_judge_file(model, docx.c_str(), nullptr, &verdict, &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  EXPECT_EQ(std::string(error), docx + ": binary file (a NUL byte in its first 8 KiB), not judged; "
+                                       "--binary judges it");
+  EXPECT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), nullptr, nullptr, &verdict,
+                                &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  options.judge_binary = 1;  // judged: every NUL separates words
+  EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, nullptr), 0);
+  EXPECT_EQ(verdict.protected_count, 0);
+  // tessel_judge_text judges bytes as they are, as it always has.
+  EXPECT_EQ(tessel_judge_text(model, binary.data(), binary.size(), nullptr, &verdict, nullptr), 0);
+
+  // By extension for a file, by extension or media type for a buffer.
+  const std::string by_extension = ".docx=" + program, by_type = "application/pdf=" + program;
+  const char* converters[] = {by_extension.c_str(), by_type.c_str(), nullptr};
+  tessel_judge_options_default(&options);
+  options.converters = converters;
+  EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, nullptr), 1);
+  EXPECT_EQ(verdict.protected_count, plain.protected_count);
+  const std::string temporary = dir_ / "tmp";
+  fs::create_directory(temporary);
+  setenv("TMPDIR", temporary.c_str(), 1);
+  for (const char* name : {"mail/leak.docx", "application/PDF; name=x", "Application/pdf"}) {
+    tessel_verdict_init(&verdict);
+    EXPECT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), name, &options, &verdict,
+                                  &error), 1) << name << ": " << (error ? error : "");
+    EXPECT_EQ(verdict.protected_count, plain.protected_count) << name;
+  }
+  EXPECT_TRUE(fs::is_empty(temporary));  // every copy is removed with its directory
+  const std::string given = ReadFile(log);
+  EXPECT_NE(given.find(temporary + "/tessel-"), std::string::npos) << given;
+  EXPECT_NE(given.find("/document.pdf\n"), std::string::npos) << given;
+  EXPECT_NE(given.find("/document.docx\n"), std::string::npos) << given;
+  unsetenv("TMPDIR");
+
+  // A converter that fails: its reason, as the tool gives it.
+  const std::string failing = dir_ / "fail.docx";
+  WriteFile(failing, binary);
+  EXPECT_EQ(tessel_judge_file(model, failing.c_str(), &options, &verdict, &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_PREPROCESSOR);
+  EXPECT_EQ(std::string(error), failing + ": not judged: " + program + " exited with status 3");
+  const char* wrong[] = {"docx", nullptr};
+  options.converters = wrong;
+  EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
+  tessel_free(error);
+  tessel_close(model);
+}
+
+std::string ToUtf8(std::string text) {
+  iconv_t converter = iconv_open("UTF-8", "CP1251");
+  std::string out(text.size() * 3, '\0');
+  char* in = text.data();
+  char* put = out.data();
+  size_t in_left = text.size(), out_left = out.size();
+  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
+  iconv_close(converter);
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+TEST_F(Pipeline, FileAndBufferCallsDecodeEachLine) {
+  Train({}, {});
+  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 0);
+  ASSERT_NE(model, nullptr) << message_;
+  // A Windows-1251 notice with the leak pasted in as UTF-8 reads as the
+  // notice and the leak both in Windows-1251.
+  const std::string notice = ReadFile(Doc("ru_notice.txt")), leak = ReadFile(Doc("ru_leak.txt"));
+  const std::string mixed = notice + "\n" + ToUtf8(leak), single = notice + "\n" + leak;
+  const std::string path = dir_ / "mixed.txt";
+  WriteFile(path, mixed);
+  tessel_verdict_t expected, from_file, from_buffer;
+  for (auto* verdict : {&expected, &from_file, &from_buffer}) tessel_verdict_init(verdict);
+  ASSERT_EQ(tessel_judge_text(model, single.data(), single.size(), nullptr, &expected, nullptr), 1);
+  EXPECT_EQ(tessel_judge_file(model, path.c_str(), nullptr, &from_file, nullptr), 1);
+  EXPECT_EQ(tessel_judge_buffer(model, mixed.data(), mixed.size(), "mixed.txt", nullptr,
+                                &from_buffer, nullptr), 1);
+  for (auto* verdict : {&from_file, &from_buffer}) {
+    EXPECT_EQ(verdict->protected_count, expected.protected_count);
+    EXPECT_EQ(verdict->distinct, expected.distinct);
+  }
+  tessel_close(model);
+}
+
+}  // namespace

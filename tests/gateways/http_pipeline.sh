@@ -1,0 +1,49 @@
+# tessel-serve answers as the tool's --format=json in the modes the document
+# pipeline adds: the graded score of a language model, the protected file a
+# hit shares most with (sources = yes), and the robust mode.
+source "$(dirname "$0")/lib.sh"
+same_as_tool() {  # same_as_tool WHAT DOCUMENT TOOL-OPTIONS...: the answer against the tool's line
+  local what=$1 document=$2; shift 2
+  local tool
+  tool=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$document" --format=json "$@")
+  expect "$what" "$(cut -d' ' -f2- <<<"$(post "$document")" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \
+    "$(sed 's/"path":"[^"]*"//; s/[][*?\\]/\\&/g' <<<"$tool")"
+}
+
+train model
+write_config sources.conf "sources = yes"
+start_serve sources.conf
+same_as_tool "sources" docs/ru_leak.txt --sources=1
+grep -q '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"' requests.log ||
+  fail "log: $(cat requests.log)"
+kill -TERM "$server"
+wait_exit "$server" 5
+
+mkdir -p model.new
+(cd model.new && "$TESSEL" -t ../stop.txt -p "../protected/*.txt" -u "../unprotected/*.txt" -o 1 -v >/dev/null 2>&1)
+rm -rf model && mv model.new model
+write_config lm.conf "mode = language-model"
+start_serve lm.conf
+# The window's phrase is the tool's alone: the scores are compared.
+for document in docs/ru_leak.txt docs/weekly_update.txt; do
+  expect "language model, $document" "$(post "$document" | grep -o '"score":[^,]*')" \
+    "$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$document" --format=json -o 1 |
+       grep -o '"score":[^,]*')"
+done
+grep -q '"outcome":"judged","verdict":false,"score":-[0-9.e+-]*,' requests.log || fail "log: $(cat requests.log)"
+kill -TERM "$server"
+wait_exit "$server" 5
+
+mkdir -p model.new
+(cd model.new && "$TESSEL" -t ../stop.txt -p "../protected/*.txt" -u "../unprotected/*.txt" --robust -v >/dev/null 2>&1)
+rm -rf model && mv model.new model
+write_config robust.conf "mode = robust"
+start_serve robust.conf
+# The tool's robust records carry no "version".
+for document in docs/ru_leak.txt docs/weekly_update.txt; do
+  expect "robust, $document" "$(post "$document" | cut -d' ' -f2- | sed 's/"version":1,//; s/"path":"[^"]*",//; s/,"generation":1//')" \
+    "$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$document" --format=json --robust |
+       sed 's/"path":"[^"]*",//; s/[][*?\\]/\\&/g')"
+done
+kill -TERM "$server"
+wait_exit "$server" 5
