@@ -25,7 +25,8 @@ struct ServeConfig {
   double drain_timeout = 30.0;       // seconds SIGTERM waits for requests in flight
 
   // HTTP front end.
-  std::string listen = "127.0.0.1:8080";  // HOST:PORT; port 0 picks a free one
+  std::string listen = "127.0.0.1:8080";  // HOST:PORT (port 0 picks a free one) or unix:PATH
+  unsigned socket_mode = 0660;            // permissions of a unix:PATH socket
   std::string token_file;                 // bearer token; required off loopback
   std::string port_file;                  // where the bound port is written
 
