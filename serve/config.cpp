@@ -128,6 +128,13 @@ const std::map<std::string, Setter>& Setters() {
       {"read_timeout", seconds([](ServeConfig* c) -> double& { return c->read_timeout; })},
       {"judge_timeout", seconds([](ServeConfig* c) -> double& { return c->judge_timeout; })},
       {"drain_timeout", seconds([](ServeConfig* c) -> double& { return c->drain_timeout; })},
+      {"watch_model",
+       [](const std::string& v, ServeConfig* c) {
+         int64_t on = 0;
+         if (!ToBool(v, &on)) return false;
+         c->watch_model = on != 0;
+         return true;
+       }},
       {"listen", text([](ServeConfig* c) -> std::string& { return c->listen; })},
       {"socket_mode",
        [](const std::string& v, ServeConfig* c) {

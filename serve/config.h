@@ -23,6 +23,7 @@ struct ServeConfig {
   double read_timeout = 30.0;        // seconds without a byte from the client
   double judge_timeout = 30.0;       // seconds a judgement may take
   double drain_timeout = 30.0;       // seconds SIGTERM waits for requests in flight
+  bool watch_model = false;          // reload when the model directory changes (inotify)
 
   // HTTP front end.
   std::string listen = "127.0.0.1:8080";  // HOST:PORT (port 0 picks a free one) or unix:PATH

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "serve/config.h"
+#include "serve/model_watch.h"
 #include "serve/service.h"
 
 namespace tessel::serve {
@@ -389,6 +390,11 @@ int Run(int argc, char** argv) {
 
   Service service(config);
   if (!service.Reload(&error)) {
+    std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
+    return 1;
+  }
+  ModelWatch watch(service);
+  if (config.watch_model && !watch.Start(&error)) {
     std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
     return 1;
   }
