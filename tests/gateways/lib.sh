@@ -81,7 +81,7 @@ start_icap() {
     cat >c-icap.conf <<CONF
 PidFile $work/c-icap.pid
 CommandsSocket $work/c-icap.ctl
-Timeout 10
+Timeout ${icap_timeout:-10}
 StartServers 1
 MaxServers 1
 MinSpareThreads 2
