@@ -3,8 +3,9 @@
 # documents (2,000 documents of 1-100 KB, taken in turn) to FRONT (http:
 # tessel-serve, icap: the tessel service in c-icap, milter: tessel-milter)
 # while the model is swapped every second (http: SIGHUP, milter: SIGUSR1,
-# icap: c-icap's reconfiguration, SIGHUP); then the tool judges the same
-# documents as often with -j, for comparison.
+# icap: watch_model, its description renamed over itself; or with
+# ICAP_SWAP=reconfigure, c-icap's reconfiguration by SIGHUP); then the tool
+# judges the same documents as often with -j, for comparison.
 #
 #     bench/gateways_load.sh BUILD_DIR [REQUESTS [CLIENTS [FRONT]]]
 #
@@ -48,6 +49,7 @@ case $front in
   icap)
     port=$(free_port)
     printf 'action = block\n' >>gateway.conf
+    if [ "${ICAP_SWAP:-watch}" = reconfigure ]; then reload=HUP; else reload=watch; echo 'watch_model = true' >>gateway.conf; fi
     cat >c-icap.conf <<CONF
 PidFile $work/c-icap.pid
 CommandsSocket $work/c-icap.ctl
@@ -69,13 +71,20 @@ Service tessel srv_tessel.so
 tessel.ConfigFile $work/gateway.conf
 CONF
     c-icap -N -f "$work/c-icap.conf" >server.err 2>&1 &
-    server=$! reload=HUP
+    server=$!
     for _ in $(seq 100); do c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 && break; sleep 0.1; done ;;
   *) echo "FRONT is http, icap or milter" >&2; exit 2 ;;
 esac
 swapper=""
 trap 'kill $server $swapper 2>/dev/null || true' EXIT
-(while sleep 1; do kill -$reload "$server"; done) &
+swap() {
+  if [ "$reload" = watch ]; then
+    cp model/tessel.model model/tessel.model.copy && mv model/tessel.model.copy model/tessel.model
+  else
+    kill -$reload "$server"
+  fi
+}
+(while sleep 1; do swap; done) &
 swapper=$!
 mapfile -t documents < <(ls -d "$work"/corpus/docs/*)
 rounds=$(( (requests + count - 1) / count ))
