@@ -56,6 +56,16 @@ constexpr char kUnixPrefix[] = "unix:";
 class SocketServer : public httplib::Server {
  public:
   void Adopt(int fd) { svr_sock_ = fd; }
+  // Stops accepting and lets the connections already accepted be served.
+  // (The library's stop() marks the server stopped first, and its workers
+  // then close the accepted connections still waiting for one, unanswered.)
+  // Shutting the listening socket down ends the accept loop with an error,
+  // after which the library closes the socket and its workers finish what
+  // they hold.
+  void StopAccepting() {
+    socket_t fd = svr_sock_;
+    if (fd != INVALID_SOCKET) ::shutdown(fd, SHUT_RDWR);
+  }
 };
 
 // A listening Unix socket at path, created with the given permissions (through
@@ -327,7 +337,7 @@ class HttpFront {
 
 // Waits for SIGHUP (reload) and SIGTERM or SIGINT (drain): the signals are
 // blocked in every thread and taken here one at a time.
-void HandleSignals(Service& service, httplib::Server& server, const sigset_t& signals) {
+void HandleSignals(Service& service, SocketServer& server, const sigset_t& signals) {
   for (;;) {
     int signal = 0;
     if (sigwait(&signals, &signal) != 0) continue;
@@ -343,7 +353,7 @@ void HandleSignals(Service& service, httplib::Server& server, const sigset_t& si
       service.LogEvent("drain_timeout", "requests still in flight after the drain timeout");
       _exit(1);
     }).detach();
-    server.stop();
+    server.StopAccepting();
     return;
   }
 }
