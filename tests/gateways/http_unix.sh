@@ -17,7 +17,7 @@ start_unix() {
 }
 over_socket() { curl -s -m 10 --unix-socket "$sock" "$@"; }
 refused() {  # refused: the exit status and message of a server that must not start
-  status=0; "$GATEWAY_BIN/tessel-serve" unix.conf 2>err || status=$?
+  status=0; timeout 10 "$GATEWAY_BIN/tessel-serve" unix.conf 2>err || status=$?
   echo "$status $(cat err)"
 }
 
