@@ -141,7 +141,22 @@ const std::map<std::string, Setter>& Setters() {
       {"read_timeout", seconds([](ServeConfig* c) -> double& { return c->read_timeout; })},
       {"judge_timeout", seconds([](ServeConfig* c) -> double& { return c->judge_timeout; })},
       {"drain_timeout", seconds([](ServeConfig* c) -> double& { return c->drain_timeout; })},
+      {"watch_model",
+       [](const std::string& v, ServeConfig* c) {
+         int64_t on = 0;
+         if (!ToBool(v, &on)) return false;
+         c->watch_model = on != 0;
+         return true;
+       }},
       {"listen", text([](ServeConfig* c) -> std::string& { return c->listen; })},
+      {"socket_mode",
+       [](const std::string& v, ServeConfig* c) {
+         char* end = nullptr;
+         unsigned long mode = std::strtoul(v.c_str(), &end, 8);
+         if (v.empty() || v[0] == '-' || *end != '\0' || mode > 0777) return false;
+         c->socket_mode = static_cast<unsigned>(mode);
+         return true;
+       }},
       {"token_file", text([](ServeConfig* c) -> std::string& { return c->token_file; })},
       {"port_file", text([](ServeConfig* c) -> std::string& { return c->port_file; })},
       {"action", text([](ServeConfig* c) -> std::string& { return c->action; })},

@@ -27,9 +27,11 @@ struct ServeConfig {
   double read_timeout = 30.0;        // seconds without a byte from the client
   double judge_timeout = 30.0;       // seconds a judgement may take
   double drain_timeout = 30.0;       // seconds SIGTERM waits for requests in flight
+  bool watch_model = false;          // reload when the model directory changes (inotify)
 
   // HTTP front end.
-  std::string listen = "127.0.0.1:8080";  // HOST:PORT; port 0 picks a free one
+  std::string listen = "127.0.0.1:8080";  // HOST:PORT (port 0 picks a free one) or unix:PATH
+  unsigned socket_mode = 0660;            // permissions of a unix:PATH socket
   std::string token_file;                 // bearer token; required off loopback
   std::string port_file;                  // where the bound port is written
 

@@ -8,7 +8,12 @@
 // reloads the model, SIGTERM and SIGINT drain and stop.
 #include <httplib.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <algorithm>
@@ -16,8 +21,10 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "serve/config.h"
+#include "serve/model_watch.h"
 #include "serve/service.h"
 
 namespace tessel::serve {
@@ -40,6 +47,73 @@ bool SplitListen(const std::string& listen, std::string* host, int* port) {
   if (*end != '\0' || end == listen.c_str() + colon + 1 || n < 0 || n > 65535) return false;
   *port = static_cast<int>(n);
   return true;
+}
+
+constexpr char kUnixPrefix[] = "unix:";
+
+// The library binds TCP addresses only, but serves whatever listening stream
+// socket it holds: a Unix socket is made here and handed to it.
+class SocketServer : public httplib::Server {
+ public:
+  void Adopt(int fd) { svr_sock_ = fd; }
+  // Stops accepting and lets the connections already accepted be served.
+  // (The library's stop() marks the server stopped first, and its workers
+  // then close the accepted connections still waiting for one, unanswered.)
+  // Shutting the listening socket down ends the accept loop with an error,
+  // after which the library closes the socket and its workers finish what
+  // they hold.
+  void StopAccepting() {
+    socket_t fd = svr_sock_;
+    if (fd != INVALID_SOCKET) ::shutdown(fd, SHUT_RDWR);
+  }
+};
+
+// A listening Unix socket at path, created with the given permissions (through
+// the umask, so that it never exists with looser ones). A socket file left by
+// a server that is gone is replaced; anything else at path (a live socket, a
+// file, a symbolic link) is refused, never followed or removed. -1 and a
+// message on failure; *inode is the new socket file's.
+int ListenUnix(const std::string& path, unsigned mode, ino_t* inode, std::string* error) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) {
+    *error = "listen: the socket path must have 1 to " + std::to_string(sizeof address.sun_path - 1) + " bytes";
+    return -1;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  auto fail = [&](const std::string& what, int fd) {
+    *error = path + ": " + what;
+    if (fd >= 0) close(fd);
+    return -1;
+  };
+  struct stat status{};
+  if (lstat(path.c_str(), &status) == 0) {
+    if (!S_ISSOCK(status.st_mode)) return fail("exists and is not a socket", -1);
+    int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return fail(std::strerror(errno), -1);
+    if (connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+      return fail("another server listens there", probe);
+    if (errno != ECONNREFUSED) return fail(std::strerror(errno), probe);
+    close(probe);
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) return fail(std::strerror(errno), -1);
+  }
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return fail(std::strerror(errno), -1);
+  mode_t old_mask = umask(~mode & 0777);
+  int bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  int bind_errno = errno;
+  umask(old_mask);
+  if (bound != 0) return fail(std::strerror(bind_errno), fd);
+  if (listen(fd, SOMAXCONN) != 0 || lstat(path.c_str(), &status) != 0) return fail(std::strerror(errno), fd);
+  *inode = status.st_ino;
+  return fd;
+}
+
+// Removes the socket file made by ListenUnix, if it is still that one.
+void RemoveUnixSocket(const std::string& path, ino_t inode) {
+  struct stat status{};
+  if (lstat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode) && status.st_ino == inode)
+    unlink(path.c_str());
 }
 
 bool ReadToken(const std::string& path, std::string* token, std::string* error) {
@@ -147,35 +221,21 @@ class HttpFront {
     auto start = Clock::now();
     std::string id = req.get_header_value("X-Request-Id");
     if (id.empty() || id.size() > 128) id = service_.NextId();
-    std::string name = req.has_param("name") ? req.get_param_value("name") : id;
-    const ServeConfig& config = service_.config();
-    auto deadline = start + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(config.read_timeout));
-    Judgement judgement;
-    std::string body;
     if (!Authorized(req, res)) {
       service_.Record("http", id, 0, service_.Refuse(Outcome::kUnauthorized, "unauthorized"), start);
       return;
     }
-    bool too_large = false, too_slow = false;
-    bool read = reader([&](const char* data, size_t length) {
-      if (body.size() + length > config.max_body) too_large = true;
-      if (Clock::now() > deadline) too_slow = true;
-      if (too_large || too_slow) return false;
-      body.append(data, length);
-      return true;
-    });
-    if (too_large || res.status == 413) {
-      judgement = service_.Refuse(Outcome::kTooLarge,
-                                  "the body is over the limit of " + std::to_string(config.max_body) + " bytes");
-    } else if (too_slow) {
-      judgement = service_.Refuse(Outcome::kBadRequest, "the body took longer than the read timeout");
-    } else if (!read) {
-      judgement = service_.Refuse(Outcome::kBadRequest, "the body could not be read");
-    } else {
-      judgement = service_.Judge(body.data(), body.size());
+    if (req.is_multipart_form_data()) {
+      JudgeForm(res, reader, id, start);
+      return;
     }
-    res.status = too_slow ? 408 : StatusOf(judgement.outcome);
+    std::string name = req.has_param("name") ? req.get_param_value("name") : id;
+    std::string body;
+    BodyLimits limits(service_.config(), start);
+    bool read = reader([&](const char* data, size_t length) { return limits.Take(length) && (body.append(data, length), true); });
+    Judgement judgement = limits.Refusal(service_, read, res.status, "the body could not be read");
+    if (limits.Passed(read, res.status)) judgement = service_.Judge(body.data(), body.size());
+    res.status = limits.too_slow ? 408 : StatusOf(judgement.outcome);
     if (judgement.outcome == Outcome::kBusy) res.set_header("Retry-After", "1");
     if (judgement.outcome == Outcome::kJudged || judgement.outcome == Outcome::kFailed)
       res.set_content(service_.VerdictJson(name, judgement) + "\n", kJsonType);
@@ -184,13 +244,100 @@ class HttpFront {
     service_.Record("http", id, body.size(), judgement, start);
   }
 
+  // A multipart/form-data body: each part with a file name is judged as one
+  // document, under the limits of one body for all of them together. The
+  // answer is an array of the parts' records in their order, each named by
+  // its file name; 200 when every part was judged, else the status of the
+  // first part that was not. Each part has a log line, its id the request's
+  // with "/N" (N from 1).
+  void JudgeForm(httplib::Response& res, const httplib::ContentReader& reader, const std::string& id,
+                 Clock::time_point start) {
+    struct Part {
+      std::string name;
+      std::string content;
+      bool file;
+    };
+    std::vector<Part> parts;
+    size_t size = 0;
+    BodyLimits limits(service_.config(), start);
+    bool read = reader(
+        [&](const httplib::MultipartFormData& header) {
+          parts.push_back({header.filename.empty() ? header.name : header.filename, "", !header.filename.empty()});
+          return true;
+        },
+        [&](const char* data, size_t length) {
+          if (!limits.Take(length) || parts.empty()) return false;
+          size += length;
+          parts.back().content.append(data, length);
+          return true;
+        });
+    Judgement refusal = limits.Refusal(service_, read, res.status, "the multipart body is malformed or incomplete");
+    bool any_file = std::any_of(parts.begin(), parts.end(), [](const Part& part) { return part.file; });
+    if (limits.Passed(read, res.status) && !any_file)
+      refusal = service_.Refuse(Outcome::kBadRequest, "the form holds no file part");
+    if (!limits.Passed(read, res.status) || !any_file) {
+      res.status = limits.too_slow ? 408 : StatusOf(refusal.outcome);
+      res.set_content(ErrorJson(refusal.error), kJsonType);
+      service_.Record("http", id, size, refusal, start);
+      return;
+    }
+    std::string answer = "[";
+    int status = 200;
+    size_t number = 0;
+    for (Part& part : parts) {
+      if (!part.file) continue;
+      auto part_start = Clock::now();
+      Judgement judgement = service_.Judge(part.content.data(), part.content.size());
+      if (status == 200 && judgement.outcome != Outcome::kJudged) {
+        status = StatusOf(judgement.outcome);
+        if (judgement.outcome == Outcome::kBusy) res.set_header("Retry-After", "1");
+      }
+      answer += (number == 0 ? "" : ",") + service_.VerdictJson(part.name, judgement);
+      service_.Record("http", id + "/" + std::to_string(++number), part.content.size(), judgement, part_start);
+      std::string().swap(part.content);
+    }
+    res.status = status;
+    res.set_content(answer + "]\n", kJsonType);
+  }
+
+  // The limits of one request's body as it arrives: max_body bytes, within
+  // read_timeout of the request's start.
+  struct BodyLimits {
+    BodyLimits(const ServeConfig& config, Clock::time_point start)
+        : max_body(config.max_body),
+          deadline(start + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(config.read_timeout))) {}
+    // False, ending the read, when the next length bytes break a limit.
+    bool Take(size_t length) {
+      if (taken + length > max_body) too_large = true;
+      if (Clock::now() > deadline) too_slow = true;
+      taken += length;
+      return !too_large && !too_slow;
+    }
+    bool Passed(bool read, int status) const { return read && !too_large && !too_slow && status != 413; }
+    // Why a body that did not pass is refused (unread is the message for a
+    // body that ended early or could not be parsed).
+    Judgement Refusal(Service& service, bool read, int status, const std::string& unread) const {
+      if (too_large || status == 413)
+        return service.Refuse(Outcome::kTooLarge,
+                              "the body is over the limit of " + std::to_string(max_body) + " bytes");
+      if (too_slow) return service.Refuse(Outcome::kBadRequest, "the body took longer than the read timeout");
+      if (!read) return service.Refuse(Outcome::kBadRequest, unread);
+      return Judgement{};
+    }
+    size_t max_body;
+    Clock::time_point deadline;
+    size_t taken = 0;
+    bool too_large = false, too_slow = false;
+  };
+
   Service& service_;
   std::string token_;
 };
 
 // Waits for SIGHUP (reload) and SIGTERM or SIGINT (drain): the signals are
 // blocked in every thread and taken here one at a time.
-void HandleSignals(Service& service, httplib::Server& server, const sigset_t& signals) {
+void HandleSignals(Service& service, SocketServer& server, const sigset_t& signals) {
   for (;;) {
     int signal = 0;
     if (sigwait(&signals, &signal) != 0) continue;
@@ -206,7 +353,7 @@ void HandleSignals(Service& service, httplib::Server& server, const sigset_t& si
       service.LogEvent("drain_timeout", "requests still in flight after the drain timeout");
       _exit(1);
     }).detach();
-    server.stop();
+    server.StopAccepting();
     return;
   }
 }
@@ -223,15 +370,19 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
     return 2;
   }
-  if (!SplitListen(config.listen, &host, &port)) {
-    std::fprintf(stderr, "tessel-serve: listen: \"%s\" is not HOST:PORT\n", config.listen.c_str());
+  bool unix_socket = config.listen.rfind(kUnixPrefix, 0) == 0;
+  std::string socket_path = unix_socket ? config.listen.substr(std::strlen(kUnixPrefix)) : "";
+  if (!unix_socket && !SplitListen(config.listen, &host, &port)) {
+    std::fprintf(stderr, "tessel-serve: listen: \"%s\" is not HOST:PORT or unix:PATH\n", config.listen.c_str());
     return 2;
   }
   if (!config.token_file.empty() && !ReadToken(config.token_file, &token, &error)) {
     std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
     return 2;
   }
-  if (token.empty() && !IsLoopback(host)) {
+  // A Unix socket's permissions say who may connect; an address off
+  // loopback needs the token.
+  if (token.empty() && !unix_socket && !IsLoopback(host)) {
     std::fprintf(stderr, "tessel-serve: listening on %s needs a token_file (bearer authentication)\n",
                  host.c_str());
     return 2;
@@ -252,10 +403,23 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
     return 1;
   }
-  httplib::Server server;
+  ModelWatch watch(service);
+  if (config.watch_model && !watch.Start(&error)) {
+    std::fprintf(stderr, "tessel-serve: %s\n", error.c_str());
+    return 1;
+  }
+  SocketServer server;
   HttpFront front(service, token);
   front.Install(server);
-  if (port == 0) {
+  ino_t socket_inode = 0;
+  if (unix_socket) {
+    int fd = ListenUnix(socket_path, config.socket_mode, &socket_inode, &error);
+    if (fd < 0) {
+      std::fprintf(stderr, "tessel-serve: cannot listen on %s: %s\n", config.listen.c_str(), error.c_str());
+      return 1;
+    }
+    server.Adopt(fd);
+  } else if (port == 0) {
     port = server.bind_to_any_port(host.c_str());
   } else if (!server.bind_to_port(host.c_str(), port)) {
     port = -1;
@@ -264,17 +428,18 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tessel-serve: cannot listen on %s\n", config.listen.c_str());
     return 1;
   }
-  if (!config.port_file.empty()) {
+  if (!unix_socket && !config.port_file.empty()) {
     std::ofstream(config.port_file + ".tmp") << port << "\n";
     std::rename((config.port_file + ".tmp").c_str(), config.port_file.c_str());
   }
-  service.LogEvent("listening", host + ":" + std::to_string(port));
+  service.LogEvent("listening", unix_socket ? config.listen : host + ":" + std::to_string(port));
   std::thread signal_thread(HandleSignals, std::ref(service), std::ref(server), std::cref(signals));
   server.listen_after_bind();
   kill(getpid(), SIGTERM);  // ends the signal thread if the server stopped by itself
   signal_thread.join();
   // Requests whose client stopped waiting may still be judged.
   service.WaitIdle(std::chrono::duration<double>(config.drain_timeout));
+  if (unix_socket) RemoveUnixSocket(socket_path, socket_inode);
   service.LogEvent("stopped", "drained");
   std::fflush(nullptr);
   _exit(0);

@@ -17,13 +17,16 @@
 #include <c_icap/service.h>
 #include <c_icap/simple_api.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 
 #include "serve/config.h"
+#include "serve/model_watch.h"
 #include "serve/service.h"
 
 namespace {
@@ -131,7 +134,28 @@ int PostInitService(ci_service_xdata_t* srv_xdata, struct ci_server_conf*) {
 
 void CloseService() { previous = std::move(gateway); }
 
-void* InitRequestData(ci_request_t*) { return new Transfer; }
+// With watch_model, each child of c-icap watches the model directory for
+// itself, from its first request on (a thread does not pass through the fork
+// that makes a child): a retrained model is then loaded without c-icap's
+// reconfiguration, which replaces the children and closes their connections.
+std::atomic<pid_t> watching_pid{0};
+std::mutex watch_mutex;
+std::unique_ptr<tessel::serve::ModelWatch> watch;
+
+void WatchInThisProcess() {
+  if (!gateway->config().watch_model || watching_pid == getpid()) return;
+  std::lock_guard<std::mutex> lock(watch_mutex);
+  if (watching_pid == getpid()) return;
+  watching_pid = getpid();
+  watch = std::make_unique<tessel::serve::ModelWatch>(*gateway);
+  std::string error;
+  if (!watch->Start(&error)) gateway->LogEvent("watch_failed", error);
+}
+
+void* InitRequestData(ci_request_t*) {
+  WatchInThisProcess();
+  return new Transfer;
+}
 
 void ReleaseRequestData(void* data) { delete static_cast<Transfer*>(data); }
 

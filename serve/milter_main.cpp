@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "serve/config.h"
+#include "serve/model_watch.h"
 #include "serve/service.h"
 
 namespace tessel::serve {
@@ -255,6 +256,11 @@ int Run(int argc, char** argv) {
   Service service(config);
   gateway = &service;
   if (!service.Reload(&error)) {
+    std::fprintf(stderr, "tessel-milter: %s\n", error.c_str());
+    return 1;
+  }
+  ModelWatch watch(service);
+  if (config.watch_model && !watch.Start(&error)) {
     std::fprintf(stderr, "tessel-milter: %s\n", error.c_str());
     return 1;
   }

@@ -39,3 +39,24 @@ expect "in flight answered" "$(head -1 <<<"$answer")" 'HTTP/1.1 200 OK'
 expect "its verdict" "$(tail -1 <<<"$answer")" '*"verdict":true*'
 wait_exit "$server" 5
 expect "exit" "$status" 0
+
+# SIGTERM under load: more requests than are judged at once and than there
+# are workers, some waiting in accepted connections; each is answered, or
+# refused a connection once the server stopped accepting, never cut off.
+write_config load.conf "max_in_flight = 2"
+start_serve load.conf
+for _ in $(seq 400); do cat docs/*.txt; done >big
+clients=()
+for i in $(seq 24); do
+  (rc=0; code=$(curl -s -m 20 -o /dev/null -w '%{http_code}' --data-binary @big "http://127.0.0.1:$port/v1/judge") || rc=$?
+   echo "$rc $code" >"result.$i") &
+  clients+=($!)
+done
+for _ in $(seq 200); do [ "$(grep -c '"outcome":"judged"' requests.log)" -ge 4 ] && break; sleep 0.02; done
+kill -TERM "$server"
+for client in "${clients[@]}"; do wait "$client" || true; done
+wait_exit "$server" 20
+expect "exit under load" "$status" 0
+expect "answered or refused" "$(cat result.* | grep -v -x -e '0 200' -e '7 000' || true)" ''
+answered=$(cat result.* | grep -c -x '0 200' || true)
+(( answered > 4 )) || fail "only the $answered requests judged before SIGTERM were answered"

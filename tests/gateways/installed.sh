@@ -11,17 +11,38 @@ GATEWAY_BIN=$prefix/sbin start_serve serve.conf
 expect "installed tessel-serve" "$(post docs/ru_leak.txt | cut -c1-3)" 200
 grep -q '"outcome":"judged","verdict":true' serve.err || fail "log: $(cat serve.err)"
 kill -TERM "$server"
-# The unit and c-icap's lines name the configured prefix's paths.
-grep -qx "ExecStart=/.*/sbin/tessel-serve /.*etc/tessel/serve.conf" \
-  "$prefix/lib/systemd/system/tessel-serve.service" || fail "unit: $(cat "$prefix/lib/systemd/system/tessel-serve.service")"
+# The units and c-icap's lines name the paths of the prefix installed to.
+expect "unit" "$(grep ^ExecStart= "$prefix/lib/systemd/system/tessel-serve.service")" \
+  "ExecStart=$prefix/sbin/tessel-serve $prefix/etc/tessel/serve.conf"
+adapt() {  # adapt FILE: the installed example, with this test's model, stop words and log
+  sed -i -e "s|^model = .*|model = $work/model|" -e 's|^# stop_words = .*|stop_words = '"$work"'/stop.txt|' \
+    -e "s|^request_log = .*|request_log = $work/requests.log|" "$1"
+}
 if [ -x "$GATEWAY_BIN/tessel-milter" ]; then
-  for file in etc/tessel/milter.conf sbin/tessel-milter lib/systemd/system/tessel-milter.service; do
-    [ -f "$prefix/$file" ] || fail "not installed: $file"
-  done
+  expect "milter unit" "$(grep ^ExecStart= "$prefix/lib/systemd/system/tessel-milter.service")" \
+    "ExecStart=$prefix/sbin/tessel-milter $prefix/etc/tessel/milter.conf"
+  adapt "$prefix/etc/tessel/milter.conf"
+  port=$((20000 + RANDOM % 40000))
+  sed -i "s|^listen = .*|listen = inet:$port@127.0.0.1|" "$prefix/etc/tessel/milter.conf"
+  "$prefix/sbin/tessel-milter" "$prefix/etc/tessel/milter.conf" 2>>milter.err &
+  pids+=($!)
+  if command -v miltertest >/dev/null; then
+    { printf 'From: a@example.test\nTo: b@example.test\nSubject: s\n\n'; cat docs/ru_leak.txt; } >leak.eml
+    expect "installed tessel-milter" "$(timeout 15 miltertest -D port="$port" -D messages=leak.eml \
+      -s "$SRC/tests/gateways/milter.lua" 2>&1)" "leak.eml: SMFIR_CONTINUE verdict-header score-header"
+  fi
+  kill -TERM "${pids[-1]}"
 fi
-if [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ]; then
-  [ -f "$prefix/etc/tessel/icap.conf" ] || fail "not installed: icap.conf"
-  grep -qx "Service tessel /.*/tessel/srv_tessel.so" "$prefix/etc/tessel/c-icap-tessel.conf" || fail "c-icap lines"
+if [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] && command -v c-icap >/dev/null; then
+  expect "c-icap lines" "$(grep -v '^#' "$prefix/etc/tessel/c-icap-tessel.conf")" \
+    "Service tessel $prefix/lib*/tessel/srv_tessel.so
+tessel.ConfigFile $prefix/etc/tessel/icap.conf"
+  adapt "$prefix/etc/tessel/icap.conf"
+  # c-icap reads the installed lines through its own Include.
+  icap_service="Include $prefix/etc/tessel/c-icap-tessel.conf" start_icap
+  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -o out >/dev/null 2>&1 || true
+  expect "installed ICAP service" "$(cat out 2>/dev/null)" "*Blocked: the document holds protected text.*"
+  kill -TERM "$icap"
 fi
 # The programs and the module find the installed library by themselves.
 for program in $(find "$prefix" -name srv_tessel.so -o -name tessel-milter -o -name tessel-serve); do

@@ -74,14 +74,14 @@ icap_config() {  # icap_config ACTION: the service's configuration, icap.conf
 }
 
 # start_icap: c-icap with the tessel service on 127.0.0.1 (port in $port,
-# process in $icap).
+# process in $icap); $icap_service, when set, holds the lines that load it.
 start_icap() {
   for attempt in 1 2 3 4 5; do
     port=$((20000 + RANDOM % 40000))
     cat >c-icap.conf <<CONF
 PidFile $work/c-icap.pid
 CommandsSocket $work/c-icap.ctl
-Timeout 10
+Timeout ${icap_timeout:-10}
 StartServers 1
 MaxServers 1
 MinSpareThreads 2
@@ -91,9 +91,9 @@ Port 127.0.0.1:$port
 TmpDir $work
 ServerLog $work/server.log
 AccessLog $work/access.log
-ServicesDir $ICAP_MODULE_DIR
+${icap_service:-ServicesDir $ICAP_MODULE_DIR
 Service tessel srv_tessel.so
-tessel.ConfigFile $work/icap.conf
+tessel.ConfigFile $work/icap.conf}
 CONF
     c-icap -N -f "$work/c-icap.conf" >c-icap.out 2>&1 &
     icap=$!

@@ -1,0 +1,28 @@
+# With watch_model, the ICAP service's child of c-icap loads a model
+# retrained into the served directory by itself, without c-icap's
+# reconfiguration (which would replace the child and close its connections);
+# a damaged model written there is logged and the old one serves on.
+source "$(dirname "$0")/lib.sh"
+need_icap
+train model
+icap_config block
+echo "watch_model = true" >>icap.conf
+start_icap
+verdict() {
+  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -v 2>&1 | grep -o 'X-Tessel-Verdict: [a-z]*' | head -1
+}
+wait_log() {  # wait_log PATTERN
+  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
+  fail "no \"$1\" in the log: $(cat requests.log)"
+}
+expect "first model" "$(verdict)" 'X-Tessel-Verdict: protected'  # and the child watches from now on
+sleep 0.2
+(cd model && "$TESSEL" -t ../stop.txt -p '../unprotected/*.txt' -u '../protected/*.txt' -v >/dev/null 2>&1)
+wait_log 'generation 2 from'
+expect "retrained in place" "$(verdict)" 'X-Tessel-Verdict: clean'
+printf 'X' >>model/p.bin
+wait_log '"event":"reload_failed".*p.bin'
+expect "damaged: the old model serves" "$(verdict)" 'X-Tessel-Verdict: clean'
+expect "one child, never restarted" "$(grep -c 'Going to reconfigure' server.log || true)" 0
+kill -TERM "$icap"
+for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done
