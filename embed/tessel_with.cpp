@@ -8,17 +8,16 @@
 #include <iostream>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "compat/builder.h"
-#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
+#include "embed/messages.h"
 #include "embed/tessel.h"
 #include "scoring/document_judge.h"
 #include "scoring/indexed_judge.h"
@@ -155,11 +154,10 @@ Status ReadItem(DocumentJudge& judge, WordsAndPairs& doc, const char* path, cons
   int error = 0;
   judge.Judge(doc, [&](TextWords& words) {
     if (path != nullptr) {
-      error = words.ReadFile(path, 0, std::cerr);  // no report is written
+      error = words.ReadFile(path);
       return true;
     }
-    std::ostringstream unused;
-    return ReadDocument(text, length, 2, words, unused);
+    return ReadDocument(text, length, words).ok();
   });
   return error != 0 ? SystemError(messages::kCannotRead, path, error) : Status();
 }

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "core/document.h"
-#include "core/messages.h"
 #include "core/shingle_shift.h"
 #include "tool/file_list.h"
+#include "tool/messages.h"
 
 extern char** environ;
 

@@ -6,9 +6,9 @@
 #include <exception>
 #include <iostream>
 
-#include "core/messages.h"
 #include "core/thread_start.h"
 #include "tool/exit_status.h"
+#include "tool/messages.h"
 #include "tool/options.h"
 
 namespace {

@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/options.h"
 
 #include <getopt.h>
@@ -10,7 +11,6 @@
 
 #include "compat/settings.h"
 #include "compat/shingle.h"
-#include "core/messages.h"
 #include "experiments/protected_sum.h"
 #include "experiments/sweep.h"
 #include "tool/driver.h"

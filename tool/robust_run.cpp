@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/robust_run.h"
 
 #include <iostream>
@@ -9,7 +10,6 @@
 #include "compat/settings.h"
 #include "core/chain_units.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"

@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/set_tools.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/shingle_run.h"
 
 #include <ostream>
@@ -6,7 +7,6 @@
 
 #include "compat/builder.h"
 #include "core/document.h"
-#include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
 #include "scoring/document_judge.h"

@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/sources.h"
 
 #include <cstring>
@@ -6,7 +7,6 @@
 
 #include "core/document.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/model_files.h"
 #include "tool/exit_status.h"

@@ -1,3 +1,4 @@
+#include "tool/messages.h"
 #include "tool/subtract.h"
 
 #include <sys/stat.h>
@@ -12,7 +13,6 @@
 #include "core/digest_index.h"
 #include "core/digest_reader.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 #include "tool/exit_status.h"
 
 namespace {
