@@ -11,7 +11,7 @@ if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libtsan; then
   echo "skip: the ThreadSanitizer runtime makes system calls of its own"; exit 77
 fi
 # Under AddressSanitizer the same failures are taken in process, through the
-# file-system seam (tests/core/set_file_faults_test.cpp, save_together_test.cpp);
+# file-system seam (tests/core/set_file_faults_test.cpp);
 # the traced saves, the slowest case of the release build, are not repeated there.
 if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libasan; then
   echo "skip: the save's failures are taken in process under the sanitizers"; exit 77
