@@ -3,8 +3,8 @@
 #include "compat/formula_lines.h"
 #include "compat/formulas.h"
 #include "compat/lm_common.h"
+#include "compat/messages.h"
 #include "compat/settings.h"
-#include "core/messages.h"
 
 bool Formula2(CShingleSet& doc, CShingleSet& doc_pairs, CShingleSet& protected_words,
               CShingleSet& unprotected_words, CShingleSet& protected_pairs,

@@ -1,8 +1,8 @@
 #include "compat/formula_lines.h"
+#include "compat/messages.h"
 
 #include <ostream>
 
-#include "core/messages.h"
 
 namespace lm {
 

@@ -2,23 +2,24 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "core/digest_table.h"
 #include "core/shingle_shift.h"
 
-bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages) {
-  if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
-  // Each build would have read the file and reported a failure itself.
-  words.ReadFile(name, builds, messages);
-  return true;
+Status ReadDocument(const std::string& name, TextWords& words) {
+  if (Status usable = CheckShift(words.shift()); !usable.ok()) return usable;
+  const int error = words.ReadFile(name);
+  if (error == 0) return Status();
+  char buffer[256];
+  return Status::FromErrno(error, strerror_r(error, buffer, sizeof buffer));
 }
 
-bool ReadDocument(const char* text, size_t size, int builds, TextWords& words,
-                  std::ostream& messages) {
-  if (!ShiftUsableFor(builds, words.shift(), messages)) return false;
+Status ReadDocument(const char* text, size_t size, TextWords& words) {
+  if (Status usable = CheckShift(words.shift()); !usable.ok()) return usable;
   words.Feed(text, size);
   words.Finish();
-  return true;
+  return Status();
 }
 
 std::vector<Digest> DistinctShingles(const TextWords& words, int n) {

@@ -1,8 +1,7 @@
 // A document as judging reads it: its normalised words, from which the
 // digests of its shingles are taken straight from the word buffer, without a
-// text string per shingle. The reading repeats the messages of the builds it
-// replaces, so that output stays the same as building a CShingleSet per
-// word count.
+// text string per shingle. The reading fails as the builds it replaces
+// would; the caller reports it as they did (once for each word count).
 #pragma once
 
 #include <algorithm>
@@ -13,15 +12,18 @@
 
 #include "core/digest.h"
 #include "core/digest_table.h"
+#include "core/status.h"
 #include "core/text_words.h"
 
-// Reads a data file as `builds` calls of the file form of _BuildShingles
-// would, their messages written to messages; false when shingles must not be
-// built (the shift is unusable).
-bool ReadDocument(const std::string& name, int builds, TextWords& words, std::ostream& messages);
-// The same for a caller's buffer of `size` bytes, as the stream form reads it.
-bool ReadDocument(const char* text, size_t size, int builds, TextWords& words,
-                  std::ostream& messages);
+// Reads a data file into words as the file form of _BuildShingles would.
+// Not ok when the shift is unusable (an invalid argument: nothing is read
+// and shingles must not be built) or when opening or reading the file failed
+// (the system's kind, its message the system's reason: what was read before
+// counts, and the document is judged).
+Status ReadDocument(const std::string& name, TextWords& words);
+// The same for a caller's buffer of `size` bytes, as the stream form reads
+// it: only the shift can be refused.
+Status ReadDocument(const char* text, size_t size, TextWords& words);
 
 // The digests of the shingles of n words, each once, in the order in which
 // they first occur.

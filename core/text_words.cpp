@@ -12,7 +12,6 @@
 
 #include "core/charset.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 
 namespace {
 
@@ -267,7 +266,7 @@ std::string TextWords::DisplayText(std::string_view normalised) const {
   return Cp1251ToUtf8(normalised);
 }
 
-int TextWords::ReadFile(const std::string& name, int reports, std::ostream& messages) {
+int TextWords::ReadFile(const std::string& name) {
   // A directory passes here so that its read fails with the system's own
   // "Is a directory"; a device gives "Operation not supported".
   int error = 0;
@@ -287,6 +286,11 @@ int TextWords::ReadFile(const std::string& name, int reports, std::ostream& mess
     close(fd);
     Finish();
   }
+  return error;
+}
+
+int TextWords::ReadFile(const std::string& name, int reports, std::ostream& messages) {
+  const int error = ReadFile(name);
   char buffer[256];
   for (int i = 0; i < reports && error != 0; ++i)
     messages << strerror_r(error, buffer, sizeof buffer) << '\n';

@@ -48,9 +48,11 @@ class TextWords {
   void StopIfBinary() { stop_if_binary_ = true; }
   // Reads a whole file and finishes: 0 when it was read completely,
   // otherwise the error number of the failed open or read (the words read so
-  // far are kept), after the system's message for it (as perror("") writes
-  // it) written to messages `reports` times, once for each build the reading
-  // stands for.
+  // far are kept).
+  int ReadFile(const std::string& name);
+  // The same, after the system's message for a failure (as perror("")
+  // writes it) written to messages `reports` times, once for each build the
+  // reading stands for.
   int ReadFile(const std::string& name, int reports, std::ostream& messages);
 
   // Judging while the text is read keeps memory to a window of words: every

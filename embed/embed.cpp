@@ -79,7 +79,13 @@ int JudgeText(const tessel_model& model, const char* text, int length) {
   // Judged in windows of words as the text is read; the formula's lines are
   // written when reading ends, as judging the whole text writes them.
   DocumentJudge judge(model.model, options.scoring, options.text.shingle_length);
-  judge.Judge(doc, [&](TextWords& words) { return ReadDocument(text, size, 2, words, std::cerr); });
+  judge.Judge(doc, [&](TextWords& words) {
+    // Refused as both builds of the text would have refused it.
+    const Status read = ReadDocument(text, size, words);
+    for (int i = 0; i < 2 && !read.ok(); ++i)
+      std::cerr << messages::kErrorPrefix << read.message() << "\n";
+    return read.ok();
+  });
   const lm::Result& result = judge.lm_result();
   lm::WriteFormulaOutput(1, result, std::cout, std::cerr);
   return result.verdict ? 1 : 0;

@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/model_description.h"
 #include "core/save_marker.h"
+#include "embed/messages.h"
 #include "embed/tessel.h"
 
 namespace {

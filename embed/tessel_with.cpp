@@ -26,6 +26,7 @@
 #include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
+#include "embed/messages.h"
 #include "embed/tessel.h"
 #include "scoring/document_judge.h"
 #include "scoring/indexed_judge.h"
@@ -251,7 +252,7 @@ Status ReadInput(TextWords& words, const Input& input, const Reading& reading) {
       const int error = words.ReadFile(input.path, 0, unused);
       return error != 0 ? SystemError(messages::kCannotRead, input.path, error) : Status();
     }
-    ReadDocument(input.text, input.length, 2, words, unused);
+    ReadDocument(input.text, input.length, words);  // a buffer always reads whole
     return Status();
   }
   const std::string name = input.path != nullptr                           ? input.path
@@ -271,7 +272,7 @@ Status ReadInput(TextWords& words, const Input& input, const Reading& reading) {
     if (const int error = words.ReadFile(input.path, 0, unused); error != 0)
       return SystemError(messages::kCannotRead, input.path, error);
   } else {
-    ReadDocument(input.text, input.length, 2, words, unused);
+    ReadDocument(input.text, input.length, words);  // a buffer always reads whole
   }
   if (words.binary() && !reading.judge_binary) {
     const std::string line = messages::kBinaryDocument;

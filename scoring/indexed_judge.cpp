@@ -1,14 +1,12 @@
 #include "scoring/indexed_judge.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "core/document.h"
 #include "core/word_digests.h"
 
 void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
-  std::ostringstream unused;
-  usable_ = ReadDocument(text, size, 2, text_, unused);
+  usable_ = ReadDocument(text, size, text_).ok();
 }
 
 void WordsAndPairs::HashAll() {

@@ -8,6 +8,7 @@
 #include "core/program_input.h"
 #include "core/shingle_shift.h"
 #include "tool/file_list.h"
+#include "tool/messages.h"
 
 namespace {
 

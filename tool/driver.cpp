@@ -25,6 +25,7 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/lm_run.h"
+#include "tool/messages.h"
 #include "tool/prepare.h"
 #include "tool/progress.h"
 #include "tool/robust_run.h"

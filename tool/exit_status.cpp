@@ -47,6 +47,14 @@ void ReportError(const Status& status, std::ostream& err) {
   NoteRunError();
 }
 
+bool ReportDocumentReading(const Status& status, int builds, std::ostream& err) {
+  if (status.ok()) return true;
+  const bool refused = status.code() == StatusCode::kInvalidArgument;
+  for (int i = 0; i < builds; ++i)
+    err << (refused ? messages::kErrorPrefix : "") << status.message() << '\n';
+  return !refused;
+}
+
 // Unwinding has released what the run held, so the message itself finds
 // memory; where it does not, out of memory is reported without the name.
 Status StatusOfFailure(std::exception_ptr failure) {

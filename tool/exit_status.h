@@ -23,6 +23,12 @@ int RunExitStatus();
 // Writes a failure as "Error: " and its message (a kind's own text when it
 // has none) and notes the error. Every kind gives exit status 2.
 void ReportError(const Status& status, std::ostream& err);
+// Writes what reading a document met, once for each of the `builds` that
+// reading stands for, as they wrote it: a refused shift as an error line, a
+// failed read as the system's reason alone. Neither changes the exit status.
+// Whether the document is judged: not when its shingles must not be built; a
+// failed read is judged on what was read.
+bool ReportDocumentReading(const Status& status, int builds, std::ostream& err);
 // What ended a run early (rethrown from any thread of it), as a Status: out
 // of memory, naming what was being read where that is known, or an internal
 // failure with the exception's text.

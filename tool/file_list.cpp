@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "tool/exit_status.h"
+#include "tool/messages.h"
 
 std::list<std::string> getFileList(std::string pattern) {
   std::list<std::string> names;

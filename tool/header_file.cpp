@@ -17,6 +17,7 @@
 #include "core/messages.h"
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
+#include "tool/messages.h"
 
 namespace {
 

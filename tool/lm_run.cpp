@@ -28,6 +28,7 @@
 #include "tool/file_list.h"
 #include "tool/header_file.h"
 #include "tool/json_output.h"
+#include "tool/messages.h"
 #include "tool/text_output.h"
 
 namespace {
@@ -184,7 +185,9 @@ void JudgeProtectedFile(const std::string& name, const Model& model, const Optio
                         bool json, JudgedDocument& output) {
   WordsAndPairs doc(options.text);
   DocumentJudge judge(model, options.scoring, options.text.shingle_length);
-  judge.Judge(doc, [&](TextWords& words) { return ReadDocument(name, 2, words, output.err); });
+  judge.Judge(doc, [&](TextWords& words) {
+    return ReportDocumentReading(ReadDocument(name, words), 2, output.err);
+  });
   if (doc.word_count() == 0) {
     output.err << messages::kEmptyFile << name << "\n";
     return;

@@ -14,6 +14,7 @@
 #include "experiments/sweep.h"
 #include "tool/driver.h"
 #include "tool/exit_status.h"
+#include "tool/messages.h"
 #include "tool/options.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <iostream>
 #include <string>
 
-#include "core/messages.h"
 #include "tool/exit_status.h"
+#include "tool/messages.h"
 
 namespace {
 

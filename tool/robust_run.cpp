@@ -8,7 +8,6 @@
 
 #include "core/chain_units.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
@@ -19,6 +18,7 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/json_output.h"
+#include "tool/messages.h"
 #include "tool/sources.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "core/model_files.h"
 #include "core/provenance.h"
 #include "core/set_file.h"
+#include "tool/messages.h"
 
 namespace {
 

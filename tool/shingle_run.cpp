@@ -6,7 +6,6 @@
 
 #include "compat/builder.h"
 #include "core/document.h"
-#include "core/messages.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
 #include "scoring/document_judge.h"
@@ -17,6 +16,7 @@
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
 #include "tool/json_output.h"
+#include "tool/messages.h"
 #include "tool/text_output.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "scoring/model_sources.h"
 #include "tool/exit_status.h"
 #include "tool/file_list.h"
+#include "tool/messages.h"
 
 int SourcesSlot(bool language_model) { return language_model ? kProtectedPairs : kProtectedWords; }
 

@@ -12,8 +12,8 @@
 #include "core/digest_index.h"
 #include "core/digest_reader.h"
 #include "core/file_io.h"
-#include "core/messages.h"
 #include "tool/exit_status.h"
+#include "tool/messages.h"
 
 namespace {
 

@@ -120,14 +120,6 @@ TEST(TextWords, AutoDecidesEachLine) {
   }
 }
 
-TEST(TextWords, UpperCaseRaisesAsciiLettersOnlyWhenAsked) {
-  const std::string text = "Hello \xe0\xff zZ\n";
-  EXPECT_EQ(ReadText(text, TextEncoding::kCp1251).words,
-            (std::vector<std::string>{"Hello", "\xc0\xdf", "zZ"}));
-  EXPECT_EQ(ReadText(text, TextEncoding::kCp1251, 0, true).words,
-            (std::vector<std::string>{"HELLO", "\xc0\xdf", "ZZ"}));
-}
-
 TEST(TextWords, NulInTheFirstBytesMarksBinary) {
   for (auto [at, binary] : {std::pair{size_t{0}, true}, {TextWords::kBinaryHead - 1, true},
                             {TextWords::kBinaryHead, false}}) {

@@ -10,8 +10,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 Digest Reference(std::string_view message) {
   Digest digest;
   MD5(reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest.bytes);
@@ -82,33 +80,6 @@ TEST_P(Md5LanesTest, BatchSizesAndPaddingBoundaries) { ExpectBatchSizesAndPaddin
 
 // Md5Many hands small batches to narrower lanes than its level.
 TEST(Md5Lanes, ChosenLevelAtEveryBatchSize) { ExpectBatchSizesAndPaddingBoundaries(kChosen); }
-
-// The words, pairs and five-word shingles of the texts of the test data and
-// the example corpus (ASCII and Windows-1251), as spans of one buffer of
-// words joined by single spaces.
-TEST_P(Md5LanesTest, ShinglesOfTheTestCorpora) {
-  std::string joined;
-  std::vector<size_t> starts;
-  for (const char* root : {TESSEL_TEST_DATA, TESSEL_SOURCE_DIR "/examples/corpus"}) {
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-      if (entry.path().extension() != ".txt") continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      for (std::string word; in >> word;) {
-        if (!joined.empty()) joined += ' ';
-        starts.push_back(joined.size());
-        joined += word;
-      }
-    }
-  }
-  ASSERT_GT(starts.size(), 500u);
-  starts.push_back(joined.size() + 1);
-  for (size_t n : {1, 2, 5}) {
-    std::vector<std::string_view> shingles;
-    for (size_t k = 0; k + n < starts.size(); ++k)
-      shingles.push_back(std::string_view(joined).substr(starts[k], starts[k + n] - 1 - starts[k]));
-    ExpectSameDigests(GetParam(), shingles);
-  }
-}
 
 INSTANTIATE_TEST_SUITE_P(Levels, Md5LanesTest,
                          testing::Values(Md5Level::kOpenSsl, Md5Level::kSse2, Md5Level::kAvx2, Md5Level::kAvx512),

@@ -3,15 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
-#include <mutex>
-#include <set>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <vector>
-
-#include "core/thread_start.h"
 
 namespace {
 
@@ -69,62 +62,6 @@ TEST(RunOrdered, AFailureStopsTheRunAndReachesTheCaller) {
       for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     }
   }
-}
-
-// An item that depends on earlier commits is prepared only after them, and
-// items waiting so never stall the run, on any number of threads.
-TEST(RunOrdered, PreparesAnItemAfterTheCommitsItDependsOn) {
-  for (size_t threads : {2, 3, 8}) {
-    std::atomic<size_t> committed{0};
-    auto after = [](size_t i) { return i % 3 == 0 ? i : i / 2; };
-    RunOrdered<int>(
-        600, threads, threads * 2,
-        [&](size_t i, int&) { EXPECT_GE(committed.load(), after(i)) << i; },
-        [&](size_t i, int&) { committed.store(i + 1); }, after);
-    EXPECT_EQ(committed.load(), 600u);
-  }
-}
-
-// A system that starts only so many threads, as under a limit on processes
-// or on address space.
-std::atomic<int> threads_allowed{0};
-std::atomic<int> refusals_told{0};
-
-std::thread StartAllowed(std::function<void()> work) {
-  if (threads_allowed.fetch_sub(1) <= 0)
-    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-  return std::thread(std::move(work));
-}
-
-// Threads refused leave their items to those that started, the calling one
-// at least: every item is still committed once and in order, and the
-// refusal is told once for the whole process.
-TEST(RunOrdered, GoesOnWithTheThreadsTheSystemStarts) {
-  SetThreadShortfallHandler([](const char*) { ++refusals_told; });
-  const ThreadStarter standard = SetThreadStarter(StartAllowed);
-  for (int allowed : {0, 2}) {
-    threads_allowed = allowed;
-    std::mutex mutex;
-    std::set<std::thread::id> workers;
-    std::vector<size_t> order;
-    RunOrdered<size_t>(
-        300, 8, 8,
-        [&](size_t i, size_t& slot) {
-          std::lock_guard<std::mutex> lock(mutex);
-          workers.insert(std::this_thread::get_id());
-          slot = i;
-        },
-        [&](size_t i, size_t& slot) {
-          EXPECT_EQ(slot, i);
-          order.push_back(i);
-        });
-    ASSERT_EQ(order.size(), 300u);
-    for (size_t i = 0; i < order.size(); ++i) ASSERT_EQ(order[i], i);
-    EXPECT_LE(workers.size(), static_cast<size_t>(allowed) + 1);
-  }
-  SetThreadStarter(standard);
-  SetThreadShortfallHandler(nullptr);
-  EXPECT_EQ(refusals_told.load(), 1);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // A save of several files through a file system that fails one chosen call:
 // the old files stay whole, or the save marker says that they may not, and
 // the Status tells which.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <set>
 #include <sstream>
@@ -12,12 +16,16 @@
 namespace {
 
 enum Call { kOpen, kWrite, kSync, kLink, kRename, kCalls };
+const char* const kNames[] = {"open", "write", "sync", "link", "rename"};
 
 // Fails the Nth call of one kind with EIO; with short_writes, every write
-// takes at most half of what it is given.
+// takes at most half of what it is given. With kill, the process ends there
+// instead, as SIGKILL would end it: nothing after runs, no file is removed;
+// its exit status is the number of temporary files named and not yet
+// renamed, the only ones a kill may leave.
 class FaultyFileSystem : public FileSystem {
  public:
-  FaultyFileSystem(Call call, int nth) : call_(call), nth_(nth) {}
+  FaultyFileSystem(Call call, int nth, bool kill = false) : call_(call), nth_(nth), kill_(kill) {}
   bool short_writes = false;
   bool failed = false;  // the chosen call came
 
@@ -30,22 +38,29 @@ class FaultyFileSystem : public FileSystem {
   }
   int Sync(int fd) override { return Fails(kSync) ? -1 : FileSystem::Sync(fd); }
   int LinkUnnamed(int fd, const std::string& name) override {
-    return Fails(kLink) ? -1 : FileSystem::LinkUnnamed(fd, name);
+    const int linked = Fails(kLink) ? -1 : FileSystem::LinkUnnamed(fd, name);
+    named_ += linked == 0;
+    return linked;
   }
   int Rename(const char* from, const char* to) override {
-    return Fails(kRename) ? -1 : FileSystem::Rename(from, to);
+    const int renamed = Fails(kRename) ? -1 : FileSystem::Rename(from, to);
+    named_ -= renamed == 0;
+    return renamed;
   }
 
  private:
   bool Fails(Call call) {
     if (call != call_ || ++count_ != nth_) return false;
+    if (kill_) _exit(named_);
     failed = true;
     errno = EIO;
     return true;
   }
   Call call_;
   int nth_;
+  bool kill_;
   int count_ = 0;
+  int named_ = 0;
 };
 
 Status Save(const TempDir& dir, const std::string& p, const std::string& u, FileSystem& fs,
@@ -63,7 +78,6 @@ std::set<std::string> Entries(const TempDir& dir) {
 
 TEST(SaveFaults, EachFailedCallLeavesTheOldModelOrAMarker) {
   const std::string old_p(32, 'p'), old_u(48, 'u'), new_p(64, 'P'), new_u(16, 'U');
-  const char* const kNames[] = {"open", "write", "sync", "link", "rename"};
   for (int call = kOpen; call < kCalls; ++call) {
     for (int nth = 1;; ++nth) {
       SCOPED_TRACE(std::string(kNames[call]) + " " + std::to_string(nth));
@@ -132,6 +146,37 @@ TEST(SaveFaults, ShortWritesAreCompleted) {
   EXPECT_EQ(ReadFile(dir / "p.bin"), p);
   EXPECT_EQ(ReadFile(dir / "u.bin"), u);
   EXPECT_EQ(messages.str(), "");
+}
+
+// A save killed before each of its system calls in turn: only a kill
+// between naming a temporary file and renaming it may leave one, and the
+// next save removes whatever was left (the save marker of a kill between the
+// renames is meant to stay until then).
+TEST(SaveFaults, KilledSavesLeaveNoTemporaryFiles) {
+  TempDir dir;
+  const int unnamed = open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (unnamed < 0) GTEST_SKIP() << "no unnamed temporary files here";
+  close(unnamed);
+  const std::string digests(48000, 'd');
+  std::ostringstream ignored;
+  for (int call = kOpen; call < kCalls; ++call) {
+    for (int nth = 1, status = 0; !WIFEXITED(status) || WEXITSTATUS(status) != 100; ++nth) {
+      SCOPED_TRACE(std::string(kNames[call]) + " " + std::to_string(nth));
+      const pid_t pid = fork();
+      if (pid == 0) {
+        FaultyFileSystem killing(static_cast<Call>(call), nth, true);
+        Save(dir, digests, digests, killing, ignored);
+        _exit(100);  // no Nth call came
+      }
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status));
+      std::set<std::string> left = Entries(dir);
+      for (const char* kept : {"p.bin", "u.bin", kSaveMarker}) left.erase(kept);
+      EXPECT_LE(left.size(), static_cast<size_t>(WEXITSTATUS(status)));
+      ASSERT_TRUE(Save(dir, "", "", FileSystem::Default(), ignored).ok());
+      EXPECT_EQ(Entries(dir), (std::set<std::string>{"p.bin", "u.bin"}));
+    }
+  }
 }
 
 }  // namespace

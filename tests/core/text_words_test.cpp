@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "core/document.h"
 #include "core/word_digests.h"
 #include "support/test_support.h"
 
@@ -93,6 +94,27 @@ TEST(TextWords, LongWordsKeepTheirFirstBytes) {
       EXPECT_EQ(words.SourceOffset(2), c.end + 1) << piece;
     }
   }
+}
+
+// A document that cannot be read is judged on what was read, and the
+// failure says why; an unusable shift is refused before anything is read.
+TEST(ReadDocument, SaysWhyAndHowItFailed) {
+  TempDir dir;
+  TextWords words{TextOptions()};
+  const Status missing = ReadDocument(dir / "missing.txt", words);
+  EXPECT_EQ(missing.code(), StatusCode::kNotFound);
+  EXPECT_EQ(missing.message(), "No such file or directory");
+  EXPECT_EQ(ReadDocument(dir.path(), words).code(), StatusCode::kIoError);
+  WriteFile(dir / "a.txt", "alpha beta\n");
+  EXPECT_TRUE(ReadDocument(dir / "a.txt", words).ok());
+  EXPECT_EQ(words.size(), 2u);
+  TextOptions unusable;
+  unusable.shingle_shift = 0;
+  TextWords refused(unusable);
+  const Status shift = ReadDocument(dir / "a.txt", refused);
+  EXPECT_EQ(shift.code(), StatusCode::kInvalidArgument);
+  EXPECT_EQ(shift.message(), "shingle shift must be at least 1, not 0; no shingles built");
+  EXPECT_EQ(refused.size(), 0u);
 }
 
 }  // namespace

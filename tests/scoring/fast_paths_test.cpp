@@ -67,7 +67,7 @@ std::string Indexed(int formula, const CountIndex (&indexes)[4], const std::stri
     const Options options = CurrentOptions();
     WordsAndPairs doc(options.text);
     doc.ReadWith([&](TextWords& read) {
-      return ReadDocument(text.data(), text.size(), 2, read, std::cerr);
+      return ReadDocument(text.data(), text.size(), read).ok();
     });
     const SidesIndex words = SidesIndex::Join(RecordsOf(indexes[0]), RecordsOf(indexes[1]));
     const SidesIndex pairs = SidesIndex::Join(RecordsOf(indexes[2]), RecordsOf(indexes[3]));

@@ -16,11 +16,9 @@ struct Read {
 };
 
 // piece 0: the whole text at once.
-inline Read ReadText(const std::string& text, TextEncoding encoding, size_t piece = 0,
-                     bool upper_case = false) {
+inline Read ReadText(const std::string& text, TextEncoding encoding, size_t piece = 0) {
   TextOptions options;
   options.encoding = encoding;
-  options.upper_case = upper_case;
   TextWords words(options);
   if (piece == 0) piece = text.size() + 1;
   for (size_t at = 0; at < text.size(); at += piece)

@@ -36,4 +36,18 @@ TEST(ExitStatus, FailuresBecomeTheirMessagesAndStatusTwo) {
   EXPECT_EQ(exit_status, 0);
 }
 
+// A document's reading reports as the builds it stands for did: a refused
+// shift as an error line (then the document is not judged), a failed read as
+// the system's reason alone (judged on what was read); neither is an error
+// of the run.
+TEST(ExitStatus, DocumentReadingIsReportedOncePerBuild) {
+  ResetRunStatus();
+  std::ostringstream err;
+  EXPECT_FALSE(ReportDocumentReading(Status(StatusCode::kInvalidArgument, "shift 0"), 2, err));
+  EXPECT_TRUE(ReportDocumentReading(Status(StatusCode::kNotFound, "No such file"), 2, err));
+  EXPECT_TRUE(ReportDocumentReading(Status(), 2, err));
+  EXPECT_EQ(err.str(), "Error: shift 0\nError: shift 0\nNo such file\nNo such file\n");
+  EXPECT_EQ(RunExitStatus(), 0);
+}
+
 }  // namespace

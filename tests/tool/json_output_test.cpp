@@ -27,22 +27,6 @@ TEST(Base64, EncodesTheStandardVectors) {
   EXPECT_EQ(Base64(std::string("\xFF\x00\x80", 3)), "/wCA");
 }
 
-// The threshold is the one the verdict used: scaled for short documents.
-TEST(JsonShingleLine, GivesTheThresholdApplied) {
-  ScoringOptions scoring;
-  scoring.max_threshold = 10;
-  scoring.size_threshold = 100;
-  ShingleResult result;
-  result.protected_count = 4, result.distinct = 37, result.scaled = true, result.verdict = true;
-  EXPECT_EQ(JsonShingleLine("a\xFF", result, scoring),
-            "{\"type\":\"document\",\"version\":1,\"path\":\"a\xC3\xBF\",\"path_bytes\":\"Yf8=\","
-            "\"mode\":\"shingle\",\"verdict\":true,\"score\":0.0,\"protected\":4,\"unprotected\":0,"
-            "\"common\":0,\"distinct\":37,\"threshold\":3.7,\"scaled\":true}\n");
-  result.distinct = 150, result.scaled = false, result.verdict = false;
-  EXPECT_NE(JsonShingleLine("a", result, scoring).find("\"threshold\":10.0,\"scaled\":false"),
-            std::string::npos);
-}
-
 // With a shift of 2 the formulas see every other word: the window's words
 // k are words 2k of the text, and its bytes run from the first to the end
 // of the last, whatever lies between.
