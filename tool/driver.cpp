@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,53 +66,88 @@ bool KeepsFiles(const RunSettings& settings) {
   return settings.SaveProtected || settings.Sources > 0 || settings.Robust;
 }
 
-// Builds the learning files into the trained set (and, for the language
-// model, single words and word pairs). Returns the number of files that
-// could be read.
-// With shorter (the robust scan) the shorter units are built as well, in
-// the same pass over the files.
-size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
-                       bool language_model, size_t threads, bool keep_files, FlatSet& words,
-                       FlatSet& pairs, FlatSet* shorter) {
-  TrainingProgress progress(names.size());
-  std::vector<int> lengths{text.shingle_length};
-  if (language_model) lengths = {1, 2};
-  if (shorter != nullptr) lengths.push_back(ShorterWords(text));
-  Trainer trainer(lengths, language_model, text, std::cerr, threads);
-  if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
-  if (keep_files && shorter != nullptr) trainer.KeepFiles(ShorterWords(text));
-  const size_t read =
-      trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
-  if (read < names.size()) NoteRunError();  // each unreadable file is reported
-  std::vector<FlatSet> sets = trainer.Finish();
-  words = std::move(sets[0]);
-  if (language_model) pairs = std::move(sets[1]);
-  if (shorter != nullptr) *shorter = std::move(sets.back());
-  return read;
-}
+// While it lives (and is active), what is written to standard error goes to
+// `into` instead.
+class HeldMessages {
+ public:
+  HeldMessages(std::ostream& into, bool active)
+      : kept_(active ? std::cerr.rdbuf(into.rdbuf()) : nullptr) {}
+  ~HeldMessages() {
+    if (kept_ != nullptr) std::cerr.rdbuf(kept_);
+  }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
 
-// Builds the trained sets from the learning files. Returns the first training
-// pattern (or list, without a pattern) that yielded no readable learning
-// file, or an empty string.
+ private:
+  std::streambuf* kept_;
+};
+
+// Builds the learning files of each side into its trained sets (and, for
+// the language model, single words and word pairs), both sides in one run
+// over the threads. With robust the shorter units are built as well, in the
+// same pass over the files. Returns the first training pattern (or list,
+// without a pattern) that yielded no readable learning file, or an empty
+// string.
 std::string BuildTrainedSets(const RunSettings& settings, const Options& options,
                              FlatSet (&sets)[kModelSlots], std::vector<std::string>& protected_names,
                              FlatSet (&shorter)[2]) {
   const bool language_model = LanguageModelMode(settings);
-  const bool robust = settings.Robust && ShorterWords(options.text) > 0;
-  std::string unread;
+  const TextOptions& text = options.text;
+  const bool robust = settings.Robust && ShorterWords(text) > 0;
+  std::vector<int> lengths{text.shingle_length};
+  if (language_model) lengths = {1, 2};
+  if (robust) lengths.push_back(ShorterWords(text));
+  std::vector<bool> sides;  // is_protected of each trainer
+  std::vector<std::vector<std::string>> names;
+  std::vector<std::unique_ptr<Trainer>> trainers;
+  std::vector<Trainer*> order;
+  std::vector<std::string> expansion_messages;
   for (const bool is_protected : {true, false}) {
     const std::string& pattern = is_protected ? settings.ProtectedFiles : settings.UnprotectedFiles;
     const std::string& list = is_protected ? settings.ProtectedList : settings.UnprotectedList;
     if (pattern.empty() && list.empty()) continue;
-    const std::vector<std::string> names =
-        FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
-    const bool keep_files = is_protected && KeepsFiles(settings);
-    size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
-                                  keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
-                                  sets[is_protected ? kProtectedPairs : kUnprotectedPairs],
-                                  robust ? &shorter[is_protected ? 0 : 1] : nullptr);
-    if (is_protected) protected_names = names;
-    if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
+    sides.push_back(is_protected);
+    // What the expansion of a later side reports comes after the messages
+    // of the files before it, as when the sides were trained in turn.
+    std::ostringstream later;
+    {
+      const HeldMessages held(later, sides.size() > 1);
+      names.push_back(FilesOf(pattern, list,
+                              is_protected ? settings.ListedProtected : settings.ListedUnprotected));
+    }
+    expansion_messages.push_back(later.str());
+    trainers.push_back(
+        std::make_unique<Trainer>(lengths, language_model, text, std::cerr, JobsOf(settings)));
+    if (is_protected && KeepsFiles(settings)) {
+      trainers.back()->KeepFiles(language_model ? 2 : text.shingle_length);
+      if (robust) trainers.back()->KeepFiles(ShorterWords(text));
+    }
+    order.push_back(trainers.back().get());
+  }
+  // One progress line per side, the next replacing the last.
+  std::unique_ptr<TrainingProgress> progress;
+  const std::vector<size_t> read =
+      Trainer::AddFilesOfAll(
+          order, names,
+          [&](size_t t) {
+            progress.reset();
+            std::cerr << expansion_messages[t];
+            progress = std::make_unique<TrainingProgress>(names[t].size());
+          },
+          [&](size_t, const std::string& name) { progress->FileDone(name); });
+  progress.reset();
+  std::vector<std::vector<FlatSet>> built = Trainer::FinishAll(order);
+  std::string unread;
+  for (size_t t = 0; t < sides.size(); ++t) {
+    const bool is_protected = sides[t];
+    if (read[t] < names[t].size()) NoteRunError();  // each unreadable file is reported
+    sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[t][0]);
+    if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[t][1]);
+    if (robust) shorter[is_protected ? 0 : 1] = std::move(built[t].back());
+    if (is_protected) protected_names = names[t];
+    const std::string& pattern = is_protected ? settings.ProtectedFiles : settings.UnprotectedFiles;
+    const std::string& list = is_protected ? settings.ProtectedList : settings.UnprotectedList;
+    if (read[t] == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
   return unread;
 }
