@@ -271,14 +271,14 @@ std::vector<std::vector<FlatSet>> Trainer::FinishAll(const std::vector<Trainer*>
   std::vector<std::pair<ShingleAccumulator*, FlatSet*>> built;
   for (size_t t = 0; t < trainers.size(); ++t) {
     sets[t].resize(trainers[t]->sets_.size());
-    for (size_t s = 0; s < sets[t].size(); ++s) {
-      trainers[t]->sets_[s]->Place(sets[t][s]);
+    for (size_t s = 0; s < sets[t].size(); ++s)
       built.push_back({trainers[t]->sets_[s].get(), &sets[t][s]});
-    }
   }
+  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
+  // The sets' room is cleared on several threads, one set each.
+  RunAll(built.size(), threads, [&](size_t i) { built[i].first->Place(*built[i].second); });
   // Every bucket of every set is one piece of work, so that all threads sort
   // until the last bucket.
-  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
   RunAll(built.size() * kBuckets, threads, [&](size_t i) {
     built[i / kBuckets].first->SortBucket(i % kBuckets, *built[i / kBuckets].second);
   });

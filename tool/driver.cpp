@@ -18,6 +18,7 @@
 #include "compat/settings.h"
 #include "compat/shingle.h"
 #include "core/chain_units.h"
+#include "core/chain_units_threads.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
@@ -222,7 +223,7 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
                        std::string& unread) {
   if (!settings.FromFile) {
     unread = BuildTrainedSets(settings, options, run.trained, run.protected_names, run.shorter);
-    run.chain_units = ProtectedOnly(run.shorter[0], run.shorter[1]);
+    run.chain_units = ProtectedOnlyOnThreads(run.shorter[0], run.shorter[1], JobsOf(settings));
     run.shorter[0] = FlatSet();
     run.shorter[1] = FlatSet();
     return true;
@@ -245,35 +246,41 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
                      bool robust, const FlatSet& chain_units) {
   ModelDescription description = DescribeTraining(language_model, text);
   description.robust = robust;
-  RunAll(kModelSlots, threads, [&](size_t slot) {
+  const FlatSet& traced = sets[SourcesSlot(language_model)];
+  description.has_sources =
+      !traced.files.empty() || (traced.digests.empty() && !protected_names.empty());
+  description.has_chains = robust && ShorterWords(text) > 0;
+  std::string sources;
+  std::string chains;
+  // The side files are formatted while the set files are checked, each
+  // piece on its own thread: the chains first, then each slot (and the
+  // sources once their slot is in order).
+  RunAll(kModelSlots + 1, threads, [&](size_t task) {
+    if (task == 0) {
+      if (!description.has_chains) return;
+      chains = FormatChainUnits(ShorterWords(text), chain_units);
+      description.chains_bytes = chains.size();
+      description.chains_checksum = FileChecksum(chains);
+      return;
+    }
+    const int slot = static_cast<int>(task - 1);
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
     description.records[slot] = digests.size();
     description.checksums[slot] = ChecksumOfRecords(digests.data(), digests.size());
+    if (slot != SourcesSlot(language_model) || !description.has_sources) return;
+    sources = FormatSources(slot, traced.digests.data(), traced.digests.size(), traced.files.data(),
+                            protected_names);
+    description.sources_bytes = sources.size();
+    description.sources_checksum = FileChecksum(sources);
   });
   std::vector<SetFileContent> files;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     const std::vector<Digest>& digests = sets[slot].digests;
     files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
   }
-  std::string sources;
-  const FlatSet& traced = sets[SourcesSlot(language_model)];
-  if (!traced.files.empty() || (traced.digests.empty() && !protected_names.empty())) {
-    sources = FormatSources(SourcesSlot(language_model), traced.digests.data(),
-                            traced.digests.size(), traced.files.data(), protected_names);
-    files.push_back({kSourcesFile, sources.data(), sources.size()});
-    description.has_sources = true;
-    description.sources_bytes = sources.size();
-    description.sources_checksum = FileChecksum(sources);
-  }
-  std::string chains;
-  if (robust && ShorterWords(text) > 0) {
-    chains = FormatChainUnits(ShorterWords(text), chain_units);
-    files.push_back({kChainsFile, chains.data(), chains.size()});
-    description.has_chains = true;
-    description.chains_bytes = chains.size();
-    description.chains_checksum = FileChecksum(chains);
-  }
+  if (description.has_sources) files.push_back({kSourcesFile, sources.data(), sources.size()});
+  if (description.has_chains) files.push_back({kChainsFile, chains.data(), chains.size()});
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
   // Each failure is written as it happens, file by file.
