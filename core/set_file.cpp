@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
+#include <numeric>
 #include <ostream>
 
 #include "core/digest.h"
@@ -264,9 +265,17 @@ Status SaveSetFilesTogether(const std::vector<SetFileContent>& files, std::ostre
   std::vector<SafeFileWriter> writers(files.size());
   std::vector<std::string> problems(files.size());
   // Filling the page cache with a large model takes longer than syncing it,
-  // so the files are written side by side; their messages keep file order.
-  RunAll(files.size(), threads,
-         [&](size_t i) { problems[i] = WriteTemporary(files[i], writers[i], fs); });
+  // so the files are written side by side, the largest first so that no
+  // thread is left with a large one at the end; their messages keep file
+  // order.
+  std::vector<size_t> largest_first(files.size());
+  std::iota(largest_first.begin(), largest_first.end(), size_t{0});
+  std::stable_sort(largest_first.begin(), largest_first.end(),
+                   [&](size_t a, size_t b) { return files[a].bytes > files[b].bytes; });
+  RunAll(files.size(), threads, [&](size_t k) {
+    const size_t i = largest_first[k];
+    problems[i] = WriteTemporary(files[i], writers[i], fs);
+  });
   Status failed;
   for (const std::string& problem : problems) {
     messages << problem;

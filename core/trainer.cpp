@@ -137,39 +137,34 @@ class ShingleAccumulator {
     }
   }
 
-  // Sorts the buckets, up to `threads` at once, and appends them in order to
-  // one set: the leading byte already orders the buckets. Each bucket is
-  // released once it is sorted, so the records are held about once.
-  FlatSet Finish(size_t threads) {
-    FlatSet set;
+  // Gives the set its records' room and each bucket its place there: the
+  // leading byte already orders the buckets, so bucket b goes right after
+  // bucket b - 1.
+  void Place(FlatSet& set) {
     set.total = total_;
     size_t records = 0;
-    for (const auto& bucket : digests_) records += bucket.size();
-    set.digests.reserve(records);
-    if (keep_counts_) set.counts.reserve(records);
-    if (keep_files_) set.files.reserve(records);
-    RunOrdered<FlatSet>(
-        kBuckets, threads, 2 * threads,
-        [&](size_t b, FlatSet& sorted) {
-          const size_t n = digests_[b].size();
-          sorted.digests.resize(n);
-          if (keep_counts_) sorted.counts.resize(n);
-          if (keep_files_) sorted.files.resize(n);
-          SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
-                           keep_files_ ? files_[b].data() : nullptr, n, sorted.digests.data(),
-                           keep_counts_ ? sorted.counts.data() : nullptr,
-                           keep_files_ ? sorted.files.data() : nullptr);
-          digests_[b].Release();
-          counts_[b].Release();
-          files_[b].Release();
-        },
-        [&](size_t, FlatSet& sorted) {
-          set.digests.insert(set.digests.end(), sorted.digests.begin(), sorted.digests.end());
-          set.counts.insert(set.counts.end(), sorted.counts.begin(), sorted.counts.end());
-          set.files.insert(set.files.end(), sorted.files.begin(), sorted.files.end());
-        });
+    for (size_t b = 0; b < kBuckets; ++b) {
+      starts_[b] = records;
+      records += digests_[b].size();
+    }
+    set.digests.resize(records);
+    if (keep_counts_) set.counts.resize(records);
+    if (keep_files_) set.files.resize(records);
     total_ = 0;
-    return set;
+  }
+
+  // Sorts bucket b straight into its place in the set and releases it, so
+  // that the records are held about once. Buckets may be sorted on several
+  // threads at once, each into its own part of the set.
+  void SortBucket(size_t b, FlatSet& set) {
+    const size_t at = starts_[b];
+    SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
+                     keep_files_ ? files_[b].data() : nullptr, digests_[b].size(),
+                     set.digests.data() + at, keep_counts_ ? set.counts.data() + at : nullptr,
+                     keep_files_ ? set.files.data() + at : nullptr);
+    digests_[b].Release();
+    counts_[b].Release();
+    files_[b].Release();
   }
 
  private:
@@ -180,6 +175,7 @@ class ShingleAccumulator {
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
   std::array<MappedArray<uint32_t>, kBuckets> files_;
+  std::array<size_t, kBuckets> starts_{};
 };
 
 // One learning file as the sets take it: its shingles of every length, and
@@ -231,21 +227,60 @@ bool Trainer::AddFile(const std::string& name) {
 
 size_t Trainer::AddFiles(const std::vector<std::string>& names,
                          const std::function<void(const std::string&)>& done) {
-  size_t read = 0;
+  Trainer* trainer = this;
+  return AddFilesOfAll({trainer}, {names}, [](size_t) {},
+                       [&](size_t, const std::string& name) { done(name); })
+      .front();
+}
+
+std::vector<size_t> Trainer::AddFilesOfAll(
+    const std::vector<Trainer*>& trainers, const std::vector<std::vector<std::string>>& names,
+    const std::function<void(size_t)>& starting,
+    const std::function<void(size_t, const std::string&)>& done) {
+  // The files of all trainers form one sequence, so that no thread waits at
+  // the end of one trainer's files while another's are left.
+  std::vector<std::pair<size_t, const std::string*>> files;
+  for (size_t t = 0; t < trainers.size(); ++t)
+    for (const std::string& name : names[t]) files.push_back({t, &name});
+  std::vector<size_t> read(trainers.size(), 0);
+  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
+  size_t started = 0;
   RunOrdered<HashedFile>(
-      names.size(), threads_, 2 * threads_,
+      files.size(), threads, 2 * threads,
       [&](size_t i, HashedFile& file) {
-        NamingOutOfMemory(names[i], [&] { HashFile(names[i], file); });
+        const auto& [t, name] = files[i];
+        NamingOutOfMemory(*name, [&] { trainers[t]->HashFile(*name, file); });
       },
       [&](size_t i, HashedFile& file) {
-        read += NamingOutOfMemory(names[i], [&] { return Take(file); });
-        done(names[i]);
+        const auto& [t, name] = files[i];
+        while (started <= t) starting(started++);
+        read[t] += NamingOutOfMemory(*name, [&] { return trainers[t]->Take(file); });
+        done(t, *name);
       });
+  while (started < trainers.size()) starting(started++);
   return read;
 }
 
 std::vector<FlatSet> Trainer::Finish() {
-  std::vector<FlatSet> sets;
-  for (auto& set : sets_) sets.push_back(set->Finish(threads_));
+  Trainer* trainer = this;
+  return FinishAll({trainer}).front();
+}
+
+std::vector<std::vector<FlatSet>> Trainer::FinishAll(const std::vector<Trainer*>& trainers) {
+  std::vector<std::vector<FlatSet>> sets(trainers.size());
+  std::vector<std::pair<ShingleAccumulator*, FlatSet*>> built;
+  for (size_t t = 0; t < trainers.size(); ++t) {
+    sets[t].resize(trainers[t]->sets_.size());
+    for (size_t s = 0; s < sets[t].size(); ++s)
+      built.push_back({trainers[t]->sets_[s].get(), &sets[t][s]});
+  }
+  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
+  // The sets' room is cleared on several threads, one set each.
+  RunAll(built.size(), threads, [&](size_t i) { built[i].first->Place(*built[i].second); });
+  // Every bucket of every set is one piece of work, so that all threads sort
+  // until the last bucket.
+  RunAll(built.size() * kBuckets, threads, [&](size_t i) {
+    built[i / kBuckets].first->SortBucket(i % kBuckets, *built[i / kBuckets].second);
+  });
   return sets;
 }

@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/chain_units.h"
+#include "core/chain_units_threads.h"
 #include "core/file_io.h"
 #include "core/messages.h"
 #include "core/ordered_run.h"
@@ -65,54 +68,89 @@ bool KeepsFiles(const RunSettings& settings) {
   return settings.model.SaveProtected || settings.judging.Sources > 0 || settings.robust.Robust;
 }
 
-// Builds the learning files into the trained set (and, for the language
-// model, single words and word pairs). Returns the number of files that
-// could be read.
-// With shorter (the robust scan) the shorter units are built as well, in
-// the same pass over the files.
-size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
-                       bool language_model, size_t threads, bool keep_files, FlatSet& words,
-                       FlatSet& pairs, FlatSet* shorter) {
-  TrainingProgress progress(names.size());
-  std::vector<int> lengths{text.shingle_length};
-  if (language_model) lengths = {1, 2};
-  if (shorter != nullptr) lengths.push_back(ShorterWords(text));
-  Trainer trainer(lengths, language_model, text, std::cerr, threads);
-  if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
-  if (keep_files && shorter != nullptr) trainer.KeepFiles(ShorterWords(text));
-  const size_t read =
-      trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
-  if (read < names.size()) NoteRunError();  // each unreadable file is reported
-  std::vector<FlatSet> sets = trainer.Finish();
-  words = std::move(sets[0]);
-  if (language_model) pairs = std::move(sets[1]);
-  if (shorter != nullptr) *shorter = std::move(sets.back());
-  return read;
-}
+// While it lives (and is active), what is written to standard error goes to
+// `into` instead.
+class HeldMessages {
+ public:
+  HeldMessages(std::ostream& into, bool active)
+      : kept_(active ? std::cerr.rdbuf(into.rdbuf()) : nullptr) {}
+  ~HeldMessages() {
+    if (kept_ != nullptr) std::cerr.rdbuf(kept_);
+  }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
 
-// Builds the trained sets from the learning files. Returns the first training
-// pattern (or list, without a pattern) that yielded no readable learning
-// file, or an empty string.
+ private:
+  std::streambuf* kept_;
+};
+
+// Builds the learning files of each side into its trained sets (and, for
+// the language model, single words and word pairs), both sides in one run
+// over the threads. With robust the shorter units are built as well, in the
+// same pass over the files. Returns the first training pattern (or list,
+// without a pattern) that yielded no readable learning file, or an empty
+// string.
 std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModelSlots],
                              std::vector<std::string>& protected_names, FlatSet (&shorter)[2]) {
   const Options& options = settings.options;
   const FileSettings& files = settings.files;
   const bool language_model = LanguageModelMode(settings);
-  const bool robust = settings.robust.Robust && ShorterWords(options.text) > 0;
-  std::string unread;
+  const TextOptions& text = options.text;
+  const bool robust = settings.robust.Robust && ShorterWords(text) > 0;
+  std::vector<int> lengths{text.shingle_length};
+  if (language_model) lengths = {1, 2};
+  if (robust) lengths.push_back(ShorterWords(text));
+  std::vector<bool> sides;  // is_protected of each trainer
+  std::vector<std::vector<std::string>> names;
+  std::vector<std::unique_ptr<Trainer>> trainers;
+  std::vector<Trainer*> order;
+  std::vector<std::string> expansion_messages;
   for (const bool is_protected : {true, false}) {
     const std::string& pattern = is_protected ? files.ProtectedFiles : files.UnprotectedFiles;
     const std::string& list = is_protected ? files.ProtectedList : files.UnprotectedList;
     if (pattern.empty() && list.empty()) continue;
-    const std::vector<std::string> names =
-        FilesOf(pattern, list, is_protected ? files.ListedProtected : files.ListedUnprotected);
-    const bool keep_files = is_protected && KeepsFiles(settings);
-    size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings.Jobs),
-                                  keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
-                                  sets[is_protected ? kProtectedPairs : kUnprotectedPairs],
-                                  robust ? &shorter[is_protected ? 0 : 1] : nullptr);
-    if (is_protected) protected_names = names;
-    if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
+    sides.push_back(is_protected);
+    // What the expansion of a later side reports comes after the messages
+    // of the files before it, as when the sides were trained in turn.
+    std::ostringstream later;
+    {
+      const HeldMessages held(later, sides.size() > 1);
+      names.push_back(FilesOf(pattern, list,
+                              is_protected ? files.ListedProtected : files.ListedUnprotected));
+    }
+    expansion_messages.push_back(later.str());
+    trainers.push_back(
+        std::make_unique<Trainer>(lengths, language_model, text, std::cerr, JobsOf(settings.Jobs)));
+    if (is_protected && KeepsFiles(settings)) {
+      trainers.back()->KeepFiles(language_model ? 2 : text.shingle_length);
+      if (robust) trainers.back()->KeepFiles(ShorterWords(text));
+    }
+    order.push_back(trainers.back().get());
+  }
+  // One progress line per side, the next replacing the last.
+  std::unique_ptr<TrainingProgress> progress;
+  const std::vector<size_t> read =
+      Trainer::AddFilesOfAll(
+          order, names,
+          [&](size_t t) {
+            progress.reset();
+            std::cerr << expansion_messages[t];
+            progress = std::make_unique<TrainingProgress>(names[t].size());
+          },
+          [&](size_t, const std::string& name) { progress->FileDone(name); });
+  progress.reset();
+  std::vector<std::vector<FlatSet>> built = Trainer::FinishAll(order);
+  std::string unread;
+  for (size_t t = 0; t < sides.size(); ++t) {
+    const bool is_protected = sides[t];
+    if (read[t] < names[t].size()) NoteRunError();  // each unreadable file is reported
+    sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[t][0]);
+    if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[t][1]);
+    if (robust) shorter[is_protected ? 0 : 1] = std::move(built[t].back());
+    if (is_protected) protected_names = names[t];
+    const std::string& pattern = is_protected ? files.ProtectedFiles : files.UnprotectedFiles;
+    const std::string& list = is_protected ? files.ProtectedList : files.UnprotectedList;
+    if (read[t] == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
   return unread;
 }
@@ -186,7 +224,7 @@ bool DescriptionAgrees(const RunSettings& settings, const CountIndex (&loaded)[k
 bool ObtainTrainedSets(const RunSettings& settings, RunSets& run, std::string& unread) {
   if (!settings.model.FromFile) {
     unread = BuildTrainedSets(settings, run.trained, run.protected_names, run.shorter);
-    run.chain_units = ProtectedOnly(run.shorter[0], run.shorter[1]);
+    run.chain_units = ProtectedOnlyOnThreads(run.shorter[0], run.shorter[1], JobsOf(settings.Jobs));
     run.shorter[0] = FlatSet();
     run.shorter[1] = FlatSet();
     return true;
@@ -210,35 +248,41 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
                      bool robust, const FlatSet& chain_units) {
   ModelDescription description = DescribeTraining(language_model, text);
   description.robust = robust;
-  RunAll(kModelSlots, threads, [&](size_t slot) {
+  const FlatSet& traced = sets[SourcesSlot(language_model)];
+  description.has_sources =
+      !traced.files.empty() || (traced.digests.empty() && !protected_names.empty());
+  description.has_chains = robust && ShorterWords(text) > 0;
+  std::string sources;
+  std::string chains;
+  // The side files are formatted while the set files are checked, each
+  // piece on its own thread: the chains first, then each slot (and the
+  // sources once their slot is in order).
+  RunAll(kModelSlots + 1, threads, [&](size_t task) {
+    if (task == 0) {
+      if (!description.has_chains) return;
+      chains = FormatChainUnits(ShorterWords(text), chain_units);
+      description.chains_bytes = chains.size();
+      description.chains_checksum = FileChecksum(chains);
+      return;
+    }
+    const int slot = static_cast<int>(task - 1);
     SortByDigest(sets[slot]);
     const std::vector<Digest>& digests = sets[slot].digests;
     description.records[slot] = digests.size();
     description.checksums[slot] = ChecksumOfRecords(digests.data(), digests.size());
+    if (slot != SourcesSlot(language_model) || !description.has_sources) return;
+    sources = FormatSources(slot, traced.digests.data(), traced.digests.size(), traced.files.data(),
+                            protected_names);
+    description.sources_bytes = sources.size();
+    description.sources_checksum = FileChecksum(sources);
   });
   std::vector<SetFileContent> files;
   for (int slot = 0; slot < kModelSlots; ++slot) {
     const std::vector<Digest>& digests = sets[slot].digests;
     files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
   }
-  std::string sources;
-  const FlatSet& traced = sets[SourcesSlot(language_model)];
-  if (!traced.files.empty() || (traced.digests.empty() && !protected_names.empty())) {
-    sources = FormatSources(SourcesSlot(language_model), traced.digests.data(),
-                            traced.digests.size(), traced.files.data(), protected_names);
-    files.push_back({kSourcesFile, sources.data(), sources.size()});
-    description.has_sources = true;
-    description.sources_bytes = sources.size();
-    description.sources_checksum = FileChecksum(sources);
-  }
-  std::string chains;
-  if (robust && ShorterWords(text) > 0) {
-    chains = FormatChainUnits(ShorterWords(text), chain_units);
-    files.push_back({kChainsFile, chains.data(), chains.size()});
-    description.has_chains = true;
-    description.chains_bytes = chains.size();
-    description.chains_checksum = FileChecksum(chains);
-  }
+  if (description.has_sources) files.push_back({kSourcesFile, sources.data(), sources.size()});
+  if (description.has_chains) files.push_back({kChainsFile, chains.data(), chains.size()});
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
   // Each failure is written as it happens, file by file.

@@ -20,6 +20,7 @@ run() {  # name, options...
   grep -c . "$name.1/stdout" >/dev/null || echo "$name: nothing judged"
 }
 run shingles "${learn[@]}" -v
+run robust "${learn[@]}" --robust -v
 run shingles-detailed "${learn[@]}" -e -l 3 -s 2 -t "$SRC/examples/corpus/stop.txt"
 run scaled "${learn[@]}" -l 2 -m 3 --size-threshold 400
 for formula in 1 2 3; do
