@@ -12,27 +12,57 @@ struct Chain {
   int64_t length = 0;
 };
 
+// Whether each held unit (holders not empty) is the first of its digest in
+// the document; a repeat keeps a chain going but does not lengthen it, or
+// text that repeats a few units (a listing of interface annotations, a table
+// of services) would make a long chain of one short phrase shared with a
+// protected file.
+std::vector<bool> FirstOccurrences(const std::vector<Digest>& units,
+                                   const std::vector<SourceFinder::Holders>& holders) {
+  std::vector<size_t> held;
+  for (size_t k = 0; k < units.size(); ++k)
+    if (holders[k].first < holders[k].last) held.push_back(k);
+  std::stable_sort(held.begin(), held.end(),
+                   [&units](size_t a, size_t b) { return units[a] < units[b]; });
+  std::vector<bool> first(units.size(), false);
+  for (size_t i = 0; i < held.size(); ++i)
+    first[held[i]] = i == 0 || !(units[held[i - 1]] == units[held[i]]);
+  return first;
+}
+
 // The longest chain of the digests at the positions `at` selects, all held
 // by one file of files: (length, file), the file kNoFile for none.
 template <typename Selected>
 std::pair<int64_t, uint32_t> LongestChain(const std::vector<Digest>& digests,
                                           const SourceFinder& files, Selected selected) {
+  std::vector<Digest> looked_up;
+  std::vector<int64_t> positions;
+  for (size_t at = 0; at < digests.size(); ++at) {
+    if (!selected(at)) continue;
+    looked_up.push_back(digests[at]);
+    positions.push_back(static_cast<int64_t>(at));
+  }
+  std::vector<SourceFinder::Holders> holders(looked_up.size());
+  files.HoldersMany(looked_up.data(), looked_up.size(), holders.data());
+  const std::vector<bool> first = FirstOccurrences(looked_up, holders);
   std::pair<int64_t, uint32_t> best{0, kNoFile};
   // Few files take part in one document, so a short list beats a map.
   std::vector<std::pair<uint32_t, Chain>> chains;
-  for (size_t at = 0; at < digests.size(); ++at) {
-    if (!selected(at)) continue;
-    const int64_t position = static_cast<int64_t>(at);
-    files.ForEachFile(digests[at], [&](uint32_t file) {
+  for (size_t k = 0; k < looked_up.size(); ++k) {
+    const int64_t position = positions[k];
+    for (size_t record = holders[k].first; record < holders[k].last; ++record) {
+      const uint32_t file = files.FileOf(record);
+      if (file >= files.files()) continue;
       auto found = std::find_if(chains.begin(), chains.end(),
                                 [file](const auto& entry) { return entry.first == file; });
       if (found == chains.end()) found = chains.insert(chains.end(), {file, Chain{}});
       Chain& chain = found->second;
-      if (chain.length > 0 && chain.last == position) return;  // a file listed twice
-      chain.length = chain.length > 0 && position - chain.last <= kRobustGap ? chain.length + 1 : 1;
+      if (chain.length > 0 && chain.last == position) continue;  // a file listed twice
+      if (chain.length == 0 || position - chain.last > kRobustGap) chain.length = 0;
+      if (first[k] || chain.length == 0) ++chain.length;
       chain.last = position;
       if (chain.length > best.first) best = {chain.length, file};
-    });
+    }
   }
   return best;
 }
