@@ -19,6 +19,17 @@ FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_s
   return only;
 }
 
+DigestSieve::DigestSieve(const std::vector<Digest>& digests) {
+  uint64_t size = 64;  // bits: 16 a digest or more, so that about 6% of the others pass
+  while (size < 16 * uint64_t{digests.size()}) size *= 2;
+  mask_ = size - 1;
+  bits_.assign(size / 64, 0);
+  for (const Digest& digest : digests) {
+    const uint64_t bit = BitOf(digest);
+    bits_[bit / 64] |= uint64_t{1} << (bit % 64);
+  }
+}
+
 std::string FormatChainUnits(int32_t words, const FlatSet& units) {
   const size_t count = units.digests.size();
   std::string out(kChainsHeaderBytes + count * kDigestSize + Padded(count * 4), '\0');

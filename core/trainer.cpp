@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <new>
 #include <sstream>
@@ -126,10 +127,12 @@ class ShingleAccumulator {
 
   int words() const { return words_; }
   void KeepFiles() { keep_files_ = true; }
+  void KeepOnly(std::function<bool(const Digest&)> keep) { keep_ = std::move(keep); }
 
   void Add(const FileShingles& file, uint32_t file_index) {
     total_ = SaturatingAdd(total_, file.count);
     for (const DistinctShingle& entry : file.distinct) {
+      if (keep_ && !keep_(entry.digest)) continue;
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
       if (keep_counts_) counts_[bucket].push_back(entry.count);
@@ -176,6 +179,7 @@ class ShingleAccumulator {
   const int words_;
   const bool keep_counts_;
   bool keep_files_ = false;
+  std::function<bool(const Digest&)> keep_;
   int32_t total_ = 0;
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
@@ -219,6 +223,11 @@ bool Trainer::Take(HashedFile& file) {
 void Trainer::KeepFiles(int words) {
   for (auto& set : sets_)
     if (set->words() == words) set->KeepFiles();
+}
+
+void Trainer::KeepOnly(int words, std::function<bool(const Digest&)> keep) {
+  for (auto& set : sets_)
+    if (set->words() == words) set->KeepOnly(keep);
 }
 
 bool Trainer::AddFile(const std::string& name) {

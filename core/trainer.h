@@ -36,6 +36,10 @@ class Trainer {
   // from (FlatSet::files: the files' order of adding). Costs 4 bytes a record.
   void KeepFiles(int words);
 
+  // Keeps in the set of `words` words only the digests keep() accepts; the
+  // others are dropped as each file is added, so they never take memory.
+  void KeepOnly(int words, std::function<bool(const Digest&)> keep);
+
   // Adds one learning file to every set. True when it was read completely
   // (an empty file too). Otherwise the system's message is written to the
   // messages once per set, as building each set from the file reports it, and what

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,7 +72,7 @@ bool KeepsFiles(const RunSettings& settings) {
 // the same pass over the files.
 size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions& text,
                        bool language_model, size_t threads, bool keep_files, FlatSet& words,
-                       FlatSet& pairs, FlatSet* shorter) {
+                       FlatSet& pairs, FlatSet* shorter, const DigestSieve* shorter_wanted) {
   TrainingProgress progress(names.size());
   std::vector<int> lengths{text.shingle_length};
   if (language_model) lengths = {1, 2};
@@ -79,6 +80,9 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
   Trainer trainer(lengths, language_model, text, std::cerr, threads);
   if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
   if (keep_files && shorter != nullptr) trainer.KeepFiles(ShorterWords(text));
+  if (shorter_wanted != nullptr)
+    trainer.KeepOnly(ShorterWords(text),
+                     [shorter_wanted](const Digest& unit) { return shorter_wanted->MayHold(unit); });
   const size_t read =
       trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
   if (read < names.size()) NoteRunError();  // each unreadable file is reported
@@ -105,10 +109,14 @@ std::string BuildTrainedSets(const RunSettings& settings, const Options& options
     const std::vector<std::string> names =
         FilesOf(pattern, list, is_protected ? settings.ListedProtected : settings.ListedUnprotected);
     const bool keep_files = is_protected && KeepsFiles(settings);
+    // The unprotected side's shorter units matter only where the protected
+    // side holds them too (it is trained first).
+    std::unique_ptr<DigestSieve> wanted;
+    if (robust && !is_protected) wanted = std::make_unique<DigestSieve>(shorter[0].digests);
     size_t read = BuildTrainedSet(names, options.text, language_model, JobsOf(settings),
                                   keep_files, sets[is_protected ? kProtectedWords : kUnprotectedWords],
                                   sets[is_protected ? kProtectedPairs : kUnprotectedPairs],
-                                  robust ? &shorter[is_protected ? 0 : 1] : nullptr);
+                                  robust ? &shorter[is_protected ? 0 : 1] : nullptr, wanted.get());
     if (is_protected) protected_names = names;
     if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }

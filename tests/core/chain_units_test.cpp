@@ -44,4 +44,23 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
   EXPECT_EQ(error, "its digests are out of order");
 }
 
+// The sieve a training drops the unprotected side's shorter units with never
+// drops one the protected side holds, and lets few others through.
+TEST(ChainUnits, SieveKeepsEveryDigestOfItsSetAndFewOthers) {
+  std::vector<Digest> held, other;
+  for (int k = 0; k < 2000; ++k) {
+    Digest digest{};
+    for (int b = 0; b < 16; ++b) digest.bytes[b] = static_cast<unsigned char>((k * 2654435761u) >> (b % 4 * 8) ^ b * 37);
+    digest.bytes[8] = static_cast<unsigned char>(k);
+    digest.bytes[9] = static_cast<unsigned char>(k >> 8);
+    (k % 2 == 0 ? held : other).push_back(digest);
+  }
+  const DigestSieve sieve(held);
+  for (const Digest& digest : held) EXPECT_TRUE(sieve.MayHold(digest));
+  size_t passed = 0;
+  for (const Digest& digest : other) passed += sieve.MayHold(digest);
+  EXPECT_LT(passed, other.size() / 5);
+  EXPECT_FALSE(DigestSieve({}).MayHold(held[0]));
+}
+
 }  // namespace
