@@ -16,14 +16,23 @@
 #include "core/digest.h"
 #include "core/flat_set.h"
 
+class TextWords;
+
 inline constexpr char kChainsFile[] = "tessel.chains";
 inline constexpr char kChainsMagic[8] = {'T', 'S', 'C', 'H', 'A', 'I', 'N', 'S'};
-inline constexpr uint32_t kChainsVersion = 1;
+inline constexpr uint32_t kChainsVersion = 2;
 inline constexpr size_t kChainsHeaderBytes = 32;
 
 // The records of protected (with files) whose digest unprotected does not
 // hold; both in digest order.
 FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_set);
+
+// The identities of a text's units of `words` words, in text order (one at
+// every shift-th word, as its shingles): not MD5 digests but 128 bits mixed
+// from a 64-bit hash of each word, so that a judging pays one MD5 a shingle
+// and a few multiplications a unit. Training and judging take the units'
+// identities only from here.
+void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out);
 
 // A filter of a set of digests: MayHold is false only for a digest not
 // among them. At two bytes a digest it lets a training drop the unprotected

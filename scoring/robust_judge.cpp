@@ -1,6 +1,8 @@
 #include "scoring/robust_judge.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -19,14 +21,27 @@ struct Chain {
 // protected file.
 std::vector<bool> FirstOccurrences(const std::vector<Digest>& units,
                                    const std::vector<SourceFinder::Holders>& holders) {
-  std::vector<size_t> held;
-  for (size_t k = 0; k < units.size(); ++k)
-    if (holders[k].first < holders[k].last) held.push_back(k);
-  std::stable_sort(held.begin(), held.end(),
-                   [&units](size_t a, size_t b) { return units[a] < units[b]; });
+  size_t held = 0;
+  for (size_t k = 0; k < units.size(); ++k) held += holders[k].first < holders[k].last;
   std::vector<bool> first(units.size(), false);
-  for (size_t i = 0; i < held.size(); ++i)
-    first[held[i]] = i == 0 || !(units[held[i - 1]] == units[held[i]]);
+  // An open-addressing table of the places of the held units seen, keyed by
+  // the digest's leading bytes (uniform, as the digests are).
+  size_t size = 16;
+  while (size < 2 * held) size *= 2;
+  std::vector<size_t> table(size, SIZE_MAX);
+  for (size_t k = 0; k < units.size(); ++k) {
+    if (holders[k].first == holders[k].last) continue;
+    uint64_t key;
+    std::memcpy(&key, units[k].bytes, sizeof key);
+    for (size_t slot = key & (size - 1);; slot = (slot + 1) & (size - 1)) {
+      if (table[slot] == SIZE_MAX) {
+        table[slot] = k;
+        first[k] = true;
+        break;
+      }
+      if (units[table[slot]] == units[k]) break;
+    }
+  }
   return first;
 }
 
@@ -37,6 +52,8 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Digest>& digests,
                                           const SourceFinder& files, Selected selected) {
   std::vector<Digest> looked_up;
   std::vector<int64_t> positions;
+  looked_up.reserve(digests.size());
+  positions.reserve(digests.size());
   for (size_t at = 0; at < digests.size(); ++at) {
     if (!selected(at)) continue;
     looked_up.push_back(digests[at]);
@@ -70,13 +87,23 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Digest>& digests,
 }  // namespace
 
 RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
-                         const SidesIndex& sides, const RobustSources& sources, double threshold) {
+                         int32_t shift, const SidesIndex& sides, const RobustSources& sources,
+                         double threshold) {
   RobustResult result;
   std::vector<int32_t> held(shingles.size());
   sides.SidesMany(shingles.data(), shingles.size(), held.data());
   const auto only_protected = [&](size_t at) { return held[at] == SidesIndex::kProtected; };
   std::tie(result.score, result.file) = LongestChain(shingles, sources.shingles, only_protected);
-  const auto [length, file] = LongestChain(shorter, sources.shorter, [](size_t) { return true; });
+  // With shingles a word apart, a shingle the unprotected side holds holds
+  // the shorter units at its place and the next, which the unprotected
+  // learning files then hold too: neither is protected-only, and neither is
+  // looked up.
+  std::vector<char> covered(shorter.size(), 0);
+  if (shift == 1)
+    for (size_t at = 0; at < held.size() && at + 1 < shorter.size(); ++at)
+      if ((held[at] & SidesIndex::kUnprotected) != 0) covered[at] = covered[at + 1] = 1;
+  const auto [length, file] =
+      LongestChain(shorter, sources.shorter, [&covered](size_t at) { return covered[at] == 0; });
   if (length > result.score) {
     result.score = length;
     result.file = file;

@@ -41,10 +41,11 @@ struct RobustResult {
 };
 
 // Judges a document's shingle digests and its shorter units' digests, both
-// in text order: the score is the longest chain of either kind of unit
+// in text order, taken every `shift` words: the score is the longest chain of either kind of unit
 // that only the protected side holds, all held by one protected file, each
 // at most kRobustGap positions after the one before; a unit the document
 // held earlier keeps a chain going without lengthening it. Ties go to the longer
 // units, then to the file first reached. The verdict is score >= threshold.
 RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
-                         const SidesIndex& sides, const RobustSources& sources, double threshold);
+                         int32_t shift, const SidesIndex& sides, const RobustSources& sources,
+                         double threshold);

@@ -80,6 +80,7 @@ size_t BuildTrainedSet(const std::vector<std::string>& names, const TextOptions&
   Trainer trainer(lengths, language_model, text, std::cerr, threads);
   if (keep_files) trainer.KeepFiles(language_model ? 2 : text.shingle_length);
   if (keep_files && shorter != nullptr) trainer.KeepFiles(ShorterWords(text));
+  if (shorter != nullptr) trainer.IdentifyWith(ShorterWords(text), UnitIdentities);
   if (shorter_wanted != nullptr)
     trainer.KeepOnly(ShorterWords(text),
                      [shorter_wanted](const Digest& unit) { return shorter_wanted->MayHold(unit); });

@@ -73,9 +73,9 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
   if (read != DocumentRead::kRead) return;
   std::vector<Digest> shingles, shorter;
   words.HashShingles(options.text.shingle_length, shingles);
-  if (sources.shorter_words > 0) words.HashShingles(sources.shorter_words, shorter);
+  if (sources.shorter_words > 0) UnitIdentities(words, sources.shorter_words, shorter);
   const RobustResult result =
-      JudgeRobust(shingles, shorter, model.shingles, sources, settings.RobustThreshold);
+      JudgeRobust(shingles, shorter, words.shift(), model.shingles, sources, settings.RobustThreshold);
   const SourceFinder& files = sources.shingles;
   verdict = result.verdict;
   if (settings.Json) {
