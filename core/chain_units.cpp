@@ -97,17 +97,24 @@ void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out) 
   }
 }
 
-FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_set) {
-  FlatSet only;
+FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set) {
+  std::vector<Digest>& digests = protected_set.digests;
+  std::vector<uint32_t>& files = protected_set.files;
   const std::vector<Digest>& other = unprotected_set.digests;
   auto at = other.begin();
-  for (size_t k = 0; k < protected_set.digests.size(); ++k) {
-    const Digest& digest = protected_set.digests[k];
-    at = std::lower_bound(at, other.end(), digest);
-    if (at != other.end() && *at == digest) continue;
-    only.digests.push_back(digest);
-    only.files.push_back(protected_set.files[k]);
+  size_t kept = 0;
+  for (size_t k = 0; k < digests.size(); ++k) {
+    at = std::lower_bound(at, other.end(), digests[k]);
+    if (at != other.end() && *at == digests[k]) continue;
+    digests[kept] = digests[k];
+    files[kept] = files[k];
+    ++kept;
   }
+  digests.resize(kept);
+  files.resize(kept);
+  FlatSet only;
+  only.digests = std::move(digests);
+  only.files = std::move(files);
   return only;
 }
 

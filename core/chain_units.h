@@ -24,8 +24,9 @@ inline constexpr uint32_t kChainsVersion = 2;
 inline constexpr size_t kChainsHeaderBytes = 32;
 
 // The records of protected (with files) whose digest unprotected does not
-// hold; both in digest order.
-FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_set);
+// hold; both in digest order. The records are kept in protected's own
+// memory, so that a training does not hold them twice.
+FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set);
 
 // The identities of a text's units of `words` words, in text order (one at
 // every shift-th word, as its shingles): not MD5 digests but 128 bits mixed

@@ -4,6 +4,9 @@
 #include "tool/driver.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -194,9 +197,14 @@ bool ObtainTrainedSets(const RunSettings& settings, const Options& options, RunS
                        std::string& unread) {
   if (!settings.FromFile) {
     unread = BuildTrainedSets(settings, options, run.trained, run.protected_names, run.shorter);
-    run.chain_units = ProtectedOnly(run.shorter[0], run.shorter[1]);
+    run.chain_units = ProtectedOnly(std::move(run.shorter[0]), run.shorter[1]);
     run.shorter[0] = FlatSet();
     run.shorter[1] = FlatSet();
+#ifdef __GLIBC__
+    // The shorter sets were freed to the allocator's heap, which keeps the
+    // pages; hand them back before the save formats the chains file.
+    if (settings.Robust) malloc_trim(0);
+#endif
     return true;
   }
   if (!LoadSetFiles(settings, LanguageModelMode(settings), run.loaded)) {
