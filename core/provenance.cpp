@@ -176,7 +176,7 @@ void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out
   // Three passes, each fetching kAhead look-ups ahead: the filter, which
   // answers most; the directory, which narrows the search to the records of
   // the digest's leading 16 bits, a few for any model; those records.
-  constexpr size_t kAhead = 16;
+  constexpr size_t kAhead = 32;
   std::vector<size_t> maybe;
   for (size_t k = 0; k < count; ++k) {
     if (k + kAhead < count) __builtin_prefetch(&filter_[FilterBit(digests[k + kAhead]) / 64]);
