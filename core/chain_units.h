@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,14 +16,46 @@
 #include "core/digest.h"
 #include "core/flat_set.h"
 
+class TextWords;
+
 inline constexpr char kChainsFile[] = "tessel.chains";
 inline constexpr char kChainsMagic[8] = {'T', 'S', 'C', 'H', 'A', 'I', 'N', 'S'};
-inline constexpr uint32_t kChainsVersion = 1;
+inline constexpr uint32_t kChainsVersion = 2;
 inline constexpr size_t kChainsHeaderBytes = 32;
 
 // The records of protected (with files) whose digest unprotected does not
-// hold; both in digest order.
-FlatSet ProtectedOnly(const FlatSet& protected_set, const FlatSet& unprotected_set);
+// hold; both in digest order. The records are kept in protected's own
+// memory, so that a training does not hold them twice.
+FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set);
+
+// The identities of a text's units of `words` words, in text order (one at
+// every shift-th word, as its shingles): not MD5 digests but 128 bits mixed
+// from a 64-bit hash of each word, so that a judging pays one MD5 a shingle
+// and a few multiplications a unit. Training and judging take the units'
+// identities only from here.
+void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out);
+
+// A filter of a set of digests: MayHold is false only for a digest not
+// among them. At two bytes a digest it lets a training drop the unprotected
+// side's shorter units as they are read, unless the protected side may hold
+// them: the others cannot change which units only the protected side holds.
+class DigestSieve {
+ public:
+  explicit DigestSieve(const std::vector<Digest>& digests);
+  bool MayHold(const Digest& digest) const {
+    const uint64_t bit = BitOf(digest);
+    return (bits_[bit / 64] >> (bit % 64) & 1) != 0;
+  }
+
+ private:
+  uint64_t BitOf(const Digest& digest) const {
+    uint64_t value;
+    std::memcpy(&value, digest.bytes + 8, sizeof value);
+    return value & mask_;
+  }
+  std::vector<uint64_t> bits_;
+  uint64_t mask_ = 0;
+};
 
 // The file's bytes: the header (magic, version, words per unit, records),
 // the digests in ascending order, then each record's file index as 4 bytes

@@ -6,32 +6,52 @@
 #include "core/chain_units.h"
 #include "core/ordered_run.h"
 
-FlatSet ProtectedOnlyOnThreads(const FlatSet& protected_set, const FlatSet& unprotected_set,
+namespace {
+
+// Keeps, in order and in place at the range's start, the records of
+// [begin, end) whose digest `other` does not hold; returns how many.
+size_t KeepProtectedOnly(FlatSet& set, size_t begin, size_t end, const std::vector<Digest>& other) {
+  std::vector<Digest>& digests = set.digests;
+  auto at = std::lower_bound(other.begin(), other.end(), digests[begin]);
+  size_t kept = begin;
+  for (size_t k = begin; k < end; ++k) {
+    at = std::lower_bound(at, other.end(), digests[k]);
+    if (at != other.end() && *at == digests[k]) continue;
+    digests[kept] = digests[k];
+    set.files[kept] = set.files[k];
+    ++kept;
+  }
+  return kept - begin;
+}
+
+}  // namespace
+
+FlatSet ProtectedOnlyOnThreads(FlatSet protected_set, const FlatSet& unprotected_set,
                                size_t threads) {
-  const std::vector<Digest>& digests = protected_set.digests;
-  const std::vector<Digest>& other = unprotected_set.digests;
-  const size_t n = digests.size();
+  const size_t n = protected_set.digests.size();
   const size_t pieces = std::min(4 * threads, n);
   if (threads <= 1 || pieces <= 1 || protected_set.files.size() != n)
-    return ProtectedOnly(protected_set, unprotected_set);
-  FlatSet only;
-  RunOrdered<FlatSet>(
+    return ProtectedOnly(std::move(protected_set), unprotected_set);
+  // Each piece is compacted in place on its thread; the pieces are then
+  // moved down in order. A piece's records land before its own range ends,
+  // so no later piece, perhaps still at work, is touched.
+  size_t written = 0;
+  RunOrdered<size_t>(
       pieces, threads, 2 * threads,
-      [&](size_t k, FlatSet& piece_only) {
-        const size_t begin = n * k / pieces, end = n * (k + 1) / pieces;
-        FlatSet piece, spanned;
-        piece.digests.assign(digests.begin() + begin, digests.begin() + end);
-        piece.files.assign(protected_set.files.begin() + begin, protected_set.files.begin() + end);
-        // Equal digests may end one piece and begin the next: each piece
-        // sees every unprotected record equal to its first and last digest.
-        const auto low = std::lower_bound(other.begin(), other.end(), digests[begin]);
-        spanned.digests.assign(low, std::upper_bound(low, other.end(), digests[end - 1]));
-        piece_only = ProtectedOnly(piece, spanned);
+      [&](size_t k, size_t& kept) {
+        kept = KeepProtectedOnly(protected_set, n * k / pieces, n * (k + 1) / pieces,
+                                 unprotected_set.digests);
       },
-      [&](size_t, FlatSet& piece_only) {
-        only.digests.insert(only.digests.end(), piece_only.digests.begin(),
-                            piece_only.digests.end());
-        only.files.insert(only.files.end(), piece_only.files.begin(), piece_only.files.end());
+      [&](size_t k, size_t& kept) {
+        const size_t begin = n * k / pieces;
+        std::copy(protected_set.digests.begin() + begin,
+                  protected_set.digests.begin() + begin + kept,
+                  protected_set.digests.begin() + written);
+        std::copy(protected_set.files.begin() + begin, protected_set.files.begin() + begin + kept,
+                  protected_set.files.begin() + written);
+        written += kept;
       });
-  return only;
+  protected_set.digests.resize(written);
+  protected_set.files.resize(written);
+  return protected_set;
 }

@@ -170,6 +170,35 @@ void SourceFinder::BuildDirectory() {
   }
 }
 
+void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out) const {
+  std::fill(out, out + count, Holders{});
+  if (records_.empty()) return;
+  // Three passes, each fetching kAhead look-ups ahead: the filter, which
+  // answers most; the directory, which narrows the search to the records of
+  // the digest's leading 16 bits, a few for any model; those records.
+  constexpr size_t kAhead = 32;
+  std::vector<size_t> maybe;
+  for (size_t k = 0; k < count; ++k) {
+    if (k + kAhead < count) __builtin_prefetch(&filter_[FilterBit(digests[k + kAhead]) / 64]);
+    if (MayHold(digests[k])) maybe.push_back(k);
+  }
+  for (size_t m = 0; m < maybe.size(); ++m) {
+    if (m + kAhead < maybe.size()) __builtin_prefetch(&directory_[BucketOf(digests[maybe[m + kAhead]])]);
+    const size_t bucket = BucketOf(digests[maybe[m]]);
+    out[maybe[m]] = Holders{directory_[bucket], directory_[bucket + 1]};
+  }
+  for (size_t m = 0; m < maybe.size(); ++m) {
+    if (m + kAhead < maybe.size()) __builtin_prefetch(&records_[out[maybe[m + kAhead]].first]);
+    Holders& held = out[maybe[m]];
+    const auto range = std::equal_range(records_.begin() + static_cast<ptrdiff_t>(held.first),
+                                        records_.begin() + static_cast<ptrdiff_t>(held.last),
+                                        digests[maybe[m]]);
+    held = Holders{static_cast<size_t>(range.first - records_.begin()),
+                   static_cast<size_t>(range.second - records_.begin())};
+    if (held.first < held.last) __builtin_prefetch(&files_[held.first]);  // read next by the caller
+  }
+}
+
 std::vector<uint64_t> SourceFinder::FilesHolding(std::vector<Digest> digests) const {
   std::sort(digests.begin(), digests.end());
   digests.erase(std::unique(digests.begin(), digests.end()), digests.end());

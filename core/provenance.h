@@ -76,27 +76,25 @@ class SourceFinder {
   size_t files() const { return paths_.size(); }
   const std::vector<std::string>& paths() const { return paths_; }
   const std::string& PathOf(uint32_t file) const { return paths_[file]; }
-  // Calls take(file) for each file that holds digest (a file listed twice
-  // by a merged model, twice).
-  template <typename Take>
-  void ForEachFile(const Digest& digest, Take take) const {
-    if (records_.empty() || !MayHold(digest)) return;
-    // The directory narrows the search to the records of the digest's
-    // leading 16 bits, a few for any model: one cache miss, not twenty.
-    const size_t bucket = size_t{digest.bytes[0]} << 8 | digest.bytes[1];
-    const auto first = records_.begin() + directory_[bucket];
-    const auto last = records_.begin() + directory_[bucket + 1];
-    const auto range = std::equal_range(first, last, digest);
-    for (auto at = range.first; at != range.second; ++at) {
-      const uint32_t file = files_[static_cast<size_t>(at - records_.begin())];
-      if (file < paths_.size()) take(file);
-    }
-  }
+  // The records that hold each digest: records [first, last) for digests[k]
+  // (first == last when none does), whose files FileOf gives. A document's
+  // look-ups nearly all miss the cache, so the memory of those further on is
+  // fetched while each is answered.
+  struct Holders {
+    size_t first = 0;
+    size_t last = 0;
+  };
+  void HoldersMany(const Digest* digests, size_t count, Holders* out) const;
+  // The file of record k; files() or more for a damaged index.
+  uint32_t FileOf(size_t k) const { return files_[k]; }
 
  private:
   // Each (file, k) once for every digest k that the file holds.
   std::vector<uint64_t> FilesHolding(std::vector<Digest> digests) const;
 
+  static size_t BucketOf(const Digest& digest) {
+    return size_t{digest.bytes[0]} << 8 | digest.bytes[1];
+  }
   // Where the records of each leading 16 bits start, and one more entry;
   // and the filter.
   void BuildDirectory();

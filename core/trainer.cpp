@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <new>
 #include <sstream>
@@ -80,9 +81,9 @@ struct FileShingles {
   size_t count = 0;
 };
 
-// Hashes every shingle of `words` words of a text, merging repeats through
-// the calling thread's table.
-FileShingles HashText(const TextWords& text, int words) {
+// Hashes every shingle of `words` words of a text (or takes their
+// identities), merging repeats through the calling thread's table.
+FileShingles HashText(const TextWords& text, int words, Trainer::Identities identities) {
   FileShingles file;
   file.count = text.ShingleCount(words);
   if (file.count == 0) return file;
@@ -98,11 +99,22 @@ FileShingles HashText(const TextWords& text, int words) {
     else
       distinct[at].count = SaturatingAdd(distinct[at].count, 1);
   };
-  const size_t step = static_cast<size_t>(text.shift());
-  const size_t length = static_cast<size_t>(words);
   // Each digest is entered a few shingles late, so that its slot has loaded
   // while the next ones were taken.
   constexpr size_t kAhead = 8;
+  if (identities != nullptr) {
+    std::vector<Digest> records;
+    identities(text, words, records);
+    for (size_t k = 0; k < records.size(); ++k) {
+      table.Prefetch(records[k]);
+      if (k >= kAhead) add(records[k - kAhead]);
+    }
+    for (size_t k = records.size() > kAhead ? records.size() - kAhead : 0; k < records.size(); ++k)
+      add(records[k]);
+    return file;
+  }
+  const size_t step = static_cast<size_t>(text.shift());
+  const size_t length = static_cast<size_t>(words);
   Digest pending[kAhead];
   Md5Each(
       file.count, [&](size_t k) { return text.Span(k * step, length); },
@@ -126,10 +138,14 @@ class ShingleAccumulator {
 
   int words() const { return words_; }
   void KeepFiles() { keep_files_ = true; }
+  void KeepOnly(std::function<bool(const Digest&)> keep) { keep_ = std::move(keep); }
+  void IdentifyWith(Trainer::Identities given) { identities_ = given; }
+  Trainer::Identities identities() const { return identities_; }
 
   void Add(const FileShingles& file, uint32_t file_index) {
     total_ = SaturatingAdd(total_, file.count);
     for (const DistinctShingle& entry : file.distinct) {
+      if (keep_ && !keep_(entry.digest)) continue;
       const unsigned char bucket = entry.digest.bytes[0];
       digests_[bucket].push_back(entry.digest);
       if (keep_counts_) counts_[bucket].push_back(entry.count);
@@ -171,6 +187,8 @@ class ShingleAccumulator {
   const int words_;
   const bool keep_counts_;
   bool keep_files_ = false;
+  std::function<bool(const Digest&)> keep_;
+  Trainer::Identities identities_ = nullptr;
   int32_t total_ = 0;
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
@@ -201,7 +219,8 @@ void Trainer::HashFile(const std::string& name, HashedFile& file) const {
   TextWords words(text_);
   // Each length's build would have read the file and reported a failure.
   file.read = words.ReadFile(name, builds, file.messages) == 0;
-  for (const auto& set : sets_) file.sets.push_back(HashText(words, set->words()));
+  for (const auto& set : sets_)
+    file.sets.push_back(HashText(words, set->words(), set->identities()));
 }
 
 bool Trainer::Take(HashedFile& file) {
@@ -215,6 +234,16 @@ bool Trainer::Take(HashedFile& file) {
 void Trainer::KeepFiles(int words) {
   for (auto& set : sets_)
     if (set->words() == words) set->KeepFiles();
+}
+
+void Trainer::IdentifyWith(int words, Identities identities) {
+  for (auto& set : sets_)
+    if (set->words() == words) set->IdentifyWith(identities);
+}
+
+void Trainer::KeepOnly(int words, std::function<bool(const Digest&)> keep) {
+  for (auto& set : sets_)
+    if (set->words() == words) set->KeepOnly(keep);
 }
 
 bool Trainer::AddFile(const std::string& name) {

@@ -18,6 +18,7 @@
 #include "core/text_options.h"
 
 class ShingleAccumulator;
+class TextWords;
 
 class Trainer {
  public:
@@ -35,6 +36,16 @@ class Trainer {
   // Records, for the set of `words` words, which file each record came
   // from (FlatSet::files: the files' order of adding). Costs 4 bytes a record.
   void KeepFiles(int words);
+
+  // Takes the records of the set of `words` words from identities(text,
+  // words, out), which appends one a shingle in text order, instead of the
+  // MD5 digests of the shingles.
+  using Identities = void (*)(const TextWords& text, int words, std::vector<Digest>& out);
+  void IdentifyWith(int words, Identities identities);
+
+  // Keeps in the set of `words` words only the digests keep() accepts; the
+  // others are dropped as each file is added, so they never take memory.
+  void KeepOnly(int words, std::function<bool(const Digest&)> keep);
 
   // Adds one learning file to every set. True when it was read completely
   // (an empty file too). Otherwise the system's message is written to the

@@ -470,11 +470,9 @@ Status JudgeRobustItem(const tessel_t& model, const Input& input, const CallOpti
   TextWords words(model.text);
   const Status problem = ReadInput(words, input, call.reading);
   if (!problem.ok()) return problem;
-  std::vector<Digest> shingles, shorter;
-  words.HashShingles(model.text.shingle_length, shingles);
-  if (model.units.shorter_words > 0) words.HashShingles(model.units.shorter_words, shorter);
-  const RobustResult found =
-      JudgeRobust(shingles, shorter, model.model.shingles, model.units, call.robust_threshold);
+  const RobustResult found = JudgeRobustWords(words, model.text.shingle_length,
+                                              model.model.shingles, model.units,
+                                              call.robust_threshold);
   verdict.verdict = found.verdict;
   verdict.protected_count = found.protected_count;
   verdict.score = static_cast<double>(found.score);

@@ -1,38 +1,110 @@
 #include "scoring/robust_judge.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
+#include "core/chain_units.h"
+
 namespace {
 
-// The chain of one protected file: where its last link was and how long it is.
+// The chains of one protected file: where the last link was, how long the
+// current chain is, and the units of its earlier long chains.
 struct Chain {
   int64_t last = 0;
   int64_t length = 0;
+  int64_t done = 0;  // the units of the file's earlier chains of kRobustSummedChain or more
 };
 
-// The longest chain of the digests at the positions `at` selects, all held
-// by one file of files: (length, file), the file kNoFile for none.
+// Whether each held unit (holders not empty) is the first of its digest in
+// the document; a repeat keeps a chain going but does not lengthen it, or
+// text that repeats a few units (a listing of interface annotations, a table
+// of services) would make a long chain of one short phrase shared with a
+// protected file.
+std::vector<bool> FirstOccurrences(const std::vector<Digest>& units,
+                                   const std::vector<SourceFinder::Holders>& holders) {
+  size_t held = 0;
+  for (size_t k = 0; k < units.size(); ++k) held += holders[k].first < holders[k].last;
+  std::vector<bool> first(units.size(), false);
+  // An open-addressing table of the places of the held units seen, keyed by
+  // the digest's leading bytes (uniform, as the digests are).
+  size_t size = 16;
+  while (size < 2 * held) size *= 2;
+  std::vector<size_t> table(size, SIZE_MAX);
+  for (size_t k = 0; k < units.size(); ++k) {
+    if (holders[k].first == holders[k].last) continue;
+    uint64_t key;
+    std::memcpy(&key, units[k].bytes, sizeof key);
+    for (size_t slot = key & (size - 1);; slot = (slot + 1) & (size - 1)) {
+      if (table[slot] == SIZE_MAX) {
+        table[slot] = k;
+        first[k] = true;
+        break;
+      }
+      if (units[table[slot]] == units[k]) break;
+    }
+  }
+  return first;
+}
+
+// One unit of a document held by one protected file: where it is, and
+// whether it is the first of its digest in the document.
+struct Link {
+  int64_t position;
+  uint32_t file;
+  bool first;
+};
+
+// The links of the digests at the positions `at` selects, in text order.
 template <typename Selected>
-std::pair<int64_t, uint32_t> LongestChain(const std::vector<Digest>& digests,
-                                          const SourceFinder& files, Selected selected) {
+std::vector<Link> LinksOf(const std::vector<Digest>& digests, const SourceFinder& files,
+                          Selected selected) {
+  std::vector<Digest> looked_up;
+  std::vector<int64_t> positions;
+  looked_up.reserve(digests.size());
+  positions.reserve(digests.size());
+  for (size_t at = 0; at < digests.size(); ++at) {
+    if (!selected(at)) continue;
+    looked_up.push_back(digests[at]);
+    positions.push_back(static_cast<int64_t>(at));
+  }
+  std::vector<SourceFinder::Holders> holders(looked_up.size());
+  files.HoldersMany(looked_up.data(), looked_up.size(), holders.data());
+  const std::vector<bool> first = FirstOccurrences(looked_up, holders);
+  std::vector<Link> links;
+  for (size_t k = 0; k < looked_up.size(); ++k)
+    for (size_t record = holders[k].first; record < holders[k].last; ++record) {
+      const uint32_t file = files.FileOf(record);
+      if (file < files.files()) links.push_back(Link{positions[k], file, first[k]});
+    }
+  return links;
+}
+
+// The best score of one file over links in text order: (score, file), the
+// file kNoFile for none. A file's score is the sum of its chains of
+// kRobustSummedChain units or more, or its longest chain where that is more.
+std::pair<int64_t, uint32_t> LongestChain(const std::vector<Link>& links) {
   std::pair<int64_t, uint32_t> best{0, kNoFile};
   // Few files take part in one document, so a short list beats a map.
   std::vector<std::pair<uint32_t, Chain>> chains;
-  for (size_t at = 0; at < digests.size(); ++at) {
-    if (!selected(at)) continue;
-    const int64_t position = static_cast<int64_t>(at);
-    files.ForEachFile(digests[at], [&](uint32_t file) {
-      auto found = std::find_if(chains.begin(), chains.end(),
-                                [file](const auto& entry) { return entry.first == file; });
-      if (found == chains.end()) found = chains.insert(chains.end(), {file, Chain{}});
-      Chain& chain = found->second;
-      if (chain.length > 0 && chain.last == position) return;  // a file listed twice
-      chain.length = chain.length > 0 && position - chain.last <= kRobustGap ? chain.length + 1 : 1;
-      chain.last = position;
-      if (chain.length > best.first) best = {chain.length, file};
-    });
+  for (const Link& link : links) {
+    const uint32_t file = link.file;
+    auto found = std::find_if(chains.begin(), chains.end(),
+                              [file](const auto& entry) { return entry.first == file; });
+    if (found == chains.end()) found = chains.insert(chains.end(), {file, Chain{}});
+    Chain& chain = found->second;
+    if (chain.length > 0 && chain.last == link.position) continue;  // a file listed twice
+    if (chain.length == 0 || link.position - chain.last > kRobustGap) {
+      if (chain.length >= kRobustSummedChain) chain.done += chain.length;
+      chain.length = 0;
+    }
+    if (link.first || chain.length == 0) ++chain.length;
+    chain.last = link.position;
+    const int64_t score = std::max(
+        chain.length, chain.done + (chain.length >= kRobustSummedChain ? chain.length : 0));
+    if (score > best.first) best = {score, file};
   }
   return best;
 }
@@ -40,13 +112,25 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Digest>& digests,
 }  // namespace
 
 RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
-                         const SidesIndex& sides, const RobustSources& sources, double threshold) {
+                         int32_t shift, const SidesIndex& sides, const RobustSources& sources,
+                         double threshold) {
   RobustResult result;
   std::vector<int32_t> held(shingles.size());
   sides.SidesMany(shingles.data(), shingles.size(), held.data());
   const auto only_protected = [&](size_t at) { return held[at] == SidesIndex::kProtected; };
-  std::tie(result.score, result.file) = LongestChain(shingles, sources.shingles, only_protected);
-  const auto [length, file] = LongestChain(shorter, sources.shorter, [](size_t) { return true; });
+  const std::vector<Link> links = LinksOf(shingles, sources.shingles, only_protected);
+  // With shingles a word apart, a shingle the unprotected side holds holds
+  // the shorter units at its place and the next, which the unprotected
+  // learning files then hold too: neither is protected-only, and neither is
+  // looked up.
+  std::vector<char> covered(shorter.size(), 0);
+  if (shift == 1)
+    for (size_t at = 0; at < held.size() && at + 1 < shorter.size(); ++at)
+      if ((held[at] & SidesIndex::kUnprotected) != 0) covered[at] = covered[at + 1] = 1;
+  const std::vector<Link> shorter_links =
+      LinksOf(shorter, sources.shorter, [&covered](size_t at) { return covered[at] == 0; });
+  std::tie(result.score, result.file) = LongestChain(links);
+  const auto [length, file] = LongestChain(shorter_links);
   if (length > result.score) {
     result.score = length;
     result.file = file;
@@ -60,4 +144,13 @@ RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<
       static_cast<int64_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
   result.verdict = static_cast<double>(result.score) >= threshold;
   return result;
+}
+
+RobustResult JudgeRobustWords(const TextWords& words, int32_t shingle_length,
+                              const SidesIndex& sides, const RobustSources& sources,
+                              double threshold) {
+  std::vector<Digest> shingles, shorter;
+  words.HashShingles(shingle_length, shingles);
+  if (sources.shorter_words > 0) UnitIdentities(words, sources.shorter_words, shorter);
+  return JudgeRobust(shingles, shorter, words.shift(), sides, sources, threshold);
 }

@@ -4,6 +4,9 @@
 #include "tool/driver.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -125,21 +128,41 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
       trainers.back()->KeepFiles(language_model ? 2 : text.shingle_length);
       if (robust) trainers.back()->KeepFiles(ShorterWords(text));
     }
+    if (robust) trainers.back()->IdentifyWith(ShorterWords(text), UnitIdentities);
     order.push_back(trainers.back().get());
   }
   // One progress line per side, the next replacing the last.
   std::unique_ptr<TrainingProgress> progress;
-  const std::vector<size_t> read =
-      Trainer::AddFilesOfAll(
-          order, names,
-          [&](size_t t) {
-            progress.reset();
-            std::cerr << expansion_messages[t];
-            progress = std::make_unique<TrainingProgress>(names[t].size());
-          },
-          [&](size_t, const std::string& name) { progress->FileDone(name); });
+  std::vector<size_t> read;
+  std::vector<std::vector<FlatSet>> built;
+  const auto train = [&](size_t first, size_t last) {
+    const std::vector<Trainer*> some(order.begin() + first, order.begin() + last);
+    const std::vector<std::vector<std::string>> some_names(names.begin() + first,
+                                                           names.begin() + last);
+    const std::vector<size_t> some_read = Trainer::AddFilesOfAll(
+        some, some_names,
+        [&](size_t t) {
+          progress.reset();
+          std::cerr << expansion_messages[first + t];
+          progress = std::make_unique<TrainingProgress>(names[first + t].size());
+        },
+        [&](size_t, const std::string& name) { progress->FileDone(name); });
+    read.insert(read.end(), some_read.begin(), some_read.end());
+    for (std::vector<FlatSet>& sets_of : Trainer::FinishAll(some)) built.push_back(std::move(sets_of));
+  };
+  if (robust && sides.size() == 2) {
+    // The unprotected side's shorter units matter only where the protected
+    // side holds them too: that side is trained first, and what it cannot
+    // hold is dropped as the unprotected files are read.
+    train(0, 1);
+    const DigestSieve wanted(built[0].back().digests);
+    order[1]->KeepOnly(ShorterWords(text),
+                       [&wanted](const Digest& unit) { return wanted.MayHold(unit); });
+    train(1, 2);
+  } else {
+    train(0, sides.size());
+  }
   progress.reset();
-  std::vector<std::vector<FlatSet>> built = Trainer::FinishAll(order);
   std::string unread;
   for (size_t t = 0; t < sides.size(); ++t) {
     const bool is_protected = sides[t];
@@ -224,9 +247,15 @@ bool DescriptionAgrees(const RunSettings& settings, const CountIndex (&loaded)[k
 bool ObtainTrainedSets(const RunSettings& settings, RunSets& run, std::string& unread) {
   if (!settings.model.FromFile) {
     unread = BuildTrainedSets(settings, run.trained, run.protected_names, run.shorter);
-    run.chain_units = ProtectedOnlyOnThreads(run.shorter[0], run.shorter[1], JobsOf(settings.Jobs));
+    run.chain_units =
+        ProtectedOnlyOnThreads(std::move(run.shorter[0]), run.shorter[1], JobsOf(settings.Jobs));
     run.shorter[0] = FlatSet();
     run.shorter[1] = FlatSet();
+#ifdef __GLIBC__
+    // The shorter sets were freed to the allocator's heap, which keeps the
+    // pages; hand them back before the save formats the chains file.
+    if (settings.robust.Robust) malloc_trim(0);
+#endif
     return true;
   }
   if (!LoadSetFiles(settings.files, LanguageModelMode(settings), JobsOf(settings.Jobs),

@@ -71,11 +71,8 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
     return;
   }
   if (read != DocumentRead::kRead) return;
-  std::vector<Digest> shingles, shorter;
-  words.HashShingles(options.text.shingle_length, shingles);
-  if (sources.shorter_words > 0) words.HashShingles(sources.shorter_words, shorter);
   const RobustResult result =
-      JudgeRobust(shingles, shorter, model.shingles, sources, threshold);
+      JudgeRobustWords(words, options.text.shingle_length, model.shingles, sources, threshold);
   const SourceFinder& files = sources.shingles;
   verdict = result.verdict;
   if (judging.Json) {

@@ -1,5 +1,5 @@
 // The robust scan (--robust): one result line per data file, graded by the
-// longest chain of protected-only shingles from one protected file.
+// chains of protected-only shingles from one protected file.
 #pragma once
 
 #include <string>

@@ -301,22 +301,24 @@ def word_span(rng, text, n, common=frozenset(), tries=30):
 
     A passage is a leak only where it holds text of the protected set alone:
     the first of some seeded places where at most half the passage's word
-    5-grams occur in the unprotected set is taken (else the one with fewest).
+    5-grams occur in the unprotected set is taken. None where no place
+    qualifies: the caller draws another protected file, since a passage the
+    unprotected set holds is not confidential and no method could find it.
     """
     toks = [m for m in TOKEN.finditer(text) if HAS_LETTER.search(m.group())]
     if len(toks) < n:
         return None
-    best = None
     for _ in range(tries):
         i = rng.randrange(len(toks) - n + 1)
-        g = grams(text[toks[i].start():toks[i + n - 1].end()])
-        shared = sum(x in common for x in g) / max(1, len(g))
-        if best is None or shared < best[0]:
-            best = (shared, i)
-        if shared <= 0.5:
-            break
-    i = best[1]
-    return toks[i].start(), toks[i + n - 1].end()
+        if mostly_protected(text[toks[i].start():toks[i + n - 1].end()], common):
+            return toks[i].start(), toks[i + n - 1].end()
+    return None
+
+
+def mostly_protected(text, common):
+    """True when at most half of the text's word 5-grams occur in the unprotected set."""
+    g = grams(text)
+    return sum(x in common for x in g) <= 0.5 * max(1, len(g))
 
 
 def wrap(words, width=72):
@@ -396,10 +398,16 @@ HEADER = ("From: {name} <{user}@example.org>\nTo: archive@example.org\n"
 
 
 def make_positive(rng, edit, src, host, vocab, common=frozenset()):
-    """(bytes of the document, host document) for one edit of a passage of src."""
+    """(bytes of the document, host document) for one edit of a passage of src.
+
+    None where src holds no passage of protected text (see word_span); for a
+    near-duplicate the whole file must qualify.
+    """
     text = src.text
     enc_host = "cp1251" if host.family in RUSSIAN else "utf-8"
     if edit == "near-duplicate":
+        if not mostly_protected(text, common):
+            return None
         lines = text.split("\n")
         doc = HEADER.format(name=rng.choice(["Anna Petrova", "John Smith", "Li Wei"]),
                             user=rng.choice(["anna", "john", "li"]),
@@ -407,7 +415,10 @@ def make_positive(rng, edit, src, host, vocab, common=frozenset()):
                             minute=rng.randrange(60)) + "\n".join(lines[3:])
         return encode(doc, "cp1251" if src.family in RUSSIAN else "utf-8"), None
     n = int(edit.split("-")[1]) if edit.startswith("verbatim") else PASSAGE_WORDS
-    a, b = word_span(rng, text, n, common)
+    span = word_span(rng, text, n, common)
+    if span is None:
+        return None
+    a, b = span
     passage = text[a:b]
     words = passage.split()
     if edit == "caps":
@@ -500,12 +511,20 @@ def main():
         pool = [d for d in sources if eligible(edit, d)]
         erng = random.Random(f"{args.seed}:{edit}")
         erng.shuffle(pool)
+        # A protected file without a passage of protected text is passed over
+        # for the next one of the pool.
+        drawn = 0
         for k in range(args.per_edit):
-            src = pool[k % len(pool)]
-            host = host_for(edit, src, hosts_en, hosts_ru, erng)
-            vocab = vocab_ru if src.family in RUSSIAN else vocab_en
-            data, _ = make_positive(erng, edit, src, host, vocab, common)
-            store.append((data, "pos", edit, src.family, src.rel))
+            made = None
+            while made is None:
+                if drawn >= len(pool) * 2 + args.per_edit:
+                    sys.exit(f"generate: too few protected files hold protected text for {edit}")
+                src = pool[drawn % len(pool)]
+                drawn += 1
+                host = host_for(edit, src, hosts_en, hosts_ru, erng)
+                vocab = vocab_ru if src.family in RUSSIAN else vocab_en
+                made = make_positive(erng, edit, src, host, vocab, common)
+            store.append((made[0], "pos", edit, src.family, src.rel))
     order = list(range(len(store)))
     rng.shuffle(order)
     labels = ["path\tlabel\tedit\tfamily\tsource"]

@@ -59,6 +59,12 @@ class Edits(unittest.TestCase):
             a, b = generate.word_span(random.Random(seed), SRC.text, 50, common)
             g = generate.grams(SRC.text[a:b])
             self.assertLessEqual(sum(x in common for x in g), len(g) / 2)
+        # A file the unprotected set holds whole gives no positive at all.
+        everything = set(generate.grams(SRC.text))
+        self.assertIsNone(generate.word_span(random.Random(0), SRC.text, 50, everything))
+        for edit in ("verbatim-50", "near-duplicate"):
+            self.assertIsNone(generate.make_positive(random.Random(0), edit, SRC, HOST, VOCAB,
+                                                     everything))
 
     def test_word_edits_change_what_they_say(self):
         caps = positive("caps").decode()

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/model_files.h"
@@ -86,6 +87,27 @@ TEST(SourceFinder, CountsEachFileOnceByDigestLargestFirstTiesByPath) {
   EXPECT_EQ(found[0].path, "a/second\t.txt");  // a tie: by path
   EXPECT_EQ(finder.Find({DigestOf(2)}, {}, 1).size(), 1u);
   EXPECT_TRUE(finder.Find({DigestOf(9)}, {}, 5).empty());
+}
+
+// The batched look-up finds the records of every digest, in any order and
+// repeated, as a search of the whole set would, over more digests than it
+// fetches ahead; a finder of nothing finds nothing.
+TEST(SourceFinder, FindsTheHoldersOfManyDigestsAtOnce) {
+  Saved saved;
+  const SourceFinder finder(saved.records, saved.files, saved.paths);
+  std::vector<Digest> asked;
+  for (int k = 0; k < 40; ++k) asked.push_back(DigestOf(static_cast<unsigned char>(k % 5)));
+  std::vector<SourceFinder::Holders> holders(asked.size());
+  finder.HoldersMany(asked.data(), asked.size(), holders.data());
+  for (size_t k = 0; k < asked.size(); ++k) {
+    const auto range = std::equal_range(saved.records.begin(), saved.records.end(), asked[k]);
+    EXPECT_EQ(holders[k].first, static_cast<size_t>(range.first - saved.records.begin())) << k;
+    EXPECT_EQ(holders[k].last, static_cast<size_t>(range.second - saved.records.begin())) << k;
+  }
+  EXPECT_EQ(finder.FileOf(holders[2].first + 1), 1u);  // b's second record: the second file
+  SourceFinder none;
+  none.HoldersMany(asked.data(), asked.size(), holders.data());
+  for (const auto& held : holders) EXPECT_EQ(held.first, held.last);
 }
 
 // A damaged file index names no file rather than reading past the paths.
