@@ -10,11 +10,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;  // members in the order they are set
 
-// The version of the objects' members, written in each ("version"): it
-// changes when a member is renamed, removed or changes meaning, not when one
-// is added.
-constexpr int kSchemaVersion = 1;
-
 constexpr char kShingleMode[] = "shingle";
 constexpr char kLanguageModelMode[] = "language-model";
 
@@ -70,7 +65,7 @@ void SetPath(Json& line, const std::string& path) {
 Json DocumentLine(const std::string& path, int32_t formula) {
   Json line;
   line["type"] = "document";
-  line["version"] = kSchemaVersion;
+  line["version"] = kJsonSchemaVersion;
   SetPath(line, path);
   line["mode"] = formula == 0 ? kShingleMode : kLanguageModelMode;
   if (formula != 0) line["formula"] = formula > 3 ? 3 : formula;  // above 2: Formula3
@@ -193,7 +188,7 @@ std::string JsonSkippedLine(const std::string& path, int32_t formula, const char
 std::string JsonEvaluationLine(const lm::Settings& lm, const Evaluation& evaluation) {
   Json line;
   line["type"] = "evaluation";
-  line["version"] = kSchemaVersion;
+  line["version"] = kJsonSchemaVersion;
   line["lm_threshold_1"] = lm.threshold_1;
   line["lm_threshold_2"] = lm.threshold_2;
   line["lm_length"] = lm.length;

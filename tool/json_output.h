@@ -17,6 +17,11 @@
 
 struct PhraseBytes;
 
+// The version of the objects' members, written in each ("version"): it
+// changes when a member is renamed, removed or changes meaning, not when one
+// is added.
+inline constexpr int kJsonSchemaVersion = 1;
+
 
 // A path as a JSON string must be UTF-8: every byte that does not belong to
 // a valid UTF-8 sequence is taken as the code point of the same number

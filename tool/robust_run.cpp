@@ -40,6 +40,7 @@ void SetPathOf(Json& line, const char* key, const std::string& path) {
 Json RobustLine(const std::string& path) {
   Json line;
   line["type"] = "document";
+  line["version"] = kJsonSchemaVersion;
   SetPathOf(line, "path", path);
   line["mode"] = kRobustMode;
   return line;
