@@ -39,7 +39,33 @@ struct Message {
   bool too_large = false;
 };
 
-Message* Of(SMFICTX* ctx) { return static_cast<Message*>(smfi_getpriv(ctx)); }
+// A connection's state: the replies the MTA agreed to go without, and the
+// message in progress.
+struct Connection {
+  unsigned long no_reply = 0;  // SMFIP_NR_ flags agreed in the negotiation
+  Message* message = nullptr;
+  ~Connection() { delete message; }
+};
+
+// The steps the milter has no use for, and those it answers only when the
+// MTA insists: without their replies the MTA sends a message's envelope,
+// headers and body in one stream, and waits only for the end of message.
+constexpr unsigned long kSkippedSteps = SMFIP_NOHELO | SMFIP_NORCPT | SMFIP_NOUNKNOWN | SMFIP_NODATA;
+constexpr unsigned long kNoReplySteps = SMFIP_NR_CONN | SMFIP_NR_MAIL | SMFIP_NR_HDR | SMFIP_NR_EOH | SMFIP_NR_BODY;
+constexpr unsigned long kActions = SMFIF_ADDHDRS | SMFIF_QUARANTINE;
+
+Connection* ConnectionOf(SMFICTX* ctx) { return static_cast<Connection*>(smfi_getpriv(ctx)); }
+
+Message* Of(SMFICTX* ctx) {
+  Connection* c = ConnectionOf(ctx);
+  return c != nullptr ? c->message : nullptr;
+}
+
+// What a step's callback answers: nothing where the MTA agreed to that.
+sfsistat Continue(SMFICTX* ctx, unsigned long no_reply_flag) {
+  Connection* c = ConnectionOf(ctx);
+  return c != nullptr && (c->no_reply & no_reply_flag) != 0 ? SMFIS_NOREPLY : SMFIS_CONTINUE;
+}
 
 void Append(Message* m, const char* data, size_t length) {
   m->size += length;
@@ -130,35 +156,50 @@ Collected TextOf(const std::string& raw, bool* parsed) {
   return collected;
 }
 
-sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) {
-  smfi_setpriv(ctx, nullptr);
+sfsistat OnNegotiate(SMFICTX* ctx, unsigned long, unsigned long steps, unsigned long, unsigned long,
+                     unsigned long* actions_wanted, unsigned long* steps_wanted, unsigned long* reserved_2,
+                     unsigned long* reserved_3) {
+  delete ConnectionOf(ctx);
+  auto* c = new Connection;
+  c->no_reply = steps & kNoReplySteps;
+  smfi_setpriv(ctx, c);
+  *actions_wanted = kActions;
+  *steps_wanted = steps & (kSkippedSteps | kNoReplySteps);
+  *reserved_2 = 0;
+  *reserved_3 = 0;
   return SMFIS_CONTINUE;
 }
 
+sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) { return Continue(ctx, SMFIP_NR_CONN); }
+
 sfsistat OnEnvFrom(SMFICTX* ctx, char**) {
-  delete Of(ctx);
-  smfi_setpriv(ctx, new Message);
-  return SMFIS_CONTINUE;
+  if (Connection* c = ConnectionOf(ctx)) {
+    delete c->message;
+    c->message = new Message;
+  }
+  return Continue(ctx, SMFIP_NR_MAIL);
 }
 
 sfsistat OnHeader(SMFICTX* ctx, char* name, char* value) {
   if (Message* m = Of(ctx)) {
-    std::string line = std::string(name) + ": " + value + "\r\n";
+    const size_t name_length = std::strlen(name), value_length = std::strlen(value);
+    std::string line;
+    line.reserve(name_length + value_length + 4);
+    line.append(name, name_length).append(": ").append(value, value_length).append("\r\n");
     Append(m, line.data(), line.size());
   }
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_HDR);
 }
 
 sfsistat OnEndOfHeaders(SMFICTX* ctx) {
   if (Message* m = Of(ctx)) Append(m, "\r\n", 2);
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_EOH);
 }
 
 sfsistat OnBody(SMFICTX* ctx, unsigned char* data, size_t length) {
   if (Message* m = Of(ctx)) Append(m, reinterpret_cast<const char*>(data), length);
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_BODY);
 }
-
 
 sfsistat OnEndOfMessage(SMFICTX* ctx) {
   Message* m = Of(ctx);
@@ -201,13 +242,15 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
 }
 
 sfsistat OnAbort(SMFICTX* ctx) {
-  delete Of(ctx);
-  smfi_setpriv(ctx, nullptr);
+  if (Connection* c = ConnectionOf(ctx)) {
+    delete c->message;
+    c->message = nullptr;
+  }
   return SMFIS_CONTINUE;
 }
 
 sfsistat OnClose(SMFICTX* ctx) {
-  delete Of(ctx);
+  delete ConnectionOf(ctx);
   smfi_setpriv(ctx, nullptr);
   return SMFIS_CONTINUE;
 }
@@ -277,7 +320,7 @@ int Run(int argc, char** argv) {
   struct smfiDesc description = {};
   description.xxfi_name = const_cast<char*>("tessel");
   description.xxfi_version = SMFI_VERSION;
-  description.xxfi_flags = SMFIF_ADDHDRS | SMFIF_QUARANTINE;
+  description.xxfi_flags = kActions;
   description.xxfi_connect = OnConnect;
   description.xxfi_envfrom = OnEnvFrom;
   description.xxfi_header = OnHeader;
@@ -286,6 +329,7 @@ int Run(int argc, char** argv) {
   description.xxfi_eom = OnEndOfMessage;
   description.xxfi_abort = OnAbort;
   description.xxfi_close = OnClose;
+  description.xxfi_negotiate = OnNegotiate;
   std::string address = MilterAddress(config.listen);
   if (smfi_setconn(const_cast<char*>(address.c_str())) == MI_FAILURE ||
       smfi_settimeout(static_cast<int>(config.read_timeout)) == MI_FAILURE ||
