@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,6 +90,7 @@ bool TextBearing(GMimeObject* part) {
 // attachment a converter is configured for (by its file name, else its
 // media type), decoded, with that name.
 struct Collected {
+  int64_t encoding = TESSEL_ENCODING_MODEL;  // how the model reads: the text is made for it
   std::string text;
   std::vector<std::pair<std::string, std::string>> documents;  // name, bytes
 };
@@ -161,17 +163,30 @@ bool IsAscii(const std::string& bytes) {
   return true;
 }
 
+bool IsCharset(const char* charset, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (g_ascii_strcasecmp(charset, name) == 0) return true;
+  return false;
+}
+
+bool IsWindows1251(const char* charset) { return IsCharset(charset, {"windows-1251", "cp1251"}); }
+
 // Appends a text part's content as UTF-8 without a converter where its
 // charset makes that exact: UTF-8 that is valid, ASCII that is, and
-// Windows-1251; false for the others, which GMime converts.
-bool AppendAsUtf8(GMimeObject* part, const char* charset, std::string* text) {
-  const bool utf8 = g_ascii_strcasecmp(charset, "utf-8") == 0 || g_ascii_strcasecmp(charset, "utf8") == 0;
-  const bool ascii = g_ascii_strcasecmp(charset, "us-ascii") == 0 || g_ascii_strcasecmp(charset, "ascii") == 0;
-  const bool cp1251 = g_ascii_strcasecmp(charset, "windows-1251") == 0 || g_ascii_strcasecmp(charset, "cp1251") == 0;
+// Windows-1251 (as its own bytes where the model reads them as such);
+// false for the others, which GMime converts.
+bool AppendAsUtf8(GMimeObject* part, const char* charset, bool reads_windows_1251, std::string* text) {
+  const bool utf8 = IsCharset(charset, {"utf-8", "utf8"});
+  const bool ascii = IsCharset(charset, {"us-ascii", "ascii"});
+  const bool cp1251 = IsWindows1251(charset);
   if (!utf8 && !ascii && !cp1251) return false;
   if (g_mime_part_get_content(GMIME_PART(part)) == nullptr) return false;
   const std::string content = DecodedContent(part);
   if (content.find('\0') != std::string::npos) return false;  // GMime's text ends there
+  if (cp1251 && reads_windows_1251) {
+    text->append(content);
+    return true;
+  }
   if (cp1251) return AppendCp1251AsUtf8(content, text);
   if (utf8 ? !g_utf8_validate(content.data(), static_cast<gssize>(content.size()), nullptr) : !IsAscii(content))
     return false;
@@ -201,14 +216,31 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
   std::string* text = &collected->text;
   const char* charset = GMIME_IS_TEXT_PART(part) ? g_mime_object_get_content_type_parameter(part, "charset") : nullptr;
   if (charset != nullptr) {
-    if (AppendAsUtf8(part, charset, text)) {
+    const bool reads_windows_1251 =
+        collected->encoding == TESSEL_ENCODING_AUTO || collected->encoding == TESSEL_ENCODING_CP1251;
+    if (reads_windows_1251 && IsWindows1251(charset) && AppendAsUtf8(part, charset, true, text)) {
       text->append("\n");
       return;
     }
-    if (char* utf8 = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
-      text->append(utf8);
+    std::string utf8;
+    bool converted = AppendAsUtf8(part, charset, false, &utf8);
+    if (!converted) {
+      if (char* by_gmime = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
+        utf8 = by_gmime;
+        converted = true;
+        g_free(by_gmime);
+      }
+    }
+    if (converted) {
+      // A model that reads byte for byte takes Windows-1251: characters it
+      // lacks become spaces, which part words as they do in UTF-8.
+      gchar* cp1251 = nullptr;
+      if (collected->encoding == TESSEL_ENCODING_CP1251)
+        cp1251 = g_convert_with_fallback(utf8.data(), static_cast<gssize>(utf8.size()), "WINDOWS-1251", "UTF-8",
+                                         " ", nullptr, nullptr, nullptr);
+      text->append(cp1251 != nullptr ? cp1251 : utf8.c_str());
       text->append("\n");
-      g_free(utf8);
+      g_free(cp1251);
       return;
     }
   }
@@ -221,11 +253,12 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
 // MIME, or no text part is found in it (a multipart whose boundary never
 // comes), the raw message itself, so that broken MIME hides nothing. And
 // the attachments the converters take.
-Collected TextOf(const std::string& raw, bool* parsed) {
+Collected TextOf(const std::string& raw, int64_t encoding, bool* parsed) {
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
   GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
   Collected collected;
+  collected.encoding = encoding;
   *parsed = message != nullptr;
   if (message != nullptr) {
     g_mime_message_foreach(message, CollectText, &collected);
@@ -293,8 +326,14 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
     return SMFIS_CONTINUE;
   }
   bool parsed = true;
-  const Collected collected = TextOf(m->raw, &parsed);
+  Collected collected = TextOf(m->raw, gateway->Encoding(), &parsed);
   Judgement j = gateway->Judge(collected.text.data(), collected.text.size());
+  // A model swapped in meanwhile that reads otherwise gets the text made
+  // for it.
+  for (int again = 0; again < 2 && j.outcome == Outcome::kJudged && j.encoding != collected.encoding; ++again) {
+    collected = TextOf(m->raw, j.encoding, &parsed);
+    j = gateway->Judge(collected.text.data(), collected.text.size());
+  }
   if (!parsed && j.outcome == Outcome::kJudged) gateway->LogEvent("not_mime", id + ": judged as plain text");
   // Attachments through their converters, until one is flagged.
   for (const auto& [name, bytes] : collected.documents) {
