@@ -90,13 +90,21 @@ wait_exit "$milter" 5
 grep -q '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log ||
   fail "log: $(grep docx.eml headers.log)"
 
-# A model that reads byte for byte (trained with --encoding=cp1251) is given
-# the text parts in Windows-1251, whatever their charset.
-mkdir -p model.new
-(cd model.new && "$TESSEL" -t ../stop.txt -p '../protected/*.txt' -u '../unprotected/*.txt' --encoding=cp1251 -v >/dev/null 2>&1)
-rm -rf model && mv model.new model
-start_milter headers
-expect "byte for byte" "$(run clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
+# A model that reads only UTF-8 (trained on the corpus and stop words in
+# UTF-8), or byte for byte, is given the text parts in UTF-8, or in
+# Windows-1251, whatever their charset.
+mkdir -p utf-8/protected utf-8/unprotected cp1251
+cp -r protected unprotected stop.txt cp1251/
+for file in protected/* unprotected/* stop.txt; do iconv -f cp1251 -t utf-8 "$file" >"utf-8/$file"; done
+for encoding in utf-8 cp1251; do
+  cp "$encoding/stop.txt" stop.txt
+  mkdir -p model.new
+  (cd model.new && "$TESSEL" -t ../stop.txt -p "../$encoding/protected/*.txt" -u "../$encoding/unprotected/*.txt" \
+     --encoding=$encoding -v >/dev/null 2>&1)
+  rm -rf model && mv model.new model
+  start_milter headers
+  expect "read as $encoding" "$(run clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|"
-kill -TERM "$milter"
-wait_exit "$milter" 5
+  kill -TERM "$milter"
+  wait_exit "$milter" 5
+done
