@@ -287,10 +287,13 @@ sfsistat OnNegotiate(SMFICTX* ctx, unsigned long, unsigned long steps, unsigned 
 sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) { return Continue(ctx, SMFIP_NR_CONN); }
 
 sfsistat OnEnvFrom(SMFICTX* ctx, char**) {
-  if (Connection* c = ConnectionOf(ctx)) {
-    delete c->message;
-    c->message = new Message;
+  Connection* c = ConnectionOf(ctx);
+  if (c == nullptr) {  // no negotiation seen: every step gets its reply
+    c = new Connection;
+    smfi_setpriv(ctx, c);
   }
+  delete c->message;
+  c->message = new Message;
   return Continue(ctx, SMFIP_NR_MAIL);
 }
 
