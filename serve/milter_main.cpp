@@ -10,12 +10,14 @@
 // SIGUSR1 reloads the model (libmilter keeps SIGHUP, SIGTERM and SIGINT to
 // stop; it finishes the messages in progress).
 #include <gmime/gmime.h>
+#include <iconv.h>
 #include <libmilter/mfapi.h>
 #include <signal.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,7 +41,33 @@ struct Message {
   bool too_large = false;
 };
 
-Message* Of(SMFICTX* ctx) { return static_cast<Message*>(smfi_getpriv(ctx)); }
+// A connection's state: the replies the MTA agreed to go without, and the
+// message in progress.
+struct Connection {
+  unsigned long no_reply = 0;  // SMFIP_NR_ flags agreed in the negotiation
+  Message* message = nullptr;
+  ~Connection() { delete message; }
+};
+
+// The steps the milter has no use for, and those it answers only when the
+// MTA insists: without their replies the MTA sends a message's envelope,
+// headers and body in one stream, and waits only for the end of message.
+constexpr unsigned long kSkippedSteps = SMFIP_NOHELO | SMFIP_NORCPT | SMFIP_NOUNKNOWN | SMFIP_NODATA;
+constexpr unsigned long kNoReplySteps = SMFIP_NR_CONN | SMFIP_NR_MAIL | SMFIP_NR_HDR | SMFIP_NR_EOH | SMFIP_NR_BODY;
+constexpr unsigned long kActions = SMFIF_ADDHDRS | SMFIF_QUARANTINE;
+
+Connection* ConnectionOf(SMFICTX* ctx) { return static_cast<Connection*>(smfi_getpriv(ctx)); }
+
+Message* Of(SMFICTX* ctx) {
+  Connection* c = ConnectionOf(ctx);
+  return c != nullptr ? c->message : nullptr;
+}
+
+// What a step's callback answers: nothing where the MTA agreed to that.
+sfsistat Continue(SMFICTX* ctx, unsigned long no_reply_flag) {
+  Connection* c = ConnectionOf(ctx);
+  return c != nullptr && (c->no_reply & no_reply_flag) != 0 ? SMFIS_NOREPLY : SMFIS_CONTINUE;
+}
 
 void Append(Message* m, const char* data, size_t length) {
   m->size += length;
@@ -62,6 +90,7 @@ bool TextBearing(GMimeObject* part) {
 // attachment a converter is configured for (by its file name, else its
 // media type), decoded, with that name.
 struct Collected {
+  int64_t encoding = TESSEL_ENCODING_MODEL;  // how the model reads: the text is made for it
   std::string text;
   std::vector<std::pair<std::string, std::string>> documents;  // name, bytes
 };
@@ -75,6 +104,94 @@ std::string DecodedContent(GMimeObject* part) {
   std::string decoded(reinterpret_cast<const char*>(bytes->data), bytes->len);
   g_object_unref(out);
   return decoded;
+}
+
+// Windows-1251 as UTF-8, byte by byte, as the C library's iconv converts it
+// (and so GMime), made once: most Cyrillic mail is in it, and a table spares
+// a converter per part. An entry of length 0 is a byte iconv does not take.
+struct Cp1251Table {
+  unsigned char length[256] = {};
+  char utf8[256][4] = {};
+  Cp1251Table() {
+    for (int byte = 0; byte < 0x80; ++byte) {
+      length[byte] = 1;
+      utf8[byte][0] = static_cast<char>(byte);
+    }
+    iconv_t to_utf8 = iconv_open("UTF-8", "WINDOWS-1251");
+    if (to_utf8 == reinterpret_cast<iconv_t>(-1)) return;
+    for (int byte = 0x80; byte < 256; ++byte) {
+      char in[1] = {static_cast<char>(byte)};
+      char* in_at = in;
+      char* out_at = utf8[byte];
+      size_t in_left = 1, out_left = sizeof utf8[byte];
+      iconv(to_utf8, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(to_utf8, &in_at, &in_left, &out_at, &out_left) != static_cast<size_t>(-1) && in_left == 0)
+        length[byte] = static_cast<unsigned char>(out_at - utf8[byte]);
+    }
+    iconv_close(to_utf8);
+  }
+};
+
+const Cp1251Table& Cp1251() {
+  static const Cp1251Table table;
+  return table;
+}
+
+// Appends bytes of Windows-1251 as UTF-8; false, appending nothing, when a
+// byte has no character there (GMime's converter decides what becomes of it).
+bool AppendCp1251AsUtf8(const std::string& bytes, std::string* text) {
+  const Cp1251Table& table = Cp1251();
+  const size_t start = text->size();
+  text->resize(start + 4 * bytes.size());
+  char* out = text->data() + start;
+  for (unsigned char byte : bytes) {
+    const size_t length = table.length[byte];
+    if (length == 0) {
+      text->resize(start);
+      return false;
+    }
+    std::memcpy(out, table.utf8[byte], 4);
+    out += length;
+  }
+  text->resize(static_cast<size_t>(out - text->data()));
+  return true;
+}
+
+bool IsAscii(const std::string& bytes) {
+  for (unsigned char byte : bytes)
+    if (byte >= 0x80) return false;
+  return true;
+}
+
+bool IsCharset(const char* charset, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (g_ascii_strcasecmp(charset, name) == 0) return true;
+  return false;
+}
+
+bool IsWindows1251(const char* charset) { return IsCharset(charset, {"windows-1251", "cp1251"}); }
+
+// Appends a text part's content as UTF-8 without a converter where its
+// charset makes that exact: UTF-8 that is valid, ASCII that is, and
+// Windows-1251 (as its own bytes where the model reads them as such);
+// false for the others, which GMime converts.
+bool AppendAsUtf8(GMimeObject* part, const char* charset, bool reads_windows_1251, std::string* text) {
+  const bool utf8 = IsCharset(charset, {"utf-8", "utf8"});
+  const bool ascii = IsCharset(charset, {"us-ascii", "ascii"});
+  const bool cp1251 = IsWindows1251(charset);
+  if (!utf8 && !ascii && !cp1251) return false;
+  if (g_mime_part_get_content(GMIME_PART(part)) == nullptr) return false;
+  const std::string content = DecodedContent(part);
+  if (content.find('\0') != std::string::npos) return false;  // GMime's text ends there
+  if (cp1251 && reads_windows_1251) {
+    text->append(content);
+    return true;
+  }
+  if (cp1251) return AppendCp1251AsUtf8(content, text);
+  if (utf8 ? !g_utf8_validate(content.data(), static_cast<gssize>(content.size()), nullptr) : !IsAscii(content))
+    return false;
+  text->append(content);
+  return true;
 }
 
 // Appends the decoded content of every text part, attachments included: as
@@ -97,11 +214,33 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
     return;
   }
   std::string* text = &collected->text;
-  if (GMIME_IS_TEXT_PART(part) && g_mime_object_get_content_type_parameter(part, "charset") != nullptr) {
-    if (char* utf8 = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
-      text->append(utf8);
+  const char* charset = GMIME_IS_TEXT_PART(part) ? g_mime_object_get_content_type_parameter(part, "charset") : nullptr;
+  if (charset != nullptr) {
+    const bool reads_windows_1251 =
+        collected->encoding == TESSEL_ENCODING_AUTO || collected->encoding == TESSEL_ENCODING_CP1251;
+    if (reads_windows_1251 && IsWindows1251(charset) && AppendAsUtf8(part, charset, true, text)) {
       text->append("\n");
-      g_free(utf8);
+      return;
+    }
+    std::string utf8;
+    bool converted = AppendAsUtf8(part, charset, false, &utf8);
+    if (!converted) {
+      if (char* by_gmime = g_mime_text_part_get_text(GMIME_TEXT_PART(part))) {
+        utf8 = by_gmime;
+        converted = true;
+        g_free(by_gmime);
+      }
+    }
+    if (converted) {
+      // A model that reads byte for byte takes Windows-1251: characters it
+      // lacks become spaces, which part words as they do in UTF-8.
+      gchar* cp1251 = nullptr;
+      if (collected->encoding == TESSEL_ENCODING_CP1251)
+        cp1251 = g_convert_with_fallback(utf8.data(), static_cast<gssize>(utf8.size()), "WINDOWS-1251", "UTF-8",
+                                         " ", nullptr, nullptr, nullptr);
+      text->append(cp1251 != nullptr ? cp1251 : utf8.c_str());
+      text->append("\n");
+      g_free(cp1251);
       return;
     }
   }
@@ -114,11 +253,12 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
 // MIME, or no text part is found in it (a multipart whose boundary never
 // comes), the raw message itself, so that broken MIME hides nothing. And
 // the attachments the converters take.
-Collected TextOf(const std::string& raw, bool* parsed) {
+Collected TextOf(const std::string& raw, int64_t encoding, bool* parsed) {
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
   GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
   Collected collected;
+  collected.encoding = encoding;
   *parsed = message != nullptr;
   if (message != nullptr) {
     g_mime_message_foreach(message, CollectText, &collected);
@@ -130,35 +270,53 @@ Collected TextOf(const std::string& raw, bool* parsed) {
   return collected;
 }
 
-sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) {
-  smfi_setpriv(ctx, nullptr);
+sfsistat OnNegotiate(SMFICTX* ctx, unsigned long, unsigned long steps, unsigned long, unsigned long,
+                     unsigned long* actions_wanted, unsigned long* steps_wanted, unsigned long* reserved_2,
+                     unsigned long* reserved_3) {
+  delete ConnectionOf(ctx);
+  auto* c = new Connection;
+  c->no_reply = steps & kNoReplySteps;
+  smfi_setpriv(ctx, c);
+  *actions_wanted = kActions;
+  *steps_wanted = steps & (kSkippedSteps | kNoReplySteps);
+  *reserved_2 = 0;
+  *reserved_3 = 0;
   return SMFIS_CONTINUE;
 }
 
+sfsistat OnConnect(SMFICTX* ctx, char*, _SOCK_ADDR*) { return Continue(ctx, SMFIP_NR_CONN); }
+
 sfsistat OnEnvFrom(SMFICTX* ctx, char**) {
-  delete Of(ctx);
-  smfi_setpriv(ctx, new Message);
-  return SMFIS_CONTINUE;
+  Connection* c = ConnectionOf(ctx);
+  if (c == nullptr) {  // no negotiation seen: every step gets its reply
+    c = new Connection;
+    smfi_setpriv(ctx, c);
+  }
+  delete c->message;
+  c->message = new Message;
+  return Continue(ctx, SMFIP_NR_MAIL);
 }
 
 sfsistat OnHeader(SMFICTX* ctx, char* name, char* value) {
   if (Message* m = Of(ctx)) {
-    std::string line = std::string(name) + ": " + value + "\r\n";
+    const size_t name_length = std::strlen(name), value_length = std::strlen(value);
+    std::string line;
+    line.reserve(name_length + value_length + 4);
+    line.append(name, name_length).append(": ").append(value, value_length).append("\r\n");
     Append(m, line.data(), line.size());
   }
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_HDR);
 }
 
 sfsistat OnEndOfHeaders(SMFICTX* ctx) {
   if (Message* m = Of(ctx)) Append(m, "\r\n", 2);
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_EOH);
 }
 
 sfsistat OnBody(SMFICTX* ctx, unsigned char* data, size_t length) {
   if (Message* m = Of(ctx)) Append(m, reinterpret_cast<const char*>(data), length);
-  return SMFIS_CONTINUE;
+  return Continue(ctx, SMFIP_NR_BODY);
 }
-
 
 sfsistat OnEndOfMessage(SMFICTX* ctx) {
   Message* m = Of(ctx);
@@ -171,8 +329,14 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
     return SMFIS_CONTINUE;
   }
   bool parsed = true;
-  const Collected collected = TextOf(m->raw, &parsed);
+  Collected collected = TextOf(m->raw, gateway->Encoding(), &parsed);
   Judgement j = gateway->Judge(collected.text.data(), collected.text.size());
+  // A model swapped in meanwhile that reads otherwise gets the text made
+  // for it.
+  for (int again = 0; again < 2 && j.outcome == Outcome::kJudged && j.encoding != collected.encoding; ++again) {
+    collected = TextOf(m->raw, j.encoding, &parsed);
+    j = gateway->Judge(collected.text.data(), collected.text.size());
+  }
   if (!parsed && j.outcome == Outcome::kJudged) gateway->LogEvent("not_mime", id + ": judged as plain text");
   // Attachments through their converters, until one is flagged.
   for (const auto& [name, bytes] : collected.documents) {
@@ -201,13 +365,15 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
 }
 
 sfsistat OnAbort(SMFICTX* ctx) {
-  delete Of(ctx);
-  smfi_setpriv(ctx, nullptr);
+  if (Connection* c = ConnectionOf(ctx)) {
+    delete c->message;
+    c->message = nullptr;
+  }
   return SMFIS_CONTINUE;
 }
 
 sfsistat OnClose(SMFICTX* ctx) {
-  delete Of(ctx);
+  delete ConnectionOf(ctx);
   smfi_setpriv(ctx, nullptr);
   return SMFIS_CONTINUE;
 }
@@ -277,7 +443,7 @@ int Run(int argc, char** argv) {
   struct smfiDesc description = {};
   description.xxfi_name = const_cast<char*>("tessel");
   description.xxfi_version = SMFI_VERSION;
-  description.xxfi_flags = SMFIF_ADDHDRS | SMFIF_QUARANTINE;
+  description.xxfi_flags = kActions;
   description.xxfi_connect = OnConnect;
   description.xxfi_envfrom = OnEnvFrom;
   description.xxfi_header = OnHeader;
@@ -286,6 +452,7 @@ int Run(int argc, char** argv) {
   description.xxfi_eom = OnEndOfMessage;
   description.xxfi_abort = OnAbort;
   description.xxfi_close = OnClose;
+  description.xxfi_negotiate = OnNegotiate;
   std::string address = MilterAddress(config.listen);
   if (smfi_setconn(const_cast<char*>(address.c_str())) == MI_FAILURE ||
       smfi_settimeout(static_cast<int>(config.read_timeout)) == MI_FAILURE ||

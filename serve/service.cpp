@@ -74,12 +74,13 @@ std::string Lowered(std::string text) {
 // A model with the number of its load: requests hold it while they judge,
 // and the last one to let go of a swapped-out model closes it.
 struct Service::LoadedModel {
-  LoadedModel(tessel_t* h, uint64_t g) : handle(h), generation(g) {}
+  LoadedModel(tessel_t* h, uint64_t g, int64_t e) : handle(h), generation(g), encoding(e) {}
   ~LoadedModel() { tessel_close(handle); }
   LoadedModel(const LoadedModel&) = delete;
   LoadedModel& operator=(const LoadedModel&) = delete;
   tessel_t* handle;
   uint64_t generation;
+  int64_t encoding;  // the rule the handle reads by
 };
 
 struct Service::Counters {
@@ -116,11 +117,44 @@ std::shared_ptr<const Service::LoadedModel> Service::Current() const { return st
 
 bool Service::HasModel() const { return Current() != nullptr; }
 
+int64_t Service::Encoding() const {
+  std::shared_ptr<const LoadedModel> model = Current();
+  return model != nullptr ? model->encoding : int64_t{TESSEL_ENCODING_MODEL};
+}
+
+namespace {
+
+// The encoding rule a model directory's description records ("encoding
+// auto", "utf-8" or "cp1251"); TESSEL_ENCODING_MODEL when it cannot be told,
+// left for the library to resolve.
+int64_t RecordedEncoding(const std::string& directory) {
+  std::FILE* file = std::fopen((directory + "/tessel.model").c_str(), "r");
+  if (file == nullptr) return TESSEL_ENCODING_MODEL;
+  int64_t encoding = TESSEL_ENCODING_MODEL;
+  char line[256];
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    std::string text(line);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    if (text == "encoding auto") encoding = TESSEL_ENCODING_AUTO;
+    if (text == "encoding utf-8") encoding = TESSEL_ENCODING_UTF8;
+    if (text == "encoding cp1251") encoding = TESSEL_ENCODING_CP1251;
+  }
+  std::fclose(file);
+  return encoding;
+}
+
+}  // namespace
+
 bool Service::Reload(std::string* error) {
   std::lock_guard<std::mutex> lock(reload_mutex_);
   tessel_open_options_t open = config_.open;
   open.stop_words = config_.stop_words.empty() ? nullptr : config_.stop_words.c_str();
   auto start = Clock::now();
+  // The rule is named when the model is opened, so that the handle reads by
+  // the one recorded here even if the description changes meanwhile (a
+  // model that contradicts it then fails to load, and the next reload takes
+  // it); front ends that hand over converted text convert to it.
+  if (open.encoding == TESSEL_ENCODING_MODEL) open.encoding = RecordedEncoding(config_.model);
   char* message = nullptr;
   tessel_t* opened = tessel_open_with(config_.model.c_str(), &open, &message);
   if (opened == nullptr) {
@@ -133,7 +167,7 @@ bool Service::Reload(std::string* error) {
   uint64_t generation = counters_->generation + 1;
   std::shared_ptr<const LoadedModel> fresh;
   try {
-    fresh = std::make_shared<const LoadedModel>(opened, generation);
+    fresh = std::make_shared<const LoadedModel>(opened, generation, open.encoding);
   } catch (const std::bad_alloc&) {
     tessel_close(opened);
     *error = "out of memory";
@@ -215,6 +249,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   tessel_verdict_init(&task->verdict);
   tessel_judge_options_t options = config_.judge;
   judgement.generation = model->generation;
+  judgement.encoding = model->encoding;
   try {
     std::thread([this, task, model, options] {
       char* message = nullptr;

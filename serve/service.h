@@ -28,6 +28,7 @@ struct Judgement {
   std::string error;           // otherwise: why
   bool skipped = false;        // failed as not text (TESSEL_ERROR_BINARY): nothing to judge
   uint64_t generation = 0;     // the model that judged it
+  int64_t encoding = TESSEL_ENCODING_MODEL;  // how that model reads texts (see Encoding)
 };
 
 // A judgement's graded score as the X-Tessel-Score headers give it: six
@@ -45,6 +46,10 @@ class Service {
   // failure the old one keeps serving, the failure is logged and counted.
   bool Reload(std::string* error);
   bool HasModel() const;
+  // How the model serving now reads texts: TESSEL_ENCODING_AUTO, _UTF8 or
+  // _CP1251, the rule its description records; _MODEL when that could not
+  // be read.
+  int64_t Encoding() const;
 
   // Judges one document: waits up to queue_timeout for a slot among
   // max_in_flight, then up to judge_timeout for the verdict. The model is

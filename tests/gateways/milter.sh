@@ -21,6 +21,7 @@ message() {  # message NAME CONTENT-TYPE: headers on standard output; the body f
   printf -- '--b2\nContent-Type: text/plain; charset=koi8-r\n\n'; head -1 docs/ru_leak.txt | iconv -f cp1251 -t koi8-r
   printf -- '--b2\nContent-Type: text/plain; charset=windows-1251\n\n'; tail -n +2 docs/ru_leak.txt; printf -- '--b2--\n'; } >split.eml
 { head -1 docs/ru_leak.txt; printf '\n'; tail -n +2 docs/ru_leak.txt; } >split-parts
+{ message utf8 'text/plain; charset=utf-8'; iconv -f cp1251 -t utf-8 docs/ru_leak.txt; } >utf8.eml
 { message broken 'multipart/mixed; boundary="never"'; cat docs/ru_leak.txt; } >broken.eml
 { message huge text/plain; for _ in $(seq 1200); do cat docs/ru_leak.txt; done; } >huge.eml
 
@@ -47,8 +48,8 @@ run() {  # run MESSAGE...: miltertest's lines for the messages
 }
 
 start_milter headers
-expect "headers" "$(run clean.eml body.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
-"clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|attachment.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|broken.eml: SMFIR_CONTINUE verdict-header score-header|huge.eml: SMFIR_CONTINUE|"
+expect "headers" "$(run clean.eml body.eml utf8.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
+"clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|attachment.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|broken.eml: SMFIR_CONTINUE verdict-header score-header|huge.eml: SMFIR_CONTINUE|"
 grep -q '"front":"milter","id":"huge.eml","size":[0-9]*,"outcome":"too_large"' headers.log || fail "log: $(cat headers.log)"
 grep -q '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","verdict":true' headers.log || fail "log: $(cat headers.log)"
 
@@ -88,3 +89,22 @@ kill -TERM "$milter"
 wait_exit "$milter" 5
 grep -q '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log ||
   fail "log: $(grep docx.eml headers.log)"
+
+# A model that reads only UTF-8 (trained on the corpus and stop words in
+# UTF-8), or byte for byte, is given the text parts in UTF-8, or in
+# Windows-1251, whatever their charset.
+mkdir -p utf-8/protected utf-8/unprotected cp1251
+cp -r protected unprotected stop.txt cp1251/
+for file in protected/* unprotected/* stop.txt; do iconv -f cp1251 -t utf-8 "$file" >"utf-8/$file"; done
+for encoding in utf-8 cp1251; do
+  cp "$encoding/stop.txt" stop.txt
+  mkdir -p model.new
+  (cd model.new && "$TESSEL" -t ../stop.txt -p "../$encoding/protected/*.txt" -u "../$encoding/unprotected/*.txt" \
+     --encoding=$encoding -v >/dev/null 2>&1)
+  rm -rf model && mv model.new model
+  start_milter headers
+  expect "read as $encoding" "$(run clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
+"clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|"
+  kill -TERM "$milter"
+  wait_exit "$milter" 5
+done
