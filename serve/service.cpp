@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 #include <nlohmann/json.hpp>
+#include <deque>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -64,6 +66,72 @@ struct JudgeTask {
   std::string source;  // copied while the model is held: the verdict's points into it
 };
 
+}  // namespace
+
+// The threads that judge: as many as requests may be in flight, started as
+// they are first needed (a c-icap child starts its own after the fork), and
+// kept, so that a request pays no thread creation. A slot is taken before a
+// job is given, so there is always a worker for it, at once or as soon as
+// one that started is waiting.
+class Service::JudgePool {
+ public:
+  explicit JudgePool(unsigned workers) : most_(workers == 0 ? 1 : workers) {}
+  ~JudgePool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    cv_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  JudgePool(const JudgePool&) = delete;
+  JudgePool& operator=(const JudgePool&) = delete;
+
+  // Hands job to a worker; false when there is none and none can be started.
+  bool Run(std::function<void()> job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_back(std::move(job));
+    if (jobs_.size() > idle_ && threads_.size() < most_) {
+      try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        if (threads_.empty()) {
+          jobs_.pop_back();
+          return false;
+        }
+      }
+    }
+    cv_.notify_one();
+    return true;
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      ++idle_;
+      cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+      --idle_;
+      if (jobs_.empty()) return;  // stopping, with nothing left to do
+      std::function<void()> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+
+  const size_t most_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> jobs_;
+  std::vector<std::thread> threads_;
+  size_t idle_ = 0;
+  bool stopping_ = false;
+};
+
+namespace {
+
 std::string Lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -96,7 +164,10 @@ struct Service::Counters {
   std::atomic<uint64_t> load_micros{0};
 };
 
-Service::Service(ServeConfig config) : config_(std::move(config)), counters_(new Counters) {
+Service::Service(ServeConfig config)
+    : config_(std::move(config)),
+      counters_(new Counters),
+      pool_(new JudgePool(config_.max_in_flight)) {
   for (const std::string& converter : config_.converters) converters_.push_back(converter.c_str());
   converters_.push_back(nullptr);
   config_.judge.converters = config_.converters.empty() ? nullptr : converters_.data();
@@ -110,6 +181,7 @@ Service::Service(ServeConfig config) : config_(std::move(config)), counters_(new
 }
 
 Service::~Service() {
+  pool_.reset();  // the judgements still running end first
   if (log_ != nullptr) std::fclose(log_);
 }
 
@@ -241,7 +313,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
     judgement.error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
     return judgement;
   }
-  // The judgement runs on a thread of its own so that the request can stop
+  // The judgement runs on a worker of the pool so that the request can stop
   // waiting for it; the slot stays taken until it really ends.
   auto task = std::make_shared<JudgeTask>();
   task->text.assign(text, length);
@@ -250,30 +322,29 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   tessel_judge_options_t options = config_.judge;
   judgement.generation = model->generation;
   judgement.encoding = model->encoding;
-  try {
-    std::thread([this, task, model, options] {
-      char* message = nullptr;
-      int rc = task->name.empty()
-                   ? tessel_judge_text(model->handle, task->text.data(), task->text.size(),
-                                       &options, &task->verdict, &message)
-                   : tessel_judge_buffer(model->handle, task->text.data(), task->text.size(),
-                                         task->name.c_str(), &options, &task->verdict, &message);
-      const int code = rc < 0 ? tessel_last_error_code() : 0;
-      {
-        std::lock_guard<std::mutex> lock(task->mutex);
-        task->rc = rc;
-        task->code = code;
-        if (task->verdict.source_name != nullptr) task->source = task->verdict.source_name;
-        task->verdict.source_name = nullptr;
-        if (message != nullptr) task->error = message;
-        task->done = true;
-        std::string().swap(task->text);
-      }
-      tessel_free(message);
-      task->done_cv.notify_all();
-      ReleaseSlot();
-    }).detach();
-  } catch (const std::system_error&) {
+  const bool started = pool_->Run([this, task, model, options] {
+    char* message = nullptr;
+    int rc = task->name.empty()
+                 ? tessel_judge_text(model->handle, task->text.data(), task->text.size(),
+                                     &options, &task->verdict, &message)
+                 : tessel_judge_buffer(model->handle, task->text.data(), task->text.size(),
+                                       task->name.c_str(), &options, &task->verdict, &message);
+    const int code = rc < 0 ? tessel_last_error_code() : 0;
+    {
+      std::lock_guard<std::mutex> lock(task->mutex);
+      task->rc = rc;
+      task->code = code;
+      if (task->verdict.source_name != nullptr) task->source = task->verdict.source_name;
+      task->verdict.source_name = nullptr;
+      if (message != nullptr) task->error = message;
+      task->done = true;
+      std::string().swap(task->text);
+    }
+    tessel_free(message);
+    task->done_cv.notify_all();
+    ReleaseSlot();
+  });
+  if (!started) {
     ReleaseSlot();
     judgement.error = "no thread to judge on";
     return judgement;

@@ -85,6 +85,7 @@ class Service {
  private:
   struct Counters;
   struct LoadedModel;
+  class JudgePool;
   std::shared_ptr<const LoadedModel> Current() const;
   bool AcquireSlot();
   void ReleaseSlot();
@@ -101,6 +102,7 @@ class Service {
   std::mutex log_mutex_;
   FILE* log_ = nullptr;
   std::atomic<uint64_t> next_id_{1};
+  std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
 };
 
 }  // namespace tessel::serve
