@@ -304,12 +304,14 @@ std::vector<std::vector<FlatSet>> Trainer::FinishAll(const std::vector<Trainer*>
       built.push_back({trainers[t]->sets_[s].get(), &sets[t][s]});
   }
   const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
-  // The sets' room is cleared on several threads, one set each.
-  RunAll(built.size(), threads, [&](size_t i) { built[i].first->Place(*built[i].second); });
-  // Every bucket of every set is one piece of work, so that all threads sort
-  // until the last bucket.
-  RunAll(built.size() * kBuckets, threads, [&](size_t i) {
-    built[i / kBuckets].first->SortBucket(i % kBuckets, *built[i / kBuckets].second);
-  });
+  // One set after the other, each bucket of it one piece of work for the
+  // threads: a set's room is taken only once the sets before it have
+  // released their buckets, so the records are held about once, not twice.
+  for (const auto& [accumulator, set] : built) {
+    accumulator->Place(*set);
+    RunAll(kBuckets, threads, [&, accumulator = accumulator, set = set](size_t b) {
+      accumulator->SortBucket(b, *set);
+    });
+  }
   return sets;
 }

@@ -150,14 +150,20 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
     read.insert(read.end(), some_read.begin(), some_read.end());
     for (std::vector<FlatSet>& sets_of : Trainer::FinishAll(some)) built.push_back(std::move(sets_of));
   };
-  if (robust && sides.size() == 2) {
-    // The unprotected side's shorter units matter only where the protected
-    // side holds them too: that side is trained first, and what it cannot
-    // hold is dropped as the unprotected files are read.
+  if (sides.size() == 2) {
+    // The sides are trained in turn, so that the protected side's buckets
+    // are sorted into its set and freed before the unprotected files are
+    // read: together they would take up to twice the memory. With robust,
+    // the unprotected side's shorter units matter only where the protected
+    // side holds them too, and what it cannot hold is dropped as they are
+    // read.
     train(0, 1);
-    const DigestSieve wanted(built[0].back().digests);
-    order[1]->KeepOnly(ShorterWords(text),
-                       [&wanted](const Digest& unit) { return wanted.MayHold(unit); });
+    std::unique_ptr<DigestSieve> wanted;
+    if (robust) {
+      wanted = std::make_unique<DigestSieve>(built[0].back().digests);
+      order[1]->KeepOnly(ShorterWords(text),
+                         [&wanted](const Digest& unit) { return wanted->MayHold(unit); });
+    }
     train(1, 2);
   } else {
     train(0, sides.size());
