@@ -61,40 +61,48 @@ inline uint64_t RotateLeft(uint64_t x, int bits) { return x << bits | x >> (64 -
 
 }  // namespace
 
-void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out) {
-  const size_t count = text.ShingleCount(words);
-  const size_t step = static_cast<size_t>(text.shift());
+UnitHasher::UnitHasher(const TextWords& text, int words)
+    : count_(text.ShingleCount(words)), step_(static_cast<size_t>(text.shift())) {
   const size_t length = static_cast<size_t>(words);
-  const size_t base = out.size();
-  out.resize(base + count);
-  if (count == 0) return;
+  if (count_ == 0) return;
   // Each word is hashed once; the hashes of the words the units hold.
-  const size_t last = (count - 1) * step + length;  // the units hold words 0 .. last - 1
-  std::vector<uint64_t> hashes(last);
-  for (size_t w = 0; w < last; ++w) hashes[w] = WordHash(text.Word(w));
+  const size_t last = (count_ - 1) * step_ + length;  // the units hold words 0 .. last - 1
+  hashes_.resize(last);
+  for (size_t w = 0; w < last; ++w) hashes_[w] = WordHash(text.Word(w));
   // Each word of a unit is rotated by its place, so that the same words in
   // another order give another unit.
-  std::vector<int> turns(length);
-  for (size_t j = 0; j < length; ++j) turns[j] = static_cast<int>(j * 23 % 63) + 1;
-  for (size_t k = 0; k < count; ++k) {
-    // Two combinations of the words' hashes, a sum and an exclusive or, each
-    // then mixed: the hashes are already uniform, so two multiplications a
-    // half suffice.
-    uint64_t low = length * 0x9e3779b97f4a7c15ULL, high = length * 0xbf58476d1ce4e5b9ULL;
-    const uint64_t* hash = &hashes[k * step];
-    for (size_t j = 0; j < length; ++j) {
-      low += RotateLeft(hash[j], turns[j]);
-      high ^= RotateLeft(hash[j], 64 - turns[j]);
-    }
-    const uint64_t halves[2] = {Mix(low), Mix(high ^ low)};
-    for (int half = 0; half < 2; ++half) {
-      uint64_t value = halves[half];
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      value = __builtin_bswap64(value);
-#endif
-      std::memcpy(out[base + k].bytes + 8 * half, &value, sizeof value);
-    }
+  turns_.resize(length);
+  for (size_t j = 0; j < length; ++j) turns_[j] = static_cast<int>(j * 23 % 63) + 1;
+}
+
+Digest UnitHasher::At(size_t k) const {
+  // Two combinations of the words' hashes, a sum and an exclusive or, each
+  // then mixed: the hashes are already uniform, so two multiplications a
+  // half suffice.
+  const size_t length = turns_.size();
+  uint64_t low = length * 0x9e3779b97f4a7c15ULL, high = length * 0xbf58476d1ce4e5b9ULL;
+  const uint64_t* hash = &hashes_[k * step_];
+  for (size_t j = 0; j < length; ++j) {
+    low += RotateLeft(hash[j], turns_[j]);
+    high ^= RotateLeft(hash[j], 64 - turns_[j]);
   }
+  const uint64_t halves[2] = {Mix(low), Mix(high ^ low)};
+  Digest unit;
+  for (int half = 0; half < 2; ++half) {
+    uint64_t value = halves[half];
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    value = __builtin_bswap64(value);
+#endif
+    std::memcpy(unit.bytes + 8 * half, &value, sizeof value);
+  }
+  return unit;
+}
+
+void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out) {
+  const UnitHasher units(text, words);
+  const size_t base = out.size();
+  out.resize(base + units.count());
+  for (size_t k = 0; k < units.count(); ++k) out[base + k] = units.At(k);
 }
 
 FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set) {

@@ -35,6 +35,23 @@ FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set);
 // identities only from here.
 void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out);
 
+// The same one unit at a time, for a judging that needs the identities of
+// only some of a text's units: each word is hashed once when made, a unit
+// costs a few multiplications when asked for.
+class UnitHasher {
+ public:
+  UnitHasher(const TextWords& text, int words);
+  size_t count() const { return count_; }
+  // The identity of unit k (0 <= k < count()), as UnitIdentities gives it.
+  Digest At(size_t k) const;
+
+ private:
+  size_t count_ = 0;
+  size_t step_ = 1;
+  std::vector<uint64_t> hashes_;  // of the words the units hold
+  std::vector<int> turns_;        // each word's rotation by its place in a unit
+};
+
 // A filter of a set of digests: MayHold is false only for a digest not
 // among them. At two bytes a digest it lets a training drop the unprotected
 // side's shorter units as they are read, unless the protected side may hold

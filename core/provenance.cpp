@@ -163,14 +163,14 @@ void SourceFinder::BuildDirectory() {
     ++directory_[(size_t{record.bytes[0]} << 8 | record.bytes[1]) + 1];
   for (size_t bucket = 1; bucket < directory_.size(); ++bucket)
     directory_[bucket] += directory_[bucket - 1];
-  filter_.assign((size_t{1} << 23) / 64, 0);
-  for (const Digest& record : records_) {
-    const size_t bit = FilterBit(record);
-    filter_[bit / 64] |= uint64_t{1} << (bit % 64);
-  }
+  size_t words = 1;  // of 64 bits: 16 bits a record, up to 1 MiB
+  while (words < records_.size() / 4 && words < (size_t{1} << 17)) words *= 2;
+  filter_.assign(words, 0);
+  for (const Digest& record : records_) filter_[FilterWord(record)] |= FilterBits(record);
 }
 
-void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out) const {
+void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out,
+                               bool filtered) const {
   std::fill(out, out + count, Holders{});
   if (records_.empty()) return;
   // Three passes, each fetching kAhead look-ups ahead: the filter, which
@@ -178,8 +178,13 @@ void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out
   // the digest's leading 16 bits, a few for any model; those records.
   constexpr size_t kAhead = 32;
   std::vector<size_t> maybe;
+  maybe.reserve(count);
   for (size_t k = 0; k < count; ++k) {
-    if (k + kAhead < count) __builtin_prefetch(&filter_[FilterBit(digests[k + kAhead]) / 64]);
+    if (!filtered) {
+      maybe.push_back(k);
+      continue;
+    }
+    if (k + kAhead < count) FetchFilter(digests[k + kAhead]);
     if (MayHold(digests[k])) maybe.push_back(k);
   }
   for (size_t m = 0; m < maybe.size(); ++m) {
@@ -188,13 +193,24 @@ void SourceFinder::HoldersMany(const Digest* digests, size_t count, Holders* out
     out[maybe[m]] = Holders{directory_[bucket], directory_[bucket + 1]};
   }
   for (size_t m = 0; m < maybe.size(); ++m) {
-    if (m + kAhead < maybe.size()) __builtin_prefetch(&records_[out[maybe[m + kAhead]].first]);
+    if (m + kAhead < maybe.size()) {
+      // A bucket's few records may cross a cache line: the search reads both.
+      const Holders& ahead = out[maybe[m + kAhead]];
+      if (ahead.first < ahead.last) {
+        __builtin_prefetch(&records_[ahead.first]);
+        __builtin_prefetch(&records_[ahead.last - 1]);
+      }
+    }
     Holders& held = out[maybe[m]];
-    const auto range = std::equal_range(records_.begin() + static_cast<ptrdiff_t>(held.first),
-                                        records_.begin() + static_cast<ptrdiff_t>(held.last),
-                                        digests[maybe[m]]);
-    held = Holders{static_cast<size_t>(range.first - records_.begin()),
-                   static_cast<size_t>(range.second - records_.begin())};
+    // Equal records are few (one a file holding the digest): they are
+    // walked, not searched for a second time.
+    const Digest& digest = digests[maybe[m]];
+    const auto end = records_.begin() + static_cast<ptrdiff_t>(held.last);
+    auto first = std::lower_bound(records_.begin() + static_cast<ptrdiff_t>(held.first), end, digest);
+    auto last = first;
+    while (last != end && *last == digest) ++last;
+    held = Holders{static_cast<size_t>(first - records_.begin()),
+                   static_cast<size_t>(last - records_.begin())};
     if (held.first < held.last) __builtin_prefetch(&files_[held.first]);  // read next by the caller
   }
 }

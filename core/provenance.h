@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,9 +85,23 @@ class SourceFinder {
     size_t first = 0;
     size_t last = 0;
   };
-  void HoldersMany(const Digest* digests, size_t count, Holders* out) const;
+  // Without `filtered` every digest is searched for: for digests nearly all
+  // held, or already let through by MayHold, the filter's read is wasted.
+  void HoldersMany(const Digest* digests, size_t count, Holders* out, bool filtered = true) const;
   // The file of record k; files() or more for a damaged index.
   uint32_t FileOf(size_t k) const { return files_[k]; }
+  // False when the digest's two bits of the filter are not both set: most
+  // digests a document looks up are not held, and the filter, of 16 bits a
+  // record (at most 1 MiB), answers them from the cache.
+  bool MayHold(const Digest& digest) const {
+    if (filter_.empty()) return false;  // a finder of nothing
+    const uint64_t bits = FilterBits(digest);
+    return (filter_[FilterWord(digest)] & bits) == bits;
+  }
+  // Fetches the filter's word of a digest ahead of a MayHold.
+  void FetchFilter(const Digest& digest) const {
+    if (!filter_.empty()) __builtin_prefetch(&filter_[FilterWord(digest)]);
+  }
 
  private:
   // Each (file, k) once for every digest k that the file holds.
@@ -98,20 +113,24 @@ class SourceFinder {
   // Where the records of each leading 16 bits start, and one more entry;
   // and the filter.
   void BuildDirectory();
-  // False when no record has the digest's filter bit: most digests a
-  // document looks up are not held, and the 1 MiB filter answers them from
-  // the cache.
-  static size_t FilterBit(const Digest& digest) {
-    return (size_t{digest.bytes[2]} << 16 | size_t{digest.bytes[3]} << 8 | digest.bytes[4]) >> 1;
+  // A digest's word of the filter and its two bits there, from its second
+  // half (the directory takes the first bytes): one word read a test.
+  static uint64_t Tail(const Digest& digest) {
+    uint64_t value;
+    std::memcpy(&value, digest.bytes + 8, sizeof value);
+    return value;
   }
-  bool MayHold(const Digest& digest) const {
-    const size_t bit = FilterBit(digest);
-    return (filter_[bit / 64] >> (bit % 64) & 1) != 0;
+  size_t FilterWord(const Digest& digest) const {
+    return static_cast<size_t>(Tail(digest) & (filter_.size() - 1));
+  }
+  static uint64_t FilterBits(const Digest& digest) {
+    const uint64_t tail = Tail(digest);
+    return uint64_t{1} << (tail >> 52 & 63) | uint64_t{1} << (tail >> 58);
   }
 
   std::vector<Digest> records_;
   std::vector<uint32_t> files_;
   std::vector<size_t> directory_;
-  std::vector<uint64_t> filter_;  // one bit per 23 bits of the digest
+  std::vector<uint64_t> filter_;  // a power of two of words
   std::vector<std::string> paths_;
 };

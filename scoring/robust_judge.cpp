@@ -57,21 +57,13 @@ struct Link {
   bool first;
 };
 
-// The links of the digests at the positions `at` selects, in text order.
-template <typename Selected>
-std::vector<Link> LinksOf(const std::vector<Digest>& digests, const SourceFinder& files,
-                          Selected selected) {
-  std::vector<Digest> looked_up;
-  std::vector<int64_t> positions;
-  looked_up.reserve(digests.size());
-  positions.reserve(digests.size());
-  for (size_t at = 0; at < digests.size(); ++at) {
-    if (!selected(at)) continue;
-    looked_up.push_back(digests[at]);
-    positions.push_back(static_cast<int64_t>(at));
-  }
+// The links of the digests looked up (at the positions given, in text
+// order), each one the protected side holds or the filter of `files` let
+// through: the filter is not read again.
+std::vector<Link> LinksOf(const std::vector<Digest>& looked_up,
+                          const std::vector<int64_t>& positions, const SourceFinder& files) {
   std::vector<SourceFinder::Holders> holders(looked_up.size());
-  files.HoldersMany(looked_up.data(), looked_up.size(), holders.data());
+  files.HoldersMany(looked_up.data(), looked_up.size(), holders.data(), false);
   const std::vector<bool> first = FirstOccurrences(looked_up, holders);
   std::vector<Link> links;
   for (size_t k = 0; k < looked_up.size(); ++k)
@@ -111,24 +103,60 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Link>& links) {
 
 }  // namespace
 
-RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
+RobustResult JudgeRobust(const std::vector<Digest>& shingles, const UnitHasher* shorter,
                          int32_t shift, const SidesIndex& sides, const RobustSources& sources,
                          double threshold) {
   RobustResult result;
   std::vector<int32_t> held(shingles.size());
   sides.SidesMany(shingles.data(), shingles.size(), held.data());
-  const auto only_protected = [&](size_t at) { return held[at] == SidesIndex::kProtected; };
-  const std::vector<Link> links = LinksOf(shingles, sources.shingles, only_protected);
+  std::vector<Digest> looked_up;
+  std::vector<int64_t> positions;
+  for (size_t at = 0; at < shingles.size(); ++at)
+    if (held[at] == SidesIndex::kProtected) {
+      looked_up.push_back(shingles[at]);
+      positions.push_back(static_cast<int64_t>(at));
+    }
+  const std::vector<Link> links = LinksOf(looked_up, positions, sources.shingles);
+  // Distinct shingles only the protected side holds.
+  std::sort(looked_up.begin(), looked_up.end());
+  result.protected_count =
+      static_cast<int64_t>(std::unique(looked_up.begin(), looked_up.end()) - looked_up.begin());
+  looked_up.clear();
+  positions.clear();
+  const size_t units = shorter == nullptr ? 0 : shorter->count();
   // With shingles a word apart, a shingle the unprotected side holds holds
   // the shorter units at its place and the next, which the unprotected
   // learning files then hold too: neither is protected-only, and neither is
-  // looked up.
-  std::vector<char> covered(shorter.size(), 0);
+  // looked up. Nor is a unit the filter of the shorter units turns away,
+  // which is most of the rest: only the others are identified whole.
+  std::vector<char> covered(units, 0);
   if (shift == 1)
-    for (size_t at = 0; at < held.size() && at + 1 < shorter.size(); ++at)
+    for (size_t at = 0; at < held.size() && at + 1 < units; ++at)
       if ((held[at] & SidesIndex::kUnprotected) != 0) covered[at] = covered[at + 1] = 1;
-  const std::vector<Link> shorter_links =
-      LinksOf(shorter, sources.shorter, [&covered](size_t at) { return covered[at] == 0; });
+  // The filter is read kAhead units after its word is fetched: nearly every
+  // read would otherwise wait for memory.
+  constexpr size_t kAhead = 16;
+  struct Pending {
+    Digest unit;
+    size_t at;
+  };
+  Pending pending[kAhead];
+  size_t waiting = 0;
+  const auto test = [&](const Pending& unit) {
+    if (!sources.shorter.MayHold(unit.unit)) return;
+    looked_up.push_back(unit.unit);
+    positions.push_back(static_cast<int64_t>(unit.at));
+  };
+  for (size_t at = 0; at < units; ++at) {
+    if (covered[at] != 0) continue;
+    Pending& slot = pending[waiting % kAhead];
+    if (waiting >= kAhead) test(slot);
+    slot = Pending{shorter->At(at), at};
+    sources.shorter.FetchFilter(slot.unit);
+    ++waiting;
+  }
+  for (size_t k = waiting > kAhead ? waiting - kAhead : 0; k < waiting; ++k) test(pending[k % kAhead]);
+  const std::vector<Link> shorter_links = LinksOf(looked_up, positions, sources.shorter);
   std::tie(result.score, result.file) = LongestChain(links);
   const auto [length, file] = LongestChain(shorter_links);
   if (length > result.score) {
@@ -136,12 +164,6 @@ RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<
     result.file = file;
     result.shorter = true;
   }
-  std::vector<Digest> distinct;
-  for (size_t at = 0; at < shingles.size(); ++at)
-    if (only_protected(at)) distinct.push_back(shingles[at]);
-  std::sort(distinct.begin(), distinct.end());
-  result.protected_count =
-      static_cast<int64_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
   result.verdict = static_cast<double>(result.score) >= threshold;
   return result;
 }
@@ -149,8 +171,10 @@ RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<
 RobustResult JudgeRobustWords(const TextWords& words, int32_t shingle_length,
                               const SidesIndex& sides, const RobustSources& sources,
                               double threshold) {
-  std::vector<Digest> shingles, shorter;
+  std::vector<Digest> shingles;
   words.HashShingles(shingle_length, shingles);
-  if (sources.shorter_words > 0) UnitIdentities(words, sources.shorter_words, shorter);
-  return JudgeRobust(shingles, shorter, words.shift(), sides, sources, threshold);
+  if (sources.shorter_words <= 0)
+    return JudgeRobust(shingles, nullptr, words.shift(), sides, sources, threshold);
+  const UnitHasher shorter(words, sources.shorter_words);
+  return JudgeRobust(shingles, &shorter, words.shift(), sides, sources, threshold);
 }

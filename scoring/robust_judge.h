@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/chain_units.h"
 #include "core/digest.h"
 #include "core/provenance.h"
 #include "core/sides_index.h"
@@ -45,8 +46,8 @@ struct RobustResult {
   bool verdict = false;
 };
 
-// Judges a document's shingle digests and its shorter units' digests, both
-// in text order, taken every `shift` words. A chain is a run of units of
+// Judges a document's shingle digests and its shorter units (none for
+// nullptr), both in text order, taken every `shift` words. A chain is a run of units of
 // one kind that only the protected side holds, all held by one protected
 // file, each at most kRobustGap positions after the one before; a unit the
 // document held earlier keeps a chain going without lengthening it. A
@@ -54,7 +55,7 @@ struct RobustResult {
 // more (or its longest chain where that is more), and the document's score
 // is the best file's, of either kind of unit. Ties go to the longer
 // units, then to the file first reached. The verdict is score >= threshold.
-RobustResult JudgeRobust(const std::vector<Digest>& shingles, const std::vector<Digest>& shorter,
+RobustResult JudgeRobust(const std::vector<Digest>& shingles, const UnitHasher* shorter,
                          int32_t shift, const SidesIndex& sides, const RobustSources& sources,
                          double threshold);
 // The same for a document read into words (finished): its shingles of

@@ -110,6 +110,42 @@ TEST(SourceFinder, FindsTheHoldersOfManyDigestsAtOnce) {
   for (const auto& held : holders) EXPECT_EQ(held.first, held.last);
 }
 
+// Over digests spread as real ones are, the filter lets every held digest
+// through and turns most others away, and a search without it finds the
+// same records; a finder of nothing holds nothing.
+TEST(SourceFinder, FiltersSpreadDigestsWithoutLosingAny) {
+  std::vector<Digest> records, others;
+  uint64_t state = 1;
+  for (int k = 0; k < 6000; ++k) {
+    Digest digest;
+    for (int half = 0; half < 2; ++half) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      const uint64_t value = state ^ state >> 29;
+      std::memcpy(digest.bytes + 8 * half, &value, sizeof value);
+    }
+    (k % 3 == 0 ? others : records).push_back(digest);
+  }
+  std::sort(records.begin(), records.end());
+  const SourceFinder finder(records, std::vector<uint32_t>(records.size(), 0), {"a"});
+  for (const Digest& digest : records) ASSERT_TRUE(finder.MayHold(digest));
+  size_t passed = 0;
+  for (const Digest& digest : others) passed += finder.MayHold(digest);
+  EXPECT_LT(passed, others.size() / 20);
+  std::vector<Digest> asked(records.begin(), records.begin() + 50);
+  asked.insert(asked.end(), others.begin(), others.begin() + 50);
+  std::vector<SourceFinder::Holders> filtered(asked.size()), all(asked.size());
+  finder.HoldersMany(asked.data(), asked.size(), filtered.data());
+  finder.HoldersMany(asked.data(), asked.size(), all.data(), false);
+  for (size_t k = 0; k < asked.size(); ++k) {
+    EXPECT_EQ(filtered[k].last - filtered[k].first, k < 50 ? 1u : 0u) << k;
+    EXPECT_EQ(all[k].last - all[k].first, k < 50 ? 1u : 0u) << k;
+    if (k < 50) {
+      EXPECT_EQ(records[all[k].first], asked[k]) << k;
+    }
+  }
+  EXPECT_FALSE(SourceFinder().MayHold(records[0]));
+}
+
 // A damaged file index names no file rather than reading past the paths.
 TEST(SourceFinder, IgnoresAFileIndexBeyondThePaths) {
   Saved saved;
