@@ -31,9 +31,7 @@ grep -qx 'tessel_request_seconds_count [0-9]*' <<<"$metrics" || fail "metrics: $
 # One line per request, and never the document's text.
 grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.log || fail "log: $(cat requests.log)"
 ! grep -qi 'merger' requests.log || fail "the log holds the text"
-kill -TERM "$server"
-wait_exit "$server" 5
-expect "exit" "$status" 0
+stop_serve
 
 head -c 24 /dev/urandom | base64 >token
 write_config token.conf "token_file = $work/token"
