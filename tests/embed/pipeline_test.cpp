@@ -2,8 +2,6 @@
 // graded score and the named source of each mode, the robust mode, the
 // converters and the binary check of file and buffer calls, and per-line
 // encodings in both.
-#include <iconv.h>
-
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -224,18 +222,6 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   tessel_free(error);
   tessel_close(model);
-}
-
-std::string ToUtf8(std::string text) {
-  iconv_t converter = iconv_open("UTF-8", "CP1251");
-  std::string out(text.size() * 3, '\0');
-  char* in = text.data();
-  char* put = out.data();
-  size_t in_left = text.size(), out_left = out.size();
-  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
-  iconv_close(converter);
-  out.resize(out.size() - out_left);
-  return out;
 }
 
 TEST_F(Pipeline, FileAndBufferCallsDecodeEachLine) {
