@@ -1,5 +1,3 @@
-#include <iconv.h>
-
 #include <string>
 #include <vector>
 
@@ -10,26 +8,11 @@
 
 namespace {
 
-// The system's converter, for the table of Windows-1251 characters.
-std::string Iconv(const char* from, const char* to, std::string text) {
-  iconv_t converter = iconv_open(to, from);
-  EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
-  std::string out(text.size() * 4 + 4, '\0');
-  char* in = text.data();
-  char* put = out.data();
-  size_t in_left = text.size(), out_left = out.size();
-  const size_t done = iconv(converter, &in, &in_left, &put, &out_left);
-  iconv_close(converter);
-  if (done == static_cast<size_t>(-1)) return "?";
-  out.resize(out.size() - out_left);
-  return out;
-}
-
 TEST(Charset, EveryWindows1251ByteMapsBothWaysAsTheSystemConverterDoes) {
   for (int byte = 0x01; byte < 0x100; ++byte) {
     if (byte == 0x98) continue;  // no character
     const std::string single(1, static_cast<char>(byte));
-    const std::string utf8 = Iconv("CP1251", "UTF-8", single);
+    const std::string utf8 = ToUtf8(single);
     EXPECT_EQ(Cp1251ToUtf8(single), utf8) << byte;
     EXPECT_EQ(Cp1251Of(UnicodeOfCp1251(static_cast<unsigned char>(byte))), byte) << byte;
   }
@@ -60,7 +43,7 @@ TEST(Charset, DecoderRefusesWhatIsNotUtf8) {
 // are in the bytes as given.
 TEST(TextWords, Utf8GivesTheWordsOfItsWindows1251Form) {
   const std::string cp1251 = "\xcf\xf0\xe8\xe2\xe5\xf2, world\xa0\xb8\xeb\xea\xe0 \xa8 caf\xe9!\n";
-  const std::string utf8 = Iconv("CP1251", "UTF-8", cp1251);
+  const std::string utf8 = ToUtf8(cp1251);
   const Read single = ReadText(cp1251, TextEncoding::kAuto);
   EXPECT_FALSE(single.utf8);
   EXPECT_EQ(single.words, (std::vector<std::string>{"\xcf\xd0\xc8\xc2\xc5\xd2", "world",
@@ -102,7 +85,7 @@ TEST(TextWords, AutoDecidesEachLine) {
   const std::string host = "\xcf\xf0\xe8\xe2\xe5\xf2 \xec\xe8\xf0 one\n";
   const std::string passage = "\xe4\xe0\xeb\xe5\xea\xee \xe8 \xe1\xeb\xe8\xe7\xea\xee two\n";
   const std::vector<std::string> words = ReadText(host + passage + host, TextEncoding::kCp1251).words;
-  const std::string mixed = host + Iconv("CP1251", "UTF-8", passage) + host;
+  const std::string mixed = host + ToUtf8(passage) + host;
   for (size_t piece : {size_t{0}, size_t{1}, size_t{5}}) {
     const Read read = ReadText(mixed, TextEncoding::kAuto, piece);
     EXPECT_EQ(read.words, words) << piece;
@@ -112,7 +95,7 @@ TEST(TextWords, AutoDecidesEachLine) {
     EXPECT_EQ(read.places[7].second, mixed.size() - host.size() + 6);
   }
   // A UTF-8 text with a stray byte at the end, or its last character cut.
-  const std::string utf8 = Iconv("CP1251", "UTF-8", passage + passage);
+  const std::string utf8 = ToUtf8(passage + passage);
   for (const std::string& spoilt : {utf8 + "\xff", utf8 + "\xd0", utf8.substr(0, utf8.size() - 1) + "\xd0"}) {
     const Read read = ReadText(spoilt, TextEncoding::kAuto, 3);
     EXPECT_TRUE(read.utf8);

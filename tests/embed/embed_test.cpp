@@ -11,12 +11,8 @@ namespace {
 
 // The protected side knows "alpha beta gamma delta", the unprotected one "one
 // two three": a protected-like text scores 100 / 1.01^k against 0 and is flagged.
-void WriteModel(const std::string& dir, bool with_pairs = true) {
-  for (int n = 1; n <= (with_pairs ? 2 : 1); ++n) {
-    CShingleSet p = Built("alpha beta gamma delta\n", n), u = Built("one two three\n", n);
-    saveShinglesToFile(dir + (n == 1 ? "/p.bin" : "/p.bin.2"), p);
-    saveShinglesToFile(dir + (n == 1 ? "/u.bin" : "/u.bin.2"), u);
-  }
+void WriteModel(const std::string& dir, bool words_only = false) {
+  WriteTextModel(dir, "alpha beta gamma delta\n", "one two three\n", words_only);
 }
 
 TEST(Embed, JudgesBuffersUpToTheirFirstNul) {
@@ -66,7 +62,7 @@ TEST(Embed, AnUnusableShiftJudgesAnEmptyText) {
 
 TEST(Embed, MissingModelFilesLeaveTheirPartEmpty) {
   TempDir dir;
-  WriteModel(dir.path(), false);
+  WriteModel(dir.path(), true);
   tessel_model* model = nullptr;
   // The trailing slash is kept: the paths have two slashes in a row.
   EXPECT_EQ(Said([&] { return (model = _openShingles((dir.path() + "/").c_str())) != nullptr; }),

@@ -1,8 +1,6 @@
 // The options interface reads texts in the encoding and case of its open
 // options: a UTF-8 text judges as its Windows-1251 form, with the phrase
 // range in the UTF-8 bytes.
-#include <iconv.h>
-
 #include "core/charset.h"
 #include "embed/embed.h"
 #include "embed/tessel.h"
@@ -11,18 +9,6 @@
 #include "corpus_model.h"
 
 namespace {
-
-std::string ToUtf8(std::string text) {
-  iconv_t converter = iconv_open("UTF-8", "CP1251");
-  std::string out(text.size() * 3, '\0');
-  char* in = text.data();
-  char* put = out.data();
-  size_t in_left = text.size(), out_left = out.size();
-  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
-  iconv_close(converter);
-  out.resize(out.size() - out_left);
-  return out;
-}
 
 tessel_t* OpenWith(const std::string& dir, int64_t encoding, int64_t upper_case) {
   tessel_open_options_t open;
@@ -85,11 +71,7 @@ TEST(OptionsEncoding, Utf8TextsJudgeAsTheirWindows1251Form) {
 // only when the handle upper-cases it too.
 TEST(OptionsEncoding, UpperCaseReadsSmallLettersAsCapitals) {
   TempDir dir;
-  for (int n = 1; n <= 2; ++n) {
-    CShingleSet p = Built("ALPHA BETA GAMMA DELTA\n", n), u = Built("ONE TWO THREE\n", n);
-    saveShinglesToFile(dir.path() + (n == 1 ? "/p.bin" : "/p.bin.2"), p);
-    saveShinglesToFile(dir.path() + (n == 1 ? "/u.bin" : "/u.bin.2"), u);
-  }
+  WriteTextModel(dir.path(), "ALPHA BETA GAMMA DELTA\n", "ONE TWO THREE\n");
   for (int64_t upper_case : {0, 1}) {
     tessel_t* model = OpenWith(dir.path(), TESSEL_ENCODING_AUTO, upper_case);
     EXPECT_EQ(Judge(model, "alpha beta gamma delta.").verdict, upper_case);

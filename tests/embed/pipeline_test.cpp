@@ -2,8 +2,6 @@
 // graded score and the named source of each mode, the robust mode, the
 // converters and the binary check of file and buffer calls, and per-line
 // encodings in both.
-#include <iconv.h>
-
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -55,28 +53,18 @@ class Pipeline : public LmSettingsTest {
   std::string message_;
 };
 
-TEST_F(Pipeline, ShingleScoreAndSourceAsTheToolsJson) {
-  auto tool = Train({"--sources=1"}, {"--sources=1"});
+// The score and source of every document against the tool's are compared by
+// python.options and the gateway tests; here the source's index and name.
+TEST_F(Pipeline, ShingleSourceNamesAFileOfTheModel) {
+  Train({"--sources=1"}, {});
   tessel_t* model = Open(TESSEL_MODE_SHINGLES, 1);
   ASSERT_NE(model, nullptr) << message_;
-  int flagged = 0;
-  for (auto& [name, object] : tool) {
-    tessel_verdict_t verdict;
-    tessel_verdict_init(&verdict);
-    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &verdict, nullptr),
-              object["verdict"] ? 1 : 0) << name;
-    EXPECT_EQ(verdict.score, object["score"].get<double>()) << name;
-    if (!object["verdict"]) {
-      EXPECT_EQ(verdict.source, -1);
-      continue;
-    }
-    ++flagged;
-    ASSERT_NE(verdict.source_name, nullptr) << name;
-    EXPECT_EQ(std::string(verdict.source_name), object["sources"][0]["path"]) << name;
-    EXPECT_EQ(verdict.source_shared, object["sources"][0]["shared"]) << name;
-    EXPECT_EQ(tessel_source_name(model, verdict.source), verdict.source_name);
-  }
-  EXPECT_GT(flagged, 0);
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  EXPECT_EQ(tessel_judge_file(model, Doc("ru_leak.txt").c_str(), nullptr, &verdict, nullptr), 1);
+  ASSERT_NE(verdict.source_name, nullptr);
+  EXPECT_EQ(std::string(verdict.source_name), "corpus/protected/ru_contract.txt");
+  EXPECT_EQ(tessel_source_name(model, verdict.source), verdict.source_name);
   EXPECT_EQ(tessel_source_name(model, 1000), nullptr);
   tessel_close(model);
 }
@@ -106,30 +94,27 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
   tessel_close(model);
 }
 
-TEST_F(Pipeline, RobustModeAsTheTool) {
+// A document is flagged exactly when its chain reaches the threshold, 14 by
+// default.
+TEST_F(Pipeline, RobustModeFlagsAtTheThreshold) {
   auto tool = Train({"--robust"}, {"--robust"});
   tessel_t* model = Open(TESSEL_MODE_ROBUST, 0);
   ASSERT_NE(model, nullptr) << message_;
   tessel_judge_options_t options;
   tessel_judge_options_default(&options);
   EXPECT_EQ(options.robust_threshold, 14);
+  int flagged = 0;
   for (auto& [name, object] : tool) {
     tessel_verdict_t verdict;
     tessel_verdict_init(&verdict);
-    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr),
-              object["verdict"] ? 1 : 0) << name;
-    EXPECT_EQ(verdict.score, object["score"].get<double>()) << name;
-    if (object["source"].is_null()) {
-      EXPECT_EQ(verdict.source_name, nullptr);
-    } else {
-      ASSERT_NE(verdict.source_name, nullptr) << name;
-      EXPECT_EQ(std::string(verdict.source_name), object["source"]) << name;
-    }
-    // Another threshold: a document is flagged exactly when its chain reaches it.
-    options.robust_threshold = verdict.score + 1;
-    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
     options.robust_threshold = 14;
+    const int verdict_at_14 = tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr);
+    EXPECT_EQ(verdict_at_14, verdict.score >= 14 ? 1 : 0) << name;
+    flagged += verdict_at_14;
+    options.robust_threshold = verdict.score + 1;
+    EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0) << name;
   }
+  EXPECT_GT(flagged, 0);
   tessel_close(model);
 }
 
@@ -224,18 +209,6 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   tessel_free(error);
   tessel_close(model);
-}
-
-std::string ToUtf8(std::string text) {
-  iconv_t converter = iconv_open("UTF-8", "CP1251");
-  std::string out(text.size() * 3, '\0');
-  char* in = text.data();
-  char* put = out.data();
-  size_t in_left = text.size(), out_left = out.size();
-  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
-  iconv_close(converter);
-  out.resize(out.size() - out_left);
-  return out;
 }
 
 TEST_F(Pipeline, FileAndBufferCallsDecodeEachLine) {

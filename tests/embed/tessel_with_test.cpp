@@ -15,79 +15,34 @@
 #include "core/thread_start.h"
 
 #include "embed/tessel.h"
-#include "support/run_tool.h"
 #include "support/test_support.h"
 #include "corpus_model.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+// The documents of the language-model corpus judged in one batch: name,
+// verdict and protected score a line.
+std::string Judged(tessel_t* model) {
+  const std::vector<std::string> names = corpus::Texts(TESSEL_TEST_DATA "/lm/docs");
+  std::vector<tessel_item_t> items(names.size());
+  for (size_t i = 0; i < names.size(); ++i) items[i] = {sizeof(tessel_item_t), names[i].c_str(), nullptr, 0};
+  std::vector<tessel_verdict_t> verdicts(names.size());
+  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  EXPECT_EQ(tessel_judge_many(model, items.data(), items.size(), nullptr, verdicts.data(), nullptr,
+                              2, nullptr),
+            0);
+  std::ostringstream out;
+  for (size_t i = 0; i < names.size(); ++i)
+    out << names[i] << ' ' << verdicts[i].verdict << ' ' << verdicts[i].protected_score << '\n';
+  return out.str();
+}
 
-struct Corpus {
-  std::string protected_files, unprotected_files, docs, stop_words;
-};
-const std::string kExamples = std::string(TESSEL_SOURCE_DIR) + "/examples/corpus";
-const Corpus kCorpora[] = {
-    {TESSEL_TEST_DATA "/lm/prot/*.txt", TESSEL_TEST_DATA "/lm/plain/*.txt",
-     TESSEL_TEST_DATA "/lm/docs", ""},
-    {kExamples + "/protected/*.txt", kExamples + "/unprotected/*.txt", kExamples + "/docs",
-     kExamples + "/stop.txt"}};
-
-class OptionsInterface : public LmSettingsTest {
- protected:
-  // Trains and saves a model with the tool, copies the documents and judges
-  // them with the tool: its standard output.
-  std::string Tool(const Corpus& corpus, const std::vector<std::string>& options) {
-    fs::copy(corpus.docs, dir_ / "docs");
-    std::vector<std::string> train = {"-p", corpus.protected_files, "-u", corpus.unprotected_files,
-                                      "-v"};
-    std::vector<std::string> judge = {"-f", "-p", "p.bin", "-u", "u.bin", "-d", "docs/*.txt"};
-    if (!corpus.stop_words.empty()) options_.push_back("-t"), options_.push_back(corpus.stop_words);
-    for (auto* args : {&train, &judge}) {
-      args->insert(args->end(), options.begin(), options.end());
-      args->insert(args->end(), options_.begin(), options_.end());
-    }
-    RunToolIn(dir_.path(), train);
-    return RunToolIn(dir_.path(), judge);
-  }
-
-  tessel_t* Open(const Corpus& corpus, int64_t mode, int64_t length, int64_t shift) {
-    tessel_open_options_t open;
-    tessel_open_options_default(&open);
-    open.mode = mode, open.shingle_length = length, open.shingle_shift = shift;
-    if (!corpus.stop_words.empty()) open.stop_words = corpus.stop_words.c_str();
-    char* error = nullptr;
-    tessel_t* model = tessel_open_with(dir_.path().c_str(), &open, &error);
-    EXPECT_EQ(error, nullptr) << error;
-    return model;
-  }
-
-  // The documents judged in one batch, as the tool would print them.
-  template <typename Line>
-  std::string Judged(tessel_t* model, const tessel_judge_options_t& judge, Line line) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_ / "docs"))
-      if (entry.path().extension() == ".txt") names.push_back("docs/" + entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    std::vector<tessel_item_t> items(names.size());
-    std::vector<std::string> paths;
-    for (size_t i = 0; i < names.size(); ++i) {
-      paths.push_back(dir_ / names[i]);
-      items[i] = {sizeof(tessel_item_t), paths[i].c_str(), nullptr, 0};
-    }
-    std::vector<tessel_verdict_t> verdicts(names.size());
-    for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
-    EXPECT_EQ(tessel_judge_many(model, items.data(), items.size(), &judge, verdicts.data(),
-                                nullptr, 2, nullptr),
-              0);
-    std::ostringstream out;
-    for (size_t i = 0; i < names.size(); ++i) line(out, names[i], verdicts[i]);
-    return out.str();
-  }
-
-  TempDir dir_;
-  std::vector<std::string> options_;
-};
+tessel_t* OpenWith(const std::string& dir, int64_t mode, int64_t shift, char** error) {
+  tessel_open_options_t open;
+  tessel_open_options_default(&open);
+  open.mode = mode, open.shingle_length = 5, open.shingle_shift = shift;
+  return tessel_open_with(dir.c_str(), &open, error);
+}
 
 std::thread RefuseThread(std::function<void()>) {
   throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
@@ -95,17 +50,14 @@ std::thread RefuseThread(std::function<void()>) {
 
 // Threads the system refuses leave a batch to the calling thread, with the
 // same verdicts.
-TEST_F(OptionsInterface, ABatchIsJudgedWhenThreadsAreRefused) {
-  Tool(kCorpora[0], {"-o", "1"});
-  tessel_t* model = Open(kCorpora[0], TESSEL_MODE_LANGUAGE_MODEL, 5, 1);
-  tessel_judge_options_t judge;
-  tessel_judge_options_default(&judge);
-  auto line = [](auto& out, auto& name, auto& v) {
-    out << name << ' ' << v.verdict << ' ' << v.protected_score << '\n';
-  };
-  const std::string threaded = Judged(model, judge, line);
+TEST(OptionsInterface, ABatchIsJudgedWhenThreadsAreRefused) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 0);
+  tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_LANGUAGE_MODEL, 1, nullptr);
+  ASSERT_NE(model, nullptr);
+  const std::string threaded = Judged(model);
   const ThreadStarter standard = SetThreadStarter(RefuseThread);
-  const std::string alone = Judged(model, judge, line);
+  const std::string alone = Judged(model);
   SetThreadStarter(standard);
   EXPECT_EQ(alone, threaded);
   EXPECT_NE(threaded.find(" 1 "), std::string::npos);
@@ -148,9 +100,10 @@ TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
 
 // A call the interface refuses says why: a batch with refused options, open
 // options out of range.
-TEST_F(OptionsInterface, RefusalsSayWhy) {
-  Tool(kCorpora[1], {});
-  tessel_t* model = Open(kCorpora[1], TESSEL_MODE_SHINGLES, 5, 1);
+TEST(OptionsInterface, RefusalsSayWhy) {
+  TempDir dir;
+  corpus::WriteModel(dir.path(), 1);
+  tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_SHINGLES, 1, nullptr);
   tessel_judge_options_t judge;
   tessel_judge_options_default(&judge);
   judge.formula = 0;
@@ -161,10 +114,7 @@ TEST_F(OptionsInterface, RefusalsSayWhy) {
   EXPECT_EQ(tessel_judge_many(model, &item, 1, &judge, &verdict, nullptr, 1, &error), -1);
   EXPECT_STREQ(error, "formula must be 1, 2 or 3, not 0");
   tessel_close(model);
-  tessel_open_options_t open;
-  tessel_open_options_default(&open);
-  open.shingle_shift = int64_t{1} << 40;
-  EXPECT_EQ(tessel_open_with(dir_.path().c_str(), &open, &error), nullptr);
+  EXPECT_EQ(OpenWith(dir.path(), TESSEL_MODE_SHINGLES, int64_t{1} << 40, &error), nullptr);
   EXPECT_STREQ(error, "shingle shift must be 1 to 2147483647, not 1099511627776");
   tessel_free(error);
 }

@@ -9,12 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string dir = [] {
-    for (int n : {1, 2}) {
-      CShingleSet p = Built("secret plan alpha beta gamma delta secret plan \xE0\xE1\xE2 omega.\n", n);
-      CShingleSet u = Built("the weather today is fine and the plan is public alpha.\n", n);
-      saveShinglesToFile(FuzzWorkDir() + std::string(n == 1 ? "/p.bin" : "/p.bin.2"), p);
-      saveShinglesToFile(FuzzWorkDir() + std::string(n == 1 ? "/u.bin" : "/u.bin.2"), u);
-    }
+    WriteTextModel(FuzzWorkDir(), "secret plan alpha beta gamma delta secret plan \xE0\xE1\xE2 omega.\n",
+                   "the weather today is fine and the plan is public alpha.\n");
     return std::string(FuzzWorkDir());
   }();
   static tessel_model* const model = _openShingles(dir.c_str());

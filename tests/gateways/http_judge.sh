@@ -31,9 +31,7 @@ grep -qx 'tessel_request_seconds_count [0-9]*' <<<"$metrics" || fail "metrics: $
 # One line per request, and never the document's text.
 grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.log || fail "log: $(cat requests.log)"
 ! grep -qi 'merger' requests.log || fail "the log holds the text"
-kill -TERM "$server"
-wait_exit "$server" 5
-expect "exit" "$status" 0
+stop_serve
 
 head -c 24 /dev/urandom | base64 >token
 write_config token.conf "token_file = $work/token"
@@ -43,16 +41,15 @@ expect "token" "$(post docs/ru_leak.txt -H "Authorization: Bearer $(cat token)")
 expect "metrics need it" "$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/metrics")" 401
 kill -TERM "$server"
 
+refused() {  # refused CONFIG: the exit status and message of a server that must not start
+  status=0; "$GATEWAY_BIN/tessel-serve" "$1" 2>err || status=$?
+  echo "$status $(cat err)"
+}
 write_config open.conf "listen = 0.0.0.0:0"
-status=0; "$GATEWAY_BIN/tessel-serve" open.conf 2>err || status=$?
-expect "off loopback" "$status $(cat err)" "2 tessel-serve: listening on 0.0.0.0 needs a token_file (bearer authentication)"
-
+expect "off loopback" "$(refused open.conf)" "2 tessel-serve: listening on 0.0.0.0 needs a token_file (bearer authentication)"
 printf 'model = %s\nmax_bodies = 5\n' "$work/model" >typo.conf
-status=0; "$GATEWAY_BIN/tessel-serve" typo.conf 2>err || status=$?
-expect "unknown key" "$status $(cat err)" "2 tessel-serve: typo.conf: line 2: unknown setting \"max_bodies\""
+expect "unknown key" "$(refused typo.conf)" "2 tessel-serve: typo.conf: line 2: unknown setting \"max_bodies\""
 printf 'model = %s\nmax_in_flight = 0\n' "$work/model" >zero.conf
-status=0; "$GATEWAY_BIN/tessel-serve" zero.conf 2>err || status=$?
-expect "refused value" "$status $(cat err)" "2 tessel-serve: zero.conf: line 2: refused value \"0\" for max_in_flight"
+expect "refused value" "$(refused zero.conf)" "2 tessel-serve: zero.conf: line 2: refused value \"0\" for max_in_flight"
 printf 'model = %s/missing\n' "$work" >missing.conf
-status=0; "$GATEWAY_BIN/tessel-serve" missing.conf 2>err || status=$?
-expect "no model" "$status" 1
+expect "no model" "$(refused missing.conf)" '1 *'

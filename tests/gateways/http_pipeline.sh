@@ -16,12 +16,9 @@ start_serve sources.conf
 same_as_tool "sources" docs/ru_leak.txt --sources=1
 grep -q '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"' requests.log ||
   fail "log: $(cat requests.log)"
-kill -TERM "$server"
-wait_exit "$server" 5
+stop_serve
 
-mkdir -p model.new
-(cd model.new && "$TESSEL" -t ../stop.txt -p "../protected/*.txt" -u "../unprotected/*.txt" -o 1 -v >/dev/null 2>&1)
-rm -rf model && mv model.new model
+train model - -o 1
 write_config lm.conf "mode = language-model"
 start_serve lm.conf
 # The window's phrase is the tool's alone: the scores are compared.
@@ -31,12 +28,9 @@ for document in docs/ru_leak.txt docs/weekly_update.txt; do
        grep -o '"score":[^,]*')"
 done
 grep -q '"outcome":"judged","verdict":false,"score":-[0-9.e+-]*,' requests.log || fail "log: $(cat requests.log)"
-kill -TERM "$server"
-wait_exit "$server" 5
+stop_serve
 
-mkdir -p model.new
-(cd model.new && "$TESSEL" -t ../stop.txt -p "../protected/*.txt" -u "../unprotected/*.txt" --robust -v >/dev/null 2>&1)
-rm -rf model && mv model.new model
+train model - --robust
 write_config robust.conf "mode = robust"
 start_serve robust.conf
 for document in docs/ru_leak.txt docs/weekly_update.txt; do
@@ -44,5 +38,4 @@ for document in docs/ru_leak.txt docs/weekly_update.txt; do
     "$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$document" --format=json --robust |
        sed 's/"path":"[^"]*",//; s/[][*?\\]/\\&/g')"
 done
-kill -TERM "$server"
-wait_exit "$server" 5
+stop_serve

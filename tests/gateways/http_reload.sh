@@ -5,14 +5,7 @@ source "$(dirname "$0")/lib.sh"
 train model
 write_config serve.conf
 start_serve serve.conf
-verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"score.*"generation"/ generation/'; }
 expect "first model" "$(verdict)" '"verdict":true generation:1'
-
-# wait_log PATTERN: waits until the request log has a line matching it.
-wait_log() {
-  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
-  fail "no \"$1\" in the log: $(cat requests.log)"
-}
 
 (for _ in $(seq 60); do post docs/ru_leak.txt | cut -c1-3; done >statuses) &
 load=$!
@@ -38,6 +31,4 @@ for _ in $(seq 300); do [ "$(grep -c reload_failed requests.log)" = 2 ] && break
 expect "removed: the old model serves" "$(verdict)" '"verdict":false generation:5'
 grep -qx 'tessel_model_reload_failures_total 2' <(curl -s -m 5 "http://127.0.0.1:$port/metrics") || fail "failures not counted"
 grep -qx 'tessel_model_generation 5' <(curl -s -m 5 "http://127.0.0.1:$port/metrics") || fail "generation"
-kill -TERM "$server"
-wait_exit "$server" 5
-expect "exit" "$status" 0
+stop_serve

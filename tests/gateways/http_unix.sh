@@ -27,16 +27,13 @@ start_unix unix.conf
 expect "mode" "$(stat -c %a "$sock")" 660
 expect "judged" "$(over_socket --data-binary @docs/ru_leak.txt http://x/v1/judge)" '*"verdict":true*'
 expect "a live server's socket" "$(refused)" "1 tessel-serve: cannot listen on unix:$sock: $sock: another server listens there"
-kill -TERM "$server"
-wait_exit "$server" 5
-expect "exit" "$status" 0
+stop_serve
 [ ! -e "$sock" ] || fail "the socket is left behind"
 
 echo "socket_mode = 0600" >>unix.conf
 start_unix unix.conf
 expect "configured mode" "$(stat -c %a "$sock")" 600
-kill -TERM "$server"
-wait_exit "$server" 5
+stop_serve
 
 echo keep >target
 ln -s "$work/target" "$sock"

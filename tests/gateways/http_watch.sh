@@ -6,19 +6,9 @@ source "$(dirname "$0")/lib.sh"
 train model
 write_config serve.conf "watch_model = true"
 start_serve serve.conf
-verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"score.*"generation"/ generation/'; }
-wait_log() {  # wait_log PATTERN
-  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
-  fail "no \"$1\" in the log: $(cat requests.log)"
-}
-retrain_here() {  # a save into the served directory itself, sides swapped as asked
-  local p=protected u=unprotected
-  [ "${1:-}" = reverse ] && { p=unprotected; u=protected; }
-  (cd model && "$TESSEL" -t ../stop.txt -p "../$p/*.txt" -u "../$u/*.txt" -v >/dev/null 2>&1)
-}
 expect "first model" "$(verdict)" '"verdict":true generation:1'
 
-retrain_here reverse
+retrain model reverse
 wait_log 'generation 2 from'
 expect "retrained in place" "$(verdict)" '"verdict":false generation:2'
 sleep 1
@@ -31,9 +21,7 @@ expect "damaged: the old model serves" "$(verdict)" '"verdict":false generation:
 train model  # a new directory renamed over the served one
 wait_log 'generation 3 from'
 expect "replaced" "$(verdict)" '"verdict":true generation:3'
-retrain_here reverse
+retrain model reverse
 wait_log 'generation 4 from'
 expect "the new directory is watched" "$(verdict)" '"verdict":false generation:4'
-kill -TERM "$server"
-wait_exit "$server" 5
-expect "exit" "$status" 0
+stop_serve

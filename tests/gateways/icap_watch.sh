@@ -11,13 +11,9 @@ start_icap
 verdict() {
   timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -v 2>&1 | grep -o 'X-Tessel-Verdict: [a-z]*' | head -1
 }
-wait_log() {  # wait_log PATTERN
-  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
-  fail "no \"$1\" in the log: $(cat requests.log)"
-}
 expect "first model" "$(verdict)" 'X-Tessel-Verdict: protected'  # and the child watches from now on
 sleep 0.2
-(cd model && "$TESSEL" -t ../stop.txt -p '../unprotected/*.txt' -u '../protected/*.txt' -v >/dev/null 2>&1)
+retrain model reverse
 wait_log 'generation 2 from'
 expect "retrained in place" "$(verdict)" 'X-Tessel-Verdict: clean'
 printf 'X' >>model/p.bin

@@ -14,15 +14,17 @@ cp -r "$SRC/examples/corpus/." .
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# train DIR [reverse]: a shingle-mode model; "reverse" swaps the sides, so
-# that what one model flags the other does not.
-train() {
+# retrain DIR [reverse [OPTIONS...]]: a model (shingle mode unless the
+# options say otherwise) saved into DIR itself; "reverse" swaps the sides, so
+# that what one model flags the other does not. train DIR [...]: the same
+# trained beside DIR and renamed over it.
+retrain() {
   local dir=$1 p=protected u=unprotected
   [ "${2:-}" = reverse ] && { p=unprotected; u=protected; }
-  mkdir -p "$dir.new"
-  (cd "$dir.new" && "$TESSEL" -t ../stop.txt -p "../$p/*.txt" -u "../$u/*.txt" -v >/dev/null 2>&1)
-  rm -rf "$dir" && mv "$dir.new" "$dir"
+  mkdir -p "$dir"
+  (cd "$dir" && "$TESSEL" -t ../stop.txt -p "../$p/*.txt" -u "../$u/*.txt" -v "${@:3}" >/dev/null 2>&1)
 }
+train() { retrain "$1.new" "${@:2}" && rm -rf "$1" && mv "$1.new" "$1"; }
 
 # write_config FILE [EXTRA LINES...]
 write_config() {
@@ -54,6 +56,14 @@ expect() {  # expect WHAT ACTUAL PATTERN
   [[ $2 == $3 ]] || fail "$1: got '$2', expected '$3'"
 }
 
+# verdict: the leak's verdict and the model generation that gave it.
+verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"score.*"generation"/ generation/'; }
+
+wait_log() {  # wait_log PATTERN: waits until the request log has a line matching it
+  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
+  fail "no \"$1\" in the log: $(cat requests.log)"
+}
+
 # wait_exit PID SECONDS: waits for a server that must stop in time; its exit
 # status in $status.
 wait_exit() {
@@ -61,6 +71,12 @@ wait_exit() {
   kill -0 "$1" 2>/dev/null && fail "the server did not stop in $2 s"
   status=0
   wait "$1" || status=$?
+}
+
+stop_serve() {  # stop_serve: SIGTERM to tessel-serve, which must exit 0 within 5 s
+  kill -TERM "$server"
+  wait_exit "$server" 5
+  expect "exit" "$status" 0
 }
 
 need_icap() {

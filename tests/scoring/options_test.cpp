@@ -1,5 +1,6 @@
-// Judging with an explicit options value: the process-wide settings must
-// reach a verdict only through the value read at the boundary.
+// The process-wide settings read at the boundary into an options value
+// judge as the same settings given explicitly. (That nothing below compat
+// reads them is the check build.settings.)
 #include "compat/settings.h"
 #include "scoring/options.h"
 
@@ -57,23 +58,6 @@ class ExplicitOptions : public LmSettingsTest {
   CountIndex files_[4];
   SidesIndex words_, pairs_;
 };
-
-TEST_F(ExplicitOptions, SettingsChangedAfterwardsDoNotReachTheVerdicts) {
-  StopWordSet stop_words = WordOfEach(0);
-  Options options;
-  options.text.stop_words = &stop_words;
-  options.scoring.lm.threshold_1 = 0.0001;
-  options.scoring.lm.lambda = 0.5;
-  std::vector<std::string> before;
-  for (const std::string& name : corpus::Documents())
-    before.push_back(JudgedAll(ReadFile(name), model(), options));
-  CShingle::shingle_shift = 2;
-  Stopwords = WordOfEach(1);
-  lm_length = 3, lm_threshold_1 = 7, lm_lambda = 0, lm_log = true, Detailed = true;
-  size_t i = 0;
-  for (const std::string& name : corpus::Documents())
-    EXPECT_EQ(JudgedAll(ReadFile(name), model(), options), before[i++]) << name;
-}
 
 // The boundary's reading gives what the same settings given explicitly give.
 TEST_F(ExplicitOptions, CurrentOptionsReadEverySetting) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "compat/builder.h"
 #include "compat/settings.h"
 #include "compat/shingle.h"
+#include "compat/shingle_file.h"
 #include "experiments/sweep.h"
 
 // A record whose digest is first_byte, zeros, last_byte.
@@ -68,6 +70,30 @@ inline CShingleSet Trained(const std::string& text, int n) {
   Unique(set);
   set.ConvertToSet();
   return set;
+}
+
+// A model of two texts, the protected one and the unprotected one: the set
+// files of their words in dir, and of their pairs unless words_only.
+inline void WriteTextModel(const std::string& dir, const std::string& protected_text,
+                           const std::string& unprotected_text, bool words_only = false) {
+  for (int n = 1; n <= (words_only ? 1 : 2); ++n) {
+    CShingleSet p = Built(protected_text, n), u = Built(unprotected_text, n);
+    saveShinglesToFile(dir + (n == 1 ? "/p.bin" : "/p.bin.2"), p);
+    saveShinglesToFile(dir + (n == 1 ? "/u.bin" : "/u.bin.2"), u);
+  }
+}
+
+// A Windows-1251 text in UTF-8, as the system's converter gives it.
+inline std::string ToUtf8(std::string text) {
+  iconv_t converter = iconv_open("UTF-8", "CP1251");
+  std::string out(text.size() * 3, '\0');
+  char* in = text.data();
+  char* put = out.data();
+  size_t in_left = text.size(), out_left = out.size();
+  EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<size_t>(-1));
+  iconv_close(converter);
+  out.resize(out.size() - out_left);
+  return out;
 }
 
 // What run() wrote to std::cout and std::cerr, "|" between them, after "T|"
