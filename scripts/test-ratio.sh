@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prints the non-blank lines of test code, of code, and their ratio. Both count
-# C and C++ (.c .cpp .h), Python (.py), shell (.sh, .sbatch) and CMake
+# C and C++ (.c .cpp .h), Python (.py), shell (.sh, .bash, .sbatch) and CMake
 # (.cmake, .cmake.in, CMakeLists.txt) files tracked by git. Test code is
 # everything under tests/ and bindings/python/tests/; code is the rest outside
 # docs/, examples/ and bench/. Expected outputs and test data are not code. A
@@ -13,7 +13,7 @@ cd "${1:-$(dirname "$0")/..}"
 count() { xargs -r -d '\n' cat -- | grep -c '[^[:space:]]' || true; }
 ratio() {  # TEST_PATTERN
   local files tests code
-  files=$(git ls-files | grep -E '(\.(c|cpp|h|py|sh|sbatch|cmake|cmake\.in)|(^|/)CMakeLists\.txt)$' |
+  files=$(git ls-files | grep -E '(\.(c|cpp|h|py|sh|bash|sbatch|cmake|cmake\.in)|(^|/)CMakeLists\.txt)$' |
     grep -vE '^(docs|examples|bench)/')
   tests=$(grep -E "$1" <<<"$files" | count)
   code=$(grep -vE "$1" <<<"$files" | count)

@@ -4,12 +4,7 @@
 # is named; the ordinary document alone is not. -f reads the profile and the
 # sources from the saved model, and judges as the training run does; -j 3
 # writes what -j 1 does.
-words() {  # words N SEED: N made-up words, ten a line, each line a sentence
-  awk -v n="$1" -v x="$2" 'BEGIN { split("ka lo mi ne su ta ri vo pe da", s, " ")
-    for (i = 1; i <= n; i++) { w = ""
-      for (k = 0; k < 3; k++) { x = (x * 16807) % 2147483647; w = w s[x % 10 + 1] }
-      printf "%s%s", w, (i % 10 ? " " : ".\n") } }'
-}
+. "$SRC/tests/cli/robust/words.bash"
 mkdir -p protected unprotected docs
 words 400 7 >protected/secret.txt && words 400 11 >protected/other.txt
 words 400 13 >unprotected/plain.txt

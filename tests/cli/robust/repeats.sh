@@ -2,12 +2,7 @@
 # short phrase of a protected file (a listing of the same annotation line)
 # makes a chain of its few distinct units, not of every repeat, while the
 # same words in a row of new text still chain as before.
-words() {  # words N SEED: N made-up words, ten a line, each line a sentence
-  awk -v n="$1" -v x="$2" 'BEGIN { split("ka lo mi ne su ta ri vo pe da", s, " ")
-    for (i = 1; i <= n; i++) { w = ""
-      for (k = 0; k < 3; k++) { x = (x * 16807) % 2147483647; w = w s[x % 10 + 1] }
-      printf "%s%s", w, (i % 10 ? " " : ".\n") } }'
-}
+. "$SRC/tests/cli/robust/words.bash"
 mkdir -p protected unprotected docs
 words 400 7 >protected/secret.txt
 words 400 13 >unprotected/plain.txt
