@@ -35,7 +35,9 @@ void SortByDigest(FlatSet& set);
 // The same for n records in place; counts may be null.
 void SortByDigest(Digest* digests, int32_t* counts, size_t n);
 // Writes n records in digest order (stable) to digests_out and, when both
-// are given, their counts to counts_out, which must not overlap the input.
+// are given, their counts to counts_out. The records are read whole before
+// any is written, so an output may be its input itself, though not overlap
+// it otherwise.
 void SortByDigestInto(const Digest* digests, const int32_t* counts, size_t n, Digest* digests_out,
                       int32_t* counts_out);
 // The same carrying each record's file index along (files may be null).

@@ -40,6 +40,7 @@ class MappedArray {
     data_[size_++] = value;
   }
   const T* data() const { return data_; }
+  T* data() { return data_; }
   size_t size() const { return size_; }
 
   void Release() {
@@ -153,31 +154,36 @@ class ShingleAccumulator {
     }
   }
 
-  // Gives the set its records' room and each bucket its place there: the
-  // leading byte already orders the buckets, so bucket b goes right after
-  // bucket b - 1.
-  void Place(FlatSet& set) {
+  // Reserves the set's room for its records without touching it: its pages
+  // are taken only as the sorted buckets are appended, each released at
+  // once, so the records are held about once, not twice.
+  void Reserve(FlatSet& set) {
     set.total = total_;
     size_t records = 0;
-    for (size_t b = 0; b < kBuckets; ++b) {
-      starts_[b] = records;
-      records += digests_[b].size();
-    }
-    set.digests.resize(records);
-    if (keep_counts_) set.counts.resize(records);
-    if (keep_files_) set.files.resize(records);
+    for (size_t b = 0; b < kBuckets; ++b) records += digests_[b].size();
+    set.digests.reserve(records);
+    if (keep_counts_) set.counts.reserve(records);
+    if (keep_files_) set.files.reserve(records);
     total_ = 0;
   }
 
-  // Sorts bucket b straight into its place in the set and releases it, so
-  // that the records are held about once. Buckets may be sorted on several
-  // threads at once, each into its own part of the set.
-  void SortBucket(size_t b, FlatSet& set) {
-    const size_t at = starts_[b];
-    SortByDigestInto(digests_[b].data(), keep_counts_ ? counts_[b].data() : nullptr,
-                     keep_files_ ? files_[b].data() : nullptr, digests_[b].size(),
-                     set.digests.data() + at, keep_counts_ ? set.counts.data() + at : nullptr,
-                     keep_files_ ? set.files.data() + at : nullptr);
+  // Sorts bucket b where it stands. Buckets may be sorted on several threads
+  // at once.
+  void SortBucket(size_t b) {
+    int32_t* counts = keep_counts_ ? counts_[b].data() : nullptr;
+    uint32_t* files = keep_files_ ? files_[b].data() : nullptr;
+    SortByDigestInto(digests_[b].data(), counts, files, digests_[b].size(), digests_[b].data(),
+                     counts, files);
+  }
+
+  // Appends sorted bucket b to the set and releases it; the leading byte
+  // already orders the buckets.
+  void AppendBucket(size_t b, FlatSet& set) {
+    const size_t n = digests_[b].size();
+    set.digests.insert(set.digests.end(), digests_[b].data(), digests_[b].data() + n);
+    if (keep_counts_)
+      set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + n);
+    if (keep_files_) set.files.insert(set.files.end(), files_[b].data(), files_[b].data() + n);
     digests_[b].Release();
     counts_[b].Release();
     files_[b].Release();
@@ -193,7 +199,6 @@ class ShingleAccumulator {
   std::array<MappedArray<Digest>, kBuckets> digests_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
   std::array<MappedArray<uint32_t>, kBuckets> files_;
-  std::array<size_t, kBuckets> starts_{};
 };
 
 // One learning file as the sets take it: its shingles of every length, and
@@ -304,14 +309,14 @@ std::vector<std::vector<FlatSet>> Trainer::FinishAll(const std::vector<Trainer*>
       built.push_back({trainers[t]->sets_[s].get(), &sets[t][s]});
   }
   const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
-  // One set after the other, each bucket of it one piece of work for the
-  // threads: a set's room is taken only once the sets before it have
-  // released their buckets, so the records are held about once, not twice.
+  // Every bucket of every set is sorted where it stands, one piece of work
+  // each, so that all threads sort until the last bucket; then each set
+  // takes its sorted buckets in order, releasing each as it goes.
+  RunAll(built.size() * kBuckets, threads,
+         [&](size_t i) { built[i / kBuckets].first->SortBucket(i % kBuckets); });
   for (const auto& [accumulator, set] : built) {
-    accumulator->Place(*set);
-    RunAll(kBuckets, threads, [&, accumulator = accumulator, set = set](size_t b) {
-      accumulator->SortBucket(b, *set);
-    });
+    accumulator->Reserve(*set);
+    for (size_t b = 0; b < kBuckets; ++b) accumulator->AppendBucket(b, *set);
   }
   return sets;
 }
