@@ -282,14 +282,17 @@ std::vector<size_t> Trainer::AddFilesOfAll(
   RunOrdered<HashedFile>(
       files.size(), threads, 2 * threads,
       [&](size_t i, HashedFile& file) {
-        const auto& [t, name] = files[i];
-        NamingOutOfMemory(*name, [&] { trainers[t]->HashFile(*name, file); });
+        Trainer* trainer = trainers[files[i].first];
+        const std::string& name = *files[i].second;
+        NamingOutOfMemory(name, [&] { trainer->HashFile(name, file); });
       },
       [&](size_t i, HashedFile& file) {
-        const auto& [t, name] = files[i];
+        const size_t t = files[i].first;
+        const std::string& name = *files[i].second;
         while (started <= t) starting(started++);
-        read[t] += NamingOutOfMemory(*name, [&] { return trainers[t]->Take(file); });
-        done(t, *name);
+        Trainer* trainer = trainers[t];
+        read[t] += NamingOutOfMemory(name, [&] { return trainer->Take(file); });
+        done(t, name);
       });
   while (started < trainers.size()) starting(started++);
   return read;
