@@ -45,6 +45,11 @@ TEST(Intersection, IndexedFormCountsAndListsLikeTheListWalk) {
   EXPECT_EQ(Shared(doc, unordered), "|" + z + "\t[09" + zeros + "] \"\" 1 1\n|2");
   Detailed = false;
   EXPECT_EQ(Shared(doc, doc), "||4");
+  // The -e block's totals count every shared record, however many.
+  CShingleSet many = SetOf({Record(0), Record(1), Record(2), Record(3), Record(4), Record(5),
+                            Record(6), Record(7)});
+  const CountIndex all = IndexOfSet(many);
+  EXPECT_EQ(SharedWhere(many, [&](auto d) { return all.Contains(d); }, nullptr), 8);
 }
 
 }  // namespace
