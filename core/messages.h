@@ -22,6 +22,9 @@ inline constexpr char kDamagedDescription[] = " has a damaged description (tesse
 inline constexpr char kMixedModel[] = " is damaged or mixed: ";
 inline constexpr char kMixedModelEnd[] = " does not match its description";
 inline constexpr char kOtherSettings[] = " was trained with other settings: ";
+inline constexpr char kNotTrainedRobust[] =
+    " was not trained with --robust; train it with --robust -v";
+inline constexpr char kNotJudgedRobust[] = " cannot be judged with --robust: ";
 
 // A model directory whose last save was cut off between its renames:
 // "the model in DIR is incomplete: ...", after "Error: " on standard error.

@@ -34,10 +34,6 @@ inline constexpr char kBadFormula[] = "formula must be 1, 2 or 3, not ";
 
 // The document pipeline of the C interface: the robust mode's model, the
 // sources file, converters and their temporary files, and a binary buffer.
-inline constexpr char kModelIn[] = "the model in ";
-inline constexpr char kNotTrainedRobust[] =
-    " was not trained with --robust; train it with --robust -v";
-inline constexpr char kNotJudgedRobust[] = " cannot be judged with --robust: ";
 inline constexpr char kNoSourcesForRobust[] = "it keeps no sources file (tessel.sources)";
 inline constexpr char kBadConverter[] = "a converter must be KEY=PROGRAM, not ";
 inline constexpr char kBadRobustThreshold[] = "the robust threshold must be 0 or more, not ";

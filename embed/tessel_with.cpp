@@ -329,7 +329,7 @@ Status LoadSources(const std::string& directory, bool language_model, bool robus
   std::string problem;
   bool missing = false;
   SourceFinder found = SourcesOfDirectory(directory, files[slot], slot, problem, missing);
-  const std::string in = messages::kModelIn + directory;
+  const std::string in = messages::kModelPrefix + directory;
   if (!robust) {
     if (!problem.empty() && !missing)
       return Status(StatusCode::kDamaged, in + messages::kUnusableSources + problem);
@@ -353,7 +353,7 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   if (robust) {
     ModelDescription described;
     if (!ReadModelDescription(directory, described) || !described.robust) {
-      problem = Invalid(messages::kModelIn + directory + messages::kNotTrainedRobust);
+      problem = Invalid(messages::kModelPrefix + directory + messages::kNotTrainedRobust);
       return nullptr;
     }
   }

@@ -12,6 +12,7 @@ using Json = nlohmann::ordered_json;  // members in the order they are set
 
 constexpr char kShingleMode[] = "shingle";
 constexpr char kLanguageModelMode[] = "language-model";
+constexpr char kRobustMode[] = "robust";
 
 void AppendUtf8(char32_t code, std::string& out) {
   if (code < 0x80) {
@@ -56,10 +57,10 @@ size_t Utf8SequenceLength(std::string_view bytes) {
 }
 
 // The path, and its bytes in base64 when they are not UTF-8.
-void SetPath(Json& line, const std::string& path) {
+void SetPath(Json& line, const std::string& path, const std::string& key = "path") {
   const std::string text = PathAsUtf8(path);
-  line["path"] = text;
-  if (text != path) line["path_bytes"] = Base64(path);
+  line[key] = text;
+  if (text != path) line[key + "_bytes"] = Base64(path);
 }
 
 Json DocumentLine(const std::string& path, int32_t formula) {
@@ -67,8 +68,9 @@ Json DocumentLine(const std::string& path, int32_t formula) {
   line["type"] = "document";
   line["version"] = kJsonSchemaVersion;
   SetPath(line, path);
-  line["mode"] = formula == 0 ? kShingleMode : kLanguageModelMode;
-  if (formula != 0) line["formula"] = formula > 3 ? 3 : formula;  // above 2: Formula3
+  line["mode"] = formula == 0 ? kShingleMode : formula == kRobustFormula ? kRobustMode
+                                                                         : kLanguageModelMode;
+  if (formula > 0) line["formula"] = formula > 3 ? 3 : formula;  // above 2: Formula3
   return line;
 }
 
@@ -176,6 +178,20 @@ std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
   line["score"] = result.scored_windows != 0 ? Json(result.best) : Json(nullptr);
   line["window"] = result.verdict ? WindowOf(result, phrase) : Json(nullptr);
   if (sources != nullptr) line["sources"] = SourcesOf(*sources, true);
+  return LineOf(line);
+}
+
+std::string JsonRobustLine(const std::string& path, const RobustResult& result, double threshold,
+                           const std::string* source) {
+  Json line = DocumentLine(path, kRobustFormula);
+  line["verdict"] = result.verdict;
+  line["score"] = result.score;
+  line["threshold"] = threshold;
+  line["protected"] = result.protected_count;
+  if (source == nullptr)
+    line["source"] = nullptr;
+  else
+    SetPath(line, *source, "source");
   return LineOf(line);
 }
 

@@ -13,6 +13,7 @@
 
 #include "scoring/formula_core.h"
 #include "scoring/options.h"
+#include "scoring/robust_judge.h"
 #include "scoring/shingle_judge.h"
 
 struct PhraseBytes;
@@ -30,6 +31,10 @@ std::string PathAsUtf8(std::string_view path);
 // Standard base64 with padding.
 std::string Base64(std::string_view bytes);
 
+// The formula number of a robust scan's objects ("mode": "robust"); 0 is
+// shingle mode and 1 and above the language model's formulas.
+inline constexpr int32_t kRobustFormula = -1;
+
 // A document that could not be judged: `error` holds the last line of the
 // messages its reading wrote, the reason.
 std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages);
@@ -44,6 +49,10 @@ std::string JsonShingleLine(const std::string& path, const ShingleResult& result
 std::string JsonLanguageModelLine(const std::string& path, int32_t formula,
                                   const lm::Result& result, const PhraseBytes& phrase,
                                   const std::vector<Source>* sources = nullptr);
+// A robust scan's verdict: its score, the threshold, the distinct
+// protected-only shingles and the protected file of the chain (null: none).
+std::string JsonRobustLine(const std::string& path, const RobustResult& result, double threshold,
+                           const std::string* source);
 // A readable document that has too few words to be judged.
 std::string JsonSkippedLine(const std::string& path, int32_t formula, const char* reason);
 

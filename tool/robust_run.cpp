@@ -1,13 +1,13 @@
 #include "tool/robust_run.h"
 
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/chain_units.h"
 #include "core/file_io.h"
+#include "core/messages.h"
 #include "core/model_description.h"
 #include "core/ordered_run.h"
 #include "core/out_of_memory.h"
@@ -24,28 +24,6 @@
 namespace {
 
 constexpr char kRobustWith[] = "Error: --robust cannot be combined with ";
-constexpr char kNotRobustModel[] = " was not trained with --robust; train it with --robust -v\n";
-constexpr char kRobustModel[] = "Error: the model in ";
-constexpr char kUnusableRobustSources[] = " cannot be judged with --robust: ";
-constexpr char kRobustMode[] = "robust";
-
-using Json = nlohmann::ordered_json;
-
-void SetPathOf(Json& line, const char* key, const std::string& path) {
-  const std::string text = PathAsUtf8(path);
-  line[key] = text;
-  if (text != path) line[std::string(key) + "_bytes"] = Base64(path);
-}
-
-Json RobustLine(const std::string& path) {
-  Json line;
-  line["type"] = "document";
-  line["version"] = kJsonSchemaVersion;
-  SetPathOf(line, "path", path);
-  line["mode"] = kRobustMode;
-  return line;
-}
-
 
 // A document's shingles in text order are kept whole (a chain needs their
 // positions), then judged. A document that is not read gets no line; in JSON
@@ -57,18 +35,11 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
   const DocumentRead read = ReadDataFile(name, judging.reading, 1, words, output.err);
   output.failed = read == DocumentRead::kFailed;
   if (judging.Json && read != DocumentRead::kRead && read != DocumentRead::kFailed) {
-    Json line = RobustLine(name);
-    line["skipped"] = messages::kBinaryReason;
-    output.out << line.dump() << "\n";
+    output.out << JsonSkippedLine(name, kRobustFormula, messages::kBinaryReason);
     return;
   }
   if (judging.Json && output.failed) {
-    const std::string messages = output.err.str();
-    std::string last = messages.substr(0, messages.find_last_not_of('\n') + 1);
-    last = last.substr(last.rfind('\n') + 1);
-    Json line = RobustLine(name);
-    line["error"] = PathAsUtf8(last);
-    output.out << line.dump() << "\n";
+    output.out << JsonErrorLine(name, kRobustFormula, output.err.str());
     return;
   }
   if (read != DocumentRead::kRead) return;
@@ -77,16 +48,8 @@ void ScoreRobustFile(const std::string& name, const Model& model, const Options&
   const SourceFinder& files = sources.shingles;
   verdict = result.verdict;
   if (judging.Json) {
-    Json line = RobustLine(name);
-    line["verdict"] = result.verdict;
-    line["score"] = result.score;
-    line["threshold"] = threshold;
-    line["protected"] = result.protected_count;
-    if (result.file == kNoFile)
-      line["source"] = nullptr;
-    else
-      SetPathOf(line, "source", files.PathOf(result.file));
-    output.out << line.dump() << "\n";
+    const std::string* source = result.file == kNoFile ? nullptr : &files.PathOf(result.file);
+    output.out << JsonRobustLine(name, result, threshold, source);
     return;
   }
   output.out << PrintableName(name) << "\t" << result.protected_count << "\t" << result.score
@@ -114,7 +77,8 @@ bool IsRobustModel(const std::string& protected_path) {
   const std::string directory = DirectoryOf(protected_path);
   ModelDescription description;
   if (ReadModelDescription(directory, description) && description.robust) return true;
-  std::cerr << kRobustModel << directory << kNotRobustModel;
+  std::cerr << messages::kErrorPrefix << messages::kModelPrefix << directory
+            << messages::kNotTrainedRobust << "\n";
   NoteRunError();
   return false;
 }
@@ -126,7 +90,8 @@ bool RobustFilesOfModel(const std::string& protected_path, const CountIndex& pro
   sources.shingles = FilesOfModel(protected_path, protected_set, problem);
   if (problem.empty()) problem = ChainsOfDirectory(directory, sources);
   if (problem.empty()) return true;
-  std::cerr << kRobustModel << directory << kUnusableRobustSources << problem << "\n";
+  std::cerr << messages::kErrorPrefix << messages::kModelPrefix << directory
+            << messages::kNotJudgedRobust << problem << "\n";
   NoteRunError();
   return false;
 }
