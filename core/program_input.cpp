@@ -283,3 +283,8 @@ bool ReadThroughProgram(const std::string& program, const std::string& path,
     messages << " was killed by signal " << WTERMSIG(status) << "\n";
   return false;
 }
+
+std::string_view LastLine(std::string_view messages) {
+  messages = messages.substr(0, messages.find_last_not_of('\n') + 1);
+  return messages.substr(messages.rfind('\n') + 1);
+}

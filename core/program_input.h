@@ -7,6 +7,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "core/text_words.h"
 
@@ -22,3 +23,7 @@
 bool ReadThroughProgram(const std::string& program, const std::string& path,
                         const std::string& name, double timeout, TextWords& words,
                         std::ostream& messages);
+
+// The last line of what a reading wrote: the reason it failed, after any
+// warnings of its program.
+std::string_view LastLine(std::string_view messages);

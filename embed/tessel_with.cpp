@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "compat/builder.h"
+#include "core/file_io.h"
 #include "core/messages.h"
 #include "core/model_description.h"
 #include "core/program_input.h"
@@ -187,23 +188,6 @@ std::string TemporaryExtension(const char* name) {
   return kept.size() > 1 ? kept : "";
 }
 
-// The last line of messages: the reason, after any warnings.
-std::string LastLine(const std::string& messages) {
-  std::string last = messages.substr(0, messages.find_last_not_of('\n') + 1);
-  return last.substr(last.rfind('\n') + 1);
-}
-
-bool WriteAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t written = write(fd, data, length);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    length -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 // Runs a converter on a buffer: the bytes go to a file created afresh
 // (O_EXCL, mode 0600) in a private directory (mkdtemp, mode 0700), which is
 // removed afterwards, whatever happened.
@@ -224,7 +208,7 @@ Status ConvertBuffer(const Converter& converter, const char* data, size_t length
     problem = SystemError(messages::kCannotMakeTemporary, place, errno);
   if (problem.ok() &&
       !ReadThroughProgram(converter.program, path, name, timeout, words, messages))
-    problem = Status(StatusCode::kPreprocessorFailed, LastLine(messages.str()));
+    problem = Status(StatusCode::kPreprocessorFailed, std::string(LastLine(messages.str())));
   unlink(path.c_str());
   rmdir(directory.c_str());
   return problem;
@@ -263,7 +247,7 @@ Status ReadInput(TextWords& words, const Input& input, const Reading& reading) {
   std::ostringstream said;
   if (converter != nullptr && input.path != nullptr) {
     if (!ReadThroughProgram(converter->program, input.path, name, reading.timeout, words, said))
-      return Status(StatusCode::kPreprocessorFailed, LastLine(said.str()));
+      return Status(StatusCode::kPreprocessorFailed, std::string(LastLine(said.str())));
   } else if (converter != nullptr) {
     const Status converted = ConvertBuffer(*converter, input.text, input.length, name, input.name,
                                            reading.timeout, words, said);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/charset.h"
+#include "core/program_input.h"
 #include "core/text_words.h"
 #include "scoring/indexed_judge.h"
 
@@ -142,9 +143,7 @@ std::string Base64(std::string_view bytes) {
 std::string JsonErrorLine(const std::string& path, int32_t formula, std::string_view messages) {
   Json line = DocumentLine(path, formula);
   // The reason is the last line: warnings of a --pre program come before it.
-  std::string_view last = messages.substr(0, messages.find_last_not_of('\n') + 1);
-  last = last.substr(last.rfind('\n') + 1);
-  line["error"] = PathAsUtf8(last);
+  line["error"] = PathAsUtf8(LastLine(messages));
   return LineOf(line);
 }
 
