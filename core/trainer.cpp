@@ -261,65 +261,29 @@ bool Trainer::AddFile(const std::string& name) {
 
 size_t Trainer::AddFiles(const std::vector<std::string>& names,
                          const std::function<void(const std::string&)>& done) {
-  Trainer* trainer = this;
-  return AddFilesOfAll({trainer}, {names}, [](size_t) {},
-                       [&](size_t, const std::string& name) { done(name); })
-      .front();
-}
-
-std::vector<size_t> Trainer::AddFilesOfAll(
-    const std::vector<Trainer*>& trainers, const std::vector<std::vector<std::string>>& names,
-    const std::function<void(size_t)>& starting,
-    const std::function<void(size_t, const std::string&)>& done) {
-  // The files of all trainers form one sequence, so that no thread waits at
-  // the end of one trainer's files while another's are left.
-  std::vector<std::pair<size_t, const std::string*>> files;
-  for (size_t t = 0; t < trainers.size(); ++t)
-    for (const std::string& name : names[t]) files.push_back({t, &name});
-  std::vector<size_t> read(trainers.size(), 0);
-  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
-  size_t started = 0;
+  size_t read = 0;
   RunOrdered<HashedFile>(
-      files.size(), threads, 2 * threads,
+      names.size(), threads_, 2 * threads_,
       [&](size_t i, HashedFile& file) {
-        Trainer* trainer = trainers[files[i].first];
-        const std::string& name = *files[i].second;
-        NamingOutOfMemory(name, [&] { trainer->HashFile(name, file); });
+        NamingOutOfMemory(names[i], [&] { HashFile(names[i], file); });
       },
       [&](size_t i, HashedFile& file) {
-        const size_t t = files[i].first;
-        const std::string& name = *files[i].second;
-        while (started <= t) starting(started++);
-        Trainer* trainer = trainers[t];
-        read[t] += NamingOutOfMemory(name, [&] { return trainer->Take(file); });
-        done(t, name);
+        read += NamingOutOfMemory(names[i], [&] { return Take(file); });
+        done(names[i]);
       });
-  while (started < trainers.size()) starting(started++);
   return read;
 }
 
 std::vector<FlatSet> Trainer::Finish() {
-  Trainer* trainer = this;
-  return FinishAll({trainer}).front();
-}
-
-std::vector<std::vector<FlatSet>> Trainer::FinishAll(const std::vector<Trainer*>& trainers) {
-  std::vector<std::vector<FlatSet>> sets(trainers.size());
-  std::vector<std::pair<ShingleAccumulator*, FlatSet*>> built;
-  for (size_t t = 0; t < trainers.size(); ++t) {
-    sets[t].resize(trainers[t]->sets_.size());
-    for (size_t s = 0; s < sets[t].size(); ++s)
-      built.push_back({trainers[t]->sets_[s].get(), &sets[t][s]});
-  }
-  const size_t threads = trainers.empty() ? 1 : trainers.front()->threads_;
+  std::vector<FlatSet> sets(sets_.size());
   // Every bucket of every set is sorted where it stands, one piece of work
   // each, so that all threads sort until the last bucket; then each set
   // takes its sorted buckets in order, releasing each as it goes.
-  RunAll(built.size() * kBuckets, threads,
-         [&](size_t i) { built[i / kBuckets].first->SortBucket(i % kBuckets); });
-  for (const auto& [accumulator, set] : built) {
-    accumulator->Reserve(*set);
-    for (size_t b = 0; b < kBuckets; ++b) accumulator->AppendBucket(b, *set);
+  RunAll(sets_.size() * kBuckets, threads_,
+         [&](size_t i) { sets_[i / kBuckets]->SortBucket(i % kBuckets); });
+  for (size_t s = 0; s < sets_.size(); ++s) {
+    sets_[s]->Reserve(sets[s]);
+    for (size_t b = 0; b < kBuckets; ++b) sets_[s]->AppendBucket(b, sets[s]);
   }
   return sets;
 }

@@ -57,23 +57,9 @@ class Trainer {
   // each file, in order, once it is added. Returns the number read completely.
   size_t AddFiles(const std::vector<std::string>& names,
                   const std::function<void(const std::string&)>& done);
-  // AddFiles for several trainers at once, the files of each trainer in
-  // turn, on the threads of the first: each trainer's sets, counts and
-  // messages are those of its own AddFiles, and the messages of one trainer
-  // come before those of the next. starting(t) is called once for each
-  // trainer, in order, before its first file's messages (after the last
-  // file of the trainers before it), and done(t, name) for each file of
-  // trainer t, in order. Returns the number read completely per trainer.
-  static std::vector<size_t> AddFilesOfAll(
-      const std::vector<Trainer*>& trainers, const std::vector<std::vector<std::string>>& names,
-      const std::function<void(size_t)>& starting,
-      const std::function<void(size_t, const std::string&)>& done);
   // The sets in the order of lengths, in digest order; the trainer is then
   // empty.
   std::vector<FlatSet> Finish();
-  // Finish of several trainers, their buckets sorted on the threads of the
-  // first.
-  static std::vector<std::vector<FlatSet>> FinishAll(const std::vector<Trainer*>& trainers);
 
  private:
   struct HashedFile;

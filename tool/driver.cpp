@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,115 +70,52 @@ bool KeepsFiles(const RunSettings& settings) {
   return settings.model.SaveProtected || settings.judging.Sources > 0 || settings.robust.Robust;
 }
 
-// While it lives (and is active), what is written to standard error goes to
-// `into` instead.
-class HeldMessages {
- public:
-  HeldMessages(std::ostream& into, bool active)
-      : kept_(active ? std::cerr.rdbuf(into.rdbuf()) : nullptr) {}
-  ~HeldMessages() {
-    if (kept_ != nullptr) std::cerr.rdbuf(kept_);
-  }
-  HeldMessages(const HeldMessages&) = delete;
-  HeldMessages& operator=(const HeldMessages&) = delete;
-
- private:
-  std::streambuf* kept_;
-};
-
 // Builds the learning files of each side into its trained sets (and, for
-// the language model, single words and word pairs), both sides in one run
-// over the threads. With robust the shorter units are built as well, in the
-// same pass over the files. Returns the first training pattern (or list,
-// without a pattern) that yielded no readable learning file, or an empty
-// string.
+// the language model, single words and word pairs), the protected side
+// first. With robust the shorter units are built as well, in the same pass
+// over the files. Returns the first training pattern (or list, without a
+// pattern) that yielded no readable learning file, or an empty string.
 std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModelSlots],
                              std::vector<std::string>& protected_names, FlatSet (&shorter)[2]) {
-  const Options& options = settings.options;
   const FileSettings& files = settings.files;
+  const TextOptions& text = settings.options.text;
   const bool language_model = LanguageModelMode(settings);
-  const TextOptions& text = options.text;
   const bool robust = settings.robust.Robust && ShorterWords(text) > 0;
   std::vector<int> lengths{text.shingle_length};
   if (language_model) lengths = {1, 2};
   if (robust) lengths.push_back(ShorterWords(text));
-  std::vector<bool> sides;  // is_protected of each trainer
-  std::vector<std::vector<std::string>> names;
-  std::vector<std::unique_ptr<Trainer>> trainers;
-  std::vector<Trainer*> order;
-  std::vector<std::string> expansion_messages;
+  // The unprotected side's shorter units matter only where the protected
+  // side holds them too: what it cannot hold is dropped as they are read.
+  std::unique_ptr<DigestSieve> wanted;
+  std::string unread;
+  // The sides are trained in turn, so that a side's buckets are sorted into
+  // its sets and released before the next side's files are read.
   for (const bool is_protected : {true, false}) {
     const std::string& pattern = is_protected ? files.ProtectedFiles : files.UnprotectedFiles;
     const std::string& list = is_protected ? files.ProtectedList : files.UnprotectedList;
     if (pattern.empty() && list.empty()) continue;
-    sides.push_back(is_protected);
-    // What the expansion of a later side reports comes after the messages
-    // of the files before it, as when the sides were trained in turn.
-    std::ostringstream later;
-    {
-      const HeldMessages held(later, sides.size() > 1);
-      names.push_back(FilesOf(pattern, list,
-                              is_protected ? files.ListedProtected : files.ListedUnprotected));
-    }
-    expansion_messages.push_back(later.str());
-    trainers.push_back(
-        std::make_unique<Trainer>(lengths, language_model, text, std::cerr, JobsOf(settings.Jobs)));
+    const std::vector<std::string> names =
+        FilesOf(pattern, list, is_protected ? files.ListedProtected : files.ListedUnprotected);
+    Trainer trainer(lengths, language_model, text, std::cerr, JobsOf(settings.Jobs));
     if (is_protected && KeepsFiles(settings)) {
-      trainers.back()->KeepFiles(language_model ? 2 : text.shingle_length);
-      if (robust) trainers.back()->KeepFiles(ShorterWords(text));
+      trainer.KeepFiles(language_model ? 2 : text.shingle_length);
+      if (robust) trainer.KeepFiles(ShorterWords(text));
     }
-    if (robust) trainers.back()->IdentifyWith(ShorterWords(text), UnitIdentities);
-    order.push_back(trainers.back().get());
-  }
-  // One progress line per side, the next replacing the last.
-  std::unique_ptr<TrainingProgress> progress;
-  std::vector<size_t> read;
-  std::vector<std::vector<FlatSet>> built;
-  const auto train = [&](size_t first, size_t last) {
-    const std::vector<Trainer*> some(order.begin() + first, order.begin() + last);
-    const std::vector<std::vector<std::string>> some_names(names.begin() + first,
-                                                           names.begin() + last);
-    const std::vector<size_t> some_read = Trainer::AddFilesOfAll(
-        some, some_names,
-        [&](size_t t) {
-          progress.reset();
-          std::cerr << expansion_messages[first + t];
-          progress = std::make_unique<TrainingProgress>(names[first + t].size());
-        },
-        [&](size_t, const std::string& name) { progress->FileDone(name); });
-    read.insert(read.end(), some_read.begin(), some_read.end());
-    for (std::vector<FlatSet>& sets_of : Trainer::FinishAll(some)) built.push_back(std::move(sets_of));
-  };
-  if (sides.size() == 2) {
-    // The sides are trained in turn, so that the protected side's buckets
-    // are sorted into its set and freed before the unprotected files are
-    // read: together they would take up to twice the memory. With robust,
-    // the unprotected side's shorter units matter only where the protected
-    // side holds them too, and what it cannot hold is dropped as they are
-    // read.
-    train(0, 1);
-    std::unique_ptr<DigestSieve> wanted;
-    if (robust) {
-      wanted = std::make_unique<DigestSieve>(built[0].back().digests);
-      order[1]->KeepOnly(ShorterWords(text),
-                         [&wanted](const Digest& unit) { return wanted->MayHold(unit); });
-    }
-    train(1, 2);
-  } else {
-    train(0, sides.size());
-  }
-  progress.reset();
-  std::string unread;
-  for (size_t t = 0; t < sides.size(); ++t) {
-    const bool is_protected = sides[t];
-    if (read[t] < names[t].size()) NoteRunError();  // each unreadable file is reported
-    sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[t][0]);
-    if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[t][1]);
-    if (robust) shorter[is_protected ? 0 : 1] = std::move(built[t].back());
-    if (is_protected) protected_names = names[t];
-    const std::string& pattern = is_protected ? files.ProtectedFiles : files.UnprotectedFiles;
-    const std::string& list = is_protected ? files.ProtectedList : files.UnprotectedList;
-    if (read[t] == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
+    if (robust) trainer.IdentifyWith(ShorterWords(text), UnitIdentities);
+    if (wanted != nullptr)
+      trainer.KeepOnly(ShorterWords(text),
+                       [&wanted](const Digest& unit) { return wanted->MayHold(unit); });
+    TrainingProgress progress(names.size());
+    const size_t read =
+        trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
+    if (read < names.size()) NoteRunError();  // each unreadable file is reported
+    std::vector<FlatSet> built = trainer.Finish();
+    sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[0]);
+    if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[1]);
+    if (robust) shorter[is_protected ? 0 : 1] = std::move(built.back());
+    if (robust && is_protected) wanted = std::make_unique<DigestSieve>(shorter[0].digests);
+    if (is_protected) protected_names = names;
+    if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
   return unread;
 }
