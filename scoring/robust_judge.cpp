@@ -92,7 +92,10 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Link>& links) {
       if (chain.length >= kRobustSummedChain) chain.done += chain.length;
       chain.length = 0;
     }
-    if (link.first || chain.length == 0) ++chain.length;
+    if (chain.length == 0)
+      chain.length = 1;
+    else if (link.first)
+      chain.length += std::min(link.position - chain.last, kRobustGapLink);
     chain.last = link.position;
     const int64_t score = std::max(
         chain.length, chain.done + (chain.length >= kRobustSummedChain ? chain.length : 0));

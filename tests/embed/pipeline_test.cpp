@@ -102,7 +102,7 @@ TEST_F(Pipeline, RobustModeFlagsAtTheThreshold) {
   ASSERT_NE(model, nullptr) << message_;
   tessel_judge_options_t options;
   tessel_judge_options_default(&options);
-  EXPECT_EQ(options.robust_threshold, 14);
+  EXPECT_EQ(options.robust_threshold, 15);
   int flagged = 0;
   for (auto& [name, object] : tool) {
     tessel_verdict_t verdict;
