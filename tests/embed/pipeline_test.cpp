@@ -94,7 +94,7 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
   tessel_close(model);
 }
 
-// A document is flagged exactly when its chain reaches the threshold, 14 by
+// A document is flagged exactly when its chain reaches the threshold, 15 by
 // default.
 TEST_F(Pipeline, RobustModeFlagsAtTheThreshold) {
   auto tool = Train({"--robust"}, {"--robust"});
