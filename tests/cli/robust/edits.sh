@@ -1,7 +1,8 @@
 # --robust scores a document by the longest chain of protected-only shingles
-# from one protected file. A 60-word passage of a protected file, edited in
-# each way a leak is, inside an ordinary document is flagged, and the file
-# is named; the ordinary document alone is not. -f reads the profile and the
+# from one protected file. A 60-word passage of a protected file (and a
+# 25-word one), edited in each way a leak is, inside an ordinary document is
+# flagged, and the file is named (every 5th word replaced leaves no 5-word
+# shingle: its 4-word units, a link after a gap counting 2, flag it); the ordinary document alone is not. -f reads the profile and the
 # sources from the saved model, and judges as the training run does; -j 3
 # writes what -j 1 does.
 . "$SRC/tests/cli/robust/words.bash"
@@ -14,7 +15,12 @@ plant() { { head -n 10 host.txt; cat; tail -n 10 host.txt; } >"docs/$1.txt"; }
 plant verbatim <passage.txt
 tr a-z A-Z <passage.txt | plant caps
 tr -s ' .\n' '\n' <passage.txt | paste -d ' ' - - - - - - - | plant rewrapped
-awk '{ for (i = 1; i <= NF; i++) { if (++n % 10 == 0) $i = "zzz" } print }' passage.txt | plant replace-10th
+for k in 5 10 20; do
+  awk -v k=$k '{ for (i = 1; i <= NF; i++) { if (++n % k == 0) $i = "zzz" } print }' passage.txt |
+    plant replace-${k}th
+done
+tr -s ' \n' '\n' <passage.txt | head -n 25 | paste -s -d ' ' | plant verbatim-25
+{ echo "Fwd: notes"; cat protected/secret.txt; } >docs/near-duplicate.txt
 awk '{ for (i = 1; i <= NF; i++) if (++n % 10 == 0) $i = "" } { print }' passage.txt | plant drop-10pct
 tac passage.txt | plant reordered
 { head -n 3 passage.txt; cat host.txt; tail -n 3 passage.txt; } >docs/split.txt
