@@ -2,9 +2,10 @@
 # from one protected file. A 60-word passage of a protected file (and a
 # 25-word one), edited in each way a leak is, inside an ordinary document is
 # flagged, and the file is named (every 5th word replaced leaves no 5-word
-# shingle: its 4-word units, a link after a gap counting 2, flag it); the ordinary document alone is not. -f reads the profile and the
-# sources from the saved model, and judges as the training run does; -j 3
-# writes what -j 1 does.
+# shingle: its 4-word units, a link after a gap counting 2, flag it); the
+# ordinary document alone is not. -f reads the profile and the sources from
+# the saved model, and judges as the training run does; -j 3 writes what
+# -j 1 does.
 . "$SRC/tests/cli/robust/words.bash"
 mkdir -p protected unprotected docs
 words 400 7 >protected/secret.txt && words 400 11 >protected/other.txt
