@@ -205,32 +205,52 @@ class ShingleAccumulator {
 
  private:
   // Sorts bucket b of identities; records of one identity stay in file
-  // order, as a stable sort of digests keeps them.
+  // order, as a stable sort of digests keeps them. The identities are
+  // uniform, so one counting pass on the bits below the bucket's byte
+  // leaves runs of a record or two, each then put in order by insertion;
+  // both steps are stable.
   void SortIds(size_t b) {
     uint64_t* ids = ids_[b].data();
+    uint32_t* files = keep_files_ ? files_[b].data() : nullptr;
     const size_t n = ids_[b].size();
-    if (!keep_files_) {
-      std::sort(ids, ids + n);
-      return;
-    }
-    // Each file adds an identity once and files come in order, so sorting
-    // by identity and then file is the stable sort.
-    struct Record {
-      uint64_t id;
-      uint32_t file;
-      bool operator<(const Record& other) const {
-        return id != other.id ? id < other.id : file < other.file;
-      }
-    };
-    uint32_t* files = files_[b].data();
-    thread_local std::vector<Record> records;
-    records.resize(n);
-    for (size_t k = 0; k < n; ++k) records[k] = Record{ids[k], files[k]};
-    std::sort(records.begin(), records.end());
+    if (n < 2) return;
+    int bits = 1;
+    while (bits < 16 && (size_t{1} << bits) < n) ++bits;
+    const int shift = 56 - bits;
+    const uint64_t mask = (uint64_t{1} << bits) - 1;
+    thread_local std::vector<uint32_t> starts;
+    thread_local std::vector<uint64_t> sorted_ids;
+    thread_local std::vector<uint32_t> sorted_files;
+    starts.assign((size_t{1} << bits) + 1, 0);
+    for (size_t k = 0; k < n; ++k) ++starts[(ids[k] >> shift & mask) + 1];
+    for (size_t run = 1; run < starts.size(); ++run) starts[run] += starts[run - 1];
+    sorted_ids.resize(n);
+    if (files != nullptr) sorted_files.resize(n);
     for (size_t k = 0; k < n; ++k) {
-      ids[k] = records[k].id;
-      files[k] = records[k].file;
+      const uint32_t to = starts[ids[k] >> shift & mask]++;
+      sorted_ids[to] = ids[k];
+      if (files != nullptr) sorted_files[to] = files[k];
     }
+    // starts[r] is now where run r ends; records move only past greater
+    // identities, so equal ones keep their order.
+    size_t begin = 0;
+    for (size_t run = 0; run + 1 < starts.size(); ++run) {
+      const size_t end = starts[run];
+      for (size_t k = begin + 1; k < end; ++k) {
+        const uint64_t id = sorted_ids[k];
+        const uint32_t file = files != nullptr ? sorted_files[k] : 0;
+        size_t at = k;
+        for (; at > begin && sorted_ids[at - 1] > id; --at) {
+          sorted_ids[at] = sorted_ids[at - 1];
+          if (files != nullptr) sorted_files[at] = sorted_files[at - 1];
+        }
+        sorted_ids[at] = id;
+        if (files != nullptr) sorted_files[at] = file;
+      }
+      begin = end;
+    }
+    std::copy(sorted_ids.begin(), sorted_ids.end(), ids);
+    if (files != nullptr) std::copy(sorted_files.begin(), sorted_files.end(), files);
   }
 
   const int words_;
