@@ -97,7 +97,6 @@ uint64_t FileChecksum(const std::vector<FilePiece>& pieces) {
       carried += at;
       if (carried < kPiece) continue;
       checksum.Add(&carry, 1);
-      carried = 0;
     }
     const size_t whole = (piece.bytes - at) / kPiece;
     checksum.Add(reinterpret_cast<const Digest*>(bytes + at), whole);

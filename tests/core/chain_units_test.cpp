@@ -29,9 +29,7 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
   const std::string bytes = FormatChainUnits(4, only);
   EXPECT_EQ(bytes.size(), 32u + 32 + 16);
   EXPECT_EQ(bytes.substr(32, 8), std::string("\1\0\0\0\0\0\0\0", 8));
-  const ChainsFileBytes pieces(4, only);
-  EXPECT_EQ(pieces.bytes, bytes.size());
-  EXPECT_EQ(pieces.checksum, FileChecksum(bytes));
+  EXPECT_EQ(ChainsFileBytes(4, only).bytes, bytes.size());
   FlatSet read;
   int32_t words = 0;
   std::string error;
@@ -40,12 +38,22 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
   EXPECT_EQ(read.ids, only.ids);
   EXPECT_EQ(read.files, only.files);
 
-  // A save writes the pieces as they are joined.
-  TempDir dir;
-  ASSERT_TRUE(SaveSetFilesTogether({{dir / kChainsFile, nullptr, pieces.bytes, pieces.pieces}},
-                                   std::cerr)
-                  .ok());
-  EXPECT_EQ(ReadFile(dir / kChainsFile), bytes);
+  // A save writes the pieces as they are joined, small ones (buffered) and
+  // ones large enough to be written straight from the units.
+  FlatSet many;
+  for (uint32_t k = 0; k < 10001; ++k) {
+    many.ids.push_back(uint64_t{k} * 0x10000000001ULL);
+    many.files.push_back(k % 5);
+  }
+  for (const FlatSet* units : std::initializer_list<const FlatSet*>{&only, &many}) {
+    TempDir dir;
+    const ChainsFileBytes file(4, *units);
+    ASSERT_TRUE(
+        SaveSetFilesTogether({{dir / kChainsFile, nullptr, file.bytes, file.pieces}}, std::cerr).ok());
+    const std::string joined = FormatChainUnits(4, *units);
+    EXPECT_EQ(ReadFile(dir / kChainsFile), joined);
+    EXPECT_EQ(file.checksum, FileChecksum(joined));
+  }
 
   // Cut short, another magic, the version before, records out of order:
   // refused with a reason.
