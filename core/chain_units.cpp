@@ -125,7 +125,7 @@ FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set) {
   return only;
 }
 
-DigestSieve::DigestSieve(const std::vector<uint64_t>& ids) {
+UnitSieve::UnitSieve(const std::vector<uint64_t>& ids) {
   uint64_t size = 64;  // bits: 16 a unit or more, so that about 6% of the others pass
   while (size < 16 * uint64_t{ids.size()}) size *= 2;
   mask_ = size - 1;

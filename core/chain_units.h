@@ -78,9 +78,9 @@ class UnitHasher {
 // unprotected side's shorter units as they are read, unless the protected
 // side may hold them: the others cannot change which units only the
 // protected side holds.
-class DigestSieve {
+class UnitSieve {
  public:
-  explicit DigestSieve(const std::vector<uint64_t>& ids);
+  explicit UnitSieve(const std::vector<uint64_t>& ids);
   bool MayHold(uint64_t id) const {
     const uint64_t bit = id & mask_;
     return (bits_[bit / 64] >> (bit % 64) & 1) != 0;

@@ -86,7 +86,7 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
   if (robust) lengths.push_back(ShorterWords(text));
   // The unprotected side's shorter units matter only where the protected
   // side holds them too: what it cannot hold is dropped as they are read.
-  std::unique_ptr<DigestSieve> wanted;
+  std::unique_ptr<UnitSieve> wanted;
   std::string unread;
   // The sides are trained in turn, so that a side's buckets are sorted into
   // its sets and released before the next side's files are read.
@@ -116,7 +116,7 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
     sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[0]);
     if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[1]);
     if (robust) shorter[is_protected ? 0 : 1] = std::move(built.back());
-    if (robust && is_protected) wanted = std::make_unique<DigestSieve>(shorter[0].ids);
+    if (robust && is_protected) wanted = std::make_unique<UnitSieve>(shorter[0].ids);
     if (is_protected) protected_names = names;
     if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }

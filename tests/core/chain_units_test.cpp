@@ -77,12 +77,12 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
 TEST(ChainUnits, SieveKeepsEveryUnitOfItsSetAndFewOthers) {
   std::vector<uint64_t> held, other;
   for (uint64_t k = 0; k < 4000; ++k) (k % 2 == 0 ? held : other).push_back(k * 0x9e3779b97f4a7c15ULL);
-  const DigestSieve sieve(held);
+  const UnitSieve sieve(held);
   for (const uint64_t id : held) EXPECT_TRUE(sieve.MayHold(id));
   size_t passed = 0;
   for (const uint64_t id : other) passed += sieve.MayHold(id);
   EXPECT_LT(passed, other.size() / 5);
-  EXPECT_FALSE(DigestSieve({}).MayHold(held[0]));
+  EXPECT_FALSE(UnitSieve({}).MayHold(held[0]));
 }
 
 std::vector<Digest> UnitsOf(const std::string& text, int words, int32_t shift = 1) {
