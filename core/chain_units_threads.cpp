@@ -10,7 +10,8 @@ namespace {
 
 // Keeps, in order and in place at the range's start, the records of
 // [begin, end) whose digest `other` does not hold; returns how many.
-size_t KeepProtectedOnly(FlatSet& set, size_t begin, size_t end, const std::vector<uint64_t>& other) {
+size_t KeepProtectedOnly(FlatSet& set, size_t begin, size_t end,
+                         const std::vector<uint64_t>& other) {
   std::vector<uint64_t>& ids = set.ids;
   auto at = std::lower_bound(other.begin(), other.end(), ids[begin]);
   size_t kept = begin;

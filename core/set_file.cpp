@@ -256,7 +256,8 @@ std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer, F
   if (!writer.Open(file.name, fs)) return messages::kErrorOpeningFile + file.name + "\n";
   bool written = true;
   if (file.pieces.empty()) written = writer.Write(file.data, file.bytes);
-  for (const FilePiece& piece : file.pieces) written = written && writer.Write(piece.data, piece.bytes);
+  for (const FilePiece& piece : file.pieces)
+    written = written && writer.Write(piece.data, piece.bytes);
   if (!writer.StartWriteback() || !written) return messages::kErrorWritingFile + file.name + "\n";
   return "";
 }

@@ -193,7 +193,8 @@ class ShingleAccumulator {
   // already orders the buckets.
   void AppendBucket(size_t b, FlatSet& set) {
     const size_t n = digests_[b].size() + ids_[b].size();
-    set.digests.insert(set.digests.end(), digests_[b].data(), digests_[b].data() + digests_[b].size());
+    set.digests.insert(set.digests.end(), digests_[b].data(),
+                       digests_[b].data() + digests_[b].size());
     set.ids.insert(set.ids.end(), ids_[b].data(), ids_[b].data() + ids_[b].size());
     set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + counts_[b].size());
     if (keep_files_) set.files.insert(set.files.end(), files_[b].data(), files_[b].data() + n);

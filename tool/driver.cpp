@@ -319,8 +319,8 @@ bool PrepareRunModel(const RunSettings& settings, RunSets& run) {
       run.robust.shingles = SourceFinder(run.trained[kProtectedWords].digests,
                                          run.trained[kProtectedWords].files, run.protected_names);
       run.robust.shorter_words = ShorterWords(settings.options.text);
-      run.robust.shorter = SourceFinder(UnitDigests(run.chain_units), std::move(run.chain_units.files),
-                                        run.protected_names);
+      run.robust.shorter = SourceFinder(UnitDigests(run.chain_units),
+                                        std::move(run.chain_units.files), run.protected_names);
     } else if (!RobustFilesOfModel(settings.files.ProtectedFiles, run.loaded[kProtectedWords],
                                    run.robust)) {
       return false;

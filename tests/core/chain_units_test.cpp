@@ -48,8 +48,8 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
   for (const FlatSet* units : std::initializer_list<const FlatSet*>{&only, &many}) {
     TempDir dir;
     const ChainsFileBytes file(4, *units);
-    ASSERT_TRUE(
-        SaveSetFilesTogether({{dir / kChainsFile, nullptr, file.bytes, file.pieces}}, std::cerr).ok());
+    const SetFileContent content{dir / kChainsFile, nullptr, file.bytes, file.pieces};
+    ASSERT_TRUE(SaveSetFilesTogether({content}, std::cerr).ok());
     const std::string joined = FormatChainUnits(4, *units);
     EXPECT_EQ(ReadFile(dir / kChainsFile), joined);
     EXPECT_EQ(file.checksum, FileChecksum(joined));
@@ -76,7 +76,8 @@ TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
 // drops one the protected side holds, and lets few others through.
 TEST(ChainUnits, SieveKeepsEveryUnitOfItsSetAndFewOthers) {
   std::vector<uint64_t> held, other;
-  for (uint64_t k = 0; k < 4000; ++k) (k % 2 == 0 ? held : other).push_back(k * 0x9e3779b97f4a7c15ULL);
+  for (uint64_t k = 0; k < 4000; ++k)
+    (k % 2 == 0 ? held : other).push_back(k * 0x9e3779b97f4a7c15ULL);
   const UnitSieve sieve(held);
   for (const uint64_t id : held) EXPECT_TRUE(sieve.MayHold(id));
   size_t passed = 0;
@@ -145,8 +146,9 @@ TEST(ChainUnits, TrainingKeepsIdentitiesInTheOrderOfDigests) {
     // The same 1,500 units in every file, begun at another place.
     for (int w = 0; w < 3000; ++w) {
       const int n = (w * 7 + f * 500) % 1500;
-      text += std::string{'a', static_cast<char>('a' + n % 26), static_cast<char>('a' + n / 26 % 26),
-                          static_cast<char>('a' + n / 676)} + " ";
+      for (const int letter : {0, n % 26, n / 26 % 26, n / 676})
+        text += static_cast<char>('a' + letter);
+      text += " ";
     }
     names.push_back(dir / ("f" + std::to_string(f)));
     WriteFile(names.back(), text);
