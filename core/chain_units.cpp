@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/little_endian.h"
+#include "core/model_description.h"
 #include "core/text_words.h"
 
 namespace {
@@ -75,10 +76,10 @@ UnitHasher::UnitHasher(const TextWords& text, int words)
   for (size_t j = 0; j < length; ++j) turns_[j] = static_cast<int>(j * 23 % 63) + 1;
 }
 
-Digest UnitHasher::At(size_t k) const {
-  // Two combinations of the words' hashes, a sum and an exclusive or, each
-  // then mixed: the hashes are already uniform, so two multiplications a
-  // half suffice.
+uint64_t UnitHasher::IdAt(size_t k) const {
+  // Two combinations of the words' hashes, a sum and an exclusive or, mixed
+  // into one: the hashes are already uniform, so two multiplications a half
+  // suffice.
   const size_t length = turns_.size();
   uint64_t low = length * 0x9e3779b97f4a7c15ULL, high = length * 0xbf58476d1ce4e5b9ULL;
   const uint64_t* hash = &hashes_[k * step_];
@@ -86,16 +87,7 @@ Digest UnitHasher::At(size_t k) const {
     low += RotateLeft(hash[j], turns_[j]);
     high ^= RotateLeft(hash[j], 64 - turns_[j]);
   }
-  const uint64_t halves[2] = {Mix(low), Mix(high ^ low)};
-  Digest unit;
-  for (int half = 0; half < 2; ++half) {
-    uint64_t value = halves[half];
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    value = __builtin_bswap64(value);
-#endif
-    std::memcpy(unit.bytes + 8 * half, &value, sizeof value);
-  }
-  return unit;
+  return Mix(high ^ Mix(low));
 }
 
 void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out) {
@@ -105,48 +97,86 @@ void UnitIdentities(const TextWords& text, int words, std::vector<Digest>& out) 
   for (size_t k = 0; k < units.count(); ++k) out[base + k] = units.At(k);
 }
 
+std::vector<Digest> UnitDigests(FlatSet& units) {
+  std::vector<Digest> digests(units.ids.size());
+  for (size_t k = 0; k < digests.size(); ++k) digests[k] = UnitDigest(units.ids[k]);
+  units.ids = std::vector<uint64_t>();
+  return digests;
+}
+
 FlatSet ProtectedOnly(FlatSet protected_set, const FlatSet& unprotected_set) {
-  std::vector<Digest>& digests = protected_set.digests;
+  std::vector<uint64_t>& ids = protected_set.ids;
   std::vector<uint32_t>& files = protected_set.files;
-  const std::vector<Digest>& other = unprotected_set.digests;
+  const std::vector<uint64_t>& other = unprotected_set.ids;
   auto at = other.begin();
   size_t kept = 0;
-  for (size_t k = 0; k < digests.size(); ++k) {
-    at = std::lower_bound(at, other.end(), digests[k]);
-    if (at != other.end() && *at == digests[k]) continue;
-    digests[kept] = digests[k];
+  for (size_t k = 0; k < ids.size(); ++k) {
+    at = std::lower_bound(at, other.end(), ids[k]);
+    if (at != other.end() && *at == ids[k]) continue;
+    ids[kept] = ids[k];
     files[kept] = files[k];
     ++kept;
   }
-  digests.resize(kept);
+  ids.resize(kept);
   files.resize(kept);
   FlatSet only;
-  only.digests = std::move(digests);
+  only.ids = std::move(ids);
   only.files = std::move(files);
   return only;
 }
 
-DigestSieve::DigestSieve(const std::vector<Digest>& digests) {
-  uint64_t size = 64;  // bits: 16 a digest or more, so that about 6% of the others pass
-  while (size < 16 * uint64_t{digests.size()}) size *= 2;
+UnitSieve::UnitSieve(const std::vector<uint64_t>& ids) {
+  uint64_t size = 64;  // bits: 16 a unit or more, so that about 6% of the others pass
+  while (size < 16 * uint64_t{ids.size()}) size *= 2;
   mask_ = size - 1;
   bits_.assign(size / 64, 0);
-  for (const Digest& digest : digests) {
-    const uint64_t bit = BitOf(digest);
+  for (const uint64_t id : ids) {
+    const uint64_t bit = id & mask_;
     bits_[bit / 64] |= uint64_t{1} << (bit % 64);
   }
 }
 
+namespace {
+
+// The offset of the file indexes: after the header and the identities,
+// each part starting at a multiple of 16 bytes.
+size_t FilesOffset(size_t count) { return kChainsHeaderBytes + Padded(count * 8); }
+size_t ChainsBytes(size_t count) { return FilesOffset(count) + Padded(count * 4); }
+
+const char kZeros[16] = {};
+
+}  // namespace
+
+ChainsFileBytes::ChainsFileBytes(int32_t words, const FlatSet& units) {
+  const size_t count = units.ids.size();
+  header_.assign(kChainsHeaderBytes, '\0');
+  std::memcpy(&header_[0], kChainsMagic, sizeof kChainsMagic);
+  PutLittle(header_, 8, kChainsVersion, 4);
+  PutLittle(header_, 12, static_cast<uint32_t>(words), 4);
+  PutLittle(header_, 16, count, 8);
+  const uint64_t* ids = units.ids.data();
+  const uint32_t* files = units.files.data();
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  for (const uint64_t id : units.ids) ids_.push_back(__builtin_bswap64(id));
+  for (const uint32_t file : units.files) files_.push_back(__builtin_bswap32(file));
+  ids = ids_.data();
+  files = files_.data();
+#endif
+  pieces = {{header_.data(), header_.size()},
+            {ids, count * 8},
+            {kZeros, Padded(count * 8) - count * 8},
+            {files, count * 4},
+            {kZeros, Padded(count * 4) - count * 4}};
+  bytes = ChainsBytes(count);
+  checksum = FileChecksum(pieces);
+}
+
 std::string FormatChainUnits(int32_t words, const FlatSet& units) {
-  const size_t count = units.digests.size();
-  std::string out(kChainsHeaderBytes + count * kDigestSize + Padded(count * 4), '\0');
-  std::memcpy(&out[0], kChainsMagic, sizeof kChainsMagic);
-  PutLittle(out, 8, kChainsVersion, 4);
-  PutLittle(out, 12, static_cast<uint32_t>(words), 4);
-  PutLittle(out, 16, count, 8);
-  if (count > 0) std::memcpy(&out[kChainsHeaderBytes], units.digests.data(), count * kDigestSize);
-  const size_t files = kChainsHeaderBytes + count * kDigestSize;
-  for (size_t k = 0; k < count; ++k) PutLittle(out, files + 4 * k, units.files[k], 4);
+  const ChainsFileBytes file(words, units);
+  std::string out;
+  out.reserve(file.bytes);
+  for (const FilePiece& piece : file.pieces)
+    out.append(static_cast<const char*>(piece.data), piece.bytes);
   return out;
 }
 
@@ -161,21 +191,22 @@ bool ParseChainUnits(std::string_view bytes, int32_t& words, FlatSet& units, std
     return false;
   }
   const uint64_t words_read = GetLittle(data + 12, 4), count = GetLittle(data + 16, 8);
-  const size_t room = bytes.size() - kChainsHeaderBytes;
-  if (words_read < 1 || words_read > 1000 || count > room / (kDigestSize + 4) ||
-      room != count * kDigestSize + Padded(count * 4)) {
+  if (words_read < 1 || words_read > 1000 || count > bytes.size() / 12 ||
+      bytes.size() != ChainsBytes(count)) {
     error = "its size does not fit its header";
     return false;
   }
   words = static_cast<int32_t>(words_read);
-  units.digests.resize(count);
-  if (count > 0) std::memcpy(units.digests.data(), data + kChainsHeaderBytes, count * kDigestSize);
-  if (!std::is_sorted(units.digests.begin(), units.digests.end())) {
+  units.digests.clear();
+  units.ids.resize(count);
+  const unsigned char* ids = data + kChainsHeaderBytes;
+  for (size_t k = 0; k < count; ++k) units.ids[k] = GetLittle(ids + 8 * k, 8);
+  if (!std::is_sorted(units.ids.begin(), units.ids.end())) {
     error = "its digests are out of order";
     return false;
   }
   units.files.resize(count);
-  const unsigned char* files = data + kChainsHeaderBytes + count * kDigestSize;
+  const unsigned char* files = data + FilesOffset(count);
   for (size_t k = 0; k < count; ++k) units.files[k] = static_cast<uint32_t>(GetLittle(files + 4 * k, 4));
   return true;
 }

@@ -21,6 +21,10 @@ struct FlatSet {
   // from, among the files of its side in training order. Empty unless asked
   // for (the provenance a save writes).
   std::vector<uint32_t> files;
+  // For a set of 64-bit unit identities (Trainer::KeepIds), the records'
+  // identities in ascending order in place of the digests, which are then
+  // empty; files and counts are parallel to them.
+  std::vector<uint64_t> ids;
   // Shingles built into the set, repeats included; saturates at INT32_MAX.
   int32_t total = 0;
 };

@@ -1,5 +1,6 @@
 #include "core/model_description.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -77,6 +78,33 @@ bool SetField(const std::string& key, const std::string& value, ModelDescription
 uint64_t FileChecksum(const std::string& bytes) {
   return ChecksumOfRecords(reinterpret_cast<const Digest*>(bytes.data()),
                            bytes.size() / kDigestSize);
+}
+
+uint64_t FileChecksum(const std::vector<FilePiece>& pieces) {
+  constexpr size_t kPiece = kDigestSize;
+  size_t total = 0;
+  for (const FilePiece& piece : pieces) total += piece.bytes;
+  RecordsChecksum checksum(total / kPiece);
+  // A 16-byte piece that straddles two pieces is gathered first.
+  Digest carry;
+  size_t carried = 0;
+  for (const FilePiece& piece : pieces) {
+    const auto* bytes = static_cast<const unsigned char*>(piece.data);
+    size_t at = 0;
+    if (carried > 0) {
+      at = std::min(piece.bytes, kPiece - carried);
+      std::memcpy(carry.bytes + carried, bytes, at);
+      carried += at;
+      if (carried < kPiece) continue;
+      checksum.Add(&carry, 1);
+    }
+    const size_t whole = (piece.bytes - at) / kPiece;
+    checksum.Add(reinterpret_cast<const Digest*>(bytes + at), whole);
+    at += whole * kPiece;
+    carried = piece.bytes - at;
+    if (carried > 0) std::memcpy(carry.bytes, bytes + at, carried);
+  }
+  return checksum.value();
 }
 
 std::string StopWordsDigest(const StopWordSet* words) {

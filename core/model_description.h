@@ -12,6 +12,7 @@
 #include "core/digest_index.h"
 #include "core/model_files.h"
 #include "core/records_checksum.h"
+#include "core/set_file.h"
 #include "core/status.h"
 #include "core/text_options.h"
 
@@ -46,6 +47,8 @@ struct ModelDescription {
 // The checksum of a whole file's bytes: ChecksumOfRecords over its complete
 // 16-byte pieces (a file the tool writes has no partial one).
 uint64_t FileChecksum(const std::string& bytes);
+// The same of the bytes of pieces in order, as if joined.
+uint64_t FileChecksum(const std::vector<FilePiece>& pieces);
 
 // The digest of a stop-word set ("none" for an empty one): the MD5 of its
 // words in order, each followed by a line feed.

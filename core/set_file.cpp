@@ -156,7 +156,8 @@ bool SafeFileWriter::OpenTemporary(int keep_mode) {
 bool SafeFileWriter::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = static_cast<const char*>(data);
-  if (buffer_.empty() && size >= kBlockBytes) {  // whole blocks need no copy
+  if (size >= kBlockBytes) {  // whole blocks need no copy; what is buffered goes first
+    if (!buffer_.empty() && !Flush()) return false;
     if (!fs_->WriteAll(fd_, bytes, size)) failed_ = true;
     return !failed_;
   }
@@ -253,7 +254,10 @@ namespace {
 // the message of a failure, empty when there is none.
 std::string WriteTemporary(const SetFileContent& file, SafeFileWriter& writer, FileSystem& fs) {
   if (!writer.Open(file.name, fs)) return messages::kErrorOpeningFile + file.name + "\n";
-  const bool written = writer.Write(file.data, file.bytes);
+  bool written = true;
+  if (file.pieces.empty()) written = writer.Write(file.data, file.bytes);
+  for (const FilePiece& piece : file.pieces)
+    written = written && writer.Write(piece.data, piece.bytes);
   if (!writer.StartWriteback() || !written) return messages::kErrorWritingFile + file.name + "\n";
   return "";
 }

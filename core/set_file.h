@@ -68,12 +68,22 @@ class SafeFileWriter {
 // does this itself.
 void RemoveAbandonedTemporaries(const std::string& target);
 
+// A part of a file's bytes.
+struct FilePiece {
+  const void* data;
+  size_t bytes;
+};
+
 // One file of a model: its name and its bytes (a set file's records, in
-// digest order, or the model's description).
+// digest order, or the model's description). A file whose parts lie apart
+// in memory (the chains file) gives them as pieces, written in order
+// without being joined first; its bytes are then their total and data is
+// not read.
 struct SetFileContent {
   std::string name;
   const void* data;
   size_t bytes;
+  std::vector<FilePiece> pieces = {};
 };
 
 // Saves the files of a model all or none: every file is written and synced

@@ -139,6 +139,7 @@ class ShingleAccumulator {
 
   int words() const { return words_; }
   void KeepFiles() { keep_files_ = true; }
+  void KeepIds() { ids_only_ = true; }  // and no counts: they are not sorted along
   void KeepOnly(std::function<bool(const Digest&)> keep) { keep_ = std::move(keep); }
   void IdentifyWith(Trainer::Identities given) { identities_ = given; }
   Trainer::Identities identities() const { return identities_; }
@@ -148,8 +149,12 @@ class ShingleAccumulator {
     for (const DistinctShingle& entry : file.distinct) {
       if (keep_ && !keep_(entry.digest)) continue;
       const unsigned char bucket = entry.digest.bytes[0];
-      digests_[bucket].push_back(entry.digest);
-      if (keep_counts_) counts_[bucket].push_back(entry.count);
+      if (ids_only_) {
+        ids_[bucket].push_back(DigestHalf(entry.digest.bytes));
+      } else {
+        digests_[bucket].push_back(entry.digest);
+        if (keep_counts_) counts_[bucket].push_back(entry.count);
+      }
       if (keep_files_) files_[bucket].push_back(file_index);
     }
   }
@@ -160,9 +165,13 @@ class ShingleAccumulator {
   void Reserve(FlatSet& set) {
     set.total = total_;
     size_t records = 0;
-    for (size_t b = 0; b < kBuckets; ++b) records += digests_[b].size();
-    set.digests.reserve(records);
-    if (keep_counts_) set.counts.reserve(records);
+    for (size_t b = 0; b < kBuckets; ++b) records += digests_[b].size() + ids_[b].size();
+    if (ids_only_) {
+      set.ids.reserve(records);
+    } else {
+      set.digests.reserve(records);
+      if (keep_counts_) set.counts.reserve(records);
+    }
     if (keep_files_) set.files.reserve(records);
     total_ = 0;
   }
@@ -170,6 +179,10 @@ class ShingleAccumulator {
   // Sorts bucket b where it stands. Buckets may be sorted on several threads
   // at once.
   void SortBucket(size_t b) {
+    if (ids_only_) {
+      SortIds(b);
+      return;
+    }
     int32_t* counts = keep_counts_ ? counts_[b].data() : nullptr;
     uint32_t* files = keep_files_ ? files_[b].data() : nullptr;
     SortByDigestInto(digests_[b].data(), counts, files, digests_[b].size(), digests_[b].data(),
@@ -179,24 +192,77 @@ class ShingleAccumulator {
   // Appends sorted bucket b to the set and releases it; the leading byte
   // already orders the buckets.
   void AppendBucket(size_t b, FlatSet& set) {
-    const size_t n = digests_[b].size();
-    set.digests.insert(set.digests.end(), digests_[b].data(), digests_[b].data() + n);
-    if (keep_counts_)
-      set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + n);
+    const size_t n = digests_[b].size() + ids_[b].size();
+    set.digests.insert(set.digests.end(), digests_[b].data(),
+                       digests_[b].data() + digests_[b].size());
+    set.ids.insert(set.ids.end(), ids_[b].data(), ids_[b].data() + ids_[b].size());
+    set.counts.insert(set.counts.end(), counts_[b].data(), counts_[b].data() + counts_[b].size());
     if (keep_files_) set.files.insert(set.files.end(), files_[b].data(), files_[b].data() + n);
     digests_[b].Release();
+    ids_[b].Release();
     counts_[b].Release();
     files_[b].Release();
   }
 
  private:
+  // Sorts bucket b of identities; records of one identity stay in file
+  // order, as a stable sort of digests keeps them. The identities are
+  // uniform, so one counting pass on the bits below the bucket's byte
+  // leaves runs of a record or two, each then put in order by insertion;
+  // both steps are stable.
+  void SortIds(size_t b) {
+    uint64_t* ids = ids_[b].data();
+    uint32_t* files = keep_files_ ? files_[b].data() : nullptr;
+    const size_t n = ids_[b].size();
+    if (n < 2) return;
+    int bits = 1;
+    while (bits < 16 && (size_t{1} << bits) < n) ++bits;
+    const int shift = 56 - bits;
+    const uint64_t mask = (uint64_t{1} << bits) - 1;
+    thread_local std::vector<uint32_t> starts;
+    thread_local std::vector<uint64_t> sorted_ids;
+    thread_local std::vector<uint32_t> sorted_files;
+    starts.assign((size_t{1} << bits) + 1, 0);
+    for (size_t k = 0; k < n; ++k) ++starts[(ids[k] >> shift & mask) + 1];
+    for (size_t run = 1; run < starts.size(); ++run) starts[run] += starts[run - 1];
+    sorted_ids.resize(n);
+    if (files != nullptr) sorted_files.resize(n);
+    for (size_t k = 0; k < n; ++k) {
+      const uint32_t to = starts[ids[k] >> shift & mask]++;
+      sorted_ids[to] = ids[k];
+      if (files != nullptr) sorted_files[to] = files[k];
+    }
+    // starts[r] is now where run r ends; records move only past greater
+    // identities, so equal ones keep their order.
+    size_t begin = 0;
+    for (size_t run = 0; run + 1 < starts.size(); ++run) {
+      const size_t end = starts[run];
+      for (size_t k = begin + 1; k < end; ++k) {
+        const uint64_t id = sorted_ids[k];
+        const uint32_t file = files != nullptr ? sorted_files[k] : 0;
+        size_t at = k;
+        for (; at > begin && sorted_ids[at - 1] > id; --at) {
+          sorted_ids[at] = sorted_ids[at - 1];
+          if (files != nullptr) sorted_files[at] = sorted_files[at - 1];
+        }
+        sorted_ids[at] = id;
+        if (files != nullptr) sorted_files[at] = file;
+      }
+      begin = end;
+    }
+    std::copy(sorted_ids.begin(), sorted_ids.end(), ids);
+    if (files != nullptr) std::copy(sorted_files.begin(), sorted_files.end(), files);
+  }
+
   const int words_;
   const bool keep_counts_;
   bool keep_files_ = false;
+  bool ids_only_ = false;
   std::function<bool(const Digest&)> keep_;
   Trainer::Identities identities_ = nullptr;
   int32_t total_ = 0;
   std::array<MappedArray<Digest>, kBuckets> digests_;
+  std::array<MappedArray<uint64_t>, kBuckets> ids_;
   std::array<MappedArray<int32_t>, kBuckets> counts_;
   std::array<MappedArray<uint32_t>, kBuckets> files_;
 };
@@ -239,6 +305,11 @@ bool Trainer::Take(HashedFile& file) {
 void Trainer::KeepFiles(int words) {
   for (auto& set : sets_)
     if (set->words() == words) set->KeepFiles();
+}
+
+void Trainer::KeepIds(int words) {
+  for (auto& set : sets_)
+    if (set->words() == words) set->KeepIds();
 }
 
 void Trainer::IdentifyWith(int words, Identities identities) {

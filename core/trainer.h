@@ -43,6 +43,12 @@ class Trainer {
   using Identities = void (*)(const TextWords& text, int words, std::vector<Digest>& out);
   void IdentifyWith(int words, Identities identities);
 
+  // Keeps of each record of the set of `words` words 8 bytes instead of 16:
+  // the leading half of its digest (DigestHalf), for identities that are 64
+  // bits wide (see IdentifyWith). Finish gives that set's records in ids,
+  // its digests then empty. Counts are not kept for it.
+  void KeepIds(int words);
+
   // Keeps in the set of `words` words only the digests keep() accepts; the
   // others are dropped as each file is added, so they never take memory.
   void KeepOnly(int words, std::function<bool(const Digest&)> keep);

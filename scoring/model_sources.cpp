@@ -50,7 +50,7 @@ std::string ChainsOfDirectory(const std::string& directory, RobustSources& sourc
   int32_t words = 0;
   if (!ParseChainUnits(bytes, words, units, error)) return std::string(kChainsFile) + ": " + error;
   sources.shorter_words = words;
-  sources.shorter = SourceFinder(std::move(units.digests), std::move(units.files),
+  sources.shorter = SourceFinder(UnitDigests(units), std::move(units.files),
                                  sources.shingles.paths());
   return "";
 }

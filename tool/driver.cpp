@@ -86,7 +86,7 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
   if (robust) lengths.push_back(ShorterWords(text));
   // The unprotected side's shorter units matter only where the protected
   // side holds them too: what it cannot hold is dropped as they are read.
-  std::unique_ptr<DigestSieve> wanted;
+  std::unique_ptr<UnitSieve> wanted;
   std::string unread;
   // The sides are trained in turn, so that a side's buckets are sorted into
   // its sets and released before the next side's files are read.
@@ -101,10 +101,13 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
       trainer.KeepFiles(language_model ? 2 : text.shingle_length);
       if (robust) trainer.KeepFiles(ShorterWords(text));
     }
-    if (robust) trainer.IdentifyWith(ShorterWords(text), UnitIdentities);
+    if (robust) {
+      trainer.IdentifyWith(ShorterWords(text), UnitIdentities);
+      trainer.KeepIds(ShorterWords(text));
+    }
     if (wanted != nullptr)
       trainer.KeepOnly(ShorterWords(text),
-                       [&wanted](const Digest& unit) { return wanted->MayHold(unit); });
+                       [&wanted](const Digest& unit) { return wanted->MayHold(UnitIdOf(unit)); });
     TrainingProgress progress(names.size());
     const size_t read =
         trainer.AddFiles(names, [&progress](const std::string& name) { progress.FileDone(name); });
@@ -113,7 +116,7 @@ std::string BuildTrainedSets(const RunSettings& settings, FlatSet (&sets)[kModel
     sets[is_protected ? kProtectedWords : kUnprotectedWords] = std::move(built[0]);
     if (language_model) sets[is_protected ? kProtectedPairs : kUnprotectedPairs] = std::move(built[1]);
     if (robust) shorter[is_protected ? 0 : 1] = std::move(built.back());
-    if (robust && is_protected) wanted = std::make_unique<DigestSieve>(shorter[0].digests);
+    if (robust && is_protected) wanted = std::make_unique<UnitSieve>(shorter[0].ids);
     if (is_protected) protected_names = names;
     if (read == 0 && unread.empty()) unread = pattern.empty() ? list : pattern;
   }
@@ -224,16 +227,17 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
       !traced.files.empty() || (traced.digests.empty() && !protected_names.empty());
   description.has_chains = robust && ShorterWords(text) > 0;
   std::string sources;
-  std::string chains;
+  std::unique_ptr<ChainsFileBytes> chains;
   // The side files are formatted while the set files are checked, each
   // piece on its own thread: the chains first, then each slot (and the
   // sources once their slot is in order).
   RunAll(kModelSlots + 1, threads, [&](size_t task) {
     if (task == 0) {
       if (!description.has_chains) return;
-      chains = FormatChainUnits(ShorterWords(text), chain_units);
-      description.chains_bytes = chains.size();
-      description.chains_checksum = FileChecksum(chains);
+      // Written from the units' own memory, not from a copy.
+      chains = std::make_unique<ChainsFileBytes>(ShorterWords(text), chain_units);
+      description.chains_bytes = chains->bytes;
+      description.chains_checksum = chains->checksum;
       return;
     }
     const int slot = static_cast<int>(task - 1);
@@ -253,7 +257,8 @@ void SaveTrainedSets(FlatSet (&sets)[kModelSlots], bool language_model, const Te
     files.push_back({kModelFileNames[slot], digests.data(), digests.size() * sizeof(Digest)});
   }
   if (description.has_sources) files.push_back({kSourcesFile, sources.data(), sources.size()});
-  if (description.has_chains) files.push_back({kChainsFile, chains.data(), chains.size()});
+  if (description.has_chains)
+    files.push_back({kChainsFile, nullptr, chains->bytes, chains->pieces});
   const std::string described = FormatModelDescription(description);
   files.push_back({kModelDescriptionFile, described.data(), described.size()});
   // Each failure is written as it happens, file by file.
@@ -314,7 +319,7 @@ bool PrepareRunModel(const RunSettings& settings, RunSets& run) {
       run.robust.shingles = SourceFinder(run.trained[kProtectedWords].digests,
                                          run.trained[kProtectedWords].files, run.protected_names);
       run.robust.shorter_words = ShorterWords(settings.options.text);
-      run.robust.shorter = SourceFinder(std::move(run.chain_units.digests),
+      run.robust.shorter = SourceFinder(UnitDigests(run.chain_units),
                                         std::move(run.chain_units.files), run.protected_names);
     } else if (!RobustFilesOfModel(settings.files.ProtectedFiles, run.loaded[kProtectedWords],
                                    run.robust)) {

@@ -5,67 +5,85 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
+#include <sstream>
 #include <string>
 
+#include "core/model_description.h"
 #include "core/text_words.h"
+#include "core/trainer.h"
+#include "support/test_support.h"
 
 namespace {
 
-Digest DigestOf(unsigned char first, unsigned char second = 0) {
-  Digest digest{};
-  digest.bytes[0] = first;
-  digest.bytes[1] = second;
-  return digest;
-}
-
 TEST(ChainUnits, KeepOnlyProtectedOnlyRecordsAndReadBackWithTheirFiles) {
   FlatSet protected_set, unprotected_set;
-  protected_set.digests = {DigestOf(1), DigestOf(2), DigestOf(2), DigestOf(3), DigestOf(9, 9)};
+  protected_set.ids = {1, 2, 2, 3, 0x9009000000000000};
   protected_set.files = {0, 0, 1, 1, 7};
-  unprotected_set.digests = {DigestOf(2), DigestOf(4)};
+  unprotected_set.ids = {2, 4};
   const FlatSet only = ProtectedOnly(protected_set, unprotected_set);
-  ASSERT_EQ(only.digests, (std::vector<Digest>{DigestOf(1), DigestOf(3), DigestOf(9, 9)}));
+  ASSERT_EQ(only.ids, (std::vector<uint64_t>{1, 3, 0x9009000000000000}));
   EXPECT_EQ(only.files, (std::vector<uint32_t>{0, 1, 7}));
 
+  // Three units: the identities and the file indexes each padded to 16 bytes.
   const std::string bytes = FormatChainUnits(4, only);
-  EXPECT_EQ(bytes.size() % 16, 0u);
+  EXPECT_EQ(bytes.size(), 32u + 32 + 16);
+  EXPECT_EQ(bytes.substr(32, 8), std::string("\1\0\0\0\0\0\0\0", 8));
+  EXPECT_EQ(ChainsFileBytes(4, only).bytes, bytes.size());
   FlatSet read;
   int32_t words = 0;
   std::string error;
   ASSERT_TRUE(ParseChainUnits(bytes, words, read, error)) << error;
   EXPECT_EQ(words, 4);
-  EXPECT_EQ(read.digests, only.digests);
+  EXPECT_EQ(read.ids, only.ids);
   EXPECT_EQ(read.files, only.files);
 
-  // Cut short, another magic, records out of order: refused with a reason.
+  // A save writes the pieces as they are joined, small ones (buffered) and
+  // ones large enough to be written straight from the units.
+  FlatSet many;
+  for (uint32_t k = 0; k < 10001; ++k) {
+    many.ids.push_back(uint64_t{k} * 0x10000000001ULL);
+    many.files.push_back(k % 5);
+  }
+  for (const FlatSet* units : std::initializer_list<const FlatSet*>{&only, &many}) {
+    TempDir dir;
+    const ChainsFileBytes file(4, *units);
+    const SetFileContent content{dir / kChainsFile, nullptr, file.bytes, file.pieces};
+    ASSERT_TRUE(SaveSetFilesTogether({content}, std::cerr).ok());
+    const std::string joined = FormatChainUnits(4, *units);
+    EXPECT_EQ(ReadFile(dir / kChainsFile), joined);
+    EXPECT_EQ(file.checksum, FileChecksum(joined));
+  }
+
+  // Cut short, another magic, the version before, records out of order:
+  // refused with a reason.
   EXPECT_FALSE(ParseChainUnits(bytes.substr(0, bytes.size() - 16), words, read, error));
   EXPECT_EQ(error, "its size does not fit its header");
   std::string other = bytes;
   other[0] = 'X';
   EXPECT_FALSE(ParseChainUnits(other, words, read, error));
+  std::string older = bytes;
+  older[8] = 2;
+  EXPECT_FALSE(ParseChainUnits(older, words, read, error));
+  EXPECT_EQ(error, "it is of another version, 2");
   std::string swapped = bytes;
-  std::swap_ranges(swapped.begin() + 32, swapped.begin() + 48, swapped.begin() + 48);
+  std::swap_ranges(swapped.begin() + 32, swapped.begin() + 40, swapped.begin() + 40);
   EXPECT_FALSE(ParseChainUnits(swapped, words, read, error));
   EXPECT_EQ(error, "its digests are out of order");
 }
 
 // The sieve a training drops the unprotected side's shorter units with never
 // drops one the protected side holds, and lets few others through.
-TEST(ChainUnits, SieveKeepsEveryDigestOfItsSetAndFewOthers) {
-  std::vector<Digest> held, other;
-  for (int k = 0; k < 2000; ++k) {
-    Digest digest{};
-    for (int b = 0; b < 16; ++b) digest.bytes[b] = static_cast<unsigned char>((k * 2654435761u) >> (b % 4 * 8) ^ b * 37);
-    digest.bytes[8] = static_cast<unsigned char>(k);
-    digest.bytes[9] = static_cast<unsigned char>(k >> 8);
-    (k % 2 == 0 ? held : other).push_back(digest);
-  }
-  const DigestSieve sieve(held);
-  for (const Digest& digest : held) EXPECT_TRUE(sieve.MayHold(digest));
+TEST(ChainUnits, SieveKeepsEveryUnitOfItsSetAndFewOthers) {
+  std::vector<uint64_t> held, other;
+  for (uint64_t k = 0; k < 4000; ++k)
+    (k % 2 == 0 ? held : other).push_back(k * 0x9e3779b97f4a7c15ULL);
+  const UnitSieve sieve(held);
+  for (const uint64_t id : held) EXPECT_TRUE(sieve.MayHold(id));
   size_t passed = 0;
-  for (const Digest& digest : other) passed += sieve.MayHold(digest);
+  for (const uint64_t id : other) passed += sieve.MayHold(id);
   EXPECT_LT(passed, other.size() / 5);
-  EXPECT_FALSE(DigestSieve({}).MayHold(held[0]));
+  EXPECT_FALSE(UnitSieve({}).MayHold(held[0]));
 }
 
 std::vector<Digest> UnitsOf(const std::string& text, int words, int32_t shift = 1) {
@@ -109,6 +127,48 @@ TEST(ChainUnits, UnitIdentitiesFollowTheWordsInTheirOrder) {
   const std::vector<Digest> whole = UnitsOf(text, 3);
   ASSERT_EQ(hasher.count(), whole.size());
   for (size_t k = 0; k < whole.size(); ++k) EXPECT_EQ(hasher.At(k), whole[k]) << k;
+  // A unit's digest holds its 64-bit identity, and digests sort as their
+  // identities do.
+  for (size_t k = 0; k < whole.size(); ++k) {
+    EXPECT_EQ(UnitIdOf(whole[k]), hasher.IdAt(k));
+    EXPECT_EQ(whole[0] < whole[k], hasher.IdAt(0) < hasher.IdAt(k));
+  }
+}
+
+// A training that keeps the units' identities only (8 bytes a record) gives
+// the records of a training of their digests: in order, one a file holding
+// the unit, in file order.
+TEST(ChainUnits, TrainingKeepsIdentitiesInTheOrderOfDigests) {
+  TempDir dir;
+  std::vector<std::string> names;
+  for (int f = 0; f < 3; ++f) {
+    std::string text;
+    // The same 1,500 units in every file, begun at another place.
+    for (int w = 0; w < 3000; ++w) {
+      const int n = (w * 7 + f * 500) % 1500;
+      for (const int letter : {0, n % 26, n / 26 % 26, n / 676})
+        text += static_cast<char>('a' + letter);
+      text += " ";
+    }
+    names.push_back(dir / ("f" + std::to_string(f)));
+    WriteFile(names.back(), text);
+  }
+  FlatSet sets[2];
+  for (const bool ids : {false, true}) {
+    std::ostringstream messages;
+    Trainer trainer({4}, false, TextOptions(), messages, 2);
+    trainer.IdentifyWith(4, UnitIdentities);
+    trainer.KeepFiles(4);
+    if (ids) trainer.KeepIds(4);
+    EXPECT_EQ(trainer.AddFiles(names, [](const std::string&) {}), names.size());
+    sets[ids] = std::move(trainer.Finish()[0]);
+  }
+  ASSERT_TRUE(sets[1].digests.empty());
+  ASSERT_EQ(sets[1].ids.size(), sets[0].digests.size());
+  ASSERT_GT(sets[1].ids.size(), 2000u);
+  for (size_t k = 0; k < sets[1].ids.size(); ++k)
+    ASSERT_EQ(UnitDigest(sets[1].ids[k]), sets[0].digests[k]) << k;
+  EXPECT_EQ(sets[1].files, sets[0].files);
 }
 
 }  // namespace

@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (error.empty()) abort();
     return 0;
   }
-  if (units.files.size() != units.digests.size()) abort();
+  if (units.files.size() != units.ids.size()) abort();
   const std::string again = FormatChainUnits(words, units);
   if (!ParseChainUnits(again, words_again, reread, error) || words_again != words ||
-      !(reread.digests == units.digests) || reread.files != units.files)
+      reread.ids != units.ids || reread.files != units.files)
     abort();
   return 0;
 }
