@@ -230,18 +230,29 @@ class HttpFront {
       return;
     }
     std::string name = req.has_param("name") ? req.get_param_value("name") : id;
-    std::string body;
+    // The body is judged as it arrives; one refused (busy) is still read to
+    // its end, so that the connection stays usable.
+    Judgement judgement;
+    std::unique_ptr<Service::Stream> stream = service_.Open("", &judgement);
+    size_t size = 0;
     BodyLimits limits(service_.config(), start);
-    bool read = reader([&](const char* data, size_t length) { return limits.Take(length) && (body.append(data, length), true); });
-    Judgement judgement = limits.Refusal(service_, read, res.status, "the body could not be read");
-    if (limits.Passed(read, res.status)) judgement = service_.Judge(body.data(), body.size());
+    bool read = reader([&](const char* data, size_t length) {
+      if (!limits.Take(length)) return false;
+      size += length;
+      if (stream != nullptr) stream->Write(data, length);
+      return true;
+    });
+    if (!limits.Passed(read, res.status))
+      judgement = limits.Refusal(service_, read, res.status, "the body could not be read");
+    else if (stream != nullptr)
+      judgement = stream->Finish();
     res.status = limits.too_slow ? 408 : StatusOf(judgement.outcome);
     if (judgement.outcome == Outcome::kBusy) res.set_header("Retry-After", "1");
     if (judgement.outcome == Outcome::kJudged || judgement.outcome == Outcome::kFailed)
       res.set_content(service_.VerdictJson(name, judgement) + "\n", kJsonType);
     else
       res.set_content(ErrorJson(judgement.error), kJsonType);
-    service_.Record("http", id, body.size(), judgement, start);
+    service_.Record("http", id, size, judgement, start);
   }
 
   // A multipart/form-data body: each part with a file name is judged as one
