@@ -16,3 +16,8 @@ score=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d big --format=j
 grep -q "\"size\":$(stat -c %s big),\"outcome\":\"judged\",\"verdict\":true,$score," requests.log ||
   fail "log: $(cat requests.log), the tool's $score"
 ((grown < 30000)) || fail "c-icap's child grew by $grown KiB for a body of 50 MiB"
+# A clean body sent back whole (no 204) passes through c-icap's body file.
+yes "$(cat docs/weekly_update.txt)" | head -c 5000000 >clean || true
+rm -f out
+timeout 30 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f clean -o out -no204 -v >/dev/null 2>&1
+cmp -s clean out || fail "the clean body came back changed: $(wc -c <out) bytes"
