@@ -672,8 +672,9 @@ struct tessel_stream_t {
       std::ostringstream said;
       Status converted;
       Read([&](TextWords& text) {
+        const auto link = [this](const std::string& path) { return NameSpool(spool, path); };
         converted = ConvertCopy(*converter, name, described.c_str(), call.reading.timeout, text,
-                                said, [this](const std::string& path) { return NameSpool(spool, path); });
+                                said, link);
       });
       CloseSpool();
       if (!converted.ok()) return converted;
@@ -682,9 +683,12 @@ struct tessel_stream_t {
     }
     if (judge) judge->Finish(*doc);
     if (refused_binary()) return BinaryProblem(name);
-    if (model.robust) RobustVerdictOf(model, *words, call.robust_threshold, verdict);
-    else if (model.model.language_model) LanguageModelVerdictOf(model, *doc, *judge, call.score, verdict);
-    else ShingleVerdictOf(model, *judge, verdict);
+    if (model.robust)
+      RobustVerdictOf(model, *words, call.robust_threshold, verdict);
+    else if (model.model.language_model)
+      LanguageModelVerdictOf(model, *doc, *judge, call.score, verdict);
+    else
+      ShingleVerdictOf(model, *judge, verdict);
     return Status();
   }
 

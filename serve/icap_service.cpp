@@ -190,7 +190,8 @@ int CheckPreview(char* preview, int length, ci_request_t* req) {
   // is judged through it.
   const char* type = ci_http_response_get_header(req, "Content-Type");
   if (type == nullptr) type = ci_http_request_get_header(req, "Content-Type");
-  t->stream = gateway->Open(type != nullptr && gateway->HasConverter(type) ? type : "", &t->refused);
+  const bool converted = type != nullptr && gateway->HasConverter(type);
+  t->stream = gateway->Open(converted ? type : "", &t->refused);
   if (length > 0) Receive(t, req, preview, static_cast<size_t>(length));
   return CI_MOD_CONTINUE;
 }

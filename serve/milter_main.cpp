@@ -111,6 +111,8 @@ int OpenSpool() {
   return named;
 }
 
+constexpr char kCannotSpool[] = "the message cannot be kept in a temporary file: ";
+
 void Append(Message* m, const char* data, size_t length) {
   m->size += length;
   if (m->too_large || !m->spool_error.empty()) return;
@@ -123,12 +125,12 @@ void Append(Message* m, const char* data, size_t length) {
   if (m->spool < 0 && m->raw.size() + length > kInMemory) {
     m->spool = OpenSpool();
     if (m->spool < 0 || !WriteAll(m->spool, m->raw.data(), m->raw.size()))
-      m->spool_error = std::string("the message cannot be kept in a temporary file: ") + std::strerror(errno);
+      m->spool_error = std::string(kCannotSpool) + std::strerror(errno);
     std::string().swap(m->raw);
   }
   if (m->spool < 0) m->raw.append(data, length);
   else if (m->spool_error.empty() && !WriteAll(m->spool, data, length))
-    m->spool_error = std::string("the message cannot be kept in a temporary file: ") + std::strerror(errno);
+    m->spool_error = std::string(kCannotSpool) + std::strerror(errno);
 }
 
 // The message as received, read back from its file when it is in one.
@@ -400,8 +402,8 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
     return SMFIS_CONTINUE;
   }
   if (!m->spool_error.empty()) {
-    gateway->Record("milter", id, m->size, gateway->Refuse(Outcome::kFailed, m->spool_error + ": accepted unjudged"),
-                    m->start);
+    gateway->Record("milter", id, m->size,
+                    gateway->Refuse(Outcome::kFailed, m->spool_error + ": accepted unjudged"), m->start);
     return SMFIS_CONTINUE;
   }
   bool parsed = true;

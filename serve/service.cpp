@@ -375,7 +375,8 @@ std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgemen
     return nullptr;
   }
   if (!AcquireSlot()) {
-    *refused = Refuse(Outcome::kBusy, "busy: " + std::to_string(config_.max_in_flight) + " requests in flight");
+    *refused = Refuse(Outcome::kBusy,
+                      "busy: " + std::to_string(config_.max_in_flight) + " requests in flight");
     return nullptr;
   }
   // A body without a name is judged as tessel_judge_text judges it: its
@@ -395,7 +396,8 @@ std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgemen
   return std::make_unique<Stream>(*this, std::move(model), stream);
 }
 
-Service::Stream::Stream(Service& service, std::shared_ptr<const LoadedModel> model, tessel_stream_t* stream)
+Service::Stream::Stream(Service& service, std::shared_ptr<const LoadedModel> model,
+                        tessel_stream_t* stream)
     : service_(service), model_(std::move(model)), stream_(stream) {}
 
 Service::Stream::~Stream() {
@@ -461,7 +463,9 @@ Judgement Service::Stream::Finish() {
     return judgement;
   }
   if (task->rc < 0) {
-    judgement.error = !error_.empty() ? error_ : !task->error.empty() ? task->error : "the document could not be judged";
+    judgement.error = !error_.empty()      ? error_
+                      : !task->error.empty() ? task->error
+                                             : "the document could not be judged";
     judgement.skipped = task->code == TESSEL_ERROR_BINARY;
     return judgement;
   }
