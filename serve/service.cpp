@@ -406,8 +406,6 @@ Service::Stream::~Stream() {
   service_.ReleaseSlot();
 }
 
-int64_t Service::Stream::encoding() const { return model_->encoding; }
-
 bool Service::Stream::Write(const char* data, size_t length) {
   if (!error_.empty() || stream_ == nullptr) return false;
   char* message = nullptr;
@@ -427,7 +425,7 @@ Judgement Service::Stream::Finish() {
   }
   // As in Judge: the end is judged on a worker of the pool so that the
   // request can stop waiting for it, which then closes the stream and
-  // gives the slot back.
+  // gives the slot back; the model it holds stays open until then.
   auto task = std::make_shared<JudgeTask>();
   tessel_verdict_init(&task->verdict);
   tessel_stream_t* stream = stream_;

@@ -125,8 +125,6 @@ class Service::Stream {
   // Judges what the pieces leave to the end (the last windows, the robust
   // scan, a converter) within judge_timeout, and gives the verdict.
   Judgement Finish();
-  // How the model this stream judges with reads texts (as Service::Encoding).
-  int64_t encoding() const;
 
  private:
   Service& service_;
