@@ -230,8 +230,8 @@ class HttpFront {
       return;
     }
     std::string name = req.has_param("name") ? req.get_param_value("name") : id;
-    // The body is judged as it arrives; one refused (busy) is still read to
-    // its end, so that the connection stays usable.
+    // The body is judged as it arrives; one without a stream (no model) is
+    // still read to its end, so that the connection stays usable.
     Judgement judgement;
     std::unique_ptr<Service::Stream> stream = service_.Open("", &judgement);
     size_t size = 0;

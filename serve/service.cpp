@@ -374,11 +374,6 @@ std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgemen
     refused->error = "no model loaded";
     return nullptr;
   }
-  if (!AcquireSlot()) {
-    *refused = Refuse(Outcome::kBusy,
-                      "busy: " + std::to_string(config_.max_in_flight) + " requests in flight");
-    return nullptr;
-  }
   // A body without a name is judged as tessel_judge_text judges it: its
   // bytes are the text, with no binary check.
   tessel_judge_options_t options = config_.judge;
@@ -387,7 +382,6 @@ std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgemen
   tessel_stream_t* stream =
       tessel_stream_open(model->handle, name.empty() ? nullptr : name.c_str(), &options, &message);
   if (stream == nullptr) {
-    ReleaseSlot();
     *refused = Judgement{};
     refused->error = message != nullptr ? message : "the document could not be judged";
     tessel_free(message);
@@ -400,11 +394,7 @@ Service::Stream::Stream(Service& service, std::shared_ptr<const LoadedModel> mod
                         tessel_stream_t* stream)
     : service_(service), model_(std::move(model)), stream_(stream) {}
 
-Service::Stream::~Stream() {
-  if (stream_ == nullptr) return;  // the judging thread lets go of it
-  tessel_stream_close(stream_);
-  service_.ReleaseSlot();
-}
+Service::Stream::~Stream() { tessel_stream_close(stream_); }  // null once handed over
 
 bool Service::Stream::Write(const char* data, size_t length) {
   if (!error_.empty() || stream_ == nullptr) return false;
@@ -423,9 +413,15 @@ Judgement Service::Stream::Finish() {
     judgement.error = "the document could not be judged";
     return judgement;
   }
-  // As in Judge: the end is judged on a worker of the pool so that the
-  // request can stop waiting for it, which then closes the stream and
-  // gives the slot back; the model it holds stays open until then.
+  // The end of the document takes a slot as Judge does, and is judged on a
+  // worker of the pool so that the request can stop waiting for it, which
+  // then closes the stream and gives the slot back; the model it holds
+  // stays open until then.
+  if (!service_.AcquireSlot()) {
+    judgement.outcome = Outcome::kBusy;
+    judgement.error = "busy: " + std::to_string(service_.config_.max_in_flight) + " requests in flight";
+    return judgement;
+  }
   auto task = std::make_shared<JudgeTask>();
   tessel_verdict_init(&task->verdict);
   tessel_stream_t* stream = stream_;
@@ -449,8 +445,9 @@ Judgement Service::Stream::Finish() {
     service.ReleaseSlot();
   });
   if (!started) {
+    service_.ReleaseSlot();
     judgement.error = "no thread to judge on";
-    return judgement;  // the destructor closes the stream and gives the slot back
+    return judgement;  // the destructor closes the stream
   }
   stream_ = nullptr;
   std::unique_lock<std::mutex> lock(task->mutex);

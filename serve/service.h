@@ -58,7 +58,7 @@ class Service {
   // file is: through the converter configured for it, after the binary check.
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
   // A document judged as its body arrives (see Stream); null, with the
-  // refusal (no model, busy) in *refused, when it cannot start.
+  // refusal (no model) in *refused, when it cannot start.
   class Stream;
   std::unique_ptr<Stream> Open(const std::string& name, Judgement* refused);
   // Whether a converter is configured for a document of that file name or
@@ -109,11 +109,11 @@ class Service {
   std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
 };
 
-// One document judged piece by piece as its body arrives, so that a
-// request holds the judging's window of words rather than its body. From
-// Open to its end it holds the model it started on and one of the
-// max_in_flight slots, as Judge does while it judges; a stream dropped
-// unfinished is abandoned.
+// One document judged piece by piece as its body arrives, on the request's
+// own thread, so that a request holds the judging's window of words rather
+// than its body. It holds the model it started on until its end; what is
+// left to judge when the body ends takes one of the max_in_flight slots, as
+// Judge does. A stream dropped unfinished is abandoned.
 class Service::Stream {
  public:
   Stream(Service& service, std::shared_ptr<const LoadedModel> model, tessel_stream_t* stream);
@@ -123,7 +123,8 @@ class Service::Stream {
   // Judges the next piece; false once the stream has failed (Finish says why).
   bool Write(const char* data, size_t length);
   // Judges what the pieces leave to the end (the last windows, the robust
-  // scan, a converter) within judge_timeout, and gives the verdict.
+  // scan, a converter): waits up to queue_timeout for a slot, then up to
+  // judge_timeout for the verdict.
   Judgement Finish();
 
  private:
