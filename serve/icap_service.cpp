@@ -184,8 +184,10 @@ int CheckPreview(char* preview, int length, ci_request_t* req) {
     return CI_MOD_ALLOW204;
   }
   ci_req_lock_data(req);
-  if (!ci_req_allow204(req) || gateway->config().action == "monitor")
+  if (!ci_req_allow204(req) || gateway->config().action == "monitor") {
     t->copy = ci_cached_file_new(kCopyInMemory);
+    if (t->copy == nullptr) return CI_ERROR;  // an answer of nothing would lose the body
+  }
   // A body of a media type a converter is configured for (a PDF, a DOCX)
   // is judged through it.
   const char* type = ci_http_response_get_header(req, "Content-Type");
