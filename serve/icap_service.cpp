@@ -58,6 +58,7 @@ struct Transfer {
   size_t received = 0;
   size_t sent = 0;
   bool too_large = false;
+  bool copy_failed = false;  // the copy lost bytes (c-icap's TmpDir is full): the request fails
   bool decided = false;  // from here on, data flows back to the client
   bool eof = false;
   ~Transfer() {
@@ -81,7 +82,8 @@ void Receive(Transfer* t, ci_request_t* req, const char* data, size_t length) {
     if (t->copy != nullptr) PassThrough(t, req);
   }
   if (t->stream != nullptr) t->stream->Write(data, length);
-  if (t->copy != nullptr) ci_cached_file_write(t->copy, data, static_cast<int>(length), 0);
+  if (t->copy != nullptr && ci_cached_file_write(t->copy, data, static_cast<int>(length), 0) < 0)
+    t->copy_failed = true;
 }
 
 void Block(Transfer* t, ci_request_t* req, const Judgement& j) {
@@ -201,6 +203,11 @@ int CheckPreview(char* preview, int length, ci_request_t* req) {
 int EndOfData(ci_request_t* req) {
   auto* t = static_cast<Transfer*>(ci_service_data(req));
   std::string id = std::to_string(getpid()) + "-" + gateway->NextId();
+  if (t->copy_failed) {
+    gateway->Record("icap", id, t->received,
+                    gateway->Refuse(Outcome::kFailed, "the body could not be kept to send back"), t->start);
+    return CI_ERROR;
+  }
   if (t->too_large) {
     gateway->Record("icap", id, t->received,
                     gateway->Refuse(Outcome::kTooLarge, "over max_body: passed unjudged"), t->start);
@@ -235,8 +242,9 @@ int ServiceIo(char* wbuf, int* wlen, char* rbuf, int* rlen, int iseof, ci_reques
   }
   if (iseof && !t->eof) {
     t->eof = true;
-    if (t->copy != nullptr) ci_cached_file_write(t->copy, "", 0, 1);
+    if (t->copy != nullptr && ci_cached_file_write(t->copy, "", 0, 1) < 0) t->copy_failed = true;
   }
+  if (t->copy_failed) return CI_ERROR;
   if (wbuf != nullptr && wlen != nullptr) {
     if (!t->decided) {
       *wlen = 0;
