@@ -40,5 +40,7 @@ inline constexpr char kBadRobustThreshold[] = "the robust threshold must be 0 or
 inline constexpr char kBadConverterTimeout[] = "the converter timeout must be 0 or more, not ";
 inline constexpr char kCannotMakeTemporary[] = "cannot make a temporary file in ";
 inline constexpr char kTheBuffer[] = "the buffer";
+inline constexpr char kNoStream[] = "no stream given";
+inline constexpr char kStreamFinished[] = "the stream is already finished";
 
 }  // namespace messages

@@ -269,6 +269,47 @@ int tessel_last_error_code(void);
  *     runs out before any item is judged.
  * All calls on an open handle may run at the same time from any threads;
  * handles of different options live side by side.
+ *
+ * A document judged as it arrives, a piece at a time, for a host that
+ * receives it in pieces (a network body) and should not hold it whole:
+ *
+ *     tessel_stream_t *stream = tessel_stream_open(model, "text/plain", &judge, &err);
+ *     while ((got = read(fd, chunk, sizeof chunk)) > 0)
+ *       if (tessel_stream_write(stream, chunk, got, &err) < 0) break;
+ *     int flagged = tessel_stream_finish(stream, &verdict, &err);
+ *     tessel_stream_close(stream);
+ *
+ * tessel_stream_open(model, name, options, errptr)
+ *     Starts a document that name describes, as tessel_judge_buffer's name
+ *     does (a file name or media type; NULL or "" for none). NULL with a
+ *     message when the model or the options are refused, or when the
+ *     temporary file of a document to convert cannot be made. The model must
+ *     stay open until the stream is closed.
+ * tessel_stream_write(stream, data, length, errptr)
+ *     Adds the next length bytes of the document; 0, or -1 on failure (a
+ *     NULL stream, a NULL data with a non-zero length, a finished stream, a
+ *     temporary file that cannot be written, memory exhausted), after which
+ *     every later write and the finish fail with the same message. The bytes
+ *     are read at once and not kept: a word, a UTF-8 character or a line
+ *     cut between two writes is carried over to the next. Memory then stays
+ *     that of a window of words in language-model mode (without sources),
+ *     and that of the document's distinct shingles in shingle mode; the
+ *     robust mode keeps the document's words for its chains. A document a
+ *     converter is configured for is written unread to an unnamed temporary
+ *     file (O_TMPFILE) under $TMPDIR (or /tmp), converted when it ends.
+ *     Once the first 8 KiB have shown a document that is not text, the rest
+ *     is not read.
+ * tessel_stream_finish(stream, verdict, errptr)
+ *     Ends the document and judges it: 1, 0 or -1 and the verdict exactly as
+ *     tessel_judge_buffer gives them for the same bytes with the same name
+ *     and options, however they were cut into writes (a binary document,
+ *     a failed converter: -1 with its code). The stream's memory and
+ *     temporary file are released; only the handle remains for close.
+ * tessel_stream_close(stream)
+ *     Releases a stream, finished or not (a stream not finished is
+ *     abandoned, its temporary file removed); NULL is ignored.
+ * A stream is used by one thread at a time; any number of streams may be
+ * open on one model at once.
  */
 enum {
   TESSEL_MODE_SHINGLES = 0,       /* count shingles only the protected side holds */
@@ -408,6 +449,13 @@ int tessel_judge_buffer(const tessel_t *model, const char *data, size_t length,
                         const char *name, const tessel_judge_options_t *options,
                         tessel_verdict_t *verdict, char **errptr);
 const char *tessel_source_name(const tessel_t *model, int64_t index);
+
+typedef struct tessel_stream_t tessel_stream_t;
+tessel_stream_t *tessel_stream_open(const tessel_t *model, const char *name,
+                                    const tessel_judge_options_t *options, char **errptr);
+int tessel_stream_write(tessel_stream_t *stream, const char *data, size_t length, char **errptr);
+int tessel_stream_finish(tessel_stream_t *stream, tessel_verdict_t *verdict, char **errptr);
+void tessel_stream_close(tessel_stream_t *stream);
 
 #ifdef __cplusplus
 }

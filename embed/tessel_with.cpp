@@ -14,6 +14,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -24,6 +25,7 @@
 #include "core/messages.h"
 #include "core/model_description.h"
 #include "core/program_input.h"
+#include "core/shingle_shift.h"
 #include "core/ordered_run.h"
 #include "core/thread_start.h"
 #include "embed/handle.h"
@@ -188,30 +190,53 @@ std::string TemporaryExtension(const char* name) {
   return kept.size() > 1 ? kept : "";
 }
 
-// Runs a converter on a buffer: the bytes go to a file created afresh
-// (O_EXCL, mode 0600) in a private directory (mkdtemp, mode 0700), which is
-// removed afterwards, whatever happened.
-Status ConvertBuffer(const Converter& converter, const char* data, size_t length,
-                     const std::string& name, const char* described, double timeout,
-                     TextWords& words, std::ostringstream& messages) {
+// Where temporary files go: $TMPDIR, or /tmp.
+std::string TemporaryPlace() {
   const char* base = std::getenv("TMPDIR");
-  std::string directory = std::string(base != nullptr && *base != '\0' ? base : "/tmp");
-  const std::string place = directory;
-  directory += "/tessel-XXXXXX";
+  return base != nullptr && *base != '\0' ? base : "/tmp";
+}
+
+// Runs a converter on a copy of a document that write(path) makes at path
+// (false with errno set when it cannot), in a private directory (mkdtemp,
+// mode 0700) under $TMPDIR (or /tmp); the copy is named by the extension of
+// described and removed with the directory afterwards, whatever happened.
+template <typename Write>
+Status ConvertCopy(const Converter& converter, const std::string& name, const char* described,
+                   double timeout, TextWords& words, std::ostringstream& messages, Write write) {
+  const std::string place = TemporaryPlace();
+  std::string directory = place + "/tessel-XXXXXX";
   if (mkdtemp(directory.data()) == nullptr)
     return SystemError(messages::kCannotMakeTemporary, place, errno);
   const std::string path = directory + "/document" + TemporaryExtension(described);
   Status problem;
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0 || !WriteAll(fd, data, length)) problem = SystemError(messages::kCannotMakeTemporary, place, errno);
-  if (fd >= 0 && close(fd) != 0 && problem.ok())
-    problem = SystemError(messages::kCannotMakeTemporary, place, errno);
+  if (!write(path)) problem = SystemError(messages::kCannotMakeTemporary, place, errno);
   if (problem.ok() &&
       !ReadThroughProgram(converter.program, path, name, timeout, words, messages))
     problem = Status(StatusCode::kPreprocessorFailed, std::string(LastLine(messages.str())));
   unlink(path.c_str());
   rmdir(directory.c_str());
   return problem;
+}
+
+// A new file at path (O_EXCL, mode 0600) for writing; -1 with errno set.
+int CreateCopy(const std::string& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// Runs a converter on a buffer: the bytes go to a file created afresh.
+Status ConvertBuffer(const Converter& converter, const char* data, size_t length,
+                     const std::string& name, const char* described, double timeout,
+                     TextWords& words, std::ostringstream& messages) {
+  return ConvertCopy(converter, name, described, timeout, words, messages,
+                     [&](const std::string& path) {
+                       const int fd = CreateCopy(path);
+                       if (fd < 0) return false;
+                       const bool written = WriteAll(fd, data, length);
+                       const int error = errno;
+                       const bool closed = close(fd) == 0;
+                       if (!written) errno = error;
+                       return written && closed;
+                     });
 }
 
 // What one judge call is given: a path, or a buffer and what describes it.
@@ -224,6 +249,12 @@ struct Input {
   const char* name = nullptr;  // tessel_judge_buffer's file name or media type
   bool document = false;       // read as the tool reads a data file
 };
+
+// Why a document so named that is not text is not judged.
+Status BinaryProblem(const std::string& name) {
+  const std::string line = messages::kBinaryDocument;
+  return Status(StatusCode::kBinary, name + line.substr(0, line.size() - 1));
+}
 
 // Reads an input into words (finished); why it was not read, or why it is
 // not to be judged (a converter failed; a document that is not text).
@@ -258,10 +289,7 @@ Status ReadInput(TextWords& words, const Input& input, const Reading& reading) {
   } else {
     ReadDocument(input.text, input.length, words);  // a buffer always reads whole
   }
-  if (words.binary() && !reading.judge_binary) {
-    const std::string line = messages::kBinaryDocument;
-    return Status(StatusCode::kBinary, name + line.substr(0, line.size() - 1));
-  }
+  if (words.binary() && !reading.judge_binary) return BinaryProblem(name);
   return Status();
 }
 
@@ -398,14 +426,9 @@ Status ReadItem(DocumentJudge& judge, WordsAndPairs& doc, const Input& input,
   return problem;
 }
 
-// The shingle-mode verdict, gathered while the item is read: only the
-// document's distinct digests are kept.
-Status JudgeShingleItem(const tessel_t& model, const Input& input, const CallOptions& call,
-                        tessel_verdict_t& verdict) {
-  WordsAndPairs doc(model.text);
-  DocumentJudge judge(model.model, call.scoring, model.text.shingle_length);
-  const Status problem = ReadItem(judge, doc, input, call.reading);
-  if (!problem.ok()) return problem;
+// The verdict of a document judge read in shingle mode.
+void ShingleVerdictOf(const tessel_t& model, const DocumentJudge& judge,
+                      tessel_verdict_t& verdict) {
   const ShingleResult& found = judge.shingle_result();
   verdict.verdict = found.verdict;
   verdict.protected_count = found.protected_count;
@@ -417,7 +440,36 @@ Status JudgeShingleItem(const tessel_t& model, const Input& input, const CallOpt
   if (found.verdict && !model.sources.empty())
     NameSource(model, ShingleSourcesOf(judge.shingles(), model.model.shingles, model.sources, 1),
                verdict);
+}
+
+// The shingle-mode verdict, gathered while the item is read: only the
+// document's distinct digests are kept.
+Status JudgeShingleItem(const tessel_t& model, const Input& input, const CallOptions& call,
+                        tessel_verdict_t& verdict) {
+  WordsAndPairs doc(model.text);
+  DocumentJudge judge(model.model, call.scoring, model.text.shingle_length);
+  const Status problem = ReadItem(judge, doc, input, call.reading);
+  if (!problem.ok()) return problem;
+  ShingleVerdictOf(model, judge, verdict);
   return Status();
+}
+
+// The verdict of a document judge read in language-model mode.
+void LanguageModelVerdictOf(const tessel_t& model, WordsAndPairs& doc, const DocumentJudge& judge,
+                            bool score, tessel_verdict_t& verdict) {
+  // The tool judges no document without a word pair (it prints no line).
+  verdict.score = std::nan("");
+  if (doc.pair_count() == 0) return;
+  const lm::Result& found = judge.lm_result();
+  verdict.verdict = found.verdict;
+  verdict.protected_score = found.protected_score;
+  verdict.unprotected_score = found.unprotected_score;
+  if (score && found.scored_windows != 0) verdict.score = found.best;
+  if (found.verdict && !model.sources.empty())
+    NameSource(model, PairSourcesOf(doc, found, model.sources, 1), verdict);
+  if (found.phrase_words == 0) return;
+  verdict.phrase_offset = judge.phrase().offset;
+  verdict.phrase_length = judge.phrase().end - judge.phrase().offset;
 }
 
 // The language-model verdict, judged in windows of words as the item is
@@ -431,20 +483,23 @@ Status JudgeLanguageModelItem(const tessel_t& model, const Input& input, const C
   DocumentJudge judge(model.model, scoring, model.text.shingle_length, !model.sources.empty());
   const Status problem = ReadItem(judge, doc, input, call.reading);
   if (!problem.ok()) return problem;
-  // The tool judges no document without a word pair (it prints no line).
-  verdict.score = std::nan("");
-  if (doc.pair_count() == 0) return Status();
-  const lm::Result& found = judge.lm_result();
-  verdict.verdict = found.verdict;
-  verdict.protected_score = found.protected_score;
-  verdict.unprotected_score = found.unprotected_score;
-  if (call.score && found.scored_windows != 0) verdict.score = found.best;
-  if (found.verdict && !model.sources.empty())
-    NameSource(model, PairSourcesOf(doc, found, model.sources, 1), verdict);
-  if (found.phrase_words == 0) return Status();
-  verdict.phrase_offset = judge.phrase().offset;
-  verdict.phrase_length = judge.phrase().end - judge.phrase().offset;
+  LanguageModelVerdictOf(model, doc, judge, call.score, verdict);
   return Status();
+}
+
+// The robust scan's verdict on a document's words.
+void RobustVerdictOf(const tessel_t& model, const TextWords& words, double threshold,
+                     tessel_verdict_t& verdict) {
+  const RobustResult found = JudgeRobustWords(words, model.text.shingle_length,
+                                              model.model.shingles, model.units, threshold);
+  verdict.verdict = found.verdict;
+  verdict.protected_count = found.protected_count;
+  verdict.score = static_cast<double>(found.score);
+  if (found.file != kNoFile && found.file < model.units.shingles.files()) {
+    verdict.source = found.file;
+    verdict.source_shared = found.score;
+    verdict.source_name = model.units.shingles.PathOf(found.file).c_str();
+  }
 }
 
 // The robust scan, as the tool's --robust: the document's shingles (and
@@ -454,17 +509,7 @@ Status JudgeRobustItem(const tessel_t& model, const Input& input, const CallOpti
   TextWords words(model.text);
   const Status problem = ReadInput(words, input, call.reading);
   if (!problem.ok()) return problem;
-  const RobustResult found = JudgeRobustWords(words, model.text.shingle_length,
-                                              model.model.shingles, model.units,
-                                              call.robust_threshold);
-  verdict.verdict = found.verdict;
-  verdict.protected_count = found.protected_count;
-  verdict.score = static_cast<double>(found.score);
-  if (found.file != kNoFile && found.file < model.units.shingles.files()) {
-    verdict.source = found.file;
-    verdict.source_shared = found.score;
-    verdict.source_name = model.units.shingles.PathOf(found.file).c_str();
-  }
+  RobustVerdictOf(model, words, call.robust_threshold, verdict);
   return Status();
 }
 
@@ -528,6 +573,153 @@ int JudgeOne(const tessel_t* model, const Input& input, const tessel_judge_optio
     return static_cast<int>(found.verdict);
   });
 }
+
+// An unnamed file (O_TMPFILE, mode 0600) in the temporary place for a
+// document to wait in until it can be converted; where that is in place.
+// On a file system without unnamed files, a named one removed at once.
+// -1 with errno set when none can be made.
+int OpenSpool(std::string& place) {
+  place = TemporaryPlace();
+  const int fd = open(place.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  std::string path = place + "/tessel-XXXXXX";
+  const int named = mkostemp(path.data(), O_CLOEXEC);
+  if (named >= 0) unlink(path.c_str());
+  return named;
+}
+
+// Gives a spooled document the name path for its converter: a link to the
+// unnamed file, or a copy where it cannot be linked (a file that had a name).
+bool NameSpool(int spool, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(spool);
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  const int fd = CreateCopy(path);
+  if (fd < 0) return false;
+  std::vector<char> chunk(size_t{1} << 16);
+  bool copied = true;
+  for (off_t at = 0;;) {
+    const ssize_t got = pread(spool, chunk.data(), chunk.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || !WriteAll(fd, chunk.data(), static_cast<size_t>(got))) {
+      copied = got == 0;
+      break;
+    }
+    at += got;
+  }
+  const int error = errno;
+  if (close(fd) != 0) copied = false;
+  else errno = error;
+  return copied;
+}
+
+}  // namespace
+
+// A document pushed a piece at a time. Its words are judged as they come
+// (the shingles' distinct digests, the formula's windows) or, for the robust
+// scan, kept for it; a document that a converter reads waits unread in an
+// unnamed file until it ends.
+struct tessel_stream_t {
+  tessel_stream_t(const tessel_t& opened, CallOptions options, const char* given)
+      : model(opened),
+        call(std::move(options)),
+        described(given != nullptr ? given : ""),
+        name(described.empty() ? messages::kTheBuffer : described) {}
+  ~tessel_stream_t() { CloseSpool(); }
+  tessel_stream_t(const tessel_stream_t&) = delete;
+  tessel_stream_t& operator=(const tessel_stream_t&) = delete;
+
+  // The words of the mode (and its judge), ready to be fed.
+  void Prepare() {
+    shift_usable = CheckShift(model.text.shingle_shift).ok();
+    if (model.robust) {
+      words.emplace(model.text);
+    } else {
+      doc.emplace(model.text);
+      ScoringOptions scoring = call.scoring;
+      const bool lm = model.model.language_model;
+      if (lm) scoring.lm.best_score = call.score;  // the score: every window is looked at
+      judge.emplace(model.model, scoring, model.text.shingle_length, lm && !model.sources.empty());
+      judge->Begin(*doc);
+    }
+    if (!call.reading.judge_binary) Read([](TextWords& text) { text.StopIfBinary(); });
+  }
+  // Runs read(words) on the words being read.
+  template <typename Reader>
+  void Read(Reader read) {
+    if (words) return read(*words);
+    doc->ReadWith([&](TextWords& text) {
+      read(text);
+      return true;
+    });
+  }
+  const TextWords& text() const { return words ? *words : doc->text(); }
+  bool refused_binary() const { return text().binary() && !call.reading.judge_binary; }
+
+  Status Write(const char* data, size_t length) {
+    if (spool >= 0) {
+      if (!WriteAll(spool, data, length))
+        return SystemError(messages::kCannotMakeTemporary, place, errno);
+      return Status();
+    }
+    // A document found not to be text is not judged: the rest is not read.
+    if (shift_usable && !refused_binary()) Read([&](TextWords& text) { text.Feed(data, length); });
+    return Status();
+  }
+
+  Status Finish(tessel_verdict_t& verdict) {
+    if (converter != nullptr) {
+      Prepare();
+      std::ostringstream said;
+      Status converted;
+      Read([&](TextWords& text) {
+        const auto link = [this](const std::string& path) { return NameSpool(spool, path); };
+        converted = ConvertCopy(*converter, name, described.c_str(), call.reading.timeout, text,
+                                said, link);
+      });
+      CloseSpool();
+      if (!converted.ok()) return converted;
+    } else if (shift_usable) {
+      Read([](TextWords& text) { text.Finish(); });
+    }
+    if (judge) judge->Finish(*doc);
+    if (refused_binary()) return BinaryProblem(name);
+    if (model.robust)
+      RobustVerdictOf(model, *words, call.robust_threshold, verdict);
+    else if (model.model.language_model)
+      LanguageModelVerdictOf(model, *doc, *judge, call.score, verdict);
+    else
+      ShingleVerdictOf(model, *judge, verdict);
+    return Status();
+  }
+
+  // What the stream holds of the document, let go once it is judged.
+  void Release() {
+    judge.reset();
+    doc.reset();
+    words.reset();
+    CloseSpool();
+  }
+  void CloseSpool() {
+    if (spool >= 0) close(spool);
+    spool = -1;
+  }
+
+  const tessel_t& model;
+  CallOptions call;
+  std::string described;  // the file name or media type given
+  std::string name;       // what messages call the document
+  const Converter* converter = nullptr;  // one of call's
+  int spool = -1;         // the unnamed file a document to convert waits in
+  std::string place;      // where it is
+  bool shift_usable = true;
+  std::optional<WordsAndPairs> doc;  // shingle and language-model modes
+  std::optional<DocumentJudge> judge;
+  std::optional<TextWords> words;    // the robust scan's
+  Status failed;          // a write that failed fails the rest
+  bool finished = false;
+};
+
+namespace {
 
 // Element i of an array of versioned structs of the given stride.
 template <typename T>
@@ -697,3 +889,87 @@ extern "C" long tessel_judge_many(const tessel_t* model, const tessel_item_t* it
     return 0;
   }) < 0 ? -1 : failed.load();
 }
+
+extern "C" tessel_stream_t* tessel_stream_open(const tessel_t* model, const char* name,
+                                               const tessel_judge_options_t* options,
+                                               char** errptr) {
+  CallOptions call;
+  if (!Prepared(model, options, call, errptr)) return nullptr;
+  tessel_stream_t* opened = nullptr;
+  Guarded(errptr, [&] {
+    auto stream = std::make_unique<tessel_stream_t>(*model, std::move(call), name);
+    stream->converter =
+        ConverterFor(stream->call.reading, stream->described.empty() ? nullptr : name);
+    if (stream->converter == nullptr) {
+      stream->Prepare();
+    } else if ((stream->spool = OpenSpool(stream->place)) < 0) {
+      SetError(errptr, SystemError(messages::kCannotMakeTemporary, stream->place, errno));
+      return -1;
+    }
+    opened = stream.release();
+    return 0;
+  });
+  return opened;
+}
+
+namespace {
+
+// Whether a stream may be written or finished; false after setting the error.
+bool Usable(tessel_stream_t* stream, char** errptr) {
+  if (stream == nullptr) {
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoStream);
+    return false;
+  }
+  if (stream->finished) {
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kStreamFinished);
+    return false;
+  }
+  if (stream->failed.ok()) return true;
+  SetError(errptr, stream->failed);
+  return false;
+}
+
+}  // namespace
+
+extern "C" int tessel_stream_write(tessel_stream_t* stream, const char* data, size_t length,
+                                   char** errptr) {
+  if (!Usable(stream, errptr)) return -1;
+  if (data == nullptr && length != 0) {
+    SetError(errptr, StatusCode::kInvalidArgument, messages::kNoText);
+    return -1;
+  }
+  // A write cut off by an exception leaves words half fed: the stream fails.
+  stream->failed = Status(StatusCode::kInternal, messages::kTextNotJudged);
+  return Guarded(errptr, [&] {
+    stream->failed = stream->Write(data, length);
+    if (stream->failed.ok()) return 0;
+    SetError(errptr, stream->failed);
+    return -1;
+  });
+}
+
+extern "C" int tessel_stream_finish(tessel_stream_t* stream, tessel_verdict_t* verdict,
+                                    char** errptr) {
+  if (!Usable(stream, errptr)) {
+    if (stream != nullptr && !stream->finished) {
+      stream->finished = true;
+      stream->Release();
+    }
+    return -1;
+  }
+  stream->finished = true;
+  return Guarded(errptr, [&] {
+    tessel_verdict_t found;
+    tessel_verdict_init(&found);
+    const Status problem = stream->Finish(found);
+    stream->Release();
+    if (!problem.ok()) {
+      SetError(errptr, problem);
+      return -1;
+    }
+    ToHost(found, verdict);
+    return static_cast<int>(found.verdict);
+  });
+}
+
+extern "C" void tessel_stream_close(tessel_stream_t* stream) { delete stream; }

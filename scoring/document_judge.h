@@ -27,15 +27,22 @@ class DocumentJudge {
   // usable, and its answer is returned.
   template <typename Read>
   bool Judge(WordsAndPairs& doc, Read read) {
+    Begin(doc);
+    const bool usable = doc.ReadWith(read);
+    Finish(doc);
+    return usable;
+  }
+  // The same for a text pushed a piece at a time: Begin, then the pieces fed
+  // to doc's words and the words finished (through doc.ReadWith), then
+  // Finish.
+  void Begin(WordsAndPairs& doc) {
     if (lm_) {
       doc.StreamTo([this](const TextWords& text, bool ended) { return lm_->Take(text, ended); });
     } else {
       doc.StreamTo([this](const TextWords& text, bool) { return shingles_->Take(text); });
     }
-    const bool usable = doc.ReadWith(read);
-    Finish(doc);
-    return usable;
   }
+  void Finish(WordsAndPairs& doc);
 
   // Shingle mode: the counts and verdict, and the distinct shingles.
   const ShingleResult& shingle_result() const { return shingle_result_; }
@@ -47,8 +54,6 @@ class DocumentJudge {
   const PhraseBytes& phrase() const { return lm_->phrase(); }
 
  private:
-  void Finish(WordsAndPairs& doc);
-
   const Model& model_;
   const ScoringOptions scoring_;
   std::optional<LmStream> lm_;

@@ -230,52 +230,79 @@ class HttpFront {
       return;
     }
     std::string name = req.has_param("name") ? req.get_param_value("name") : id;
-    std::string body;
+    // The body is judged as it arrives; one without a stream (no model) is
+    // still read to its end, so that the connection stays usable.
+    Judgement judgement;
+    std::unique_ptr<Service::Stream> stream = service_.Open("", &judgement);
+    size_t size = 0;
     BodyLimits limits(service_.config(), start);
-    bool read = reader([&](const char* data, size_t length) { return limits.Take(length) && (body.append(data, length), true); });
-    Judgement judgement = limits.Refusal(service_, read, res.status, "the body could not be read");
-    if (limits.Passed(read, res.status)) judgement = service_.Judge(body.data(), body.size());
+    bool read = reader([&](const char* data, size_t length) {
+      if (!limits.Take(length)) return false;
+      size += length;
+      if (stream != nullptr) stream->Write(data, length);
+      return true;
+    });
+    if (!limits.Passed(read, res.status))
+      judgement = limits.Refusal(service_, read, res.status, "the body could not be read");
+    else if (stream != nullptr)
+      judgement = stream->Finish();
     res.status = limits.too_slow ? 408 : StatusOf(judgement.outcome);
     if (judgement.outcome == Outcome::kBusy) res.set_header("Retry-After", "1");
     if (judgement.outcome == Outcome::kJudged || judgement.outcome == Outcome::kFailed)
       res.set_content(service_.VerdictJson(name, judgement) + "\n", kJsonType);
     else
       res.set_content(ErrorJson(judgement.error), kJsonType);
-    service_.Record("http", id, body.size(), judgement, start);
+    service_.Record("http", id, size, judgement, start);
   }
 
   // A multipart/form-data body: each part with a file name is judged as one
-  // document, under the limits of one body for all of them together. The
-  // answer is an array of the parts' records in their order, each named by
-  // its file name; 200 when every part was judged, else the status of the
-  // first part that was not. Each part has a log line, its id the request's
-  // with "/N" (N from 1).
+  // document, as it arrives (a part at a time), under the limits of one body
+  // for all of them together. The answer is an array of the parts' records
+  // in their order, each named by its file name; 200 when every part was
+  // judged, else the status of the first part that was not. Each part has a
+  // log line, its id the request's with "/N" (N from 1), written once the
+  // whole body has been read.
   void JudgeForm(httplib::Response& res, const httplib::ContentReader& reader, const std::string& id,
                  Clock::time_point start) {
     struct Part {
       std::string name;
-      std::string content;
-      bool file;
+      size_t size;
+      Clock::time_point start;
+      Judgement judgement;
     };
     std::vector<Part> parts;
+    std::unique_ptr<Service::Stream> stream;  // the file part arriving
+    auto finish = [&] {
+      if (stream != nullptr) parts.back().judgement = stream->Finish();
+      stream.reset();
+    };
     size_t size = 0;
+    bool any_part = false, file_part = false;
     BodyLimits limits(service_.config(), start);
     bool read = reader(
         [&](const httplib::MultipartFormData& header) {
-          parts.push_back({header.filename.empty() ? header.name : header.filename, "", !header.filename.empty()});
+          finish();
+          any_part = true;
+          file_part = !header.filename.empty();
+          if (file_part) {
+            parts.push_back({header.filename, 0, Clock::now(), Judgement{}});
+            stream = service_.Open("", &parts.back().judgement);
+          }
           return true;
         },
         [&](const char* data, size_t length) {
-          if (!limits.Take(length) || parts.empty()) return false;
+          if (!limits.Take(length) || !any_part) return false;
           size += length;
-          parts.back().content.append(data, length);
+          if (file_part) parts.back().size += length;
+          if (stream != nullptr) stream->Write(data, length);
           return true;
         });
+    if (limits.Passed(read, res.status)) finish();
+    stream.reset();  // a body refused: the part arriving is abandoned
     Judgement refusal = limits.Refusal(service_, read, res.status, "the multipart body is malformed or incomplete");
-    bool any_file = std::any_of(parts.begin(), parts.end(), [](const Part& part) { return part.file; });
-    if (limits.Passed(read, res.status) && !any_file)
+    if (limits.Passed(read, res.status) && parts.empty())
       refusal = service_.Refuse(Outcome::kBadRequest, "the form holds no file part");
-    if (!limits.Passed(read, res.status) || !any_file) {
+    if (!limits.Passed(read, res.status) || parts.empty()) {
       res.status = limits.too_slow ? 408 : StatusOf(refusal.outcome);
       res.set_content(ErrorJson(refusal.error), kJsonType);
       service_.Record("http", id, size, refusal, start);
@@ -284,17 +311,14 @@ class HttpFront {
     std::string answer = "[";
     int status = 200;
     size_t number = 0;
-    for (Part& part : parts) {
-      if (!part.file) continue;
-      auto part_start = Clock::now();
-      Judgement judgement = service_.Judge(part.content.data(), part.content.size());
+    for (const Part& part : parts) {
+      const Judgement& judgement = part.judgement;
       if (status == 200 && judgement.outcome != Outcome::kJudged) {
         status = StatusOf(judgement.outcome);
         if (judgement.outcome == Outcome::kBusy) res.set_header("Retry-After", "1");
       }
       answer += (number == 0 ? "" : ",") + service_.VerdictJson(part.name, judgement);
-      service_.Record("http", id + "/" + std::to_string(++number), part.content.size(), judgement, part_start);
-      std::string().swap(part.content);
+      service_.Record("http", id + "/" + std::to_string(++number), part.size, judgement, part.start);
     }
     res.status = status;
     res.set_content(answer + "]\n", kJsonType);

@@ -1,6 +1,6 @@
 // The ICAP service: a module of the c-icap server (srv_tessel.so), which
 // keeps the protocol, the preview, 204 and the connections; this module only
-// collects a body, judges it and says what becomes of it. In c-icap's
+// judges a body as it arrives and says what becomes of it. In c-icap's
 // configuration:
 //
 //     Service tessel srv_tessel.so
@@ -12,6 +12,7 @@
 // monitor"). A body over max_body passes unjudged, and so does one that
 // could not be judged (busy, timed out): both are logged.
 #include <c_icap/c-icap.h>
+#include <c_icap/body.h>
 #include <c_icap/debug.h>
 #include <c_icap/request.h>
 #include <c_icap/service.h>
@@ -42,15 +43,27 @@ std::unique_ptr<Service> gateway;
 std::unique_ptr<Service> previous;  // kept over a reconfiguration
 uint64_t generation = 0;            // of the ISTag: a new one for every configuration
 
+// In-memory part of a body kept to be sent back; the rest waits in a file
+// of c-icap's TmpDir.
+constexpr int kCopyInMemory = 1 << 16;
+
 struct Transfer {
   std::chrono::steady_clock::time_point start = Clock::now();
-  std::string body;         // the body received; after the decision, what is still to send
+  std::unique_ptr<Service::Stream> stream;  // judging the body as it arrives
+  Judgement refused;                        // why there is no stream
+  // The body as received, kept only where it may have to go back: a clean
+  // one to a client that does not allow 204, a marked one in monitor mode.
+  ci_cached_file_t* copy = nullptr;
   std::string replacement;  // the block page, when the body is replaced
   size_t received = 0;
   size_t sent = 0;
   bool too_large = false;
+  bool copy_failed = false;  // the copy lost bytes (c-icap's TmpDir is full): the request fails
   bool decided = false;  // from here on, data flows back to the client
   bool eof = false;
+  ~Transfer() {
+    if (copy != nullptr) ci_cached_file_destroy(copy);
+  }
 };
 
 // Everything received passes unchanged from now on.
@@ -59,13 +72,18 @@ void PassThrough(Transfer* t, ci_request_t* req) {
   ci_req_unlock_data(req);
 }
 
+// A piece of the body: judged at once, and kept when it may go back. A body
+// over max_body is not judged: it passes as it comes, or gets 204 at its end.
 void Receive(Transfer* t, ci_request_t* req, const char* data, size_t length) {
   t->received += length;
   if (!t->too_large && t->received > gateway->config().max_body) {
     t->too_large = true;
-    PassThrough(t, req);
+    t->stream.reset();
+    if (t->copy != nullptr) PassThrough(t, req);
   }
-  t->body.append(data, length);
+  if (t->stream != nullptr) t->stream->Write(data, length);
+  if (t->copy != nullptr && ci_cached_file_write(t->copy, data, static_cast<int>(length), 0) < 0)
+    t->copy_failed = true;
 }
 
 void Block(Transfer* t, ci_request_t* req, const Judgement& j) {
@@ -77,7 +95,6 @@ void Block(Transfer* t, ci_request_t* req, const Judgement& j) {
   ci_http_response_add_header(req, ("Content-Length: " + std::to_string(t->replacement.size())).c_str());
   ci_http_response_add_header(req, "X-Tessel-Verdict: protected");
   ci_http_response_add_header(req, ("X-Tessel-Score: " + ScoreText(j)).c_str());
-  t->body.clear();
   PassThrough(t, req);
 }
 
@@ -169,6 +186,16 @@ int CheckPreview(char* preview, int length, ci_request_t* req) {
     return CI_MOD_ALLOW204;
   }
   ci_req_lock_data(req);
+  if (!ci_req_allow204(req) || gateway->config().action == "monitor") {
+    t->copy = ci_cached_file_new(kCopyInMemory);
+    if (t->copy == nullptr) return CI_ERROR;  // an answer of nothing would lose the body
+  }
+  // A body of a media type a converter is configured for (a PDF, a DOCX)
+  // is judged through it.
+  const char* type = ci_http_response_get_header(req, "Content-Type");
+  if (type == nullptr) type = ci_http_request_get_header(req, "Content-Type");
+  const bool converted = type != nullptr && gateway->HasConverter(type);
+  t->stream = gateway->Open(converted ? type : "", &t->refused);
   if (length > 0) Receive(t, req, preview, static_cast<size_t>(length));
   return CI_MOD_CONTINUE;
 }
@@ -176,17 +203,18 @@ int CheckPreview(char* preview, int length, ci_request_t* req) {
 int EndOfData(ci_request_t* req) {
   auto* t = static_cast<Transfer*>(ci_service_data(req));
   std::string id = std::to_string(getpid()) + "-" + gateway->NextId();
+  if (t->copy_failed) {
+    gateway->Record("icap", id, t->received,
+                    gateway->Refuse(Outcome::kFailed, "the body could not be kept to send back"), t->start);
+    return CI_ERROR;
+  }
   if (t->too_large) {
     gateway->Record("icap", id, t->received,
                     gateway->Refuse(Outcome::kTooLarge, "over max_body: passed unjudged"), t->start);
-    return CI_MOD_DONE;
+    return t->copy != nullptr ? CI_MOD_DONE : CI_MOD_ALLOW204;
   }
-  // A body of a media type a converter is configured for (a PDF, a DOCX)
-  // is judged through it.
-  const char* type = ci_http_response_get_header(req, "Content-Type");
-  if (type == nullptr) type = ci_http_request_get_header(req, "Content-Type");
-  const std::string media = type != nullptr && gateway->HasConverter(type) ? type : "";
-  Judgement j = gateway->Judge(t->body.data(), t->body.size(), media);
+  Judgement j = t->stream != nullptr ? t->stream->Finish() : t->refused;
+  t->stream.reset();
   gateway->Record("icap", id, t->received, j, t->start);
   bool flagged = j.outcome == Outcome::kJudged && j.verdict.verdict == 1;
   ci_icap_add_xheader(req, flagged ? "X-Tessel-Verdict: protected"
@@ -212,22 +240,22 @@ int ServiceIo(char* wbuf, int* wlen, char* rbuf, int* rlen, int iseof, ci_reques
     // A replaced body is read to its end and dropped.
     if (t->replacement.empty()) Receive(t, req, rbuf, static_cast<size_t>(*rlen));
   }
-  if (iseof) t->eof = true;
+  if (iseof && !t->eof) {
+    t->eof = true;
+    if (t->copy != nullptr && ci_cached_file_write(t->copy, "", 0, 1) < 0) t->copy_failed = true;
+  }
+  if (t->copy_failed) return CI_ERROR;
   if (wbuf != nullptr && wlen != nullptr) {
     if (!t->decided) {
       *wlen = 0;
-      return CI_OK;
+    } else if (!t->replacement.empty()) {
+      size_t n = std::min(t->replacement.size() - t->sent, static_cast<size_t>(*wlen));
+      std::memcpy(wbuf, t->replacement.data() + t->sent, n);
+      t->sent += n;
+      *wlen = n > 0 ? static_cast<int>(n) : CI_EOF;
+    } else {
+      *wlen = t->copy != nullptr ? ci_cached_file_read(t->copy, wbuf, *wlen) : CI_EOF;
     }
-    std::string& source = t->replacement.empty() ? t->body : t->replacement;
-    size_t n = std::min(source.size() - t->sent, static_cast<size_t>(*wlen));
-    std::memcpy(wbuf, source.data() + t->sent, n);
-    t->sent += n;
-    if (t->sent == source.size() && source.size() > (1u << 16)) {
-      source.clear();  // what passes through unjudged is not kept
-      t->sent = 0;
-    }
-    *wlen = n > 0 ? static_cast<int>(n)
-                  : (t->eof || !t->replacement.empty() ? CI_EOF : 0);
   }
   return CI_OK;
 }

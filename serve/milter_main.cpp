@@ -11,11 +11,15 @@
 // stop; it finishes the messages in progress).
 #include <gmime/gmime.h>
 #include <iconv.h>
+#include <fcntl.h>
 #include <libmilter/mfapi.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -34,11 +38,25 @@ using Clock = std::chrono::steady_clock;
 
 Service* gateway = nullptr;
 
+// A message larger than this waits in an unnamed temporary file rather than
+// in memory, and GMime parses it from there.
+constexpr size_t kInMemory = size_t{1} << 20;
+
 struct Message {
   Clock::time_point start = Clock::now();
-  std::string raw;  // headers and body as received, up to max_body
+  std::string raw;  // headers and body as received, while they are small
+  int spool = -1;   // beyond kInMemory, up to max_body: all of them, in the file
+  std::string spool_error;  // why they could not be kept
   size_t size = 0;
   bool too_large = false;
+  Message() = default;
+  Message(const Message&) = delete;
+  Message& operator=(const Message&) = delete;
+  ~Message() { CloseSpool(); }
+  void CloseSpool() {
+    if (spool >= 0) close(spool);
+    spool = -1;
+  }
 };
 
 // A connection's state: the replies the MTA agreed to go without, and the
@@ -69,15 +87,65 @@ sfsistat Continue(SMFICTX* ctx, unsigned long no_reply_flag) {
   return c != nullptr && (c->no_reply & no_reply_flag) != 0 ? SMFIS_NOREPLY : SMFIS_CONTINUE;
 }
 
+bool WriteAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t wrote = write(fd, data, length);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    data += wrote;
+    length -= static_cast<size_t>(wrote);
+  }
+  return true;
+}
+
+// An unnamed file (O_TMPFILE, mode 0600) under $TMPDIR (or /tmp); on a file
+// system without them, a named one removed at once. -1 with errno set.
+int OpenSpool() {
+  const char* base = std::getenv("TMPDIR");
+  const std::string place = base != nullptr && *base != '\0' ? base : "/tmp";
+  const int fd = open(place.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  std::string path = place + "/tessel-milter-XXXXXX";
+  const int named = mkostemp(path.data(), O_CLOEXEC);
+  if (named >= 0) unlink(path.c_str());
+  return named;
+}
+
+constexpr char kCannotSpool[] = "the message cannot be kept in a temporary file: ";
+
 void Append(Message* m, const char* data, size_t length) {
   m->size += length;
-  if (m->too_large) return;
-  if (m->raw.size() + length > gateway->config().max_body) {
+  if (m->too_large || !m->spool_error.empty()) return;
+  if (m->size > gateway->config().max_body) {
     m->too_large = true;
     std::string().swap(m->raw);
+    m->CloseSpool();
     return;
   }
-  m->raw.append(data, length);
+  if (m->spool < 0 && m->raw.size() + length > kInMemory) {
+    m->spool = OpenSpool();
+    if (m->spool < 0 || !WriteAll(m->spool, m->raw.data(), m->raw.size()))
+      m->spool_error = std::string(kCannotSpool) + std::strerror(errno);
+    std::string().swap(m->raw);
+  }
+  if (m->spool < 0) m->raw.append(data, length);
+  else if (m->spool_error.empty() && !WriteAll(m->spool, data, length))
+    m->spool_error = std::string(kCannotSpool) + std::strerror(errno);
+}
+
+// The message as received, read back from its file when it is in one.
+std::string RawOf(const Message& m) {
+  if (m.spool < 0) return m.raw;
+  std::string raw(m.size, '\0');
+  size_t got = 0;
+  while (got < raw.size()) {
+    const ssize_t n = pread(m.spool, raw.data() + got, raw.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  raw.resize(got);
+  return raw;
 }
 
 bool TextBearing(GMimeObject* part) {
@@ -253,8 +321,13 @@ void CollectText(GMimeObject*, GMimeObject* part, gpointer data) {
 // MIME, or no text part is found in it (a multipart whose boundary never
 // comes), the raw message itself, so that broken MIME hides nothing. And
 // the attachments the converters take.
-Collected TextOf(const std::string& raw, int64_t encoding, bool* parsed) {
-  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
+// A message in a file is parsed from it: GMime reads the parts' contents
+// from the file as they are decoded, and never holds the message whole.
+Collected TextOf(const Message& m, int64_t encoding, bool* parsed) {
+  const int fd = m.spool >= 0 ? dup(m.spool) : -1;
+  if (fd >= 0) lseek(fd, 0, SEEK_SET);
+  GMimeStream* stream = fd >= 0 ? g_mime_stream_fs_new(fd)
+                                : g_mime_stream_mem_new_with_buffer(m.raw.data(), m.raw.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
   GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
   Collected collected;
@@ -264,7 +337,7 @@ Collected TextOf(const std::string& raw, int64_t encoding, bool* parsed) {
     g_mime_message_foreach(message, CollectText, &collected);
     g_object_unref(message);
   }
-  if (collected.text.empty()) collected.text = raw;
+  if (collected.text.empty()) collected.text = RawOf(m);
   g_object_unref(parser);
   g_object_unref(stream);
   return collected;
@@ -328,13 +401,18 @@ sfsistat OnEndOfMessage(SMFICTX* ctx) {
                     gateway->Refuse(Outcome::kTooLarge, "over max_body: accepted unjudged"), m->start);
     return SMFIS_CONTINUE;
   }
+  if (!m->spool_error.empty()) {
+    gateway->Record("milter", id, m->size,
+                    gateway->Refuse(Outcome::kFailed, m->spool_error + ": accepted unjudged"), m->start);
+    return SMFIS_CONTINUE;
+  }
   bool parsed = true;
-  Collected collected = TextOf(m->raw, gateway->Encoding(), &parsed);
+  Collected collected = TextOf(*m, gateway->Encoding(), &parsed);
   Judgement j = gateway->Judge(collected.text.data(), collected.text.size());
   // A model swapped in meanwhile that reads otherwise gets the text made
   // for it.
   for (int again = 0; again < 2 && j.outcome == Outcome::kJudged && j.encoding != collected.encoding; ++again) {
-    collected = TextOf(m->raw, j.encoding, &parsed);
+    collected = TextOf(*m, j.encoding, &parsed);
     j = gateway->Judge(collected.text.data(), collected.text.size());
   }
   if (!parsed && j.outcome == Outcome::kJudged) gateway->LogEvent("not_mime", id + ": judged as plain text");

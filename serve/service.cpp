@@ -367,6 +367,109 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   return judgement;
 }
 
+std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgement* refused) {
+  std::shared_ptr<const LoadedModel> model = Current();
+  if (model == nullptr) {
+    *refused = Judgement{};
+    refused->error = "no model loaded";
+    return nullptr;
+  }
+  // A body without a name is judged as tessel_judge_text judges it: its
+  // bytes are the text, with no binary check.
+  tessel_judge_options_t options = config_.judge;
+  if (name.empty()) options.judge_binary = 1;
+  char* message = nullptr;
+  tessel_stream_t* stream =
+      tessel_stream_open(model->handle, name.empty() ? nullptr : name.c_str(), &options, &message);
+  if (stream == nullptr) {
+    *refused = Judgement{};
+    refused->error = message != nullptr ? message : "the document could not be judged";
+    tessel_free(message);
+    return nullptr;
+  }
+  return std::make_unique<Stream>(*this, std::move(model), stream);
+}
+
+Service::Stream::Stream(Service& service, std::shared_ptr<const LoadedModel> model,
+                        tessel_stream_t* stream)
+    : service_(service), model_(std::move(model)), stream_(stream) {}
+
+Service::Stream::~Stream() { tessel_stream_close(stream_); }  // null once handed over
+
+bool Service::Stream::Write(const char* data, size_t length) {
+  if (!error_.empty() || stream_ == nullptr) return false;
+  char* message = nullptr;
+  if (tessel_stream_write(stream_, data, length, &message) == 0) return true;
+  error_ = message != nullptr ? message : "the document could not be judged";
+  tessel_free(message);
+  return false;
+}
+
+Judgement Service::Stream::Finish() {
+  Judgement judgement;
+  judgement.generation = model_->generation;
+  judgement.encoding = model_->encoding;
+  if (stream_ == nullptr) {
+    judgement.error = "the document could not be judged";
+    return judgement;
+  }
+  // The end of the document takes a slot as Judge does, and is judged on a
+  // worker of the pool so that the request can stop waiting for it, which
+  // then closes the stream and gives the slot back; the model it holds
+  // stays open until then.
+  if (!service_.AcquireSlot()) {
+    judgement.outcome = Outcome::kBusy;
+    judgement.error = "busy: " + std::to_string(service_.config_.max_in_flight) + " requests in flight";
+    return judgement;
+  }
+  auto task = std::make_shared<JudgeTask>();
+  tessel_verdict_init(&task->verdict);
+  tessel_stream_t* stream = stream_;
+  Service& service = service_;
+  const bool started = service_.pool_->Run([&service, task, model = model_, stream] {
+    char* message = nullptr;
+    const int rc = tessel_stream_finish(stream, &task->verdict, &message);
+    const int code = rc < 0 ? tessel_last_error_code() : 0;
+    {
+      std::lock_guard<std::mutex> lock(task->mutex);
+      task->rc = rc;
+      task->code = code;
+      if (task->verdict.source_name != nullptr) task->source = task->verdict.source_name;
+      task->verdict.source_name = nullptr;
+      if (message != nullptr) task->error = message;
+      task->done = true;
+    }
+    tessel_free(message);
+    tessel_stream_close(stream);
+    task->done_cv.notify_all();
+    service.ReleaseSlot();
+  });
+  if (!started) {
+    service_.ReleaseSlot();
+    judgement.error = "no thread to judge on";
+    return judgement;  // the destructor closes the stream
+  }
+  stream_ = nullptr;
+  std::unique_lock<std::mutex> lock(task->mutex);
+  if (!task->done_cv.wait_for(lock, std::chrono::duration<double>(service_.config_.judge_timeout),
+                              [&] { return task->done; })) {
+    judgement.outcome = Outcome::kTimedOut;
+    judgement.error = "judging took longer than the judge timeout";
+    return judgement;
+  }
+  if (task->rc < 0) {
+    judgement.error = !error_.empty()      ? error_
+                      : !task->error.empty() ? task->error
+                                             : "the document could not be judged";
+    judgement.skipped = task->code == TESSEL_ERROR_BINARY;
+    return judgement;
+  }
+  judgement.outcome = Outcome::kJudged;
+  judgement.verdict = task->verdict;
+  judgement.source = task->source;
+  return judgement;
+}
+
 Judgement Service::Refuse(Outcome outcome, std::string error) {
   Judgement judgement;
   judgement.outcome = outcome;

@@ -57,6 +57,10 @@ class Service {
   // A document with a name (a file name or media type) is read as a document
   // file is: through the converter configured for it, after the binary check.
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
+  // A document judged as its body arrives (see Stream); null, with the
+  // refusal (no model) in *refused, when it cannot start.
+  class Stream;
+  std::unique_ptr<Stream> Open(const std::string& name, Judgement* refused);
   // Whether a converter is configured for a document of that file name or
   // media type.
   bool HasConverter(const std::string& name) const;
@@ -103,6 +107,31 @@ class Service {
   FILE* log_ = nullptr;
   std::atomic<uint64_t> next_id_{1};
   std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
+};
+
+// One document judged piece by piece as its body arrives, on the request's
+// own thread, so that a request holds the judging's window of words rather
+// than its body. It holds the model it started on until its end; what is
+// left to judge when the body ends takes one of the max_in_flight slots, as
+// Judge does. A stream dropped unfinished is abandoned.
+class Service::Stream {
+ public:
+  Stream(Service& service, std::shared_ptr<const LoadedModel> model, tessel_stream_t* stream);
+  ~Stream();
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+  // Judges the next piece; false once the stream has failed (Finish says why).
+  bool Write(const char* data, size_t length);
+  // Judges what the pieces leave to the end (the last windows, the robust
+  // scan, a converter): waits up to queue_timeout for a slot, then up to
+  // judge_timeout for the verdict.
+  Judgement Finish();
+
+ private:
+  Service& service_;
+  std::shared_ptr<const LoadedModel> model_;
+  tessel_stream_t* stream_;  // null once handed to the judging thread
+  std::string error_;        // why a write failed
 };
 
 }  // namespace tessel::serve

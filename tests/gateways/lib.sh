@@ -123,3 +123,9 @@ CONF
   done
   c-icap-client -i 127.0.0.1 -p "$port" -s tessel >/dev/null 2>&1 || fail "c-icap did not start: $(cat c-icap.out server.log 2>/dev/null)"
 }
+
+# big_body FILE MB: MB megabytes of the example documents over and over, a
+# leak among them.
+big_body() { yes "$(cat docs/weekly_update.txt docs/ru_leak.txt)" | head -c $(($2 << 20)) >"$1" || true; }
+# peak_kb PID: the most resident memory the process has had, in KiB.
+peak_kb() { awk '/^VmHWM/ { print $2 }' "/proc/$1/status"; }

@@ -1,0 +1,144 @@
+// A document pushed in pieces is judged exactly as the same bytes in one
+// buffer, in every mode, however it is cut; converters, the binary check and
+// a stream's misuse.
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "embed/tessel.h"
+#include "support/run_tool.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Stream : public LmSettingsTest {
+ protected:
+  void SetUp() override {
+    fs::copy(std::string(TESSEL_SOURCE_DIR) + "/examples/corpus", dir_.path() + "/corpus",
+             fs::copy_options::recursive);
+  }
+  tessel_t* Train(std::vector<std::string> train, int64_t mode, int64_t sources) {
+    train.insert(train.begin(),
+                 {"-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"});
+    RunToolIn(dir_.path(), train);
+    tessel_open_options_t open;
+    tessel_open_options_default(&open);
+    open.mode = mode, open.sources = sources;
+    return tessel_open_with(dir_.path().c_str(), &open, nullptr);
+  }
+  std::string Doc(const std::string& name) { return ReadFile(dir_ / ("corpus/docs/" + name)); }
+
+  // Streams text in pieces of the sizes next() gives; the result, the
+  // verdict and the message.
+  template <typename Next>
+  int Streamed(tessel_t* model, const std::string& text, const char* name,
+               const tessel_judge_options_t* options, tessel_verdict_t& verdict, Next next) {
+    tessel_verdict_init(&verdict);
+    tessel_stream_t* stream = tessel_stream_open(model, name, options, &error_);
+    for (size_t at = 0; at < text.size();) {
+      const size_t piece = std::min(next(), text.size() - at);
+      if (tessel_stream_write(stream, text.data() + at, piece, &error_) != 0) break;
+      at += piece;
+    }
+    const int rc = tessel_stream_finish(stream, &verdict, &error_);
+    tessel_stream_close(stream);
+    return rc;
+  }
+
+  TempDir dir_;
+  char* error_ = nullptr;
+};
+
+// Every piece size from one byte up, and pieces of random sizes, cut words,
+// UTF-8 characters and CRLF line ends everywhere; the long text goes past
+// the language model's window of held words several times.
+TEST_F(Stream, JudgesAsTheBufferWhateverTheChunking) {
+  const std::string notice = Doc("ru_notice.txt"), leak = Doc("ru_leak.txt");
+  std::string crlf_mixed;
+  for (char c : notice + "\n" + ToUtf8(leak) + "\n" + Doc("weekly_update.txt"))
+    crlf_mixed += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::string long_text;
+  while (long_text.size() < (size_t{3} << 20)) long_text += Doc("forwarded_email.txt") + leak;
+  const std::vector<std::string> texts = {leak, ToUtf8(leak), "\xEF\xBB\xBF" + ToUtf8(notice),
+                                          crlf_mixed, long_text, ""};
+  struct Mode { std::vector<std::string> train; int64_t mode, sources, formula; };
+  const Mode modes[] = {{{"--sources=1"}, TESSEL_MODE_SHINGLES, 1, 1},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 1},
+                        {{"-o", "1", "--sources=1"}, TESSEL_MODE_LANGUAGE_MODEL, 1, 2},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 3},
+                        {{"--robust"}, TESSEL_MODE_ROBUST, 0, 1}};
+  std::mt19937 random(7);
+  for (const Mode& mode : modes) {
+    tessel_t* model = Train(mode.train, mode.mode, mode.sources);
+    ASSERT_NE(model, nullptr);
+    tessel_judge_options_t options;
+    tessel_judge_options_default(&options);
+    options.formula = mode.formula, options.score = 1;
+    for (const std::string& text : texts) {
+      tessel_verdict_t whole, streamed;
+      tessel_verdict_init(&whole);
+      const int expected = tessel_judge_buffer(model, text.data(), text.size(), "doc.txt",
+                                               &options, &whole, nullptr);
+      ASSERT_GE(expected, 0);
+      for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{0}}) {
+        if (size == 1 && text.size() > 100000 && mode.mode != TESSEL_MODE_SHINGLES) continue;
+        std::uniform_int_distribution<size_t> odd(1, 5000);
+        EXPECT_EQ(Streamed(model, text, "doc.txt", &options, streamed,
+                           [&] { return size != 0 ? size : odd(random); }), expected);
+        EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0)
+            << mode.mode << " " << mode.formula << " " << text.size() << " by " << size;
+      }
+    }
+    tessel_close(model);
+  }
+}
+
+TEST_F(Stream, ConvertsAtTheEndAndChecksForBinary) {
+  tessel_t* model = Train({}, TESSEL_MODE_SHINGLES, 0);
+  ASSERT_NE(model, nullptr);
+  std::string binary;
+  for (char c : Doc("ru_leak.txt")) binary += c, binary += '\0';
+  tessel_verdict_t whole, streamed;
+  auto sevens = [] { return size_t{7}; };
+  EXPECT_EQ(Streamed(model, binary, "a.txt", nullptr, streamed, sevens), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  EXPECT_NE(std::string(error_).find("a.txt: binary file"), std::string::npos) << error_;
+
+  // The converter drops the NULs, and is given a name with the extension.
+  const std::string program = dir_ / "conv", temporary = dir_ / "tmp", log = dir_ / "log";
+  WriteFile(program, "#!/bin/sh\necho \"$1\" >>" + log + "\ntr -d '\\000' <\"$1\"\n");
+  fs::permissions(program, fs::perms::owner_all);
+  fs::create_directory(temporary);
+  setenv("TMPDIR", temporary.c_str(), 1);
+  const std::string converter = "application/pdf=" + program;
+  const char* converters[] = {converter.c_str(), nullptr};
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  options.converters = converters;
+  tessel_verdict_init(&whole);
+  ASSERT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), "application/pdf", &options,
+                                &whole, nullptr), 1);
+  EXPECT_EQ(Streamed(model, binary, "application/pdf", &options, streamed, sevens), 1);
+  EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0);
+  EXPECT_NE(ReadFile(log).find("/document.pdf\n"), std::string::npos);
+
+  // Abandoned before its end: nothing is left behind; a finished stream
+  // takes no more.
+  tessel_stream_t* stream = tessel_stream_open(model, "application/pdf", &options, nullptr);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(tessel_stream_write(stream, binary.data(), 100, nullptr), 0);
+  tessel_stream_close(stream);
+  EXPECT_TRUE(fs::is_empty(temporary));
+  unsetenv("TMPDIR");
+  stream = tessel_stream_open(model, nullptr, nullptr, nullptr);
+  EXPECT_EQ(tessel_stream_finish(stream, nullptr, nullptr), 0);
+  EXPECT_EQ(tessel_stream_write(stream, "x", 1, &error_), -1);
+  EXPECT_EQ(std::string(error_), "the stream is already finished");
+  tessel_stream_close(stream);
+  tessel_free(error_);
+  tessel_close(model);
+}
+
+}  // namespace
