@@ -172,6 +172,10 @@ class HttpFront {
     server.set_write_timeout(std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::duration<double>(config.read_timeout)));
     server.set_keep_alive_timeout(2);
+    // The library's default closes a connection after its fifth request: a
+    // client that keeps its connection would connect again every fifth
+    // document.
+    server.set_keep_alive_max_count(1000);
     // A worker serves one connection for as long as it is kept alive, so
     // there are workers for more connections than documents judged at once;
     // answers go out without waiting for Nagle's delay.

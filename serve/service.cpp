@@ -50,6 +50,13 @@ std::string UtcNow() {
 }
 
 
+// A plain-text document is judged on the request's own thread when, to pass
+// judge_timeout, its judging would have to run at under this many bytes a
+// second (the library judges some hundred times as fast): the hand-over to a
+// worker and back costs each request two thread switches, and a copy of its
+// body. A judgement that overruns all the same is answered as timed out.
+constexpr double kInlineBytesPerSecond = 1e6;
+
 // One judgement's state, shared by the request and the thread that judges:
 // whichever finishes last releases it, so a request that gave up waiting
 // leaves nothing dangling.
@@ -313,15 +320,22 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
     judgement.error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
     return judgement;
   }
-  // The judgement runs on a worker of the pool so that the request can stop
-  // waiting for it; the slot stays taken until it really ends.
+  judgement.generation = model->generation;
+  judgement.encoding = model->encoding;
+  if (name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
+    JudgeHere(*model, text, length, &judgement);
+    ReleaseSlot();
+    return judgement;
+  }
+  // A larger document, or one read through a converter (a program that may
+  // take its own time), is judged on a worker of the pool so that the
+  // request can stop waiting for it; the slot stays taken until it really
+  // ends.
   auto task = std::make_shared<JudgeTask>();
   task->text.assign(text, length);
   task->name = name;
   tessel_verdict_init(&task->verdict);
   tessel_judge_options_t options = config_.judge;
-  judgement.generation = model->generation;
-  judgement.encoding = model->encoding;
   const bool started = pool_->Run([this, task, model, options] {
     char* message = nullptr;
     int rc = task->name.empty()
@@ -365,6 +379,29 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   judgement.verdict = task->verdict;
   judgement.source = task->source;
   return judgement;
+}
+
+void Service::JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement) {
+  const Clock::time_point start = Clock::now();
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  char* message = nullptr;
+  const int rc = tessel_judge_text(model.handle, text, length, &config_.judge, &verdict, &message);
+  const int code = rc < 0 ? tessel_last_error_code() : 0;
+  if (std::chrono::duration<double>(Clock::now() - start).count() > config_.judge_timeout) {
+    // Answered as a judgement on the pool would have been, only later.
+    judgement->outcome = Outcome::kTimedOut;
+    judgement->error = "judging took longer than the judge timeout";
+  } else if (rc < 0) {
+    judgement->error = message != nullptr ? message : "the document could not be judged";
+    judgement->skipped = code == TESSEL_ERROR_BINARY;
+  } else {
+    judgement->outcome = Outcome::kJudged;
+    judgement->verdict = verdict;
+    if (verdict.source_name != nullptr) judgement->source = verdict.source_name;  // while the model is held
+    judgement->verdict.source_name = nullptr;
+  }
+  tessel_free(message);
 }
 
 Judgement Service::Refuse(Outcome outcome, std::string error) {

@@ -87,6 +87,9 @@ class Service {
   struct LoadedModel;
   class JudgePool;
   std::shared_ptr<const LoadedModel> Current() const;
+  // Judges text on the calling thread into judgement, whose generation and
+  // encoding are set.
+  void JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement);
   bool AcquireSlot();
   void ReleaseSlot();
   void WriteLog(const std::string& line);
