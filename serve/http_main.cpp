@@ -56,6 +56,11 @@ constexpr char kUnixPrefix[] = "unix:";
 class SocketServer : public httplib::Server {
  public:
   void Adopt(int fd) { svr_sock_ = fd; }
+  // The library listens with a backlog of 5 connections: more clients
+  // connecting at once than that were reset. Listening again widens it.
+  void WidenBacklog() {
+    if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+  }
   // Stops accepting and lets the connections already accepted be served.
   // (The library's stop() marks the server stopped first, and its workers
   // then close the accepted connections still waiting for one, unanswered.)
@@ -432,6 +437,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tessel-serve: cannot listen on %s\n", config.listen.c_str());
     return 1;
   }
+  server.WidenBacklog();
   if (!unix_socket && !config.port_file.empty()) {
     std::ofstream(config.port_file + ".tmp") << port << "\n";
     std::rename((config.port_file + ".tmp").c_str(), config.port_file.c_str());
