@@ -322,7 +322,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   }
   judgement.generation = model->generation;
   judgement.encoding = model->encoding;
-  if (name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
+  if (judge_here_ && name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
     JudgeHere(*model, text, length, &judgement);
     ReleaseSlot();
     return judgement;

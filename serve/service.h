@@ -56,7 +56,15 @@ class Service {
   // held for the whole judgement, so a reload never reaches it.
   // A document with a name (a file name or media type) is read as a document
   // file is: through the converter configured for it, after the binary check.
+  // A plain-text document that cannot overrun judge_timeout but at a rate
+  // far below the library's is judged on the calling thread (answered as
+  // timed out, when it ends, if it overruns all the same); others on a
+  // worker of the pool, so that the request can stop waiting at the limit.
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
+  // Judges every document on the pool's threads, as a front end whose own
+  // threads come and go does (libmilter's): a fresh thread pays again for
+  // the memory a judgement warms up.
+  void JudgeOnPoolOnly() { judge_here_ = false; }
   // Whether a converter is configured for a document of that file name or
   // media type.
   bool HasConverter(const std::string& name) const;
@@ -105,6 +113,7 @@ class Service {
   std::mutex log_mutex_;
   FILE* log_ = nullptr;
   std::atomic<uint64_t> next_id_{1};
+  bool judge_here_ = true;  // see Judge
   std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
 };
 
