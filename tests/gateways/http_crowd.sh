@@ -7,7 +7,7 @@ write_config serve.conf "max_in_flight = 4"
 start_serve serve.conf
 
 crowd() {  # crowd CLIENTS: the answers' status codes, counted, of clients that connect together
-  python3 - "$port" "$1" docs/weekly_update.txt <<'PY'
+  python3 - "$port" "$1" body <<'PY'
 import socket, sys, threading
 port, clients, body = int(sys.argv[1]), int(sys.argv[2]), open(sys.argv[3], "rb").read()
 start, answers = threading.Barrier(clients), []
@@ -25,7 +25,10 @@ for thread in threads: thread.join()
 print(" ".join(f"{answers.count(a)} {a}" for a in sorted(set(answers))))
 PY
 }
-# The clients connect while the server is stopped, as a busy one accepts late.
+# The clients connect while the server is stopped, as a busy one accepts
+# late, and send bodies of 64 KB.
+for _ in $(seq 300); do cat docs/weekly_update.txt; done >body
+truncate -s 65536 body
 kill -STOP "$server"
 crowd 100 >answers &
 sleep 1
