@@ -7,6 +7,7 @@
 // serves; GET /metrics the counters in Prometheus's text format. SIGHUP
 // reloads the model, SIGTERM and SIGINT drain and stop.
 #include <httplib.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -67,9 +68,20 @@ class SocketServer : public httplib::Server {
   // Shutting the listening socket down ends the accept loop with an error,
   // after which the library closes the socket and its workers finish what
   // they hold.
+  // Connections the kernel completed before the stop wait in its queue, and
+  // would be reset with the socket: the backlog is cut to nothing first (a
+  // client arriving now is refused once the socket is shut), and the accept
+  // loop takes what is queued, for at most a second, so that it is answered.
   void StopAccepting() {
     socket_t fd = svr_sock_;
-    if (fd != INVALID_SOCKET) ::shutdown(fd, SHUT_RDWR);
+    if (fd == INVALID_SOCKET) return;
+    ::listen(fd, 0);
+    for (int wait = 0; wait < 100; ++wait) {
+      pollfd queued{fd, POLLIN, 0};
+      if (::poll(&queued, 1, 0) <= 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::shutdown(fd, SHUT_RDWR);
   }
 };
 

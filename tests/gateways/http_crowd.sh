@@ -1,6 +1,7 @@
 # tessel-serve takes many clients that connect at once (the library's own
-# backlog of five reset some of them), and keeps a connection alive for more
-# than the library's default of five requests.
+# backlog of five reset some of them), keeps a connection alive for more
+# than the library's default of five requests, and answers the connections
+# waiting to be accepted when it stops.
 source "$(dirname "$0")/lib.sh"
 train model
 write_config serve.conf "max_in_flight = 4"
@@ -39,4 +40,15 @@ expect "crowd" "$(cat answers)" "100 200"
 urls=()
 for _ in $(seq 8); do urls+=(-o /dev/null "http://127.0.0.1:$port/v1/judge"); done
 expect "connections" "$(curl -s -m 20 -w '%{num_connects}' --data-binary @docs/weekly_update.txt "${urls[@]}")" 10000000
-stop_serve
+
+# Clients that connected before SIGTERM but were not yet accepted are
+# answered, not reset.
+kill -STOP "$server"
+crowd 30 >answers &
+sleep 1
+kill -TERM "$server"
+kill -CONT "$server"
+wait $!
+expect "drained" "$(cat answers)" "30 200"
+wait_exit "$server" 10
+expect "exit" "$status" 0
