@@ -5,7 +5,9 @@
 # while the model is swapped every second (http: SIGHUP, milter: SIGUSR1,
 # icap: watch_model, its description renamed over itself; or with
 # ICAP_SWAP=reconfigure, c-icap's reconfiguration by SIGHUP); then the tool
-# judges the same documents as often with -j, for comparison.
+# judges the same documents as often with -j, for comparison. Prints the
+# processor seconds of the server (with its children) and of the client
+# during the run, and of the tool's runs (/usr/bin/time).
 #
 #     bench/gateways_load.sh BUILD_DIR [REQUESTS [CLIENTS [FRONT]]]
 #
