@@ -5,7 +5,9 @@
 # while the model is swapped every second (http: SIGHUP, milter: SIGUSR1,
 # icap: watch_model, its description renamed over itself; or with
 # ICAP_SWAP=reconfigure, c-icap's reconfiguration by SIGHUP); then the tool
-# judges the same documents as often with -j, for comparison.
+# judges the same documents as often with -j, for comparison. Prints the
+# processor seconds of the server (with its children) and of the client
+# during the run, and of the tool's runs (/usr/bin/time).
 #
 #     bench/gateways_load.sh BUILD_DIR [REQUESTS [CLIENTS [FRONT]]]
 #
@@ -30,6 +32,26 @@ if [ ! -f model/p.bin ]; then
   (cd model && "$build/tessel" -p '../corpus/learn/protected/*' -u '../corpus/learn/unprotected/*' -v >/dev/null 2>&1)
 fi
 front=${4:-http}
+# The client in C++ (bench/gateways_load.cpp, built with the benchmarks)
+# takes a fraction of the Python one's processor time, which the gateway
+# would otherwise share; CLIENT=python takes the Python one.
+if [ "${CLIENT:-}" != python ] && [ -x "$build/bench/gateways_load" ]; then
+  client=("$build/bench/gateways_load")
+else
+  client=(python3 "$bench_root/bench/gateways_load.py")
+fi
+# Processor seconds (user and system) of a process and its descendants, from
+# /proc: c-icap judges in its children.
+cpu_seconds() {
+  local total=0 queue=("$1") pid task
+  while [ ${#queue[@]} -gt 0 ]; do
+    pid=${queue[0]} queue=("${queue[@]:1}")
+    [ -r "/proc/$pid/stat" ] || continue
+    total=$((total + $(sed 's/.*) //' "/proc/$pid/stat" | awk '{print $12 + $13}')))
+    for task in /proc/"$pid"/task/*/children; do queue+=($(cat "$task" 2>/dev/null)); done
+  done
+  echo "scale=2; $total / $(getconf CLK_TCK)" | bc
+}
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 printf 'model = %s/model\nmax_in_flight = %s\nrequest_log = %s/requests.log\n' "$work" "$clients" "$work" >gateway.conf
 rm -f port requests.log c-icap.pid
@@ -91,7 +113,10 @@ rounds=$(( (requests + count - 1) / count ))
 all=()
 for _ in $(seq "$rounds"); do all+=("${documents[@]}"); done
 status=0
-python3 "$bench_root/bench/gateways_load.py" "$front" "$port" "$clients" "$server" "${all[@]:0:$requests}" || status=$?
+server_before=$(cpu_seconds "$server")
+/usr/bin/time -f '%U %S' -o client.time \
+  "${client[@]}" "$front" "$port" "$clients" "$server" "${all[@]:0:$requests}" || status=$?
+server_cpu=$(echo "$(cpu_seconds "$server") - $server_before" | bc)
 kill "$swapper"
 sleep 0.5
 echo "model loads: $(grep -c model_loaded requests.log), failed loads: $(grep -c reload_failed requests.log || true)"
@@ -99,10 +124,13 @@ echo "request log: $(grep -o '"outcome":"[a-z_]*"' requests.log | sort | uniq -c
 grep -q '"outcome":"judged"' requests.log && ! grep -v '"outcome":"judged"' requests.log | grep -q '"outcome"' || status=1
 kill -TERM "$server"
 wait "$server" || true
+echo "processor seconds: server $server_cpu, client $(tail -1 client.time | awk '{print $1 + $2}')"
 start=$(date +%s.%N)
+: >tool.time
 for _ in $(seq "$rounds"); do
-  "$build/tessel" -f -p model/p.bin -u model/u.bin -j "$(nproc)" -d 'corpus/docs/*' >/dev/null 2>&1
+  /usr/bin/time -a -o tool.time -f '%U %S' \
+    "$build/tessel" -f -p model/p.bin -u model/u.bin -j "$(nproc)" -d 'corpus/docs/*' >/dev/null 2>&1
 done
 end=$(date +%s.%N)
-echo "tessel -j $(nproc): $(echo "$end - $start" | bc) s for the same $((rounds * count)) documents"
+echo "tessel -j $(nproc): $(echo "$end - $start" | bc) s, $(awk '{s += $1 + $2} END {print s}' tool.time) processor seconds for the same $((rounds * count)) documents"
 exit $status

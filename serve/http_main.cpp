@@ -7,6 +7,7 @@
 // serves; GET /metrics the counters in Prometheus's text format. SIGHUP
 // reloads the model, SIGTERM and SIGINT drain and stop.
 #include <httplib.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -56,15 +57,31 @@ constexpr char kUnixPrefix[] = "unix:";
 class SocketServer : public httplib::Server {
  public:
   void Adopt(int fd) { svr_sock_ = fd; }
+  // The library listens with a backlog of 5 connections: more clients
+  // connecting at once than that were reset. Listening again widens it.
+  void WidenBacklog() {
+    if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+  }
   // Stops accepting and lets the connections already accepted be served.
   // (The library's stop() marks the server stopped first, and its workers
   // then close the accepted connections still waiting for one, unanswered.)
   // Shutting the listening socket down ends the accept loop with an error,
   // after which the library closes the socket and its workers finish what
   // they hold.
+  // Connections the kernel completed before the stop wait in its queue, and
+  // would be reset with the socket: the backlog is cut to nothing first (a
+  // client arriving now is refused once the socket is shut), and the accept
+  // loop takes what is queued, for at most a second, so that it is answered.
   void StopAccepting() {
     socket_t fd = svr_sock_;
-    if (fd != INVALID_SOCKET) ::shutdown(fd, SHUT_RDWR);
+    if (fd == INVALID_SOCKET) return;
+    ::listen(fd, 0);
+    for (int wait = 0; wait < 100; ++wait) {
+      pollfd queued{fd, POLLIN, 0};
+      if (::poll(&queued, 1, 0) <= 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::shutdown(fd, SHUT_RDWR);
   }
 };
 
@@ -172,6 +189,10 @@ class HttpFront {
     server.set_write_timeout(std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::duration<double>(config.read_timeout)));
     server.set_keep_alive_timeout(2);
+    // The library's default closes a connection after its fifth request: a
+    // client that keeps its connection would connect again every fifth
+    // document.
+    server.set_keep_alive_max_count(1000);
     // A worker serves one connection for as long as it is kept alive, so
     // there are workers for more connections than documents judged at once;
     // answers go out without waiting for Nagle's delay.
@@ -452,6 +473,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tessel-serve: cannot listen on %s\n", config.listen.c_str());
     return 1;
   }
+  server.WidenBacklog();
   if (!unix_socket && !config.port_file.empty()) {
     std::ofstream(config.port_file + ".tmp") << port << "\n";
     std::rename((config.port_file + ".tmp").c_str(), config.port_file.c_str());

@@ -50,6 +50,13 @@ std::string UtcNow() {
 }
 
 
+// A plain-text document is judged on the request's own thread when, to pass
+// judge_timeout, its judging would have to run at under this many bytes a
+// second (the library judges some hundred times as fast): the hand-over to a
+// worker and back costs each request two thread switches, and a copy of its
+// body. A judgement that overruns all the same is answered as timed out.
+constexpr double kInlineBytesPerSecond = 1e6;
+
 // One judgement's state, shared by the request and the thread that judges:
 // whichever finishes last releases it, so a request that gave up waiting
 // leaves nothing dangling.
@@ -313,15 +320,22 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
     judgement.error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
     return judgement;
   }
-  // The judgement runs on a worker of the pool so that the request can stop
-  // waiting for it; the slot stays taken until it really ends.
+  judgement.generation = model->generation;
+  judgement.encoding = model->encoding;
+  if (judge_here_ && name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
+    JudgeHere(*model, text, length, &judgement);
+    ReleaseSlot();
+    return judgement;
+  }
+  // A larger document, or one read through a converter (a program that may
+  // take its own time), is judged on a worker of the pool so that the
+  // request can stop waiting for it; the slot stays taken until it really
+  // ends.
   auto task = std::make_shared<JudgeTask>();
   task->text.assign(text, length);
   task->name = name;
   tessel_verdict_init(&task->verdict);
   tessel_judge_options_t options = config_.judge;
-  judgement.generation = model->generation;
-  judgement.encoding = model->encoding;
   const bool started = pool_->Run([this, task, model, options] {
     char* message = nullptr;
     int rc = task->name.empty()
@@ -387,17 +401,18 @@ std::unique_ptr<Service::Stream> Service::Open(const std::string& name, Judgemen
     tessel_free(message);
     return nullptr;
   }
-  return std::make_unique<Stream>(*this, std::move(model), stream);
+  return std::make_unique<Stream>(*this, std::move(model), stream, name.empty());
 }
 
 Service::Stream::Stream(Service& service, std::shared_ptr<const LoadedModel> model,
-                        tessel_stream_t* stream)
-    : service_(service), model_(std::move(model)), stream_(stream) {}
+                        tessel_stream_t* stream, bool plain)
+    : service_(service), model_(std::move(model)), stream_(stream), plain_(plain) {}
 
 Service::Stream::~Stream() { tessel_stream_close(stream_); }  // null once handed over
 
 bool Service::Stream::Write(const char* data, size_t length) {
   if (!error_.empty() || stream_ == nullptr) return false;
+  written_ += length;
   char* message = nullptr;
   if (tessel_stream_write(stream_, data, length, &message) == 0) return true;
   error_ = message != nullptr ? message : "the document could not be judged";
@@ -413,13 +428,21 @@ Judgement Service::Stream::Finish() {
     judgement.error = "the document could not be judged";
     return judgement;
   }
-  // The end of the document takes a slot as Judge does, and is judged on a
-  // worker of the pool so that the request can stop waiting for it, which
-  // then closes the stream and gives the slot back; the model it holds
-  // stays open until then.
+  // The end of the document takes a slot as Judge does. Plain text whose
+  // end cannot overrun judge_timeout but at a rate far below the library's
+  // is finished here, as Judge judges it; anything else on a worker of the
+  // pool so that the request can stop waiting for it, which then closes
+  // the stream and gives the slot back; the model it holds stays open
+  // until then.
   if (!service_.AcquireSlot()) {
     judgement.outcome = Outcome::kBusy;
     judgement.error = "busy: " + std::to_string(service_.config_.max_in_flight) + " requests in flight";
+    return judgement;
+  }
+  if (service_.judge_here_ && plain_ &&
+      written_ <= kInlineBytesPerSecond * service_.config_.judge_timeout) {
+    FinishHere(&judgement);
+    service_.ReleaseSlot();
     return judgement;
   }
   auto task = std::make_shared<JudgeTask>();
@@ -468,6 +491,47 @@ Judgement Service::Stream::Finish() {
   judgement.verdict = task->verdict;
   judgement.source = task->source;
   return judgement;
+}
+
+void Service::JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement) {
+  const Clock::time_point start = Clock::now();
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  char* message = nullptr;
+  const int rc = tessel_judge_text(model.handle, text, length, &config_.judge, &verdict, &message);
+  TakeHere(rc, message, verdict, start, judgement);
+}
+
+void Service::TakeHere(int rc, char* message, const tessel_verdict_t& verdict,
+                       Clock::time_point start, Judgement* judgement) const {
+  const int code = rc < 0 ? tessel_last_error_code() : 0;
+  if (std::chrono::duration<double>(Clock::now() - start).count() > config_.judge_timeout) {
+    // Answered as a judgement on the pool would have been, only later.
+    judgement->outcome = Outcome::kTimedOut;
+    judgement->error = "judging took longer than the judge timeout";
+  } else if (rc < 0) {
+    judgement->error = message != nullptr ? message : "the document could not be judged";
+    judgement->skipped = code == TESSEL_ERROR_BINARY;
+  } else {
+    judgement->outcome = Outcome::kJudged;
+    judgement->verdict = verdict;
+    if (verdict.source_name != nullptr) judgement->source = verdict.source_name;  // while the model is held
+    judgement->verdict.source_name = nullptr;
+  }
+  tessel_free(message);
+}
+
+void Service::Stream::FinishHere(Judgement* judgement) {
+  const Clock::time_point start = Clock::now();
+  tessel_verdict_t verdict;
+  tessel_verdict_init(&verdict);
+  char* message = nullptr;
+  const int rc = tessel_stream_finish(stream_, &verdict, &message);
+  service_.TakeHere(rc, message, verdict, start, judgement);
+  // A failed write says why better than the finish that follows it.
+  if (rc < 0 && !error_.empty() && judgement->outcome != Outcome::kTimedOut) judgement->error = error_;
+  tessel_stream_close(stream_);
+  stream_ = nullptr;
 }
 
 Judgement Service::Refuse(Outcome outcome, std::string error) {

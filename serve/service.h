@@ -56,11 +56,19 @@ class Service {
   // held for the whole judgement, so a reload never reaches it.
   // A document with a name (a file name or media type) is read as a document
   // file is: through the converter configured for it, after the binary check.
+  // A plain-text document that cannot overrun judge_timeout but at a rate
+  // far below the library's is judged on the calling thread (answered as
+  // timed out, when it ends, if it overruns all the same); others on a
+  // worker of the pool, so that the request can stop waiting at the limit.
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
   // A document judged as its body arrives (see Stream); null, with the
   // refusal (no model) in *refused, when it cannot start.
   class Stream;
   std::unique_ptr<Stream> Open(const std::string& name, Judgement* refused);
+  // Judges every document on the pool's threads, as a front end whose own
+  // threads come and go does (libmilter's): a fresh thread pays again for
+  // the memory a judgement warms up.
+  void JudgeOnPoolOnly() { judge_here_ = false; }
   // Whether a converter is configured for a document of that file name or
   // media type.
   bool HasConverter(const std::string& name) const;
@@ -91,6 +99,13 @@ class Service {
   struct LoadedModel;
   class JudgePool;
   std::shared_ptr<const LoadedModel> Current() const;
+  // Judges text on the calling thread into judgement, whose generation and
+  // encoding are set.
+  void JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement);
+  // Fills the judgement from a judging call made on this thread since start
+  // (timed out when it overran judge_timeout); frees message.
+  void TakeHere(int rc, char* message, const tessel_verdict_t& verdict,
+                std::chrono::steady_clock::time_point start, Judgement* judgement) const;
   bool AcquireSlot();
   void ReleaseSlot();
   void WriteLog(const std::string& line);
@@ -106,6 +121,7 @@ class Service {
   std::mutex log_mutex_;
   FILE* log_ = nullptr;
   std::atomic<uint64_t> next_id_{1};
+  bool judge_here_ = true;  // see Judge
   std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
 };
 
@@ -116,7 +132,9 @@ class Service {
 // Judge does. A stream dropped unfinished is abandoned.
 class Service::Stream {
  public:
-  Stream(Service& service, std::shared_ptr<const LoadedModel> model, tessel_stream_t* stream);
+  // plain: a body without a name (text, no converter).
+  Stream(Service& service, std::shared_ptr<const LoadedModel> model, tessel_stream_t* stream,
+         bool plain);
   ~Stream();
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
@@ -132,6 +150,10 @@ class Service::Stream {
   std::shared_ptr<const LoadedModel> model_;
   tessel_stream_t* stream_;  // null once handed to the judging thread
   std::string error_;        // why a write failed
+  bool plain_;
+  size_t written_ = 0;       // bytes written
+  // Finishes the stream on this thread (see Finish).
+  void FinishHere(Judgement* judgement);
 };
 
 }  // namespace tessel::serve
