@@ -11,8 +11,7 @@
 namespace {
 
 tessel_t* OpenWith(const std::string& dir, int64_t encoding, int64_t upper_case) {
-  tessel_open_options_t open;
-  tessel_open_options_default(&open);
+  tessel_open_options_t open = OpenDefaults();
   open.mode = TESSEL_MODE_LANGUAGE_MODEL, open.encoding = encoding, open.upper_case = upper_case;
   char* error = nullptr;
   tessel_t* model = tessel_open_with(dir.c_str(), &open, &error);
@@ -27,11 +26,9 @@ struct Judged {
 };
 
 Judged Judge(tessel_t* model, const std::string& text) {
-  tessel_judge_options_t judge;
-  tessel_judge_options_default(&judge);
+  tessel_judge_options_t judge = JudgeDefaults();
   judge.length = 3;
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t verdict = NewVerdict();
   EXPECT_GE(tessel_judge_text(model, text.data(), text.size(), &judge, &verdict, nullptr), 0);
   return {verdict.verdict, verdict.protected_score, verdict.unprotected_score,
           text.substr(verdict.phrase_offset, verdict.phrase_length)};
@@ -59,8 +56,7 @@ TEST(OptionsEncoding, Utf8TextsJudgeAsTheirWindows1251Form) {
   tessel_close(automatic);
   tessel_close(bytes);
   char* error = nullptr;
-  tessel_open_options_t open;
-  tessel_open_options_default(&open);
+  tessel_open_options_t open = OpenDefaults();
   open.encoding = 4;
   EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
   EXPECT_STREQ(error, "unknown encoding 4");

@@ -153,8 +153,7 @@ TEST(ModelDirectory, RefusalsCarryTheirKind) {
   tessel_t* model = tessel_open(good.path().c_str(), nullptr);
   const std::string missing = dir / "missing";
   const tessel_item_t item = {sizeof(tessel_item_t), missing.c_str(), nullptr, 0};
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t verdict = NewVerdict();
   EXPECT_EQ(tessel_judge_many(model, &item, 1, nullptr, &verdict, nullptr, 1, nullptr), 1);
   EXPECT_EQ(verdict.error_code, TESSEL_ERROR_NOT_FOUND);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
