@@ -1,7 +1,6 @@
 // The document pipeline of the options interface against the tool: the
-// graded score and the named source of each mode, the robust mode, the
-// converters and the binary check of file and buffer calls, and per-line
-// encodings in both.
+// graded score and the named source of each mode, the robust mode, and the
+// converters and the binary check of file and buffer calls.
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -198,28 +197,6 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, &error), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   tessel_free(error);
-  tessel_close(model);
-}
-
-TEST_F(Pipeline, FileAndBufferCallsDecodeEachLine) {
-  Train({}, {});
-  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 0);
-  ASSERT_NE(model, nullptr) << message_;
-  // A Windows-1251 notice with the leak pasted in as UTF-8 reads as the
-  // notice and the leak both in Windows-1251.
-  const std::string notice = ReadFile(Doc("ru_notice.txt")), leak = ReadFile(Doc("ru_leak.txt"));
-  const std::string mixed = notice + "\n" + ToUtf8(leak), single = notice + "\n" + leak;
-  const std::string path = dir_ / "mixed.txt";
-  WriteFile(path, mixed);
-  tessel_verdict_t expected = NewVerdict(), from_file = NewVerdict(), from_buffer = NewVerdict();
-  ASSERT_EQ(tessel_judge_text(model, single.data(), single.size(), nullptr, &expected, nullptr), 1);
-  EXPECT_EQ(tessel_judge_file(model, path.c_str(), nullptr, &from_file, nullptr), 1);
-  EXPECT_EQ(tessel_judge_buffer(model, mixed.data(), mixed.size(), "mixed.txt", nullptr,
-                                &from_buffer, nullptr), 1);
-  for (auto* verdict : {&from_file, &from_buffer}) {
-    EXPECT_EQ(verdict->protected_count, expected.protected_count);
-    EXPECT_EQ(verdict->distinct, expected.distinct);
-  }
   tessel_close(model);
 }
 
