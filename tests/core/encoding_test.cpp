@@ -39,29 +39,6 @@ TEST(Charset, DecoderRefusesWhatIsNotUtf8) {
   EXPECT_EQ(steps("\xE0\xE1"), "PB");        // Windows-1251 "аб"
 }
 
-// The same words, byte for byte, whichever way the text is written; places
-// are in the bytes as given.
-TEST(TextWords, Utf8GivesTheWordsOfItsWindows1251Form) {
-  const std::string cp1251 = "\xcf\xf0\xe8\xe2\xe5\xf2, world\xa0\xb8\xeb\xea\xe0 \xa8 caf\xe9!\n";
-  const std::string utf8 = ToUtf8(cp1251);
-  const Read single = ReadText(cp1251, TextEncoding::kAuto);
-  EXPECT_FALSE(single.utf8);
-  EXPECT_EQ(single.words, (std::vector<std::string>{"\xcf\xd0\xc8\xc2\xc5\xd2", "world",
-                                                    "\xcb\xca\xc0", "caf\xc9"}));
-  for (size_t piece : {size_t{0}, size_t{1}, size_t{3}}) {
-    const Read decoded = ReadText(utf8, TextEncoding::kAuto, piece);
-    EXPECT_TRUE(decoded.utf8);
-    EXPECT_EQ(decoded.words, single.words) << piece;
-    EXPECT_EQ(ReadText(utf8, TextEncoding::kUtf8, piece).words, single.words);
-  }
-  const Read decoded = ReadText(utf8, TextEncoding::kAuto);
-  ASSERT_EQ(decoded.places.size(), 4u);
-  EXPECT_EQ(decoded.places[0], (std::pair<size_t, size_t>{0, 12}));
-  EXPECT_EQ(utf8.substr(decoded.places[2].first, decoded.places[2].second - decoded.places[2].first),
-            "\xd0\xbb\xd0\xba\xd0\xb0");  // after NBSP and ё, both separators
-  EXPECT_NE(ReadText(utf8, TextEncoding::kCp1251).words, single.words);  // lead bytes as letters
-}
-
 TEST(TextWords, AutoReadsUtf8OnlyWhenItIsValidAndNotPlainAscii) {
   const std::string ascii = "plain text here\n";
   EXPECT_FALSE(ReadText(ascii, TextEncoding::kAuto).utf8);

@@ -50,22 +50,6 @@ TEST(Normalise, EveryByteValue) {
   }
 }
 
-TEST(Normalise, TheLastWordNeedsASeparatorAfterIt) {
-  EXPECT_EQ(Words("ab cd"), (std::vector<std::string>{"ab"}));
-  EXPECT_EQ(Words("ab cd\n"), (std::vector<std::string>{"ab", "cd"}));
-  EXPECT_EQ(Words("ab"), std::vector<std::string>());
-}
-
-// Stop words are whole words compared byte for byte after upper-casing, so a
-// lower-case Cyrillic stop word never matches, and ASCII ones only in their case.
-TEST(Normalise, StopWordsMatchTheNormalisedWord) {
-  const StopWordSet stop_words = {"the", "\xC0\xC1", "\xE2\xE3"};
-  EXPECT_EQ(Words("the THE there \xE0\xE1 \xC0\xC1 \xE2\xE3 \xC2\xC3 x\n", &stop_words),
-            (std::vector<std::string>{"THE", "there", "\xC2\xC3", "\xC2\xC3", "x"}));
-  // Shingles span dropped words: the joined text has one space between the rest.
-  EXPECT_EQ(WordsOf({"the a the\tthe b. the"}, &stop_words).back().first, "a b");
-}
-
 // A stop word first, a word cut by digits, runs of separators, a dropped
 // stop word at the end and an open last word: the same words and offsets
 // whether fed whole, in two pieces cut anywhere, or byte by byte.

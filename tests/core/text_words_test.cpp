@@ -35,30 +35,6 @@ TEST(TextWords, EveryWordGetsItsOwnDigest) {
   }
 }
 
-// Words come out the same however the text is cut into pieces, words
-// longer than the reader's slices and pieces that end inside a word
-// included: separators collapsed to one space, source offsets those of the
-// whole text.
-TEST(TextWords, WordsAreTheSameHoweverTheTextIsFed) {
-  const std::string long_word(9000, 'q');
-  const std::string text = "ab, " + long_word + " cd\t\xe0\xe1 " + long_word + "x ef ";
-  std::string expected;
-  for (size_t piece : {size_t{1}, size_t{3}, size_t{4095}, text.size()}) {
-    TextWords words{TextOptions()};
-    for (size_t at = 0; at < text.size(); at += piece)
-      words.Feed(text.data() + at, std::min(piece, text.size() - at));
-    words.Finish();
-    ASSERT_EQ(words.size(), 6u) << piece;
-    const std::string joined(words.Span(0, words.size()));
-    if (expected.empty()) expected = joined;
-    EXPECT_EQ(joined, expected) << piece;
-    EXPECT_TRUE(words.Word(1) == long_word);
-    EXPECT_EQ(words.Word(4).size(), 9001u);
-    EXPECT_EQ(words.SourceOffset(4), 4 + 9000 + 1 + 2 + 1 + 2 + 1);
-  }
-  EXPECT_EQ(expected.substr(0, 3), "ab ");
-}
-
 // A word keeps its first kMaxWordBytes letters, however it is read and fed;
 // the rest is passed over, and the words after it, the word's place in the
 // text and its end there stay as they were.

@@ -1,5 +1,5 @@
 // A model trained from the repository's example texts, as the tool trains
-// and saves one, and the texts to judge against it.
+// and saves one, the texts to judge against it, and the interface's structs.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +9,20 @@
 
 #include "compat/builder.h"
 #include "compat/shingle_file.h"
+#include "embed/tessel.h"
+
+// The interface's structs as its own calls fill them.
+inline tessel_verdict_t NewVerdict() { tessel_verdict_t v; tessel_verdict_init(&v); return v; }
+inline tessel_judge_options_t JudgeDefaults() {
+  tessel_judge_options_t options;
+  tessel_judge_options_default(&options);
+  return options;
+}
+inline tessel_open_options_t OpenDefaults() {
+  tessel_open_options_t options;
+  tessel_open_options_default(&options);
+  return options;
+}
 
 namespace corpus {
 

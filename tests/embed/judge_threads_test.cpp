@@ -19,9 +19,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
   corpus::WriteModel(dir.path(), 1);
   const std::string stop_words = dir / "stop.txt";
   WriteFile(stop_words, "THE AND\n");
-  tessel_open_options_t shingles, words;
-  tessel_open_options_default(&shingles);
-  tessel_open_options_default(&words);
+  tessel_open_options_t shingles = OpenDefaults(), words = OpenDefaults();
   shingles.shingle_length = 1, shingles.stop_words = stop_words.c_str();
   words.mode = TESSEL_MODE_LANGUAGE_MODEL;
   tessel_t* models[2] = {tessel_open_with(dir.path().c_str(), &shingles, nullptr),
@@ -47,8 +45,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
                     r.unprotected_score, r.phrase_offset, r.phrase_length);
       return std::string(line);
     }
-    tessel_verdict_t verdict;
-    tessel_verdict_init(&verdict);
+    tessel_verdict_t verdict = NewVerdict();
     tessel_judge_text(models[task % 4], text.data(), text.size(), nullptr, &verdict, nullptr);
     std::snprintf(line, sizeof line, "%d %lld %a", static_cast<int>(verdict.verdict),
                   static_cast<long long>(verdict.protected_count), verdict.protected_score);
@@ -69,8 +66,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
         const size_t task = (k + static_cast<size_t>(t) * 5) % tasks;
         mismatches += judge(task) != expected[task];
       }
-      std::vector<tessel_verdict_t> batch(texts.size());
-      for (tessel_verdict_t& verdict : batch) tessel_verdict_init(&verdict);
+      std::vector<tessel_verdict_t> batch(texts.size(), NewVerdict());
       tessel_judge_many(models[t % 2], items.data(), items.size(), nullptr, batch.data(), nullptr, 3,
                         nullptr);
       for (size_t i = 0; i < texts.size(); ++i)

@@ -1,7 +1,6 @@
 // The document pipeline of the options interface against the tool: the
-// graded score and the named source of each mode, the robust mode, the
-// converters and the binary check of file and buffer calls, and per-line
-// encodings in both.
+// graded score and the named source of each mode, the robust mode, and the
+// converters and the binary check of file and buffer calls.
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -9,6 +8,7 @@
 #include "embed/tessel.h"
 #include "support/run_tool.h"
 #include "support/test_support.h"
+#include "corpus_model.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ class Pipeline : public LmSettingsTest {
   }
 
   tessel_t* Open(int64_t mode, int64_t sources, int64_t* code = nullptr) {
-    tessel_open_options_t open;
-    tessel_open_options_default(&open);
+    tessel_open_options_t open = OpenDefaults();
     open.mode = mode, open.sources = sources, open.upper_case = mode == TESSEL_MODE_ROBUST;
     char* error = nullptr;
     tessel_t* model = tessel_open_with(dir_.path().c_str(), &open, &error);
@@ -59,8 +58,7 @@ TEST_F(Pipeline, ShingleSourceNamesAFileOfTheModel) {
   Train({"--sources=1"}, {});
   tessel_t* model = Open(TESSEL_MODE_SHINGLES, 1);
   ASSERT_NE(model, nullptr) << message_;
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t verdict = NewVerdict();
   EXPECT_EQ(tessel_judge_file(model, Doc("ru_leak.txt").c_str(), nullptr, &verdict, nullptr), 1);
   ASSERT_NE(verdict.source_name, nullptr);
   EXPECT_EQ(std::string(verdict.source_name), "corpus/protected/ru_contract.txt");
@@ -73,13 +71,10 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
   auto tool = Train({"-o", "1"}, {"-o", "1"});
   tessel_t* model = Open(TESSEL_MODE_LANGUAGE_MODEL, 0);
   ASSERT_NE(model, nullptr) << message_;
-  tessel_judge_options_t options;
-  tessel_judge_options_default(&options);
+  tessel_judge_options_t options = JudgeDefaults();
   options.score = 1;
   for (auto& [name, object] : tool) {
-    tessel_verdict_t verdict, unscored;
-    tessel_verdict_init(&verdict);
-    tessel_verdict_init(&unscored);
+    tessel_verdict_t verdict = NewVerdict(), unscored = NewVerdict();
     ASSERT_GE(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
     // Without the option: the same verdict, and no score.
     EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &unscored, nullptr),
@@ -100,13 +95,11 @@ TEST_F(Pipeline, RobustModeFlagsAtTheThreshold) {
   auto tool = Train({"--robust"}, {"--robust"});
   tessel_t* model = Open(TESSEL_MODE_ROBUST, 0);
   ASSERT_NE(model, nullptr) << message_;
-  tessel_judge_options_t options;
-  tessel_judge_options_default(&options);
+  tessel_judge_options_t options = JudgeDefaults();
   EXPECT_EQ(options.robust_threshold, 15);
   int flagged = 0;
   for (auto& [name, object] : tool) {
-    tessel_verdict_t verdict;
-    tessel_verdict_init(&verdict);
+    tessel_verdict_t verdict = NewVerdict();
     options.robust_threshold = 14;
     const int verdict_at_14 = tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr);
     EXPECT_EQ(verdict_at_14, verdict.score >= 14 ? 1 : 0) << name;
@@ -128,8 +121,7 @@ TEST_F(Pipeline, RobustModeRefusesAModelTrainedForTheExactModes) {
   fs::remove(dir_ / "tessel.sources");
   tessel_t* model = Open(TESSEL_MODE_SHINGLES, 1);
   ASSERT_NE(model, nullptr) << message_;
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t verdict = NewVerdict();
   EXPECT_EQ(tessel_judge_file(model, Doc("ru_leak.txt").c_str(), nullptr, &verdict, nullptr), 1);
   EXPECT_EQ(verdict.source, -1);
   tessel_close(model);
@@ -152,9 +144,7 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   const std::string docx = dir_ / "leak.DOCX", program = dir_ / "conv", log = dir_ / "log";
   WriteFile(docx, binary);
   WriteConverter(program, log);
-  tessel_verdict_t plain, verdict;
-  tessel_verdict_init(&plain);
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t plain = NewVerdict(), verdict = NewVerdict();
   ASSERT_EQ(tessel_judge_text(model, text.data(), text.size(), nullptr, &plain, nullptr), 1);
 
   // Without a converter: skipped, with the tool's notice.
@@ -166,8 +156,7 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), nullptr, nullptr, &verdict,
                                 &error), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
-  tessel_judge_options_t options;
-  tessel_judge_options_default(&options);
+  tessel_judge_options_t options = JudgeDefaults();
   options.judge_binary = 1;  // judged: every NUL separates words
   EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, nullptr), 0);
   EXPECT_EQ(verdict.protected_count, 0);
@@ -208,29 +197,6 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, &error), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   tessel_free(error);
-  tessel_close(model);
-}
-
-TEST_F(Pipeline, FileAndBufferCallsDecodeEachLine) {
-  Train({}, {});
-  tessel_t* model = Open(TESSEL_MODE_SHINGLES, 0);
-  ASSERT_NE(model, nullptr) << message_;
-  // A Windows-1251 notice with the leak pasted in as UTF-8 reads as the
-  // notice and the leak both in Windows-1251.
-  const std::string notice = ReadFile(Doc("ru_notice.txt")), leak = ReadFile(Doc("ru_leak.txt"));
-  const std::string mixed = notice + "\n" + ToUtf8(leak), single = notice + "\n" + leak;
-  const std::string path = dir_ / "mixed.txt";
-  WriteFile(path, mixed);
-  tessel_verdict_t expected, from_file, from_buffer;
-  for (auto* verdict : {&expected, &from_file, &from_buffer}) tessel_verdict_init(verdict);
-  ASSERT_EQ(tessel_judge_text(model, single.data(), single.size(), nullptr, &expected, nullptr), 1);
-  EXPECT_EQ(tessel_judge_file(model, path.c_str(), nullptr, &from_file, nullptr), 1);
-  EXPECT_EQ(tessel_judge_buffer(model, mixed.data(), mixed.size(), "mixed.txt", nullptr,
-                                &from_buffer, nullptr), 1);
-  for (auto* verdict : {&from_file, &from_buffer}) {
-    EXPECT_EQ(verdict->protected_count, expected.protected_count);
-    EXPECT_EQ(verdict->distinct, expected.distinct);
-  }
   tessel_close(model);
 }
 

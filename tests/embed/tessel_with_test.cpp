@@ -26,8 +26,7 @@ std::string Judged(tessel_t* model) {
   const std::vector<std::string> names = corpus::Texts(TESSEL_TEST_DATA "/lm/docs");
   std::vector<tessel_item_t> items(names.size());
   for (size_t i = 0; i < names.size(); ++i) items[i] = {sizeof(tessel_item_t), names[i].c_str(), nullptr, 0};
-  std::vector<tessel_verdict_t> verdicts(names.size());
-  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  std::vector<tessel_verdict_t> verdicts(names.size(), NewVerdict());
   EXPECT_EQ(tessel_judge_many(model, items.data(), items.size(), nullptr, verdicts.data(), nullptr,
                               2, nullptr),
             0);
@@ -38,8 +37,7 @@ std::string Judged(tessel_t* model) {
 }
 
 tessel_t* OpenWith(const std::string& dir, int64_t mode, int64_t shift, char** error) {
-  tessel_open_options_t open;
-  tessel_open_options_default(&open);
+  tessel_open_options_t open = OpenDefaults();
   open.mode = mode, open.shingle_length = 5, open.shingle_shift = shift;
   return tessel_open_with(dir.c_str(), &open, error);
 }
@@ -78,8 +76,7 @@ TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
   tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
   ASSERT_NE(model, nullptr);
   std::vector<tessel_item_t> items(4, {sizeof(tessel_item_t), nullptr, "a b c", 5});
-  std::vector<tessel_verdict_t> verdicts(items.size());
-  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  std::vector<tessel_verdict_t> verdicts(items.size(), NewVerdict());
   cpu_set_t all, one;
   ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
   CPU_ZERO(&one);
@@ -104,12 +101,10 @@ TEST(OptionsInterface, RefusalsSayWhy) {
   TempDir dir;
   corpus::WriteModel(dir.path(), 1);
   tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_SHINGLES, 1, nullptr);
-  tessel_judge_options_t judge;
-  tessel_judge_options_default(&judge);
+  tessel_judge_options_t judge = JudgeDefaults();
   judge.formula = 0;
   tessel_item_t item = {sizeof(tessel_item_t), nullptr, "a b", 3};
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
+  tessel_verdict_t verdict = NewVerdict();
   char* error = nullptr;
   EXPECT_EQ(tessel_judge_many(model, &item, 1, &judge, &verdict, nullptr, 1, &error), -1);
   EXPECT_STREQ(error, "formula must be 1, 2 or 3, not 0");
@@ -124,8 +119,7 @@ TEST(OptionsInterface, RefusalsSayWhy) {
 TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
   TempDir dir;
   corpus::WriteModel(dir.path(), 1);
-  tessel_open_options_t open;
-  tessel_open_options_default(&open);
+  tessel_open_options_t open = OpenDefaults();
   open.mode = TESSEL_MODE_LANGUAGE_MODEL;
   tessel_t* model = tessel_open_with(dir.path().c_str(), &open, nullptr);
   ASSERT_NE(model, nullptr);
@@ -133,8 +127,7 @@ TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
   const tessel_item_t items[] = {{sizeof(tessel_item_t), nullptr, nullptr, 100},
                                  {sizeof(tessel_item_t), nullptr, text.data(), text.size()},
                                  {sizeof(tessel_item_t), nullptr, nullptr, 0}};
-  tessel_verdict_t verdicts[3];
-  for (tessel_verdict_t& verdict : verdicts) tessel_verdict_init(&verdict);
+  tessel_verdict_t verdicts[3] = {NewVerdict(), NewVerdict(), NewVerdict()};
   char* errors[3];
   EXPECT_EQ(tessel_judge_many(model, items, 3, nullptr, verdicts, errors, 2, nullptr), 1);
   EXPECT_EQ(verdicts[0].verdict, -1);
@@ -144,8 +137,7 @@ TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
   EXPECT_EQ(verdicts[2].verdict, 0);
   EXPECT_EQ(errors[2], nullptr);
   tessel_free(errors[0]);
-  tessel_verdict_t empty;
-  tessel_verdict_init(&empty);
+  tessel_verdict_t empty = NewVerdict();
   EXPECT_EQ(tessel_judge_text(model, nullptr, 0, nullptr, &empty, nullptr), 0);
   EXPECT_EQ(tessel_judge_text(model, "", 0, nullptr, &verdicts[2], nullptr), 0);
   EXPECT_EQ(std::memcmp(&empty, &verdicts[2], sizeof empty), 0);

@@ -2,9 +2,7 @@
 # byte a second gets 408 after the read timeout, one that hangs up mid-body
 # is logged. SIGTERM stops accepting, answers the request in flight, exits 0.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "read_timeout = 1"
-start_serve serve.conf
+serve "read_timeout = 1"
 
 exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'POST /v1/judge HTTP/1.1\r\nHost: x\r\nContent-Length: 20\r\n\r\n' >&3
@@ -18,8 +16,7 @@ wait "$slow" || true
 exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'POST /v1/judge HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nsome words' >&3
 exec 3<&-
-for _ in $(seq 200); do grep -q '"outcome":"bad_request"' requests.log && break; sleep 0.05; done
-grep -q '"outcome":"bad_request","error":"the body could not be read"' requests.log || fail "hang-up: $(cat requests.log)"
+wait_log '"outcome":"bad_request","error":"the body could not be read"'
 expect "still serving" "$(post docs/ru_leak.txt | cut -c1-3)" 200
 
 # Half a document sent, SIGTERM, the other half: the answer still comes.
@@ -29,7 +26,7 @@ printf 'POST /v1/judge HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\nConnection: 
 head -c 100 docs/ru_leak.txt >&3
 sleep 0.2
 kill -TERM "$server"
-for _ in $(seq 200); do grep -q '"event":"draining"' requests.log && break; sleep 0.05; done
+wait_log '"event":"draining"'
 status=0; curl -s -m 2 "http://127.0.0.1:$port/healthz" >/dev/null || status=$?
 expect "no new connections" "$status" '[1-9]*'
 tail -c +101 docs/ru_leak.txt >&3
@@ -52,7 +49,7 @@ for i in $(seq 24); do
    echo "$rc $code" >"result.$i") &
   clients+=($!)
 done
-for _ in $(seq 200); do [ "$(grep -c '"outcome":"judged"' requests.log)" -ge 4 ] && break; sleep 0.02; done
+wait_log '"outcome":"judged"' 4
 kill -TERM "$server"
 for client in "${clients[@]}"; do wait "$client" || true; done
 wait_exit "$server" 20

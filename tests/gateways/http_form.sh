@@ -3,9 +3,7 @@
 # is malformed or cut short, gets 400 and a message; the limit covers the
 # whole body.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "max_body = 4096"
-start_serve serve.conf
+serve "max_body = 4096"
 url="http://127.0.0.1:$port/v1/judge"
 form() { curl -s -m 10 -o body -w '%{http_code}' "$@" "$url"; echo " $(cat body)"; }
 

@@ -3,9 +3,7 @@
 # written there is logged and the old one serves on; a directory renamed
 # into the model's place is loaded and watched in its turn.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "watch_model = true"
-start_serve serve.conf
+serve "watch_model = true"
 expect "first model" "$(verdict)" '"verdict":true generation:1'
 
 retrain model reverse

@@ -59,9 +59,12 @@ expect() {  # expect WHAT ACTUAL PATTERN
 # verdict: the leak's verdict and the model generation that gave it.
 verdict() { post docs/ru_leak.txt | grep -o '"verdict":[a-z]*,.*"generation":[0-9]*' | sed 's/,"score.*"generation"/ generation/'; }
 
-wait_log() {  # wait_log PATTERN: waits until the request log has a line matching it
-  for _ in $(seq 300); do grep -q "$1" requests.log && return; sleep 0.05; done
-  fail "no \"$1\" in the log: $(cat requests.log)"
+# wait_log PATTERN [COUNT [LOG]]: waits until LOG (requests.log) has COUNT
+# (1) lines matching the pattern.
+wait_log() {
+  local log=${3:-requests.log}
+  for _ in $(seq 300); do [ "$(grep -c "$1" "$log" 2>/dev/null)" -ge "${2:-1}" ] 2>/dev/null && return; sleep 0.05; done
+  fail "no ${2:-1} \"$1\" in the log: $(cat "$log")"
 }
 
 # wait_exit PID SECONDS: waits for a server that must stop in time; its exit
@@ -73,10 +76,35 @@ wait_exit() {
   wait "$1" || status=$?
 }
 
-stop_serve() {  # stop_serve: SIGTERM to tessel-serve, which must exit 0 within 5 s
-  kill -TERM "$server"
-  wait_exit "$server" 5
+stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
+  kill -TERM "$1"
+  wait_exit "$1" 5
   expect "exit" "$status" 0
+}
+stop_serve() { stop "$server"; }
+
+# serve [CONFIGURATION LINE...]: tessel-serve on a model trained into model.
+serve() { train model && write_config serve.conf "$@" && start_serve serve.conf; }
+
+need_milter() {  # need_milter [miltertest]: tessel-milter, and miltertest when asked for
+  [ -z "${1:-}" ] || command -v miltertest >/dev/null || { echo "skip: no miltertest"; exit 77; }
+  [ -x "$GATEWAY_BIN/tessel-milter" ] || { echo "skip: tessel-milter not built"; exit 77; }
+}
+
+# start_milter NAME [CONFIGURATION LINE...]: tessel-milter on a free port (in
+# $port, process in $milter) with the model and NAME.conf, logging to NAME.log.
+start_milter() {
+  port=$((20000 + RANDOM % 40000))
+  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
+    echo "request_log = $work/$1.log"; printf '%s\n' "${@:2}"; } >"$1.conf"
+  "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
+  milter=$!
+  pids+=("$milter")
+}
+
+send_mail() {  # send_mail MESSAGE...: miltertest's lines for the messages (milter.lua)
+  timeout 15 miltertest -D port="$port" -D messages="$(IFS=,; echo "$*")" \
+    -s "$SRC/tests/gateways/milter.lua" 2>&1 || true
 }
 
 need_icap() {

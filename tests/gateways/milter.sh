@@ -3,10 +3,8 @@
 # flagged alone),
 # a malformed MIME message and one over the size limit; then the reject and
 # quarantine actions, and a model reloaded by SIGUSR1.
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib.sh"
-command -v miltertest >/dev/null || { echo "skip: no miltertest"; exit 77; }
-[ -x "$GATEWAY_BIN/tessel-milter" ] || { echo "skip: tessel-milter not built"; exit 77; }
+source "$(dirname "$0")/lib.sh"
+need_milter miltertest
 train model
 message() {  # message NAME CONTENT-TYPE: headers on standard output; the body follows
   printf 'From: a@example.test\nTo: b@example.test\nSubject: %s\nMIME-Version: 1.0\nContent-Type: %s\n\n' "$1" "$2"
@@ -32,23 +30,12 @@ for half in 1 2; do
     fail "half $half is flagged alone"
 done
 
-start_milter() {  # start_milter ACTION [CONFIGURATION LINE...]
-  port=$((20000 + RANDOM % 40000))
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
-    echo "action = $1"; echo "max_threshold = 12"; echo "size_threshold = 1"; echo "max_body = 200000"
-    echo "request_log = $work/$1.log"; printf '%s\n' "${@:2}"; } >"$1.conf"
-  "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
-  milter=$!
-  pids+=("$milter")
-}
-run() {  # run MESSAGE...: miltertest's lines for the messages
-  local list
-  list=$(IFS=,; echo "$*")
-  timeout 15 miltertest -D port="$port" -D messages="$list" -s "$here/milter.lua" 2>&1 || true
+with_action() {  # with_action ACTION [CONFIGURATION LINE...]: tessel-milter, logging to ACTION.log
+  start_milter "$1" "action = $1" "max_threshold = 12" "size_threshold = 1" "max_body = 200000" "${@:2}"
 }
 
-start_milter headers
-expect "headers" "$(run clean.eml body.eml utf8.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
+with_action headers
+expect "headers" "$(send_mail clean.eml body.eml utf8.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|attachment.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|broken.eml: SMFIR_CONTINUE verdict-header score-header|huge.eml: SMFIR_CONTINUE|"
 grep -q '"front":"milter","id":"huge.eml","size":[0-9]*,"outcome":"too_large"' headers.log || fail "log: $(cat headers.log)"
 grep -q '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","verdict":true' headers.log || fail "log: $(cat headers.log)"
@@ -56,19 +43,17 @@ grep -q '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","ver
 # A model trained the other way round, loaded by SIGUSR1, passes the leak.
 train model reverse
 kill -USR1 "$milter"
-for _ in $(seq 50); do [ "$(grep -c model_loaded headers.log)" = 2 ] && break; sleep 0.05; done
-expect "reloaded" "$(run body.eml)" "body.eml: SMFIR_CONTINUE"
-kill -TERM "$milter"
-wait_exit "$milter" 5
-expect "exit" "$status" 0
+wait_log model_loaded 2 headers.log
+expect "reloaded" "$(send_mail body.eml)" "body.eml: SMFIR_CONTINUE"
+stop "$milter"
 
 train model
-start_milter reject
-expect "reject" "$(run clean.eml body.eml | tr '\n' '|')" "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_REPLYCODE|"
-kill -TERM "$milter"
-start_milter quarantine
-expect "quarantine" "$(run body.eml)" "body.eml: SMFIR_CONTINUE verdict-header score-header quarantined"
-kill -TERM "$milter"
+with_action reject
+expect "reject" "$(send_mail clean.eml body.eml | tr '\n' '|')" "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_REPLYCODE|"
+stop "$milter"
+with_action quarantine
+expect "quarantine" "$(send_mail body.eml)" "body.eml: SMFIR_CONTINUE verdict-header score-header quarantined"
+stop "$milter"
 
 # A leak in a DOCX attachment (here: its text with a NUL after each byte,
 # which the converter drops) is flagged only through the converter the
@@ -79,14 +64,12 @@ kill -TERM "$milter"
   printf 'Content-Disposition: attachment; filename="leak.docx"\nContent-Transfer-Encoding: base64\n\n'
   sed 's/./&\x00/g' docs/ru_leak.txt | base64; printf -- '--b3--\n'; } >docx.eml
 printf '#!/bin/sh\ntr -d "\\000" <"$1"\n' >strip && chmod +x strip
-start_milter headers
-expect "docx unconverted" "$(run docx.eml)" "docx.eml: SMFIR_CONTINUE"
-kill -TERM "$milter"
-wait_exit "$milter" 5
-start_milter headers "converter = .docx $work/strip" "sources = yes"
-expect "docx converted" "$(run docx.eml)" "docx.eml: SMFIR_CONTINUE verdict-header score-header"
-kill -TERM "$milter"
-wait_exit "$milter" 5
+with_action headers
+expect "docx unconverted" "$(send_mail docx.eml)" "docx.eml: SMFIR_CONTINUE"
+stop "$milter"
+with_action headers "converter = .docx $work/strip" "sources = yes"
+expect "docx converted" "$(send_mail docx.eml)" "docx.eml: SMFIR_CONTINUE verdict-header score-header"
+stop "$milter"
 grep -q '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log ||
   fail "log: $(grep docx.eml headers.log)"
 
@@ -102,9 +85,8 @@ for encoding in utf-8 cp1251; do
   (cd model.new && "$TESSEL" -t ../stop.txt -p "../$encoding/protected/*.txt" -u "../$encoding/unprotected/*.txt" \
      --encoding=$encoding -v >/dev/null 2>&1)
   rm -rf model && mv model.new model
-  start_milter headers
-  expect "read as $encoding" "$(run clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
+  with_action headers
+  expect "read as $encoding" "$(send_mail clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|"
-  kill -TERM "$milter"
-  wait_exit "$milter" 5
+  stop "$milter"
 done

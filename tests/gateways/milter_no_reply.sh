@@ -3,17 +3,10 @@
 # and the only answers are each message's end: the headers added to the
 # leak and its final reply, nothing for the steps the MTA does not read.
 # Then with an MTA that offers nothing of the kind: a reply to every step.
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib.sh"
-[ -x "$GATEWAY_BIN/tessel-milter" ] || { echo "skip: tessel-milter not built"; exit 77; }
+source "$(dirname "$0")/lib.sh"
+need_milter
 train model
-port=$((20000 + RANDOM % 40000))
-{ echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
-  echo "action = headers"; echo "max_threshold = 12"; echo "size_threshold = 1"
-  echo "request_log = $work/requests.log"; } >milter.conf
-"$GATEWAY_BIN/tessel-milter" milter.conf 2>>milter.err &
-milter=$!
-pids+=("$milter")
+start_milter requests "action = headers" "max_threshold = 12" "size_threshold = 1"
 for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.05; done
 cat >client.py <<'PY'
 import socket, struct, sys
@@ -49,6 +42,4 @@ PY
 # c: continue, h: a header added.
 expect "without replies" "$(python3 client.py "$port" 0xFFFFF docs/ru_leak.txt docs/weekly_update.txt)" "hhcc"
 expect "with replies" "$(python3 client.py "$port" 0 docs/ru_leak.txt docs/weekly_update.txt)" "ccccchhcccccc"
-kill -TERM "$milter"
-wait_exit "$milter" 5
-expect "exit" "$status" 0
+stop "$milter"

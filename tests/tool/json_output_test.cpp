@@ -21,12 +21,6 @@ TEST(PathAsUtf8, KeepsUtf8AndMapsOtherBytesToTheirCodePoints) {
   EXPECT_EQ(PathAsUtf8("\xE0\x9F\xBF"), "\xC3\xA0\xC2\x9F\xC2\xBF");
 }
 
-TEST(Base64, EncodesTheStandardVectors) {
-  const char* const expected[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
-  for (size_t n = 0; n <= 6; ++n) EXPECT_EQ(Base64(std::string("foobar", n)), expected[n]);
-  EXPECT_EQ(Base64(std::string("\xFF\x00\x80", 3)), "/wCA");
-}
-
 // With a shift of 2 the formulas see every other word: the window's words
 // k are words 2k of the text, and its bytes run from the first to the end
 // of the last, whatever lies between.
