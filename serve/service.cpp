@@ -68,8 +68,6 @@ struct JudgeTask {
   int code = 0;  // the failure's TESSEL_ERROR_ code
   tessel_verdict_t verdict{};
   std::string error;
-  std::string text;
-  std::string name;
   std::string source;  // copied while the model is held: the verdict's points into it
 };
 
@@ -331,53 +329,16 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   // take its own time), is judged on a worker of the pool so that the
   // request can stop waiting for it; the slot stays taken until it really
   // ends.
-  auto task = std::make_shared<JudgeTask>();
-  task->text.assign(text, length);
-  task->name = name;
-  tessel_verdict_init(&task->verdict);
-  tessel_judge_options_t options = config_.judge;
-  const bool started = pool_->Run([this, task, model, options] {
-    char* message = nullptr;
-    int rc = task->name.empty()
-                 ? tessel_judge_text(model->handle, task->text.data(), task->text.size(),
-                                     &options, &task->verdict, &message)
-                 : tessel_judge_buffer(model->handle, task->text.data(), task->text.size(),
-                                       task->name.c_str(), &options, &task->verdict, &message);
-    const int code = rc < 0 ? tessel_last_error_code() : 0;
-    {
-      std::lock_guard<std::mutex> lock(task->mutex);
-      task->rc = rc;
-      task->code = code;
-      if (task->verdict.source_name != nullptr) task->source = task->verdict.source_name;
-      task->verdict.source_name = nullptr;
-      if (message != nullptr) task->error = message;
-      task->done = true;
-      std::string().swap(task->text);
-    }
-    tessel_free(message);
-    task->done_cv.notify_all();
-    ReleaseSlot();
-  });
-  if (!started) {
-    ReleaseSlot();
-    judgement.error = "no thread to judge on";
-    return judgement;
-  }
-  std::unique_lock<std::mutex> lock(task->mutex);
-  if (!task->done_cv.wait_for(lock, std::chrono::duration<double>(config_.judge_timeout),
-                              [&] { return task->done; })) {
-    judgement.outcome = Outcome::kTimedOut;
-    judgement.error = "judging took longer than the judge timeout";
-    return judgement;
-  }
-  if (task->rc < 0) {
-    judgement.error = task->error.empty() ? "the document could not be judged" : task->error;
-    judgement.skipped = task->code == TESSEL_ERROR_BINARY;
-    return judgement;
-  }
-  judgement.outcome = Outcome::kJudged;
-  judgement.verdict = task->verdict;
-  judgement.source = task->source;
+  auto document = std::make_shared<const std::string>(text, length);
+  const tessel_judge_options_t options = config_.judge;
+  JudgeOnPool(
+      [model, document, name, options](tessel_verdict_t* verdict, char** message) {
+        return name.empty() ? tessel_judge_text(model->handle, document->data(), document->size(),
+                                                &options, verdict, message)
+                            : tessel_judge_buffer(model->handle, document->data(), document->size(),
+                                                  name.c_str(), &options, verdict, message);
+      },
+      &judgement);
   return judgement;
 }
 
@@ -445,13 +406,27 @@ Judgement Service::Stream::Finish() {
     service_.ReleaseSlot();
     return judgement;
   }
+  tessel_stream_t* stream = stream_;
+  const bool started = service_.JudgeOnPool(
+      [model = model_, stream](tessel_verdict_t* verdict, char** message) {
+        const int rc = tessel_stream_finish(stream, verdict, message);
+        tessel_stream_close(stream);
+        return rc;
+      },
+      &judgement);
+  if (!started) return judgement;  // the destructor closes the stream
+  stream_ = nullptr;  // the worker closes it, holding the model until then
+  // A failed write says why better than the finish that follows it.
+  if (judgement.outcome == Outcome::kFailed && !error_.empty()) judgement.error = error_;
+  return judgement;
+}
+
+bool Service::JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, Judgement* judgement) {
   auto task = std::make_shared<JudgeTask>();
   tessel_verdict_init(&task->verdict);
-  tessel_stream_t* stream = stream_;
-  Service& service = service_;
-  const bool started = service_.pool_->Run([&service, task, model = model_, stream] {
+  const bool started = pool_->Run([this, task, judge = std::move(judge)] {
     char* message = nullptr;
-    const int rc = tessel_stream_finish(stream, &task->verdict, &message);
+    const int rc = judge(&task->verdict, &message);
     const int code = rc < 0 ? tessel_last_error_code() : 0;
     {
       std::lock_guard<std::mutex> lock(task->mutex);
@@ -463,34 +438,28 @@ Judgement Service::Stream::Finish() {
       task->done = true;
     }
     tessel_free(message);
-    tessel_stream_close(stream);
     task->done_cv.notify_all();
-    service.ReleaseSlot();
+    ReleaseSlot();
   });
   if (!started) {
-    service_.ReleaseSlot();
-    judgement.error = "no thread to judge on";
-    return judgement;  // the destructor closes the stream
+    ReleaseSlot();
+    judgement->error = "no thread to judge on";
+    return false;
   }
-  stream_ = nullptr;
   std::unique_lock<std::mutex> lock(task->mutex);
-  if (!task->done_cv.wait_for(lock, std::chrono::duration<double>(service_.config_.judge_timeout),
+  if (!task->done_cv.wait_for(lock, std::chrono::duration<double>(config_.judge_timeout),
                               [&] { return task->done; })) {
-    judgement.outcome = Outcome::kTimedOut;
-    judgement.error = "judging took longer than the judge timeout";
-    return judgement;
+    judgement->outcome = Outcome::kTimedOut;
+    judgement->error = "judging took longer than the judge timeout";
+  } else if (task->rc < 0) {
+    judgement->error = task->error.empty() ? "the document could not be judged" : task->error;
+    judgement->skipped = task->code == TESSEL_ERROR_BINARY;
+  } else {
+    judgement->outcome = Outcome::kJudged;
+    judgement->verdict = task->verdict;
+    judgement->source = task->source;
   }
-  if (task->rc < 0) {
-    judgement.error = !error_.empty()      ? error_
-                      : !task->error.empty() ? task->error
-                                             : "the document could not be judged";
-    judgement.skipped = task->code == TESSEL_ERROR_BINARY;
-    return judgement;
-  }
-  judgement.outcome = Outcome::kJudged;
-  judgement.verdict = task->verdict;
-  judgement.source = task->source;
-  return judgement;
+  return true;
 }
 
 void Service::JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -101,6 +102,10 @@ class Service {
   std::shared_ptr<const LoadedModel> Current() const;
   // Judges text on the calling thread into judgement, whose generation and
   // encoding are set.
+  // Runs judge on a worker of the pool, which gives back the slot the caller
+  // took when it ends, and waits up to judge_timeout for it (timed out
+  // otherwise); false when no worker took it (the slot given back).
+  bool JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, Judgement* judgement);
   void JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement);
   // Fills the judgement from a judging call made on this thread since start
   // (timed out when it overran judge_timeout); frees message.
