@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "embed/tessel.h"
+#include "corpus_model.h"
 #include "support/run_tool.h"
 #include "support/test_support.h"
 
@@ -13,29 +13,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kCorpus = TESSEL_EXAMPLES;
+
 class Stream : public LmSettingsTest {
  protected:
-  void SetUp() override {
-    fs::copy(std::string(TESSEL_SOURCE_DIR) + "/examples/corpus", dir_.path() + "/corpus",
-             fs::copy_options::recursive);
-  }
   tessel_t* Train(std::vector<std::string> train, int64_t mode, int64_t sources) {
     train.insert(train.begin(),
-                 {"-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"});
+                 {"-p", kCorpus + "/protected/*.txt", "-u", kCorpus + "/unprotected/*.txt", "-v"});
     RunToolIn(dir_.path(), train);
-    tessel_open_options_t open;
-    tessel_open_options_default(&open);
+    tessel_open_options_t open = OpenDefaults();
     open.mode = mode, open.sources = sources;
     return tessel_open_with(dir_.path().c_str(), &open, nullptr);
   }
-  std::string Doc(const std::string& name) { return ReadFile(dir_ / ("corpus/docs/" + name)); }
+  std::string Doc(const std::string& name) { return ReadFile(kCorpus + "/docs/" + name); }
 
   // Streams text in pieces of the sizes next() gives; the result, the
   // verdict and the message.
   template <typename Next>
   int Streamed(tessel_t* model, const std::string& text, const char* name,
                const tessel_judge_options_t* options, tessel_verdict_t& verdict, Next next) {
-    tessel_verdict_init(&verdict);
+    verdict = NewVerdict();
     tessel_stream_t* stream = tessel_stream_open(model, name, options, &error_);
     for (size_t at = 0; at < text.size();) {
       const size_t piece = std::min(next(), text.size() - at);
@@ -73,12 +70,10 @@ TEST_F(Stream, JudgesAsTheBufferWhateverTheChunking) {
   for (const Mode& mode : modes) {
     tessel_t* model = Train(mode.train, mode.mode, mode.sources);
     ASSERT_NE(model, nullptr);
-    tessel_judge_options_t options;
-    tessel_judge_options_default(&options);
+    tessel_judge_options_t options = JudgeDefaults();
     options.formula = mode.formula, options.score = 1;
     for (const std::string& text : texts) {
-      tessel_verdict_t whole, streamed;
-      tessel_verdict_init(&whole);
+      tessel_verdict_t whole = NewVerdict(), streamed;
       const int expected = tessel_judge_buffer(model, text.data(), text.size(), "doc.txt",
                                                &options, &whole, nullptr);
       ASSERT_GE(expected, 0);
@@ -100,7 +95,7 @@ TEST_F(Stream, ConvertsAtTheEndAndChecksForBinary) {
   ASSERT_NE(model, nullptr);
   std::string binary;
   for (char c : Doc("ru_leak.txt")) binary += c, binary += '\0';
-  tessel_verdict_t whole, streamed;
+  tessel_verdict_t whole = NewVerdict(), streamed;
   auto sevens = [] { return size_t{7}; };
   EXPECT_EQ(Streamed(model, binary, "a.txt", nullptr, streamed, sevens), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
@@ -114,10 +109,8 @@ TEST_F(Stream, ConvertsAtTheEndAndChecksForBinary) {
   setenv("TMPDIR", temporary.c_str(), 1);
   const std::string converter = "application/pdf=" + program;
   const char* converters[] = {converter.c_str(), nullptr};
-  tessel_judge_options_t options;
-  tessel_judge_options_default(&options);
+  tessel_judge_options_t options = JudgeDefaults();
   options.converters = converters;
-  tessel_verdict_init(&whole);
   ASSERT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), "application/pdf", &options,
                                 &whole, nullptr), 1);
   EXPECT_EQ(Streamed(model, binary, "application/pdf", &options, streamed, sevens), 1);

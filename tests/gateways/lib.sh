@@ -103,7 +103,7 @@ start_milter() {
 }
 
 send_mail() {  # send_mail MESSAGE...: miltertest's lines for the messages (milter.lua)
-  timeout 15 miltertest -D port="$port" -D messages="$(IFS=,; echo "$*")" \
+  timeout "${mail_timeout:-15}" miltertest -D port="$port" -D messages="$(IFS=,; echo "$*")" \
     -s "$SRC/tests/gateways/milter.lua" 2>&1 || true
 }
 
