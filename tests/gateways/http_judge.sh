@@ -2,9 +2,7 @@
 # must: a body over the limit, a malformed request, a missing token, a
 # listening address off loopback without one.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "max_body = 4096"
-start_serve serve.conf
+serve "max_body = 4096"
 
 expect "leak" "$(post docs/ru_leak.txt -H 'X-Request-Id: leak-1')" \
   '200 {"type":"document","version":1,"path":"leak-1","mode":"shingle","verdict":true,"score":68.18181818181819,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'

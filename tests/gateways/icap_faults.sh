@@ -5,9 +5,7 @@
 # serves on.
 source "$(dirname "$0")/lib.sh"
 need_icap
-train model
-icap_config block
-icap_timeout=2 start_icap
+icap_timeout=2 serve_icap block
 trap '' PIPE  # c-icap may close before a malformed request is all sent
 
 leak_status() {  # the status line of c-icap-client's answer to the leak, and the blocking line

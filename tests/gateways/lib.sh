@@ -112,10 +112,12 @@ need_icap() {
   [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
 }
 
-icap_config() {  # icap_config ACTION: the service's configuration, icap.conf
+icap_config() {  # icap_config ACTION [LINE...]: the service's configuration, icap.conf
   { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
-    echo "max_body = 4096"; echo "request_log = $work/requests.log"; } >icap.conf
+    echo "max_body = 4096"; echo "request_log = $work/requests.log"; printf '%s\n' "${@:2}"; } >icap.conf
 }
+# serve_icap ACTION [LINE...]: c-icap serving a model trained into model.
+serve_icap() { train model && icap_config "$@" && start_icap; }
 
 # start_icap: c-icap with the tessel service on 127.0.0.1 (port in $port,
 # process in $icap); $icap_service, when set, holds the lines that load it.
