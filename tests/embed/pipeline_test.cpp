@@ -1,7 +1,8 @@
 // The document pipeline of the options interface against the tool: the
 // graded score and the named source of each mode, the robust mode, and the
-// converters and the binary check of file and buffer calls.
+// converters and the binary check of file, buffer and stream calls.
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -156,6 +157,13 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), nullptr, nullptr, &verdict,
                                 &error), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  tessel_stream_t* stream = tessel_stream_open(model, "a.txt", nullptr, nullptr);
+  for (size_t at = 0; at < binary.size() && tessel_stream_write(stream, &binary[at], 1, nullptr) == 0;)
+    ++at;
+  EXPECT_EQ(tessel_stream_finish(stream, &verdict, &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  EXPECT_EQ(std::string(error).rfind("a.txt: binary file", 0), 0u) << error;
+  tessel_stream_close(stream);
   tessel_judge_options_t options = JudgeDefaults();
   options.judge_binary = 1;  // judged: every NUL separates words
   EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, nullptr), 0);
@@ -179,10 +187,28 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
                                   &error), 1) << name << ": " << (error ? error : "");
     EXPECT_EQ(verdict.protected_count, plain.protected_count) << name;
   }
+  // A stream converts at its end, as the buffer; abandoned before it, it
+  // leaves nothing behind.
+  tessel_verdict_t streamed = NewVerdict();
+  for (const bool finish : {true, false}) {
+    stream = tessel_stream_open(model, "application/pdf", &options, nullptr);
+    for (size_t at = 0; at < binary.size(); at += 7)
+      ASSERT_EQ(tessel_stream_write(stream, &binary[at], std::min<size_t>(7, binary.size() - at),
+                                    nullptr), 0);
+    if (finish) { EXPECT_EQ(tessel_stream_finish(stream, &streamed, nullptr), 1); }
+    tessel_stream_close(stream);
+  }
+  EXPECT_EQ(std::memcmp(&verdict, &streamed, sizeof verdict), 0);
+  stream = tessel_stream_open(model, nullptr, nullptr, nullptr);  // finished, it takes no more
+  EXPECT_EQ(tessel_stream_finish(stream, nullptr, nullptr), 0);
+  EXPECT_EQ(tessel_stream_write(stream, "x", 1, &error), -1);
+  EXPECT_EQ(std::string(error), "the stream is already finished");
+  tessel_stream_close(stream);
   EXPECT_TRUE(fs::is_empty(temporary));  // every copy is removed with its directory
   const std::string given = ReadFile(log);
   EXPECT_NE(given.find(temporary + "/tessel-"), std::string::npos) << given;
   EXPECT_NE(given.find("/document.pdf\n"), std::string::npos) << given;
+  EXPECT_EQ(given.substr(given.rfind('/')), "/document.pdf\n");  // the stream's, last
   EXPECT_NE(given.find("/document.docx\n"), std::string::npos) << given;
   unsetenv("TMPDIR");
 

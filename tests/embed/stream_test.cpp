@@ -1,6 +1,5 @@
 // A document pushed in pieces is judged exactly as the same bytes in one
-// buffer, in every mode, however it is cut; converters, the binary check and
-// a stream's misuse.
+// buffer, in every mode, however it is cut.
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -88,50 +87,6 @@ TEST_F(Stream, JudgesAsTheBufferWhateverTheChunking) {
     }
     tessel_close(model);
   }
-}
-
-TEST_F(Stream, ConvertsAtTheEndAndChecksForBinary) {
-  tessel_t* model = Train({}, TESSEL_MODE_SHINGLES, 0);
-  ASSERT_NE(model, nullptr);
-  std::string binary;
-  for (char c : Doc("ru_leak.txt")) binary += c, binary += '\0';
-  tessel_verdict_t whole = NewVerdict(), streamed;
-  auto sevens = [] { return size_t{7}; };
-  EXPECT_EQ(Streamed(model, binary, "a.txt", nullptr, streamed, sevens), -1);
-  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
-  EXPECT_NE(std::string(error_).find("a.txt: binary file"), std::string::npos) << error_;
-
-  // The converter drops the NULs, and is given a name with the extension.
-  const std::string program = dir_ / "conv", temporary = dir_ / "tmp", log = dir_ / "log";
-  WriteFile(program, "#!/bin/sh\necho \"$1\" >>" + log + "\ntr -d '\\000' <\"$1\"\n");
-  fs::permissions(program, fs::perms::owner_all);
-  fs::create_directory(temporary);
-  setenv("TMPDIR", temporary.c_str(), 1);
-  const std::string converter = "application/pdf=" + program;
-  const char* converters[] = {converter.c_str(), nullptr};
-  tessel_judge_options_t options = JudgeDefaults();
-  options.converters = converters;
-  ASSERT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), "application/pdf", &options,
-                                &whole, nullptr), 1);
-  EXPECT_EQ(Streamed(model, binary, "application/pdf", &options, streamed, sevens), 1);
-  EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0);
-  EXPECT_NE(ReadFile(log).find("/document.pdf\n"), std::string::npos);
-
-  // Abandoned before its end: nothing is left behind; a finished stream
-  // takes no more.
-  tessel_stream_t* stream = tessel_stream_open(model, "application/pdf", &options, nullptr);
-  ASSERT_NE(stream, nullptr);
-  EXPECT_EQ(tessel_stream_write(stream, binary.data(), 100, nullptr), 0);
-  tessel_stream_close(stream);
-  EXPECT_TRUE(fs::is_empty(temporary));
-  unsetenv("TMPDIR");
-  stream = tessel_stream_open(model, nullptr, nullptr, nullptr);
-  EXPECT_EQ(tessel_stream_finish(stream, nullptr, nullptr), 0);
-  EXPECT_EQ(tessel_stream_write(stream, "x", 1, &error_), -1);
-  EXPECT_EQ(std::string(error_), "the stream is already finished");
-  tessel_stream_close(stream);
-  tessel_free(error_);
-  tessel_close(model);
 }
 
 }  // namespace
