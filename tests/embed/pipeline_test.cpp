@@ -1,10 +1,12 @@
 // The document pipeline of the options interface against the tool: the
-// graded score and the named source of each mode, the robust mode, and the
-// converters and the binary check of file, buffer and stream calls.
+// graded score and the named source of each mode, the robust mode, streams
+// judged as buffers, and the converters and the binary check of file, buffer
+// and stream calls.
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "embed/tessel.h"
 #include "support/run_tool.h"
@@ -18,13 +20,15 @@ const std::string kCorpus = std::string(TESSEL_SOURCE_DIR) + "/examples/corpus";
 
 class Pipeline : public LmSettingsTest {
  protected:
+  void SetUp() override { fs::copy(kCorpus, dir_.path() + "/corpus", fs::copy_options::recursive); }
   // Trains the example corpus with the tool's options into dir_, and judges
-  // its documents with --format=json: one object per document, by file name.
+  // its documents with --format=json when given options to judge with: one
+  // object per document, by file name.
   std::map<std::string, nlohmann::json> Train(std::vector<std::string> train,
-                                              std::vector<std::string> judge) {
-    fs::copy(kCorpus, dir_.path() + "/corpus", fs::copy_options::recursive);
+                                              std::vector<std::string> judge = {}) {
     train.insert(train.begin(), {"-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"});
     RunToolIn(dir_.path(), train);
+    if (judge.empty()) return {};
     judge.insert(judge.begin(), {"-f", "-p", "p.bin", "-u", "u.bin", "--format=json", "-d",
                                  "corpus/docs/*.txt"});
     std::istringstream lines(RunToolIn(dir_.path(), judge));
@@ -126,6 +130,53 @@ TEST_F(Pipeline, RobustModeRefusesAModelTrainedForTheExactModes) {
   EXPECT_EQ(tessel_judge_file(model, Doc("ru_leak.txt").c_str(), nullptr, &verdict, nullptr), 1);
   EXPECT_EQ(verdict.source, -1);
   tessel_close(model);
+}
+
+TEST_F(Pipeline, StreamsJudgeAsTheBufferWhateverTheChunking) {
+  const auto read = [&](const char* name) { return ReadFile(Doc(name)); };
+  const std::string notice = read("ru_notice.txt"), leak = read("ru_leak.txt");
+  std::string crlf_mixed;
+  for (char c : notice + "\n" + ToUtf8(leak) + "\n" + read("weekly_update.txt"))
+    crlf_mixed += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::string long_text;
+  while (long_text.size() < (size_t{3} << 20)) long_text += read("forwarded_email.txt") + leak;
+  const std::vector<std::string> texts = {leak, ToUtf8(leak), "\xEF\xBB\xBF" + ToUtf8(notice),
+                                          crlf_mixed, long_text, ""};
+  struct Mode { std::vector<std::string> train; int64_t mode, sources, formula; };
+  const Mode modes[] = {{{"--sources=1"}, TESSEL_MODE_SHINGLES, 1, 1},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 1},
+                        {{"-o", "1", "--sources=1"}, TESSEL_MODE_LANGUAGE_MODEL, 1, 2},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 3},
+                        {{"--robust"}, TESSEL_MODE_ROBUST, 0, 1}};
+  std::mt19937 random(7);
+  for (const Mode& mode : modes) {
+    Train(mode.train);
+    tessel_t* model = Open(mode.mode, mode.sources);
+    ASSERT_NE(model, nullptr) << message_;
+    tessel_judge_options_t options = JudgeDefaults();
+    options.formula = mode.formula, options.score = 1;
+    for (const std::string& text : texts) {
+      tessel_verdict_t whole = NewVerdict();
+      const int expected = tessel_judge_buffer(model, text.data(), text.size(), "doc.txt",
+                                               &options, &whole, nullptr);
+      ASSERT_GE(expected, 0);
+      for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{0}}) {
+        if (size == 1 && text.size() > 100000 && mode.mode != TESSEL_MODE_SHINGLES) continue;
+        std::uniform_int_distribution<size_t> odd(1, 5000);
+        tessel_verdict_t streamed = NewVerdict();
+        tessel_stream_t* stream = tessel_stream_open(model, "doc.txt", &options, nullptr);
+        for (size_t at = 0, piece; at < text.size(); at += piece) {
+          piece = std::min(size != 0 ? size : odd(random), text.size() - at);
+          ASSERT_EQ(tessel_stream_write(stream, text.data() + at, piece, nullptr), 0);
+        }
+        EXPECT_EQ(tessel_stream_finish(stream, &streamed, nullptr), expected);
+        tessel_stream_close(stream);
+        EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0)
+            << mode.mode << " " << mode.formula << " " << text.size() << " by " << size;
+      }
+    }
+    tessel_close(model);
+  }
 }
 
 // A converter that drops the NUL bytes of the document it is given, notes
