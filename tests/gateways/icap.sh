@@ -53,5 +53,3 @@ done
 grep -q '"event":"reload_failed","detail":"model file .*p.bin is damaged' requests.log || fail "no failure logged: $(cat requests.log server.log)"
 sleep 0.5
 has "damaged: the old model serves" "$(icap docs/ru_leak.txt -no204)" 'X-Tessel-Verdict: protected' 'X-Tessel-Score: 68.1818'
-kill -TERM "$icap"
-for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done

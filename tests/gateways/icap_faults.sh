@@ -53,5 +53,3 @@ kill -HUP "$(cat c-icap.pid)"
 wait_log '"event":"reload_failed"'
 sleep 0.5
 serving "the model directory removed"
-kill -TERM "$icap"
-for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done

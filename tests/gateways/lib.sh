@@ -5,6 +5,8 @@ set -euo pipefail
 work=$(mktemp -d)
 pids=()
 cleanup() {
+  # c-icap, asked to stop, ends its children itself.
+  [ -z "${icap:-}" ] || { kill -TERM "$icap" 2>/dev/null || true; for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done; }
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
