@@ -32,8 +32,7 @@ grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.lo
 stop_serve
 
 head -c 24 /dev/urandom | base64 >token
-write_config token.conf "token_file = $work/token"
-start_serve token.conf
+serve_again "token_file = $work/token"
 expect "no token" "$(post docs/ru_leak.txt)" '401 {"error":"unauthorized"}'
 expect "token" "$(post docs/ru_leak.txt -H "Authorization: Bearer $(cat token)")" '200 *"verdict":true*'
 expect "metrics need it" "$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/metrics")" 401

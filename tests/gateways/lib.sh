@@ -85,8 +85,10 @@ stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
 }
 stop_serve() { stop "$server"; }
 
-# serve [CONFIGURATION LINE...]: tessel-serve on a model trained into model.
-serve() { train model && write_config serve.conf "$@" && start_serve serve.conf; }
+# serve [CONFIGURATION LINE...]: tessel-serve on a model trained into model,
+# with the training options in $training; serve_again: on the model as it is.
+serve() { train model - ${training:-} && serve_again "$@"; }
+serve_again() { write_config serve.conf "$@" && start_serve serve.conf; }
 
 need_milter() {  # need_milter [miltertest]: tessel-milter, and miltertest when asked for
   [ -z "${1:-}" ] || command -v miltertest >/dev/null || { echo "skip: no miltertest"; exit 77; }
