@@ -39,10 +39,7 @@ const JoinedModel& Model() {
 }
 
 size_t WordCount(const std::string& text) {
-  TextWords words{TextOptions{}};
-  words.Feed(text.data(), text.size());
-  words.Finish();
-  return words.size();
+  return WordsOf(text).size();
 }
 
 // `before` words of filler the model does not know, a leak, and `after`
