@@ -89,11 +89,8 @@ TEST(ChainUnits, SieveKeepsEveryUnitOfItsSetAndFewOthers) {
 std::vector<Digest> UnitsOf(const std::string& text, int words, int32_t shift = 1) {
   TextOptions options;
   options.shingle_shift = shift;
-  TextWords read(options);
-  read.Feed(text.data(), text.size());
-  read.Finish();
   std::vector<Digest> units;
-  UnitIdentities(read, words, units);
+  UnitIdentities(WordsOf(text, options), words, units);
   return units;
 }
 
@@ -118,11 +115,8 @@ TEST(ChainUnits, UnitIdentitiesFollowTheWordsInTheirOrder) {
   EXPECT_FALSE(halves[1] == units[0]);
   EXPECT_TRUE(UnitsOf("alpha beta gamma ", 4).empty());
   // One unit at a time, as a judging asks for them: the same identities.
-  TextOptions options;
-  TextWords read(options);
   const std::string text = "one two three four five six seven eight ";
-  read.Feed(text.data(), text.size());
-  read.Finish();
+  const TextWords read = WordsOf(text);
   const UnitHasher hasher(read, 3);
   const std::vector<Digest> whole = UnitsOf(text, 3);
   ASSERT_EQ(hasher.count(), whole.size());

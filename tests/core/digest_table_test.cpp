@@ -36,9 +36,7 @@ TEST(DigestTable, DistinctShinglesInFirstOccurrenceOrder) {
   for (int vocabulary : {3, 5000}) {
     std::string text;
     for (int i = 0; i < 20000; ++i) text += "w" + std::to_string(random() % vocabulary) + " ";
-    TextWords words{TextOptions()};
-    words.Feed(text.data(), text.size());
-    words.Finish();
+    const TextWords words = WordsOf(text);
     std::vector<Digest> expected;
     std::map<std::string_view, bool> seen;
     for (size_t k = 0; k + 2 <= words.size(); ++k)

@@ -24,10 +24,7 @@ std::string Text(unsigned distinct, unsigned seed) {
 }
 
 std::vector<Digest> Whole(const std::string& text, const TextOptions& options, int n) {
-  TextWords words(options);
-  words.Feed(text.data(), text.size());
-  words.Finish();
-  return DistinctShingles(words, n);
+  return DistinctShingles(WordsOf(text, options), n);
 }
 
 // Fed in uneven pieces, as a file is read.

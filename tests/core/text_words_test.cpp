@@ -22,9 +22,7 @@ TEST(TextWords, EveryWordGetsItsOwnDigest) {
   for (int shift : {1, 3}) {
     TextOptions options;
     options.shingle_shift = shift;
-    TextWords words(options);
-    words.Feed(text.data(), text.size());
-    words.Finish();
+    const TextWords words = WordsOf(text, options);
     std::vector<Digest> digests, neighbours, pairs;
     words.HashShingles(1, digests);
     words.HashNeighbours(neighbours, pairs);

@@ -28,17 +28,6 @@ char Judge(tessel_t* model, const std::string& text) {
   return static_cast<char>(verdict.verdict);
 }
 
-TEST(OptionsEncoding, AnUnknownEncodingIsRefused) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 1);
-  char* error = nullptr;
-  tessel_open_options_t open = OpenDefaults();
-  open.encoding = 4;
-  EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
-  EXPECT_STREQ(error, "unknown encoding 4");
-  tessel_free(error);
-}
-
 // A model trained in capitals (as -c trains) knows a text in small letters
 // only when the handle upper-cases it too.
 TEST(OptionsEncoding, UpperCaseReadsSmallLettersAsCapitals) {

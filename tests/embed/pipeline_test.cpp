@@ -1,9 +1,12 @@
 // The document pipeline of the options interface against the tool: the
-// graded score and the named source of each mode, the robust mode, and the
-// converters and the binary check of file and buffer calls.
+// graded score and the named source of each mode, the robust mode, streams
+// judged as buffers, and the converters and the binary check of file, buffer
+// and stream calls.
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "embed/tessel.h"
 #include "support/run_tool.h"
@@ -17,13 +20,15 @@ const std::string kCorpus = std::string(TESSEL_SOURCE_DIR) + "/examples/corpus";
 
 class Pipeline : public LmSettingsTest {
  protected:
+  void SetUp() override { fs::copy(kCorpus, dir_.path() + "/corpus", fs::copy_options::recursive); }
   // Trains the example corpus with the tool's options into dir_, and judges
-  // its documents with --format=json: one object per document, by file name.
+  // its documents with --format=json when given options to judge with: one
+  // object per document, by file name.
   std::map<std::string, nlohmann::json> Train(std::vector<std::string> train,
-                                              std::vector<std::string> judge) {
-    fs::copy(kCorpus, dir_.path() + "/corpus", fs::copy_options::recursive);
+                                              std::vector<std::string> judge = {}) {
     train.insert(train.begin(), {"-p", "corpus/protected/*.txt", "-u", "corpus/unprotected/*.txt", "-v"});
     RunToolIn(dir_.path(), train);
+    if (judge.empty()) return {};
     judge.insert(judge.begin(), {"-f", "-p", "p.bin", "-u", "u.bin", "--format=json", "-d",
                                  "corpus/docs/*.txt"});
     std::istringstream lines(RunToolIn(dir_.path(), judge));
@@ -127,6 +132,53 @@ TEST_F(Pipeline, RobustModeRefusesAModelTrainedForTheExactModes) {
   tessel_close(model);
 }
 
+TEST_F(Pipeline, StreamsJudgeAsTheBufferWhateverTheChunking) {
+  const auto read = [&](const char* name) { return ReadFile(Doc(name)); };
+  const std::string notice = read("ru_notice.txt"), leak = read("ru_leak.txt");
+  std::string crlf_mixed;
+  for (char c : notice + "\n" + ToUtf8(leak) + "\n" + read("weekly_update.txt"))
+    crlf_mixed += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::string long_text;
+  while (long_text.size() < (size_t{3} << 20)) long_text += read("forwarded_email.txt") + leak;
+  const std::vector<std::string> texts = {leak, ToUtf8(leak), "\xEF\xBB\xBF" + ToUtf8(notice),
+                                          crlf_mixed, long_text, ""};
+  struct Mode { std::vector<std::string> train; int64_t mode, sources, formula; };
+  const Mode modes[] = {{{"--sources=1"}, TESSEL_MODE_SHINGLES, 1, 1},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 1},
+                        {{"-o", "1", "--sources=1"}, TESSEL_MODE_LANGUAGE_MODEL, 1, 2},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0, 3},
+                        {{"--robust"}, TESSEL_MODE_ROBUST, 0, 1}};
+  std::mt19937 random(7);
+  for (const Mode& mode : modes) {
+    Train(mode.train);
+    tessel_t* model = Open(mode.mode, mode.sources);
+    ASSERT_NE(model, nullptr) << message_;
+    tessel_judge_options_t options = JudgeDefaults();
+    options.formula = mode.formula, options.score = 1;
+    for (const std::string& text : texts) {
+      tessel_verdict_t whole = NewVerdict();
+      const int expected = tessel_judge_buffer(model, text.data(), text.size(), "doc.txt",
+                                               &options, &whole, nullptr);
+      ASSERT_GE(expected, 0);
+      for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{0}}) {
+        if (size == 1 && text.size() > 100000 && mode.mode != TESSEL_MODE_SHINGLES) continue;
+        std::uniform_int_distribution<size_t> odd(1, 5000);
+        tessel_verdict_t streamed = NewVerdict();
+        tessel_stream_t* stream = tessel_stream_open(model, "doc.txt", &options, nullptr);
+        for (size_t at = 0, piece; at < text.size(); at += piece) {
+          piece = std::min(size != 0 ? size : odd(random), text.size() - at);
+          ASSERT_EQ(tessel_stream_write(stream, text.data() + at, piece, nullptr), 0);
+        }
+        EXPECT_EQ(tessel_stream_finish(stream, &streamed, nullptr), expected);
+        tessel_stream_close(stream);
+        EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0)
+            << mode.mode << " " << mode.formula << " " << text.size() << " by " << size;
+      }
+    }
+    tessel_close(model);
+  }
+}
+
 // A converter that drops the NUL bytes of the document it is given, notes
 // the path it was given in log, and fails for a name holding "fail".
 void WriteConverter(const std::string& path, const std::string& log) {
@@ -156,6 +208,13 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
   EXPECT_EQ(tessel_judge_buffer(model, binary.data(), binary.size(), nullptr, nullptr, &verdict,
                                 &error), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  tessel_stream_t* stream = tessel_stream_open(model, "a.txt", nullptr, nullptr);
+  for (size_t at = 0; at < binary.size() && tessel_stream_write(stream, &binary[at], 1, nullptr) == 0;)
+    ++at;
+  EXPECT_EQ(tessel_stream_finish(stream, &verdict, &error), -1);
+  EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_BINARY);
+  EXPECT_EQ(std::string(error).rfind("a.txt: binary file", 0), 0u) << error;
+  tessel_stream_close(stream);
   tessel_judge_options_t options = JudgeDefaults();
   options.judge_binary = 1;  // judged: every NUL separates words
   EXPECT_EQ(tessel_judge_file(model, docx.c_str(), &options, &verdict, nullptr), 0);
@@ -179,10 +238,28 @@ TEST_F(Pipeline, ConvertersAndTheBinaryCheck) {
                                   &error), 1) << name << ": " << (error ? error : "");
     EXPECT_EQ(verdict.protected_count, plain.protected_count) << name;
   }
+  // A stream converts at its end, as the buffer; abandoned before it, it
+  // leaves nothing behind.
+  tessel_verdict_t streamed = NewVerdict();
+  for (const bool finish : {true, false}) {
+    stream = tessel_stream_open(model, "application/pdf", &options, nullptr);
+    for (size_t at = 0; at < binary.size(); at += 7)
+      ASSERT_EQ(tessel_stream_write(stream, &binary[at], std::min<size_t>(7, binary.size() - at),
+                                    nullptr), 0);
+    if (finish) { EXPECT_EQ(tessel_stream_finish(stream, &streamed, nullptr), 1); }
+    tessel_stream_close(stream);
+  }
+  EXPECT_EQ(std::memcmp(&verdict, &streamed, sizeof verdict), 0);
+  stream = tessel_stream_open(model, nullptr, nullptr, nullptr);  // finished, it takes no more
+  EXPECT_EQ(tessel_stream_finish(stream, nullptr, nullptr), 0);
+  EXPECT_EQ(tessel_stream_write(stream, "x", 1, &error), -1);
+  EXPECT_EQ(std::string(error), "the stream is already finished");
+  tessel_stream_close(stream);
   EXPECT_TRUE(fs::is_empty(temporary));  // every copy is removed with its directory
   const std::string given = ReadFile(log);
   EXPECT_NE(given.find(temporary + "/tessel-"), std::string::npos) << given;
   EXPECT_NE(given.find("/document.pdf\n"), std::string::npos) << given;
+  EXPECT_EQ(given.substr(given.rfind('/')), "/document.pdf\n");  // the stream's, last
   EXPECT_NE(given.find("/document.docx\n"), std::string::npos) << given;
   unsetenv("TMPDIR");
 

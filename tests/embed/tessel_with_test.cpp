@@ -96,7 +96,7 @@ TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
 }
 
 // A call the interface refuses says why: a batch with refused options, open
-// options out of range.
+// options out of range, an unknown encoding.
 TEST(OptionsInterface, RefusalsSayWhy) {
   TempDir dir;
   corpus::WriteModel(dir.path(), 1);
@@ -111,6 +111,10 @@ TEST(OptionsInterface, RefusalsSayWhy) {
   tessel_close(model);
   EXPECT_EQ(OpenWith(dir.path(), TESSEL_MODE_SHINGLES, int64_t{1} << 40, &error), nullptr);
   EXPECT_STREQ(error, "shingle shift must be 1 to 2147483647, not 1099511627776");
+  tessel_open_options_t open = OpenDefaults();
+  open.encoding = 4;
+  EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
+  EXPECT_STREQ(error, "unknown encoding 4");
   tessel_free(error);
 }
 

@@ -3,9 +3,7 @@
 # than the library's default of five requests, and answers the connections
 # waiting to be accepted when it stops.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "max_in_flight = 4"
-start_serve serve.conf
+serve "max_in_flight = 4"
 
 crowd() {  # crowd CLIENTS: the answers' status codes, counted, of clients that connect together
   python3 - "$port" "$1" body <<'PY'

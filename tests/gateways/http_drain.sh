@@ -40,8 +40,7 @@ expect "exit" "$status" 0
 # SIGTERM under load: more requests than are judged at once and than there
 # are workers, some waiting in accepted connections; each is answered, or
 # refused a connection once the server stopped accepting, never cut off.
-write_config load.conf "max_in_flight = 2"
-start_serve load.conf
+serve_again "max_in_flight = 2"
 for _ in $(seq 400); do cat docs/*.txt; done >big
 clients=()
 for i in $(seq 24); do

@@ -2,9 +2,7 @@
 # must: a body over the limit, a malformed request, a missing token, a
 # listening address off loopback without one.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "max_body = 4096"
-start_serve serve.conf
+serve "max_body = 4096"
 
 expect "leak" "$(post docs/ru_leak.txt -H 'X-Request-Id: leak-1')" \
   '200 {"type":"document","version":1,"path":"leak-1","mode":"shingle","verdict":true,"score":68.18181818181819,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'
@@ -34,8 +32,7 @@ grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.lo
 stop_serve
 
 head -c 24 /dev/urandom | base64 >token
-write_config token.conf "token_file = $work/token"
-start_serve token.conf
+serve_again "token_file = $work/token"
 expect "no token" "$(post docs/ru_leak.txt)" '401 {"error":"unauthorized"}'
 expect "token" "$(post docs/ru_leak.txt -H "Authorization: Bearer $(cat token)")" '200 *"verdict":true*'
 expect "metrics need it" "$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/metrics")" 401

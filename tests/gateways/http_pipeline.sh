@@ -10,17 +10,13 @@ same_as_tool() {  # same_as_tool WHAT DOCUMENT TOOL-OPTIONS...: the answer again
     "$(sed 's/"path":"[^"]*"//; s/[][*?\\]/\\&/g' <<<"$tool")"
 }
 
-train model
-write_config sources.conf "sources = yes"
-start_serve sources.conf
+serve "sources = yes"
 same_as_tool "sources" docs/ru_leak.txt --sources=1
 grep -q '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"' requests.log ||
   fail "log: $(cat requests.log)"
 stop_serve
 
-train model - -o 1
-write_config lm.conf "mode = language-model"
-start_serve lm.conf
+training="-o 1" serve "mode = language-model"
 # The window's phrase is the tool's alone: the scores are compared.
 for document in docs/ru_leak.txt docs/weekly_update.txt; do
   expect "language model, $document" "$(post "$document" | grep -o '"score":[^,]*')" \
@@ -30,9 +26,7 @@ done
 grep -q '"outcome":"judged","verdict":false,"score":-[0-9.e+-]*,' requests.log || fail "log: $(cat requests.log)"
 stop_serve
 
-train model - --robust
-write_config robust.conf "mode = robust"
-start_serve robust.conf
+training=--robust serve "mode = robust"
 for document in docs/ru_leak.txt docs/weekly_update.txt; do
   expect "robust, $document" "$(post "$document" | cut -d' ' -f2- | sed 's/"path":"[^"]*",//; s/,"generation":1//')" \
     "$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$document" --format=json --robust |

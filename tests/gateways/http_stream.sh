@@ -2,9 +2,7 @@
 # form's file part: the server's memory grows by far less than the body,
 # and the verdict is the tool's.
 source "$(dirname "$0")/lib.sh"
-train model
-write_config serve.conf "max_body = 300000000" "read_timeout = 60" "judge_timeout = 60"
-start_serve serve.conf
+serve "max_body = 300000000" "read_timeout = 60" "judge_timeout = 60"
 big_body big 64
 before=$(peak_kb "$server")
 answer=$(curl -s -m 60 -T big -X POST "http://127.0.0.1:$port/v1/judge?name=big")

@@ -5,13 +5,10 @@
 # leaves the old one serving.
 source "$(dirname "$0")/lib.sh"
 need_icap
-train model
-icap_config block
 # PDF bodies go through a converter (here one that drops the NUL bytes the
 # test's "PDF" has after each byte), and log lines name the protected file.
 printf '#!/bin/sh\ntr -d "\\000" <"$1"\n' >strip && chmod +x strip
-{ echo "converter = application/pdf $work/strip"; echo "sources = yes"; } >>icap.conf
-start_icap
+serve_icap block "converter = application/pdf $work/strip" "sources = yes"
 
 icap() {  # icap FILE [c-icap-client ARGS...]: the answer's headers and body
   local file=$1; shift
@@ -56,5 +53,3 @@ done
 grep -q '"event":"reload_failed","detail":"model file .*p.bin is damaged' requests.log || fail "no failure logged: $(cat requests.log server.log)"
 sleep 0.5
 has "damaged: the old model serves" "$(icap docs/ru_leak.txt -no204)" 'X-Tessel-Verdict: protected' 'X-Tessel-Score: 68.1818'
-kill -TERM "$icap"
-for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done

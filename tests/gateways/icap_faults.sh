@@ -5,9 +5,7 @@
 # serves on.
 source "$(dirname "$0")/lib.sh"
 need_icap
-train model
-icap_config block
-icap_timeout=2 start_icap
+icap_timeout=2 serve_icap block
 trap '' PIPE  # c-icap may close before a malformed request is all sent
 
 leak_status() {  # the status line of c-icap-client's answer to the leak, and the blocking line
@@ -55,5 +53,3 @@ kill -HUP "$(cat c-icap.pid)"
 wait_log '"event":"reload_failed"'
 sleep 0.5
 serving "the model directory removed"
-kill -TERM "$icap"
-for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done

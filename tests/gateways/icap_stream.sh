@@ -2,10 +2,7 @@
 # grows by far less than the body, and the verdict is the tool's.
 source "$(dirname "$0")/lib.sh"
 need_icap
-train model
-icap_config block
-echo "max_body = 300000000" >>icap.conf
-start_icap
+serve_icap block "max_body = 300000000"
 big_body big 50
 child=$(pgrep -P "$icap" | head -1)
 before=$(peak_kb "$child")

@@ -4,10 +4,7 @@
 # a damaged model written there is logged and the old one serves on.
 source "$(dirname "$0")/lib.sh"
 need_icap
-train model
-icap_config block
-echo "watch_model = true" >>icap.conf
-start_icap
+serve_icap block "watch_model = true"
 verdict() {
   timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -v 2>&1 | grep -o 'X-Tessel-Verdict: [a-z]*' | head -1
 }
@@ -20,5 +17,3 @@ printf 'X' >>model/p.bin
 wait_log '"event":"reload_failed".*p.bin'
 expect "damaged: the old model serves" "$(verdict)" 'X-Tessel-Verdict: clean'
 expect "one child, never restarted" "$(grep -c 'Going to reconfigure' server.log || true)" 0
-kill -TERM "$icap"
-for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done

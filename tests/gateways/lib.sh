@@ -5,6 +5,8 @@ set -euo pipefail
 work=$(mktemp -d)
 pids=()
 cleanup() {
+  # c-icap, asked to stop, ends its children itself.
+  [ -z "${icap:-}" ] || { kill -TERM "$icap" 2>/dev/null || true; for _ in $(seq 50); do kill -0 "$icap" 2>/dev/null || break; sleep 0.1; done; }
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -83,8 +85,10 @@ stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
 }
 stop_serve() { stop "$server"; }
 
-# serve [CONFIGURATION LINE...]: tessel-serve on a model trained into model.
-serve() { train model && write_config serve.conf "$@" && start_serve serve.conf; }
+# serve [CONFIGURATION LINE...]: tessel-serve on a model trained into model,
+# with the training options in $training; serve_again: on the model as it is.
+serve() { train model - ${training:-} && serve_again "$@"; }
+serve_again() { write_config serve.conf "$@" && start_serve serve.conf; }
 
 need_milter() {  # need_milter [miltertest]: tessel-milter, and miltertest when asked for
   [ -z "${1:-}" ] || command -v miltertest >/dev/null || { echo "skip: no miltertest"; exit 77; }
@@ -103,7 +107,7 @@ start_milter() {
 }
 
 send_mail() {  # send_mail MESSAGE...: miltertest's lines for the messages (milter.lua)
-  timeout 15 miltertest -D port="$port" -D messages="$(IFS=,; echo "$*")" \
+  timeout "${mail_timeout:-15}" miltertest -D port="$port" -D messages="$(IFS=,; echo "$*")" \
     -s "$SRC/tests/gateways/milter.lua" 2>&1 || true
 }
 
@@ -112,10 +116,12 @@ need_icap() {
   [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
 }
 
-icap_config() {  # icap_config ACTION: the service's configuration, icap.conf
+icap_config() {  # icap_config ACTION [LINE...]: the service's configuration, icap.conf
   { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
-    echo "max_body = 4096"; echo "request_log = $work/requests.log"; } >icap.conf
+    echo "max_body = 4096"; echo "request_log = $work/requests.log"; printf '%s\n' "${@:2}"; } >icap.conf
 }
+# serve_icap ACTION [LINE...]: c-icap serving a model trained into model.
+serve_icap() { train model && icap_config "$@" && start_icap; }
 
 # start_icap: c-icap with the tessel service on 127.0.0.1 (port in $port,
 # process in $icap); $icap_service, when set, holds the lines that load it.

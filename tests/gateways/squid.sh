@@ -5,9 +5,7 @@ source "$(dirname "$0")/lib.sh"
 need_icap
 command -v squid >/dev/null || { echo "skip: no squid"; exit 77; }
 command -v python3 >/dev/null || { echo "skip: no python3"; exit 77; }
-train model
-icap_config block
-start_icap
+serve_icap block
 icap_port=$port
 
 # Squid drops root's privileges: its files must be reachable by its user.

@@ -24,6 +24,7 @@
 #include "compat/settings.h"
 #include "compat/shingle.h"
 #include "compat/shingle_file.h"
+#include "core/text_words.h"
 #include "experiments/sweep.h"
 
 // A record whose digest is first_byte, zeros, last_byte.
@@ -94,6 +95,14 @@ inline std::string ToUtf8(std::string text) {
   iconv_close(converter);
   out.resize(out.size() - out_left);
   return out;
+}
+
+// A text's words, read at once.
+inline TextWords WordsOf(const std::string& text, const TextOptions& options = TextOptions()) {
+  TextWords words(options);
+  words.Feed(text.data(), text.size());
+  words.Finish();
+  return words;
 }
 
 // What run() wrote to std::cout and std::cerr, "|" between them, after "T|"
