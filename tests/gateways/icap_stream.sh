@@ -12,7 +12,7 @@ grep -q 'X-Tessel-Verdict: protected' answer || fail "answer: $(cat answer)"
 score=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d big --format=json | grep -o '"score":[0-9.]*')
 grep -q "\"size\":$(stat -c %s big),\"outcome\":\"judged\",\"verdict\":true,$score," requests.log ||
   fail "log: $(cat requests.log), the tool's $score"
-((grown < 30000)) || fail "c-icap's child grew by $grown KiB for a body of 50 MiB"
+sanitized || ((grown < 30000)) || fail "c-icap's child grew by $grown KiB for a body of 50 MiB"
 # A clean body sent back whole (no 204) passes through c-icap's body file.
 yes "$(cat docs/weekly_update.txt)" | head -c 5000000 >clean || true
 rm -f out

@@ -163,3 +163,6 @@ CONF
 big_body() { yes "$(cat docs/weekly_update.txt docs/ru_leak.txt)" | head -c $(($2 << 20)) >"$1" || true; }
 # peak_kb PID: the most resident memory the process has had, in KiB.
 peak_kb() { awk '/^VmHWM/ { print $2 }' "/proc/$1/status"; }
+# sanitized: whether the programs are a sanitizer build, whose quarantine of
+# freed memory makes resident memory no measure of what the code holds.
+sanitized() { ldd "$TESSEL" | grep -q libasan; }
