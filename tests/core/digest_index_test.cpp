@@ -126,10 +126,6 @@ TEST(CountIndex, AnswersLikeConvertToSet) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Sets or clears the immutable mark; false where the file system or the
 // process's rights do not allow it.
 bool MarkImmutable(const std::string& path, bool mark) {

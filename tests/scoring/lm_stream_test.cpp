@@ -38,10 +38,6 @@ const JoinedModel& Model() {
   return model;
 }
 
-size_t WordCount(const std::string& text) {
-  return WordsOf(text).size();
-}
-
 // `before` words of filler the model does not know, a leak, and `after`
 // more words of filler.
 std::string Document(const std::string& leak, size_t before, size_t after) {
@@ -120,7 +116,7 @@ TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
   const std::vector<std::string> texts = {
       Document(english, window - 40, 300),         Document(english, window - 12, 300),
       Document(english, window - 3, 300),          Document(russian, window - 25, 300),
-      Document(russian, window - 7, 70000),        Document(russian, window - WordCount(russian), 0),
+      Document(russian, window - 7, 70000),        Document(russian, window - WordsOf(russian).size(), 0),
       Document("", window + 100, 0)};
   int hits = 0, judged = 0;
   for (const Setting& setting : Settings()) {
