@@ -18,7 +18,6 @@ message() {  # message NAME CONTENT-TYPE: headers on standard output; the body f
 { message split 'multipart/alternative; boundary="b2"'
   printf -- '--b2\nContent-Type: text/plain; charset=koi8-r\n\n'; head -1 docs/ru_leak.txt | iconv -f cp1251 -t koi8-r
   printf -- '--b2\nContent-Type: text/plain; charset=windows-1251\n\n'; tail -n +2 docs/ru_leak.txt; printf -- '--b2--\n'; } >split.eml
-{ head -1 docs/ru_leak.txt; printf '\n'; tail -n +2 docs/ru_leak.txt; } >split-parts
 { message utf8 'text/plain; charset=utf-8'; iconv -f cp1251 -t utf-8 docs/ru_leak.txt; } >utf8.eml
 { message broken 'multipart/mixed; boundary="never"'; cat docs/ru_leak.txt; } >broken.eml
 { message huge text/plain; for _ in $(seq 1200); do cat docs/ru_leak.txt; done; } >huge.eml
@@ -80,11 +79,7 @@ mkdir -p utf-8/protected utf-8/unprotected cp1251
 cp -r protected unprotected stop.txt cp1251/
 for file in protected/* unprotected/* stop.txt; do iconv -f cp1251 -t utf-8 "$file" >"utf-8/$file"; done
 for encoding in utf-8 cp1251; do
-  cp "$encoding/stop.txt" stop.txt
-  mkdir -p model.new
-  (cd model.new && "$TESSEL" -t ../stop.txt -p "../$encoding/protected/*.txt" -u "../$encoding/unprotected/*.txt" \
-     --encoding=$encoding -v >/dev/null 2>&1)
-  rm -rf model && mv model.new model
+  cp -r "$encoding/." . && train model - --encoding=$encoding
   with_action headers
   expect "read as $encoding" "$(send_mail clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|"
