@@ -498,7 +498,6 @@ int Run(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
   Service service(config);
-  service.JudgeOnPoolOnly();  // libmilter's workers are started and ended as it sees fit
   gateway = &service;
   if (!service.Reload(&error)) {
     std::fprintf(stderr, "tessel-milter: %s\n", error.c_str());

@@ -50,11 +50,11 @@ std::string UtcNow() {
 }
 
 
-// A plain-text document is judged on the request's own thread when, to pass
-// judge_timeout, its judging would have to run at under this many bytes a
-// second (the library judges some hundred times as fast): the hand-over to a
-// worker and back costs each request two thread switches, and a copy of its
-// body. A judgement that overruns all the same is answered as timed out.
+// The end of a plain-text stream is judged on the request's own thread when,
+// to pass judge_timeout, its judging would have to run at under this many
+// bytes a second (the library judges some hundred times as fast): the
+// hand-over to a worker and back costs each request two thread switches. A
+// judgement that overruns all the same is answered as timed out.
 constexpr double kInlineBytesPerSecond = 1e6;
 
 // One judgement's state, shared by the request and the thread that judges:
@@ -320,15 +320,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   }
   judgement.generation = model->generation;
   judgement.encoding = model->encoding;
-  if (judge_here_ && name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
-    JudgeHere(*model, text, length, &judgement);
-    ReleaseSlot();
-    return judgement;
-  }
-  // A larger document, or one read through a converter (a program that may
-  // take its own time), is judged on a worker of the pool so that the
-  // request can stop waiting for it; the slot stays taken until it really
-  // ends.
+  // The slot stays taken until the judgement really ends.
   auto document = std::make_shared<const std::string>(text, length);
   const tessel_judge_options_t options = config_.judge;
   JudgeOnPool(
@@ -400,8 +392,7 @@ Judgement Service::Stream::Finish() {
     judgement.error = "busy: " + std::to_string(service_.config_.max_in_flight) + " requests in flight";
     return judgement;
   }
-  if (service_.judge_here_ && plain_ &&
-      written_ <= kInlineBytesPerSecond * service_.config_.judge_timeout) {
+  if (plain_ && written_ <= kInlineBytesPerSecond * service_.config_.judge_timeout) {
     FinishHere(&judgement);
     service_.ReleaseSlot();
     return judgement;
@@ -460,15 +451,6 @@ bool Service::JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, J
     judgement->source = task->source;
   }
   return true;
-}
-
-void Service::JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement) {
-  const Clock::time_point start = Clock::now();
-  tessel_verdict_t verdict;
-  tessel_verdict_init(&verdict);
-  char* message = nullptr;
-  const int rc = tessel_judge_text(model.handle, text, length, &config_.judge, &verdict, &message);
-  TakeHere(rc, message, verdict, start, judgement);
 }
 
 void Service::TakeHere(int rc, char* message, const tessel_verdict_t& verdict,

@@ -57,19 +57,14 @@ class Service {
   // held for the whole judgement, so a reload never reaches it.
   // A document with a name (a file name or media type) is read as a document
   // file is: through the converter configured for it, after the binary check.
-  // A plain-text document that cannot overrun judge_timeout but at a rate
-  // far below the library's is judged on the calling thread (answered as
-  // timed out, when it ends, if it overruns all the same); others on a
-  // worker of the pool, so that the request can stop waiting at the limit.
+  // It is judged on a worker of the pool, so that the request can stop
+  // waiting at the limit (the milter's, whose own threads come and go: a
+  // fresh thread would pay again for the memory a judgement warms up).
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
   // A document judged as its body arrives (see Stream); null, with the
   // refusal (no model) in *refused, when it cannot start.
   class Stream;
   std::unique_ptr<Stream> Open(const std::string& name, Judgement* refused);
-  // Judges every document on the pool's threads, as a front end whose own
-  // threads come and go does (libmilter's): a fresh thread pays again for
-  // the memory a judgement warms up.
-  void JudgeOnPoolOnly() { judge_here_ = false; }
   // Whether a converter is configured for a document of that file name or
   // media type.
   bool HasConverter(const std::string& name) const;
@@ -106,7 +101,6 @@ class Service {
   // took when it ends, and waits up to judge_timeout for it (timed out
   // otherwise); false when no worker took it (the slot given back).
   bool JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, Judgement* judgement);
-  void JudgeHere(const LoadedModel& model, const char* text, size_t length, Judgement* judgement);
   // Fills the judgement from a judging call made on this thread since start
   // (timed out when it overran judge_timeout); frees message.
   void TakeHere(int rc, char* message, const tessel_verdict_t& verdict,
@@ -126,7 +120,6 @@ class Service {
   std::mutex log_mutex_;
   FILE* log_ = nullptr;
   std::atomic<uint64_t> next_id_{1};
-  bool judge_here_ = true;  // see Judge
   std::unique_ptr<JudgePool> pool_;  // last: its workers end before the rest goes
 };
 
