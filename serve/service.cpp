@@ -260,11 +260,15 @@ bool Service::Reload(std::string* error) {
   return true;
 }
 
-bool Service::AcquireSlot() {
+bool Service::AcquireSlot(Judgement* judgement) {
   std::unique_lock<std::mutex> lock(slots_mutex_);
   bool free = slots_cv_.wait_for(lock, std::chrono::duration<double>(config_.queue_timeout),
                                  [this] { return in_flight_ < config_.max_in_flight; });
-  if (!free) return false;
+  if (!free) {
+    judgement->outcome = Outcome::kBusy;
+    judgement->error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
+    return false;
+  }
   ++in_flight_;
   return true;
 }
@@ -313,11 +317,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
     judgement.error = "no model loaded";
     return judgement;
   }
-  if (!AcquireSlot()) {
-    judgement.outcome = Outcome::kBusy;
-    judgement.error = "busy: " + std::to_string(config_.max_in_flight) + " requests in flight";
-    return judgement;
-  }
+  if (!AcquireSlot(&judgement)) return judgement;
   judgement.generation = model->generation;
   judgement.encoding = model->encoding;
   // The slot stays taken until the judgement really ends.
@@ -387,11 +387,7 @@ Judgement Service::Stream::Finish() {
   // pool so that the request can stop waiting for it, which then closes
   // the stream and gives the slot back; the model it holds stays open
   // until then.
-  if (!service_.AcquireSlot()) {
-    judgement.outcome = Outcome::kBusy;
-    judgement.error = "busy: " + std::to_string(service_.config_.max_in_flight) + " requests in flight";
-    return judgement;
-  }
+  if (!service_.AcquireSlot(&judgement)) return judgement;
   if (plain_ && written_ <= kInlineBytesPerSecond * service_.config_.judge_timeout) {
     FinishHere(&judgement);
     service_.ReleaseSlot();

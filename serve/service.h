@@ -105,7 +105,9 @@ class Service {
   // (timed out when it overran judge_timeout); frees message.
   void TakeHere(int rc, char* message, const tessel_verdict_t& verdict,
                 std::chrono::steady_clock::time_point start, Judgement* judgement) const;
-  bool AcquireSlot();
+  // Waits up to queue_timeout for a slot; false, the judgement a "busy"
+  // refusal, when none came.
+  bool AcquireSlot(Judgement* judgement);
   void ReleaseSlot();
   void WriteLog(const std::string& line);
 
