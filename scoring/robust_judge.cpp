@@ -16,7 +16,17 @@ struct Chain {
   int64_t last = 0;
   int64_t length = 0;
   int64_t done = 0;  // the units of the file's earlier chains of kRobustSummedChain or more
+  int64_t verbatim = 0;  // the current chain's last run of units one position apart
 };
+
+// A file's score: its chains of kRobustSummedChain units or more summed, or
+// its current chain where that is more, or its verbatim run weighted.
+int64_t ScoreOf(const Chain& chain) {
+  const int64_t summed =
+      chain.done + (chain.length >= kRobustSummedChain ? chain.length : 0);
+  const auto verbatim = static_cast<int64_t>(kRobustVerbatimWeight * static_cast<double>(chain.verbatim));
+  return std::max({chain.length, summed, verbatim});
+}
 
 // Whether each held unit (holders not empty) is the first of its digest in
 // the document; a repeat keeps a chain going but does not lengthen it, or
@@ -75,8 +85,7 @@ std::vector<Link> LinksOf(const std::vector<Digest>& looked_up,
 }
 
 // The best score of one file over links in text order: (score, file), the
-// file kNoFile for none. A file's score is the sum of its chains of
-// kRobustSummedChain units or more, or its longest chain where that is more.
+// file kNoFile for none (see ScoreOf).
 std::pair<int64_t, uint32_t> LongestChain(const std::vector<Link>& links) {
   std::pair<int64_t, uint32_t> best{0, kNoFile};
   // Few files take part in one document, so a short list beats a map.
@@ -92,13 +101,17 @@ std::pair<int64_t, uint32_t> LongestChain(const std::vector<Link>& links) {
       if (chain.length >= kRobustSummedChain) chain.done += chain.length;
       chain.length = 0;
     }
-    if (chain.length == 0)
-      chain.length = 1;
-    else if (link.first)
+    const bool next = chain.length > 0 && link.position - chain.last == 1;
+    if (chain.length == 0) {
+      chain.length = chain.verbatim = 1;
+    } else if (link.first) {
       chain.length += std::min(link.position - chain.last, kRobustGapLink);
+      chain.verbatim = next ? chain.verbatim + 1 : 1;
+    } else if (!next) {
+      chain.verbatim = 1;  // a repeat keeps a verbatim run going, a gap ends it
+    }
     chain.last = link.position;
-    const int64_t score = std::max(
-        chain.length, chain.done + (chain.length >= kRobustSummedChain ? chain.length : 0));
+    const int64_t score = ScoreOf(chain);
     if (score > best.first) best = {score, file};
   }
   return best;

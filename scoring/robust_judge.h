@@ -26,6 +26,12 @@ inline constexpr int64_t kRobustGap = 6;
 // whole gap instead lifts loosely paraphrased texts (a licence's variants)
 // as much as leaks.
 inline constexpr int64_t kRobustGapLink = 2;
+// A run of units one position apart (text copied word for word) weighs this
+// much more than a chain of the same length with gaps: a 25-word excerpt
+// makes a run of 22 four-word units, which outweighs the chains that
+// similar but reworded texts of the same family (a licence's variant, a
+// changelog of a related package) make by adding up shorter pieces.
+inline constexpr double kRobustVerbatimWeight = 1.3;
 // A file's chains of at least this many units add up: a leak with a few
 // words dropped or changed in a row, sentences moved or halves placed
 // apart is several long chains of one file; coincidences make short ones.
@@ -61,7 +67,8 @@ struct RobustResult {
 // document held earlier keeps a chain going without lengthening it, and a
 // link after a gap counts kRobustGapLink units. A
 // file's score is the sum of its chains of kRobustSummedChain units or
-// more (or its longest chain where that is more), and the document's score
+// more, its longest chain where that is more, or its longest verbatim run
+// times kRobustVerbatimWeight where that is more; the document's score
 // is the best file's, of either kind of unit. Ties go to the longer
 // units, then to the file first reached. The verdict is score >= threshold.
 RobustResult JudgeRobust(const std::vector<Digest>& shingles, const UnitHasher* shorter,

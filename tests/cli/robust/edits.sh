@@ -31,7 +31,7 @@ tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j
 tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j 3 | cmp - one.out
 tessel --robust -p 'protected/*.txt' -u 'unprotected/*.txt' -d 'docs/*.txt' --no-headers \
   --sources=1 | cmp - one.out
-tessel --robust -f -p p.bin -u u.bin -d docs/caps.txt --no-headers --format=json --robust-threshold=60
+tessel --robust -f -p p.bin -u u.bin -d docs/caps.txt --no-headers --format=json --robust-threshold=80
 echo "== refused: a model trained without --robust, --robust with -o"
 mkdir exact && (cd exact && tessel -c -p '../protected/*.txt' -u '../unprotected/*.txt' -v)
 tessel --robust -f -p exact/p.bin -u exact/u.bin -d docs/caps.txt --no-headers; echo "status $?"
