@@ -48,6 +48,8 @@ MAX_WORDS = 4000           # longer texts are cut at a line end
 RUSSIAN = {"ru-man", "ru-po"}
 MAX_PER_STEM = 2           # documents of one origin (see stem)
 LEAK_GRAMS = 4             # sampled protected-only 8-grams that make a document a leak
+LEAK_WORDS = 20            # a run of words of one protected text, held by no unprotected one
+RUN_GRAM = 5               # the n-grams (of letters and digits) that find such runs
 
 # Documents wanted per family and part, at scale 1.
 SIZES = {
@@ -214,14 +216,32 @@ def sample(text):
     return {h for h in hs if h % 4 == 0}
 
 
+def run_grams(text):
+    """The RUN_GRAM-grams of a text's words, numbers counted as words (as tessel reads them)."""
+    ws = re.findall(r"\w+", text.lower())
+    return [" ".join(ws[i:i + RUN_GRAM]) for i in range(len(ws) - RUN_GRAM + 1)]
+
+
+def longest_shared_run(grams, holders, common):
+    """The most words in a row a text shares with one protected text and with no unprotected one."""
+    best, runs = 0, {}
+    for g in grams:
+        files = holders.get(g, ()) if g not in common else ()
+        runs = {f: runs.get(f, 0) + 1 for f in files}
+        best = max(best, max(runs.values(), default=0))
+    return best + RUN_GRAM - 1 if best else 0
+
+
 def gather(rng, scale, jobs):
     """Draw the documents of every part, each family's sources in a seeded order.
 
     At most MAX_PER_STEM documents come from one origin (the man pages of one
     command family, the changelogs of one source package), and a negative or
     host document never holds a passage that only the protected set holds
-    (LEAK_GRAMS sampled 8-grams, some 20 words): such a document would be a
-    leak, not a negative.
+    (LEAK_GRAMS sampled 8-grams of letters, some 20 words, anywhere; or
+    LEAK_WORDS words in a row of one protected text, numbers counted, which
+    the sampled grams miss in tables and listings): such a document would be
+    a leak, not a negative.
     """
     fam = candidates()
     parts = {k: [] for k in SIZES}
@@ -249,6 +269,7 @@ def gather(rng, scale, jobs):
         pools[family] = (pool, want)
     seen, stems = set(), {}
     protected_grams, common_grams = set(), set()
+    run_holders, run_common = {}, set()  # every RUN_GRAM-gram: its protected texts; the unprotected ones
     for part in ("protected", "unprotected", "host", "negative"):
         for family, (pool, want) in pools.items():
             if part not in want:
@@ -262,14 +283,20 @@ def gather(rng, scale, jobs):
                         or stems.get(stem(d), 0) >= MAX_PER_STEM:
                     continue
                 grams = sample(d.text)
-                if part in ("host", "negative") and \
-                        len((grams & protected_grams) - common_grams) >= LEAK_GRAMS:
+                if part in ("host", "negative") and (
+                        len((grams & protected_grams) - common_grams) >= LEAK_GRAMS or
+                        longest_shared_run(run_grams(d.text), run_holders, run_common) >= LEAK_WORDS):
                     continue
                 seen.update((id(d), key))
                 stems[stem(d)] = stems.get(stem(d), 0) + 1
                 taken.append(d)
                 (protected_grams if part == "protected" else common_grams if part == "unprotected"
                  else set()).update(grams)
+                if part == "protected":
+                    for g in run_grams(d.text):
+                        run_holders.setdefault(g, set()).add(len(parts[part]) + len(taken))
+                elif part == "unprotected":
+                    run_common.update(run_grams(d.text))
             if len(taken) < want[part]:
                 print(f"generate: only {len(taken)} of {want[part]} {family} texts for {part}",
                       file=sys.stderr)
