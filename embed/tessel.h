@@ -360,7 +360,7 @@ typedef struct tessel_judge_options_t {
   int64_t log;            /* 0: non-zero adds logarithms instead of multiplying */
   int64_t max_threshold;  /* 10: shingle mode's threshold (-m) */
   int64_t size_threshold; /* 100: distinct shingles below which it is scaled */
-  double robust_threshold; /* 15: the chain that flags a document in the robust mode
+  double robust_threshold; /* 27: the chain that flags a document in the robust mode
                               (--robust-threshold; the calibrated default) */
   /* Converters, as the tool's --pre: NULL, or an array of "KEY=PROGRAM"
    * strings ended by NULL. KEY is a file name extension (".pdf", compared

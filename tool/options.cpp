@@ -133,7 +133,7 @@ const char* const kUsage[] = {
     "      --unprotected-from    file naming unprotected learning files\n",
     "      --sources             name up to N protected files each hit shares most with\n",
     "      --robust              judge by chains of protected-only shingles (implies -c)\n",
-    "      --robust-threshold    score that flags a document with --robust (default 15)\n",
+    "      --robust-threshold    score that flags a document with --robust (default 27)\n",
     // The lines above keep their historical form; what they leave out or get
     // wrong is told here.
     "\nFurther options:\n",

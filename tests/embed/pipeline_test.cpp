@@ -94,14 +94,14 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
   tessel_close(model);
 }
 
-// A document is flagged exactly when its chain reaches the threshold, 15 by
+// A document is flagged exactly when its chain reaches the threshold, 27 by
 // default.
 TEST_F(Pipeline, RobustModeFlagsAtTheThreshold) {
   auto tool = Train({"--robust"}, {"--robust"});
   tessel_t* model = Open(TESSEL_MODE_ROBUST, 0);
   ASSERT_NE(model, nullptr) << message_;
   tessel_judge_options_t options = JudgeDefaults();
-  EXPECT_EQ(options.robust_threshold, 15);
+  EXPECT_EQ(options.robust_threshold, 27);
   int flagged = 0;
   for (auto& [name, object] : tool) {
     tessel_verdict_t verdict = NewVerdict();

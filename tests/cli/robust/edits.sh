@@ -1,9 +1,9 @@
 # --robust scores a document by the longest chain of protected-only shingles
 # from one protected file. A 60-word passage of a protected file (and a
 # 25-word one), edited in each way a leak is, inside an ordinary document is
-# flagged, and the file is named (every 5th word replaced leaves no 5-word
-# shingle: its 4-word units, a link after a gap counting 2, flag it); the
-# ordinary document alone is not. -f reads the profile and the sources from
+# flagged, and the file is named; every 5th word replaced leaves no 5-word
+# shingle, and its 4-word units, a link after a gap counting 2, score 23, just
+# under the default threshold. The ordinary document alone scores 0. -f reads the profile and the sources from
 # the saved model, and judges as the training run does; -j 3 writes what
 # -j 1 does.
 . "$SRC/tests/cli/robust/words.bash"
