@@ -9,8 +9,8 @@ form() { curl -s -m 10 -o body -w '%{http_code}' "$@" "$url"; echo " $(cat body)
 
 expect "two files and a field" "$(form -H 'X-Request-Id: f' -F note=hi -F a=@docs/ru_leak.txt -F 'b=@docs/weekly_update.txt;filename=w.txt')" \
   '200 \[{"type":"document","version":1,"path":"ru_leak.txt","mode":"shingle","verdict":true,"score":68.18181818181819,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1},{"type":"document","version":1,"path":"w.txt","mode":"shingle","verdict":false,"score":0.0,"protected":0,"unprotected":9,"common":0,"distinct":31,"threshold":3.1,"scaled":true,"generation":1}]'
-grep -q '"id":"f/1","size":210,"outcome":"judged","verdict":true' requests.log || fail "log: $(cat requests.log)"
-grep -q '"id":"f/2","size":272,"outcome":"judged","verdict":false' requests.log || fail "log: $(cat requests.log)"
+logged '"id":"f/1","size":210,"outcome":"judged","verdict":true'
+logged '"id":"f/2","size":272,"outcome":"judged","verdict":false'
 expect "no file part" "$(form -F note=hi)" '400 {"error":"the form holds no file part"}'
 malformed() {  # malformed CONTENT-TYPE BODY
   form -H "Content-Type: $1" --data-binary "$(printf -- "$2")"

@@ -7,9 +7,7 @@ serve "max_body = 4096"
 expect "leak" "$(post docs/ru_leak.txt -H 'X-Request-Id: leak-1')" \
   '200 {"type":"document","version":1,"path":"leak-1","mode":"shingle","verdict":true,"score":68.18181818181819,"protected":15,"unprotected":0,"common":0,"distinct":22,"threshold":2.2,"scaled":true,"generation":1}'
 expect "clean" "$(query=?name=weekly.txt post docs/weekly_update.txt)" '200 *"path":"weekly.txt"*"verdict":false*'
-tool=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d docs/weekly_update.txt --format=json)
-expect "same as the tool" "$(cut -d' ' -f2- <<<"$(post docs/weekly_update.txt)" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \
-  "$(sed 's/"path":"[^"]*"//' <<<"$tool")"
+same_as_tool "same as the tool" docs/weekly_update.txt
 head -c 5000 /dev/zero | tr '\0' 'a' >big
 expect "over the limit" "$(post big)" '413 {"error":"the body is over the limit of 4096 bytes"}'
 raw() {  # raw REQUEST: the status line of the answer to bytes sent as they are
@@ -27,7 +25,7 @@ grep -qx 'tessel_verdicts_total{verdict="protected"} 1' <<<"$metrics" || fail "m
 grep -qx 'tessel_requests_total{outcome="too_large"} 1' <<<"$metrics" || fail "metrics: $metrics"
 grep -qx 'tessel_request_seconds_count [0-9]*' <<<"$metrics" || fail "metrics: $metrics"
 # One line per request, and never the document's text.
-grep -q '"id":"leak-1","size":210,"outcome":"judged","verdict":true' requests.log || fail "log: $(cat requests.log)"
+logged '"id":"leak-1","size":210,"outcome":"judged","verdict":true'
 ! grep -qi 'merger' requests.log || fail "the log holds the text"
 stop_serve
 

@@ -8,8 +8,7 @@ before=$(peak_kb "$server")
 answer=$(curl -s -m 60 -T big -X POST "http://127.0.0.1:$port/v1/judge?name=big")
 form=$(curl -s -m 60 -F a=@big "http://127.0.0.1:$port/v1/judge")
 grown=$(($(peak_kb "$server") - before))
-tool=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d big --format=json)
-expect "same as the tool" "$(sed 's/,"generation":1//' <<<"$answer")" "$tool"
+expect "same as the tool" "$(sed 's/,"generation":1//' <<<"$answer")" "$(tool_json big)"
 form=${form#\[}
 expect "a form's part" "${form%\]}" "$answer"
 sanitized || ((grown < 30000)) || fail "the server grew by $grown KiB for a body of 64 MiB"

@@ -5,8 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 train model
 sock=$work/http.sock
-printf 'model = %s\nstop_words = %s\nlisten = unix:%s\nrequest_log = %s\n' \
-  "$work/model" "$work/stop.txt" "$sock" "$work/requests.log" >unix.conf
+config unix.conf "listen = unix:$sock" "request_log = $work/requests.log"
 # start_unix CONFIG: starts tessel-serve and waits for its socket.
 start_unix() {
   "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &

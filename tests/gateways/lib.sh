@@ -28,13 +28,10 @@ retrain() {
 }
 train() { retrain "$1.new" "${@:2}" && rm -rf "$1" && mv "$1.new" "$1"; }
 
-# write_config FILE [EXTRA LINES...]
-write_config() {
-  local file=$1; shift
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:0"
-    echo "port_file = $work/port"; echo "request_log = $work/requests.log"
-    printf '%s\n' "$@"; } >"$file"
-}
+# config FILE [LINE...]: a configuration of the model and its stop words, then
+# the lines given; write_config FILE [LINE...]: tessel-serve's, on a free port.
+config() { printf '%s\n' "model = $work/model" "stop_words = $work/stop.txt" "${@:2}" >"$1"; }
+write_config() { config "$1" "listen = 127.0.0.1:0" "port_file = $work/port" "request_log = $work/requests.log" "${@:2}"; }
 
 # start_serve CONFIG: starts tessel-serve, waits for its port (in $port).
 start_serve() {
@@ -56,6 +53,17 @@ post() {
 
 expect() {  # expect WHAT ACTUAL PATTERN
   [[ $2 == $3 ]] || fail "$1: got '$2', expected '$3'"
+}
+# logged PATTERN [LOG]: a line of LOG (requests.log) matches the pattern.
+logged() { grep -q -- "$1" "${2:-requests.log}" || fail "log: $(cat "${2:-requests.log}")"; }
+
+# tool_json DOCUMENT [OPTIONS...]: the tool's JSON line for the document, judged with model.
+tool_json() { "$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$@" --format=json; }
+# same_as_tool WHAT DOCUMENT [OPTIONS...]: the answer to the document posted is
+# the tool's JSON line but for the path and the generation.
+same_as_tool() {
+  expect "$1" "$(cut -d' ' -f2- <<<"$(post "$2")" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \
+    "$(tool_json "${@:2}" | sed 's/"path":"[^"]*"//; s/[][*?\\]/\\&/g')"
 }
 
 # verdict: the leak's verdict and the model generation that gave it.
@@ -99,8 +107,7 @@ need_milter() {  # need_milter [miltertest]: tessel-milter, and miltertest when 
 # $port, process in $milter) with the model and NAME.conf, logging to NAME.log.
 start_milter() {
   port=$((20000 + RANDOM % 40000))
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
-    echo "request_log = $work/$1.log"; printf '%s\n' "${@:2}"; } >"$1.conf"
+  config "$1.conf" "listen = 127.0.0.1:$port" "request_log = $work/$1.log" "${@:2}"
   "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
   milter=$!
   pids+=("$milter")
@@ -117,8 +124,7 @@ need_icap() {
 }
 
 icap_config() {  # icap_config ACTION [LINE...]: the service's configuration, icap.conf
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
-    echo "max_body = 4096"; echo "request_log = $work/requests.log"; printf '%s\n' "${@:2}"; } >icap.conf
+  config icap.conf "action = $1" "max_body = 4096" "request_log = $work/requests.log" "${@:2}"
 }
 # serve_icap ACTION [LINE...]: c-icap serving a model trained into model.
 serve_icap() { train model && icap_config "$@" && start_icap; }

@@ -36,8 +36,8 @@ with_action() {  # with_action ACTION [CONFIGURATION LINE...]: tessel-milter, lo
 with_action headers
 expect "headers" "$(send_mail clean.eml body.eml utf8.eml attachment.eml split.eml broken.eml huge.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|attachment.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|broken.eml: SMFIR_CONTINUE verdict-header score-header|huge.eml: SMFIR_CONTINUE|"
-grep -q '"front":"milter","id":"huge.eml","size":[0-9]*,"outcome":"too_large"' headers.log || fail "log: $(cat headers.log)"
-grep -q '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","verdict":true' headers.log || fail "log: $(cat headers.log)"
+logged '"front":"milter","id":"huge.eml","size":[0-9]*,"outcome":"too_large"' headers.log
+logged '"front":"milter","id":"split.eml","size":[0-9]*,"outcome":"judged","verdict":true' headers.log
 
 # A model trained the other way round, loaded by SIGUSR1, passes the leak.
 train model reverse
@@ -69,8 +69,7 @@ stop "$milter"
 with_action headers "converter = .docx $work/strip" "sources = yes"
 expect "docx converted" "$(send_mail docx.eml)" "docx.eml: SMFIR_CONTINUE verdict-header score-header"
 stop "$milter"
-grep -q '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log ||
-  fail "log: $(grep docx.eml headers.log)"
+logged '"id":"docx.eml",.*"verdict":true,"score":[0-9.]*,"protected":[0-9]*,"source":"../protected/ru_contract.txt"' headers.log
 
 # A model that reads only UTF-8 (trained on the corpus and stop words in
 # UTF-8), or byte for byte, is given the text parts in UTF-8, or in

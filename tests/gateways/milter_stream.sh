@@ -14,6 +14,5 @@ before=$(peak_kb "$milter")
 answer=$(mail_timeout=60 send_mail big.eml)
 grown=$(($(peak_kb "$milter") - before))
 expect "answer" "$answer" "big.eml: SMFIR_CONTINUE verdict-header score-header"
-score=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d docs/ru_leak.txt --format=json | grep -o '"score":[0-9.]*')
-grep -q "\"outcome\":\"judged\",\"verdict\":true,$score," requests.log || fail "log: $(cat requests.log), the tool's $score"
+logged "\"outcome\":\"judged\",\"verdict\":true,$(tool_json docs/ru_leak.txt | grep -o '"score":[0-9.]*'),"
 sanitized || ((grown < 30000)) || fail "the milter grew by $grown KiB for a message of 40 MiB"
