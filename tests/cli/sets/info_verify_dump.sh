@@ -1,10 +1,12 @@
 # labels: quick valgrind
 # info, verify and dump name what is wrong: 8 trailing bytes, record 2 below
-# record 1 (bytes compare unsigned), repeated digests; any bad file fails the run.
+# record 1 (bytes compare unsigned), repeated digests; any bad file fails the
+# run, and info exits 1 for either damage alone.
 rec() { printf "\\x$1"; head -c 14 /dev/zero; printf "\\x${2:-00}"; }
 { rec 01; rec 02; rec 02; rec f0; } >good && : >empty
 { rec 01; rec 90; rec 80; rec 90; printf 12345678; } >bad
-tessel-sets info good bad; echo "status $?"
+{ rec 01; rec 90; rec 80; } >unordered && { rec 01; printf 1234; } >partial
+for files in good unordered partial "good bad"; do tessel-sets info $files; echo "status $?"; done
 tessel-sets verify good empty; echo "status $?"
 tessel-sets verify good bad missing .; echo "status $?"
 { rec 0a ff; printf tail; } >d && tessel-sets dump d; echo "status $?"
