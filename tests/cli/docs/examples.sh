@@ -24,14 +24,11 @@ def marked_blocks(path):
             yield i + 1, mark.group(1), "".join(text + "\n" for text in lines[i + 2:end])
 
 
-def shown(output):
-    lines = []
-    for line in output.split(b"\n"):
-        try:
-            lines.append(line.decode("utf-8"))
-        except UnicodeDecodeError:
-            lines.append(line.decode("cp1251", errors="replace"))
-    return "\n".join(lines)
+def shown(line):
+    try:
+        return line.decode("utf-8")
+    except UnicodeDecodeError:
+        return line.decode("cp1251", errors="replace")
 
 
 def documents(text):
@@ -63,7 +60,7 @@ for name in sys.argv[2:]:
             shutil.copytree(f"{src}/examples/corpus", work)
         run = subprocess.run(["bash", "-e", "-c", block], cwd=work, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT)
-        output = shown(run.stdout)
+        output = "\n".join(map(shown, run.stdout.split(b"\n")))
         if run.returncode != 0:
             print(f"{name}:{line}: status {run.returncode}")
     print(f"{name}: {checked} outputs as shown")
