@@ -10,12 +10,6 @@ expect "clean" "$(query=?name=weekly.txt post docs/weekly_update.txt)" '200 *"pa
 same_as_tool "same as the tool" docs/weekly_update.txt
 head -c 5000 /dev/zero | tr '\0' 'a' >big
 expect "over the limit" "$(post big)" '413 {"error":"the body is over the limit of 4096 bytes"}'
-raw() {  # raw REQUEST: the status line of the answer to bytes sent as they are
-  exec 3<>"/dev/tcp/127.0.0.1/$port"
-  printf "$1" >&3
-  timeout 5 head -1 <&3 | tr -d '\r'
-  exec 3<&-
-}
 expect "malformed" "$(raw 'NOT A REQUEST\r\n\r\n')" 'HTTP/1.1 400*'
 expect "bad chunk" "$(raw "POST /v1/judge HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n")" "HTTP/1.1 400*"
 
@@ -36,10 +30,6 @@ expect "token" "$(post docs/ru_leak.txt -H "Authorization: Bearer $(cat token)")
 expect "metrics need it" "$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/metrics")" 401
 kill -TERM "$server"
 
-refused() {  # refused CONFIG: the exit status and message of a server that must not start
-  status=0; "$GATEWAY_BIN/tessel-serve" "$1" 2>err || status=$?
-  echo "$status $(cat err)"
-}
 write_config open.conf "listen = 0.0.0.0:0"
 expect "off loopback" "$(refused open.conf)" "2 tessel-serve: listening on 0.0.0.0 needs a token_file (bearer authentication)"
 printf 'model = %s\nmax_bodies = 5\n' "$work/model" >typo.conf

@@ -86,6 +86,21 @@ wait_exit() {
   wait "$1" || status=$?
 }
 
+# raw TEXT [SECONDS]: sends the bytes to $port as they are, prints the first
+# line of the answer (waiting 5 s at most).
+raw() {
+  exec 3<>"/dev/tcp/127.0.0.1/$port"
+  printf "$1" >&3 || true  # the server may close before it has read all
+  timeout "${2:-5}" head -1 <&3 | tr -d '\r' || true
+  exec 3<&-
+}
+
+# refused CONFIG: the exit status and message of a tessel-serve that must not start.
+refused() {
+  status=0; timeout 10 "$GATEWAY_BIN/tessel-serve" "$1" 2>err || status=$?
+  echo "$status $(cat err)"
+}
+
 stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
   kill -TERM "$1"
   wait_exit "$1" 5
