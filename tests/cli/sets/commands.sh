@@ -1,7 +1,9 @@
 # labels: quick valgrind
 # info, verify and dump name what is wrong: 8 trailing bytes, record 2 below
 # record 1 (bytes compare unsigned), repeated digests; any bad file fails the
-# run, and info exits 1 for either damage alone.
+# run, and info exits 1 for either damage alone. merge keeps every record; its
+# output may be one of its inputs; a damaged or missing input, or an output
+# that cannot be written, leaves the output alone.
 rec() { printf "\\x$1"; head -c 14 /dev/zero; printf "\\x${2:-00}"; }
 { rec 01; rec 02; rec 02; rec f0; } >good && : >empty
 { rec 01; rec 90; rec 80; rec 90; printf 12345678; } >bad
@@ -10,3 +12,8 @@ for files in good unordered partial "good bad"; do tessel-sets info $files; echo
 tessel-sets verify good empty; echo "status $?"
 tessel-sets verify good bad missing .; echo "status $?"
 { rec 0a ff; printf tail; } >d && tessel-sets dump d; echo "status $?"
+{ rec 01; rec 05; rec 05; rec 09; } >a && { rec 00; rec 05; rec ff; } >b && : >c && echo old >out
+tessel-sets merge m a b c && od -An -tx1 -w16 m | cut -c1-3 | tr -d '\n'; echo
+for bad in unordered partial missing; do tessel-sets merge out a $bad; echo "status $?"; done; cat out
+tessel-sets merge /dev/full a; tessel-sets merge . a; echo "status $?"
+tessel-sets merge a a b && cmp a m && echo "in place"
