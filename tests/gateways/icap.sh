@@ -12,7 +12,7 @@ serve_icap block "converter = application/pdf $work/strip" "sources = yes"
 
 icap() {  # icap FILE [c-icap-client ARGS...]: the answer's headers and body
   local file=$1; shift
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f "$file" -o out -v "$@" 2>&1 | tr -d '\t'
+  icap_send "$file" -o out -v "$@" 2>&1 | tr -d '\t'
   cat out 2>/dev/null || true; rm -f out
 }
 has() {  # has WHAT TEXT LINE...: every line is in the text

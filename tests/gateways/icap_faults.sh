@@ -9,8 +9,7 @@ icap_timeout=2 serve_icap block
 trap '' PIPE  # c-icap may close before a malformed request is all sent
 
 leak_status() {  # the status line of c-icap-client's answer to the leak, and the blocking line
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -o out -v 2>&1 |
-    grep -o 'ICAP/1.0 [0-9]*' | head -1
+  icap_send docs/ru_leak.txt -o out -v 2>&1 | grep -o 'ICAP/1.0 [0-9]*' | head -1
   grep -c Blocked out 2>/dev/null || true; rm -f out
 }
 serving() { expect "serving after $1" "$(leak_status | tr '\n' ' ')" 'ICAP/1.0 200 1 '; }

@@ -36,7 +36,7 @@ tessel.ConfigFile $prefix/etc/tessel/icap.conf"
   adapt "$prefix/etc/tessel/icap.conf" none  # c-icap listens, not the service
   # c-icap reads the installed lines through its own Include.
   icap_service="Include $prefix/etc/tessel/c-icap-tessel.conf" start_icap
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -o out >/dev/null 2>&1 || true
+  icap_send docs/ru_leak.txt -o out >/dev/null 2>&1 || true
   expect "installed ICAP service" "$(cat out 2>/dev/null)" "*Blocked: the document holds protected text.*"
   kill -TERM "$icap"
 fi

@@ -138,6 +138,10 @@ need_icap() {
   [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
 }
 
+# icap_send FILE [c-icap-client ARGS...]: FILE sent to the tessel service by
+# c-icap-client, for at most 10 s (send_timeout).
+icap_send() { timeout "${send_timeout:-10}" c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f "$@"; }
+
 icap_config() {  # icap_config ACTION [LINE...]: the service's configuration, icap.conf
   config icap.conf "action = $1" "max_body = 4096" "request_log = $work/requests.log" "${@:2}"
 }
