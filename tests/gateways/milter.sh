@@ -29,7 +29,10 @@ for half in 1 2; do
     fail "half $half is flagged alone"
 done
 
-with_action() {  # with_action ACTION [CONFIGURATION LINE...]: tessel-milter, logging to ACTION.log
+# with_action ACTION [CONFIGURATION LINE...]: tessel-milter, logging to
+# ACTION.log, once the one it started before has stopped.
+with_action() {
+  ! kill -0 "${milter:-none}" 2>/dev/null || stop "$milter"
   start_milter "$1" "action = $1" "max_threshold = 12" "size_threshold = 1" "max_body = 200000" "${@:2}"
 }
 
@@ -44,15 +47,12 @@ train model reverse
 kill -USR1 "$milter"
 wait_log model_loaded 2 headers.log
 expect "reloaded" "$(send_mail body.eml)" "body.eml: SMFIR_CONTINUE"
-stop "$milter"
 
 train model
 with_action reject
 expect "reject" "$(send_mail clean.eml body.eml | tr '\n' '|')" "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_REPLYCODE|"
-stop "$milter"
 with_action quarantine
 expect "quarantine" "$(send_mail body.eml)" "body.eml: SMFIR_CONTINUE verdict-header score-header quarantined"
-stop "$milter"
 
 # A leak in a DOCX attachment (here: its text with a NUL after each byte,
 # which the converter drops) is flagged only through the converter the
@@ -65,7 +65,6 @@ stop "$milter"
 printf '#!/bin/sh\ntr -d "\\000" <"$1"\n' >strip && chmod +x strip
 with_action headers
 expect "docx unconverted" "$(send_mail docx.eml)" "docx.eml: SMFIR_CONTINUE"
-stop "$milter"
 with_action headers "converter = .docx $work/strip" "sources = yes"
 expect "docx converted" "$(send_mail docx.eml)" "docx.eml: SMFIR_CONTINUE verdict-header score-header"
 stop "$milter"
@@ -82,7 +81,6 @@ for encoding in utf-8 cp1251; do
   with_action headers
   expect "read as $encoding" "$(send_mail clean.eml body.eml utf8.eml split.eml | tr '\n' '|')" \
 "clean.eml: SMFIR_CONTINUE|body.eml: SMFIR_CONTINUE verdict-header score-header|utf8.eml: SMFIR_CONTINUE verdict-header score-header|split.eml: SMFIR_CONTINUE verdict-header score-header|"
-  stop "$milter"
 done
 
 # A message of 40 MiB is kept in an unnamed temporary file, and GMime parses
