@@ -5,7 +5,6 @@ source "$(dirname "$0")/lib.sh"
 serve "sources = yes"
 same_as_tool "sources" docs/ru_leak.txt --sources=1
 logged '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"'
-stop_serve
 
 training="-o 1" serve "mode = language-model"
 # The window's phrase is the tool's alone: the scores are compared.
@@ -14,7 +13,6 @@ for document in docs/ru_leak.txt docs/weekly_update.txt; do
     "$(tool_json "$document" -o 1 | grep -o '"score":[^,]*')"
 done
 logged '"outcome":"judged","verdict":false,"score":-[0-9.e+-]*,'
-stop_serve
 
 training=--robust serve "mode = robust"
 for document in docs/ru_leak.txt docs/weekly_update.txt; do

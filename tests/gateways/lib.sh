@@ -33,8 +33,10 @@ train() { retrain "$1.new" "${@:2}" && rm -rf "$1" && mv "$1.new" "$1"; }
 config() { printf '%s\n' "model = $work/model" "stop_words = $work/stop.txt" "${@:2}" >"$1"; }
 write_config() { config "$1" "listen = 127.0.0.1:0" "port_file = $work/port" "request_log = $work/requests.log" "${@:2}"; }
 
-# start_serve CONFIG: starts tessel-serve, waits for its port (in $port).
+# start_serve CONFIG: starts tessel-serve, once the one started before has
+# stopped, and waits for its port (in $port).
 start_serve() {
+  ! kill -0 "${server:-none}" 2>/dev/null || stop_serve
   rm -f port
   "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
   server=$!
