@@ -43,7 +43,6 @@ def documents(text):
     return sorted(groups)
 
 
-copies = 0
 for name in sys.argv[2:]:
     output, checked = "", 0
     for line, kind, block in marked_blocks(f"{src}/{name}"):
@@ -55,8 +54,7 @@ for name in sys.argv[2:]:
             checked += 1
             continue
         if kind.startswith("runs in a copy"):
-            copies += 1
-            work = f"copy{copies}"
+            work = f"{name.replace('/', '-')}-{line}"
             shutil.copytree(f"{src}/examples/corpus", work)
         run = subprocess.run(["bash", "-e", "-c", block], cwd=work, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT)
