@@ -6,19 +6,12 @@ source "$(dirname "$0")/lib.sh"
 train model
 sock=$work/http.sock
 config unix.conf "listen = unix:$sock" "request_log = $work/requests.log"
-# start_unix CONFIG: starts tessel-serve and waits for its socket.
-start_unix() {
-  "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
-  server=$!
-  pids+=("$server")
-  for _ in $(seq 300); do curl -s -m 1 --unix-socket "$sock" http://x/healthz >/dev/null && return; sleep 0.05; done
-  fail "tessel-serve did not start: $(cat serve.err)"
-}
 over_socket() { curl -s -m 10 --unix-socket "$sock" "$@"; }
+ready="over_socket -o /dev/null http://x/healthz"  # for start_serve: the socket answers
 
 # A socket file no server holds, as a killed server leaves it.
 python3 -c 'import socket, sys; s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])' "$sock"
-start_unix unix.conf
+start_serve unix.conf
 expect "mode" "$(stat -c %a "$sock")" 660
 expect "judged" "$(over_socket --data-binary @docs/ru_leak.txt http://x/v1/judge)" '*"verdict":true*'
 expect "a live server's socket" "$(refused unix.conf)" "1 tessel-serve: cannot listen on unix:$sock: $sock: another server listens there"
@@ -26,7 +19,7 @@ stop_serve
 [ ! -e "$sock" ] || fail "the socket is left behind"
 
 echo "socket_mode = 0600" >>unix.conf
-start_unix unix.conf
+start_serve unix.conf
 expect "configured mode" "$(stat -c %a "$sock")" 600
 stop_serve
 

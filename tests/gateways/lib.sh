@@ -34,16 +34,17 @@ config() { printf '%s\n' "model = $work/model" "stop_words = $work/stop.txt" "${
 write_config() { config "$1" "listen = 127.0.0.1:0" "port_file = $work/port" "request_log = $work/requests.log" "${@:2}"; }
 
 # start_serve CONFIG: starts tessel-serve, once the one started before has
-# stopped, and waits for its port (in $port).
+# stopped, and waits until it is ready: its port written (in $port), or the
+# command in $ready succeeds.
 start_serve() {
   ! kill -0 "${server:-none}" 2>/dev/null || stop_serve
   rm -f port
   "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
   server=$!
   pids+=("$server")
-  for _ in $(seq 300); do [ -s port ] && break; sleep 0.05; done
-  [ -s port ] || fail "tessel-serve did not start: $(cat serve.err)"
-  port=$(cat port)
+  for _ in $(seq 300); do ${ready:-test -s port} && break; sleep 0.05; done
+  ${ready:-test -s port} || fail "tessel-serve did not start: $(cat serve.err)"
+  port=$(cat port 2>/dev/null || true)
 }
 
 # post FILE [CURL ARGS...]: prints the status, a space, and the body.
