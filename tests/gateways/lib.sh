@@ -80,13 +80,14 @@ wait_log() {
   fail "no ${2:-1} \"$1\" in the log: $(cat "$log")"
 }
 
-# wait_exit PID SECONDS: waits for a server that must stop in time; its exit
-# status in $status.
+# wait_exit PID SECONDS: waits for a server that must stop in time, with exit
+# status 0.
 wait_exit() {
   for _ in $(seq $(($2 * 20))); do kill -0 "$1" 2>/dev/null || break; sleep 0.05; done
   kill -0 "$1" 2>/dev/null && fail "the server did not stop in $2 s"
   status=0
   wait "$1" || status=$?
+  expect "exit" "$status" 0
 }
 
 # raw TEXT [SECONDS]: sends the bytes to $port as they are, prints the first
@@ -107,7 +108,6 @@ refused() {
 stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
   kill -TERM "$1"
   wait_exit "$1" 5
-  expect "exit" "$status" 0
 }
 stop_serve() { stop "$server"; }
 
