@@ -1,8 +1,6 @@
 # Every tests/cli/AREA/NAME.sh is one CTest test, cli.AREA.NAME, run by
 # run_case.sh against the built programs (labels cli and AREA).
-file(GLOB_RECURSE TESSEL_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.sh)
-list(REMOVE_ITEM TESSEL_CLI_CASES ${CMAKE_CURRENT_LIST_DIR}/run_case.sh
-  ${CMAKE_CURRENT_LIST_DIR}/train_models.sh)
+file(GLOB TESSEL_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*/*.sh)
 # The models many cases judge with, trained once per run (train_models.sh);
 # a case that names $MODELS requires this fixture.
 set(TESSEL_CLI_MODELS ${CMAKE_CURRENT_BINARY_DIR}/cli-models)

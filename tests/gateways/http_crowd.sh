@@ -1,9 +1,20 @@
-# tessel-serve takes many clients that connect at once (the library's own
-# backlog of five reset some of them), keeps a connection alive for more
-# than the library's default of five requests, and answers the connections
-# waiting to be accepted when it stops.
+# tessel-serve judges a body of 64 MiB as it arrives, posted whole or as a
+# form's file part: the server's memory grows by far less than the body, and
+# the verdict is the tool's. It takes many clients that connect at once (the
+# library's own backlog of five reset some of them), keeps a connection alive
+# for more than the library's default of five requests, and answers the
+# connections waiting to be accepted when it stops.
 source "$(dirname "$0")/lib.sh"
-serve "max_in_flight = 4"
+serve "max_in_flight = 4" "max_body = 300000000" "read_timeout = 60" "judge_timeout = 60"
+big_body big 64
+before=$(peak_kb "$server")
+answer=$(curl -s -m 60 -T big -X POST "http://127.0.0.1:$port/v1/judge?name=big")
+form=$(curl -s -m 60 -F a=@big "http://127.0.0.1:$port/v1/judge")
+grown=$(($(peak_kb "$server") - before))
+expect "same as the tool" "$(sed 's/,"generation":1//' <<<"$answer")" "$(tool_json big)"
+form=${form#\[}
+expect "a form's part" "${form%\]}" "$answer"
+sanitized || ((grown < 30000)) || fail "the server grew by $grown KiB for a body of 64 MiB"
 
 crowd() {  # crowd CLIENTS: the answers' status codes, counted, of clients that connect together
   python3 - "$port" "$1" body <<'PY'
@@ -49,4 +60,3 @@ kill -CONT "$server"
 wait $!
 expect "drained" "$(cat answers)" "30 200"
 wait_exit "$server" 10
-expect "exit" "$status" 0

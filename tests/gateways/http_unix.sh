@@ -5,43 +5,31 @@
 source "$(dirname "$0")/lib.sh"
 train model
 sock=$work/http.sock
-printf 'model = %s\nstop_words = %s\nlisten = unix:%s\nrequest_log = %s\n' \
-  "$work/model" "$work/stop.txt" "$sock" "$work/requests.log" >unix.conf
-# start_unix CONFIG: starts tessel-serve and waits for its socket.
-start_unix() {
-  "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
-  server=$!
-  pids+=("$server")
-  for _ in $(seq 300); do curl -s -m 1 --unix-socket "$sock" http://x/healthz >/dev/null && return; sleep 0.05; done
-  fail "tessel-serve did not start: $(cat serve.err)"
-}
+config unix.conf "listen = unix:$sock" "request_log = $work/requests.log"
 over_socket() { curl -s -m 10 --unix-socket "$sock" "$@"; }
-refused() {  # refused: the exit status and message of a server that must not start
-  status=0; timeout 10 "$GATEWAY_BIN/tessel-serve" unix.conf 2>err || status=$?
-  echo "$status $(cat err)"
-}
+ready="over_socket -o /dev/null http://x/healthz"  # for start_serve: the socket answers
 
 # A socket file no server holds, as a killed server leaves it.
 python3 -c 'import socket, sys; s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])' "$sock"
-start_unix unix.conf
+start_serve unix.conf
 expect "mode" "$(stat -c %a "$sock")" 660
 expect "judged" "$(over_socket --data-binary @docs/ru_leak.txt http://x/v1/judge)" '*"verdict":true*'
-expect "a live server's socket" "$(refused)" "1 tessel-serve: cannot listen on unix:$sock: $sock: another server listens there"
+expect "a live server's socket" "$(refused unix.conf)" "1 tessel-serve: cannot listen on unix:$sock: $sock: another server listens there"
 stop_serve
 [ ! -e "$sock" ] || fail "the socket is left behind"
 
 echo "socket_mode = 0600" >>unix.conf
-start_unix unix.conf
+start_serve unix.conf
 expect "configured mode" "$(stat -c %a "$sock")" 600
 stop_serve
 
 echo keep >target
 ln -s "$work/target" "$sock"
-expect "a symbolic link" "$(refused)" "1 tessel-serve: cannot listen on unix:$sock: $sock: exists and is not a socket"
+expect "a symbolic link" "$(refused unix.conf)" "1 tessel-serve: cannot listen on unix:$sock: $sock: exists and is not a socket"
 [ -L "$sock" ] && [ "$(cat target)" = keep ] || fail "the link or its target was touched"
 rm "$sock"
 echo data >"$sock"
-expect "a file" "$(refused)" "1 tessel-serve: cannot listen on unix:$sock: $sock: exists and is not a socket"
+expect "a file" "$(refused unix.conf)" "1 tessel-serve: cannot listen on unix:$sock: $sock: exists and is not a socket"
 expect "the file is kept" "$(cat "$sock")" data
 echo "socket_mode = 999" >>unix.conf
-expect "a refused mode" "$(refused)" "2 tessel-serve: unix.conf: line 6: refused value \"999\" for socket_mode"
+expect "a refused mode" "$(refused unix.conf)" "2 tessel-serve: unix.conf: line 6: refused value \"999\" for socket_mode"

@@ -12,7 +12,7 @@ serve_icap block "converter = application/pdf $work/strip" "sources = yes"
 
 icap() {  # icap FILE [c-icap-client ARGS...]: the answer's headers and body
   local file=$1; shift
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f "$file" -o out -v "$@" 2>&1 | tr -d '\t'
+  icap_send "$file" -o out -v "$@" 2>&1 | tr -d '\t'
   cat out 2>/dev/null || true; rm -f out
 }
 has() {  # has WHAT TEXT LINE...: every line is in the text
@@ -29,16 +29,15 @@ has "clean, no 204" "$(icap docs/weekly_update.txt -no204)" 'ICAP/1.0 200 OK' "$
 sed 's/./&\x00/g' docs/ru_leak.txt >leak.pdf
 has "PDF, converted" "$(icap leak.pdf -rhx 'Content-Type: application/pdf')" 'HTTP/1.1 403 Forbidden'
 has "PDF, unconverted" "$(icap leak.pdf)" 'ICAP/1.0 204 Unmodified'
-grep -q '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"' requests.log ||
-  fail "log: $(cat requests.log)"
+logged '"verdict":true,"score":68.18[0-9]*,"protected":15,"source":"../protected/ru_contract.txt"'
 for _ in $(seq 30); do cat docs/ru_leak.txt; done >big
 has "over the limit" "$(icap big)" 'ICAP/1.0 204 Unmodified'
-grep -q '"front":"icap","id":"[0-9]*-[0-9]*","size":6300,"outcome":"too_large"' requests.log || fail "log: $(cat requests.log)"
+logged '"front":"icap","id":"[0-9]*-[0-9]*","size":6300,"outcome":"too_large"'
 
 # c-icap's reconfiguration (SIGHUP) reads the service's file again.
 icap_config monitor
 kill -HUP "$(cat c-icap.pid)"
-for _ in $(seq 150); do [ "$(grep -c model_loaded requests.log)" = 2 ] && break; sleep 0.1; done
+wait_log model_loaded 2
 sleep 0.5
 answer=$(icap docs/ru_leak.txt -no204)
 has "monitor" "$answer" 'X-Tessel-Verdict: protected' 'X-Tessel-Score: 68.1818' "$(head -1 docs/ru_leak.txt)"

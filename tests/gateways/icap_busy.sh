@@ -6,8 +6,7 @@ need_icap
 printf '#!/bin/sh\nsleep 2\ncat "$1"\n' >slow && chmod +x slow
 serve_icap block "converter = application/pdf $work/slow" "max_in_flight = 1" "queue_timeout = 0.3"
 send() {  # send N: the leak as a PDF body, the answer's headers in outN
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt \
-    -rhx 'Content-Type: application/pdf' -o "body$1" -v >"out$1" 2>&1 || true
+  icap_send docs/ru_leak.txt -rhx 'Content-Type: application/pdf' -o "body$1" -v >"out$1" 2>&1 || true
 }
 send 1 &
 first=$!

@@ -9,17 +9,10 @@ icap_timeout=2 serve_icap block
 trap '' PIPE  # c-icap may close before a malformed request is all sent
 
 leak_status() {  # the status line of c-icap-client's answer to the leak, and the blocking line
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -o out -v 2>&1 |
-    grep -o 'ICAP/1.0 [0-9]*' | head -1
+  icap_send docs/ru_leak.txt -o out -v 2>&1 | grep -o 'ICAP/1.0 [0-9]*' | head -1
   grep -c Blocked out 2>/dev/null || true; rm -f out
 }
 serving() { expect "serving after $1" "$(leak_status | tr '\n' ' ')" 'ICAP/1.0 200 1 '; }
-raw() {  # raw TEXT [SECONDS]: sends the bytes, prints the first line of the answer
-  exec 3<>"/dev/tcp/127.0.0.1/$port"
-  printf "$1" >&3 || true
-  timeout "${2:-5}" head -1 <&3 | tr -d '\r' || true
-  exec 3<&-
-}
 head_of() {  # the ICAP and HTTP headers of a RESPMOD of a body of $1 bytes
   local http="HTTP/1.1 200 OK\r\nContent-Length: $1\r\n\r\n"
   printf "RESPMOD icap://127.0.0.1:$port/tessel ICAP/1.0\r\nHost: 127.0.0.1\r\nAllow: 204\r\n"

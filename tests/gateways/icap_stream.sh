@@ -6,15 +6,13 @@ serve_icap block "max_body = 300000000"
 big_body big 50
 child=$(pgrep -P "$icap" | head -1)
 before=$(peak_kb "$child")
-timeout 60 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f big -o out -v >answer 2>&1
+send_timeout=60 icap_send big -o out -v >answer 2>&1
 grown=$(($(peak_kb "$child") - before))
 grep -q 'X-Tessel-Verdict: protected' answer || fail "answer: $(cat answer)"
-score=$("$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d big --format=json | grep -o '"score":[0-9.]*')
-grep -q "\"size\":$(stat -c %s big),\"outcome\":\"judged\",\"verdict\":true,$score," requests.log ||
-  fail "log: $(cat requests.log), the tool's $score"
+logged "\"size\":$(stat -c %s big),\"outcome\":\"judged\",\"verdict\":true,$(tool_json big | grep -o '"score":[0-9.]*'),"
 sanitized || ((grown < 30000)) || fail "c-icap's child grew by $grown KiB for a body of 50 MiB"
 # A clean body sent back whole (no 204) passes through c-icap's body file.
 yes "$(cat docs/weekly_update.txt)" | head -c 5000000 >clean || true
 rm -f out
-timeout 30 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f clean -o out -no204 -v >/dev/null 2>&1
+send_timeout=30 icap_send clean -o out -no204 -v >/dev/null 2>&1
 cmp -s clean out || fail "the clean body came back changed: $(wc -c <out) bytes"

@@ -5,9 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 need_icap
 serve_icap block "watch_model = true"
-verdict() {
-  timeout 10 c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f docs/ru_leak.txt -v 2>&1 | grep -o 'X-Tessel-Verdict: [a-z]*' | head -1
-}
+verdict() { icap_send docs/ru_leak.txt -v 2>&1 | grep -o 'X-Tessel-Verdict: [a-z]*' | head -1; }
 expect "first model" "$(verdict)" 'X-Tessel-Verdict: protected'  # and the child watches from now on
 sleep 0.2
 retrain model reverse

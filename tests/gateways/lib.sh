@@ -28,23 +28,23 @@ retrain() {
 }
 train() { retrain "$1.new" "${@:2}" && rm -rf "$1" && mv "$1.new" "$1"; }
 
-# write_config FILE [EXTRA LINES...]
-write_config() {
-  local file=$1; shift
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:0"
-    echo "port_file = $work/port"; echo "request_log = $work/requests.log"
-    printf '%s\n' "$@"; } >"$file"
-}
+# config FILE [LINE...]: a configuration of the model and its stop words, then
+# the lines given; write_config FILE [LINE...]: tessel-serve's, on a free port.
+config() { printf '%s\n' "model = $work/model" "stop_words = $work/stop.txt" "${@:2}" >"$1"; }
+write_config() { config "$1" "listen = 127.0.0.1:0" "port_file = $work/port" "request_log = $work/requests.log" "${@:2}"; }
 
-# start_serve CONFIG: starts tessel-serve, waits for its port (in $port).
+# start_serve CONFIG: starts tessel-serve, once the one started before has
+# stopped, and waits until it is ready: its port written (in $port), or the
+# command in $ready succeeds.
 start_serve() {
+  ! kill -0 "${server:-none}" 2>/dev/null || stop_serve
   rm -f port
   "$GATEWAY_BIN/tessel-serve" "$1" 2>>serve.err &
   server=$!
   pids+=("$server")
-  for _ in $(seq 300); do [ -s port ] && break; sleep 0.05; done
-  [ -s port ] || fail "tessel-serve did not start: $(cat serve.err)"
-  port=$(cat port)
+  for _ in $(seq 300); do ${ready:-test -s port} && break; sleep 0.05; done
+  ${ready:-test -s port} || fail "tessel-serve did not start: $(cat serve.err)"
+  port=$(cat port 2>/dev/null || true)
 }
 
 # post FILE [CURL ARGS...]: prints the status, a space, and the body.
@@ -56,6 +56,17 @@ post() {
 
 expect() {  # expect WHAT ACTUAL PATTERN
   [[ $2 == $3 ]] || fail "$1: got '$2', expected '$3'"
+}
+# logged PATTERN [LOG]: a line of LOG (requests.log) matches the pattern.
+logged() { grep -q -- "$1" "${2:-requests.log}" || fail "log: $(cat "${2:-requests.log}")"; }
+
+# tool_json DOCUMENT [OPTIONS...]: the tool's JSON line for the document, judged with model.
+tool_json() { "$TESSEL" -t stop.txt -p model/p.bin -u model/u.bin -f -d "$@" --format=json; }
+# same_as_tool WHAT DOCUMENT [OPTIONS...]: the answer to the document posted is
+# the tool's JSON line but for the path and the generation.
+same_as_tool() {
+  expect "$1" "$(cut -d' ' -f2- <<<"$(post "$2")" | sed 's/,"generation":1//; s/"path":"[^"]*"//')" \
+    "$(tool_json "${@:2}" | sed 's/"path":"[^"]*"//; s/[][*?\\]/\\&/g')"
 }
 
 # verdict: the leak's verdict and the model generation that gave it.
@@ -69,19 +80,34 @@ wait_log() {
   fail "no ${2:-1} \"$1\" in the log: $(cat "$log")"
 }
 
-# wait_exit PID SECONDS: waits for a server that must stop in time; its exit
-# status in $status.
+# wait_exit PID SECONDS: waits for a server that must stop in time, with exit
+# status 0.
 wait_exit() {
   for _ in $(seq $(($2 * 20))); do kill -0 "$1" 2>/dev/null || break; sleep 0.05; done
   kill -0 "$1" 2>/dev/null && fail "the server did not stop in $2 s"
   status=0
   wait "$1" || status=$?
+  expect "exit" "$status" 0
+}
+
+# raw TEXT [SECONDS]: sends the bytes to $port as they are, prints the first
+# line of the answer (waiting 5 s at most).
+raw() {
+  exec 3<>"/dev/tcp/127.0.0.1/$port"
+  printf "$1" >&3 || true  # the server may close before it has read all
+  timeout "${2:-5}" head -1 <&3 | tr -d '\r' || true
+  exec 3<&-
+}
+
+# refused CONFIG: the exit status and message of a tessel-serve that must not start.
+refused() {
+  status=0; timeout 10 "$GATEWAY_BIN/tessel-serve" "$1" 2>err || status=$?
+  echo "$status $(cat err)"
 }
 
 stop() {  # stop PID: SIGTERM to a server, which must exit 0 within 5 s
   kill -TERM "$1"
   wait_exit "$1" 5
-  expect "exit" "$status" 0
 }
 stop_serve() { stop "$server"; }
 
@@ -99,8 +125,7 @@ need_milter() {  # need_milter [miltertest]: tessel-milter, and miltertest when 
 # $port, process in $milter) with the model and NAME.conf, logging to NAME.log.
 start_milter() {
   port=$((20000 + RANDOM % 40000))
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "listen = 127.0.0.1:$port"
-    echo "request_log = $work/$1.log"; printf '%s\n' "${@:2}"; } >"$1.conf"
+  config "$1.conf" "listen = 127.0.0.1:$port" "request_log = $work/$1.log" "${@:2}"
   "$GATEWAY_BIN/tessel-milter" "$1.conf" 2>>milter.err &
   milter=$!
   pids+=("$milter")
@@ -116,9 +141,12 @@ need_icap() {
   [ -f "${ICAP_MODULE_DIR:-}/srv_tessel.so" ] || { echo "skip: the ICAP module is not built"; exit 77; }
 }
 
+# icap_send FILE [c-icap-client ARGS...]: FILE sent to the tessel service by
+# c-icap-client, for at most 10 s (send_timeout).
+icap_send() { timeout "${send_timeout:-10}" c-icap-client -i 127.0.0.1 -p "$port" -s tessel -f "$@"; }
+
 icap_config() {  # icap_config ACTION [LINE...]: the service's configuration, icap.conf
-  { echo "model = $work/model"; echo "stop_words = $work/stop.txt"; echo "action = $1"
-    echo "max_body = 4096"; echo "request_log = $work/requests.log"; printf '%s\n' "${@:2}"; } >icap.conf
+  config icap.conf "action = $1" "max_body = 4096" "request_log = $work/requests.log" "${@:2}"
 }
 # serve_icap ACTION [LINE...]: c-icap serving a model trained into model.
 serve_icap() { train model && icap_config "$@" && start_icap; }

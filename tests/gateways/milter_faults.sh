@@ -44,4 +44,3 @@ wait "$client" || true
 # cut off, never given a verdict, and the MTA applies milter_default_action.
 expect "in progress at SIGTERM" "$(cat term.out)" "miltertest: *"
 wait_exit "$milter" 5
-expect "exit" "$status" 0

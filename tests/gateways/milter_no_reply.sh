@@ -14,14 +14,12 @@ port, offered, leak, clean = int(sys.argv[1]), int(sys.argv[2], 16), sys.argv[3]
 sock = socket.create_connection(("127.0.0.1", port), timeout=10)
 def command(letter, data=b""):
     return struct.pack(">I", len(data) + 1) + letter + data
-def reply():
-    data = b""
-    while len(data) < 4 or len(data) < 4 + struct.unpack(">I", data[:4])[0]:
-        chunk = sock.recv(1 if len(data) < 4 else 4 + struct.unpack(">I", data[:4])[0] - len(data))
-        if not chunk:
-            raise SystemExit("closed")
-        data += chunk
-    return data[4:5].decode()
+replies = sock.makefile("rb")
+def reply():  # the letter of the milter's next reply
+    size = replies.read(4)
+    if len(size) < 4:
+        raise SystemExit("closed")
+    return replies.read(struct.unpack(">I", size)[0])[:1].decode()
 sock.sendall(command(b"O", struct.pack(">III", 6, 0x1FF, offered)))
 reply()
 sent = command(b"C", b"localhost\0" + b"4" + struct.pack(">H", 25) + b"127.0.0.1\0")

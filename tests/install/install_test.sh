@@ -47,16 +47,20 @@ done
 # only the prefix's package directory on PYTHONPATH. Debian's python3 first:
 # the package directory was chosen with it.
 python=$(command -v /usr/bin/python3 || command -v python3 || true)
+# judged PYTHON [VARIABLE=VALUE...]: the library the package loads, whether the
+# package is the environment's own, and its verdicts on the two texts.
+judged() {
+  (cd "$model" && env PYTHONDONTWRITEBYTECODE=1 "${@:2}" "$1" -c 'import os, sys, tessel
+print(os.path.realpath(tessel.library_path()), tessel.__file__.startswith(sys.prefix))
+m = tessel.Model(".")
+print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
+}
+library=$(realpath "$libdir/libtessel.so.0")
 if [ -n "$python" ]; then
   package=$(find "$prefix" -path '*/tessel/_paths.py' ! -path '*/share/tessel/python/*')
   [ -n "$package" ] || fail "the Python package is not installed"
-  verdicts=$(cd "$model" && PYTHONPATH="$(dirname "$(dirname "$package")")" PYTHONDONTWRITEBYTECODE=1 \
-    "$python" -c 'import os, tessel
-print(os.path.realpath(tessel.library_path()))
-m = tessel.Model(".")
-print(m.judge(open("prot.txt", "rb").read()).verdict, m.judge(open("plain.txt", "rb").read()).verdict)')
-  [ "$verdicts" = "$(realpath "$libdir/libtessel.so.0")
-True False" ] || fail "installed Python package: '$verdicts'"
+  verdicts=$(judged "$python" PYTHONPATH="$(dirname "$(dirname "$package")")")
+  [ "$verdicts" = "$library False"$'\n'"True False" ] || fail "installed Python package: '$verdicts'"
   # pip installs the prefix's copy into a fresh environment, offline; it
   # finds the prefix's library with no LD_LIBRARY_PATH and no PYTHONPATH.
   if "$python" -c 'import setuptools, wheel, venv, pip' 2>/dev/null; then
@@ -64,13 +68,8 @@ True False" ] || fail "installed Python package: '$verdicts'"
     "$work/venv/bin/python" -m pip install --no-build-isolation --no-index --quiet \
       --disable-pip-version-check "$prefix/share/tessel/python" >"$work/pip.log" 2>&1 ||
       { cat "$work/pip.log" >&2; fail "pip install of share/tessel/python failed"; }
-    verdicts=$(cd "$model" && PYTHONDONTWRITEBYTECODE=1 "$work/venv/bin/python" -c 'import os, sys, tessel
-assert tessel.__file__.startswith(sys.prefix), tessel.__file__
-print(os.path.realpath(tessel.library_path()))
-m = tessel.Model(".")
-print(m.judge(open("prot.txt", "rb").read()).verdict)')
-    [ "$verdicts" = "$(realpath "$libdir/libtessel.so.0")
-True" ] || fail "pip-installed Python package: '$verdicts'"
+    verdicts=$(judged "$work/venv/bin/python")
+    [ "$verdicts" = "$library True"$'\n'"True False" ] || fail "pip-installed Python package: '$verdicts'"
   fi
 fi
 echo "install test: ok"

@@ -24,14 +24,11 @@ def marked_blocks(path):
             yield i + 1, mark.group(1), "".join(text + "\n" for text in lines[i + 2:end])
 
 
-def shown(output):
-    lines = []
-    for line in output.split(b"\n"):
-        try:
-            lines.append(line.decode("utf-8"))
-        except UnicodeDecodeError:
-            lines.append(line.decode("cp1251", errors="replace"))
-    return "\n".join(lines)
+def shown(line):
+    try:
+        return line.decode("utf-8")
+    except UnicodeDecodeError:
+        return line.decode("cp1251", errors="replace")
 
 
 def documents(text):
@@ -46,7 +43,6 @@ def documents(text):
     return sorted(groups)
 
 
-copies = 0
 for name in sys.argv[2:]:
     output, checked = "", 0
     for line, kind, block in marked_blocks(f"{src}/{name}"):
@@ -58,12 +54,11 @@ for name in sys.argv[2:]:
             checked += 1
             continue
         if kind.startswith("runs in a copy"):
-            copies += 1
-            work = f"copy{copies}"
+            work = f"{name.replace('/', '-')}-{line}"
             shutil.copytree(f"{src}/examples/corpus", work)
         run = subprocess.run(["bash", "-e", "-c", block], cwd=work, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT)
-        output = shown(run.stdout)
+        output = "\n".join(map(shown, run.stdout.split(b"\n")))
         if run.returncode != 0:
             print(f"{name}:{line}: status {run.returncode}")
     print(f"{name}: {checked} outputs as shown")

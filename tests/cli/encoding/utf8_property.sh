@@ -6,16 +6,12 @@
 # the lines themselves are the other cases' to pin, here only their number.
 utf8() { iconv -f cp1251 -t utf-8; }
 check() {  # NAME PROTECTED UNPROTECTED DOCS [STOP]
-  mkdir "$1" && cd "$1"
+  mkdir -p "$1/cp" && cd "$1"
+  cp -r "$2" cp/prot && cp -r "$3" cp/plain && cp -r "$4" cp/docs && cat "${5:-/dev/null}" >cp/stop
+  cp -r cp u8
+  for file in u8/*/*.txt u8/stop; do utf8 <"cp/${file#u8/}" >"$file"; done
   for form in cp u8; do
-    mkdir -p $form/prot $form/plain $form/docs $form/shingle $form/lm
-    for pair in "prot $2" "plain $3" "docs $4"; do
-      for file in ${pair#* }/*.txt; do
-        if [ $form = cp ]; then cp "$file" $form/${pair%% *}/; else utf8 <"$file" >$form/${pair%% *}/${file##*/}; fi
-      done
-    done
-    if [ -n "${5:-}" ]; then if [ $form = cp ]; then cp "$5" $form/stop; else utf8 <"$5" >$form/stop; fi
-    else : >$form/stop; fi
+    mkdir $form/shingle $form/lm
     (cd $form/shingle && tessel -t ../stop -p '../prot/*.txt' -u '../plain/*.txt' -l 2 -v)
     (cd $form/lm && tessel -t ../stop -p '../prot/*.txt' -u '../plain/*.txt' -o 1 -v)
   done

@@ -3,9 +3,11 @@
 # 25-word one), edited in each way a leak is, inside an ordinary document is
 # flagged, and the file is named; every 5th word replaced leaves no 5-word
 # shingle, and its 4-word units, a link after a gap counting 2, score 23, just
-# under the default threshold. The ordinary document alone scores 0. -f reads the profile and the sources from
-# the saved model, and judges as the training run does; -j 3 writes what
-# -j 1 does.
+# under the default threshold. The ordinary document alone scores 0. A line
+# of it repeated twelve times (a listing of one annotation) chains its few
+# distinct units once each, not every repeat. -f reads the profile and the
+# sources from the saved model, and judges as the training run does; -j 3
+# writes what -j 1 does.
 . "$SRC/tests/cli/robust/words.bash"
 mkdir -p protected unprotected docs
 words 400 7 >protected/secret.txt && words 400 11 >protected/other.txt
@@ -26,6 +28,7 @@ awk '{ for (i = 1; i <= NF; i++) if (++n % 10 == 0) $i = "" } { print }' passage
 tac passage.txt | plant reordered
 { head -n 3 passage.txt; cat host.txt; tail -n 3 passage.txt; } >docs/split.txt
 cp host.txt docs/ordinary.txt
+for _ in $(seq 12); do sed -n 21p protected/secret.txt; done >docs/repeated.txt
 tessel --robust -p 'protected/*.txt' -u 'unprotected/*.txt' -v && grep profile tessel.model
 tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j 1 | tee one.out
 tessel --robust -f -p p.bin -u u.bin -d 'docs/*.txt' --no-headers --sources=1 -j 3 | cmp - one.out

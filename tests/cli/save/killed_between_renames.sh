@@ -7,15 +7,13 @@
 # on one thread (-j 1: strace counts each thread's calls apart).
 strace -o /dev/null true 2>/dev/null || { echo "skip: strace cannot trace here"; exit 77; }
 # The calls are counted: a ThreadSanitizer runtime makes calls of its own.
-if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libtsan; then
-  echo "skip: the ThreadSanitizer runtime makes system calls of its own"; exit 77
-fi
 # Under AddressSanitizer the same failures are taken in process, through the
-# file-system seam (tests/core/set_file_faults_test.cpp);
-# the traced saves, the slowest case of the release build, are not repeated there.
-if ldd "$BIN/libtessel.so" 2>/dev/null | grep -q libasan; then
-  echo "skip: the save's failures are taken in process under the sanitizers"; exit 77
-fi
+# file-system seam (tests/core/set_file_faults_test.cpp); the traced saves,
+# the slowest case of the release build, are not repeated there.
+case $(ldd "$BIN/libtessel.so" 2>/dev/null) in
+  *libtsan*) echo "skip: the ThreadSanitizer runtime makes system calls of its own"; exit 77 ;;
+  *libasan*) echo "skip: the save's failures are taken in process under the sanitizers"; exit 77 ;;
+esac
 train() { "$BIN/tessel" -p "$DATA/lm/$1/*.txt" -u "$DATA/lm/$2/*.txt" -o 1 -v; }
 judge() { rm -f docs/*.hdr; for doc in docs/d?.txt; do tessel -f -p p.bin -u u.bin -o 1 --sources=1 -d $doc; done 2>&1; }
 what() {
