@@ -15,8 +15,7 @@ namespace {
 // settings that change from call to call (logarithms or not), and the
 // options interface's in two modes with other text options.
 TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 1);
+  const corpus::ModelDir dir(1);
   const std::string stop_words = dir / "stop.txt";
   WriteFile(stop_words, "THE AND\n");
   tessel_open_options_t shingles = OpenDefaults(), words = OpenDefaults();
@@ -36,8 +35,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
     const std::string& text = texts[task / 4];
     char line[200];
     if (task % 4 >= 2) {
-      tessel_settings_t settings;
-      tessel_settings_default(&settings);
+      tessel_settings_t settings = DefaultSettings();
       settings.log = task % 4 == 3;
       tessel_result_t r;
       const int verdict = tessel_judge(plain, text.data(), text.size(), &settings, &r, nullptr);

@@ -14,8 +14,7 @@
 namespace {
 
 TEST(ModelDirectory, UnfinishedSavesAreRefused) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
+  const corpus::ModelDir dir(0);
   WriteFile(dir / "tessel.saving", "");  // as a save killed between its renames leaves it
   const std::string refusal =
       "the model in " + dir.path() + " is incomplete: a save into it did not finish; save the model again";
@@ -35,8 +34,7 @@ TEST(ModelDirectory, UnfinishedSavesAreRefused) {
 }
 
 TEST(ModelDirectory, OpeningWaitsForASaveInProgress) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
+  const corpus::ModelDir dir(0);
   const int lock = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(flock(lock, LOCK_EX), 0);  // as a save holds it while it renames
   auto opened = std::async(std::launch::async, [&] { return tessel_open(dir.path().c_str(), nullptr); });
@@ -72,8 +70,7 @@ TEST(ModelDirectory, RefusalsCarryTheirKind) {
   EXPECT_EQ(tessel_judge_file(nullptr, "x", nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   // A batch's failed item carries its code; the batch itself succeeded.
-  TempDir good;
-  corpus::WriteModel(good.path(), 0);
+  const corpus::ModelDir good(0);
   tessel_t* model = tessel_open(good.path().c_str(), nullptr);
   const std::string missing = dir / "missing";
   const tessel_item_t item = {sizeof(tessel_item_t), missing.c_str(), nullptr, 0};
