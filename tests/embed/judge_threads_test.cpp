@@ -24,9 +24,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
   tessel_t* models[2] = {tessel_open_with(dir.path().c_str(), &shingles, nullptr),
                          tessel_open_with(dir.path().c_str(), &words, nullptr)};
   tessel_t* plain = tessel_open(dir.path().c_str(), nullptr);
-  ASSERT_NE(models[0], nullptr);
-  ASSERT_NE(models[1], nullptr);
-  ASSERT_NE(plain, nullptr);
+  for (const tessel_t* model : {models[0], models[1], plain}) ASSERT_NE(model, nullptr);
   std::vector<std::string> texts;
   for (const std::string& name : corpus::Documents()) texts.push_back(ReadFile(name));
   // Task k: text k / 4, kinds 0 and 1 through models[kind], 2 and 3 through
