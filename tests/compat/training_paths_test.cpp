@@ -87,11 +87,8 @@ TEST_F(TrainingPaths, LanguageModelGivesTheSameFilesAndVerdicts) {
 // The exported main leaves a parsed command line in the process-wide
 // settings, for a host that calls it and then the old functions.
 TEST(PublishedSettings, HoldWhatTheCommandLineSet) {
-  std::vector<std::string> args = {"tessel", "-l", "3", "-s", "2", "-c", "-a", "--lm-length=7",
-                                   "--lm-sub", "--lm-log", "--lm-threshold-2=0.5"};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  const CommandLine line = ParseOptions(static_cast<int>(argv.size()), argv.data());
+  const CommandLine line = Parsed({"-l", "3", "-s", "2", "-c", "-a", "--lm-length=7", "--lm-sub",
+                                   "--lm-log", "--lm-threshold-2=0.5"});
   PublishSettings(line.run.options, line.DetailedAllOption);
   const Options published = CurrentOptions();
   EXPECT_EQ(published.text.shingle_length, 3);

@@ -10,32 +10,17 @@
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"
 #include "support/test_support.h"
+#include "corpus_models.h"
 
 namespace {
 
-// The example corpus's model, trained with neighbouring words, joined by
-// kind as the C interfaces join a model.
-struct JoinedModel {
-  JoinedModel() {
-    CShingleSet sets[2][2];  // [side][n - 1]
-    for (int n = 1; n <= 2; ++n)
-      for (int side = 0; side < 2; ++side) {
-        for (const std::string& name : corpus::kSides[1][side])
-          BuildShingles(name, sets[side][n - 1], n);
-        files[2 * (n - 1) + side] = IndexOfSet(sets[side][n - 1]);
-      }
-    words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
-    pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));
-  }
-  IndexedModel indexed() const { return {&words, &pairs}; }
-
-  CountIndex files[4];
-  SidesIndex words, pairs;
-};
-
-const JoinedModel& Model() {
-  static const JoinedModel model;
-  return model;
+// The example corpus's model as trained, joined by kind as the C interfaces
+// join a model.
+IndexedModel Joined() {
+  static const CountIndex (&files)[4] = corpus::ModelOf(1).indexes[0];
+  static const SidesIndex words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
+  static const SidesIndex pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));
+  return {&words, &pairs};
 }
 
 // `before` words of filler the model does not know, a leak, and `after`
@@ -71,14 +56,14 @@ struct Judged {
 Judged JudgeText(bool streamed, int formula, const std::string& text, const TextOptions& options,
                  const lm::Settings& settings) {
   WordsAndPairs doc(options);
-  LmStream stream(formula, Model().indexed(), settings);
+  LmStream stream(formula, Joined(), settings);
   if (streamed)
     doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
   doc.ReadBuffer(text.data(), text.size());
   // A stream holds at most two windows of words.
   EXPECT_TRUE(!streamed || doc.text().size() - doc.text().first_held() < 2 * TextWords::kStreamWords);
   const lm::Result result =
-      streamed ? stream.result() : JudgeDocument(formula, doc, Model().indexed(), settings);
+      streamed ? stream.result() : JudgeDocument(formula, doc, Joined(), settings);
   std::ostringstream out, err;
   lm::WriteFormulaOutput(formula, result, out, err);
   return {result, streamed ? stream.phrase() : PhraseBytesOf(result, doc.text()),
