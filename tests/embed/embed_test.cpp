@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include "compat/shingle.h"
-#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
 #include "corpus_model.h"

@@ -7,9 +7,7 @@
 
 #include "compat/formula_lines.h"
 #include "compat/formulas.h"
-#include "compat/lm_common.h"
 #include "compat/settings.h"
-#include "compat/shingle_file.h"
 #include "core/document.h"
 #include "core/text_words.h"
 #include "embed/corpus_model.h"

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "compat/formula_lines.h"
-#include "compat/lm_common.h"
 #include "core/charset.h"
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"
