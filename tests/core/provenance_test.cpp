@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <random>
 
 #include "core/model_files.h"
 
@@ -118,14 +118,10 @@ TEST(SourceFinder, FindsTheHoldersOfManyDigestsAtOnce) {
 // same records; a finder of nothing holds nothing.
 TEST(SourceFinder, FiltersSpreadDigestsWithoutLosingAny) {
   std::vector<Digest> records, others;
-  uint64_t state = 1;
+  std::mt19937 random(1);
   for (int k = 0; k < 6000; ++k) {
     Digest digest;
-    for (int half = 0; half < 2; ++half) {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      const uint64_t value = state ^ state >> 29;
-      std::memcpy(digest.bytes + 8 * half, &value, sizeof value);
-    }
+    for (unsigned char& byte : digest.bytes) byte = static_cast<unsigned char>(random());
     (k % 3 == 0 ? others : records).push_back(digest);
   }
   std::sort(records.begin(), records.end());

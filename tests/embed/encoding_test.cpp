@@ -82,13 +82,12 @@ std::string Verdicts(const std::string& dir, const std::string& text) {
 // _processShingles and tessel_judge read byte for byte as they always have.
 TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
   const SettingsGuard guard;
-  const std::string examples = TESSEL_EXAMPLES;
   TempDir trained, bare;
-  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
-                             examples + "/unprotected/*.txt", "-o", "1", "-v"});
+  RunToolIn(trained.path(), {"-p", TESSEL_EXAMPLES "/protected/*.txt", "-u",
+                             TESSEL_EXAMPLES "/unprotected/*.txt", "-o", "1", "-v"});
   corpus::WriteModel(bare.path(), 1);
   int flagged = 0;
-  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+  for (const std::string& name : corpus::Texts(TESSEL_EXAMPLES "/docs")) {
     const std::string cp1251 = ReadFile(name), utf8 = ToUtf8(cp1251);
     if (utf8 == cp1251) continue;
     const std::string original = Verdicts(trained.path(), cp1251);
@@ -107,10 +106,9 @@ TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
 // UpperCase when it is set, and they judge alike; without it both refuse it.
 TEST(DescribedCase, AModelTrainedWithUpperCaseOpensUnderUpperCase) {
   const SettingsGuard guard;
-  const std::string examples = TESSEL_EXAMPLES;
   TempDir trained;
-  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
-                             examples + "/unprotected/*.txt", "-o", "1", "-v", "-c"});
+  RunToolIn(trained.path(), {"-p", TESSEL_EXAMPLES "/protected/*.txt", "-u",
+                             TESSEL_EXAMPLES "/unprotected/*.txt", "-o", "1", "-v", "-c"});
   UpperCase = true;
   lm_length = 3;
   tessel_t* model = tessel_open(trained.path().c_str(), nullptr);
@@ -118,7 +116,7 @@ TEST(DescribedCase, AModelTrainedWithUpperCaseOpensUnderUpperCase) {
   tessel_settings_t settings = DefaultSettings();
   settings.length = 3;
   int flagged = 0;
-  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+  for (const std::string& name : corpus::Texts(TESSEL_EXAMPLES "/docs")) {
     const std::string text = ReadFile(name);
     const int single = Processed(trained.path(), text);
     EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, nullptr, nullptr), single)
