@@ -82,7 +82,7 @@ TEST(Embed, TestJudgesTheTestTextOfTheCurrentDirectory) {
   ASSERT_EQ(chdir(previous.c_str()), 0);
 }
 
-TEST(TesselApi, HitPhraseLiesInTheBuffer) {
+TEST(TesselApi, HitPhraseLiesInTheBufferAndBrokenModelsAreRefused) {
   SettingsGuard guard;
   const TextModelDir dir;
   tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
@@ -114,12 +114,9 @@ TEST(TesselApi, HitPhraseLiesInTheBuffer) {
   EXPECT_STREQ(error, "no text given");
   tessel_free(error);
   tessel_close(model);
-}
-
-TEST(TesselApi, BrokenModelsAreRefusedWithAMessage) {
-  const TextModelDir dir;
+  // A broken model is refused with a message.
   auto open_error = [&] {
-    char* error = strdup("an earlier message");  // replaced, not leaked
+    error = strdup("an earlier message");  // replaced, not leaked
     EXPECT_EQ(tessel_open(dir.path().c_str(), &error), nullptr);
     std::string message = error ? error : "(none)";
     tessel_free(error);
