@@ -49,9 +49,9 @@ TEST_F(TrainingPaths, LanguageModelGivesTheSameFilesAndVerdicts) {
   CShingleSet* sets[] = {&p, &pp, &u, &up};
   for (int i = 0; i < 4; ++i)
     saveShinglesToFile(dir / ("lists/" + std::string(kSetFiles[i])), *sets[i]);
-  const std::string out = RunToolIn(dir.path(), {"-t", kCorpus + "/stop.txt", "-p", kProtected, "-u",
-                                                 kUnprotected, "-d", "docs/*.txt", "-v", "-o", "1",
-                                                 "--lm-sub"});
+  const std::string out =
+      RunToolIn(dir.path(), {"-t", kCorpus + "/stop.txt", "-p", kProtected, "-u", kUnprotected,
+                             "-d", "docs/*.txt", "-v", "-o", "1", "--lm-sub"});
   for (const char* name : kSetFiles)
     EXPECT_EQ(ReadFile(dir / ("lists/" + std::string(name))), ReadFile(dir / name)) << name;
   Common(pp, up, common);

@@ -14,7 +14,11 @@
 
 // The interface's structs as its own calls fill them.
 inline tessel_verdict_t NewVerdict() { tessel_verdict_t v; tessel_verdict_init(&v); return v; }
-inline tessel_settings_t DefaultSettings() { tessel_settings_t s; tessel_settings_default(&s); return s; }
+inline tessel_settings_t DefaultSettings() {
+  tessel_settings_t settings;
+  tessel_settings_default(&settings);
+  return settings;
+}
 inline tessel_judge_options_t JudgeDefaults() {
   tessel_judge_options_t options;
   tessel_judge_options_default(&options);

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 class Pipeline : public LmSettingsTest {
  protected:
-  void SetUp() override { fs::copy(TESSEL_EXAMPLES, dir_.path() + "/corpus", fs::copy_options::recursive); }
+  void SetUp() override { fs::copy(TESSEL_EXAMPLES, dir_ / "corpus", fs::copy_options::recursive); }
   // Trains the example corpus with the tool's options into dir_, and judges
   // its documents with --format=json when given options to judge with: one
   // object per document, by file name.
@@ -95,7 +95,8 @@ TEST_F(Pipeline, LanguageModelScoreIsTheBestWindowsMargin) {
     EXPECT_EQ(tessel_judge_file(model, Doc(name).c_str(), nullptr, &unscored, nullptr),
               verdict.verdict);
     EXPECT_TRUE(std::isnan(unscored.score));
-    const nlohmann::json score = std::isnan(verdict.score) ? nlohmann::json() : nlohmann::json(verdict.score);
+    const nlohmann::json score =
+        std::isnan(verdict.score) ? nlohmann::json() : nlohmann::json(verdict.score);
     EXPECT_EQ(score, object["score"]) << name;
     EXPECT_EQ(verdict.source, -1);  // opened without sources
   }

@@ -60,7 +60,8 @@ Judged JudgeText(bool streamed, int formula, const std::string& text, const Text
     doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
   doc.ReadBuffer(text.data(), text.size());
   // A stream holds at most two windows of words.
-  EXPECT_TRUE(!streamed || doc.text().size() - doc.text().first_held() < 2 * TextWords::kStreamWords);
+  EXPECT_TRUE(!streamed ||
+              doc.text().size() - doc.text().first_held() < 2 * TextWords::kStreamWords);
   const lm::Result result =
       streamed ? stream.result() : JudgeDocument(formula, doc, Joined(), settings);
   std::ostringstream out, err;
