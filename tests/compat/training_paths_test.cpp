@@ -29,8 +29,6 @@ class TrainingPaths : public testing::Test {
     LoadStopwords(kCorpus + "/stop.txt");
   }
 
-  std::string RunTool(const std::vector<std::string>& args) { return RunToolIn(dir.path(), args); }
-
   void Build(const std::string& pattern, CShingleSet& words, CShingleSet& pairs) {
     for (const std::string& name : getFileList(pattern)) {
       BuildShingles(name, words, 1);
@@ -38,30 +36,26 @@ class TrainingPaths : public testing::Test {
     }
   }
 
-  // Trains a language model both ways, compares the saved files and returns
-  // the tool's output on the documents.
-  std::string TrainBothWays() {
-    Build(kProtected, p, pp);
-    Build(kUnprotected, u, up);
-    CShingleSet* sets[] = {&p, &pp, &u, &up};
-    for (int i = 0; i < 4; ++i)
-      saveShinglesToFile(dir / ("lists/" + std::string(kSetFiles[i])), *sets[i]);
-    const std::string out = RunTool({"-t", kCorpus + "/stop.txt", "-p", kProtected, "-u",
-                                     kUnprotected, "-d", "docs/*.txt", "-v", "-o", "1", "--lm-sub"});
-    for (const char* name : kSetFiles)
-      EXPECT_EQ(ReadFile(dir / ("lists/" + std::string(name))), ReadFile(dir / name)) << name;
-    return out;
-  }
-
   SettingsGuard guard;
   TempDir dir;
   CShingleSet p, pp, u, up, common;
 };
 
+// A language model trained both ways: the same files, and the tool's output
+// on the documents that of the exported formula.
 TEST_F(TrainingPaths, LanguageModelGivesTheSameFilesAndVerdicts) {
-  const std::string out = TrainBothWays();
+  Build(kProtected, p, pp);
+  Build(kUnprotected, u, up);
+  CShingleSet* sets[] = {&p, &pp, &u, &up};
+  for (int i = 0; i < 4; ++i)
+    saveShinglesToFile(dir / ("lists/" + std::string(kSetFiles[i])), *sets[i]);
+  const std::string out =
+      RunToolIn(dir.path(), {"-t", kCorpus + "/stop.txt", "-p", kProtected, "-u", kUnprotected,
+                             "-d", "docs/*.txt", "-v", "-o", "1", "--lm-sub"});
+  for (const char* name : kSetFiles)
+    EXPECT_EQ(ReadFile(dir / ("lists/" + std::string(name))), ReadFile(dir / name)) << name;
   Common(pp, up, common);
-  for (CShingleSet* set : {&p, &pp, &u, &up}) set->ConvertToSet();
+  for (CShingleSet* set : sets) set->ConvertToSet();
   // Whatever the formula writes, then the verdict; the evaluation pass over
   // the protected files writes the formula's output only.
   auto judge = [&](const std::string& name) {
@@ -87,11 +81,8 @@ TEST_F(TrainingPaths, LanguageModelGivesTheSameFilesAndVerdicts) {
 // The exported main leaves a parsed command line in the process-wide
 // settings, for a host that calls it and then the old functions.
 TEST(PublishedSettings, HoldWhatTheCommandLineSet) {
-  std::vector<std::string> args = {"tessel", "-l", "3", "-s", "2", "-c", "-a", "--lm-length=7",
-                                   "--lm-sub", "--lm-log", "--lm-threshold-2=0.5"};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  const CommandLine line = ParseOptions(static_cast<int>(argv.size()), argv.data());
+  const CommandLine line = Parsed({"-l", "3", "-s", "2", "-c", "-a", "--lm-length=7", "--lm-sub",
+                                   "--lm-log", "--lm-threshold-2=0.5"});
   PublishSettings(line.run.options, line.DetailedAllOption);
   const Options published = CurrentOptions();
   EXPECT_EQ(published.text.shingle_length, 3);

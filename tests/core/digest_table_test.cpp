@@ -1,6 +1,6 @@
 #include "core/digest_table.h"
 
-#include <map>
+#include <set>
 #include <random>
 
 #include "core/document.h"
@@ -38,12 +38,9 @@ TEST(DigestTable, DistinctShinglesInFirstOccurrenceOrder) {
     for (int i = 0; i < 20000; ++i) text += "w" + std::to_string(random() % vocabulary) + " ";
     const TextWords words = WordsOf(text);
     std::vector<Digest> expected;
-    std::map<std::string_view, bool> seen;
+    std::set<std::string_view> seen;
     for (size_t k = 0; k + 2 <= words.size(); ++k)
-      if (!seen[words.Span(k, 2)]) {
-        seen[words.Span(k, 2)] = true;
-        expected.push_back(Md5Of(words.Span(k, 2)));
-      }
+      if (seen.insert(words.Span(k, 2)).second) expected.push_back(Md5Of(words.Span(k, 2)));
     EXPECT_EQ(DistinctShingles(words, 2), expected) << vocabulary;
   }
 }

@@ -35,11 +35,10 @@ CShingleSet ListOf(const FlatSet& set) {
 void ExpectSame(const CShingleSet& expected, const FlatSet& actual) {
   ASSERT_EQ(expected.list.size(), actual.digests.size());
   ASSERT_EQ(actual.counts.size(), actual.digests.size());
-  size_t i = 0;
-  for (const CShingle& shingle : expected.list) {
-    ASSERT_TRUE(HashEqual(shingle.hash, actual.digests[i].bytes)) << i;
-    ASSERT_EQ(shingle.count, actual.counts[i]) << i;
-    ++i;
+  auto shingle = expected.list.begin();
+  for (size_t i = 0; i < actual.digests.size(); ++i, ++shingle) {
+    ASSERT_TRUE(HashEqual(shingle->hash, actual.digests[i].bytes)) << i;
+    ASSERT_EQ(shingle->count, actual.counts[i]) << i;
   }
 }
 

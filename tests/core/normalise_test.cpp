@@ -7,6 +7,7 @@
 #include "core/charset.h"
 #include "core/text_words.h"
 #include "support/test_support.h"
+#include "support/text_reading.h"
 
 namespace {
 
@@ -26,13 +27,6 @@ std::vector<std::pair<std::string, size_t>> WordsOf(const std::vector<std::strin
   return found;
 }
 
-std::vector<std::string> Words(std::string_view text, const StopWordSet* stop_words = nullptr) {
-  std::vector<std::string> words;
-  for (const auto& [word, offset] : WordsOf({text}, stop_words)) words.push_back(word);
-  words.pop_back();
-  return words;
-}
-
 // Letters are A to Z, a to z and 0xC0 to 0xFF; only 0xE0 to 0xFF change case.
 TEST(Normalise, EveryByteValue) {
   for (int code = 0; code < 256; ++code) {
@@ -46,7 +40,7 @@ TEST(Normalise, EveryByteValue) {
     const std::vector<std::string> expected =
         letter ? std::vector<std::string>{{'a', static_cast<char>(upper), 'a'}}
                : std::vector<std::string>{"a", "a"};
-    EXPECT_EQ(Words(text), expected) << code;
+    EXPECT_EQ(ReadText(text, TextEncoding::kCp1251).words, expected) << code;
   }
 }
 

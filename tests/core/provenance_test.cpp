@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <random>
 
 #include "core/model_files.h"
 
@@ -72,7 +72,7 @@ TEST(SourcesFile, RefusesFilesCutShortOrDamaged) {
 }
 
 TEST(SourceFinder, CountsEachFileOnceByDigestLargestFirstTiesByPath) {
-  const Saved saved;
+  Saved saved;
   SourceFinder finder(saved.records, saved.files, saved.paths);
   // a and b (twice) from the document; file 0 holds a and b, file 1 b and c.
   std::vector<Source> found = finder.Find({DigestOf(2), DigestOf(1), DigestOf(2), DigestOf(9)},
@@ -87,6 +87,9 @@ TEST(SourceFinder, CountsEachFileOnceByDigestLargestFirstTiesByPath) {
   EXPECT_EQ(found[0].path, "a/second\t.txt");  // a tie: by path
   EXPECT_EQ(finder.Find({DigestOf(2)}, {}, 1).size(), 1u);
   EXPECT_TRUE(finder.Find({DigestOf(9)}, {}, 5).empty());
+  saved.files[0] = 7;  // a damaged file index names no file, reading past no path
+  finder = SourceFinder(saved.records, saved.files, saved.paths);
+  EXPECT_TRUE(finder.Find({DigestOf(1)}, {}, 5).empty());
 }
 
 // The batched look-up finds the records of every digest, in any order and
@@ -115,14 +118,10 @@ TEST(SourceFinder, FindsTheHoldersOfManyDigestsAtOnce) {
 // same records; a finder of nothing holds nothing.
 TEST(SourceFinder, FiltersSpreadDigestsWithoutLosingAny) {
   std::vector<Digest> records, others;
-  uint64_t state = 1;
+  std::mt19937 random(1);
   for (int k = 0; k < 6000; ++k) {
     Digest digest;
-    for (int half = 0; half < 2; ++half) {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      const uint64_t value = state ^ state >> 29;
-      std::memcpy(digest.bytes + 8 * half, &value, sizeof value);
-    }
+    for (unsigned char& byte : digest.bytes) byte = static_cast<unsigned char>(random());
     (k % 3 == 0 ? others : records).push_back(digest);
   }
   std::sort(records.begin(), records.end());
@@ -139,19 +138,9 @@ TEST(SourceFinder, FiltersSpreadDigestsWithoutLosingAny) {
   for (size_t k = 0; k < asked.size(); ++k) {
     EXPECT_EQ(filtered[k].last - filtered[k].first, k < 50 ? 1u : 0u) << k;
     EXPECT_EQ(all[k].last - all[k].first, k < 50 ? 1u : 0u) << k;
-    if (k < 50) {
-      EXPECT_EQ(records[all[k].first], asked[k]) << k;
-    }
+    EXPECT_TRUE(k >= 50 || records[all[k].first] == asked[k]) << k;
   }
   EXPECT_FALSE(SourceFinder().MayHold(records[0]));
-}
-
-// A damaged file index names no file rather than reading past the paths.
-TEST(SourceFinder, IgnoresAFileIndexBeyondThePaths) {
-  Saved saved;
-  saved.files[0] = 7;
-  SourceFinder finder(saved.records, saved.files, saved.paths);
-  EXPECT_TRUE(finder.Find({DigestOf(1)}, {}, 5).empty());
 }
 
 }  // namespace

@@ -23,10 +23,6 @@ std::string Text(unsigned distinct, unsigned seed) {
   return text;
 }
 
-std::vector<Digest> Whole(const std::string& text, const TextOptions& options, int n) {
-  return DistinctShingles(WordsOf(text, options), n);
-}
-
 // Fed in uneven pieces, as a file is read.
 std::vector<Digest> Streamed(const std::string& text, const TextOptions& options, int n) {
   TextWords words(options);
@@ -57,7 +53,7 @@ TEST(ShingleStream, SameDistinctShinglesInTheSameOrderAsTheWholeText) {
                                           << (text.size() != cp1251.size() ? ", UTF-8" : ""));
           TextOptions options;
           options.shingle_shift = shift;
-          const std::vector<Digest> whole = Whole(text, options, n);
+          const std::vector<Digest> whole = DistinctShingles(WordsOf(text, options), n);
           ASSERT_GT(whole.size(), distinct > 3 && n > 1 ? size_t{1} << 16 : 0);
           ASSERT_TRUE(Streamed(text, options, n) == whole);
         }

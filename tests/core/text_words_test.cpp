@@ -5,6 +5,7 @@
 #include "core/document.h"
 #include "core/word_digests.h"
 #include "support/test_support.h"
+#include "support/text_reading.h"
 
 namespace {
 
@@ -54,18 +55,12 @@ TEST(TextWords, LongWordsKeepTheirFirstBytes) {
                {cyrillic, TextEncoding::kUtf8, std::string(kCap, '\xc0'), 3 + 2 * (kCap + 5000)}};
   for (const auto& c : cases) {
     for (size_t piece : {size_t{4095}, kCap - 1, c.text.size()}) {
-      TextOptions options;
-      options.encoding = c.encoding;
-      TextWords words(options);
-      for (size_t at = 0; at < c.text.size(); at += piece)
-        words.Feed(c.text.data() + at, std::min(piece, c.text.size() - at));
-      words.Finish();
-      ASSERT_GE(words.size(), 3u) << piece;
-      EXPECT_TRUE(words.Word(1) == c.word) << piece;
-      EXPECT_EQ(words.Word(2).size(), c.encoding == TextEncoding::kUtf8 ? 1u : 2u) << piece;
-      EXPECT_EQ(words.SourceOffset(1), 3u);
-      EXPECT_EQ(words.SourceEnd(1), c.end) << piece;
-      EXPECT_EQ(words.SourceOffset(2), c.end + 1) << piece;
+      const Read read = ReadText(c.text, c.encoding, piece);
+      ASSERT_GE(read.words.size(), 3u) << piece;
+      EXPECT_TRUE(read.words[1] == c.word) << piece;
+      EXPECT_EQ(read.words[2].size(), c.encoding == TextEncoding::kUtf8 ? 1u : 2u) << piece;
+      EXPECT_EQ(read.places[1], std::make_pair(size_t{3}, c.end)) << piece;
+      EXPECT_EQ(read.places[2].first, c.end + 1) << piece;
     }
   }
 }

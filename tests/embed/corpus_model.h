@@ -10,9 +10,15 @@
 #include "compat/builder.h"
 #include "compat/shingle_file.h"
 #include "embed/tessel.h"
+#include "support/test_support.h"
 
 // The interface's structs as its own calls fill them.
 inline tessel_verdict_t NewVerdict() { tessel_verdict_t v; tessel_verdict_init(&v); return v; }
+inline tessel_settings_t DefaultSettings() {
+  tessel_settings_t settings;
+  tessel_settings_default(&settings);
+  return settings;
+}
 inline tessel_judge_options_t JudgeDefaults() {
   tessel_judge_options_t options;
   tessel_judge_options_default(&options);
@@ -52,6 +58,11 @@ inline void WriteModel(const std::string& dir, int which, CShingleSet (*sets)[2]
     }
   }
 }
+
+// A temporary directory holding the model of corpus `which`.
+struct ModelDir : TempDir {
+  explicit ModelDir(int which) { WriteModel(path(), which); }
+};
 
 // Every text of both corpora, learning files included.
 inline std::vector<std::string> Documents() {

@@ -3,21 +3,25 @@
 #include <sys/stat.h>
 
 #include "compat/shingle.h"
-#include "compat/shingle_file.h"
 #include "embed/tessel.h"
 #include "support/test_support.h"
+#include "corpus_model.h"
 
 namespace {
 
 // The protected side knows "alpha beta gamma delta", the unprotected one "one
 // two three": a protected-like text scores 100 / 1.01^k against 0 and is flagged.
-void WriteModel(const std::string& dir, bool words_only = false) {
-  WriteTextModel(dir, "alpha beta gamma delta\n", "one two three\n", words_only);
-}
+// Its set files, of words only when words_only, lie in a temporary directory
+// or in its folder.
+struct TextModelDir : TempDir {
+  explicit TextModelDir(bool words_only = false, const std::string& folder = ".") {
+    std::filesystem::create_directories(*this / folder);
+    WriteTextModel(*this / folder, "alpha beta gamma delta\n", "one two three\n", words_only);
+  }
+};
 
 TEST(Embed, JudgesBuffersUpToTheirFirstNul) {
-  TempDir dir;
-  WriteModel(dir.path());
+  const TextModelDir dir;
   tessel_model* model = _openShingles(dir.path().c_str());
   ASSERT_NE(model, nullptr);
   std::string verdicts;
@@ -38,31 +42,21 @@ TEST(Embed, JudgesBuffersUpToTheirFirstNul) {
   });
   EXPECT_EQ(verdicts, "11110101000");
   EXPECT_EQ(said.substr(said.rfind('|')), "|Error: empty doc shingles\n");
+  // A shift below 1 is refused before reading; the formula then judges an
+  // empty text and says so, after the refusal.
+  const int32_t shift = CShingle::shingle_shift;
+  CShingle::shingle_shift = 0;
+  said = Said([&] { return _processShingles(model, "alpha beta gamma\n", 0) == 1; });
+  CShingle::shingle_shift = shift;
+  EXPECT_EQ(said.substr(0, 3), "F||");
+  EXPECT_GT(said.size(), 3 + sizeof "Error: empty doc shingles\n");
+  EXPECT_EQ(said.substr(said.size() - 26), "Error: empty doc shingles\n");
   _closeShingles(model);
   _closeShingles(nullptr);
 }
 
-// A shift below 1 is refused before reading; the formula then judges an
-// empty text and says so, after the refusal.
-TEST(Embed, AnUnusableShiftJudgesAnEmptyText) {
-  TempDir dir;
-  WriteModel(dir.path());
-  tessel_model* model = _openShingles(dir.path().c_str());
-  ASSERT_NE(model, nullptr);
-  const int32_t shift = CShingle::shingle_shift;
-  CShingle::shingle_shift = 0;
-  const std::string said =
-      Said([&] { return _processShingles(model, "alpha beta gamma\n", 0) == 1; });
-  CShingle::shingle_shift = shift;
-  _closeShingles(model);
-  EXPECT_EQ(said.substr(0, 3), "F||");
-  EXPECT_GT(said.size(), 3 + sizeof "Error: empty doc shingles\n");
-  EXPECT_EQ(said.substr(said.size() - 26), "Error: empty doc shingles\n");
-}
-
 TEST(Embed, MissingModelFilesLeaveTheirPartEmpty) {
-  TempDir dir;
-  WriteModel(dir.path(), true);
+  const TextModelDir dir(true);
   tessel_model* model = nullptr;
   // The trailing slash is kept: the paths have two slashes in a row.
   EXPECT_EQ(Said([&] { return (model = _openShingles((dir.path() + "/").c_str())) != nullptr; }),
@@ -78,9 +72,7 @@ TEST(Embed, MissingModelFilesLeaveTheirPartEmpty) {
 
 // test() judges data/test.txt against the model in data/.
 TEST(Embed, TestJudgesTheTestTextOfTheCurrentDirectory) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "data");
-  WriteModel(dir / "data");
+  const TextModelDir dir(false, "data");
   WriteFile(dir / "data/test.txt", "alpha beta\ngamma");
   const std::string previous = std::filesystem::current_path();
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
@@ -90,10 +82,9 @@ TEST(Embed, TestJudgesTheTestTextOfTheCurrentDirectory) {
   ASSERT_EQ(chdir(previous.c_str()), 0);
 }
 
-TEST(TesselApi, HitPhraseLiesInTheBuffer) {
+TEST(TesselApi, HitPhraseLiesInTheBufferAndBrokenModelsAreRefused) {
   SettingsGuard guard;
-  TempDir dir;
-  WriteModel(dir.path());
+  const TextModelDir dir;
   tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
   ASSERT_NE(model, nullptr);
   Stopwords.insert("the");
@@ -101,8 +92,7 @@ TEST(TesselApi, HitPhraseLiesInTheBuffer) {
   const std::string given("alpha, the beta\0gamma delta!", 28);
   const std::vector<char> text(given.begin(), given.end());
   auto phrase = [&](int32_t length, size_t size) {
-    tessel_settings_t settings;
-    tessel_settings_default(&settings);
+    tessel_settings_t settings = DefaultSettings();
     settings.length = length;
     tessel_result_t result;
     EXPECT_EQ(tessel_judge(model, text.data(), size, &settings, &result, nullptr), 1);
@@ -124,18 +114,14 @@ TEST(TesselApi, HitPhraseLiesInTheBuffer) {
   EXPECT_STREQ(error, "no text given");
   tessel_free(error);
   tessel_close(model);
-}
-
-TEST(TesselApi, BrokenModelsAreRefusedWithAMessage) {
-  TempDir dir;
+  // A broken model is refused with a message.
   auto open_error = [&] {
-    char* error = strdup("an earlier message");  // replaced, not leaked
+    error = strdup("an earlier message");  // replaced, not leaked
     EXPECT_EQ(tessel_open(dir.path().c_str(), &error), nullptr);
     std::string message = error ? error : "(none)";
     tessel_free(error);
     return message;
   };
-  WriteModel(dir.path());
   unlink((dir / "u.bin.2").c_str());
   mkdir((dir / "u.bin.2").c_str(), 0700);
   EXPECT_EQ(open_error(), "model file " + dir / "u.bin.2" + " is not a regular file");

@@ -40,23 +40,28 @@ TEST(OptionsEncoding, UpperCaseReadsSmallLettersAsCapitals) {
   }
 }
 
+// _processShingles' verdict on a text against the model _openShingles opens
+// in dir, what they say left unchecked.
+int Processed(const std::string& dir, const std::string& text) {
+  int verdict = 0;
+  Said([&] {
+    tessel_model* single = _openShingles(dir.c_str());
+    verdict = _processShingles(single, text.data(), static_cast<int>(text.size()));
+    _closeShingles(single);
+    return true;
+  });
+  return verdict;
+}
+
 // The verdicts of one text through every interface that opens a model by
 // its directory alone, window length 3: _processShingles, tessel_judge, and
 // tessel_open_with with NULL options, with default options and with the
 // options' encoding given as cp1251.
 std::string Verdicts(const std::string& dir, const std::string& text) {
-  std::string verdicts;
   lm_length = 3;
-  tessel_model* single = nullptr;
-  Said([&] {
-    single = _openShingles(dir.c_str());
-    verdicts += '0' + _processShingles(single, text.data(), static_cast<int>(text.size()));
-    return true;
-  });
-  _closeShingles(single);
+  std::string verdicts(1, static_cast<char>('0' + Processed(dir, text)));
   tessel_t* model = tessel_open(dir.c_str(), nullptr);
-  tessel_settings_t settings;
-  tessel_settings_default(&settings);
+  tessel_settings_t settings = DefaultSettings();
   settings.length = 3;
   verdicts += '0' + tessel_judge(model, text.data(), text.size(), &settings, nullptr, nullptr);
   tessel_close(model);
@@ -77,13 +82,12 @@ std::string Verdicts(const std::string& dir, const std::string& text) {
 // _processShingles and tessel_judge read byte for byte as they always have.
 TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
   const SettingsGuard guard;
-  const std::string examples = TESSEL_EXAMPLES;
   TempDir trained, bare;
-  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
-                             examples + "/unprotected/*.txt", "-o", "1", "-v"});
+  RunToolIn(trained.path(), {"-p", TESSEL_EXAMPLES "/protected/*.txt", "-u",
+                             TESSEL_EXAMPLES "/unprotected/*.txt", "-o", "1", "-v"});
   corpus::WriteModel(bare.path(), 1);
   int flagged = 0;
-  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+  for (const std::string& name : corpus::Texts(TESSEL_EXAMPLES "/docs")) {
     const std::string cp1251 = ReadFile(name), utf8 = ToUtf8(cp1251);
     if (utf8 == cp1251) continue;
     const std::string original = Verdicts(trained.path(), cp1251);
@@ -102,27 +106,19 @@ TEST(DescribedEncoding, EveryInterfaceReadsTextsAsTheModelWasTrained) {
 // UpperCase when it is set, and they judge alike; without it both refuse it.
 TEST(DescribedCase, AModelTrainedWithUpperCaseOpensUnderUpperCase) {
   const SettingsGuard guard;
-  const std::string examples = TESSEL_EXAMPLES;
   TempDir trained;
-  RunToolIn(trained.path(), {"-p", examples + "/protected/*.txt", "-u",
-                             examples + "/unprotected/*.txt", "-o", "1", "-v", "-c"});
+  RunToolIn(trained.path(), {"-p", TESSEL_EXAMPLES "/protected/*.txt", "-u",
+                             TESSEL_EXAMPLES "/unprotected/*.txt", "-o", "1", "-v", "-c"});
   UpperCase = true;
   lm_length = 3;
   tessel_t* model = tessel_open(trained.path().c_str(), nullptr);
   ASSERT_NE(model, nullptr);
-  tessel_settings_t settings;
-  tessel_settings_default(&settings);
+  tessel_settings_t settings = DefaultSettings();
   settings.length = 3;
   int flagged = 0;
-  for (const std::string& name : corpus::Texts(examples + "/docs")) {
+  for (const std::string& name : corpus::Texts(TESSEL_EXAMPLES "/docs")) {
     const std::string text = ReadFile(name);
-    int single = 0;
-    Said([&] {
-      tessel_model* opened = _openShingles(trained.path().c_str());
-      single = _processShingles(opened, text.data(), static_cast<int>(text.size()));
-      _closeShingles(opened);
-      return true;
-    });
+    const int single = Processed(trained.path(), text);
     EXPECT_EQ(tessel_judge(model, text.data(), text.size(), &settings, nullptr, nullptr), single)
         << name;
     flagged += single;

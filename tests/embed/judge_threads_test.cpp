@@ -15,8 +15,7 @@ namespace {
 // settings that change from call to call (logarithms or not), and the
 // options interface's in two modes with other text options.
 TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 1);
+  const corpus::ModelDir dir(1);
   const std::string stop_words = dir / "stop.txt";
   WriteFile(stop_words, "THE AND\n");
   tessel_open_options_t shingles = OpenDefaults(), words = OpenDefaults();
@@ -25,9 +24,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
   tessel_t* models[2] = {tessel_open_with(dir.path().c_str(), &shingles, nullptr),
                          tessel_open_with(dir.path().c_str(), &words, nullptr)};
   tessel_t* plain = tessel_open(dir.path().c_str(), nullptr);
-  ASSERT_NE(models[0], nullptr);
-  ASSERT_NE(models[1], nullptr);
-  ASSERT_NE(plain, nullptr);
+  for (const tessel_t* model : {models[0], models[1], plain}) ASSERT_NE(model, nullptr);
   std::vector<std::string> texts;
   for (const std::string& name : corpus::Documents()) texts.push_back(ReadFile(name));
   // Task k: text k / 4, kinds 0 and 1 through models[kind], 2 and 3 through
@@ -36,8 +33,7 @@ TEST(JudgeThreads, ThreeHandlesOfDifferentSettingsSideBySide) {
     const std::string& text = texts[task / 4];
     char line[200];
     if (task % 4 >= 2) {
-      tessel_settings_t settings;
-      tessel_settings_default(&settings);
+      tessel_settings_t settings = DefaultSettings();
       settings.log = task % 4 == 3;
       tessel_result_t r;
       const int verdict = tessel_judge(plain, text.data(), text.size(), &settings, &r, nullptr);

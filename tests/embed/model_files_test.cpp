@@ -13,9 +13,17 @@
 
 namespace {
 
-TEST(ModelDirectory, UnfinishedSavesAreRefused) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
+// A save in progress is waited for; an unfinished one is refused.
+TEST(ModelDirectory, OpeningWaitsForASaveInProgressAndRefusesAnUnfinishedOne) {
+  const corpus::ModelDir dir(0);
+  const int lock = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);  // as a save holds it while it renames
+  auto opened = std::async(std::launch::async, [&] { return tessel_open(dir.path().c_str(), nullptr); });
+  EXPECT_EQ(opened.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  close(lock);
+  tessel_t* api = opened.get();
+  EXPECT_NE(api, nullptr);
+  tessel_close(api);
   WriteFile(dir / "tessel.saving", "");  // as a save killed between its renames leaves it
   const std::string refusal =
       "the model in " + dir.path() + " is incomplete: a save into it did not finish; save the model again";
@@ -34,22 +42,9 @@ TEST(ModelDirectory, UnfinishedSavesAreRefused) {
   _closeShingles(model);
 }
 
-TEST(ModelDirectory, OpeningWaitsForASaveInProgress) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
-  const int lock = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_EQ(flock(lock, LOCK_EX), 0);  // as a save holds it while it renames
-  auto opened = std::async(std::launch::async, [&] { return tessel_open(dir.path().c_str(), nullptr); });
-  EXPECT_EQ(opened.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-  close(lock);
-  tessel_t* api = opened.get();
-  EXPECT_NE(api, nullptr);
-  tessel_close(api);
-}
-
 // A host tells why a model was refused by its code, with or without a message.
 TEST(ModelDirectory, RefusalsCarryTheirKind) {
-  TempDir dir;
+  const corpus::ModelDir dir(0);
   auto code = [](const std::string& directory) {
     EXPECT_EQ(tessel_open(directory.c_str(), nullptr), nullptr);
     return tessel_last_error_code();
@@ -57,7 +52,6 @@ TEST(ModelDirectory, RefusalsCarryTheirKind) {
   EXPECT_EQ(code(dir / "missing"), TESSEL_ERROR_NOT_FOUND);
   WriteFile(dir / "file", "");
   EXPECT_EQ(code(dir / "file"), TESSEL_ERROR_NOT_DIRECTORY);
-  corpus::WriteModel(dir.path(), 0);
   WriteFile(dir / "p.bin.2", std::string(40, 'x'));
   EXPECT_EQ(code(dir.path()), TESSEL_ERROR_DAMAGED);
   corpus::WriteModel(dir.path(), 0);
@@ -72,8 +66,7 @@ TEST(ModelDirectory, RefusalsCarryTheirKind) {
   EXPECT_EQ(tessel_judge_file(nullptr, "x", nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(tessel_last_error_code(), TESSEL_ERROR_INVALID_ARGUMENT);
   // A batch's failed item carries its code; the batch itself succeeded.
-  TempDir good;
-  corpus::WriteModel(good.path(), 0);
+  const corpus::ModelDir good(0);
   tessel_t* model = tessel_open(good.path().c_str(), nullptr);
   const std::string missing = dir / "missing";
   const tessel_item_t item = {sizeof(tessel_item_t), missing.c_str(), nullptr, 0};

@@ -46,35 +46,24 @@ std::thread RefuseThread(std::function<void()>) {
   throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
 }
 
-// Threads the system refuses leave a batch to the calling thread, with the
-// same verdicts.
-TEST(OptionsInterface, ABatchIsJudgedWhenThreadsAreRefused) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
-  tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_LANGUAGE_MODEL, 1, nullptr);
-  ASSERT_NE(model, nullptr);
-  const std::string threaded = Judged(model);
-  const ThreadStarter standard = SetThreadStarter(RefuseThread);
-  const std::string alone = Judged(model);
-  SetThreadStarter(standard);
-  EXPECT_EQ(alone, threaded);
-  EXPECT_NE(threaded.find(" 1 "), std::string::npos);
-  tessel_close(model);
-}
-
 std::atomic<int> started{0};
 std::thread CountedThread(std::function<void()> work) {
   ++started;
   return std::thread(std::move(work));
 }
 
-// Without a number of threads, a batch takes one per processor the process
-// may run on, as the tool's -j does: none beside the caller on one.
-TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 0);
-  tessel_t* model = tessel_open(dir.path().c_str(), nullptr);
+// Threads the system refuses leave a batch to the calling thread, with the
+// same verdicts. Without a number of threads, a batch takes one per processor
+// the process may run on, as the tool's -j does: none beside the caller on one.
+TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOnOrTheCallerAlone) {
+  const corpus::ModelDir dir(0);
+  tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_LANGUAGE_MODEL, 1, nullptr);
   ASSERT_NE(model, nullptr);
+  const std::string threaded = Judged(model);
+  const ThreadStarter standard = SetThreadStarter(RefuseThread);
+  const std::string alone = Judged(model);
+  EXPECT_EQ(alone, threaded);
+  EXPECT_NE(threaded.find(" 1 "), std::string::npos);
   std::vector<tessel_item_t> items(4, {sizeof(tessel_item_t), nullptr, "a b c", 5});
   std::vector<tessel_verdict_t> verdicts(items.size(), NewVerdict());
   cpu_set_t all, one;
@@ -82,7 +71,7 @@ TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
   CPU_ZERO(&one);
   for (int cpu = 0; CPU_COUNT(&one) == 0; ++cpu)
     if (CPU_ISSET(cpu, &all)) CPU_SET(cpu, &one);
-  const ThreadStarter standard = SetThreadStarter(CountedThread);
+  SetThreadStarter(CountedThread);
   for (cpu_set_t* allowed : {&one, &all}) {
     ASSERT_EQ(sched_setaffinity(0, sizeof *allowed, allowed), 0);
     started = 0;
@@ -96,10 +85,10 @@ TEST(ThreadRunner, ABatchTakesTheProcessorsItMayRunOn) {
 }
 
 // A call the interface refuses says why: a batch with refused options, open
-// options out of range, an unknown encoding.
-TEST(OptionsInterface, RefusalsSayWhy) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 1);
+// options out of range, an unknown encoding. A batch's item that fails fails
+// alone.
+TEST(OptionsInterface, RefusalsSayWhyAndAMissingBufferFailsOnlyItsItem) {
+  const corpus::ModelDir dir(1);
   tessel_t* model = OpenWith(dir.path(), TESSEL_MODE_SHINGLES, 1, nullptr);
   tessel_judge_options_t judge = JudgeDefaults();
   judge.formula = 0;
@@ -116,16 +105,9 @@ TEST(OptionsInterface, RefusalsSayWhy) {
   EXPECT_EQ(tessel_open_with(dir.path().c_str(), &open, &error), nullptr);
   EXPECT_STREQ(error, "unknown encoding 4");
   tessel_free(error);
-}
-
-// An item without a buffer fails alone; an empty text needs no buffer and
-// judges as the empty buffer does.
-TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
-  TempDir dir;
-  corpus::WriteModel(dir.path(), 1);
-  tessel_open_options_t open = OpenDefaults();
-  open.mode = TESSEL_MODE_LANGUAGE_MODEL;
-  tessel_t* model = tessel_open_with(dir.path().c_str(), &open, nullptr);
+  // An item without a buffer fails alone; an empty text needs no buffer and
+  // judges as the empty buffer does.
+  model = OpenWith(dir.path(), TESSEL_MODE_LANGUAGE_MODEL, 1, nullptr);
   ASSERT_NE(model, nullptr);
   const std::string text = ReadFile(corpus::kSides[1][0][0]);
   const tessel_item_t items[] = {{sizeof(tessel_item_t), nullptr, nullptr, 100},
@@ -134,12 +116,10 @@ TEST(OptionsBuffers, MissingBufferFailsOnlyItsItem) {
   tessel_verdict_t verdicts[3] = {NewVerdict(), NewVerdict(), NewVerdict()};
   char* errors[3];
   EXPECT_EQ(tessel_judge_many(model, items, 3, nullptr, verdicts, errors, 2, nullptr), 1);
-  EXPECT_EQ(verdicts[0].verdict, -1);
-  EXPECT_STREQ(errors[0], "no text given");
-  EXPECT_EQ(verdicts[1].verdict, 1);
-  EXPECT_EQ(errors[1], nullptr);
-  EXPECT_EQ(verdicts[2].verdict, 0);
-  EXPECT_EQ(errors[2], nullptr);
+  std::string said;  // each item's verdict and error
+  for (int i = 0; i < 3; ++i)
+    said += std::to_string(verdicts[i].verdict) + " " + (errors[i] ? errors[i] : "-") + "|";
+  EXPECT_EQ(said, "-1 no text given|1 -|0 -|");
   tessel_free(errors[0]);
   tessel_verdict_t empty = NewVerdict();
   EXPECT_EQ(tessel_judge_text(model, nullptr, 0, nullptr, &empty, nullptr), 0);

@@ -39,16 +39,11 @@ std::vector<Digest> Spread(const std::vector<Digest>& seeds, size_t count) {
 std::vector<Digest> Probes(const std::vector<Digest>& records) {
   std::vector<Digest> probes = records;
   for (const Digest& record : records) {
-    Digest above_last = record, above_first = record;
-    ++above_last.bytes[kDigestSize - 1];
-    ++above_first.bytes[0];
-    probes.push_back(above_last);
-    probes.push_back(above_first);
+    ++probes.emplace_back(record).bytes[kDigestSize - 1];
+    ++probes.emplace_back(record).bytes[0];
   }
-  Digest top;
-  std::memset(top.bytes, 0xff, kDigestSize);
   probes.push_back(Digest{});
-  probes.push_back(top);
+  std::memset(probes.emplace_back().bytes, 0xff, kDigestSize);
   return probes;
 }
 

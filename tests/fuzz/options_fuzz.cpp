@@ -5,17 +5,11 @@
 // private directory all the same, in case an option ever acts while parsing.
 #include <getopt.h>
 
+#include "support/run_tool.h"
 #include "support/test_support.h"
 #include "tool/options.h"
 
 namespace {
-
-CommandLine Parse(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  return ParseOptions(static_cast<int>(args.size()), argv.data());
-}
 
 auto Fields(const CommandLine& line) {
   const RunSettings& s = line.run;
@@ -43,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool entered = chdir(FuzzWorkDir()) == 0;
   if (!entered) abort();
   opterr = 0;  // getopt's own diagnostics would only flood the log
-  std::vector<std::string> args{"tessel", ""};
-  for (size_t i = 0; i < size && args.size() < 65; ++i)
+  std::vector<std::string> args{""};
+  for (size_t i = 0; i < size && args.size() < 64; ++i)
     data[i] == 0 ? args.emplace_back() : args.back() += static_cast<char>(data[i]);
   if (args.back().empty()) args.pop_back();
-  const CommandLine first = Parse(args);
-  const CommandLine second = Parse(args);
+  const CommandLine first = Parsed(args);
+  const CommandLine second = Parsed(args);
   if (Fields(first) != Fields(second)) abort();
   return 0;
 }

@@ -7,9 +7,7 @@
 
 #include "compat/formula_lines.h"
 #include "compat/formulas.h"
-#include "compat/lm_common.h"
 #include "compat/settings.h"
-#include "compat/shingle_file.h"
 #include "core/document.h"
 #include "core/text_words.h"
 #include "embed/corpus_model.h"
@@ -18,40 +16,9 @@
 #include "scoring/indexed_judge.h"
 #include "scoring/options.h"
 #include "support/test_support.h"
+#include "corpus_models.h"
 
 namespace {
-
-// A corpus's model: its sets as trained and as loaded from the set files,
-// indexed both ways, and both C handles on the files. The files are written
-// as a stream, not saved: every test process makes its own, and a save's
-// syncs would cost more than the test.
-struct Model {
-  explicit Model(int which) {
-    for (int s = 0; s < 2; ++s) {
-      for (int n = 0; n < 2; ++n) {
-        const std::string file = dir.path() + corpus::kFiles[s][n];
-        for (const std::string& name : corpus::kSides[which][s])
-          BuildShingles(name, sets[0][s][n], n + 1);
-        std::ofstream out(file, std::ios::binary);
-        out << sets[0][s][n];
-        out.close();
-        loadShinglesFromFile(file, sets[1][s][n]);
-        sets[0][s][n].ConvertToSet(), sets[1][s][n].ConvertToSet();
-        indexes[0][2 * n + s] = IndexOfSet(sets[0][s][n]);
-        EXPECT_TRUE(CountIndex::Load(file, indexes[1][2 * n + s]).ok());
-      }
-    }
-    handle = _openShingles(dir.path().c_str());
-    api = tessel_open(dir.path().c_str(), nullptr);
-  }
-  ~Model() { _closeShingles(handle), tessel_close(api); }
-
-  TempDir dir;
-  CShingleSet sets[2][2][2];  // [loaded][protected side first][words, pairs]
-  CountIndex indexes[2][4];   // [loaded][words p, u, pairs p, u]
-  tessel_model* handle;
-  tessel_t* api;
-};
 
 std::string Exported(int formula, CShingleSet (&m)[2][2], const std::string& text) {
   return Said([&] {
@@ -86,22 +53,11 @@ std::string Judge(const tessel_t* model, const std::string& text) {
   std::ostringstream said;
   said << std::setprecision(17)
        << (tessel_judge(model, text.data(), text.size(), &settings, &r, nullptr) ? "T|" : "F|");
-  TextWords phrase(TextOptions{});
-  phrase.Feed(text.data() + r.phrase_offset, r.phrase_length);
-  phrase.Feed("\n", 1);
-  phrase.Finish();
+  const TextWords phrase = WordsOf(text.substr(r.phrase_offset, r.phrase_length) + "\n");
   if (r.verdict)
     said << "values: \t" << r.protected_score << '\t' << r.unprotected_score << "\nstring:\n"
          << (phrase.size() ? phrase.Span(0, phrase.size()) : "") << '\n';
   return said.str() + "|";
-}
-
-// Both corpora's models, made once per process (before a test changes the
-// shingle shift) and shared by every test.
-Model& ModelOf(int which) {
-  static std::unique_ptr<Model> models[2];
-  if (!models[which]) models[which] = std::make_unique<Model>(which);
-  return *models[which];
 }
 
 const std::vector<std::string>& Texts() {
@@ -149,10 +105,10 @@ class FastPaths : public LmSettingsTest, public testing::WithParamInterface<Sett
   void CompareAll(int shift, bool detailed) {
     SCOPED_TRACE(testing::Message() << "shift " << shift << (detailed ? ", detailed" : ""));
     CShingle::shingle_shift = shift, Detailed = detailed;
-    Model* const models[] = {&ModelOf(0), &ModelOf(1)};
+    corpus::Model* const models[] = {&corpus::ModelOf(0), &corpus::ModelOf(1)};
     int flagged = 0, compared = 0;
     const int formulas = detailed ? 1 : 3;  // only Formula1 reads Detailed
-    for (Model* model : models)
+    for (corpus::Model* model : models)
       for (const std::string& text : Texts())
         for (int loaded = 0; loaded < 2; ++loaded)
           for (int formula = 1; formula <= formulas; ++formula) {

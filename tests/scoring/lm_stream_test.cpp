@@ -5,37 +5,21 @@
 #include <sstream>
 
 #include "compat/formula_lines.h"
-#include "compat/lm_common.h"
 #include "core/charset.h"
 #include "embed/corpus_model.h"
 #include "scoring/indexed_judge.h"
 #include "support/test_support.h"
+#include "corpus_models.h"
 
 namespace {
 
-// The example corpus's model, trained with neighbouring words, joined by
-// kind as the C interfaces join a model.
-struct JoinedModel {
-  JoinedModel() {
-    CShingleSet sets[2][2];  // [side][n - 1]
-    for (int n = 1; n <= 2; ++n)
-      for (int side = 0; side < 2; ++side) {
-        for (const std::string& name : corpus::kSides[1][side])
-          BuildShingles(name, sets[side][n - 1], n);
-        files[2 * (n - 1) + side] = IndexOfSet(sets[side][n - 1]);
-      }
-    words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
-    pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));
-  }
-  IndexedModel indexed() const { return {&words, &pairs}; }
-
-  CountIndex files[4];
-  SidesIndex words, pairs;
-};
-
-const JoinedModel& Model() {
-  static const JoinedModel model;
-  return model;
+// The example corpus's model as trained, joined by kind as the C interfaces
+// join a model.
+IndexedModel Joined() {
+  static const CountIndex (&files)[4] = corpus::ModelOf(1).indexes[0];
+  static const SidesIndex words = SidesIndex::Join(RecordsOf(files[0]), RecordsOf(files[1]));
+  static const SidesIndex pairs = SidesIndex::Join(RecordsOf(files[2]), RecordsOf(files[3]));
+  return {&words, &pairs};
 }
 
 // `before` words of filler the model does not know, a leak, and `after`
@@ -66,29 +50,24 @@ struct Judged {
   }
 };
 
-Judged Whole(int formula, const std::string& text, const TextOptions& options,
-             const lm::Settings& settings) {
+// The text judged whole, or streamed while it is read, as the C interfaces
+// judge it.
+Judged JudgeText(bool streamed, int formula, const std::string& text, const TextOptions& options,
+                 const lm::Settings& settings) {
   WordsAndPairs doc(options);
+  LmStream stream(formula, Joined(), settings);
+  if (streamed)
+    doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
   doc.ReadBuffer(text.data(), text.size());
+  // A stream holds at most two windows of words.
+  EXPECT_TRUE(!streamed ||
+              doc.text().size() - doc.text().first_held() < 2 * TextWords::kStreamWords);
+  const lm::Result result =
+      streamed ? stream.result() : JudgeDocument(formula, doc, Joined(), settings);
   std::ostringstream out, err;
-  Judged judged;
-  judged.result = JudgeDocument(formula, doc, Model().indexed(), settings);
-  lm::WriteFormulaOutput(formula, judged.result, out, err);
-  judged.phrase = PhraseBytesOf(judged.result, doc.text());
-  judged.lines = out.str() + "|" + err.str();
-  return judged;
-}
-
-Judged Streamed(int formula, const std::string& text, const TextOptions& options,
-                const lm::Settings& settings) {
-  WordsAndPairs doc(options);
-  LmStream stream(formula, Model().indexed(), settings);
-  doc.StreamTo([&](const TextWords& read, bool ended) { return stream.Take(read, ended); });
-  doc.ReadBuffer(text.data(), text.size());
-  EXPECT_LT(doc.text().size() - doc.text().first_held(), 2 * TextWords::kStreamWords);
-  std::ostringstream out, err;
-  lm::WriteFormulaOutput(formula, stream.result(), out, err);
-  return {stream.result(), stream.phrase(), out.str() + "|" + err.str()};
+  lm::WriteFormulaOutput(formula, result, out, err);
+  return {result, streamed ? stream.phrase() : PhraseBytesOf(result, doc.text()),
+          out.str() + "|" + err.str()};
 }
 
 struct Setting {
@@ -128,16 +107,16 @@ TEST(LmStream, SameJudgementAsTheWholeTextAcrossWindowEnds) {
                                       << setting.shift << ", length " << setting.settings.length
                                       << ", log " << setting.settings.log << ", text of "
                                       << text.size() << " bytes");
-      const Judged whole = Whole(setting.formula, text, options, setting.settings);
-      const Judged streamed = Streamed(setting.formula, text, options, setting.settings);
+      const Judged whole = JudgeText(false, setting.formula, text, options, setting.settings);
+      const Judged streamed = JudgeText(true, setting.formula, text, options, setting.settings);
       ASSERT_EQ(streamed.Kept(), whole.Kept());
       hits += whole.result.verdict, ++judged;
       // Scoring every window for the best margin changes no judgement; the
       // margin passes exactly for a hit, streamed or not.
       lm::Settings scoring_all = setting.settings;
       scoring_all.best_score = true;
-      const Judged best = Whole(setting.formula, text, options, scoring_all);
-      const Judged best_streamed = Streamed(setting.formula, text, options, scoring_all);
+      const Judged best = JudgeText(false, setting.formula, text, options, scoring_all);
+      const Judged best_streamed = JudgeText(true, setting.formula, text, options, scoring_all);
       for (const Judged* judged_all : {&best, &best_streamed}) {
         ASSERT_EQ(judged_all->Kept(), whole.Kept());
         // A refused document has no window: no margin either.
@@ -165,8 +144,8 @@ TEST(LmStream, ShortTextsAndWindowsOfNoLength) {
                                         << ", text " << text);
         lm::Settings settings;
         settings.length = length;
-        const Judged whole = Whole(formula, text, TextOptions{}, settings);
-        const Judged streamed = Streamed(formula, text, TextOptions{}, settings);
+        const Judged whole = JudgeText(false, formula, text, TextOptions{}, settings);
+        const Judged streamed = JudgeText(true, formula, text, TextOptions{}, settings);
         EXPECT_EQ(streamed.Kept(), whole.Kept());
       }
     }
