@@ -16,3 +16,8 @@ void DigestTable::Reset(size_t digests) {
   // Positions stay below half the slots, so `bits` bits hold position + 1.
   positions_ = bits >= 32 ? UINT32_MAX : (uint32_t{1} << bits) - 1;
 }
+
+void DigestTable::Empty(size_t kept_bytes) {
+  if (slots_.capacity() * sizeof(uint32_t) > kept_bytes) slots_ = std::vector<uint32_t>();
+  slots_.clear();
+}

@@ -20,6 +20,9 @@ class DigestTable {
   // pages where the system allows: for texts of megabytes every look-up
   // would otherwise also miss the address translation cache.
   void Reset(size_t digests);
+  // Empties the table, so that the next Reserve readies it afresh; its memory
+  // is kept for that when it is at most kept_bytes, and freed otherwise.
+  void Empty(size_t kept_bytes);
 
   // Makes room for `digests` distinct digests in all, keeping the `entered`
   // ones already in (digest_at(p) is the digest at position p). A table

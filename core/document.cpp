@@ -56,11 +56,23 @@ size_t ShingleStream::Take(const TextWords& text) {
   return std::min(next_ * step, text.size());
 }
 
+void ShingleStream::Restart(int n) {
+  ShingleStream fresh(n);
+  blocks_.resize(std::min(blocks_.size(), TextWords::kKeptBytes / (kBlock * sizeof(Digest))));
+  for (std::vector<Digest>& block : blocks_) block.clear();
+  fresh.blocks_.swap(blocks_);
+  table_.Empty(TextWords::kKeptBytes);
+  fresh.table_ = std::move(table_);
+  KeepRoom(batch_, fresh.batch_);
+  *this = std::move(fresh);
+}
+
 void ShingleStream::Add(const Digest& digest) {
   const auto at = [this](uint32_t p) -> const Digest& { return At(p); };
   const uint32_t next = static_cast<uint32_t>(size_);
   if (table_.Enter(digest, next, at) != next) return;
-  if (size_ % kBlock == 0) blocks_.emplace_back().reserve(kBlock);
-  blocks_.back().push_back(digest);
+  // A block kept from an earlier text is there already, empty.
+  if (size_ / kBlock == blocks_.size()) blocks_.emplace_back().reserve(kBlock);
+  blocks_[size_ / kBlock].push_back(digest);
   ++size_;
 }

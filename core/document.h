@@ -34,6 +34,10 @@ std::vector<Digest> DistinctShingles(const TextWords& words, int n);
 class ShingleStream {
  public:
   explicit ShingleStream(int n) : n_(n) {}
+  // Starts a new text with shingles of n words, as a new object would,
+  // keeping the room of its first blocks and table (up to
+  // TextWords::kKeptBytes each) for it.
+  void Restart(int n);
   // Hashes the shingles whose words have all been read; the first word the
   // next one needs.
   size_t Take(const TextWords& text);

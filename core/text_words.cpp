@@ -46,6 +46,17 @@ TextWords::TextWords(const TextOptions& options)
                                                          : Reading::kSingleByte),
       track_source_ends_(reading_ == Reading::kUtf8) {}
 
+void TextWords::Restart(const TextOptions& options) {
+  TextWords fresh(options);
+  KeepRoom(joined_, fresh.joined_);
+  KeepRoom(starts_, fresh.starts_);
+  KeepRoom(ends_, fresh.ends_);
+  KeepRoom(source_starts_, fresh.source_starts_);
+  KeepRoom(source_ends_, fresh.source_ends_);
+  KeepRoom(pending_, fresh.pending_);
+  *this = std::move(fresh);
+}
+
 void TextWords::Feed(const char* data, size_t size) {
   if (size == 0) return;  // an empty piece may come without a buffer (data null)
   if (fed_ < kBinaryHead && std::memchr(data, 0, std::min(size, kBinaryHead - fed_)) != nullptr)

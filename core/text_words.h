@@ -23,6 +23,12 @@ class TextWords {
   // of the options; the stop-word set must outlive this object.
   explicit TextWords(const TextOptions& options);
 
+  // Starts a new text as a new object made with options would, keeping the
+  // room of its buffers (each up to kKeptBytes) so that the next text is read
+  // into memory already touched; a larger buffer is let go.
+  void Restart(const TextOptions& options);
+  static constexpr size_t kKeptBytes = size_t{1} << 20;
+
   // Adds bytes of the text; may be called repeatedly with consecutive pieces.
   void Feed(const char* data, size_t size);
   // A word keeps its first kMaxWordBytes normalised bytes; the letters after
@@ -177,3 +183,13 @@ class TextWords {
   size_t word_begin_ = 0;
   bool in_word_ = false;
 };
+
+// Hands the room of a buffer that a judgement is done with to `into`, an
+// empty buffer of a fresh object, when it holds at most kept_bytes; a larger
+// one is left to be freed with its object.
+template <typename Buffer>
+void KeepRoom(Buffer& buffer, Buffer& into, size_t kept_bytes = TextWords::kKeptBytes) {
+  if (buffer.capacity() * sizeof(buffer[0]) > kept_bytes) return;
+  buffer.clear();
+  into.swap(buffer);
+}

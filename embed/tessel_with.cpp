@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -401,6 +402,78 @@ std::unique_ptr<tessel_t> OpenModel(const std::string& directory,
   return model;
 }
 
+// The working memory of one judgement: its words and the memory its digests
+// are gathered in. A judgement that allocated them afresh would fault its
+// pages in and miss the cache on them every time, so a judgement's memory is
+// kept in a pool for the next one, whatever thread or handle makes it.
+struct Scratch {
+  explicit Scratch(const TextOptions& text) : doc(text), words(text) {}
+  WordsAndPairs doc;  // shingle and language-model modes
+  TextWords words;    // the robust scan's
+  JudgeMemory memory;
+};
+
+// The states between judgements: as many as were judged at once recently,
+// up to kIdle; each keeps at most TextWords::kKeptBytes a buffer, so that one
+// huge document does not pin its memory.
+class ScratchPool {
+ public:
+  static constexpr size_t kIdle = 32;
+  ScratchPool() { idle_.reserve(kIdle); }
+
+  // A state ready for a document read with text.
+  std::unique_ptr<Scratch> Take(const TextOptions& text) {
+    std::unique_ptr<Scratch> scratch;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (!idle_.empty()) {
+        scratch = std::move(idle_.back());
+        idle_.pop_back();
+      }
+    }
+    if (scratch == nullptr) return std::make_unique<Scratch>(text);
+    scratch->doc.Restart(text);
+    scratch->words.Restart(text);
+    return scratch;
+  }
+  // Takes back a state that a judgement is done with (or that it left half
+  // way); what it holds of the document is dropped here.
+  void Give(std::unique_ptr<Scratch> scratch) noexcept {
+    if (scratch == nullptr) return;
+    try {
+      // Restarted with the defaults: nothing of the handle is kept, which
+      // may be closed before the state is taken again.
+      const TextOptions idle;
+      scratch->doc.Restart(idle);
+      scratch->words.Restart(idle);
+      scratch->memory.shingles.Restart(1);
+      std::lock_guard<std::mutex> hold(lock_);
+      if (idle_.size() < kIdle) idle_.push_back(std::move(scratch));
+    } catch (...) {  // a state that cannot be kept is freed
+    }
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::unique_ptr<Scratch>> idle_;
+};
+
+// The process's pool, never destroyed: a host's threads may still judge
+// while the process exits.
+ScratchPool& Pool() {
+  static ScratchPool* const pool = new ScratchPool;
+  return *pool;
+}
+
+// A state taken from the pool for one call and given back at its end.
+struct BorrowedScratch {
+  explicit BorrowedScratch(const tessel_t& model) : scratch(Pool().Take(model.text)) {}
+  ~BorrowedScratch() { Pool().Give(std::move(scratch)); }
+  BorrowedScratch(const BorrowedScratch&) = delete;
+  BorrowedScratch& operator=(const BorrowedScratch&) = delete;
+  std::unique_ptr<Scratch> scratch;
+};
+
 // Names in verdict the first of the sources found (a file of the handle).
 void NameSource(const tessel_t& model, const std::vector<Source>& found,
                 tessel_verdict_t& verdict) {
@@ -446,12 +519,13 @@ void ShingleVerdictOf(const tessel_t& model, const DocumentJudge& judge,
 // document's distinct digests are kept.
 Status JudgeShingleItem(const tessel_t& model, const Input& input, const CallOptions& call,
                         tessel_verdict_t& verdict) {
-  WordsAndPairs doc(model.text);
-  DocumentJudge judge(model.model, call.scoring, model.text.shingle_length);
-  const Status problem = ReadItem(judge, doc, input, call.reading);
-  if (!problem.ok()) return problem;
-  ShingleVerdictOf(model, judge, verdict);
-  return Status();
+  BorrowedScratch held(model);
+  DocumentJudge judge(model.model, call.scoring, model.text.shingle_length, false,
+                      std::move(held.scratch->memory));
+  const Status problem = ReadItem(judge, held.scratch->doc, input, call.reading);
+  if (problem.ok()) ShingleVerdictOf(model, judge, verdict);
+  held.scratch->memory = judge.TakeMemory();
+  return problem;
 }
 
 // The verdict of a document judge read in language-model mode.
@@ -477,14 +551,16 @@ void LanguageModelVerdictOf(const tessel_t& model, WordsAndPairs& doc, const Doc
 // sources of a hit are to be named).
 Status JudgeLanguageModelItem(const tessel_t& model, const Input& input, const CallOptions& call,
                               tessel_verdict_t& verdict) {
-  WordsAndPairs doc(model.text);
+  BorrowedScratch held(model);
+  WordsAndPairs& doc = held.scratch->doc;
   ScoringOptions scoring = call.scoring;
   scoring.lm.best_score = call.score;  // the score: every window's margin is looked at
-  DocumentJudge judge(model.model, scoring, model.text.shingle_length, !model.sources.empty());
+  DocumentJudge judge(model.model, scoring, model.text.shingle_length, !model.sources.empty(),
+                      std::move(held.scratch->memory));
   const Status problem = ReadItem(judge, doc, input, call.reading);
-  if (!problem.ok()) return problem;
-  LanguageModelVerdictOf(model, doc, judge, call.score, verdict);
-  return Status();
+  if (problem.ok()) LanguageModelVerdictOf(model, doc, judge, call.score, verdict);
+  held.scratch->memory = judge.TakeMemory();
+  return problem;
 }
 
 // The robust scan's verdict on a document's words.
@@ -506,7 +582,8 @@ void RobustVerdictOf(const tessel_t& model, const TextWords& words, double thres
 // shorter units) are kept in text order, for the chains.
 Status JudgeRobustItem(const tessel_t& model, const Input& input, const CallOptions& call,
                        tessel_verdict_t& verdict) {
-  TextWords words(model.text);
+  BorrowedScratch held(model);
+  TextWords& words = held.scratch->words;
   const Status problem = ReadInput(words, input, call.reading);
   if (!problem.ok()) return problem;
   RobustVerdictOf(model, words, call.robust_threshold, verdict);
@@ -624,21 +701,23 @@ struct tessel_stream_t {
         call(std::move(options)),
         described(given != nullptr ? given : ""),
         name(described.empty() ? messages::kTheBuffer : described) {}
-  ~tessel_stream_t() { CloseSpool(); }
+  ~tessel_stream_t() { Release(); }
   tessel_stream_t(const tessel_stream_t&) = delete;
   tessel_stream_t& operator=(const tessel_stream_t&) = delete;
 
   // The words of the mode (and its judge), ready to be fed.
   void Prepare() {
     shift_usable = CheckShift(model.text.shingle_shift).ok();
+    scratch = Pool().Take(model.text);
     if (model.robust) {
-      words.emplace(model.text);
+      words = &scratch->words;
     } else {
-      doc.emplace(model.text);
+      doc = &scratch->doc;
       ScoringOptions scoring = call.scoring;
       const bool lm = model.model.language_model;
       if (lm) scoring.lm.best_score = call.score;  // the score: every window is looked at
-      judge.emplace(model.model, scoring, model.text.shingle_length, lm && !model.sources.empty());
+      judge.emplace(model.model, scoring, model.text.shingle_length, lm && !model.sources.empty(),
+                    std::move(scratch->memory));
       judge->Begin(*doc);
     }
     if (!call.reading.judge_binary) Read([](TextWords& text) { text.StopIfBinary(); });
@@ -692,11 +771,19 @@ struct tessel_stream_t {
     return Status();
   }
 
-  // What the stream holds of the document, let go once it is judged.
-  void Release() {
-    judge.reset();
-    doc.reset();
-    words.reset();
+  // What the stream holds of the document, let go once it is judged (or
+  // abandoned): its memory goes back to the pool.
+  void Release() noexcept {
+    if (judge) {
+      try {
+        scratch->memory = judge->TakeMemory();
+      } catch (...) {  // the memory is freed with the judge
+      }
+      judge.reset();
+    }
+    doc = nullptr;
+    words = nullptr;
+    Pool().Give(std::move(scratch));
     CloseSpool();
   }
   void CloseSpool() {
@@ -712,9 +799,10 @@ struct tessel_stream_t {
   int spool = -1;         // the unnamed file a document to convert waits in
   std::string place;      // where it is
   bool shift_usable = true;
-  std::optional<WordsAndPairs> doc;  // shingle and language-model modes
+  std::unique_ptr<Scratch> scratch;  // the memory the document is read into
+  WordsAndPairs* doc = nullptr;      // shingle and language-model modes
   std::optional<DocumentJudge> judge;
-  std::optional<TextWords> words;    // the robust scan's
+  TextWords* words = nullptr;        // the robust scan's
   Status failed;          // a write that failed fails the rest
   bool finished = false;
 };

@@ -1,12 +1,22 @@
 #include "scoring/document_judge.h"
 
 DocumentJudge::DocumentJudge(const Model& model, const ScoringOptions& scoring,
-                             int32_t shingle_length, bool keep_whole)
-    : model_(model), scoring_(scoring) {
-  if (model.language_model)
-    lm_.emplace(scoring.formula, model.roles(), scoring.lm, keep_whole);
-  else
-    shingles_.emplace(shingle_length);
+                             int32_t shingle_length, bool keep_whole, JudgeMemory reused)
+    : model_(model), scoring_(scoring), kept_(std::move(reused.shingles)) {
+  if (model.language_model) {
+    lm_.emplace(scoring.formula, model.roles(), scoring.lm, keep_whole, std::move(reused.lm));
+  } else {
+    shingles_.emplace(std::move(kept_));
+    shingles_->Restart(shingle_length);
+  }
+}
+
+JudgeMemory DocumentJudge::TakeMemory() {
+  JudgeMemory memory;
+  if (lm_) memory.lm = lm_->TakeBuffers();
+  memory.shingles = std::move(shingles_ ? *shingles_ : kept_);
+  memory.shingles.Restart(1);
+  return memory;
 }
 
 void DocumentJudge::Finish(WordsAndPairs& doc) {

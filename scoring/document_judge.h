@@ -15,13 +15,23 @@
 #include "scoring/options.h"
 #include "scoring/shingle_judge.h"
 
+// The memory a judgement gathers digests in, which a judge may take from
+// an earlier one (DocumentJudge::TakeMemory) so as not to allocate it afresh.
+struct JudgeMemory {
+  ShingleStream shingles{1};
+  LmStream::Buffers lm;
+};
+
 class DocumentJudge {
  public:
   // Shingles of shingle_length words in shingle mode. keep_whole keeps every
   // word of a language-model document until its end (the detailed block and
-  // the sources of a hit look at all of them).
+  // the sources of a hit look at all of them). The judgement gathers its
+  // digests in reused's memory.
   DocumentJudge(const Model& model, const ScoringOptions& scoring, int32_t shingle_length,
-                bool keep_whole = false);
+                bool keep_whole = false, JudgeMemory reused = {});
+  // The memory, emptied, for another judgement; this one is done with.
+  JudgeMemory TakeMemory();
 
   // Judges doc while read(words) reads it; read tells whether the words are
   // usable, and its answer is returned.
@@ -58,6 +68,7 @@ class DocumentJudge {
   const ScoringOptions scoring_;
   std::optional<LmStream> lm_;
   std::optional<ShingleStream> shingles_;
+  ShingleStream kept_;  // a language model's: the shingles' memory, for the next judgement
   ShingleResult shingle_result_;
   lm::Result lm_result_;
 };

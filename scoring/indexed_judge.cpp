@@ -9,6 +9,15 @@ void WordsAndPairs::ReadBuffer(const char* text, size_t size) {
   usable_ = ReadDocument(text, size, text_).ok();
 }
 
+void WordsAndPairs::Restart(const TextOptions& options) {
+  WordsAndPairs fresh(options);
+  fresh.text_ = std::move(text_);
+  fresh.text_.Restart(options);
+  KeepRoom(words_, fresh.words_);
+  KeepRoom(pairs_, fresh.pairs_);
+  *this = std::move(fresh);
+}
+
 void WordsAndPairs::HashAll() {
   if (!usable_ || !words_.empty()) return;
   step_ = static_cast<size_t>(text_.shift());
@@ -271,7 +280,10 @@ void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool 
   } else {
     const bool by_words = formula_ > 2;
     const size_t word_count = by_words && ended ? positions : positions + 1;
-    std::vector<Digest> words, pairs;
+    std::vector<Digest>& words = buffers_.words;
+    std::vector<Digest>& pairs = buffers_.pairs;
+    words.clear();
+    pairs.clear();
     text.HashShingles(1, start, word_count, words);
     if (!by_words) text.HashShingles(2, start, positions, pairs);
     const TextRange range{&text, start, step};
@@ -295,6 +307,13 @@ void LmStream::JudgeRange(const TextWords& text, size_t start, size_t end, bool 
   }
   result_.best = best;
   result_.scored_windows = scored_windows;
+}
+
+LmStream::Buffers LmStream::TakeBuffers() {
+  Buffers kept;
+  KeepRoom(buffers_.words, kept.words);
+  KeepRoom(buffers_.pairs, kept.pairs);
+  return kept;
 }
 
 PhraseBytes PhraseBytesOf(const lm::Result& result, const TextWords& text) {

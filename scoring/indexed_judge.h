@@ -17,6 +17,9 @@
 class WordsAndPairs {
  public:
   explicit WordsAndPairs(const TextOptions& options) : text_(options) {}
+  // Starts a new document as a new object made with options would, keeping
+  // the room of its buffers (TextWords::Restart).
+  void Restart(const TextOptions& options);
 
   // Reads the text with read(words), which tells whether the words are
   // usable; the result is read's.
@@ -97,9 +100,22 @@ class LmStream {
  public:
   static constexpr size_t kLongestStreamedWindow = size_t{1} << 14;
 
+  // The digests of the words and pairs of the range being judged; a stream
+  // may take them from one that judged an earlier document, to reuse their
+  // room.
+  struct Buffers {
+    std::vector<Digest> words, pairs;
+  };
+
   LmStream(int formula, const IndexedModel& model, const lm::Settings& settings,
-           bool keep_whole = false)
-      : formula_(formula), model_(model), settings_(settings), keep_whole_(keep_whole) {}
+           bool keep_whole = false, Buffers reused = {})
+      : formula_(formula),
+        model_(model),
+        settings_(settings),
+        keep_whole_(keep_whole),
+        buffers_(std::move(reused)) {}
+  // The buffers for another stream: those up to TextWords::kKeptBytes, empty.
+  Buffers TakeBuffers();
 
   size_t Take(const TextWords& text, bool ended);
 
@@ -118,4 +134,5 @@ class LmStream {
   bool done_ = false;
   lm::Result result_;
   PhraseBytes phrase_;
+  Buffers buffers_;
 };

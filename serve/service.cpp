@@ -50,9 +50,9 @@ std::string UtcNow() {
 }
 
 
-// The end of a plain-text stream is judged on the request's own thread when,
-// to pass judge_timeout, its judging would have to run at under this many
-// bytes a second (the library judges some hundred times as fast): the
+// The end of a plain-text stream, and a plain text judged whole, is judged
+// on the request's own thread when, to pass judge_timeout, its judging would
+// have to run at under this many bytes a second (the library judges some hundred times as fast): the
 // hand-over to a worker and back costs each request two thread switches. A
 // judgement that overruns all the same is answered as timed out.
 constexpr double kInlineBytesPerSecond = 1e6;
@@ -320,9 +320,20 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   if (!AcquireSlot(&judgement)) return judgement;
   judgement.generation = model->generation;
   judgement.encoding = model->encoding;
+  const tessel_judge_options_t options = config_.judge;
+  // Plain text is judged here, as the end of a plain stream is.
+  if (name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
+    const Clock::time_point start = Clock::now();
+    tessel_verdict_t verdict;
+    tessel_verdict_init(&verdict);
+    char* message = nullptr;
+    const int rc = tessel_judge_text(model->handle, text, length, &options, &verdict, &message);
+    TakeHere(rc, message, verdict, start, &judgement);
+    ReleaseSlot();
+    return judgement;
+  }
   // The slot stays taken until the judgement really ends.
   auto document = std::make_shared<const std::string>(text, length);
-  const tessel_judge_options_t options = config_.judge;
   JudgeOnPool(
       [model, document, name, options](tessel_verdict_t* verdict, char** message) {
         return name.empty() ? tessel_judge_text(model->handle, document->data(), document->size(),

@@ -58,8 +58,10 @@ class Service {
   // A document with a name (a file name or media type) is read as a document
   // file is: through the converter configured for it, after the binary check.
   // It is judged on a worker of the pool, so that the request can stop
-  // waiting at the limit (the milter's, whose own threads come and go: a
-  // fresh thread would pay again for the memory a judgement warms up).
+  // waiting at the limit, except plain text (no name) that cannot overrun
+  // the limit but at a rate far below the library's: that is judged on the
+  // calling thread, as the end of a plain stream is, without the hand-over
+  // (the library keeps a judgement's memory warm whatever thread judges).
   Judgement Judge(const char* text, size_t length, const std::string& name = "");
   // A document judged as its body arrives (see Stream); null, with the
   // refusal (no model) in *refused, when it cannot start.

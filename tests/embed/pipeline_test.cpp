@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -164,6 +165,69 @@ TEST_F(Pipeline, StreamsJudgeAsTheBufferWhateverTheChunking) {
         tessel_stream_close(stream);
         EXPECT_EQ(std::memcmp(&whole, &streamed, sizeof whole), 0)
             << mode.mode << " " << mode.formula << " " << text.size() << " by " << size;
+      }
+    }
+    tessel_close(model);
+  }
+}
+
+// A judgement's memory is reused by the next one: what came before a
+// document (a long one whose memory is partly let go, a stream abandoned
+// mid-character, one refused as binary, a handle of another mode) changes
+// nothing of its verdict, which stays the tool's.
+TEST_F(Pipeline, AJudgementInheritsNothingFromTheOnesBefore) {
+  std::mt19937 random(11);
+  std::string long_text;  // more distinct shingles than a judgement's memory keeps room for
+  while (long_text.size() < (size_t{2} << 20)) {
+    for (size_t letters = 3 + random() % 6; letters != 0; --letters) long_text += 'a' + random() % 26;
+    long_text += random() % 10 != 0 ? " " : ".\n";
+  }
+  const std::string leak = ToUtf8(ReadFile(Doc("ru_leak.txt")));
+  struct Mode { std::vector<std::string> train; int64_t mode, sources; };
+  const Mode modes[] = {{{"--sources=1"}, TESSEL_MODE_SHINGLES, 1},
+                        {{"-o", "1"}, TESSEL_MODE_LANGUAGE_MODEL, 0},
+                        {{"-o", "1", "--sources=1"}, TESSEL_MODE_LANGUAGE_MODEL, 1},
+                        {{"--robust"}, TESSEL_MODE_ROBUST, 0}};
+  for (const Mode& mode : modes) {
+    auto tool = Train(mode.train, mode.train);
+    tessel_t* model = Open(mode.mode, mode.sources);
+    ASSERT_NE(model, nullptr) << message_;
+    tessel_judge_options_t options = JudgeDefaults();
+    options.score = 1;
+    const std::function<void()> before[] = {
+        [] {},
+        [&] { tessel_judge_text(model, long_text.data(), long_text.size(), &options, nullptr, nullptr); },
+        [&] {
+          tessel_stream_t* stream = tessel_stream_open(model, nullptr, &options, nullptr);
+          tessel_stream_write(stream, long_text.data(), long_text.size() / 2, nullptr);
+          tessel_stream_write(stream, leak.data(), leak.size() - 1, nullptr);
+          tessel_stream_close(stream);
+        },
+        [&] {
+          tessel_stream_t* stream = tessel_stream_open(model, nullptr, &options, nullptr);
+          tessel_stream_write(stream, leak.data(), leak.size(), nullptr);
+          tessel_stream_write(stream, "\0", 1, nullptr);
+          EXPECT_EQ(tessel_stream_finish(stream, nullptr, nullptr), -1);
+          tessel_stream_close(stream);
+        }};
+    std::map<std::string, tessel_verdict_t> first;
+    for (const auto& judge_before : before) {
+      for (auto& [name, object] : tool) {
+        judge_before();
+        tessel_verdict_t verdict = NewVerdict();
+        const std::string text = ReadFile(Doc(name));
+        tessel_stream_t* stream = tessel_stream_open(model, nullptr, &options, nullptr);
+        ASSERT_EQ(tessel_stream_write(stream, text.data(), text.size(), nullptr), 0);
+        EXPECT_EQ(tessel_stream_finish(stream, &verdict, nullptr), object["verdict"] ? 1 : 0)
+            << mode.mode << " " << name;
+        tessel_stream_close(stream);
+        if (!object["score"].is_null()) {
+          EXPECT_EQ(verdict.score, object["score"].get<double>()) << mode.mode << " " << name;
+        }
+        if (!first.count(name)) first[name] = verdict;
+        EXPECT_EQ(std::memcmp(&first[name], &verdict, sizeof verdict), 0) << mode.mode << " " << name;
+        ASSERT_GE(tessel_judge_file(model, Doc(name).c_str(), &options, &verdict, nullptr), 0);
+        EXPECT_EQ(std::memcmp(&first[name], &verdict, sizeof verdict), 0) << mode.mode << " " << name;
       }
     }
     tessel_close(model);
