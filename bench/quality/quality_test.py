@@ -66,6 +66,16 @@ class Edits(unittest.TestCase):
             self.assertIsNone(generate.make_positive(random.Random(0), edit, SRC, HOST, VOCAB,
                                                      everything))
 
+    def test_a_shared_run_counts_numbers_and_leaves_out_unprotected_text(self):
+        table = " ".join(f"port{i} {i} tcp" for i in range(10))  # 30 words, two thirds numbers
+        holders = {}
+        for g in generate.run_grams(table):
+            holders.setdefault(g, set()).add(0)
+        negative = "some words before " + table + " and after"
+        self.assertEqual(generate.longest_shared_run(generate.run_grams(negative), holders, set()), 30)
+        common = set(generate.run_grams(table)[10:])  # the unprotected set holds the end
+        self.assertEqual(generate.longest_shared_run(generate.run_grams(negative), holders, common), 14)
+
     def test_word_edits_change_what_they_say(self):
         caps = positive("caps").decode()
         self.assertEqual(len(letter_words(caps, "SRC")), 100)
