@@ -322,7 +322,7 @@ Judgement Service::Judge(const char* text, size_t length, const std::string& nam
   judgement.encoding = model->encoding;
   const tessel_judge_options_t options = config_.judge;
   // Plain text is judged here, as the end of a plain stream is.
-  if (name.empty() && length <= kInlineBytesPerSecond * config_.judge_timeout) {
+  if (name.empty() && JudgedHere(length)) {
     const Clock::time_point start = Clock::now();
     tessel_verdict_t verdict;
     tessel_verdict_init(&verdict);
@@ -399,7 +399,7 @@ Judgement Service::Stream::Finish() {
   // the stream and gives the slot back; the model it holds stays open
   // until then.
   if (!service_.AcquireSlot(&judgement)) return judgement;
-  if (plain_ && written_ <= kInlineBytesPerSecond * service_.config_.judge_timeout) {
+  if (plain_ && service_.JudgedHere(written_)) {
     FinishHere(&judgement);
     service_.ReleaseSlot();
     return judgement;
@@ -458,6 +458,10 @@ bool Service::JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, J
     judgement->source = task->source;
   }
   return true;
+}
+
+bool Service::JudgedHere(size_t bytes) const {
+  return static_cast<double>(bytes) <= kInlineBytesPerSecond * config_.judge_timeout;
 }
 
 void Service::TakeHere(int rc, char* message, const tessel_verdict_t& verdict,

@@ -103,6 +103,9 @@ class Service {
   // took when it ends, and waits up to judge_timeout for it (timed out
   // otherwise); false when no worker took it (the slot given back).
   bool JudgeOnPool(std::function<int(tessel_verdict_t*, char**)> judge, Judgement* judgement);
+  // Whether plain text of this many bytes is judged on the calling thread
+  // (see kInlineBytesPerSecond).
+  bool JudgedHere(size_t bytes) const;
   // Fills the judgement from a judging call made on this thread since start
   // (timed out when it overran judge_timeout); frees message.
   void TakeHere(int rc, char* message, const tessel_verdict_t& verdict,
